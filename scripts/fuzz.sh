@@ -6,6 +6,7 @@ cd "$(dirname "$0")/.."
 SECONDS_EACH=${1:-20}
 BUILD=build-fuzz
 CC=clang CXX=clang++ cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined" \
   -DMXR_FUZZ=ON -DMXR_BUILD_GUI=OFF -DMXR_BUILD_TESTS=ON -DMXR_BUILD_BENCH=OFF >/dev/null
 cmake --build "$BUILD" -j "$(nproc)" --target mxr_fuzz_all
 for target in "$BUILD"/tests/fuzz/fuzz_*; do

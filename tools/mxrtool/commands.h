@@ -1,0 +1,21 @@
+// The command groups of mxrtool; each is implemented in its own cmd_*.cpp.
+#pragma once
+
+#include <QStringList>
+
+#include <string>
+
+struct ToolContext {
+    // The --home option as given (empty when absent); resolve it with the application folder
+    // rules before reading settings.
+    std::string homeOption;
+};
+
+// Each returns the exit status: 0 success, 1 the operation failed, 2 usage error.
+int runStoreCommand(const ToolContext& ctx, const QStringList& args);   // store dump|resave|from-json
+int runDecodeCommand(const ToolContext& ctx, const QStringList& args);  // decode
+int runReceiveCommand(const ToolContext& ctx, const QStringList& args); // receive
+int runEmulateCommand(const ToolContext& ctx, const QStringList& args); // emulate
+
+// Writes a usage error to standard error and returns 2.
+int usageError(const QString& text);
