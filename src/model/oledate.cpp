@@ -1,12 +1,14 @@
 // OLE automation date arithmetic.
 #include "model/oledate.h"
 
+#include <algorithm>
 #include <cmath>
 #include <ctime>
 
 #include "model/number.h"
 
-namespace {
+namespace
+{
 
 // Days from 1970-01-01 to y-m-d in the proleptic Gregorian calendar (Howard Hinnant's algorithm).
 long long daysFromCivil(long long y, unsigned m, unsigned d)
@@ -82,8 +84,9 @@ std::optional<OleDateTime> OleDateTime::fromCalendar(const CalendarTime& t)
         t.day > daysInMonth(t.year, t.month) || t.hour < 0 || t.hour > 23 || t.minute < 0 ||
         t.minute > 59 || t.second < 0 || t.second > 59)
         return std::nullopt;
-    long long days = daysFromCivil(t.year, static_cast<unsigned>(t.month),
-                                   static_cast<unsigned>(t.day)) - kOleEpoch;
+    long long days =
+        daysFromCivil(t.year, static_cast<unsigned>(t.month), static_cast<unsigned>(t.day)) -
+        kOleEpoch;
     double frac = (t.hour * 3600 + t.minute * 60 + t.second) / 86400.0;
     // Before the epoch the fraction counts forward from the day, with the sign of the whole.
     double value = days >= 0 ? static_cast<double>(days) + frac : static_cast<double>(days) - frac;
@@ -109,12 +112,16 @@ std::optional<CalendarTime> OleDateTime::toCalendar() const
     long long days = static_cast<long long>(whole);
     long long secs = std::llround(frac * 86400.0);
     if (secs >= 86400) {
-        // Rounding reached the next day; for negative dates the day counts towards zero.
+        // Rounding reached midnight of the next calendar day. Before the epoch the whole part
+        // still names the calendar day (-1.9999999 is 1899-12-29 23:59:59.99...), so the next
+        // day is one more there too.
         secs -= 86400;
-        days += date >= 0 ? 1 : -1;
+        days += 1;
     }
     CalendarTime c;
     civilFromDays(days + kOleEpoch, c.year, c.month, c.day);
+    if (c.year > 9999)
+        return std::nullopt; // the last fraction of 9999-12-31 rounded past the range
     c.hour = static_cast<int>(secs / 3600);
     c.minute = static_cast<int>(secs / 60 % 60);
     c.second = static_cast<int>(secs % 60);
@@ -137,14 +144,30 @@ std::string OleDateTime::format(std::string_view pattern) const
             continue;
         }
         switch (pattern[++i]) {
-        case 'Y': out += formatC("%04d", c->year); break;
-        case 'y': out += formatC("%02d", c->year % 100); break;
-        case 'm': out += formatC("%02d", c->month); break;
-        case 'd': out += formatC("%02d", c->day); break;
-        case 'H': out += formatC("%02d", c->hour); break;
-        case 'M': out += formatC("%02d", c->minute); break;
-        case 'S': out += formatC("%02d", c->second); break;
-        case '%': out += '%'; break;
+        case 'Y':
+            out += formatC("%04d", c->year);
+            break;
+        case 'y':
+            out += formatC("%02d", c->year % 100);
+            break;
+        case 'm':
+            out += formatC("%02d", c->month);
+            break;
+        case 'd':
+            out += formatC("%02d", c->day);
+            break;
+        case 'H':
+            out += formatC("%02d", c->hour);
+            break;
+        case 'M':
+            out += formatC("%02d", c->minute);
+            break;
+        case 'S':
+            out += formatC("%02d", c->second);
+            break;
+        case '%':
+            out += '%';
+            break;
         default:
             out += '%';
             out += pattern[i];
@@ -168,13 +191,16 @@ std::optional<OleDateTime> OleDateTime::parse(std::string_view text)
     std::string_view probe = s;
     if (!parseInt(probe, a))
         return std::nullopt;
+    const std::size_t yearDigits = s.size() - probe.size();
     if (!probe.empty() && (probe.front() == '/' || probe.front() == '-')) {
         char sep = probe.front();
         int mo = 0, d = 0;
         probe.remove_prefix(1);
         if (!parseInt(probe, mo) || !expect(probe, sep) || !parseInt(probe, d))
             return std::nullopt;
-        c.year = a;
+        // A year written with one or two digits falls in 1930-2029, as the date conversion
+        // of the desktop this data comes from reads it.
+        c.year = yearDigits <= 2 ? (a < 30 ? 2000 + a : 1900 + a) : a;
         c.month = mo;
         c.day = d;
         hasDate = true;

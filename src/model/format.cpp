@@ -1,0 +1,247 @@
+// Display texts of values, judgments, criteria and dates, and the date/time text editors'
+// inverse operations.
+#include "model/format.h"
+
+#include <cmath>
+#include <cstdint>
+
+#include "model/cp932text.h"
+#include "model/number.h"
+
+namespace mxrfmt
+{
+namespace
+{
+
+// Number of leading points that really exist: UsedPoints from a damaged file may exceed them.
+int usedPointCount(const CMeasRecord& r)
+{
+    if (r.UsedPoints <= 0)
+        return 0;
+    return static_cast<std::size_t>(r.UsedPoints) < r.Points.size()
+               ? r.UsedPoints
+               : static_cast<int>(r.Points.size());
+}
+
+// "%.1lf (良)" and its variants: the number in the given format, then the judgment word.
+std::string judged(const char* numberFormat, double v, Judgment j)
+{
+    std::string out = formatC(numberFormat, v);
+    out += " (";
+    out += JudgmentWord(j);
+    out += ')';
+    return out;
+}
+
+// "<lead>%.Nlf～%.Nlf<tail>" as the criterion columns show it.
+std::string criterion(const std::string& lead, const char* numberFormat, double min, double max,
+                      const std::string& tail)
+{
+    static const std::string& tilde = cp932::lit("～");
+    std::string out = lead;
+    out += formatC(numberFormat, min);
+    out += tilde;
+    out += formatC(numberFormat, max);
+    out += tail;
+    return out;
+}
+
+// A record's start time with one part replaced by edited text: the edited part and the
+// other part as the record shows it now, joined "date time" and parsed. When the record has
+// no valid date-time the other part is left out, so that a record whose date was lost can
+// still be repaired through either editor instead of being refused forever.
+void setStartFromParts(CMeasRecord& r, std::string_view datePart, std::string_view clockPart)
+{
+    std::string joined(datePart);
+    joined += ' ';
+    joined += clockPart;
+    if (auto parsed = OleDateTime::parse(joined))
+        r.StartTime = *parsed;
+    else
+        r.StartTime = OleDateTime{0.0, OleDateTime::Invalid};
+}
+
+// True when the record's start time shows as a date rather than "" or "Invalid DateTime".
+bool hasShownDate(const CMeasRecord& r)
+{
+    return r.StartTime.status == OleDateTime::Valid && r.StartTime.toCalendar().has_value();
+}
+
+} // namespace
+
+std::string ElapsedText(double seconds)
+{
+    if (!std::isfinite(seconds) || std::fabs(seconds) >= 1e15)
+        return "---"; // only a damaged file holds such a time; never convert it to an integer
+    const bool negative = seconds < 0.0;
+    const double s = std::fabs(seconds);
+    const double whole = std::trunc(s);
+    long long n = static_cast<long long>(whole);
+    long long tenths = std::llround((s - whole) * 10.0);
+    if (tenths >= 10) {
+        // 59.96 s reads as one minute, not "00:59.10" or "00:59.0".
+        tenths = 0;
+        ++n;
+    }
+    const char* sign = negative && (n > 0 || tenths > 0) ? "-" : "";
+    return formatC("%s%0*lld:%02lld.%lld", sign, 2, n / 60, n % 60, tenths);
+}
+
+std::string TestVoltageText(const CMeasRecord& r)
+{
+    return formatC("%.2lf", r.TestVoltage);
+}
+
+std::string TriggerLevelText(const CMeasRecord& r)
+{
+    return formatC("%.1lf", r.TriggerLevel);
+}
+
+std::string LastCurrentText(const CMeasRecord& r)
+{
+    return CurrentText(r.LastCurrent, r.RangeFlag);
+}
+
+std::string LastCurrentJudgedText(const CMeasRecord& r)
+{
+    if (r.LastCurrent == UNSET_VALUE)
+        return "---";
+    return judged(r.RangeFlag == 1 ? "%6.1lf" : "%6.3lf", r.LastCurrent, r.JudgeLastCurrent());
+}
+
+std::string SeikyokuJudgedText(const CMeasRecord& r)
+{
+    if (r.ShowSeikyoku == 0)
+        return "";
+    if (r.SeikyokuRatio == UNSET_VALUE)
+        return "---";
+    return judged("%.1lf", r.SeikyokuRatio, r.JudgeSeikyoku());
+}
+
+std::string JyakutenJudgedText(const CMeasRecord& r)
+{
+    if (r.ShowJyakuten == 0)
+        return "";
+    if (r.JyakutenRatio == UNSET_VALUE)
+        return "---";
+    return judged("%.1lf", r.JyakutenRatio, r.JudgeJyakuten());
+}
+
+std::string MeasuringTimeText(const CMeasRecord& r)
+{
+    const int n = usedPointCount(r);
+    if (n == 0)
+        return "0.0";
+    return ElapsedText(r.Points[static_cast<std::size_t>(n - 1)].elapsed);
+}
+
+std::string StartDateTimeText(const CMeasRecord& r)
+{
+    return r.StartTime.format("%Y/%m/%d %H:%M:%S");
+}
+
+std::string StartDateText(const CMeasRecord& r)
+{
+    return r.StartTime.format("%Y/%m/%d");
+}
+
+std::string StartClockText(const CMeasRecord& r)
+{
+    return r.StartTime.format("%H:%M:%S");
+}
+
+std::string CurrentText(double microAmps, int rangeFlag)
+{
+    return formatC(rangeFlag == 1 ? "%6.1lf" : "%6.3lf", microAmps);
+}
+
+std::string PointValueText(const CMeasPoint& p, int rangeFlag)
+{
+    return CurrentText(p.value.toDouble(), rangeFlag);
+}
+
+std::string PointTimeText(const CMeasPoint& p)
+{
+    return ElapsedText(p.elapsed);
+}
+
+std::string TriggerStartText(const CTriggerEvent& e)
+{
+    return ElapsedText(e.start);
+}
+
+std::string TriggerStopText(const CTriggerEvent& e)
+{
+    return ElapsedText(e.stop);
+}
+
+std::string TriggerMaxText(const CTriggerEvent& e, int rangeFlag)
+{
+    return CurrentText(e.maximum.toDouble(), rangeFlag);
+}
+
+std::string ConditionText(const CTestCondition& c)
+{
+    return CabKindText(c.CabKind);
+}
+
+std::string NumberText(double v)
+{
+    return formatC("%.1lf", v);
+}
+
+std::string InsulationText(double v)
+{
+    if (v == UNSET_VALUE)
+        return "";
+    if (v == 0.0)
+        return "0";
+    if (v == std::trunc(v))
+        return formatC("%.0lf", v);
+    // At most five characters and no trailing zero, but only decimals are ever dropped:
+    // 10000.5 reads "10000", never "1".
+    std::string s = formatC("%.2lf", v);
+    const std::size_t dot = s.find('.');
+    if (dot == std::string::npos)
+        return s; // "nan", "inf": nothing to trim
+    while (s.size() > dot + 1 && (s.size() > 5 || s.back() == '0'))
+        s.pop_back();
+    if (s.back() == '.')
+        s.pop_back();
+    return s;
+}
+
+std::string SeikyokuCriterionText(const CTestCondition& c)
+{
+    static const std::string& lead = cp932::lit("不良← ");
+    static const std::string& tail = cp932::lit(" →良");
+    return criterion(lead, "%.1lf", c.SeikyokuMin, c.SeikyokuMax, tail);
+}
+
+std::string JyakutenCriterionText(const CTestCondition& c)
+{
+    static const std::string& lead = cp932::lit("　良← ");
+    static const std::string& tail = cp932::lit(" →不良");
+    return criterion(lead, "%.1lf", c.JyakutenMin, c.JyakutenMax, tail);
+}
+
+std::string LastCurrentCriterionText(const CTestCondition& c)
+{
+    static const std::string& lead = cp932::lit("　良← ");
+    static const std::string& tail = cp932::lit(" →不良");
+    return criterion(lead, "%.3lf", c.LastCurrentMin, c.LastCurrentMax, tail);
+}
+
+void SetStartDateFromText(CMeasRecord& r, std::string_view dateText)
+{
+    const std::string clock = hasShownDate(r) ? StartClockText(r) : std::string();
+    setStartFromParts(r, dateText, clock);
+}
+
+void SetStartClockFromText(CMeasRecord& r, std::string_view clockText)
+{
+    const std::string date = hasShownDate(r) ? StartDateText(r) : std::string();
+    setStartFromParts(r, date, clockText);
+}
+
+} // namespace mxrfmt
