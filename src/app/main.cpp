@@ -1,0 +1,21 @@
+// main(): the Qt application around CMXRViewApp's start-up and exit.
+#include "app/mxrviewapp.h"
+
+#include <QApplication>
+
+#include <clocale>
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("MXRView"));
+    // Qt set the locale from the environment; printf-style numbers and atof must read and
+    // write '.' whatever the user's language.
+    std::setlocale(LC_NUMERIC, "C");
+
+    CMXRViewApp theApp;
+    if (!theApp.InitInstance(QApplication::arguments()))
+        return theApp.ExitInstance();
+    QApplication::exec();
+    return theApp.ExitInstance();
+}

@@ -1,0 +1,168 @@
+// CMXRViewApp: start-up steps, the normal exit, and SIGTERM/SIGINT turned into a normal close.
+#include "app/mxrviewapp.h"
+
+#include "app/appfolder.h"
+#include "app/appsettings.h"
+#include "app/mainwindowplaceholder.h"
+#include "app/singleinstance.h"
+#include "model/cp932text.h"
+
+#include <QApplication>
+#include <QFont>
+#include <QMainWindow>
+#include <QMessageBox>
+#include <QSocketNotifier>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#ifndef MXR_VERSION_TEXT
+#define MXR_VERSION_TEXT "0.0.0.0"
+#endif
+
+namespace
+{
+
+// Self-pipe: the signal handler only writes a byte; the event loop does the closing.
+int g_signalFds[2] = {-1, -1};
+
+extern "C" void onSignal(int)
+{
+    const int saved = errno;
+    const char byte = 1;
+    [[maybe_unused]] ssize_t n = ::write(g_signalFds[0], &byte, 1);
+    errno = saved;
+}
+
+bool parseHomeOption(const QStringList& args, QString& home)
+{
+    for (int i = 1; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--home")) {
+            if (i + 1 >= args.size())
+                return false;
+            home = args[i + 1];
+        } else if (args[i].startsWith(QLatin1String("--home="))) {
+            home = args[i].mid(7);
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+CMXRViewApp::CMXRViewApp() = default;
+
+CMXRViewApp::~CMXRViewApp() = default;
+
+void CMXRViewApp::installSignalHandlers()
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalFds) != 0)
+        return;
+    ::fcntl(g_signalFds[0], F_SETFL, O_NONBLOCK);
+    ::fcntl(g_signalFds[1], F_SETFL, O_NONBLOCK);
+    m_signalNotifier = new QSocketNotifier(g_signalFds[1], QSocketNotifier::Read, this);
+    connect(m_signalNotifier, &QSocketNotifier::activated, this, &CMXRViewApp::onTerminationSignal);
+    struct sigaction sa {
+    };
+    sa.sa_handler = onSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    ::sigaction(SIGTERM, &sa, nullptr);
+    ::sigaction(SIGINT, &sa, nullptr);
+}
+
+void CMXRViewApp::onTerminationSignal()
+{
+    char buf[16];
+    while (::read(g_signalFds[1], buf, sizeof buf) > 0) {
+    }
+    // As if the user closed the main window: the normal exit follows.
+    if (m_mainWindow && m_mainWindow->isVisible())
+        m_mainWindow->close();
+    else
+        QCoreApplication::quit();
+}
+
+void CMXRViewApp::raiseMainWindow()
+{
+    if (!m_mainWindow)
+        return;
+    if (m_mainWindow->isMinimized())
+        m_mainWindow->showNormal();
+    m_mainWindow->raise();
+    m_mainWindow->activateWindow();
+}
+
+bool CMXRViewApp::InitInstance(const QStringList& arguments)
+{
+    // The Windows gothic faces named in the report and dialog code, drawn with the IPA fonts
+    // of the same metrics.
+    QFont::insertSubstitution(QString::fromUtf8("ＭＳ ゴシック"), QStringLiteral("IPAGothic"));
+    QFont::insertSubstitution(QString::fromUtf8("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic"));
+
+    QString home;
+    if (!parseHomeOption(arguments, home)) {
+        std::fprintf(stderr, "MXRView: --home needs a folder\n");
+        m_exitCode = 2;
+        return false;
+    }
+    const auto folder = ApplicationFolder(home.toStdString(), true);
+    if (!folder) {
+        QMessageBox::critical(
+            nullptr, QString::fromUtf8("マクセラテスタ"),
+            QString::fromUtf8("アプリケーションフォルダを作成できません。\n%1")
+                .arg(home.isEmpty() ? QStringLiteral("~/.local/share/MXRView") : home));
+        m_exitCode = 1;
+        return false;
+    }
+    installSignalHandlers();
+
+    // Single instance: a second copy brings the first forward, beeps and ends.
+    m_instance = std::make_unique<SingleInstance>(QString::fromStdString(*folder));
+    if (m_instance->acquire() == SingleInstance::Outcome::AnotherRunning) {
+        QApplication::beep();
+        m_exitCode = 0;
+        return false;
+    }
+    connect(m_instance.get(), &SingleInstance::raiseRequested, this, &CMXRViewApp::raiseMainWindow);
+
+    m_startupInProgress = true;
+
+    CAppSettings& settings = AppSettings();
+    settings.SetPaths(MakeAppPaths(*folder, ExecutablePath()));
+    settings.LoadSettings();
+
+    // Relative paths of the settings (".\DATA\MXR.DAT") are resolved against the folder.
+    if (::chdir(folder->c_str()) != 0)
+        std::fprintf(stderr, "MXRView: cannot enter %s\n", folder->c_str());
+
+    m_appLog.Setup(*folder + "/" + settings.Paths().baseName, 7, 4, 10000, 0x500000);
+
+    if (settings.BeginRun(MXR_VERSION_TEXT))
+        m_appLog.Write(cp932::lit("前回異常終了"));
+
+    std::srand(static_cast<unsigned>(std::time(nullptr)));
+
+    m_mainWindow.reset(CreateMainWindow());
+    m_mainWindow->show();
+
+    m_instance->releaseStartupLock();
+    m_startupInProgress = false;
+    m_startupCompleted = true;
+    return true;
+}
+
+int CMXRViewApp::ExitInstance()
+{
+    if (m_startupCompleted && !m_startupInProgress)
+        AppSettings().EndRun();
+    m_mainWindow.reset();
+    return m_exitCode;
+}
