@@ -1,6 +1,370 @@
-// decode | receive | emulate (not built yet).
-#include "commands.h"
+// decode | receive | emulate: the reception's decoder on replay files and serial lines, and
+// the tester emulator.
+#include <QFile>
 
-int runDecodeCommand(const ToolContext&, const QStringList&) { return usageError("decode is not available yet"); }
-int runReceiveCommand(const ToolContext&, const QStringList&) { return usageError("receive is not available yet"); }
-int runEmulateCommand(const ToolContext&, const QStringList&) { return usageError("emulate is not available yet"); }
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <fstream>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include <cerrno>
+#include <cstring>
+
+#include <termios.h>
+#include <unistd.h>
+
+#include "app/appfolder.h"
+#include "app/appsettings.h"
+#include "app/inifile.h"
+#include "app/settingskeys.h"
+#include "commands.h"
+#include "link/emulator.h"
+#include "link/emulatorport.h"
+#include "link/receptionworker.h"
+#include "model/cp932text.h"
+#include "storejson.h"
+
+namespace
+{
+
+using Clock = std::chrono::steady_clock;
+
+std::atomic<bool> g_stop{false};
+
+void onSignal(int)
+{
+    g_stop.store(true);
+}
+
+std::string nativePath(const QString& arg)
+{
+    return QFile::encodeName(arg).toStdString();
+}
+
+// The settings the reception takes from the application folder (read only).
+struct LinkSettings {
+    int triggValidSec = 10;
+    bool commLog = false;
+    PortMap ports;
+    std::string folder;
+};
+
+LinkSettings readSettings(const ToolContext& ctx)
+{
+    LinkSettings s;
+    const auto folder = ApplicationFolder(ctx.homeOption, false);
+    if (!folder)
+        return s;
+    s.folder = *folder;
+    CIniFile system(*folder + "/" + kSystemIniName);
+    s.triggValidSec = system.GetInt(inisec::Param, inikey::TriggValidSec, 10, false);
+    const std::string iniPath = *folder + "/MXRView.INI";
+    CIniFile ini(iniPath);
+    s.commLog = ini.GetInt(inisec::Debug, cp932::lit(inikey::CommLog), 0, false) == 1;
+    s.ports = PortOverrides(iniPath);
+    return s;
+}
+
+// Collects the reception's texts as the dialog's list would show them.
+class Collector : public IReceptionListener
+{
+  public:
+    ReceptionWorker* worker = nullptr;
+    std::vector<std::string> lines; // CP932
+    std::string lastError;
+    std::atomic<bool> finished{false};
+    bool success = false;
+
+    void PostLine(const std::string& text, int) override { add(text); }
+    void PostError(const std::string& text, int) override
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            lastError = text;
+        }
+        add(text);
+    }
+    void Finished(bool ok) override
+    {
+        success = ok;
+        finished.store(true);
+    }
+
+  private:
+    void add(const std::string& text)
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            lines.push_back(text);
+        }
+        worker->TextHandled();
+    }
+    std::mutex m_mutex;
+};
+
+// Notes when the port last delivered bytes, for --silence-s.
+class WatchedPort : public ISerialPort
+{
+  public:
+    explicit WatchedPort(std::unique_ptr<CxSerialPort> port) : m_port(std::move(port)) {}
+    std::atomic<Clock::rep> lastActivity{Clock::now().time_since_epoch().count()};
+
+    void SetParam(const CCommSetting& s) override { m_port->SetParam(s); }
+    bool Open() override { return m_port->Open(); }
+    bool Close() override { return m_port->Close(); }
+    bool SetCommTimeout(uint32_t a, uint32_t b, uint32_t c, uint32_t d, uint32_t e) override
+    {
+        return m_port->SetCommTimeout(a, b, c, d, e);
+    }
+    void SetTimeout(uint32_t ms) override { m_port->SetTimeout(ms); }
+    int Read(unsigned char* buffer, std::size_t count, std::size_t& received) override
+    {
+        const int r = m_port->Read(buffer, count, received);
+        if (received > 0)
+            lastActivity.store(Clock::now().time_since_epoch().count());
+        return r;
+    }
+    uint32_t GetErrorCode() const override { return m_port->GetErrorCode(); }
+    std::string ErrorText() const override { return m_port->ErrorText(); }
+    bool IsOpen() const override { return m_port->IsOpen(); }
+    void SetupLog(const std::string& basePath) override { m_port->SetupLog(basePath); }
+
+  private:
+    std::unique_ptr<CxSerialPort> m_port;
+};
+
+std::string jsonString(std::string_view utf8)
+{
+    std::string out = "\"";
+    for (unsigned char c : utf8) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20) {
+            char esc[8];
+            std::snprintf(esc, sizeof esc, "\\u%04x", c);
+            out += esc;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out + '"';
+}
+
+// {"ok", "lines", "records"} on standard output; exit 0 when the reception succeeded, else 1
+// with its last error on standard error.
+int printResult(const Collector& c, const std::vector<ReceivedRecord>& records)
+{
+    std::string out = "{\n  \"ok\": ";
+    out += c.success ? "true" : "false";
+    out += ",\n  \"lines\": [";
+    for (std::size_t i = 0; i < c.lines.size(); ++i) {
+        out += i ? ",\n    " : "\n    ";
+        out += jsonString(cp932::toUtf8(c.lines[i]));
+    }
+    out += c.lines.empty() ? "],\n" : "\n  ],\n";
+    out += "  \"records\": [";
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        out += i ? ",\n    " : "\n    ";
+        std::string rec = RecordToJson(records[i], 2);
+        rec.insert(1, "\"LineCount\": " + std::to_string(records[i].LineCount) + ",");
+        out += rec;
+    }
+    out += records.empty() ? "]\n}\n" : "\n  ]\n}\n";
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    std::fflush(stdout);
+    if (!c.success) {
+        std::fprintf(stderr, "%s\n", cp932::toUtf8(c.lastError).c_str());
+        return 1;
+    }
+    return 0;
+}
+
+// Runs one reception to its end; with silenceMs > 0 it is cancelled as the dialog's button
+// would after that long without a byte.
+int runReception(ReceptionOptions options, std::unique_ptr<ISerialPort> port, WatchedPort* watched,
+                 int64_t silenceMs)
+{
+    Collector collector;
+    ReceptionWorker worker(collector, std::move(port));
+    collector.worker = &worker;
+    worker.Start(options);
+    bool cancelled = false;
+    while (!collector.finished.load()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        if (cancelled)
+            continue;
+        bool cancel = g_stop.load();
+        if (watched && silenceMs > 0) {
+            const auto last = Clock::time_point(Clock::duration(watched->lastActivity.load()));
+            cancel = cancel || Clock::now() - last > std::chrono::milliseconds(silenceMs);
+        }
+        if (cancel) {
+            cancelled = true;
+            worker.StopWorker();
+        }
+    }
+    std::vector<ReceivedRecord> records = worker.TakeRecords();
+    return printResult(collector, records);
+}
+
+int decode(const ToolContext& ctx, const QStringList& args)
+{
+    if (args.size() != 1)
+        return usageError("decode needs one replay file");
+    const LinkSettings settings = readSettings(ctx);
+    ReceptionOptions o;
+    o.mode = ReceptionMode::Replay;
+    o.replayPath = nativePath(args[0]);
+    o.triggValidSec = settings.triggValidSec;
+    o.pauses = {0, 0, 0, 2000, 0}; // no waiting on the command line
+    return runReception(o, nullptr, nullptr, 0);
+}
+
+int receive(const ToolContext& ctx, const QStringList& args)
+{
+    int port = -1;
+    std::string device;
+    double silence = 0;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        if (i + 1 >= args.size())
+            return usageError(a + " needs a value");
+        bool ok = true;
+        if (a == "--port")
+            port = args[++i].toInt(&ok);
+        else if (a == "--device")
+            device = nativePath(args[++i]);
+        else if (a == "--silence-s")
+            silence = args[++i].toDouble(&ok);
+        else
+            return usageError("unknown option " + a);
+        if (!ok)
+            return usageError("bad value for " + a);
+    }
+    if ((port < 1) == device.empty())
+        return usageError("receive needs either --port N (1 or more) or --device PATH");
+    if (silence < 0)
+        return usageError("bad value for --silence-s");
+
+    const LinkSettings settings = readSettings(ctx);
+    auto serial = std::make_unique<CxSerialPort>();
+    serial->SetPortMap(settings.ports);
+    if (!device.empty())
+        serial->SetDevicePath(device);
+    if (settings.commLog && !settings.folder.empty())
+        serial->SetupLog(settings.folder + "/COMM_");
+    auto watched = std::make_unique<WatchedPort>(std::move(serial));
+    WatchedPort* w = watched.get();
+
+    ReceptionOptions o;
+    o.mode = ReceptionMode::Serial;
+    o.comm.port = port > 0 ? port : 1;
+    o.triggValidSec = settings.triggValidSec;
+    o.pauses.endMs = 0; // nobody watches a closing dialog here
+    std::signal(SIGINT, onSignal);
+    std::signal(SIGTERM, onSignal);
+    return runReception(o, std::move(watched), w, static_cast<int64_t>(silence * 1000));
+}
+
+int emulate(const QStringList& args)
+{
+    std::string device, replayOut;
+    bool pty = false, repeat = false;
+    EmulatorOptions eo;
+    int baud = 38400;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        if (a == "--pty") {
+            pty = true;
+            continue;
+        }
+        if (a == "--repeat") {
+            repeat = true;
+            continue;
+        }
+        if (i + 1 >= args.size())
+            return usageError(a + " needs a value");
+        bool ok = true;
+        if (a == "--device")
+            device = nativePath(args[++i]);
+        else if (a == "--replay-out")
+            replayOut = nativePath(args[++i]);
+        else if (a == "--seed")
+            eo.seed = args[++i].toUInt(&ok);
+        else if (a == "--records")
+            eo.records = args[++i].toInt(&ok);
+        else if (a == "--baud")
+            baud = args[++i].toInt(&ok);
+        else
+            return usageError("unknown option " + a);
+        if (!ok)
+            return usageError("bad value for " + a);
+    }
+    if (int(pty) + int(!device.empty()) + int(!replayOut.empty()) != 1)
+        return usageError("emulate needs one of --device PATH, --pty, --replay-out FILE");
+    if (eo.records < 0 || eo.records > 9999 || baud < 0)
+        return usageError("bad value for --records or --baud");
+
+    const TesterEmulator emu(eo);
+    if (!replayOut.empty()) {
+        std::ofstream out(replayOut, std::ios::binary | std::ios::trunc);
+        out << emu.replayText();
+        out.close();
+        if (!out) {
+            std::fprintf(stderr, "mxrtool: cannot write %s\n", replayOut.c_str());
+            return 1;
+        }
+        return 0;
+    }
+    std::signal(SIGINT, onSignal);
+    std::signal(SIGTERM, onSignal);
+    if (!device.empty()) {
+        const int fd = openSendDevice(device, baud);
+        if (fd < 0) {
+            std::fprintf(stderr, "mxrtool: cannot open %s: %s\n", device.c_str(),
+                         std::strerror(errno));
+            return 1;
+        }
+        const bool ok = sendPaced(fd, emu.serialChunks(), baud, &g_stop, false);
+        ::tcdrain(fd);
+        ::close(fd);
+        return ok ? 0 : 1;
+    }
+    EmulatorPty p;
+    std::string error;
+    if (!p.create(error)) {
+        std::fprintf(stderr, "mxrtool: cannot create a pseudo-terminal: %s\n", error.c_str());
+        return 1;
+    }
+    std::printf("%s\n", p.slavePath().c_str());
+    std::fflush(stdout);
+    do {
+        // The reader sets its line up and empties its queue right after opening.
+        if (!p.waitForReader(g_stop, 200))
+            break;
+        p.send(emu.serialChunks(), baud, &g_stop);
+        if (!p.waitForReaderGone(g_stop))
+            break;
+    } while (repeat);
+    return 0;
+}
+
+} // namespace
+
+int runDecodeCommand(const ToolContext& ctx, const QStringList& args)
+{
+    return decode(ctx, args);
+}
+int runReceiveCommand(const ToolContext& ctx, const QStringList& args)
+{
+    return receive(ctx, args);
+}
+int runEmulateCommand(const ToolContext&, const QStringList& args)
+{
+    return emulate(args);
+}

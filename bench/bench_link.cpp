@@ -1,0 +1,172 @@
+// Decoding speed against the line rate, and a whole pty reception of a 20-record dump.
+// links: mxr_link mxr_model
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
+#include <thread>
+
+#include "link/emulator.h"
+#include "link/emulatorport.h"
+#include "link/receptionworker.h"
+#include "link/replaysource.h"
+#include "link/serialsource.h"
+#include "link/transferdecoder.h"
+
+namespace
+{
+
+constexpr double kLineBytesPerSecond = 38400.0 / kBitsPerByte;
+
+// The serial bytes served from memory through the port interface, one Read at a time, so the
+// decoder takes exactly the path it takes on a real line.
+class MemoryPort : public ISerialPort
+{
+  public:
+    explicit MemoryPort(const std::string& bytes) : m_bytes(bytes) {}
+    void rewind() { m_pos = 0; }
+    void SetParam(const CCommSetting&) override {}
+    bool Open() override { return true; }
+    bool Close() override { return true; }
+    bool SetCommTimeout(uint32_t, uint32_t, uint32_t, uint32_t, uint32_t) override { return true; }
+    void SetTimeout(uint32_t) override {}
+    int Read(unsigned char* buffer, std::size_t count, std::size_t& received) override
+    {
+        received = std::min(count, m_bytes.size() - m_pos);
+        std::memcpy(buffer, m_bytes.data() + m_pos, received);
+        m_pos += received;
+        return received == count ? 0 : -2;
+    }
+    uint32_t GetErrorCode() const override { return 0; }
+    std::string ErrorText() const override { return {}; }
+    bool IsOpen() const override { return true; }
+    void SetupLog(const std::string&) override {}
+
+  private:
+    const std::string& m_bytes;
+    std::size_t m_pos = 0;
+};
+
+EmulatorOptions dump20()
+{
+    EmulatorOptions o;
+    o.seed = 20;
+    o.records = 20;
+    o.measureSeconds = 30;
+    return o;
+}
+
+void BM_DecodeSerialBytesFromMemory(benchmark::State& state)
+{
+    const TesterEmulator emu(dump20());
+    const std::string bytes = emu.serialBytes();
+    MemoryPort port(bytes);
+    std::atomic<bool> show{state.range(0) != 0}, running{true};
+    std::size_t shown = 0;
+    for (auto _ : state) {
+        port.rewind();
+        SerialSource src(port);
+        std::vector<ReceivedRecord> got;
+        CTransferDecoder dec(
+            src, got, [&](const std::string& t) { shown += t.size(); }, show, 10);
+        if (!dec.run(running) || got.size() != 20)
+            state.SkipWithError("dump not decoded");
+        benchmark::DoNotOptimize(got.data());
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(bytes.size()));
+    state.counters["x_38400_line"] =
+        benchmark::Counter(double(bytes.size()) / kLineBytesPerSecond * double(state.iterations()),
+                           benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_DecodeSerialBytesFromMemory)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+void BM_DecodeReplayTextFromMemory(benchmark::State& state)
+{
+    const TesterEmulator emu(dump20());
+    std::atomic<bool> show{true}, running{true};
+    for (auto _ : state) {
+        ReplaySource src;
+        src.attachText(emu.replayText());
+        std::vector<ReceivedRecord> got;
+        CTransferDecoder dec(
+            src, got, [](const std::string&) {}, show, 10);
+        dec.run(running);
+        benchmark::DoNotOptimize(got.data());
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(emu.replayText().size()));
+}
+BENCHMARK(BM_DecodeReplayTextFromMemory)->Unit(benchmark::kMillisecond);
+
+class Waiter : public IReceptionListener
+{
+  public:
+    ReceptionWorker* worker = nullptr;
+    void PostLine(const std::string&, int) override { worker->TextHandled(); }
+    void PostError(const std::string&, int) override { worker->TextHandled(); }
+    void Finished(bool ok) override
+    {
+        std::lock_guard lock(m);
+        done = true;
+        success = ok;
+        cv.notify_all();
+    }
+    std::mutex m;
+    std::condition_variable cv;
+    bool done = false, success = false;
+};
+
+// Production pauses (100 + 300 + 3000 ms); the emulator paced at 38400 baud with its 20 ms
+// pause after each record. overhead_pct compares the time beyond the fixed pauses with the
+// time the line needs for the bytes and the emulator's own pauses.
+void BM_PtyReception20Records(benchmark::State& state)
+{
+    const TesterEmulator emu(dump20());
+    const std::string bytes = emu.serialBytes();
+    const uint32_t settleMs = 50;
+    double overhead = 0, seconds = 0;
+    for (auto _ : state) {
+        EmulatorPty pty;
+        std::string error;
+        if (!pty.create(error)) {
+            state.SkipWithError(error.c_str());
+            return;
+        }
+        std::atomic<bool> stop{false};
+        std::thread tester([&] {
+            if (pty.waitForReader(stop, settleMs))
+                pty.send(emu.serialChunks(), 38400, &stop);
+        });
+        Waiter w;
+        ReceptionWorker worker(w);
+        w.worker = &worker;
+        dynamic_cast<CxSerialPort&>(worker.Port()).SetDevicePath(pty.slavePath());
+        ReceptionOptions o;
+        const auto t0 = std::chrono::steady_clock::now();
+        worker.Start(o);
+        {
+            std::unique_lock lock(w.m);
+            w.cv.wait(lock, [&] { return w.done; });
+        }
+        seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        stop = true;
+        tester.join();
+        if (!w.success || worker.TakeRecords().size() != 20)
+            state.SkipWithError("reception failed");
+        const double lineTime = bytes.size() / kLineBytesPerSecond + 20 * 0.020;
+        // Before the first byte: the start pause, the open, the emulator's settle time; after
+        // the last: the 3000 ms pause.
+        const double fixed = 0.100 + 3.000 + settleMs / 1000.0;
+        overhead = (seconds - fixed - lineTime) / lineTime * 100.0;
+        state.SetIterationTime(seconds);
+    }
+    state.counters["seconds"] = seconds;
+    state.counters["line_seconds"] = bytes.size() / kLineBytesPerSecond + 20 * 0.020;
+    state.counters["overhead_pct"] = overhead;
+}
+BENCHMARK(BM_PtyReception20Records)->UseManualTime()->Iterations(1)->Unit(benchmark::kSecond);
+
+} // namespace
+
+BENCHMARK_MAIN();

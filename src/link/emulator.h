@@ -1,0 +1,53 @@
+// TesterEmulator: a made-up but realistic memory dump of the tester, as the serial line
+// carries it and as a replay file holds it, with the records a correct decoder must produce.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "link/receivedrecord.h"
+
+struct EmulatorOptions {
+    uint32_t seed = 1;
+    int records = 5;
+    int measureSeconds = 60;   // length of each measurement (5 points a second)
+    int triggValidSec = 10;    // for the expected trigger events
+    uint32_t recordGapMs = 20; // pause after each record's marker line (memory read)
+};
+
+// One piece of the serial stream, and how long the tester pauses after it.
+struct EmulatorChunk {
+    std::string bytes;
+    uint32_t pauseAfterMs = 0;
+};
+
+class TesterEmulator
+{
+  public:
+    explicit TesterEmulator(const EmulatorOptions& options);
+
+    // What a decoder must hand over: every record with its computed final value and triggers.
+    const std::vector<ReceivedRecord>& expected() const { return m_expected; }
+
+    // The serial form: per record its header (7 bytes + 1 extra), date block (9 bytes), data
+    // lines, end-of-data line, trailer lines and marker line, each line ending in CR; then the
+    // end-of-transfer block. One chunk per record and one for the end block.
+    const std::vector<EmulatorChunk>& serialChunks() const { return m_serial; }
+    std::string serialBytes() const;
+
+    // The replay file: one hex text line per block or line (CRLF), no extra bytes.
+    const std::string& replayText() const { return m_replay; }
+
+  private:
+    void addRecord(int index, uint32_t& rng);
+
+    EmulatorOptions m_options;
+    std::vector<ReceivedRecord> m_expected;
+    std::vector<EmulatorChunk> m_serial;
+    std::string m_replay;
+};
+
+// The number of bits the line needs per byte (start, 8 data, stop): the pacing of the
+// emulator and the expected duration of a reception.
+inline constexpr int kBitsPerByte = 10;

@@ -1,0 +1,224 @@
+// The transfer as the reception's worker thread runs it: source start, decoder loop,
+// recovery and restart, closing, and the end code.
+#include "link/receptionworker.h"
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "link/replaysource.h"
+#include "link/serialsource.h"
+#include "link/simulationsource.h"
+#include "link/transferdecoder.h"
+#include "model/cp932text.h"
+#include "model/cxexception.h"
+#include "model/number.h"
+#include "model/oledate.h"
+
+namespace
+{
+
+using Clock = std::chrono::steady_clock;
+
+// A file system path as a CP932 text for messages (kept as it is when it has no CP932 form).
+std::string pathText(const std::string& path)
+{
+    return cp932::fromUtf8(path).value_or(path);
+}
+
+} // namespace
+
+ReceptionWorker::ReceptionWorker(IReceptionListener& listener, std::unique_ptr<ISerialPort> port)
+    : m_listener(listener), m_port(port ? std::move(port) : std::make_unique<CxSerialPort>())
+{
+}
+
+ReceptionWorker::~ReceptionWorker()
+{
+    StopWorker();
+    join();
+}
+
+void ReceptionWorker::join()
+{
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+void ReceptionWorker::Start(const ReceptionOptions& options)
+{
+    StopWorker();
+    join();
+    m_options = options;
+    m_records.clear();
+    m_showData.store(options.showData);
+    // Counted before the thread exists, so that a StopWorker right after Start waits for it.
+    m_pending.store(1);
+    m_running.store(true);
+    m_thread = std::thread(&ReceptionWorker::threadMain, this);
+}
+
+void ReceptionWorker::StopWorker(const std::function<void(uint32_t)>& pump)
+{
+    m_port->SetCommTimeout(1, 1, 1, 1, 1);
+    m_port->SetTimeout(1);
+    m_running.store(false);
+    const Clock::time_point start = Clock::now();
+    while (m_pending.load() != 0) {
+        if (Clock::now() - start >= std::chrono::milliseconds(60000))
+            break;
+        if (pump)
+            pump(100);
+        else
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+}
+
+std::vector<ReceivedRecord> ReceptionWorker::TakeRecords()
+{
+    join();
+    return std::move(m_records);
+}
+
+void ReceptionWorker::postLine(const std::string& text)
+{
+    m_pending.fetch_add(1);
+    m_listener.PostLine(text, 1);
+}
+
+void ReceptionWorker::postError(const std::string& text)
+{
+    m_pending.fetch_add(1);
+    m_listener.PostError(text, 1);
+}
+
+void ReceptionWorker::sleepMs(uint32_t ms)
+{
+    if (ms > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+void ReceptionWorker::threadMain()
+{
+    sleepMs(m_options.pauses.startMs);
+    transfer();
+    m_pending.fetch_sub(1);
+}
+
+void ReceptionWorker::openPort(bool restart)
+{
+    // After a recovery the stream goes on: bytes that followed the marker are already on
+    // their way, and reopening would throw them away, so a port still open stays open.
+    if (!(restart && m_port->IsOpen())) {
+        m_port->SetParam(m_options.comm);
+        if (!m_port->Open()) {
+            const uint32_t code = m_port->GetErrorCode();
+            const std::string detail =
+                m_port->ErrorText() + formatC(cp932::lit("ｴﾗｰNo:hex(%X),dec(%lu)").c_str(), code,
+                                              static_cast<unsigned long>(code));
+            throw CxException(cp932::lit("シリアルポートのオープンに失敗,") + detail);
+        }
+    }
+    m_port->SetTimeout(0xFFFFFFFF);
+    if (!m_running.load()) {
+        // A cancel came while the port was opening: keep its shortened time-outs.
+        m_port->SetCommTimeout(1, 1, 1, 1, 1);
+        m_port->SetTimeout(1);
+    }
+    sleepMs(m_options.pauses.openMs);
+}
+
+bool ReceptionWorker::transfer()
+{
+    const ReceptionMode mode = m_options.mode;
+    const OleDateTime start = OleDateTime::now();
+
+    std::unique_ptr<ITransferSource> source;
+    ReplaySource* replay = nullptr;
+    if (mode == ReceptionMode::Serial) {
+        source = std::make_unique<SerialSource>(*m_port);
+    } else if (mode == ReceptionMode::Replay) {
+        auto r = std::make_unique<ReplaySource>();
+        replay = r.get();
+        source = std::move(r);
+    } else {
+        source = std::make_unique<SimulationSource>(
+            m_options.seed, start, static_cast<int>(m_options.pauses.simulationPassMs));
+    }
+    CTransferDecoder decoder(
+        *source, m_records, [this](const std::string& text) { postLine(text); }, m_showData,
+        m_options.triggValidSec);
+
+    bool success = false;
+    bool restart = false;
+    for (;;) {
+        try {
+            if (mode == ReceptionMode::Replay) {
+                std::error_code ec;
+                std::filesystem::path path = std::filesystem::absolute(m_options.replayPath, ec);
+                if (ec)
+                    path = m_options.replayPath;
+                const std::string shown = pathText(path.string());
+                postLine(cp932::lit("ファイルオープン:") + shown);
+                if (!std::filesystem::exists(path, ec))
+                    throw CxException(cp932::lit("ファイルが存在しません:") + shown);
+                std::FILE* file = nullptr;
+                if (!std::filesystem::is_directory(path, ec)) {
+                    const Clock::time_point t0 = Clock::now();
+                    while (!(file = std::fopen(path.c_str(), "rb"))) {
+                        if (Clock::now() - t0 >=
+                            std::chrono::milliseconds(m_options.pauses.replayOpenRetryMs))
+                            break;
+                        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+                    }
+                }
+                if (!file)
+                    throw CxException(cp932::lit("ファイルがオープン出来ません:") + shown);
+                replay->attach(file);
+            } else {
+                postLine(cp932::lit("シリアルポートオープン"));
+                if (mode == ReceptionMode::Serial)
+                    openPort(restart);
+                postLine(cp932::lit("機器からのデータ送信待ち"));
+            }
+            decoder.run(m_running);
+            success = true;
+            break;
+        } catch (const CxException& e) {
+            if (e.HasMessage())
+                postError(e.Message());
+            success = false;
+            if (mode == ReceptionMode::Replay)
+                break;
+            try {
+                huntMarker(*m_port);
+            } catch (const CxException& h) {
+                if (h.HasMessage())
+                    postError(h.Message());
+                break;
+            }
+            restart = true;
+            decoder.restart();
+        } catch (const std::exception& e) {
+            // Nothing else should reach here (e.g. memory exhaustion): report, end as failed.
+            postError(cp932::lit("例外発生") + " " + e.what());
+            success = false;
+            break;
+        }
+    }
+
+    if (mode != ReceptionMode::Replay) {
+        postLine(cp932::lit("シリアルポートクローズ"));
+        if (mode == ReceptionMode::Serial)
+            m_port->Close();
+    }
+    if (success)
+        postLine(cp932::lit("後処理中...しばらくお待ちください"));
+    sleepMs(m_options.pauses.endMs);
+    m_listener.Finished(success);
+    if (replay)
+        replay->close();
+    m_running.store(false);
+    return success;
+}

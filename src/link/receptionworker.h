@@ -1,0 +1,107 @@
+// ReceptionWorker: one reception from the tester (serial line, replay file or simulation) run
+// on its own thread, with the texts it shows handed to a listener.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "model/customerdb.h" // CCommSetting
+#include "link/receivedrecord.h"
+#include "link/serialport.h"
+
+// Receives the worker's texts and its end on the worker's thread; a dialog forwards them to
+// its own thread (queued invocation). Every PostLine and PostError counts as pending until the
+// receiver calls ReceptionWorker::TextHandled() for it. Texts are CP932.
+class IReceptionListener
+{
+  public:
+    virtual ~IReceptionListener() = default;
+    // A text for the list; with statusMark != 0 also for the status line.
+    virtual void PostLine(const std::string& text, int statusMark) = 0;
+    // An error text: as PostLine, and written to the application log.
+    virtual void PostError(const std::string& text, int statusMark) = 0;
+    // The end of the transfer (not counted as pending).
+    virtual void Finished(bool success) = 0;
+};
+
+enum class ReceptionMode { Serial, Replay, Simulation };
+
+// The reception's waits. Production values; tests inject shorter ones.
+struct ReceptionPauses {
+    uint32_t startMs = 100;             // before the transfer starts
+    uint32_t openMs = 300;              // after the port has opened
+    uint32_t endMs = 3000;              // before the end is reported
+    uint32_t replayOpenRetryMs = 60000; // retrying a replay file that cannot be opened
+    uint32_t simulationPassMs = 10;     // pace of the simulation
+};
+
+struct ReceptionOptions {
+    ReceptionMode mode = ReceptionMode::Serial;
+    CCommSetting comm;      // the six line settings (serial line)
+    std::string replayPath; // replay mode; a relative path is taken from the current folder
+    int32_t seed = 0;       // the simulation's generator
+    int triggValidSec = 10; // "TriggValidSec" of system.ini
+    bool showData = true;   // show data and trailer lines ("収集データを表示する")
+    ReceptionPauses pauses;
+};
+
+class ReceptionWorker
+{
+  public:
+    // The port defaults to a CxSerialPort; the worker owns it for its whole life.
+    explicit ReceptionWorker(IReceptionListener& listener,
+                             std::unique_ptr<ISerialPort> port = nullptr);
+    ~ReceptionWorker();
+    ReceptionWorker(const ReceptionWorker&) = delete;
+    ReceptionWorker& operator=(const ReceptionWorker&) = delete;
+
+    // The port, e.g. to set up its log or its device mapping before Start.
+    ISerialPort& Port() { return *m_port; }
+
+    // Empties the received list, stops a previous run and starts the worker thread.
+    void Start(const ReceptionOptions& options);
+
+    // Cancels: shortens the port's time-outs (a blocked read then fails with -2 within about
+    // a second), clears the running flag, then waits until the worker has ended and every
+    // posted text was handled, calling pump(maxMs) meanwhile so that the caller can process
+    // its queued texts; gives up after 60 s. Without a pump it sleeps in short steps.
+    void StopWorker(const std::function<void(uint32_t maxMs)>& pump = {});
+
+    // The receiver has handled one posted text.
+    void TextHandled() { m_pending.fetch_sub(1); }
+    // The show-collected-data switch, read by the worker at every line.
+    void SetShowData(bool on) { m_showData.store(on); }
+
+    int Pending() const { return m_pending.load(); }
+    bool IsRunning() const { return m_running.load(); }
+
+    // The received records, moved out. Call after Finished; waits for the thread's end.
+    std::vector<ReceivedRecord> TakeRecords();
+
+  private:
+    void threadMain();
+    bool transfer();
+    void postLine(const std::string& text);
+    void postError(const std::string& text);
+    void sleepMs(uint32_t ms);
+    void openPort(bool restart);
+    void join();
+
+    IReceptionListener& m_listener;
+    std::unique_ptr<ISerialPort> m_port;
+    ReceptionOptions m_options;
+    std::thread m_thread;
+
+    // Shared with the thread that started the reception.
+    std::atomic<bool> m_running{false};
+    std::atomic<int> m_pending{0}; // 1 while the thread runs + texts not yet handled
+    std::atomic<bool> m_showData{true};
+
+    // Written only by the worker while it runs; read after it has ended.
+    std::vector<ReceivedRecord> m_records;
+};

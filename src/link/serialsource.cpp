@@ -1,0 +1,69 @@
+// Blocks, lines and the marker hunt on a serial port.
+#include "link/serialsource.h"
+
+#include <vector>
+
+std::string SerialSource::readBlock(std::size_t n)
+{
+    std::string block(n, '\0');
+    std::size_t got = 0;
+    const int r = m_port.Read(reinterpret_cast<unsigned char*>(block.data()), n, got);
+    if (r != 0)
+        throwCommError(r);
+    return block;
+}
+
+std::string SerialSource::readLine()
+{
+    std::string line;
+    bool overlong = false;
+    for (;;) {
+        unsigned char c = 0;
+        std::size_t got = 0;
+        const int r = m_port.Read(&c, 1, got);
+        if (r != 0)
+            throwCommError(r);
+        if (c == '\r') {
+            if (!overlong)
+                return line;
+            overlong = false; // the over-long line ends here; take the next one
+            line.clear();
+            continue;
+        }
+        if (line.size() < kLineBufferSize)
+            line.push_back(static_cast<char>(c));
+        else
+            overlong = true;
+    }
+}
+
+std::string SerialSource::readDataLine(const DecodeContext&)
+{
+    for (;;) {
+        std::string line = readLine();
+        if (line.size() == 6)
+            return line;
+    }
+}
+
+void huntMarker(ISerialPort& port)
+{
+    static const char marker[] = "KARENO";
+    std::size_t matched = 0;
+    unsigned char c = 0;
+    std::size_t got = 0;
+    while (matched < 6) {
+        const int r = port.Read(&c, 1, got);
+        if (r != 0)
+            throwCommError(r);
+        if (c == static_cast<unsigned char>(marker[matched]))
+            ++matched;
+        else // a byte that breaks the match may still start the marker ("KKARENO")
+            matched = (c == 'K') ? 1 : 0;
+    }
+    do {
+        const int r = port.Read(&c, 1, got);
+        if (r != 0)
+            throwCommError(r);
+    } while (c != '\r');
+}

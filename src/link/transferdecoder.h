@@ -1,0 +1,65 @@
+// CTransferDecoder: the tester's memory dump, decoded block by block into received records.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "link/receivedrecord.h"
+#include "link/transfersource.h"
+
+enum class DecoderState { Header, Date, Points, Trailer };
+
+// Packed BCD of n bytes into a decimal number. False when a nibble is above 9: such a field
+// is damaged, and the decoder reports the block as "受信データ異常<%s>".
+bool decodeBcd(std::string_view bytes, int& out);
+
+// The decoder knows nothing of threads or ports: it pulls blocks from its source, shows texts
+// through a callback and appends completed records to the list it was given. Errors are
+// thrown as CxException with the reception's message text (CP932).
+class CTransferDecoder
+{
+  public:
+    using ShowFn = std::function<void(const std::string& cp932Text)>;
+
+    // showData is read at every data and trailer line (the dialog's check box); the received
+    // list is the reception's and survives a restart.
+    CTransferDecoder(ITransferSource& source, std::vector<ReceivedRecord>& received, ShowFn show,
+                     const std::atomic<bool>& showData, int triggValidSec);
+
+    // Back to state Header (after a recovery): the record being received is dropped, the
+    // received list stays.
+    void restart();
+
+    // One pass of the state machine. False when the end-of-transfer block has arrived (or a
+    // replay file ended after a complete record).
+    bool pass();
+
+    // Passes while running is set and the transfer is not complete. True when the transfer
+    // ended by its end-of-transfer block, false when running was cleared.
+    bool run(const std::atomic<bool>& running);
+
+    DecoderState state() const { return m_state; }
+    const ReceivedRecord& working() const { return m_work; }
+
+  private:
+    bool header();
+    void date();
+    void points();
+    bool trailer();
+    DecodeContext context() const;
+
+    ITransferSource& m_source;
+    std::vector<ReceivedRecord>& m_received;
+    ShowFn m_show;
+    const std::atomic<bool>& m_showData;
+    int m_triggValidSec;
+
+    DecoderState m_state = DecoderState::Header;
+    ReceivedRecord m_work;
+    int m_lines = 0; // n: data lines of the working record
+    int m_time = 0;  // t: tenths of a second of the next point
+};

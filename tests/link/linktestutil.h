@@ -1,0 +1,108 @@
+// Helpers shared by the link tests: a listener that collects the reception's texts, and UTF-8
+// views of the CP932 texts.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "link/receptionworker.h"
+#include "model/cp932text.h"
+
+inline std::string u8(const std::string& cp932Text)
+{
+    return cp932::toUtf8(cp932Text);
+}
+
+// Collects every text in order (as UTF-8) and the end code; hands each text back at once.
+class CollectingListener : public IReceptionListener
+{
+  public:
+    ReceptionWorker* worker = nullptr;
+
+    void PostLine(const std::string& text, int) override { add(text, false); }
+    void PostError(const std::string& text, int) override { add(text, true); }
+    void Finished(bool success) override
+    {
+        std::lock_guard lock(m_mutex);
+        m_finished = true;
+        m_success = success;
+        m_cv.notify_all();
+    }
+
+    bool waitFinished(std::chrono::milliseconds limit)
+    {
+        std::unique_lock lock(m_mutex);
+        return m_cv.wait_for(lock, limit, [&] { return m_finished; });
+    }
+    // Waits until a text equal to text (UTF-8) has been posted.
+    bool waitForLine(const std::string& text, std::chrono::milliseconds limit)
+    {
+        std::unique_lock lock(m_mutex);
+        return m_cv.wait_for(lock, limit, [&] {
+            for (const auto& l : m_lines)
+                if (l == text)
+                    return true;
+            return false;
+        });
+    }
+    std::vector<std::string> lines() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_lines;
+    }
+    std::vector<std::string> errors() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_errors;
+    }
+    bool success() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_success;
+    }
+    int count(const std::string& text) const
+    {
+        std::lock_guard lock(m_mutex);
+        int n = 0;
+        for (const auto& l : m_lines)
+            n += l == text;
+        return n;
+    }
+
+  private:
+    void add(const std::string& text, bool error)
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_lines.push_back(u8(text));
+            if (error)
+                m_errors.push_back(u8(text));
+            m_cv.notify_all();
+        }
+        if (worker)
+            worker->TextHandled();
+    }
+
+    mutable std::mutex m_mutex;
+    std::condition_variable m_cv;
+    std::vector<std::string> m_lines;
+    std::vector<std::string> m_errors;
+    bool m_finished = false;
+    bool m_success = false;
+};
+
+// Pauses short enough for tests.
+inline ReceptionPauses fastPauses()
+{
+    ReceptionPauses p;
+    p.startMs = 0;
+    p.openMs = 20;
+    p.endMs = 0;
+    p.replayOpenRetryMs = 200;
+    p.simulationPassMs = 0;
+    return p;
+}

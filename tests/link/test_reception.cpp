@@ -1,0 +1,226 @@
+// The reception worker end to end: the tester emulator on a real pseudo-terminal reached
+// through a port number, damaged streams, cancelling, missing ports and replay files.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include <unistd.h>
+
+#include "link/emulator.h"
+#include "link/emulatorport.h"
+#include "linktestutil.h"
+
+namespace fs = std::filesystem;
+using namespace std::chrono;
+
+namespace
+{
+
+// The emulator on its own pty, sending chunks once the reception has opened the port.
+class PtyTester
+{
+  public:
+    explicit PtyTester(std::vector<EmulatorChunk> chunks) : m_chunks(std::move(chunks))
+    {
+        std::string error;
+        EXPECT_TRUE(m_pty.create(error)) << error;
+        m_thread = std::thread([this] {
+            if (m_pty.waitForReader(m_stop, 50))
+                m_pty.send(m_chunks, 0, &m_stop);
+        });
+    }
+    ~PtyTester()
+    {
+        m_stop = true;
+        m_thread.join();
+    }
+    const std::string& path() const { return m_pty.slavePath(); }
+
+  private:
+    EmulatorPty m_pty;
+    std::vector<EmulatorChunk> m_chunks;
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+};
+
+// A reception on port number 17, mapped to the device path.
+struct Reception {
+    CollectingListener listener;
+    ReceptionWorker worker{listener};
+    explicit Reception(const std::string& device, ReceptionMode mode = ReceptionMode::Serial,
+                       const std::string& replay = {})
+    {
+        listener.worker = &worker;
+        dynamic_cast<CxSerialPort&>(worker.Port()).SetPortMap({{17, device}});
+        ReceptionOptions o;
+        o.mode = mode;
+        o.comm.port = 17;
+        o.replayPath = replay;
+        o.pauses = fastPauses();
+        worker.Start(o);
+    }
+};
+
+EmulatorOptions smallDump(uint32_t seed, int records)
+{
+    EmulatorOptions o;
+    o.seed = seed;
+    o.records = records;
+    o.measureSeconds = 16;
+    return o;
+}
+
+const std::string kOpen = "シリアルポートオープン";
+const std::string kWait = "機器からのデータ送信待ち";
+const std::string kClose = "シリアルポートクローズ";
+const std::string kAfter = "後処理中...しばらくお待ちください";
+
+} // namespace
+
+TEST(Reception, EmulatorDumpArrivesIdentical)
+{
+    const TesterEmulator emu(smallDump(3, 6));
+    PtyTester tester(emu.serialChunks());
+    Reception rx(tester.path());
+    ASSERT_TRUE(rx.listener.waitFinished(20s));
+    EXPECT_TRUE(rx.listener.success());
+    const std::vector<ReceivedRecord> got = rx.worker.TakeRecords();
+    ASSERT_EQ(got.size(), emu.expected().size());
+    for (std::size_t i = 0; i < got.size(); ++i)
+        EXPECT_EQ(got[i], emu.expected()[i]) << "record " << i;
+    const auto lines = rx.listener.lines();
+    ASSERT_GE(lines.size(), 5u);
+    EXPECT_EQ(lines[0], kOpen);
+    EXPECT_EQ(lines[1], kWait);
+    EXPECT_EQ(lines[lines.size() - 3], "FFFFFFFFFFFFFF");
+    EXPECT_EQ(lines[lines.size() - 2], kClose);
+    EXPECT_EQ(lines.back(), kAfter);
+    EXPECT_TRUE(rx.listener.errors().empty());
+    EXPECT_EQ(rx.worker.Pending(), 0);
+}
+
+TEST(Reception, OnlyTheEndOfTransferBlock)
+{
+    PtyTester tester({{std::string(8, '\xFF'), 0}});
+    Reception rx(tester.path());
+    ASSERT_TRUE(rx.listener.waitFinished(10s));
+    EXPECT_TRUE(rx.listener.success());
+    EXPECT_EQ(rx.listener.lines(),
+              (std::vector<std::string>{kOpen, kWait, "FFFFFFFFFFFFFF", kClose, kAfter}));
+    EXPECT_TRUE(rx.worker.TakeRecords().empty());
+}
+
+TEST(Reception, DamagedRecordIsLostAndTheOthersArrive)
+{
+    const TesterEmulator emu(smallDump(5, 3));
+    std::vector<EmulatorChunk> chunks = emu.serialChunks();
+    // A data line of the second record that is not BCD, as line noise would leave it.
+    const std::size_t at = 8 + 9 + 7 * 20;
+    chunks[1].bytes.insert(at, "\xAB\xCD\xEF\x12\x34\x56\r");
+    PtyTester tester(chunks);
+    Reception rx(tester.path());
+    ASSERT_TRUE(rx.listener.waitFinished(20s));
+    EXPECT_TRUE(rx.listener.success());
+    const std::vector<ReceivedRecord> got = rx.worker.TakeRecords();
+    ASSERT_EQ(got.size(), 2u);
+    EXPECT_EQ(got[0], emu.expected()[0]);
+    EXPECT_EQ(got[1], emu.expected()[2]);
+    EXPECT_EQ(rx.listener.errors(), std::vector<std::string>{"受信データ異常<ABCDEF123456>"});
+    EXPECT_EQ(rx.listener.count(kOpen), 2);
+    EXPECT_EQ(rx.listener.count(kWait), 2);
+    EXPECT_EQ(rx.listener.count(kClose), 1);
+}
+
+TEST(Reception, CancelWhileWaiting)
+{
+    PtyTester tester({});
+    Reception rx(tester.path());
+    ASSERT_TRUE(rx.listener.waitForLine(kWait, 5s));
+    std::this_thread::sleep_for(100ms); // let the worker block in its read
+    const auto t0 = steady_clock::now();
+    rx.worker.StopWorker();
+    EXPECT_LT(duration_cast<milliseconds>(steady_clock::now() - t0).count(), 2500);
+    ASSERT_TRUE(rx.listener.waitFinished(1s));
+    EXPECT_FALSE(rx.listener.success());
+    EXPECT_EQ(rx.listener.errors(), (std::vector<std::string>{"通信異常 [-2]", "通信異常 [-2]"}));
+    EXPECT_EQ(rx.listener.lines(),
+              (std::vector<std::string>{kOpen, kWait, "通信異常 [-2]", "通信異常 [-2]", kClose}));
+    EXPECT_EQ(rx.worker.Pending(), 0);
+}
+
+TEST(Reception, PortThatDoesNotExist)
+{
+    Reception rx("/dev/mxr-no-such-port");
+    ASSERT_TRUE(rx.listener.waitFinished(5s));
+    EXPECT_FALSE(rx.listener.success());
+    EXPECT_EQ(
+        rx.listener.lines(),
+        (std::vector<std::string>{
+            kOpen, "シリアルポートのオープンに失敗,No such file or directoryｴﾗｰNo:hex(2),dec(2)",
+            "通信異常 [-1]", kClose}));
+    EXPECT_EQ(rx.listener.errors().size(), 2u);
+}
+
+TEST(Reception, ReplayFiles)
+{
+    const fs::path dir = fs::temp_directory_path() / ("mxr_rx_" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    const TesterEmulator emu(smallDump(9, 3));
+
+    // Missing file.
+    {
+        const std::string missing = (dir / "missing.txt").string();
+        Reception rx("", ReceptionMode::Replay, missing);
+        ASSERT_TRUE(rx.listener.waitFinished(5s));
+        EXPECT_FALSE(rx.listener.success());
+        EXPECT_EQ(rx.listener.lines(),
+                  (std::vector<std::string>{"ファイルオープン:" + missing,
+                                            "ファイルが存在しません:" + missing}));
+    }
+    // Cut short after the last record's trailer, before its marker and the end block.
+    {
+        std::string text = emu.replayText();
+        text.resize(text.rfind("4B4152454E4F"));
+        const fs::path file = dir / "cut.txt";
+        std::ofstream(file, std::ios::binary) << text;
+        Reception rx("", ReceptionMode::Replay, file.string());
+        ASSERT_TRUE(rx.listener.waitFinished(5s));
+        EXPECT_TRUE(rx.listener.success());
+        EXPECT_EQ(rx.worker.TakeRecords(), emu.expected());
+        EXPECT_EQ(rx.listener.count(kClose), 0);
+        EXPECT_EQ(rx.listener.lines().back(), kAfter);
+    }
+    // A damaged replay line ends the reception as failed, without a recovery.
+    {
+        std::string text = emu.replayText();
+        text.insert(text.find("\r\n", 40) + 2, "0102\r\n");
+        const fs::path file = dir / "bad.txt";
+        std::ofstream(file, std::ios::binary) << text;
+        Reception rx("", ReceptionMode::Replay, file.string());
+        ASSERT_TRUE(rx.listener.waitFinished(5s));
+        EXPECT_FALSE(rx.listener.success());
+        EXPECT_EQ(rx.listener.errors(), std::vector<std::string>{"受信データ異常<0102>"});
+        EXPECT_TRUE(rx.worker.TakeRecords().empty());
+    }
+    fs::remove_all(dir);
+}
+
+TEST(Reception, SimulationEndsByItself)
+{
+    CollectingListener listener;
+    ReceptionWorker worker(listener);
+    listener.worker = &worker;
+    ReceptionOptions o;
+    o.mode = ReceptionMode::Simulation;
+    o.seed = 4242;
+    o.showData = false;
+    o.pauses = fastPauses();
+    worker.Start(o);
+    ASSERT_TRUE(listener.waitFinished(30s));
+    EXPECT_TRUE(listener.success());
+    EXPECT_GE(worker.TakeRecords().size(), 2u);
+    EXPECT_EQ(listener.lines().front(), kOpen);
+    EXPECT_EQ(listener.lines().back(), kAfter);
+}
