@@ -8,9 +8,13 @@
 #include "model/customerdb.h"
 #include "model/namedlist.h"
 
-namespace {
+namespace
+{
 
-const std::string& sj(std::string_view utf8) { return cp932::lit(utf8); }
+const std::string& sj(std::string_view utf8)
+{
+    return cp932::lit(utf8);
+}
 
 std::vector<std::string> names(const CNamedList<CMeasData>& list)
 {
@@ -31,8 +35,8 @@ TEST(CompareNames, FoldsAsciiLettersOnly)
         {"Abc", "abd", -1},
         {"ab", "abc", -1}, // a prefix sorts first
         {"", "a", -1},
-        {"[", "a", -1},  // '[' (0x5B) < 'a' (0x61): 'A'-'Z' fold, other bytes do not
-        {"_", "A", -1},  // '_' (0x5F) < 'a' once 'A' is folded
+        {"[", "a", -1},           // '[' (0x5B) < 'a' (0x61): 'A'-'Z' fold, other bytes do not
+        {"_", "A", -1},           // '_' (0x5F) < 'a' once 'A' is folded
         {sj("Ａ"), sj("ａ"), -1}, // full-width letters: different names
         {"zzz", sj("あ"), -1},    // a lead byte sorts after every ASCII byte
         {"\x81\x40", "\x81\x41", -1},
@@ -80,7 +84,7 @@ TEST(NamedList, RemoveAtReusesTheMostRecentlyFreedSlot)
     EXPECT_EQ(list.FreeCount(), 2);
 
     const int p = list.FindOrInsert("bb");
-    EXPECT_EQ(list.SlotOf(p), slotB); // last freed, first reused
+    EXPECT_EQ(list.SlotOf(p), slotB);        // last freed, first reused
     EXPECT_EQ(list.At(p).RecordCount(), 0u); // and emptied
     EXPECT_EQ(list.SlotOf(list.FindOrInsert("0")), slotD);
     EXPECT_EQ(list.SlotCount(), 4);
@@ -104,6 +108,22 @@ TEST(NamedList, CopyIsDeepAndCompact)
         EXPECT_EQ(copy.SlotOf(p), p);
     copy.At(0).Records()[0].TestVoltage = 9.0;
     EXPECT_EQ(list.At(0).Records()[0].TestVoltage, 1.5);
+}
+
+TEST(NamedList, AssignFromSortsAndLetsTheLastOfEqualNamesWin)
+{
+    std::vector<CMeasData> read(5);
+    const char* readNames[] = {"b", "abc", "C", "ABC", "a"};
+    for (int i = 0; i < 5; ++i) {
+        read[static_cast<std::size_t>(i)].name = readNames[i];
+        read[static_cast<std::size_t>(i)].ShowSeikyoku = i;
+    }
+    CNamedList<CMeasData> list;
+    list.FindOrInsert("old");
+    list.AssignFrom(std::move(read));
+    EXPECT_EQ(names(list), (std::vector<std::string>{"a", "ABC", "b", "C"}));
+    EXPECT_EQ(list.At(1).ShowSeikyoku, 3); // the later "ABC" replaced "abc"
+    EXPECT_EQ(list.FreeCount(), 0);
 }
 
 TEST(CustomerTree, CopiesAreIndependent)

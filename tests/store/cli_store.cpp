@@ -1,0 +1,163 @@
+// mxrtool store dump / resave / from-json, run as a separate process.
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include "storetesthelp.h"
+
+using namespace storetest;
+
+namespace
+{
+
+struct ToolRun {
+    int exitCode;
+    QByteArray out, err;
+};
+
+ToolRun mxrtool(const QStringList& args)
+{
+    QProcess p;
+    p.setProgram(MXRTOOL_PATH);
+    p.setArguments(args);
+    p.start();
+    p.waitForFinished(60000);
+    return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
+}
+
+QString data(const char* name)
+{
+    return QString(MXR_TEST_DATA_DIR) + "/store/" + name;
+}
+
+class StoreCli : public ::testing::Test
+{
+  protected:
+    QString path(const char* name) const { return dir.filePath(name); }
+    QTemporaryDir dir;
+};
+
+TEST_F(StoreCli, DumpPrintsTheSchema)
+{
+    const ToolRun r = mxrtool({"store", "dump", data("canonical.dat")});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.err.isEmpty());
+    const QJsonObject doc = QJsonDocument::fromJson(r.out).object();
+    EXPECT_EQ(doc["version"].toInt(), 6);
+    EXPECT_EQ(doc["comm"].toArray(), QJsonArray({3, 9600, 7, 2, 1, 0}));
+    const QJsonArray customers = doc["customers"].toArray();
+    ASSERT_EQ(customers.size(), 4);
+    EXPECT_EQ(customers[0]["name"].toString(), QString::fromUtf8("ABC電力"));
+    EXPECT_EQ(customers[2]["name"].toString(), QString::fromUtf8("\xEF\xBF\xBD bad"));
+
+    const QJsonObject set = customers[0]["cables"][0]["sets"][0].toObject();
+    EXPECT_EQ(set["ShowJyakuten"].toInt(), 0);
+    const QJsonObject rec = set["records"][1].toObject();
+    EXPECT_EQ(rec["DataNo"].toInt(), 17);
+    EXPECT_EQ(rec["StartTime"].toObject(), QJsonObject({{"status", 0}, {"date", 38697.5}}));
+    EXPECT_EQ(rec["Points"].toArray().size(), 450);
+    EXPECT_EQ(rec["Triggers"][0].toArray(), QJsonArray({12.4, 13.0, 48.25}));
+    EXPECT_EQ(rec["Condition"]["Remarks"].toString(), QString::fromUtf8("備考\r\n二行目"));
+    const QJsonObject texts = rec["Texts"].toObject();
+    EXPECT_EQ(texts.size(), 15);
+    EXPECT_EQ(texts["StartDateTime"].toString(), "2005/12/11 12:00:00");
+    EXPECT_EQ(texts["CabKind"].toString(), QString::fromUtf8("Ｒ相"));
+    EXPECT_EQ(texts["TriggerLevel"].toString(), "5.5");
+    // Every tag as its number; non-finite numbers as strings.
+    const QJsonArray tags = set["records"][2]["Points"].toArray();
+    EXPECT_EQ(tags[5].toArray(), QJsonArray({1.2, 4294967295.0}));
+    EXPECT_EQ(tags[16].toArray(), QJsonArray({3.4, "-Infinity"}));
+    // UNSET_VALUE is printed as a double, as are whole numbers.
+    EXPECT_TRUE(r.out.contains("\"ShisuZetuen\": -99999999.0"));
+    EXPECT_TRUE(r.out.contains("\"Reserved\": 0.0"));
+}
+
+TEST_F(StoreCli, ResaveAndFromJsonRoundTrips)
+{
+    ASSERT_EQ(mxrtool({"store", "resave", data("canonical.dat"), path("c.dat")}).exitCode, 0);
+    EXPECT_EQ(readFile(path("c.dat").toStdString()), fixture("canonical.dat"));
+    ASSERT_EQ(mxrtool({"store", "resave", data("v3.dat"), path("v6.dat")}).exitCode, 0);
+    EXPECT_EQ(readFile(path("v6.dat").toStdString()), fixture("v3_as_v6.dat"));
+
+    // A store of float64 values goes through JSON and comes back byte for byte.
+    const ToolRun dumped = mxrtool({"store", "dump", data("v3_as_v6.dat")});
+    writeFile(path("d.json").toStdString(), dumped.out.toStdString());
+    ASSERT_EQ(mxrtool({"store", "from-json", path("d.json"), path("j.dat")}).exitCode, 0);
+    EXPECT_EQ(readFile(path("j.dat").toStdString()), fixture("v3_as_v6.dat"));
+}
+
+TEST_F(StoreCli, FromJsonRecalcUsesTriggValidSecOfTheApplicationFolder)
+{
+    // Two records at 1 and 2 kV, 0.2 s steps over 70 s; a kick above the trigger setting at 5 s.
+    QJsonArray points;
+    for (int i = 1; i <= 350; ++i)
+        points.append(QJsonArray({0.2 * i, i == 25 ? 50.0 : 10.0 - i * 0.02}));
+    QJsonObject rec{
+        {"TestVoltage", 1.0}, {"TriggerLevel", 20.0}, {"UsedPoints", 350}, {"Points", points}};
+    QJsonObject rec2 = rec;
+    rec2["TestVoltage"] = 2.0;
+    const QJsonObject doc{
+        {"customers",
+         QJsonArray{QJsonObject{
+             {"name", QString::fromUtf8("需要家")},
+             {"cables",
+              QJsonArray{QJsonObject{
+                  {"name", "K"},
+                  {"sets", QJsonArray{QJsonObject{{"name", "S"},
+                                                  {"records", QJsonArray{rec, rec2}}}}}}}}}}}};
+    writeFile(path("in.json").toStdString(), QJsonDocument(doc).toJson().toStdString());
+    writeFile(path("system.ini").toStdString(), "[Param]\r\nTriggValidSec=3\r\n");
+
+    for (bool customValid : {false, true}) {
+        QStringList args{"store", "from-json", path("in.json"), path("out.dat"), "--recalc"};
+        if (customValid)
+            args = QStringList{"--home", dir.path()} + args;
+        ASSERT_EQ(mxrtool(args).exitCode, 0);
+        CCustomerDB db;
+        ASSERT_TRUE(LoadStore(db, path("out.dat").toStdString()).ok);
+        const CMeasData& set = db.customers.At(0).cables.At(0).sets.At(0);
+        const CMeasRecord& r = set.RecordAt(0);
+        EXPECT_DOUBLE_EQ(r.LastCurrent, 3.0);
+        EXPECT_DOUBLE_EQ(r.SeikyokuRatio, (10.0 - 300 * 0.02) / 3.0);
+        EXPECT_DOUBLE_EQ(r.JyakutenRatio, (1.0 / 3.0) / (2.0 / 3.0));
+        EXPECT_EQ(r.Triggers.size(), customValid ? 1u : 0u) << "the kick at 5 s";
+    }
+    EXPECT_EQ(readFile(path("system.ini").toStdString()), "[Param]\r\nTriggValidSec=3\r\n");
+}
+
+TEST_F(StoreCli, FailuresGiveTheMessageAndExitStatus)
+{
+    std::string damaged = fixture("canonical.dat").substr(0, 300);
+    writeFile(path("bad.dat").toStdString(), damaged);
+    for (const QStringList& args :
+         {QStringList{"store", "dump", path("bad.dat")},
+          QStringList{"store", "resave", path("bad.dat"), path("o.dat")}}) {
+        const ToolRun r = mxrtool(args);
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_TRUE(r.out.isEmpty());
+        // Cut inside the first record: its point count cannot fit in what is left.
+        EXPECT_EQ(r.err.toStdString(), "ｱｰｶｲﾌﾞ異常\n個数がファイルの残りの大きさを超えています\n"
+                                       ".\\DAT_CUSTOMER(180)\n");
+    }
+    EXPECT_FALSE(QFile::exists(path("o.dat")));
+    EXPECT_EQ(readFile(path("bad.dat").toStdString()), damaged); // never touched
+
+    writeFile(path("v5.dat").toStdString(), Bytes().header(5).u16(0).b);
+    EXPECT_EQ(mxrtool({"store", "dump", path("v5.dat")}).err.toStdString(),
+              "データファイルのバージョンが適切ではありません\n新規に作成します\n");
+
+    writeFile(path("bad.json").toStdString(), R"({"customers": [{"name": "x", "cables": 3}]})");
+    const ToolRun j = mxrtool({"store", "from-json", path("bad.json"), path("j.dat")});
+    EXPECT_EQ(j.exitCode, 1);
+    EXPECT_TRUE(j.err.contains("$.customers[0].cables: not an array"));
+
+    EXPECT_EQ(mxrtool({"store", "dump"}).exitCode, 2);
+    EXPECT_EQ(mxrtool({"store", "resave", "a"}).exitCode, 2);
+    EXPECT_EQ(mxrtool({"store", "shrink", "a"}).exitCode, 2);
+}
+
+} // namespace
