@@ -1,11 +1,10 @@
-// The main window until the real main frame takes its place.
+// The main window of the start-up: the main frame with its document.
 #include "app/mainwindowplaceholder.h"
 
-QMainWindow* CreateMainWindow()
+#include "app/appsettings.h"
+#include "ui/mainframe.h"
+
+QMainWindow* CreateMainWindow(CxLogFile& appLog)
 {
-    auto* window = new QMainWindow;
-    window->setAttribute(Qt::WA_DeleteOnClose, false);
-    window->setWindowTitle(QString::fromUtf8("マクセラテスタ"));
-    window->resize(1024, 720);
-    return window;
+    return CMainFrame::CreateWithDocument(AppSettings(), &appLog);
 }

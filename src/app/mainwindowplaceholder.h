@@ -1,7 +1,10 @@
-// The main window until the real main frame takes its place: an empty window with the title.
+// The main window of the start-up: the main frame with its document.
 #pragma once
 
 #include <QMainWindow>
 
-// A new, empty main window titled "マクセラテスタ".
-QMainWindow* CreateMainWindow();
+class CxLogFile;
+
+// The main frame titled "マクセラテスタ"; its document has loaded the data store (notes on
+// the store go to appLog). Not shown yet.
+QMainWindow* CreateMainWindow(CxLogFile& appLog);

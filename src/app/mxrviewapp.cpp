@@ -150,7 +150,7 @@ bool CMXRViewApp::InitInstance(const QStringList& arguments)
 
     std::srand(static_cast<unsigned>(std::time(nullptr)));
 
-    m_mainWindow.reset(CreateMainWindow());
+    m_mainWindow.reset(CreateMainWindow(m_appLog));
     m_mainWindow->show();
 
     m_instance->releaseStartupLock();

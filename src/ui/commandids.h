@@ -1,0 +1,38 @@
+// Command ids of the main window's menus and toolbar, and the control ids of the dialog bar.
+#pragma once
+
+namespace cmd {
+
+// "ファイル(&F)"
+inline constexpr int TextOut = 32807;    // "テキスト出力(&O)..."
+inline constexpr int FilePrint = 57607;  // "印刷...\tCtrl+P(&P)"
+inline constexpr int PrintSetup = 57606; // "プリンタの設定(&R)..."
+inline constexpr int AppExit = 57665;    // "アプリケーションの終了(&X)"
+// "測定データ(&M)"
+inline constexpr int EditCustomer = 32796; // "需要家情報の編集(&C)..."
+inline constexpr int TransferData = 32798; // "測定データの転送(&M)..."
+inline constexpr int ShowData = 32800;     // "測定データの表示(&S)..."
+inline constexpr int ImportData = 32819; // "測定データをファイルから取り込む(&I)..."
+inline constexpr int ExportData = 32817; // "測定データをファイルへ保存する(&O)..."
+// "設定(&S)"
+inline constexpr int EnvSettings = 32814;  // "環境設定(&E)..."
+inline constexpr int CommSettings = 32803; // "通信設定(&C)..."
+// "表示(&V)"
+inline constexpr int ViewToolBar = 59392;   // "ツール バー(&T)"
+inline constexpr int ViewStatusBar = 59393; // "ステータス バー(&S)"
+// "ヘルプ(&H)"
+inline constexpr int AppAbout = 57664; // "バージョン情報(&A)..."
+
+// Toolbar order; 0 stands for a separator.
+inline constexpr int ToolBarLayout[] = {
+    EditCustomer, ShowData, 0, TransferData, 0, TextOut, FilePrint, 0, EnvSettings, 0, AppAbout};
+
+} // namespace cmd
+
+namespace ctl {
+
+inline constexpr int AxisList = 1016;      // "測定値軸：" … "μA"
+inline constexpr int StartTimeList = 1017; // "表示開始時間：" … "分"
+inline constexpr int WidthList = 1015;     // "幅：" … "分"
+
+} // namespace ctl

@@ -1,0 +1,303 @@
+// CCommRead: layout of the reception dialog, the worker's texts and end codes handled on the
+// dialog's thread, cancelling and the hand-over of the received records.
+#include "ui/commread.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QHeaderView>
+#include <QProgressBar>
+#include <QTableView>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <chrono>
+#include <thread>
+
+#include "app/appsettings.h"
+#include "link/cxlogfile.h"
+#include "model/cp932text.h"
+#include "ui/receptionlist.h"
+#include "ui/uitext.h"
+
+CommReadEnvironment CommReadEnvironment::FromSettings(const CAppSettings& settings)
+{
+    CommReadEnvironment env;
+    env.simulation = settings.DebugComm == 1;
+    env.commLog = settings.CommLog == 1;
+    env.appDir = settings.Paths().appDir;
+    env.triggValidSec = settings.TriggValidSec;
+    env.ports = settings.PortOverrides();
+    return env;
+}
+
+CCommRead::CCommRead(const CCommSetting& comm, int32_t seed, bool showCollectedData,
+                     QWidget* parent)
+    : QDialog(parent), m_env(CommReadEnvironment::FromSettings(AppSettings())), m_comm(comm),
+      m_seed(seed), m_showCollectedData(showCollectedData),
+      m_worker(static_cast<IReceptionListener&>(*this), std::make_unique<CxSerialPort>()),
+      m_serial(static_cast<CxSerialPort*>(&m_worker.Port()))
+{
+    setObjectName(QStringLiteral("commRead"));
+    setWindowTitle(QStringLiteral("データの受信"));
+
+    m_status = new QLabel(this);
+    m_status->setObjectName(QStringLiteral("status1030"));
+    m_status->setAlignment(Qt::AlignCenter);
+    m_status->setFrameShape(QFrame::StyledPanel);
+    m_status->setFrameShadow(QFrame::Sunken);
+    m_status->setMinimumHeight(m_status->fontMetrics().height() + 12);
+    m_status->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    // Busy indicator: an indeterminate bar runs while the reception does.
+    m_busy = new QProgressBar(this);
+    m_busy->setObjectName(QStringLiteral("busy1031"));
+    m_busy->setTextVisible(false);
+    m_busy->setFixedHeight(10);
+
+    // A one-column table over a capped model: rows of one fixed height, so adding a line and
+    // dropping the oldest stay cheap however full the list is (a list view lays out every
+    // row again on each change, which a fast replay turns into minutes).
+    m_lines = new ReceptionListModel(kMaxLines, this);
+    m_list = new QTableView(this);
+    m_list->setObjectName(QStringLiteral("list1032"));
+    m_list->setModel(m_lines);
+    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_list->setShowGrid(false);
+    m_list->setWordWrap(false);
+    m_list->setTextElideMode(Qt::ElideRight);
+    m_list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_list->horizontalHeader()->hide();
+    m_list->horizontalHeader()->setStretchLastSection(true);
+    m_list->verticalHeader()->hide();
+    m_list->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_list->verticalHeader()->setDefaultSectionSize(m_list->fontMetrics().height() + 3);
+
+    m_showData = new QCheckBox(QStringLiteral("収集データを表示する"), this);
+    m_showData->setObjectName(QStringLiteral("check1033"));
+    auto* hint =
+        new QLabel(QStringLiteral("（このチェックを外すと受信時間が若干短縮出来ます)"), this);
+    hint->setIndent(m_showData->style()->pixelMetric(QStyle::PM_IndicatorWidth) + 4);
+    // Read into the member at once: the worker looks at the switch before every line.
+    connect(m_showData, &QCheckBox::toggled, this, [this](bool on) {
+        m_showCollectedData = on;
+        m_worker.SetShowData(on);
+    });
+
+    m_cancel = new QPushButton(QStringLiteral("中断／戻る"), this);
+    m_cancel->setObjectName(QStringLiteral("button2"));
+    m_cancel->setAutoDefault(false);
+    m_cancel->setMinimumWidth(110);
+    connect(m_cancel, &QPushButton::clicked, this, &CCommRead::OnCancel);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(14, 14, 14, 12);
+    layout->setSpacing(8);
+    layout->addWidget(m_status);
+    layout->addWidget(m_busy);
+    layout->addWidget(m_list, 1);
+    auto* bottom = new QHBoxLayout;
+    auto* checkColumn = new QVBoxLayout;
+    checkColumn->setSpacing(2);
+    checkColumn->addWidget(m_showData);
+    checkColumn->addWidget(hint);
+    bottom->addLayout(checkColumn, 1);
+    bottom->addWidget(m_cancel, 0, Qt::AlignBottom);
+    layout->addLayout(bottom);
+    resize(540, 400);
+    setMinimumSize(420, 300);
+    setBusy(false);
+}
+
+CCommRead::~CCommRead()
+{
+    // The worker may still run (its stop gave up, or the dialog never closed): from now on its
+    // texts are only counted off, and those already queued are counted off here. The worker's
+    // own destructor then waits for its thread.
+    m_detached.store(true);
+    m_worker.StopWorker([this](uint32_t) {
+        QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    });
+}
+
+QStringList CCommRead::ListTexts() const
+{
+    return m_lines->lines();
+}
+
+int CCommRead::CurrentListRow() const
+{
+    return m_list->currentIndex().row();
+}
+
+void CCommRead::SetReplayFile(const std::string& path)
+{
+    m_replay = true;
+    m_replayPath = path;
+}
+
+void CCommRead::setBusy(bool on)
+{
+    m_busy->setRange(0, on ? 0 : 1);
+    m_busy->setValue(0);
+}
+
+void CCommRead::OnInitDialog()
+{
+    m_initialised = true;
+    if (m_env.commLog)
+        m_serial->SetupLog(m_env.appDir.empty() ? std::string("COMM_") : m_env.appDir + "/COMM_");
+    m_serial->SetPortMap(m_env.ports);
+    setBusy(true);
+
+    m_lines->clear();
+    m_received.clear();
+    m_status->clear();
+    {
+        const QSignalBlocker block(m_showData);
+        m_showData->setChecked(m_showCollectedData);
+    }
+    m_cancel->setEnabled(true);
+    m_cancelling = false;
+    m_finishing = false;
+
+    StopWorker();
+    ReceptionOptions options;
+    options.mode = m_replay           ? ReceptionMode::Replay
+                   : m_env.simulation ? ReceptionMode::Simulation
+                                      : ReceptionMode::Serial;
+    options.comm = m_comm;
+    options.replayPath = m_replayPath;
+    options.seed = m_seed;
+    options.triggValidSec = m_env.triggValidSec;
+    options.showData = m_showCollectedData;
+    options.pauses = m_env.pauses;
+    m_state = State::Receiving;
+    m_worker.Start(options);
+}
+
+int CCommRead::exec()
+{
+    if (!m_initialised)
+        OnInitDialog();
+    return QDialog::exec();
+}
+
+// --- the worker's side: only queue, never touch a widget ---
+
+void CCommRead::PostLine(const std::string& text, int statusMark)
+{
+    if (m_detached.load()) {
+        m_worker.TextHandled();
+        return;
+    }
+    QMetaObject::invokeMethod(
+        this, [this, text, statusMark] { onText(text, statusMark, false); }, Qt::QueuedConnection);
+}
+
+void CCommRead::PostError(const std::string& text, int statusMark)
+{
+    if (m_detached.load()) {
+        m_worker.TextHandled();
+        return;
+    }
+    QMetaObject::invokeMethod(
+        this, [this, text, statusMark] { onText(text, statusMark, true); }, Qt::QueuedConnection);
+}
+
+void CCommRead::Finished(bool success)
+{
+    if (m_detached.load())
+        return;
+    QMetaObject::invokeMethod(
+        this, [this, success] { onFinished(success); }, Qt::QueuedConnection);
+}
+
+// --- the dialog's side ---
+
+void CCommRead::onText(const std::string& text, int statusMark, bool error)
+{
+    if (!m_detached.load()) {
+        if (error && m_env.appLog)
+            m_env.appLog->Write(text);
+        const QString shown = ui::toQ(text);
+        m_lines->append(shown);
+        const QModelIndex last = m_lines->index(m_lines->rowCount() - 1);
+        m_list->setCurrentIndex(last);
+        m_list->scrollTo(last);
+        if (statusMark != 0)
+            m_status->setText(shown);
+    }
+    m_worker.TextHandled();
+    if (m_pumpLoop && m_worker.Pending() == 0)
+        m_pumpLoop->quit();
+}
+
+void CCommRead::onFinished(bool success)
+{
+    if (m_detached.load())
+        return;
+    setBusy(false);
+    if (!success) {
+        m_status->setText(QStringLiteral("受信処理で問題が発生しました"));
+        if (!m_cancelling)
+            m_state = State::Failed;
+        emit receptionEnded(false);
+        return;
+    }
+    // A cancel in progress wins: the user asked for nothing to be taken over.
+    if (m_cancelling || m_finishing)
+        return;
+    m_finishing = true;
+    m_cancel->setEnabled(false);
+    StopWorker();
+    m_received = m_worker.TakeRecords();
+    m_state = State::Finished;
+    QDialog::accept();
+    emit receptionEnded(true);
+}
+
+void CCommRead::pumpEvents(uint32_t maxMs)
+{
+    // One wait slice: ends early when the last pending text was handled.
+    QEventLoop loop;
+    QTimer::singleShot(std::chrono::milliseconds(maxMs), &loop, &QEventLoop::quit);
+    QEventLoop* outer = m_pumpLoop;
+    m_pumpLoop = &loop;
+    if (m_worker.Pending() != 0)
+        loop.exec();
+    m_pumpLoop = outer;
+}
+
+void CCommRead::StopWorker()
+{
+    m_worker.StopWorker([this](uint32_t maxMs) { pumpEvents(maxMs); });
+}
+
+void CCommRead::OnCancel()
+{
+    // Once the end-of-transfer block arrived the dialog closes by itself; a second press
+    // while a cancel waits for the worker changes nothing.
+    if (m_finishing || m_cancelling)
+        return;
+    m_cancelling = true;
+    m_cancel->setEnabled(false);
+    StopWorker();
+    setBusy(false);
+    // The worker's records stay behind with it: nothing is handed over after a cancel.
+    m_received.clear();
+    m_state = State::Cancelled;
+    m_cancelling = false;
+    QDialog::reject();
+}
+
+void CCommRead::reject()
+{
+    OnCancel();
+}

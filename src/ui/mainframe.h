@@ -1,0 +1,82 @@
+// CMainFrame: the main window. Menus, toolbar, dialog bar, status bar and the report view;
+// it only wires commands to the document and the dialogs.
+#pragma once
+
+#include <QMainWindow>
+
+#include <functional>
+#include <map>
+#include <memory>
+
+class CAppSettings;
+class CDialogBar;
+class CxLogFile;
+class CLockIndicators;
+class CMXRViewDoc;
+class CViewGraph;
+class QDialog;
+class QLabel;
+class QPrinter;
+class QToolBar;
+
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit CMainFrame(CMXRViewDoc* doc, QWidget* parent = nullptr);
+    ~CMainFrame() override;
+
+    // The action of a command id (nullptr for an unknown id).
+    QAction* Action(int commandId) const;
+    // Wires a command. Commands without a handler stay visible and disabled; "テキスト出力"
+    // is enabled only while the report view holds a record.
+    void SetCommandHandler(int commandId, std::function<void()> handler);
+    void UpdateCommandStates();
+
+    CMXRViewDoc* Document() const { return m_doc; }
+    CDialogBar* DialogBar() const { return m_dialogBar; }
+    CViewGraph* ViewGraph() const { return m_viewGraph; }
+    QToolBar* ToolBar() const { return m_toolBar; }
+    QToolBar* DialogBarBand() const { return m_dialogBand; }
+    QLabel* MessagePane() const { return m_messagePane; }
+
+    // The settings the window's placement and splitter state go to (may stay unset).
+    void SetSettings(CAppSettings* settings) { m_settings = settings; }
+    // Sets the geometry of a complete stored placement (maximized for show command 3), or a
+    // default size; the next show() takes it.
+    void RestorePlacement();
+
+    // The start-up's document and main window: the document (owned by the frame) loads the
+    // store of the "DataFile" setting as the first new document; show() follows.
+    static CMainFrame* CreateWithDocument(CAppSettings& settings, CxLogFile* appLog);
+
+    // "Version：1.0.0.1"; the version dialog is built apart from showing it, for tests.
+    static QString VersionText();
+    QDialog* CreateAboutDialog();
+    // The printer the set-up dialog configures and printing uses.
+    QPrinter* Printer() const { return m_printer.get(); }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void CreateMenus();
+    void CreateToolBars();
+    void CreateStatusBar();
+    QAction* AddCommand(QMenu* menu, int commandId, const QString& text, const QString& prompt,
+                        const QString& toolTip = {});
+    void OnAbout();
+    void OnPrintSetup();
+    void OnCommand(int commandId);
+
+    CMXRViewDoc* m_doc;
+    CViewGraph* m_viewGraph = nullptr;
+    CDialogBar* m_dialogBar = nullptr;
+    QToolBar* m_toolBar = nullptr;
+    QToolBar* m_dialogBand = nullptr;
+    QLabel* m_messagePane = nullptr;
+    CLockIndicators* m_indicators = nullptr;
+    std::map<int, QAction*> m_actions;
+    std::map<int, std::function<void()>> m_handlers;
+    CAppSettings* m_settings = nullptr;
+    std::unique_ptr<QPrinter> m_printer;
+};

@@ -1,0 +1,61 @@
+// The one interface through which UI code shows messages, asks questions and lets the user
+// choose files and folders. The program installs QMessageBox/QFileDialog behind it; tests
+// install a scripted answerer, so no dialog ever blocks a test.
+#pragma once
+
+#include <QString>
+
+#include <memory>
+#include <string>
+
+class QWidget;
+
+class CMessageInterface {
+public:
+    enum class Answer { Yes, No, Cancel };
+
+    virtual ~CMessageInterface() = default;
+
+    // Error icon, OK: refusals and failures.
+    virtual void error(QWidget* parent, const QString& text) = 0;
+    // Information icon, OK.
+    virtual void information(QWidget* parent, const QString& text) = 0;
+    // No icon, OK: success notices.
+    virtual void notice(QWidget* parent, const QString& text) = 0;
+    // Question icon, Yes/No: deletions, overwrites, name conflicts. Yes or No.
+    virtual Answer questionYesNo(QWidget* parent, const QString& text) = 0;
+    // Question icon, Yes/No/Cancel.
+    virtual Answer questionYesNoCancel(QWidget* parent, const QString& text) = 0;
+
+    // File and folder choosers; an empty result means the user cancelled.
+    virtual QString openFileName(QWidget* parent, const QString& caption, const QString& dir,
+                                 const QString& filter) = 0;
+    virtual QString saveFileName(QWidget* parent, const QString& caption, const QString& dir,
+                                 const QString& filter) = 0;
+    virtual QString folderName(QWidget* parent, const QString& caption, const QString& dir) = 0;
+};
+
+// The dialogs of the running program.
+class CQtMessages : public CMessageInterface {
+public:
+    void error(QWidget* parent, const QString& text) override;
+    void information(QWidget* parent, const QString& text) override;
+    void notice(QWidget* parent, const QString& text) override;
+    Answer questionYesNo(QWidget* parent, const QString& text) override;
+    Answer questionYesNoCancel(QWidget* parent, const QString& text) override;
+    QString openFileName(QWidget* parent, const QString& caption, const QString& dir,
+                         const QString& filter) override;
+    QString saveFileName(QWidget* parent, const QString& caption, const QString& dir,
+                         const QString& filter) override;
+    QString folderName(QWidget* parent, const QString& caption, const QString& dir) override;
+};
+
+namespace ui {
+
+// The interface in use; CQtMessages unless one was installed.
+CMessageInterface& messages();
+// Installs another implementation (tests) and returns the previous one; nullptr restores the
+// dialogs of the program.
+std::unique_ptr<CMessageInterface> installMessages(std::unique_ptr<CMessageInterface> m);
+
+} // namespace ui

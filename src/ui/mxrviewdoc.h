@@ -1,0 +1,79 @@
+// CMXRViewDoc: the one document of the program. It owns the measurement database and the
+// current selection, and tells the views what to show through numbered hints.
+#pragma once
+
+#include <QObject>
+
+#include <string>
+#include <vector>
+
+#include "model/customerdb.h"
+#include "ui/dataselection.h"
+#include "ui/hints.h"
+
+class CDialogBar;
+class CxLogFile;
+class QWidget;
+
+class CMXRViewDoc : public QObject {
+    Q_OBJECT
+public:
+    explicit CMXRViewDoc(QObject* parent = nullptr);
+
+    // The data store file (the "DataFile" setting; relative paths resolve against the
+    // application folder, the current directory).
+    void SetDataFilePath(std::string path) { m_dataFile = std::move(path); }
+    const std::string& DataFilePath() const { return m_dataFile; }
+    // The application log for notes on the store (may stay unset).
+    void SetLog(CxLogFile* log) { m_log = log; }
+    // The window that owns the messages the document shows.
+    void SetMessageParent(QWidget* parent) { m_messageParent = parent; }
+
+    // The dialog bar's lists: filled at the first new document, auto-scaled on a new
+    // selection; a list item the user chooses is sent to the views at once.
+    void AttachDialogBar(CDialogBar* bar);
+    void AddView(CHintReceiver* view);
+    void RemoveView(CHintReceiver* view);
+
+    // The framework's new-document step. The first call loads the store and fills the
+    // lists; every call then sends the list values to the views (hints 104, 105, 106).
+    bool OnNewDocument();
+    bool IsInitialised() const { return m_initialised; }
+
+    CCustomerDB& Store() { return m_store; }
+    const CCustomerDB& Store() const { return m_store; }
+    DataSelection& Selection() { return m_selection; }
+    const DataSelection& Selection() const { return m_selection; }
+
+    // Empty selection; hints 101 (three empty names), 102, 107.
+    void ResetSelection();
+    // Shows the selected record (or resets a selection that no longer matches the store),
+    // then fits the axis and width lists to it.
+    void LoadSelectedMeasurement();
+    // Picks axis and width for the peak values and sends the three list values.
+    void AutoScaleDialogBar(double maxValue, double maxSeconds);
+    void UpdateAllViews(int hintNo, const HintObject& object = {});
+
+    // Writes the store to the data file now (atomically). Every committed change calls this,
+    // so a crash or a power cut loses nothing that was confirmed; closing the main window
+    // calls it once more. A failure is shown to the user; returns success.
+    bool CommitStore();
+
+signals:
+    // After every hint sent to the views (the frame refreshes its command states).
+    void viewsUpdated(int hintNo);
+
+private:
+    void InitDialogBar();
+    void LoadStoreFile();
+    void SendListValues();
+
+    CCustomerDB m_store;
+    DataSelection m_selection;
+    std::string m_dataFile = ".\\DATA\\MXR.DAT";
+    CxLogFile* m_log = nullptr;
+    QWidget* m_messageParent = nullptr;
+    CDialogBar* m_dialogBar = nullptr;
+    std::vector<CHintReceiver*> m_views;
+    bool m_initialised = false;
+};

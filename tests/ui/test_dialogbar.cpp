@@ -1,0 +1,99 @@
+// The dialog bar: list items, initial selections, auto-scaling and the hints its lists send.
+#include <QComboBox>
+#include <QLabel>
+
+#include <gtest/gtest.h>
+
+#include "fixtures.h"
+#include "ui/dialogbar.h"
+#include "ui/dialogbarlists.h"
+#include "ui/mxrviewdoc.h"
+
+namespace {
+
+QStringList itemsOf(const QComboBox* box)
+{
+    QStringList items;
+    for (int i = 0; i < box->count(); ++i)
+        items << box->itemText(i);
+    return items;
+}
+
+} // namespace
+
+TEST(AutoScale, PicksSmallestAxisNotBelowPeakAndFirstWidthAboveDuration)
+{
+    struct Case {
+        double maxValue, maxSeconds;
+        const char* axis;
+        const char* width;
+    } cases[] = {
+        {0.3, 185, "1", "4"},    // the worked example
+        {1500, 60, "1000", "2"}, // above every full scale
+        {1000, 30, "1000", "1"}, // equal to a full scale keeps it
+        {100.5, 0, "200", "1"},  // just above a full scale goes one up
+        {1.0, 180, "1", "4"},    // exactly 3 minutes
+        {0, 959, "1", "16"},     // under 16 minutes
+        {7, 960, "10", "16"},    // 16 minutes or more keep the last item
+        {7, 5000, "10", "16"},
+    };
+    const auto axis = dialogbar::axisItems();
+    const auto width = dialogbar::widthItems();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.maxValue << " uA, " << c.maxSeconds << " s");
+        EXPECT_EQ(axis.at(dialogbar::autoAxisIndex(axis, c.maxValue)), c.axis);
+        EXPECT_EQ(width.at(dialogbar::autoWidthIndex(width, c.maxSeconds)), c.width);
+    }
+}
+
+TEST(DialogBar, ListsHoldTheirItemsLabelsAndInitialSelections)
+{
+    CDialogBar bar;
+    bar.FillLists();
+    EXPECT_EQ(itemsOf(bar.axisList()).join(','), "1000,500,200,100,50,20,10,5,2,1");
+    const QStringList start = itemsOf(bar.startTimeList());
+    ASSERT_EQ(start.size(), 32);
+    EXPECT_EQ(start.mid(0, 4).join(','), "0.0,0.5,1.0,1.5");
+    EXPECT_EQ(start.last(), "15.5");
+    EXPECT_EQ(itemsOf(bar.widthList()).join(','), "0.5,1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16");
+    EXPECT_EQ(bar.Axis(), 1000.0);
+    EXPECT_EQ(bar.StartTime(), 0.0);
+    EXPECT_EQ(bar.Width(), 0.5);
+    EXPECT_EQ(bar.axisList()->objectName(), "list1016");
+    EXPECT_EQ(bar.startTimeList()->objectName(), "list1017");
+    EXPECT_EQ(bar.widthList()->objectName(), "list1015");
+
+    QStringList labels;
+    for (const QLabel* l : bar.findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
+        labels << l->text();
+    EXPECT_EQ(labels.join('|'), QStringLiteral("測定値軸：|μA|表示開始時間：|分|幅：|分"));
+
+    // An empty list has no value.
+    bar.widthList()->setCurrentIndex(-1);
+    EXPECT_EQ(bar.Width(), -1.0);
+}
+
+TEST(DialogBar, ChosenItemIsSentAsItsHintAtOnce)
+{
+    CMXRViewDoc doc;
+    CDialogBar bar;
+    bar.FillLists();
+    doc.AttachDialogBar(&bar);
+    HintRecorder view;
+    doc.AddView(&view);
+
+    bar.startTimeList()->setCurrentIndex(5);
+    emit bar.startTimeList()->activated(5); // the user's choice of "2.5"
+    bar.widthList()->setCurrentIndex(3);
+    emit bar.widthList()->activated(3);
+    bar.axisList()->setCurrentIndex(9);
+    emit bar.axisList()->activated(9);
+
+    ASSERT_EQ(view.hints.size(), 3u);
+    EXPECT_EQ(view.hints[0].first, hint::StartTime);
+    EXPECT_EQ(std::get<double>(view.hints[0].second), 2.5);
+    EXPECT_EQ(view.hints[1].first, hint::Width);
+    EXPECT_EQ(std::get<double>(view.hints[1].second), 3.0);
+    EXPECT_EQ(view.hints[2].first, hint::Axis);
+    EXPECT_EQ(std::get<double>(view.hints[2].second), 1.0);
+}
