@@ -15,16 +15,14 @@
 #include "link/serialsource.h"
 #include "link/transferdecoder.h"
 
-namespace
-{
+namespace {
 
 constexpr double kLineBytesPerSecond = 38400.0 / kBitsPerByte;
 
 // The serial bytes served from memory through the port interface, one Read at a time, so the
 // decoder takes exactly the path it takes on a real line.
-class MemoryPort : public ISerialPort
-{
-  public:
+class MemoryPort : public ISerialPort {
+public:
     explicit MemoryPort(const std::string& bytes) : m_bytes(bytes) {}
     void rewind() { m_pos = 0; }
     void SetParam(const CCommSetting&) override {}
@@ -44,7 +42,7 @@ class MemoryPort : public ISerialPort
     bool IsOpen() const override { return true; }
     void SetupLog(const std::string&) override {}
 
-  private:
+private:
     const std::string& m_bytes;
     std::size_t m_pos = 0;
 };
@@ -99,9 +97,8 @@ void BM_DecodeReplayTextFromMemory(benchmark::State& state)
 }
 BENCHMARK(BM_DecodeReplayTextFromMemory)->Unit(benchmark::kMillisecond);
 
-class Waiter : public IReceptionListener
-{
-  public:
+class Waiter : public IReceptionListener {
+public:
     ReceptionWorker* worker = nullptr;
     void PostLine(const std::string&, int) override { worker->TextHandled(); }
     void PostError(const std::string&, int) override { worker->TextHandled(); }

@@ -26,8 +26,7 @@
 #include "store/store.h"
 
 // Live heap bytes, counted by replacing the global allocation functions of this program.
-namespace
-{
+namespace {
 std::atomic<long long> g_liveBytes{0};
 }
 
@@ -51,8 +50,7 @@ void operator delete(void* p, std::size_t) noexcept
     operator delete(p);
 }
 
-namespace
-{
+namespace {
 
 // About 100 MB: 2,000 records of 2,500 points under 50 customers, 2 cables, 2 sets each.
 constexpr int kCustomers = 50, kCables = 2, kSets = 2, kRecords = 10, kPoints = 2500;

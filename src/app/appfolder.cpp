@@ -28,8 +28,7 @@ std::string ResolveAppFolder(const AppFolderInputs& in)
 bool HasPortableMarker(const std::string& dir)
 {
     const std::string marker = dir + "/portable";
-    struct stat st {
-    };
+    struct stat st {};
     return ::stat(marker.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
            ::access(marker.c_str(), W_OK) == 0;
 }

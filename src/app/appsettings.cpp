@@ -10,8 +10,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
-namespace
-{
+namespace {
 
 using cp932::lit;
 

@@ -44,9 +44,8 @@ AppPaths MakeAppPaths(const std::string& appDir, const std::string& exePath);
 // writing anything back. Ports without a non-empty entry are missing from the map.
 std::map<int, std::string> PortOverrides(const std::string& iniPath);
 
-class CAppSettings
-{
-  public:
+class CAppSettings {
+public:
     // Sets the paths and the two INI files derived from them:
     // <appDir>/<baseName>.INI and <appDir>/system.ini.
     void SetPaths(const AppPaths& paths);
@@ -122,7 +121,7 @@ class CAppSettings
     double Measurement1WidRate = 8;
     double Measurement2WidRate = 22;
 
-  private:
+private:
     AppPaths m_paths;
     mutable CIniFile m_ini;
     mutable CIniFile m_systemIni;

@@ -14,8 +14,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace
-{
+namespace {
 
 constexpr std::size_t kStringBuffer = 5000; // GetString's buffer, terminator included
 constexpr std::size_t kDoubleBuffer = 50;   // GetDouble's buffer, terminator included
@@ -131,8 +130,7 @@ bool writeFileAtomically(const std::string& path, std::string_view bytes)
     const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0)
         return false;
-    struct stat old {
-    };
+    struct stat old {};
     if (::stat(path.c_str(), &old) == 0)
         ::fchmod(fd, old.st_mode & 07777);
     bool ok = true;

@@ -20,9 +20,8 @@
 // which is flushed to disk and renamed over the old file. Like the functions it stands for,
 // nothing here fails visibly: an unreadable file reads as empty and a failed write is dropped
 // (the Set functions and EndBatch report it for callers that care).
-class CIniFile
-{
-  public:
+class CIniFile {
+public:
     explicit CIniFile(std::string path = {});
 
     void SetPath(std::string path);
@@ -53,19 +52,18 @@ class CIniFile
     bool EndBatch();
 
     // Holds a batch for its lifetime.
-    class Batch
-    {
-      public:
+    class Batch {
+    public:
         explicit Batch(CIniFile& file) : m_file(file) { m_file.BeginBatch(); }
         ~Batch() { m_file.EndBatch(); }
         Batch(const Batch&) = delete;
         Batch& operator=(const Batch&) = delete;
 
-      private:
+    private:
         CIniFile& m_file;
     };
 
-  private:
+private:
     struct Line {
         std::string text; // without its line end
         std::string eol;  // "\r\n", "\n" or "" (last line without a line end)

@@ -27,8 +27,7 @@
 #define MXR_VERSION_TEXT "0.0.0.0"
 #endif
 
-namespace
-{
+namespace {
 
 // Self-pipe: the signal handler only writes a byte; the event loop does the closing.
 int g_signalFds[2] = {-1, -1};
@@ -69,8 +68,7 @@ void CMXRViewApp::installSignalHandlers()
     ::fcntl(g_signalFds[1], F_SETFL, O_NONBLOCK);
     m_signalNotifier = new QSocketNotifier(g_signalFds[1], QSocketNotifier::Read, this);
     connect(m_signalNotifier, &QSocketNotifier::activated, this, &CMXRViewApp::onTerminationSignal);
-    struct sigaction sa {
-    };
+    struct sigaction sa {};
     sa.sa_handler = onSignal;
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = SA_RESTART;

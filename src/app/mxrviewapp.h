@@ -12,10 +12,9 @@ class QMainWindow;
 class QSocketNotifier;
 class SingleInstance;
 
-class CMXRViewApp : public QObject
-{
+class CMXRViewApp : public QObject {
     Q_OBJECT
-  public:
+public:
     CMXRViewApp();
     ~CMXRViewApp() override;
 
@@ -31,7 +30,7 @@ class CMXRViewApp : public QObject
     CxLogFile& AppLog() { return m_appLog; }
     QMainWindow* MainWindow() const { return m_mainWindow.get(); }
 
-  private:
+private:
     void installSignalHandlers();
     void onTerminationSignal();
     void raiseMainWindow();

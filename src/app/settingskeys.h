@@ -1,8 +1,7 @@
 // Section and key names of MXRView.INI and system.ini (UTF-8; cp932::lit gives the stored form).
 #pragma once
 
-namespace inisec
-{
+namespace inisec {
 inline constexpr const char* Window = "Window";
 inline constexpr const char* Param = "Param";
 inline constexpr const char* TextOut = "TextOut";
@@ -14,8 +13,7 @@ inline constexpr const char* Ports = "Ports"; // "COM%d" = device path, read onl
 inline constexpr const char* Title = "title"; // system.ini
 } // namespace inisec
 
-namespace inikey
-{
+namespace inikey {
 // [Window]
 inline constexpr const char* Placement = "Placement";
 // [Param]

@@ -11,8 +11,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-namespace
-{
+namespace {
 constexpr char kRaiseRequest[] = "raise\n";
 }
 

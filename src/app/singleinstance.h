@@ -6,10 +6,9 @@
 #include <QObject>
 #include <QString>
 
-class SingleInstance : public QObject
-{
+class SingleInstance : public QObject {
     Q_OBJECT
-  public:
+public:
     enum class Outcome { First, AnotherRunning };
 
     explicit SingleInstance(const QString& appFolder, QObject* parent = nullptr);
@@ -25,10 +24,10 @@ class SingleInstance : public QObject
     // The name of the local socket of the copy running on appFolder.
     static QString serverName(const QString& appFolder);
 
-  signals:
+signals:
     void raiseRequested();
 
-  private:
+private:
     void onNewConnection();
 
     QString m_appFolder;

@@ -19,8 +19,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace
-{
+namespace {
 
 // Tick count of the last time-stamped line of any log in this process (milliseconds since
 // boot, 32 bits like the Windows tick count). kNoTick until the first line is written.
@@ -76,9 +75,8 @@ std::mutex& processMutexFor(const std::string& lockPath)
 // Serialises the writers of one log across threads and processes: the in-process mutex, then
 // an flock on a lock file beside the log (the stand-in for the system-wide named mutex).
 // Without a usable lock file the in-process mutex still holds.
-class WriterLock
-{
-  public:
+class WriterLock {
+public:
     explicit WriterLock(const std::string& lockPath) : m_guard(processMutexFor(lockPath))
     {
         m_fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
@@ -95,7 +93,7 @@ class WriterLock
     WriterLock(const WriterLock&) = delete;
     WriterLock& operator=(const WriterLock&) = delete;
 
-  private:
+private:
     std::lock_guard<std::mutex> m_guard;
     int m_fd = -1;
 };
@@ -163,28 +161,17 @@ std::string timeStampPrefix(std::time_t t)
 const char* controlMnemonic(unsigned char b)
 {
     switch (b) {
-    case 0x02:
-        return "@SX";
-    case 0x03:
-        return "@EX";
-    case 0x04:
-        return "@ET";
-    case 0x05:
-        return "@EQ";
-    case 0x06:
-        return "@AK";
-    case 0x0A:
-        return "@LF";
-    case 0x0D:
-        return "@CR";
-    case 0x10:
-        return "@DE";
-    case 0x15:
-        return "@NK";
-    case 0x17:
-        return "@EB";
-    default:
-        return nullptr;
+    case 0x02: return "@SX";
+    case 0x03: return "@EX";
+    case 0x04: return "@ET";
+    case 0x05: return "@EQ";
+    case 0x06: return "@AK";
+    case 0x0A: return "@LF";
+    case 0x0D: return "@CR";
+    case 0x10: return "@DE";
+    case 0x15: return "@NK";
+    case 0x17: return "@EB";
+    default: return nullptr;
     }
 }
 
@@ -236,8 +223,7 @@ void CxLogFile::append(std::string_view text, bool stamped, bool endLine)
     const std::string path = FilePathAt(t);
     WriterLock lock(m_basePath + ".log.lck");
 
-    struct stat st {
-    };
+    struct stat st {};
     if (m_rotate && statRegular(path, st)) {
         if (weekIndex(st.st_mtime, m_daysPerFile) != weekIndex(t, m_daysPerFile) ||
             static_cast<uint64_t>(st.st_size) > m_maxSize)

@@ -8,9 +8,8 @@
 #include <string>
 #include <string_view>
 
-class CxLogFile
-{
-  public:
+class CxLogFile {
+public:
     CxLogFile() = default;
     virtual ~CxLogFile() = default;
 
@@ -40,7 +39,7 @@ class CxLogFile
     std::string FilePathAt(std::time_t t) const;
     std::string FallbackPath() const;
 
-  private:
+private:
     // One locked open-append-close of the regular (or fallback) file; text may hold line
     // feeds, which are stored as CR LF like every line end.
     void append(std::string_view text, bool stamped, bool endLine);

@@ -8,8 +8,7 @@
 #include "link/transfersource.h"
 #include "model/number.h"
 
-namespace
-{
+namespace {
 
 // A small deterministic generator (xorshift32), independent of the decoder's simulation.
 uint32_t nextRandom(uint32_t& s)

@@ -22,9 +22,8 @@ struct EmulatorChunk {
     uint32_t pauseAfterMs = 0;
 };
 
-class TesterEmulator
-{
-  public:
+class TesterEmulator {
+public:
     explicit TesterEmulator(const EmulatorOptions& options);
 
     // What a decoder must hand over: every record with its computed final value and triggers.
@@ -39,7 +38,7 @@ class TesterEmulator
     // The replay file: one hex text line per block or line (CRLF), no extra bytes.
     const std::string& replayText() const { return m_replay; }
 
-  private:
+private:
     void addRecord(int index, uint32_t& rng);
 
     EmulatorOptions m_options;

@@ -12,8 +12,7 @@
 #include <termios.h>
 #include <unistd.h>
 
-namespace
-{
+namespace {
 
 using Clock = std::chrono::steady_clock;
 
@@ -183,20 +182,11 @@ int openSendDevice(const std::string& path, int baud)
         tio.c_cflag |= CLOCAL | CREAD;
         speed_t speed = B38400;
         switch (baud) {
-        case 9600:
-            speed = B9600;
-            break;
-        case 19200:
-            speed = B19200;
-            break;
-        case 57600:
-            speed = B57600;
-            break;
-        case 115200:
-            speed = B115200;
-            break;
-        default:
-            break;
+        case 9600: speed = B9600; break;
+        case 19200: speed = B19200; break;
+        case 57600: speed = B57600; break;
+        case 115200: speed = B115200; break;
+        default: break;
         }
         ::cfsetispeed(&tio, speed);
         ::cfsetospeed(&tio, speed);

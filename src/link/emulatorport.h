@@ -16,9 +16,8 @@ bool sendPaced(int fd, const std::vector<EmulatorChunk>& chunks, int baud,
                const std::atomic<bool>* stop, bool watchHangup);
 
 // A pseudo-terminal whose slave end the reception opens like a serial device.
-class EmulatorPty
-{
-  public:
+class EmulatorPty {
+public:
     EmulatorPty() = default;
     ~EmulatorPty();
     EmulatorPty(const EmulatorPty&) = delete;
@@ -43,7 +42,7 @@ class EmulatorPty
     bool send(const std::vector<EmulatorChunk>& chunks, int baud,
               const std::atomic<bool>* stop) const;
 
-  private:
+private:
     int m_master = -1;
     std::string m_slavePath;
 };

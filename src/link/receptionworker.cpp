@@ -16,8 +16,7 @@
 #include "model/number.h"
 #include "model/oledate.h"
 
-namespace
-{
+namespace {
 
 using Clock = std::chrono::steady_clock;
 

@@ -17,9 +17,8 @@
 // Receives the worker's texts and its end on the worker's thread; a dialog forwards them to
 // its own thread (queued invocation). Every PostLine and PostError counts as pending until the
 // receiver calls ReceptionWorker::TextHandled() for it. Texts are CP932.
-class IReceptionListener
-{
-  public:
+class IReceptionListener {
+public:
     virtual ~IReceptionListener() = default;
     // A text for the list; with statusMark != 0 also for the status line.
     virtual void PostLine(const std::string& text, int statusMark) = 0;
@@ -50,9 +49,8 @@ struct ReceptionOptions {
     ReceptionPauses pauses;
 };
 
-class ReceptionWorker
-{
-  public:
+class ReceptionWorker {
+public:
     // The port defaults to a CxSerialPort; the worker owns it for its whole life.
     explicit ReceptionWorker(IReceptionListener& listener,
                              std::unique_ptr<ISerialPort> port = nullptr);
@@ -83,7 +81,7 @@ class ReceptionWorker
     // The received records, moved out. Call after Finished; waits for the thread's end.
     std::vector<ReceivedRecord> TakeRecords();
 
-  private:
+private:
     void threadMain();
     bool transfer();
     void postLine(const std::string& text);

@@ -10,9 +10,8 @@
 // surrounding blanks are ignored. At the end of the file every pass gets 0xFF x 6. A text line
 // of more than kLineBufferSize bytes is not kept: it is reported as "受信データ異常<%s>" with
 // the bytes that fitted.
-class ReplaySource : public ITransferSource
-{
-  public:
+class ReplaySource : public ITransferSource {
+public:
     ReplaySource() = default;
     ~ReplaySource() override;
     ReplaySource(const ReplaySource&) = delete;
@@ -32,7 +31,7 @@ class ReplaySource : public ITransferSource
     std::string readTrailerLine(const DecodeContext&) override { return m_bytes; }
     bool atEnd() const override { return m_atEnd; }
 
-  private:
+private:
     int nextChar();
 
     std::FILE* m_file = nullptr;

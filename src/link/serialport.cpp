@@ -20,8 +20,7 @@
 // Non-standard rates (14400, 56000, 128000, 256000) go through termios2; see serialspeed.cpp.
 bool setCustomBaudRate(int fd, int rate);
 
-namespace
-{
+namespace {
 
 using Clock = std::chrono::steady_clock;
 
@@ -34,32 +33,19 @@ uint64_t msSince(Clock::time_point ref)
 speed_t standardSpeed(int rate)
 {
     switch (rate) {
-    case 110:
-        return B110;
-    case 300:
-        return B300;
-    case 600:
-        return B600;
-    case 1200:
-        return B1200;
-    case 2400:
-        return B2400;
-    case 4800:
-        return B4800;
-    case 9600:
-        return B9600;
-    case 19200:
-        return B19200;
-    case 38400:
-        return B38400;
-    case 57600:
-        return B57600;
-    case 115200:
-        return B115200;
-    case 230400:
-        return B230400;
-    default:
-        return 0;
+    case 110: return B110;
+    case 300: return B300;
+    case 600: return B600;
+    case 1200: return B1200;
+    case 2400: return B2400;
+    case 4800: return B4800;
+    case 9600: return B9600;
+    case 19200: return B19200;
+    case 38400: return B38400;
+    case 57600: return B57600;
+    case 115200: return B115200;
+    case 230400: return B230400;
+    default: return 0;
     }
 }
 
@@ -190,41 +176,20 @@ bool CxSerialPort::configure(int fd)
     tio.c_cc[VTIME] = 0;
 
     switch (s.dataBits) {
-    case 5:
-        tio.c_cflag |= CS5;
-        break;
-    case 6:
-        tio.c_cflag |= CS6;
-        break;
-    case 7:
-        tio.c_cflag |= CS7;
-        break;
-    case 8:
-        tio.c_cflag |= CS8;
-        break;
-    default:
-        keepError(EINVAL);
-        return false; // 4 data bits: no such setting here
+    case 5: tio.c_cflag |= CS5; break;
+    case 6: tio.c_cflag |= CS6; break;
+    case 7: tio.c_cflag |= CS7; break;
+    case 8: tio.c_cflag |= CS8; break;
+    default: keepError(EINVAL); return false; // 4 data bits: no such setting here
     }
     const bool parityCheck = s.parity != 0;
     switch (s.parity) {
-    case 0:
-        break;
-    case 1:
-        tio.c_cflag |= PARENB | PARODD;
-        break;
-    case 2:
-        tio.c_cflag |= PARENB;
-        break;
-    case 3:
-        tio.c_cflag |= PARENB | PARODD | CMSPAR;
-        break; // mark
-    case 4:
-        tio.c_cflag |= PARENB | CMSPAR;
-        break; // space
-    default:
-        keepError(EINVAL);
-        return false;
+    case 0: break;
+    case 1: tio.c_cflag |= PARENB | PARODD; break;
+    case 2: tio.c_cflag |= PARENB; break;
+    case 3: tio.c_cflag |= PARENB | PARODD | CMSPAR; break; // mark
+    case 4: tio.c_cflag |= PARENB | CMSPAR; break;          // space
+    default: keepError(EINVAL); return false;
     }
     if (parityCheck)
         tio.c_iflag |= INPCK;

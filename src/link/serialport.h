@@ -27,9 +27,8 @@ PortMap parsePortSection(const std::map<std::string, std::string>& keyValues);
 // A receive-only serial line. Read, Close, SetCommTimeout and SetTimeout may be called from
 // another thread while one thread is blocked in Read: the read returns within about a second
 // (in practice within 50 ms) once the time-outs are shortened or the port is closed.
-class ISerialPort
-{
-  public:
+class ISerialPort {
+public:
     virtual ~ISerialPort() = default;
 
     virtual void SetParam(const CCommSetting& settings) = 0;
@@ -51,9 +50,8 @@ class ISerialPort
     virtual void SetupLog(const std::string& basePath) = 0;
 };
 
-class CxSerialPort : public ISerialPort, public CxLogFile
-{
-  public:
+class CxSerialPort : public ISerialPort, public CxLogFile {
+public:
     CxSerialPort() = default;
     ~CxSerialPort() override;
     CxSerialPort(const CxSerialPort&) = delete;
@@ -78,7 +76,7 @@ class CxSerialPort : public ISerialPort, public CxLogFile
     bool IsOpen() const override;
     void SetupLog(const std::string& basePath) override;
 
-  private:
+private:
     // One byte: 1 came, 0 none within the wait, -1 failure (errno kept).
     int readOne(unsigned char* byte, uint32_t waitMs);
     bool configure(int fd);

@@ -4,9 +4,8 @@
 #include "link/serialport.h"
 #include "link/transfersource.h"
 
-class SerialSource : public ITransferSource
-{
-  public:
+class SerialSource : public ITransferSource {
+public:
     explicit SerialSource(ISerialPort& port) : m_port(port) {}
 
     SourceKind kind() const override { return SourceKind::Serial; }
@@ -22,7 +21,7 @@ class SerialSource : public ITransferSource
     // dropped whole (read up to its carriage return and not kept) and the next line is read.
     std::string readLine();
 
-  private:
+private:
     ISerialPort& m_port;
 };
 

@@ -6,8 +6,7 @@
 
 bool setCustomBaudRate(int fd, int rate)
 {
-    struct termios2 tio {
-    };
+    struct termios2 tio {};
     if (ioctl(fd, TCGETS2, &tio) != 0)
         return false;
     tio.c_cflag &= ~CBAUD;

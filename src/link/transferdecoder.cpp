@@ -8,8 +8,7 @@
 #include "model/number.h"
 #include "model/oledate.h"
 
-namespace
-{
+namespace {
 
 int hexDigit(char c)
 {
@@ -137,16 +136,10 @@ bool CTransferDecoder::pass()
 {
     m_source.beginPass();
     switch (m_state) {
-    case DecoderState::Header:
-        return header();
-    case DecoderState::Date:
-        date();
-        return true;
-    case DecoderState::Points:
-        points();
-        return true;
-    case DecoderState::Trailer:
-        return trailer();
+    case DecoderState::Header: return header();
+    case DecoderState::Date: date(); return true;
+    case DecoderState::Points: points(); return true;
+    case DecoderState::Trailer: return trailer();
     }
     return true;
 }

@@ -20,9 +20,8 @@ bool decodeBcd(std::string_view bytes, int& out);
 // The decoder knows nothing of threads or ports: it pulls blocks from its source, shows texts
 // through a callback and appends completed records to the list it was given. Errors are
 // thrown as CxException with the reception's message text (CP932).
-class CTransferDecoder
-{
-  public:
+class CTransferDecoder {
+public:
     using ShowFn = std::function<void(const std::string& cp932Text)>;
 
     // showData is read at every data and trailer line (the dialog's check box); the received
@@ -45,7 +44,7 @@ class CTransferDecoder
     DecoderState state() const { return m_state; }
     const ReceivedRecord& working() const { return m_work; }
 
-  private:
+private:
     bool header();
     void date();
     void points();

@@ -19,9 +19,8 @@ struct DecodeContext {
 
 // One source of the stream. Every read either returns the bytes of one block or line, or
 // throws a CxException with the message the reception shows ("通信異常 [%d]", ...).
-class ITransferSource
-{
-  public:
+class ITransferSource {
+public:
     virtual ~ITransferSource() = default;
     virtual SourceKind kind() const = 0;
 

@@ -101,7 +101,8 @@ std::string cutToBytes(std::string_view text, std::size_t maxBytes)
 {
     std::size_t i = 0;
     while (i < text.size()) {
-        std::size_t len = (isLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size()) ? 2 : 1;
+        std::size_t len =
+            (isLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size()) ? 2 : 1;
         if (i + len > maxBytes)
             break;
         i += len;

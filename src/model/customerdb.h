@@ -25,9 +25,8 @@ struct CCommSetting {
     bool operator==(const CCommSetting&) const = default;
 };
 
-class CCable
-{
-  public:
+class CCable {
+public:
     std::string name; // CP932
     CNamedList<CMeasData> sets;
 
@@ -35,9 +34,8 @@ class CCable
     bool operator==(const CCable&) const = default;
 };
 
-class CCustomer
-{
-  public:
+class CCustomer {
+public:
     std::string name; // CP932
     CNamedList<CCable> cables;
 
@@ -47,9 +45,8 @@ class CCustomer
 
 // The root of all measurement data. Copying it copies the whole tree deeply; the editing
 // pages, the export and the import work on such copies.
-class CCustomerDB
-{
-  public:
+class CCustomerDB {
+public:
     CCommSetting comm;
     CNamedList<CCustomer> customers;
 

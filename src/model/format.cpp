@@ -8,10 +8,8 @@
 #include "model/cp932text.h"
 #include "model/number.h"
 
-namespace mxrfmt
-{
-namespace
-{
+namespace mxrfmt {
+namespace {
 
 // Number of leading points that really exist: UsedPoints from a damaged file may exceed them.
 int usedPointCount(const CMeasRecord& r)

@@ -34,11 +34,11 @@ std::string TriggerStopText(const CTriggerEvent& e);
 std::string TriggerMaxText(const CTriggerEvent& e, int rangeFlag);
 
 // Condition block.
-std::string ConditionText(const CTestCondition& c);  // CabKind: "３相一括" .. "None"
-std::string NumberText(double v);                    // "%.1lf"
-std::string InsulationText(double shisuZetuen);      // "" for UNSET_VALUE, "0", "12.3", ...
-std::string SeikyokuCriterionText(const CTestCondition& c);    // "不良← 0.5～1.0 →良"
-std::string JyakutenCriterionText(const CTestCondition& c);    // "　良← 1.0～5.0 →不良"
+std::string ConditionText(const CTestCondition& c);         // CabKind: "３相一括" .. "None"
+std::string NumberText(double v);                           // "%.1lf"
+std::string InsulationText(double shisuZetuen);             // "" for UNSET_VALUE, "0", "12.3", ...
+std::string SeikyokuCriterionText(const CTestCondition& c); // "不良← 0.5～1.0 →良"
+std::string JyakutenCriterionText(const CTestCondition& c); // "　良← 1.0～5.0 →不良"
 std::string LastCurrentCriterionText(const CTestCondition& c); // "　良← 1.000～10.000 →不良"
 
 // Fixed template texts the report layout measures its time and value cells with.

@@ -26,7 +26,10 @@ public:
     std::size_t InsertRecord(const CMeasRecord& record);
     // Appends in stored order, as a file is read (the file's order is kept as it is).
     void AppendRecord(CMeasRecord record) { m_records.push_back(std::move(record)); }
-    void RemoveRecordAt(std::size_t i) { m_records.erase(m_records.begin() + static_cast<std::ptrdiff_t>(i)); }
+    void RemoveRecordAt(std::size_t i)
+    {
+        m_records.erase(m_records.begin() + static_cast<std::ptrdiff_t>(i));
+    }
     void RemoveAllRecords() { m_records.clear(); }
 
     // Clears the name, flags and records (the state of a free slot).

@@ -55,8 +55,7 @@ struct DefaultConditionTexts {
     std::string CurrentR, CurrentS, CurrentT;
     std::string ShisuZetuen;
     std::string CabSectionalArea, CabLength;
-    std::string SeikyokuMin, SeikyokuMax, JyakutenMin, JyakutenMax, LastCurrentMin,
-        LastCurrentMax;
+    std::string SeikyokuMin, SeikyokuMax, JyakutenMin, JyakutenMax, LastCurrentMin, LastCurrentMax;
 };
 
 // Conditions of a newly registered record: CabKind by text, Shindan as text, the numbers by
@@ -65,7 +64,7 @@ struct DefaultConditionTexts {
 CTestCondition ConditionFromDefaults(const DefaultConditionTexts& texts);
 
 struct CMeasPoint {
-    CDataValue value; // μA
+    CDataValue value;     // μA
     double elapsed = 0.0; // seconds since the start of the measurement
 
     bool operator==(const CMeasPoint&) const = default;
@@ -85,7 +84,7 @@ class CMeasRecord {
 public:
     int32_t DataNo = -1;
     int32_t StatusFlag = 0;
-    int32_t RangeFlag = 0; // 1: currents shown with one decimal, 0: with three
+    int32_t RangeFlag = 0;     // 1: currents shown with one decimal, 0: with three
     double TestVoltage = 0.0;  // kV
     double LastCurrent = 0.0;  // μA
     double TriggerLevel = 0.0; // μA

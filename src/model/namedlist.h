@@ -37,9 +37,8 @@ inline int CompareNames(std::string_view a, std::string_view b)
 // References returned by At() stay valid until the next FindOrInsert, RemoveAll or CopyFrom
 // (a new slot may move the elements). Copying a list copies every element deeply and compacts
 // it (slot i holds position i, no free slots), as CopyFrom does.
-template <class T> class CNamedList
-{
-  public:
+template <class T> class CNamedList {
+public:
     CNamedList() = default;
     CNamedList(const CNamedList& other) { CopyFrom(other); }
     CNamedList& operator=(const CNamedList& other)
@@ -169,7 +168,7 @@ template <class T> class CNamedList
         return true;
     }
 
-  private:
+private:
     // Binary search over the positions: true with the position of an equal name, otherwise
     // false with the insertion position.
     bool search(std::string_view key, int& at) const

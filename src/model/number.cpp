@@ -7,8 +7,7 @@
 #include <string>
 #include <locale.h>
 
-namespace
-{
+namespace {
 
 // The C locale, created once; used with the *_l functions so that a German (or any other)
 // LC_NUMERIC of the process never changes how numbers are read or written.

@@ -7,8 +7,7 @@
 
 #include "model/number.h"
 
-namespace
-{
+namespace {
 
 // Days from 1970-01-01 to y-m-d in the proleptic Gregorian calendar (Howard Hinnant's algorithm).
 long long daysFromCivil(long long y, unsigned m, unsigned d)
@@ -144,33 +143,15 @@ std::string OleDateTime::format(std::string_view pattern) const
             continue;
         }
         switch (pattern[++i]) {
-        case 'Y':
-            out += formatC("%04d", c->year);
-            break;
-        case 'y':
-            out += formatC("%02d", c->year % 100);
-            break;
-        case 'm':
-            out += formatC("%02d", c->month);
-            break;
-        case 'd':
-            out += formatC("%02d", c->day);
-            break;
-        case 'H':
-            out += formatC("%02d", c->hour);
-            break;
-        case 'M':
-            out += formatC("%02d", c->minute);
-            break;
-        case 'S':
-            out += formatC("%02d", c->second);
-            break;
-        case '%':
-            out += '%';
-            break;
-        default:
-            out += '%';
-            out += pattern[i];
+        case 'Y': out += formatC("%04d", c->year); break;
+        case 'y': out += formatC("%02d", c->year % 100); break;
+        case 'm': out += formatC("%02d", c->month); break;
+        case 'd': out += formatC("%02d", c->day); break;
+        case 'H': out += formatC("%02d", c->hour); break;
+        case 'M': out += formatC("%02d", c->minute); break;
+        case 'S': out += formatC("%02d", c->second); break;
+        case '%': out += '%'; break;
+        default: out += '%'; out += pattern[i];
         }
     }
     return out;

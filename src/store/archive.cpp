@@ -8,8 +8,7 @@
 #include <cerrno>
 #include <limits>
 
-namespace mxrstore
-{
+namespace mxrstore {
 
 ArchiveReader::ArchiveReader(std::string_view bytes)
     : m_p(reinterpret_cast<const unsigned char*>(bytes.data())), m_end(m_p + bytes.size())

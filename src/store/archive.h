@@ -13,32 +13,29 @@
 #include "model/datavalue.h"
 #include "model/measrecord.h"
 
-namespace mxrstore
-{
+namespace mxrstore {
 
 // The stream does not hold what its structure promises.
-class ArchiveFailure : public std::exception
-{
-  public:
+class ArchiveFailure : public std::exception {
+public:
     enum class Kind { EndOfFile, BadLength, BadCount };
     explicit ArchiveFailure(Kind kind) : m_kind(kind) {}
     Kind kind() const { return m_kind; }
     const char* what() const noexcept override { return "archive format error"; }
 
-  private:
+private:
     Kind m_kind;
 };
 
 // A system call on the file failed (errno kept).
-class FileFailure : public std::exception
-{
-  public:
+class FileFailure : public std::exception {
+public:
     FileFailure(int err, bool writing) : m_err(err), m_writing(writing) {}
     int error() const { return m_err; }
     bool writing() const { return m_writing; }
     const char* what() const noexcept override { return "file error"; }
 
-  private:
+private:
     int m_err;
     bool m_writing;
 };
@@ -46,9 +43,8 @@ class FileFailure : public std::exception
 // Reads from memory or, through a buffer, from a file descriptor. Knows how many bytes the
 // stream still holds, so that counts and lengths are checked against it before anything is
 // allocated for them.
-class ArchiveReader
-{
-  public:
+class ArchiveReader {
+public:
     explicit ArchiveReader(std::string_view bytes);
     // Reads at most `size` bytes (the file's size when it was opened) from fd.
     ArchiveReader(int fd, uint64_t size, std::size_t bufferSize = 64 * 1024);
@@ -73,7 +69,7 @@ class ArchiveReader
     // straight from the buffer while it holds a whole point.
     void ReadPoints(std::vector<CMeasPoint>& points, uint32_t count);
 
-  private:
+private:
     template <class T> T readPod()
     {
         if (static_cast<std::size_t>(m_end - m_p) < sizeof(T))
@@ -94,9 +90,8 @@ class ArchiveReader
 };
 
 // Writes to a file descriptor or appends to a string, through a buffer; Flush() at the end.
-class ArchiveWriter
-{
-  public:
+class ArchiveWriter {
+public:
     explicit ArchiveWriter(int fd, std::size_t bufferSize = 256 * 1024);
     explicit ArchiveWriter(std::string& out, std::size_t bufferSize = 64 * 1024);
 
@@ -114,7 +109,7 @@ class ArchiveWriter
     void WritePoints(const std::vector<CMeasPoint>& points);
     void Flush();
 
-  private:
+private:
     template <class T> void writePod(T v)
     {
         if (m_buf.size() - m_used < sizeof v)

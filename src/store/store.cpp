@@ -20,13 +20,11 @@
 
 using namespace mxrstore;
 
-namespace
-{
+namespace {
 
 // Closes a descriptor when the scope ends.
-class Fd
-{
-  public:
+class Fd {
+public:
     explicit Fd(int fd = -1) : m_fd(fd) {}
     ~Fd() { reset(); }
     Fd(const Fd&) = delete;
@@ -45,7 +43,7 @@ class Fd
         return fd;
     }
 
-  private:
+private:
     int m_fd;
 };
 
@@ -106,12 +104,9 @@ StoreOutcome loadFromReader(ArchiveReader& in, CCustomerDB& db)
     try {
         int32_t version = 0;
         switch (ReadHeader(in, version)) {
-        case HeaderResult::BadSignature:
-            return BadSignatureOutcome();
-        case HeaderResult::BadVersion:
-            return BadVersionOutcome(version);
-        case HeaderResult::Ok:
-            break;
+        case HeaderResult::BadSignature: return BadSignatureOutcome();
+        case HeaderResult::BadVersion: return BadVersionOutcome(version);
+        case HeaderResult::Ok: break;
         }
         out.version = version;
         ReadBody(in, version, db);

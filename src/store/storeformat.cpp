@@ -3,10 +3,8 @@
 
 #include <utility>
 
-namespace mxrstore
-{
-namespace
-{
+namespace mxrstore {
+namespace {
 
 // Smallest number of bytes each element can take in the stream, used to reject counts that
 // the rest of the file cannot hold before anything is allocated for them.

@@ -7,8 +7,7 @@
 #include "model/customerdb.h"
 #include "store/archive.h"
 
-namespace mxrstore
-{
+namespace mxrstore {
 
 inline constexpr std::string_view kSignature = "55FV56DF5FV-20051211-F55F6R44H4TGBDFV1VFD5";
 inline constexpr int32_t kVersion = 6;    // written

@@ -8,10 +8,8 @@
 #include "model/number.h"
 #include "store/archive.h"
 
-namespace mxrstore
-{
-namespace
-{
+namespace mxrstore {
+namespace {
 
 // Source position shown in the third line of a stream failure; kept as users and support
 // staff know it from earlier versions of the program.
@@ -80,9 +78,7 @@ StoreOutcome StreamFailureOutcome(const std::exception_ptr& e)
         case ArchiveFailure::Kind::EndOfFile:
             description = "ファイルの終わりを越えて読み込もうとしました";
             break;
-        case ArchiveFailure::Kind::BadLength:
-            description = "テキストの長さが不正です";
-            break;
+        case ArchiveFailure::Kind::BadLength: description = "テキストの長さが不正です"; break;
         case ArchiveFailure::Kind::BadCount:
             description = "個数がファイルの残りの大きさを超えています";
             break;

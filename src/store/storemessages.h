@@ -7,8 +7,7 @@
 
 #include "store/store.h"
 
-namespace mxrstore
-{
+namespace mxrstore {
 
 // "ファイルを開くことが出来ません\n<path>"; the path is shown as the caller gave it.
 StoreOutcome OpenFailedOutcome(std::string_view displayPath);

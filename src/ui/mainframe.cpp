@@ -208,15 +208,9 @@ void CMainFrame::UpdateCommandStates()
 void CMainFrame::OnCommand(int commandId)
 {
     switch (commandId) {
-    case cmd::AppExit:
-        close();
-        return;
-    case cmd::AppAbout:
-        OnAbout();
-        return;
-    case cmd::PrintSetup:
-        OnPrintSetup();
-        return;
+    case cmd::AppExit: close(); return;
+    case cmd::AppAbout: OnAbout(); return;
+    case cmd::PrintSetup: OnPrintSetup(); return;
     case cmd::ViewToolBar: {
         // The toolbar and the dialog bar are one band group: shown and hidden together.
         const bool show = !m_toolBar->isVisibleTo(this);
@@ -229,8 +223,7 @@ void CMainFrame::OnCommand(int commandId)
         statusBar()->setVisible(!statusBar()->isVisibleTo(this));
         UpdateCommandStates();
         return;
-    default:
-        break;
+    default: break;
     }
     const auto it = m_handlers.find(commandId);
     if (it != m_handlers.end() && it->second)

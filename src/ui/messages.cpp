@@ -17,12 +17,9 @@ void plainBox(QWidget* parent, QMessageBox::Icon icon, const QString& text)
 CMessageInterface::Answer toAnswer(int button)
 {
     switch (button) {
-    case QMessageBox::Yes:
-        return CMessageInterface::Answer::Yes;
-    case QMessageBox::No:
-        return CMessageInterface::Answer::No;
-    default:
-        return CMessageInterface::Answer::Cancel;
+    case QMessageBox::Yes: return CMessageInterface::Answer::Yes;
+    case QMessageBox::No: return CMessageInterface::Answer::No;
+    default: return CMessageInterface::Answer::Cancel;
     }
 }
 

@@ -23,16 +23,10 @@ void showStoreMessage(QWidget* parent, const StoreOutcome& outcome)
         return;
     const QString text = ui::toQ(outcome.message);
     switch (outcome.status) {
-    case StoreStatus::OpenFailed:
-        ui::messages().information(parent, text);
-        break;
+    case StoreStatus::OpenFailed: ui::messages().information(parent, text); break;
     case StoreStatus::BadSignature:
-    case StoreStatus::BadVersion:
-        ui::messages().error(parent, text);
-        break;
-    default:
-        ui::messages().notice(parent, text);
-        break;
+    case StoreStatus::BadVersion: ui::messages().error(parent, text); break;
+    default: ui::messages().notice(parent, text); break;
     }
 }
 

@@ -8,10 +8,9 @@
 
 #include <deque>
 
-class ReceptionListModel : public QAbstractListModel
-{
+class ReceptionListModel : public QAbstractListModel {
     Q_OBJECT
-  public:
+public:
     explicit ReceptionListModel(int maxLines, QObject* parent = nullptr)
         : QAbstractListModel(parent), m_maxLines(maxLines)
     {
@@ -26,7 +25,7 @@ class ReceptionListModel : public QAbstractListModel
     QStringList lines() const;
     int maxLines() const { return m_maxLines; }
 
-  private:
+private:
     int m_maxLines;
     std::deque<QString> m_lines;
 };

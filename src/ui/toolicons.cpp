@@ -196,29 +196,14 @@ QPixmap drawAt(int commandId, int size)
     p.setRenderHint(QPainter::Antialiasing);
     p.scale(size / 16.0, size / 16.0);
     switch (commandId) {
-    case cmd::EditCustomer:
-        drawEditCustomer(p);
-        break;
-    case cmd::ShowData:
-        drawShowData(p);
-        break;
-    case cmd::TransferData:
-        drawTransfer(p);
-        break;
-    case cmd::TextOut:
-        drawTextOut(p);
-        break;
-    case cmd::FilePrint:
-        drawPrint(p);
-        break;
-    case cmd::EnvSettings:
-        drawSettings(p);
-        break;
-    case cmd::AppAbout:
-        drawAbout(p);
-        break;
-    default:
-        break;
+    case cmd::EditCustomer: drawEditCustomer(p); break;
+    case cmd::ShowData: drawShowData(p); break;
+    case cmd::TransferData: drawTransfer(p); break;
+    case cmd::TextOut: drawTextOut(p); break;
+    case cmd::FilePrint: drawPrint(p); break;
+    case cmd::EnvSettings: drawSettings(p); break;
+    case cmd::AppAbout: drawAbout(p); break;
+    default: break;
     }
     return pm;
 }

@@ -19,9 +19,7 @@ void CViewGraph::OnUpdate(int hintNo, const HintObject& object)
         if (const auto* names = std::get_if<SelectionNames>(&object))
             m_names = *names;
         break;
-    case hint::Clear:
-        m_records.clear();
-        break;
+    case hint::Clear: m_records.clear(); break;
     case hint::AddRecord:
         if (const auto* record = std::get_if<CMeasRecord>(&object))
             m_records.push_back(*record);
@@ -37,11 +35,8 @@ void CViewGraph::OnUpdate(int hintNo, const HintObject& object)
         }
         Refresh();
         break;
-    case hint::Refresh:
-        Refresh();
-        break;
-    default:
-        break;
+    case hint::Refresh: Refresh(); break;
+    default: break;
     }
 }
 

@@ -14,8 +14,7 @@
 
 namespace fs = std::filesystem;
 
-namespace
-{
+namespace {
 
 std::string readAll(const fs::path& p)
 {
@@ -32,16 +31,14 @@ void writeAll(const fs::path& p, const std::string& bytes)
 
 ino_t inode(const fs::path& p)
 {
-    struct stat st {
-    };
+    struct stat st {};
     return ::stat(p.c_str(), &st) == 0 ? st.st_ino : 0;
 }
 
 const fs::path kData = fs::path(MXR_TEST_DATA_DIR) / "app";
 
-class AppSettingsTest : public ::testing::Test
-{
-  protected:
+class AppSettingsTest : public ::testing::Test {
+protected:
     void SetUp() override
     {
         char tmpl[] = "/tmp/mxr_settest_XXXXXX";

@@ -11,8 +11,7 @@
 
 namespace fs = std::filesystem;
 
-namespace
-{
+namespace {
 
 std::string readAll(const fs::path& p)
 {
@@ -29,14 +28,12 @@ void writeAll(const fs::path& p, const std::string& bytes)
 
 ino_t inode(const fs::path& p)
 {
-    struct stat st {
-    };
+    struct stat st {};
     return ::stat(p.c_str(), &st) == 0 ? st.st_ino : 0;
 }
 
-class IniFileTest : public ::testing::Test
-{
-  protected:
+class IniFileTest : public ::testing::Test {
+protected:
     void SetUp() override
     {
         char tmpl[] = "/tmp/mxr_initest_XXXXXX";

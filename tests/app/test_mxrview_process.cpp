@@ -19,8 +19,7 @@
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-namespace
-{
+namespace {
 
 std::string readAll(const fs::path& p)
 {
@@ -42,9 +41,8 @@ bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds l
     return true;
 }
 
-class MXRViewProcess : public ::testing::Test
-{
-  protected:
+class MXRViewProcess : public ::testing::Test {
+protected:
     void SetUp() override
     {
         char tmpl[] = "/tmp/mxr_apptest_XXXXXX";

@@ -12,13 +12,11 @@
 #include "link/transferdecoder.h"
 #include "model/cxexception.h"
 
-namespace
-{
+namespace {
 
 // Serves the input one Read at a time; at its end every read times out (-2).
-class MemoryPort : public ISerialPort
-{
-  public:
+class MemoryPort : public ISerialPort {
+public:
     MemoryPort(const uint8_t* data, std::size_t size) : m_data(data), m_size(size) {}
     void SetParam(const CCommSetting&) override {}
     bool Open() override { return true; }
@@ -37,7 +35,7 @@ class MemoryPort : public ISerialPort
     bool IsOpen() const override { return true; }
     void SetupLog(const std::string&) override {}
 
-  private:
+private:
     const uint8_t* m_data;
     std::size_t m_size;
     std::size_t m_pos = 0;

@@ -18,9 +18,8 @@ inline std::string u8(const std::string& cp932Text)
 }
 
 // Collects every text in order (as UTF-8) and the end code; hands each text back at once.
-class CollectingListener : public IReceptionListener
-{
-  public:
+class CollectingListener : public IReceptionListener {
+public:
     ReceptionWorker* worker = nullptr;
 
     void PostLine(const std::string& text, int) override { add(text, false); }
@@ -73,7 +72,7 @@ class CollectingListener : public IReceptionListener
         return n;
     }
 
-  private:
+private:
     void add(const std::string& text, bool error)
     {
         {

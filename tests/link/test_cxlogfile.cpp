@@ -21,8 +21,7 @@
 
 namespace fs = std::filesystem;
 
-namespace
-{
+namespace {
 
 const std::string kStamp = R"(\d\d/\d\d \d\d:\d\d:\d\d\[\d{8}\]\( {0,7}\d+\))";
 
@@ -68,9 +67,8 @@ void makeFile(const fs::path& p, std::size_t size, std::time_t mtime)
     utimensat(AT_FDCWD, p.c_str(), times, 0);
 }
 
-class LogFileTest : public ::testing::Test
-{
-  protected:
+class LogFileTest : public ::testing::Test {
+protected:
     void SetUp() override
     {
         char tmpl[] = "/tmp/mxr_logtest_XXXXXX";
@@ -124,8 +122,7 @@ TEST_F(LogFileTest, SlotFromAnotherWeekIsReplacedSameWeekAppended)
     log.Write("second");
     const fs::path slot = m_dir / "COMM_1.LOG";
     ASSERT_EQ(crlfLines(readAll(slot)).size(), 2u);
-    struct stat st {
-    };
+    struct stat st {};
     stat(slot.c_str(), &st);
     EXPECT_EQ(st.st_mtime, m_now) << "last-modified time is the time of the write";
 

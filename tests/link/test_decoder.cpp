@@ -8,8 +8,7 @@
 #include "linktestutil.h"
 #include "model/cxexception.h"
 
-namespace
-{
+namespace {
 
 struct Decoded {
     bool complete = false; // the end-of-transfer block (or the end of a cut-short file)

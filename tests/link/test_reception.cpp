@@ -15,13 +15,11 @@
 namespace fs = std::filesystem;
 using namespace std::chrono;
 
-namespace
-{
+namespace {
 
 // The emulator on its own pty, sending chunks once the reception has opened the port.
-class PtyTester
-{
-  public:
+class PtyTester {
+public:
     explicit PtyTester(std::vector<EmulatorChunk> chunks) : m_chunks(std::move(chunks))
     {
         std::string error;
@@ -38,7 +36,7 @@ class PtyTester
     }
     const std::string& path() const { return m_pty.slavePath(); }
 
-  private:
+private:
     EmulatorPty m_pty;
     std::vector<EmulatorChunk> m_chunks;
     std::atomic<bool> m_stop{false};

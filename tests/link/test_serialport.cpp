@@ -18,8 +18,7 @@
 namespace fs = std::filesystem;
 using namespace std::chrono;
 
-namespace
-{
+namespace {
 
 struct TempDir {
     fs::path path;

@@ -3,8 +3,7 @@
 
 #include "model/cp932text.h"
 
-namespace
-{
+namespace {
 
 TEST(Cp932, ConvertsBothWays)
 {

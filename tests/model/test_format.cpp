@@ -11,8 +11,7 @@
 
 using namespace mxrfmt;
 
-namespace
-{
+namespace {
 
 // CP932 result as UTF-8 so that expectations can be written as plain literals.
 std::string u(const std::string& cp932Text)

@@ -4,8 +4,7 @@
 #include "model/cp932text.h"
 #include "model/measdata.h"
 
-namespace
-{
+namespace {
 
 CMeasRecord recordWith(std::vector<std::pair<double, double>> points, double voltage = 1.0,
                        double trigger = 5.0)

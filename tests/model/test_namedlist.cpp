@@ -8,8 +8,7 @@
 #include "model/customerdb.h"
 #include "model/namedlist.h"
 
-namespace
-{
+namespace {
 
 const std::string& sj(std::string_view utf8)
 {

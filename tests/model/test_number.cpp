@@ -5,8 +5,7 @@
 
 #include "model/number.h"
 
-namespace
-{
+namespace {
 
 TEST(MxrAtof, LongestDecimalPrefix)
 {

@@ -5,8 +5,7 @@
 
 #include "model/oledate.h"
 
-namespace
-{
+namespace {
 
 TEST(OleDate, CalendarRoundTrip)
 {

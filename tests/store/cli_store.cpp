@@ -11,8 +11,7 @@
 
 using namespace storetest;
 
-namespace
-{
+namespace {
 
 struct ToolRun {
     int exitCode;
@@ -34,9 +33,8 @@ QString data(const char* name)
     return QString(MXR_TEST_DATA_DIR) + "/store/" + name;
 }
 
-class StoreCli : public ::testing::Test
-{
-  protected:
+class StoreCli : public ::testing::Test {
+protected:
     QString path(const char* name) const { return dir.filePath(name); }
     QTemporaryDir dir;
 };

@@ -12,8 +12,7 @@
 #include "model/customerdb.h"
 #include "store/store.h"
 
-namespace storetest
-{
+namespace storetest {
 
 inline std::string fixture(const std::string& name)
 {

@@ -17,8 +17,7 @@
 using namespace storetest;
 namespace fs = std::filesystem;
 
-namespace
-{
+namespace {
 
 const std::string& sj(std::string_view utf8)
 {
@@ -27,9 +26,8 @@ const std::string& sj(std::string_view utf8)
 
 const StoreOptions kShortWait{300, 20, true};
 
-class StoreFile : public ::testing::Test
-{
-  protected:
+class StoreFile : public ::testing::Test {
+protected:
     void SetUp() override
     {
         char tmpl[] = "/tmp/mxr_store_XXXXXX";
@@ -51,9 +49,8 @@ class StoreFile : public ::testing::Test
 };
 
 // Holds an exclusive advisory lock on a file, as another copy of the program would.
-class OtherCopy
-{
-  public:
+class OtherCopy {
+public:
     explicit OtherCopy(const std::string& path) : m_fd(::open(path.c_str(), O_RDONLY))
     {
         ::flock(m_fd, LOCK_EX);
@@ -66,7 +63,7 @@ class OtherCopy
         m_fd = -1;
     }
 
-  private:
+private:
     int m_fd;
 };
 

@@ -8,8 +8,7 @@
 
 using namespace storetest;
 
-namespace
-{
+namespace {
 
 const std::string& sj(std::string_view utf8)
 {

@@ -28,8 +28,7 @@
 #include "model/cp932text.h"
 #include "storejson.h"
 
-namespace
-{
+namespace {
 
 using Clock = std::chrono::steady_clock;
 
@@ -70,9 +69,8 @@ LinkSettings readSettings(const ToolContext& ctx)
 }
 
 // Collects the reception's texts as the dialog's list would show them.
-class Collector : public IReceptionListener
-{
-  public:
+class Collector : public IReceptionListener {
+public:
     ReceptionWorker* worker = nullptr;
     std::vector<std::string> lines; // CP932
     std::string lastError;
@@ -94,7 +92,7 @@ class Collector : public IReceptionListener
         finished.store(true);
     }
 
-  private:
+private:
     void add(const std::string& text)
     {
         {
@@ -107,9 +105,8 @@ class Collector : public IReceptionListener
 };
 
 // Notes when the port last delivered bytes, for --silence-s.
-class WatchedPort : public ISerialPort
-{
-  public:
+class WatchedPort : public ISerialPort {
+public:
     explicit WatchedPort(std::unique_ptr<CxSerialPort> port) : m_port(std::move(port)) {}
     std::atomic<Clock::rep> lastActivity{Clock::now().time_since_epoch().count()};
 
@@ -133,7 +130,7 @@ class WatchedPort : public ISerialPort
     bool IsOpen() const override { return m_port->IsOpen(); }
     void SetupLog(const std::string& basePath) override { m_port->SetupLog(basePath); }
 
-  private:
+private:
     std::unique_ptr<CxSerialPort> m_port;
 };
 

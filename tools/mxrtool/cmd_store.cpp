@@ -14,8 +14,7 @@
 #include "store/store.h"
 #include "storejson.h"
 
-namespace
-{
+namespace {
 
 constexpr int kDefaultTriggValidSec = 10;
 

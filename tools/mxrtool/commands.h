@@ -12,7 +12,7 @@ struct ToolContext {
 };
 
 // Each returns the exit status: 0 success, 1 the operation failed, 2 usage error.
-int runStoreCommand(const ToolContext& ctx, const QStringList& args);   // store dump|resave|from-json
+int runStoreCommand(const ToolContext& ctx, const QStringList& args); // store dump|resave|from-json
 int runDecodeCommand(const ToolContext& ctx, const QStringList& args);  // decode
 int runReceiveCommand(const ToolContext& ctx, const QStringList& args); // receive
 int runEmulateCommand(const ToolContext& ctx, const QStringList& args); // emulate

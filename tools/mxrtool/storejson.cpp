@@ -14,16 +14,14 @@
 #include "model/cp932text.h"
 #include "model/format.h"
 
-namespace
-{
+namespace {
 
 // ---- writing -------------------------------------------------------------------------------
 
 // A small streaming writer: keys in the order of the schema (QJsonObject would sort them) and
 // numbers in their shortest exact form.
-class JsonOut
-{
-  public:
+class JsonOut {
+public:
     std::string text;
 
     void number(double v)
@@ -45,21 +43,11 @@ class JsonOut
         text += '"';
         for (unsigned char c : utf8) {
             switch (c) {
-            case '"':
-                text += "\\\"";
-                break;
-            case '\\':
-                text += "\\\\";
-                break;
-            case '\n':
-                text += "\\n";
-                break;
-            case '\r':
-                text += "\\r";
-                break;
-            case '\t':
-                text += "\\t";
-                break;
+            case '"': text += "\\\""; break;
+            case '\\': text += "\\\\"; break;
+            case '\n': text += "\\n"; break;
+            case '\r': text += "\\r"; break;
+            case '\t': text += "\\t"; break;
             default:
                 if (c < 0x20) {
                     char esc[8];
@@ -253,15 +241,13 @@ template <class T, class F> void writeList(JsonOut& j, const CNamedList<T>& list
 
 // ---- reading -------------------------------------------------------------------------------
 
-class JsonError : public std::runtime_error
-{
-  public:
+class JsonError : public std::runtime_error {
+public:
     using std::runtime_error::runtime_error;
 };
 
-class Reader
-{
-  public:
+class Reader {
+public:
     explicit Reader(QJsonObject o, std::string where) : m_o(std::move(o)), m_where(std::move(where))
     {
     }
@@ -344,7 +330,7 @@ class Reader
         return out;
     }
 
-  private:
+private:
     QJsonObject m_o;
     std::string m_where;
 };
