@@ -15,7 +15,10 @@ const char kUsage[] =
     "  decode REPLAYFILE\n"
     "  receive (--port N | --device PATH) [--silence-s S]\n"
     "  emulate (--device PATH | --pty | --replay-out FILE) [--seed S] [--records N] [--baud B] "
-    "[--repeat]\n";
+    "[--repeat]\n"
+    "  csv STORE --customer C --cable K --set S --index I -o OUT.csv\n"
+    "  report STORE --customer C --cable K --set S --index I (--pdf OUT.pdf | --png OUT.png "
+    "[--page P] | --screen-png OUT.png [--size WxH]) [options]\n";
 
 } // namespace
 
@@ -52,5 +55,9 @@ int main(int argc, char** argv)
         return runReceiveCommand(ctx, args);
     if (command == "emulate")
         return runEmulateCommand(ctx, args);
+    if (command == "csv")
+        return runCsvCommand(ctx, args);
+    if (command == "report")
+        return runReportCommand(ctx, args);
     return usageError("unknown command " + command);
 }
