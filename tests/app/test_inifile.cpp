@@ -9,28 +9,15 @@
 
 #include <sys/stat.h>
 
+#include "fileutil.h"
+
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string readAll(const fs::path& p)
-{
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void writeAll(const fs::path& p, const std::string& bytes)
-{
-    std::ofstream(p, std::ios::binary) << bytes;
-}
-
-ino_t inode(const fs::path& p)
-{
-    struct stat st {};
-    return ::stat(p.c_str(), &st) == 0 ? st.st_ino : 0;
-}
+using testfile::inode;
+using testfile::readAll;
+using testfile::writeAll;
 
 class IniFileTest : public ::testing::Test {
 protected:

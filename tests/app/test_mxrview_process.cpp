@@ -16,18 +16,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "fileutil.h"
+
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 namespace {
 
-std::string readAll(const fs::path& p)
-{
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using testfile::readAll;
 
 // Polls a condition every 20 ms for at most the limit.
 bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit = 20s)
