@@ -1,0 +1,381 @@
+// The environment settings dialog (margin ranges, the spin arrows, taking the values into the
+// settings), the judgment criteria dialog (range checks before order checks, the apply-to-
+// past-data button) with its entry for a measurement data set, the judgment display dialog,
+// and the strict number reading of the dialog fields.
+#include <QAbstractSpinBox>
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+
+#include "app/appsettings.h"
+#include "fixtures.h"
+#include "support/scriptedmessages.h"
+#include "support/widgetgrab.h"
+#include "ui/commandids.h"
+#include "ui/mainframe.h"
+#include "ui/mxrviewdoc.h"
+#include "ui/entryrules.h"
+#include "ui/setjudgparam.h"
+#include "ui/setprintblank.h"
+#include "ui/setthanteidisp.h"
+
+namespace {
+
+using Answer = CMessageInterface::Answer;
+
+// Runs `drive` on the first visible top-level widget of type D as soon as a modal loop runs.
+template <class D> void whenOpen(std::function<void(D&)> drive)
+{
+    QTimer::singleShot(0, [drive] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* d = qobject_cast<D*>(w); d && d->isVisible()) {
+                drive(*d);
+                return;
+            }
+        ADD_FAILURE() << "no dialog open";
+    });
+}
+
+// Two steps of a set: currents falling over two minutes, so both have ratios.
+CMeasData twoStepSet()
+{
+    CMeasData set;
+    CMeasRecord a = recordWithPoints({{0, 5.0}, {60, 2.0}, {120, 1.0}});
+    a.TestVoltage = 1.0;
+    a.Condition.Weather = "fine";
+    CMeasRecord b = recordWithPoints({{0, 6.0}, {60, 3.0}, {120, 1.5}});
+    b.TestVoltage = 2.0;
+    b.Condition.Weather = "rain";
+    b.Condition.SeikyokuMin = 0.2;
+    set.AppendRecord(a);
+    set.AppendRecord(b);
+    return set;
+}
+
+void setBounds(CSetJudgParam& d, const QStringList& six)
+{
+    for (int b = 0; b < 6; ++b)
+        d.BoundEdit(static_cast<CSetJudgParam::Bound>(b))->setText(six[b]);
+}
+
+const QString kBadSeikyoku = QStringLiteral("成極比の入力範囲に誤りがあります");
+const QString kBadJyakuten = QStringLiteral("弱点比の入力範囲に誤りがあります");
+const QString kBadLastCurrent = QStringLiteral("最終値の入力範囲に誤りがあります");
+const QString kRange99 = QStringLiteral("0 から 9.9 までの数字を入力してください。");
+const QString kRange999 = QStringLiteral("0 から 99.9 までの数字を入力してください。");
+
+} // namespace
+
+TEST(DialogNumbers, FieldsTakeOneWholeNumberWithSpaceAroundIt)
+{
+    struct Case {
+        const char* text;
+        std::optional<double> decimal;
+        std::optional<int> integer;
+    } cases[] = {
+        {"5", 5.0, 5},
+        {" 7 ", 7.0, 7},
+        {"+3", 3.0, 3},
+        {"-1", -1.0, -1},
+        {"0.55", 0.55, {}},
+        {".5", 0.5, {}},
+        {"1e1", 10.0, {}},
+        {"", {}, {}},
+        {"  ", {}, {}},
+        {"abc", {}, {}},
+        {"5mm", {}, {}},
+        {"1,5", {}, {}},
+        {"--1", {}, {}},
+        {"inf", {}, {}},
+        {"nan", {}, {}},
+        {"0x10", {}, {}},
+        {"99999999999", 99999999999.0, {}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(entry::parseDecimal(c.text), c.decimal) << c.text;
+        EXPECT_EQ(entry::parseInteger(c.text), c.integer) << c.text;
+    }
+    EXPECT_FALSE(std::signbit(*entry::parseDecimal("-0")));
+    EXPECT_EQ(entry::decimalFieldText(0.5), "0.5");
+    EXPECT_EQ(entry::decimalFieldText(10.0), "10.0");
+    EXPECT_EQ(entry::decimalFieldText(0.55), "0.55");
+    EXPECT_EQ(entry::decimalFieldText(0.1 + 0.2), "0.3");
+    EXPECT_EQ(entry::decimalFieldText(99.9), "99.9");
+}
+
+TEST(SetPrintBlank, MarginsFromZeroToHundredAreTakenOthersRefusedInOrder)
+{
+    ScopedScriptedMessages messages;
+    const QString rangeText = QStringLiteral("0 から 100 までの整数を入力してください。");
+    struct Case {
+        QStringList margins; // top, left, bottom, right
+        bool accepted;
+    } cases[] = {
+        {{"0", "100", "5", " 12 "}, true},
+        {{"101", "5", "5", "5"}, false},
+        {{"5", "-1", "5", "5"}, false},
+        {{"5", "5", "2.5", "5"}, false},
+        {{"5", "5", "5", ""}, false},
+        {{"x", "y", "5", "5"}, false}, // one message, for the first field
+    };
+    for (const Case& c : cases) {
+        messages->clear();
+        CSetPrintBlank dlg;
+        dlg.SetSettings({1, 2, 3, 4, 0});
+        dlg.OnInitDialog();
+        EXPECT_EQ(dlg.MarginEdit(CSetPrintBlank::Bottom)->text(), QStringLiteral("3"));
+        for (int side = 0; side < 4; ++side)
+            dlg.MarginEdit(static_cast<CSetPrintBlank::Side>(side))->setText(c.margins[side]);
+        dlg.JudgOutCheck()->setChecked(true);
+        EXPECT_EQ(dlg.OnOK(), c.accepted) << c.margins.join(',').toStdString();
+        if (c.accepted) {
+            EXPECT_TRUE(messages->texts().isEmpty());
+            EXPECT_EQ(dlg.Settings(), (PrintBlankSettings{0, 100, 5, 12, 1}));
+        } else {
+            EXPECT_EQ(messages->texts(), QStringList{rangeText});
+            EXPECT_EQ(dlg.Settings(), (PrintBlankSettings{1, 2, 3, 4, 0}));
+            EXPECT_EQ(dlg.MarginEdit(CSetPrintBlank::Top)->text(), c.margins[0]); // intact
+        }
+    }
+}
+
+TEST(SetPrintBlank, SpinArrowsStepWithinTheRange)
+{
+    CSetPrintBlank dlg;
+    dlg.SetSettings({100, 0, 5, 5, 1});
+    dlg.OnInitDialog();
+    dlg.MarginSpin(CSetPrintBlank::Top)->stepUp();
+    EXPECT_EQ(dlg.MarginEdit(CSetPrintBlank::Top)->text(), QStringLiteral("100"));
+    dlg.MarginSpin(CSetPrintBlank::Left)->stepDown();
+    EXPECT_EQ(dlg.MarginEdit(CSetPrintBlank::Left)->text(), QStringLiteral("0"));
+    dlg.MarginSpin(CSetPrintBlank::Bottom)->stepBy(3);
+    EXPECT_EQ(dlg.MarginEdit(CSetPrintBlank::Bottom)->text(), QStringLiteral("8"));
+    dlg.MarginEdit(CSetPrintBlank::Right)->setText(QStringLiteral("250"));
+    dlg.MarginSpin(CSetPrintBlank::Right)->stepDown();
+    EXPECT_EQ(dlg.MarginEdit(CSetPrintBlank::Right)->text(), QStringLiteral("99"));
+}
+
+TEST(SetPrintBlank, TheCommandTakesTheValuesIntoTheSettingsOnlyOnOk)
+{
+    ScopedScriptedMessages messages;
+    CAppSettings settings;
+    settings.PrtBlankTop = 7;
+    whenOpen<CSetPrintBlank>([](CSetPrintBlank& d) {
+        EXPECT_EQ(d.MarginEdit(CSetPrintBlank::Top)->text(), QStringLiteral("7"));
+        d.MarginEdit(CSetPrintBlank::Right)->setText(QStringLiteral("20"));
+        d.JudgOutCheck()->setChecked(false);
+        d.reject();
+    });
+    EXPECT_FALSE(RunEnvSettings(nullptr, settings));
+    EXPECT_EQ(PrintBlankSettings::From(settings), (PrintBlankSettings{7, 5, 5, 5, 1}));
+
+    whenOpen<CSetPrintBlank>([](CSetPrintBlank& d) {
+        d.MarginEdit(CSetPrintBlank::Right)->setText(QStringLiteral("101"));
+        EXPECT_FALSE(d.OnOK()); // stays open
+        d.MarginEdit(CSetPrintBlank::Right)->setText(QStringLiteral("20"));
+        d.JudgOutCheck()->setChecked(false);
+        EXPECT_TRUE(d.OnOK());
+    });
+    EXPECT_TRUE(RunEnvSettings(nullptr, settings));
+    EXPECT_EQ(PrintBlankSettings::From(settings), (PrintBlankSettings{7, 5, 5, 20, 0}));
+    EXPECT_EQ(messages->texts().size(), 1);
+}
+
+TEST(SetPrintBlank, TheMainWindowsCommandEditsTheFramesSettings)
+{
+    ScopedScriptedMessages messages;
+    QTemporaryDir dir;
+    CAppSettings settings;
+    settings.SetPaths(MakeAppPaths(dir.path().toStdString(), "/usr/bin/MXRView"));
+    CMXRViewDoc doc;
+    doc.SetDataFilePath(dir.filePath("DATA/MXR.DAT").toStdString());
+    CMainFrame frame(&doc);
+    frame.SetSettings(&settings);
+    ASSERT_TRUE(frame.Action(cmd::EnvSettings)->isEnabled());
+    whenOpen<CSetPrintBlank>([](CSetPrintBlank& d) {
+        d.MarginEdit(CSetPrintBlank::Left)->setText(QStringLiteral("33"));
+        EXPECT_TRUE(d.OnOK());
+    });
+    frame.Action(cmd::EnvSettings)->trigger();
+    EXPECT_EQ(settings.PrtBlankLeft, 33);
+}
+
+TEST(SetJudgParam, RangesAreCheckedBeforeTheOrderOfEachPair)
+{
+    ScopedScriptedMessages messages;
+    struct Case {
+        QStringList bounds; // SeikyokuMin, SeikyokuMax, JyakutenMin, JyakutenMax, LastMin, LastMax
+        QString message;    // empty: accepted
+    } cases[] = {
+        {{"0.5", "1.0", "1.0", "5.0", "1.0", "10.0"}, {}},
+        {{"0", "9.9", "0", "9.9", "0", "99.9"}, {}},
+        {{"1.0", "1.0", "1.0", "5.0", "1.0", "10.0"}, kBadSeikyoku}, // equal bounds
+        {{"2", "1", "6", "5", "1.0", "10.0"}, kBadSeikyoku},         // only the first is told
+        {{"0.5", "1.0", "5", "1", "1.0", "10.0"}, kBadJyakuten},
+        {{"0.5", "1.0", "1", "5", "10", "10"}, kBadLastCurrent},
+        {{"0.5", "10", "5", "1", "1.0", "10.0"}, kRange99}, // range before order
+        {{"0.5", "1.0", "1.0", "5.0", "1.0", "100"}, kRange999},
+        {{"0.5", "1.0", "-0.1", "5.0", "1.0", "10.0"}, kRange99},
+        {{"0.5", "1.0", "1.0", "abc", "1.0", "10.0"}, kRange99},
+    };
+    for (const Case& c : cases) {
+        messages->clear();
+        CSetJudgParam dlg;
+        dlg.OnInitDialog();
+        setBounds(dlg, c.bounds);
+        const bool accepted = dlg.OnOK();
+        EXPECT_EQ(accepted, c.message.isEmpty()) << c.bounds.join(',').toStdString();
+        if (accepted) {
+            EXPECT_TRUE(messages->texts().isEmpty());
+            EXPECT_EQ(dlg.Params().LastCurrentMax, c.bounds[5].toDouble());
+        } else {
+            EXPECT_EQ(messages->texts(), QStringList{c.message});
+            EXPECT_EQ(messages->entries()[0].kind, CScriptedMessages::Kind::Error);
+            EXPECT_EQ(dlg.Params(), JudgParams{}); // nothing taken
+            EXPECT_EQ(dlg.BoundEdit(CSetJudgParam::SeikyokuMax)->text(), c.bounds[1]);
+        }
+    }
+}
+
+TEST(SetJudgParam, OkOnASetWritesTheLimitsIntoEveryRecordAndTheFlagsIntoTheSet)
+{
+    ScopedScriptedMessages messages;
+    CAppSettings settings;
+    CMeasData set = twoStepSet();
+    ASSERT_EQ(set.RecordAt(0).SeikyokuRatio, UNSET_VALUE); // not computed yet
+    whenOpen<CSetJudgParam>([](CSetJudgParam& d) {
+        EXPECT_EQ(d.BoundEdit(CSetJudgParam::SeikyokuMin)->text(), QStringLiteral("0.5"));
+        EXPECT_EQ(d.BoundEdit(CSetJudgParam::LastCurrentMax)->text(), QStringLiteral("10.0"));
+        EXPECT_TRUE(d.SeikyokuCheck()->isChecked());
+        d.BoundEdit(CSetJudgParam::SeikyokuMin)->setText(QStringLiteral("0.55"));
+        d.BoundEdit(CSetJudgParam::LastCurrentMax)->setText(QStringLiteral("20.26"));
+        d.JyakutenCheck()->setChecked(false);
+        EXPECT_TRUE(d.OnOK());
+    });
+    const JudgParamOutcome out = EditJudgParam(nullptr, set, settings);
+    EXPECT_TRUE(out.accepted);
+    EXPECT_TRUE(out.change.limits && out.change.setFlags && !out.change.recordFlags);
+    for (const CMeasRecord& r : set.Records()) {
+        EXPECT_EQ(r.Condition.SeikyokuMin, 0.55); // the record keeps what was typed
+        EXPECT_EQ(r.Condition.LastCurrentMax, 20.26);
+        EXPECT_EQ(r.Condition.JyakutenMax, 5.0);
+        EXPECT_EQ(r.Condition.Weather, "fine"); // the first record's block, copied whole
+        EXPECT_EQ(r.ShowJyakuten, 1);           // records keep their own switches
+    }
+    EXPECT_EQ(set.ShowSeikyoku, 1);
+    EXPECT_EQ(set.ShowJyakuten, 0);
+    EXPECT_DOUBLE_EQ(set.RecordAt(0).SeikyokuRatio, 2.0);  // RecalcRatios ran
+    EXPECT_DOUBLE_EQ(set.RecordAt(0).JyakutenRatio, 0.75); // (1 / 1) / (2 / 1.5)
+    // The default criteria of new data, in their settings form.
+    EXPECT_EQ(settings.DefCnd.SeikyokuMin, "0.6");
+    EXPECT_EQ(settings.DefCnd.LastCurrentMax, "20.3");
+    EXPECT_EQ(settings.DefCnd.JyakutenMin, "1.0");
+
+    // Cancel changes nothing.
+    const CMeasData before = set;
+    whenOpen<CSetJudgParam>([](CSetJudgParam& d) {
+        d.BoundEdit(CSetJudgParam::SeikyokuMin)->setText(QStringLiteral("0.1"));
+        d.reject();
+    });
+    EXPECT_FALSE(EditJudgParam(nullptr, set, settings).accepted);
+    EXPECT_EQ(set, before);
+}
+
+TEST(SetJudgParam, UntouchedFieldsKeepTheirExactValues)
+{
+    CMeasData set = twoStepSet();
+    set.RecordAt(0).Condition.JyakutenMin = 0.1 + 0.2; // shown as "0.3"
+    CSetJudgParam dlg;
+    dlg.SetParams(JudgParamsOf(set));
+    dlg.OnInitDialog();
+    EXPECT_EQ(dlg.BoundEdit(CSetJudgParam::JyakutenMin)->text(), QStringLiteral("0.3"));
+    ASSERT_TRUE(dlg.OnOK());
+    EXPECT_EQ(dlg.Params(), JudgParamsOf(set));
+}
+
+TEST(SetJudgParam, ApplyingToPastDataChangesOnlyTheRecordSwitchesAndSurvivesCancel)
+{
+    ScopedScriptedMessages messages;
+    CAppSettings settings;
+    CMeasData set = twoStepSet();
+    const CTestCondition conditionBefore = set.RecordAt(1).Condition;
+    messages->pushAnswer(Answer::No);
+    messages->pushAnswer(Answer::Yes);
+    whenOpen<CSetJudgParam>([](CSetJudgParam& d) {
+        d.BoundEdit(CSetJudgParam::SeikyokuMin)->setText(QStringLiteral("0.9"));
+        d.SeikyokuCheck()->setChecked(false);
+        EXPECT_FALSE(d.OnApplyToPast()); // answered No
+        d.ApplyToPastButton()->click();  // answered Yes
+        d.BoundEdit(CSetJudgParam::JyakutenMin)->setText(QStringLiteral("10"));
+        EXPECT_FALSE(d.OnApplyToPast()); // out of range: no question at all
+        d.reject();
+    });
+    const JudgParamOutcome out = EditJudgParam(nullptr, set, settings);
+    EXPECT_FALSE(out.accepted);
+    EXPECT_TRUE(out.change.recordFlags);
+    EXPECT_FALSE(out.change.limits || out.change.setFlags);
+    const QString question = QStringLiteral(
+        "過去データに適応します\r\n適応後「キャンセル」しても元には戻せません\r\nよろしいですか");
+    EXPECT_EQ(messages->texts(), (QStringList{question, question, kRange99}));
+    for (const CMeasRecord& r : set.Records()) {
+        EXPECT_EQ(r.ShowSeikyoku, 0);
+        EXPECT_EQ(r.ShowJyakuten, 1);
+    }
+    EXPECT_EQ(set.ShowSeikyoku, 1); // the set's own flag waits for OK
+    EXPECT_EQ(set.RecordAt(1).Condition, conditionBefore);
+    EXPECT_EQ(set.RecordAt(0).Condition.SeikyokuMin, 0.5);
+}
+
+TEST(SetJudgParam, AnEmptySetTakesOnlyTheFlags)
+{
+    CMeasData set;
+    JudgParams p = JudgParamsOf(set);
+    EXPECT_EQ(p, JudgParams{});
+    p.SeikyokuMax = 2.0;
+    p.ShowSeikyoku = 0;
+    const JudgParamChange change = ApplyJudgParams(set, p);
+    EXPECT_FALSE(change.limits);
+    EXPECT_TRUE(change.setFlags);
+    EXPECT_EQ(set.ShowSeikyoku, 0);
+    EXPECT_EQ(set.RecordCount(), 0u);
+}
+
+TEST(SettHanteiDisp, AnyCombinationOfTheTwoSwitchesIsReturned)
+{
+    for (int s = 0; s < 2; ++s)
+        for (int j = 0; j < 2; ++j) {
+            CSettHanteiDisp dlg;
+            dlg.SetFlags(1 - s, 1 - j);
+            dlg.OnInitDialog();
+            EXPECT_EQ(dlg.SeikyokuCheck()->isChecked(), s == 0);
+            dlg.SeikyokuCheck()->setChecked(s == 1);
+            dlg.JyakutenCheck()->setChecked(j == 1);
+            dlg.OnOK();
+            EXPECT_EQ(dlg.result(), QDialog::Accepted);
+            EXPECT_EQ(dlg.ShowSeikyoku(), s);
+            EXPECT_EQ(dlg.ShowJyakuten(), j);
+        }
+}
+
+TEST(SettingsDialogs, GrabForLooking)
+{
+    const QString out = guitest::grabDir();
+    CSetPrintBlank env;
+    env.OnInitDialog();
+    EXPECT_TRUE(guitest::grabToPng(&env, out + "/setprintblank.png"));
+    CSetJudgParam judg;
+    judg.OnInitDialog();
+    EXPECT_TRUE(guitest::grabToPng(&judg, out + "/setjudgparam.png"));
+    CSettHanteiDisp disp;
+    disp.OnInitDialog();
+    EXPECT_TRUE(guitest::grabToPng(&disp, out + "/setthanteidisp.png"));
+}
