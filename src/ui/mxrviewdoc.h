@@ -26,6 +26,7 @@ public:
     const std::string& DataFilePath() const { return m_dataFile; }
     // The application log for notes on the store (may stay unset).
     void SetLog(CxLogFile* log) { m_log = log; }
+    CxLogFile* Log() const { return m_log; }
     // The window that owns the messages the document shows.
     void SetMessageParent(QWidget* parent) { m_messageParent = parent; }
 

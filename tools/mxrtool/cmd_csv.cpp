@@ -1,7 +1,130 @@
-// csv (not built yet).
-#include "commands.h"
+// csv: the CSV text output of one measurement of a store, the same bytes the GUI writes.
+#include <QFile>
 
-int runCsvCommand(const ToolContext&, const QStringList&)
+#include <cstdio>
+#include <optional>
+#include <string>
+
+#include "app/appfolder.h"
+#include "app/inifile.h"
+#include "app/settingskeys.h"
+#include "commands.h"
+#include "exchange/csvwriter.h"
+#include "model/cp932text.h"
+#include "model/customerdb.h"
+#include "model/measdata.h"
+#include "store/store.h"
+
+namespace {
+
+constexpr const char* kUsage = "csv STORE --customer C --cable K --set S --index I -o OUT.csv";
+
+int failed(const std::string& utf8)
 {
-    return usageError("csv is not available yet");
+    std::fprintf(stderr, "%s\n", utf8.c_str());
+    return 1;
+}
+
+// The level labels of system.ini in the application folder, read without writing anything.
+CsvLabels labels(const ToolContext& ctx)
+{
+    const auto folder = ApplicationFolder(ctx.homeOption, false);
+    if (!folder)
+        return CsvLabelsFor("", "", "");
+    CIniFile ini(*folder + "/" + kSystemIniName);
+    const auto title = [&](const char* key) {
+        return ini.GetString(inisec::Title, key, "", false);
+    };
+    return CsvLabelsFor(title(inikey::TitleCustomer), title(inikey::TitleCable),
+                        title(inikey::TitleMeasurement));
+}
+
+struct CsvArgs {
+    QString store, customer, cable, set, out;
+    int index = -1;
+};
+
+// Parses the arguments; a text for the usage error when they do not fit.
+std::optional<QString> parse(const QStringList& args, CsvArgs& a)
+{
+    bool indexGiven = false;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& arg = args[i];
+        const bool option = arg == "--customer" || arg == "--cable" || arg == "--set" ||
+                            arg == "--index" || arg == "-o";
+        if (!option) {
+            if (!a.store.isEmpty())
+                return "unexpected argument " + arg;
+            a.store = arg;
+            continue;
+        }
+        if (i + 1 >= args.size())
+            return arg + " needs a value";
+        const QString value = args[++i];
+        if (arg == "--customer")
+            a.customer = value;
+        else if (arg == "--cable")
+            a.cable = value;
+        else if (arg == "--set")
+            a.set = value;
+        else if (arg == "-o")
+            a.out = value;
+        else {
+            bool ok = false;
+            a.index = value.toInt(&ok);
+            if (!ok || a.index < 0)
+                return "--index needs a record number from 0";
+            indexGiven = true;
+        }
+    }
+    if (a.store.isEmpty() || a.customer.isEmpty() || a.cable.isEmpty() || a.set.isEmpty() ||
+        a.out.isEmpty() || !indexGiven)
+        return QString(kUsage);
+    return std::nullopt;
+}
+
+// A name given on the command line as the store holds it (CP932).
+std::optional<std::string> storeName(const QString& arg)
+{
+    return cp932::fromUtf8(arg.toStdString());
+}
+
+} // namespace
+
+int runCsvCommand(const ToolContext& ctx, const QStringList& args)
+{
+    CsvArgs a;
+    if (const auto problem = parse(args, a))
+        return usageError(*problem);
+
+    CCustomerDB db;
+    const StoreOutcome loaded = LoadStore(db, QFile::encodeName(a.store).toStdString());
+    if (!loaded.ok)
+        return failed(cp932::toUtf8(loaded.message));
+
+    const auto customerName = storeName(a.customer);
+    const auto cableName = storeName(a.cable);
+    const auto setName = storeName(a.set);
+    const int c = customerName ? db.customers.Find(*customerName) : -1;
+    if (c < 0)
+        return failed("mxrtool: no customer " + a.customer.toStdString());
+    const CCustomer& customer = db.customers.At(c);
+    const int k = cableName ? customer.cables.Find(*cableName) : -1;
+    if (k < 0)
+        return failed("mxrtool: no cable " + a.cable.toStdString());
+    const CCable& cable = customer.cables.At(k);
+    const int s = setName ? cable.sets.Find(*setName) : -1;
+    if (s < 0)
+        return failed("mxrtool: no measurement data set " + a.set.toStdString());
+    const CMeasData& set = cable.sets.At(s);
+    if (static_cast<std::size_t>(a.index) >= set.RecordCount())
+        return failed("mxrtool: the set holds " + std::to_string(set.RecordCount()) +
+                      " records, no index " + std::to_string(a.index));
+
+    // The names as the store spells them, as the main window passes them to the dialog.
+    const CsvNames names{customer.name, cable.name, set.name};
+    const CsvWriteOutcome out =
+        WriteCsv(QFile::encodeName(a.out).toStdString(), names,
+                 set.RecordAt(static_cast<std::size_t>(a.index)), labels(ctx));
+    return out.ok ? 0 : failed(cp932::toUtf8(out.message));
 }
