@@ -6,7 +6,7 @@
 #include <QLabel>
 
 #include "ui/commandids.h"
-#include "ui/dialogbarlists.h"
+#include "model/dialogbarlists.h"
 
 CDialogBar::CDialogBar(QWidget* parent) : QWidget(parent)
 {

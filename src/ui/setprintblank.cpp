@@ -218,5 +218,8 @@ bool RunEnvSettings(QWidget* parent, CAppSettings& settings)
     if (dialog.exec() != QDialog::Accepted)
         return false;
     dialog.Settings().StoreInto(settings);
+    // Written at once rather than only at a normal exit, so a crash later in the run does not
+    // lose what the user just confirmed. The run mark is not part of this save.
+    settings.SaveSettings();
     return true;
 }

@@ -1,17 +1,24 @@
-// CViewGraph: the report view. It keeps what the document's hints carry; until the report
-// layout draws here it paints a white page with the three selected names.
+// CViewGraph: the report view. It keeps what the document's hints carry and shows the selected
+// measurement as the screen report (header, result tables, scrolling lists, graph).
 #pragma once
 
 #include <QWidget>
 
+#include <memory>
 #include <vector>
 
 #include "ui/hints.h"
+
+class QPrinter;
+class QScrollBar;
+class ScreenReport;
+struct LayoutContext;
 
 class CViewGraph : public QWidget, public CHintReceiver {
     Q_OBJECT
 public:
     explicit CViewGraph(QWidget* parent = nullptr);
+    ~CViewGraph() override;
 
     void OnUpdate(int hintNo, const HintObject& object) override;
 
@@ -24,12 +31,30 @@ public:
     // True when a real record is shown; the empty record sent for a missing selection only
     // lays the empty report out.
     bool HasRecord() const;
+    // The record the report shows, or nullptr.
+    const CMeasRecord* DisplayedRecord() const;
+
+    // The screen report (built on first use) and the scroll bars of its two lists.
+    ScreenReport& Report();
+    QScrollBar* MeasScrollBar() const { return m_measBar; }
+    QScrollBar* TriggScrollBar() const { return m_triggBar; }
+
+    // Printing the displayed record with the print settings: the number of pages (0 without a
+    // record), printing pages from … to (1-based, inclusive) into a printer, and the print
+    // command (the standard print dialog, then the pages chosen there).
+    int PrintPageCount() const;
+    bool PrintReport(QPrinter& printer, int fromPage, int toPage) const;
+    void OnFilePrint(QPrinter& printer);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     void Refresh();
+    void Relayout();
+    void PlaceScrollBars(const LayoutContext& ctx);
 
     SelectionNames m_names;
     std::vector<CMeasRecord> m_records;
@@ -37,4 +62,8 @@ private:
     double m_width = 0.5;
     double m_axis = 1000.0;
     int m_refreshCount = 0;
+    bool m_newRecord = false; // the records changed since the last refresh
+    std::unique_ptr<ScreenReport> m_report;
+    QScrollBar* m_measBar = nullptr;  // scrolls the measurement list's rows
+    QScrollBar* m_triggBar = nullptr; // scrolls the trigger list's columns
 };

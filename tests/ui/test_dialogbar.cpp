@@ -6,7 +6,7 @@
 
 #include "fixtures.h"
 #include "ui/dialogbar.h"
-#include "ui/dialogbarlists.h"
+#include "model/dialogbarlists.h"
 #include "ui/mxrviewdoc.h"
 
 namespace {

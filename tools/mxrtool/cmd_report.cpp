@@ -1,7 +1,293 @@
-// report (not built yet).
-#include "commands.h"
+// report: renders one measurement of a data store: the printed report into a PDF (A4) or one
+// printed page into a PNG, or the screen report into a PNG.
+#include <QFile>
+#include <QImage>
+#include <QPainter>
+#include <QPdfWriter>
 
-int runReportCommand(const ToolContext&, const QStringList&)
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "app/appfolder.h"
+#include "app/inifile.h"
+#include "app/settingskeys.h"
+#include "commands.h"
+#include "model/cp932text.h"
+#include "model/customerdb.h"
+#include "model/measdata.h"
+#include "report/pagereport.h"
+#include "report/screenreport.h"
+#include "store/store.h"
+#include "model/dialogbarlists.h"
+
+namespace {
+
+struct ReportArgs {
+    QString store, customer, cable, set;
+    int index = -1;
+    QString screenPng, pdf, png;
+    int page = 1;
+    int width = 1280, height = 960;
+    double widthMin = -1, axis = -1, start = 0;
+    QString judgments, pageNumbers, margins; // empty: the INI settings
+};
+
+// The print settings of MXRView.INI, read without writing anything back.
+void readPrintSettings(const ToolContext& ctx, bool& judgments, PrintOptions& o)
 {
-    return usageError("report is not available yet");
+    const auto folder = ApplicationFolder(ctx.homeOption, false);
+    if (!folder)
+        return;
+    CIniFile ini(*folder + "/MXRView.INI");
+    auto number = [&](const char* sec, const char* key, int def) {
+        return ini.GetInt(cp932::lit(sec), cp932::lit(key), def, false);
+    };
+    judgments = number(inisec::PrintParam, inikey::PrtJudgOut, 1) != 0;
+    o.pageNumbers = number(inisec::Param, inikey::PrintOutPageNo, 1) != 0;
+    o.marginTop = number(inisec::PrintParam, inikey::PrtBlankTop, 5);
+    o.marginLeft = number(inisec::PrintParam, inikey::PrtBlankLeft, 5);
+    o.marginBottom = number(inisec::PrintParam, inikey::PrtBlankBottom, 5);
+    o.marginRight = number(inisec::PrintParam, inikey::PrtBlankRight, 5);
+}
+
+bool onOff(const QString& v, bool& out)
+{
+    if (v == "on" || v == "off") {
+        out = v == "on";
+        return true;
+    }
+    return v.isEmpty();
+}
+
+int failed(const std::string& utf8)
+{
+    std::fprintf(stderr, "mxrtool: %s\n", utf8.c_str());
+    return 1;
+}
+
+std::string cp(const QString& s)
+{
+    return cp932::fromUtf8(s.toStdString()).value_or(std::string());
+}
+
+// The report's settings from system.ini, read without writing anything back.
+ReportSettings readSettings(const ToolContext& ctx)
+{
+    ReportSettings s;
+    const auto folder = ApplicationFolder(ctx.homeOption, false);
+    if (!folder)
+        return s;
+    CIniFile ini(*folder + "/" + kSystemIniName);
+    const std::string& sec = cp932::lit(inisec::Title);
+    auto text = [&](const char* key) { return ini.GetString(sec, cp932::lit(key), "", false); };
+    s.customerTitle = text(inikey::TitleCustomer);
+    s.cableTitle = text(inikey::TitleCable);
+    s.measurementTitle = text(inikey::TitleMeasurement);
+    const char* keys[] = {inikey::Customer1WidRate, inikey::Cable1WidRate,
+                          inikey::Measurement1WidRate};
+    const char* valueKeys[] = {inikey::Customer2WidRate, inikey::Cable2WidRate,
+                               inikey::Measurement2WidRate};
+    for (int i = 0; i < 3; ++i) {
+        s.widthRates[2 * i] = ini.GetDouble(sec, cp932::lit(keys[i]), s.widthRates[2 * i], false);
+        s.widthRates[2 * i + 1] =
+            ini.GetDouble(sec, cp932::lit(valueKeys[i]), s.widthRates[2 * i + 1], false);
+    }
+    return s;
+}
+
+bool parse(const QStringList& args, ReportArgs& a, QString& error)
+{
+    if (args.isEmpty()) {
+        error = "report needs a store file";
+        return false;
+    }
+    a.store = args[0];
+    for (int i = 1; i < args.size(); ++i) {
+        const QString& o = args[i];
+        if (i + 1 >= args.size()) {
+            error = o + " needs a value";
+            return false;
+        }
+        const QString v = args[++i];
+        bool ok = true;
+        if (o == "--customer")
+            a.customer = v;
+        else if (o == "--cable")
+            a.cable = v;
+        else if (o == "--set")
+            a.set = v;
+        else if (o == "--index")
+            a.index = v.toInt(&ok);
+        else if (o == "--screen-png")
+            a.screenPng = v;
+        else if (o == "--pdf")
+            a.pdf = v;
+        else if (o == "--png")
+            a.png = v;
+        else if (o == "--page")
+            a.page = v.toInt(&ok);
+        else if (o == "--width")
+            a.widthMin = v.toDouble(&ok);
+        else if (o == "--axis")
+            a.axis = v.toDouble(&ok);
+        else if (o == "--start")
+            a.start = v.toDouble(&ok);
+        else if (o == "--size") {
+            const QStringList wh = v.split('x');
+            bool okW = false, okH = false;
+            if (wh.size() == 2) {
+                a.width = wh[0].toInt(&okW);
+                a.height = wh[1].toInt(&okH);
+            }
+            ok = okW && okH && a.width > 0 && a.height > 0 && a.width <= 20000 && a.height <= 20000;
+        } else if (o == "--judgments") {
+            a.judgments = v;
+            ok = v == "on" || v == "off";
+        } else if (o == "--page-numbers") {
+            a.pageNumbers = v;
+            ok = v == "on" || v == "off";
+        } else if (o == "--margins") {
+            a.margins = v;
+            ok = v.split(',').size() == 4;
+        } else {
+            error = "unknown option " + o;
+            return false;
+        }
+        if (!ok) {
+            error = "bad value for " + o + ": " + v;
+            return false;
+        }
+    }
+    // Windows and scales a user could pick in the main window are far inside these bounds.
+    const bool widthOk =
+        a.widthMin == -1 || (std::isfinite(a.widthMin) && a.widthMin > 0 && a.widthMin <= 1000);
+    const bool axisOk = a.axis == -1 || (std::isfinite(a.axis) && a.axis > 0 && a.axis <= 1e9);
+    const bool startOk = std::isfinite(a.start) && a.start >= 0 && a.start <= 1e6;
+    if (!widthOk || !axisOk || !startOk) {
+        error = "--width, --axis and --start need positive numbers";
+        return false;
+    }
+    if (a.customer.isEmpty() || a.cable.isEmpty() || a.set.isEmpty() || a.index < 0) {
+        error = "report needs --customer, --cable, --set and --index";
+        return false;
+    }
+    if (a.screenPng.isEmpty() && a.pdf.isEmpty() && a.png.isEmpty()) {
+        error = "report needs --pdf, --png or --screen-png";
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int runReportCommand(const ToolContext& ctx, const QStringList& args)
+{
+    ReportArgs a;
+    QString error;
+    if (!parse(args, a, error))
+        return usageError(error);
+
+    CCustomerDB db;
+    const StoreOutcome out = LoadStore(db, QFile::encodeName(a.store).toStdString());
+    if (!out.ok) {
+        std::fprintf(stderr, "%s\n", cp932::toUtf8(out.message).c_str());
+        return 1;
+    }
+    const int c = db.customers.Find(cp(a.customer));
+    const int k = c < 0 ? -1 : db.customers.At(c).cables.Find(cp(a.cable));
+    const int s = k < 0 ? -1 : db.customers.At(c).cables.At(k).sets.Find(cp(a.set));
+    if (s < 0)
+        return failed("no such measurement data set");
+    const CMeasData& set = db.customers.At(c).cables.At(k).sets.At(s);
+    if (a.index >= static_cast<int>(set.Records().size()))
+        return failed("no measurement with index " + std::to_string(a.index));
+    const CMeasRecord& record = set.Records()[a.index];
+
+    // Width and axis as the main window's auto-scaling would choose them.
+    double maxValue = 0.0, maxSeconds = 0.0;
+    record.PeakValues(true, maxValue, maxSeconds);
+    if (a.axis <= 0) {
+        const auto items = dialogbar::axisItems();
+        a.axis = dialogbar::itemValue(items, dialogbar::autoAxisIndex(items, maxValue));
+    }
+    if (a.widthMin <= 0) {
+        const auto items = dialogbar::widthItems();
+        a.widthMin = dialogbar::itemValue(items, dialogbar::autoWidthIndex(items, maxSeconds));
+    }
+
+    ReportContent content;
+    content.judgments = true;
+    content.customer = db.customers.At(c).name;
+    content.cable = db.customers.At(c).cables.At(k).name;
+    content.measData = set.name;
+    content.record = &record;
+
+    if (!a.screenPng.isEmpty()) {
+        QImage image(a.width, a.height, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        ScreenReport report(readSettings(ctx));
+        report.fill(content, a.start, a.widthMin, a.axis);
+        const LayoutContext lc{ReportMapping::forDevice(image), &image};
+        report.layout(lc.mapping.toLogical(QRectF(0, 0, a.width, a.height)), lc);
+        {
+            QPainter p(&image);
+            report.draw(p, lc);
+        }
+        if (!image.save(a.screenPng, "PNG"))
+            return failed("cannot write " + a.screenPng.toStdString());
+        return 0;
+    }
+
+    PrintOptions options;
+    readPrintSettings(ctx, content.judgments, options);
+    onOff(a.judgments, content.judgments);
+    onOff(a.pageNumbers, options.pageNumbers);
+    if (!a.margins.isEmpty()) {
+        const QStringList m = a.margins.split(',');
+        int* targets[] = {&options.marginTop, &options.marginLeft, &options.marginBottom,
+                          &options.marginRight};
+        for (int i = 0; i < 4; ++i) {
+            bool ok = false;
+            *targets[i] = m[i].trimmed().toInt(&ok);
+            if (!ok || *targets[i] < 0 || *targets[i] > 100)
+                return usageError("bad value for --margins: " + a.margins);
+        }
+    }
+    PageReport pages(readSettings(ctx), content, a.widthMin, a.axis, options);
+
+    if (!a.png.isEmpty()) {
+        if (a.page < 1 || a.page > pages.totalPages())
+            return failed("no page " + std::to_string(a.page) + " (the report has " +
+                          std::to_string(pages.totalPages()) + ")");
+        // A4 at 150 dpi.
+        constexpr int kDpi = 150;
+        QImage image(qRound(210 / 25.4 * kDpi), qRound(297 / 25.4 * kDpi), QImage::Format_RGB32);
+        image.setDotsPerMeterX(qRound(kDpi / 0.0254));
+        image.setDotsPerMeterY(qRound(kDpi / 0.0254));
+        image.fill(Qt::white);
+        {
+            QPainter p(&image);
+            pages.drawPage(p, image, QRectF(image.rect()), a.page);
+        }
+        if (!image.save(a.png, "PNG"))
+            return failed("cannot write " + a.png.toStdString());
+        return 0;
+    }
+
+    QPdfWriter pdf(a.pdf);
+    pdf.setPageSize(QPageSize(QPageSize::A4));
+    pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
+    pdf.setResolution(600);
+    pdf.setTitle(QStringLiteral("成績表"));
+    QPainter p(&pdf);
+    if (!p.isActive())
+        return failed("cannot write " + a.pdf.toStdString());
+    for (int page = 1; page <= pages.totalPages(); ++page) {
+        if (page > 1)
+            pdf.newPage();
+        pages.drawPage(p, pdf, QRectF(0, 0, pdf.width(), pdf.height()), page);
+    }
+    p.end();
+    return 0;
 }

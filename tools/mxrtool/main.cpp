@@ -1,9 +1,11 @@
 // mxrtool: scripting, batch work and checks over the same core as MXRView.
 #include <QCoreApplication>
+#include <QGuiApplication>
 
 #include <clocale>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "commands.h"
 
@@ -30,9 +32,17 @@ int usageError(const QString& text)
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
+    // report draws text, which needs a GUI application (offscreen unless told otherwise).
+    bool drawing = false;
+    for (int i = 1; i < argc; ++i)
+        drawing = drawing || std::strcmp(argv[i], "report") == 0;
+    if (drawing)
+        setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    std::unique_ptr<QCoreApplication> app = drawing
+                                                ? std::make_unique<QGuiApplication>(argc, argv)
+                                                : std::make_unique<QCoreApplication>(argc, argv);
     std::setlocale(LC_NUMERIC, "C");
-    QStringList args = app.arguments().mid(1);
+    QStringList args = app->arguments().mid(1);
     ToolContext ctx;
     // --home may come before the command or anywhere after it.
     for (int i = 0; i < args.size(); ++i) {

@@ -1,5 +1,5 @@
 // Items of the dialog bar lists and the auto-scaling choice.
-#include "ui/dialogbarlists.h"
+#include "model/dialogbarlists.h"
 
 #include "model/number.h"
 

@@ -1,0 +1,286 @@
+// LayoutGrid: track sizing into a rectangle, font fitting, and drawing of cells and blocks.
+#include "report/layoutgrid.h"
+
+#include <QFontMetricsF>
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+
+namespace report {
+
+QString gothicFace()
+{
+    return QStringLiteral("ＭＳ ゴシック");
+}
+
+QString pGothicFace()
+{
+    return QStringLiteral("ＭＳ Ｐゴシック");
+}
+
+} // namespace report
+
+LayoutGrid::LayoutGrid(int columns, int rows)
+    : m_cols(report::makeTracks(columns)), m_rows(report::makeTracks(rows)),
+      m_cells(static_cast<std::size_t>(std::max(columns, 0)) * std::max(rows, 0))
+{
+}
+
+int LayoutGrid::index(int col, int row) const
+{
+    return row * columnCount() + col;
+}
+
+CellRange LayoutGrid::resolve(CellRange r) const
+{
+    if (r.lastCol < 0 || r.lastCol >= columnCount())
+        r.lastCol = columnCount() - 1;
+    if (r.lastRow < 0 || r.lastRow >= rowCount())
+        r.lastRow = rowCount() - 1;
+    r.firstCol = std::clamp(r.firstCol, 0, std::max(0, columnCount() - 1));
+    r.firstRow = std::clamp(r.firstRow, 0, std::max(0, rowCount() - 1));
+    return r;
+}
+
+template <class F> void LayoutGrid::forRange(CellRange r, F f)
+{
+    r = resolve(r);
+    for (int row = r.firstRow; row <= r.lastRow; ++row)
+        for (int col = r.firstCol; col <= r.lastCol; ++col)
+            f(cell(col, row), col, row, r);
+}
+
+Block* LayoutGrid::findBlock(const std::string& name)
+{
+    for (Cell& c : m_cells) {
+        if (!c.block)
+            continue;
+        if (c.block->name() == name)
+            return c.block.get();
+        if (LayoutGrid* inner = c.block->grid())
+            if (Block* found = inner->findBlock(name))
+                return found;
+    }
+    return nullptr;
+}
+
+void LayoutGrid::applyFont(const QString& face, int weight)
+{
+    for (Cell& c : m_cells) {
+        c.style.face = face;
+        c.style.weight = weight;
+        c.fittedHeight = 0;
+    }
+}
+
+void LayoutGrid::setText(int col, int row, const QString& text)
+{
+    Cell& c = cell(col, row);
+    if (c.text != text) {
+        c.text = text;
+        if (c.groupFont < 0)
+            c.fittedHeight = 0;
+    }
+}
+
+void LayoutGrid::addFitGroup(int anchorCol, int anchorRow, CellRange range, const QString& templ)
+{
+    const int g = static_cast<int>(m_groups.size());
+    m_groups.push_back({anchorCol, anchorRow, resolve(range), templ});
+    cell(anchorCol, anchorRow).templ = templ;
+    forRange(range, [g](Cell& c, int, int, const CellRange&) { c.groupFont = g; });
+}
+
+void LayoutGrid::setBackground(CellRange range, const QColor& colour)
+{
+    forRange(range, [&](Cell& c, int, int, const CellRange&) {
+        c.style.background = colour;
+        c.style.hasBackground = true;
+    });
+}
+
+void LayoutGrid::setBorders(CellRange range, const QColor& colour, int sides, bool outlineOnly)
+{
+    forRange(range, [&](Cell& c, int col, int row, const CellRange& r) {
+        int mask = sides;
+        if (outlineOnly) {
+            mask &= (col == r.firstCol ? SideLeft : 0) | (col == r.lastCol ? SideRight : 0) |
+                    (row == r.firstRow ? SideTop : 0) | (row == r.lastRow ? SideBottom : 0);
+        }
+        const int bits[4] = {SideLeft, SideTop, SideRight, SideBottom};
+        for (int i = 0; i < 4; ++i)
+            if (mask & bits[i]) {
+                c.style.border[i] = colour;
+                c.style.sides |= bits[i];
+            }
+    });
+}
+
+void LayoutGrid::setAlignment(CellRange range, CellAlign align)
+{
+    forRange(range, [&](Cell& c, int, int, const CellRange&) { c.style.align = align; });
+}
+
+void LayoutGrid::setMargins(CellRange range, int left, int top, int right, int bottom)
+{
+    forRange(range, [&](Cell& c, int, int, const CellRange&) {
+        c.style.marginLeft = left;
+        c.style.marginTop = top;
+        c.style.marginRight = right;
+        c.style.marginBottom = bottom;
+    });
+}
+
+void LayoutGrid::merge(CellRange range)
+{
+    const CellRange r = resolve(range);
+    forRange(r, [&](Cell& c, int col, int row, const CellRange&) {
+        c.mergedAway = !(col == r.firstCol && row == r.firstRow);
+    });
+    Cell& first = cell(r.firstCol, r.firstRow);
+    first.spanCols = r.lastCol - r.firstCol + 1;
+    first.spanRows = r.lastRow - r.firstRow + 1;
+}
+
+QFont LayoutGrid::deviceFont(const CellStyle& s, int height, const LayoutContext& ctx)
+{
+    QFont f;
+    const QString face = s.face.isEmpty() ? report::gothicFace() : s.face;
+    const QString fallback =
+        face == report::pGothicFace() ? QStringLiteral("IPAPGothic") : QStringLiteral("IPAGothic");
+    f.setFamilies({face, fallback});
+    f.setPixelSize(ctx.mapping.pixelSizeFor(height));
+    f.setWeight(static_cast<QFont::Weight>(s.weight));
+    return f;
+}
+
+static QRectF textRect(const Cell& c, const LayoutContext& ctx)
+{
+    const LRect r{c.rect.left + c.style.marginLeft, c.rect.top - c.style.marginTop,
+                  c.rect.right - c.style.marginRight, c.rect.bottom + c.style.marginBottom};
+    QRectF d = ctx.mapping.toDevice(r).normalized();
+    d.setLeft(d.left() + 1);
+    d.setTop(d.top() + 1);
+    return d;
+}
+
+static bool fits(const QFont& font, const Cell& c, const QString& text, const LayoutContext& ctx)
+{
+    const QRectF room = textRect(c, ctx);
+    const int flags = c.style.align == CellAlign::CenterMultiLine ? 0 : Qt::TextSingleLine;
+    const QSizeF size = QFontMetricsF(font, ctx.device).size(flags, text);
+    return size.width() <= room.width() && size.height() <= room.height();
+}
+
+int LayoutGrid::fitText(const Cell& c, const QString& text, const LayoutContext& ctx)
+{
+    const QRectF room = textRect(c, ctx);
+    if (text.isEmpty() || room.width() <= 0 || room.height() <= 0)
+        return 1;
+    return report::fitHeight(
+        [&](int h) { return fits(deviceFont(c.style, h, ctx), c, text, ctx); });
+}
+
+void LayoutGrid::layout(const LRect& rect, const LayoutContext& ctx)
+{
+    m_rect = rect;
+    report::sizeTracks(m_cols, rect.width());
+    report::sizeTracks(m_rows, rect.height());
+    auto colStart = [&](int i) { return rect.left + (i == 0 ? 0 : m_cols[i - 1].end); };
+    auto rowStart = [&](int i) { return rect.top - (i == 0 ? 0 : m_rows[i - 1].end); };
+    for (int row = 0; row < rowCount(); ++row) {
+        for (int col = 0; col < columnCount(); ++col) {
+            Cell& c = cell(col, row);
+            const int lastCol = std::min(col + c.spanCols, columnCount()) - 1;
+            const int lastRow = std::min(row + c.spanRows, rowCount()) - 1;
+            const LRect r{colStart(col), rowStart(row), rect.left + m_cols[lastCol].end,
+                          rect.top - m_rows[lastRow].end};
+            if (!(r == c.rect))
+                c.fittedHeight = 0;
+            c.rect = r;
+            if (c.block)
+                c.block->layout(r, ctx);
+        }
+    }
+    for (const FitGroup& g : m_groups) {
+        const Cell& anchor = cell(g.anchorCol, g.anchorRow);
+        const int h = fitText(anchor, g.templ, ctx);
+        forRange(g.range, [h](Cell& c, int, int, const CellRange&) { c.fittedHeight = h; });
+    }
+    for (Cell& c : m_cells) {
+        if (c.groupFont < 0 && !c.mergedAway && c.fittedHeight == 0)
+            c.fittedHeight = fitText(c, c.text, ctx);
+    }
+}
+
+static void drawSide(QPainter& p, const QColor& colour, double width, QPointF a, QPointF b)
+{
+    QPen pen(colour, width);
+    pen.setCapStyle(Qt::SquareCap);
+    p.setPen(pen);
+    p.drawLine(a, b);
+}
+
+void LayoutGrid::draw(QPainter& p, const LayoutContext& ctx) const
+{
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.setClipRect(ctx.mapping.toDevice(m_rect).normalized().adjusted(0, 0, 1, 1),
+                  Qt::IntersectClip);
+    const double lineWidth = std::max(1.0, std::floor(ctx.mapping.scaleX()));
+    for (const Cell& c : m_cells) {
+        if (c.mergedAway)
+            continue;
+        const QRectF d = ctx.mapping.toDevice(c.rect).normalized();
+        const QRectF snapped(QPointF(std::floor(d.left()), std::floor(d.top())),
+                             QPointF(std::floor(d.right()), std::floor(d.bottom())));
+        if (snapped.width() <= 0 || snapped.height() <= 0)
+            continue;
+        if (c.style.hasBackground)
+            p.fillRect(snapped, c.style.background);
+        const CellStyle& s = c.style;
+        if (s.sides & SideLeft)
+            drawSide(p, s.border[0], lineWidth, snapped.topLeft(), snapped.bottomLeft());
+        if (s.sides & SideTop)
+            drawSide(p, s.border[1], lineWidth, snapped.topLeft(), snapped.topRight());
+        if (s.sides & SideRight)
+            drawSide(p, s.border[2], lineWidth, snapped.topRight(), snapped.bottomRight());
+        if (s.sides & SideBottom)
+            drawSide(p, s.border[3], lineWidth, snapped.bottomLeft(), snapped.bottomRight());
+        if (!c.text.isEmpty()) {
+            int h = c.fittedHeight > 0 ? c.fittedHeight : fitText(c, c.text, ctx);
+            QFont font = deviceFont(s, h, ctx);
+            // A group's font suits its expected texts; a longer actual text (a long remark,
+            // large currents) is made smaller rather than cut off at the cell's edges.
+            if (c.groupFont >= 0 && !fits(font, c, c.text, ctx)) {
+                h = std::min(h, fitText(c, c.text, ctx));
+                font = deviceFont(s, h, ctx);
+            }
+            p.setFont(font);
+            p.setPen(s.textColor);
+            int flags = Qt::AlignVCenter;
+            switch (s.align) {
+            case CellAlign::Center: flags |= Qt::AlignHCenter | Qt::TextSingleLine; break;
+            case CellAlign::Right: flags |= Qt::AlignRight | Qt::TextSingleLine; break;
+            case CellAlign::CenterMultiLine: flags |= Qt::AlignHCenter; break;
+            }
+            p.drawText(textRect(c, ctx), flags, c.text);
+        }
+    }
+    for (const Cell& c : m_cells)
+        if (c.block && !c.mergedAway)
+            c.block->draw(p, ctx);
+    p.restore();
+}
+
+void TableBlock::layout(const LRect& rect, const LayoutContext& ctx)
+{
+    Block::layout(rect, ctx);
+    m_grid.layout(rect, ctx);
+}
+
+void TableBlock::draw(QPainter& p, const LayoutContext& ctx) const
+{
+    m_grid.draw(p, ctx);
+}

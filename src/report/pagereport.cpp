@@ -1,0 +1,170 @@
+// PageReport: page grids, their fill from the record, and drawing into a printable area.
+#include "report/pagereport.h"
+
+#include <QPainter>
+
+#include <algorithm>
+
+#include "model/format.h"
+#include "model/measrecord.h"
+#include "report/graphblock.h"
+
+using namespace report;
+
+namespace {
+
+constexpr int kMeasRowsPerColumn = 69;
+constexpr int kMeasPairs = 8;
+constexpr int kTriggerColumns = 9; // events per line of the printed trigger table
+
+} // namespace
+
+PageReport::PageReport(const ReportSettings& settings, const ReportContent& content, double w,
+                       double axis, const PrintOptions& options)
+    : m_settings(settings), m_content(content), m_width(w > 0 ? w : 1.0),
+      m_axis(axis > 0 ? axis : 1000.0), m_options(options)
+{
+    if (m_content.record)
+        m_counts = pageCounts(*m_content.record, m_width);
+}
+
+LRect PageReport::pageRect(const ReportMapping& mapping, const QRectF& area) const
+{
+    LRect r = mapping.toLogical(area);
+    r.left += m_options.marginLeft * 10;
+    r.top -= m_options.marginTop * 10;
+    r.right -= m_options.marginRight * 10;
+    r.bottom += m_options.marginBottom * 10;
+    return r;
+}
+
+LayoutGrid* PageReport::buildPage(int p)
+{
+    if (p < 1 || p > m_counts.total)
+        return nullptr;
+    const bool graphPage = p <= m_counts.graphPages;
+    m_page = std::make_unique<LayoutGrid>(1, graphPage ? 10 : 6);
+    LayoutGrid& g = *m_page;
+    const int lengths[] = {80, 40, 10, 160, 10};
+    for (int i = 0; i < 5; ++i)
+        g.setRowLength(i, lengths[i]);
+
+    // Page title: no lines; "成績表" in the middle, the page number at the right.
+    auto title = makeTable("page title", 3, 1);
+    LayoutGrid& t = title->table();
+    t.setColumnLength(0, 200);
+    t.setColumnLength(2, 200);
+    t.setBorders({}, Qt::white, AllSides);
+    t.setText(1, 0, QStringLiteral("成績表"));
+    t.setAlignment({2, 0, 2, 0}, CellAlign::Right);
+    if (m_options.pageNumbers)
+        t.setText(2, 0, QStringLiteral("        %1/%2").arg(p).arg(m_counts.total));
+    g.place(0, 0, std::move(title));
+
+    buildTitle1(g, 0, 1, m_settings);
+    buildTableMiddle(g, 0, 3, m_settings);
+    fillCommon(g, m_content);
+    if (graphPage)
+        fillGraphPage(g, p);
+    else
+        fillTablePage(g, p);
+    return m_page.get();
+}
+
+void PageReport::fillGraphPage(LayoutGrid& g, int p)
+{
+    for (int i = 5; i <= 7; ++i)
+        g.setRowPercent(i, 26.6);
+    g.setRowLength(8, 40);
+    const double s = 3 * m_width * (p - 1);
+    for (int i = 0; i < 3; ++i) {
+        GraphBlock* graph = g.place(0, 5 + i, std::make_unique<GraphBlock>("meas graph"));
+        const double a = s + i * m_width;
+        const CMeasRecord* r = m_content.record;
+        if (r && r->UsedPoints > 0)
+            graph->setRecord(*r, a, a + m_width, m_axis);
+        else
+            graph->clear(a, a + m_width, m_axis);
+    }
+    if (p != 1)
+        return;
+
+    auto title = makeTable("trigg title", 1, 1);
+    title->table().setText(0, 0, QStringLiteral("トリガーデータ"));
+    title->table().setBackground({}, kLabelBackground);
+    g.place(0, 8, std::move(title));
+
+    auto trigger = makeTable("Trigger", 1 + kTriggerColumns, 6);
+    LayoutGrid& t = trigger->table();
+    const QString labels[] = {QStringLiteral("発生時(分:秒)"), QStringLiteral("停止時(分:秒)"),
+                              QStringLiteral("最大値(μA)")};
+    for (int row = 0; row < 6; ++row)
+        t.setText(0, row, labels[row % 3]);
+    t.setBackground({0, 0, 0, -1}, kLabelBackground);
+    t.addFitGroup(0, 0, {0, 0, 0, -1}, labels[0]);
+    t.setBorders({0, 2, -1, 2}, Qt::black, SideBottom);
+    t.setAlignment({1, 0, -1, -1}, CellAlign::Right);
+    t.addFitGroup(1, 0, {1, 0, -1, -1}, QString::fromLatin1(mxrfmt::kTemplateValue));
+    if (const CMeasRecord* r = m_content.record) {
+        const int events = std::min<int>(static_cast<int>(r->Triggers.size()), 2 * kTriggerColumns);
+        for (int k = 0; k < events; ++k) {
+            const CTriggerEvent& e = r->Triggers[k];
+            const int col = 1 + k % kTriggerColumns;
+            const int row = k < kTriggerColumns ? 0 : 3;
+            t.setText(col, row, fromCp932(mxrfmt::TriggerStartText(e)));
+            t.setText(col, row + 1, fromCp932(mxrfmt::TriggerStopText(e)));
+            t.setText(col, row + 2, fromCp932(mxrfmt::TriggerMaxText(e, r->RangeFlag)));
+        }
+    }
+    g.place(0, 9, std::move(trigger));
+}
+
+void PageReport::fillTablePage(LayoutGrid& g, int p)
+{
+    auto meas = std::make_unique<TableBlock>("MeasVal", 2 * kMeasPairs, 1 + kMeasRowsPerColumn);
+    LayoutGrid& t = meas->table();
+    t.applyFont(gothicFace());
+    t.setRowLength(0, 50);
+    for (int i = 0; i < kMeasPairs; ++i) {
+        t.setText(2 * i, 0, QStringLiteral("時間\n(分:秒)"));
+        t.setText(2 * i + 1, 0, QStringLiteral("データ\n(μA)"));
+    }
+    t.setAlignment({0, 0, -1, 0}, CellAlign::CenterMultiLine);
+    t.setBackground({0, 0, -1, 0}, kLabelBackground);
+    t.addFitGroup(0, 0, {0, 0, -1, 0}, QStringLiteral("データ\n(μA)"));
+    t.setBorders({}, Qt::black, AllSides, true);
+    t.setBorders({0, 0, -1, 0}, Qt::black, SideBottom);
+    t.addFitGroup(0, 1, {0, 1, -1, -1}, QString::fromLatin1(mxrfmt::kTemplateLongTime));
+    const QString valueTemplate =
+        QStringLiteral("XX%1").arg(QString::fromLatin1(mxrfmt::kTemplateValue));
+    for (int i = 0; i < kMeasPairs; ++i) {
+        const int v = 2 * i + 1;
+        t.setBorders({v, 0, v, -1}, Qt::black, SideRight);
+        t.addFitGroup(v, 1, {v, 1, v, -1}, valueTemplate);
+        t.setAlignment({v, 1, v, -1}, CellAlign::Right);
+        t.setMargins({v, 1, v, -1}, 0, 0, 20, 0);
+    }
+    if (const CMeasRecord* r = m_content.record) {
+        const int used = std::clamp<int>(r->UsedPoints, 0, static_cast<int>(r->Points.size()));
+        const int first = (p - m_counts.graphPages - 1) * kPointsPerTablePage;
+        const int last = std::min(used, first + kPointsPerTablePage);
+        for (int i = first; i < last; ++i) {
+            const int j = i - first;
+            const int col = 2 * (j / kMeasRowsPerColumn);
+            const int row = 1 + j % kMeasRowsPerColumn;
+            t.setText(col, row, fromCp932(mxrfmt::PointTimeText(r->Points[i])));
+            t.setText(col + 1, row, fromCp932(mxrfmt::PointValueText(r->Points[i], r->RangeFlag)));
+        }
+    }
+    g.place(0, 5, std::move(meas));
+}
+
+void PageReport::drawPage(QPainter& painter, const QPaintDevice& device, const QRectF& area, int p)
+{
+    LayoutGrid* g = buildPage(p);
+    if (!g)
+        return;
+    const LayoutContext ctx{ReportMapping::forDevice(device), &device};
+    g->layout(pageRect(ctx.mapping, area), ctx);
+    g->draw(painter, ctx);
+}

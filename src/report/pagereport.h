@@ -1,0 +1,45 @@
+// PageReport: the printed report: graph pages (three time strips each, the trigger table on
+// page 1) followed by measurement table pages of 552 points, every page with the title, the
+// header row and the result tables. Each page builds its own grid.
+#pragma once
+
+#include <memory>
+
+#include "report/reportblocks.h"
+
+class QPaintDevice;
+
+// Print settings: margins in whole millimetres inside the printable area.
+struct PrintOptions {
+    bool pageNumbers = true;
+    int marginTop = 5, marginLeft = 5, marginBottom = 5, marginRight = 5;
+};
+
+class PageReport {
+public:
+    // content.judgments decides the judgment words; w = strip width (minutes), axis in µA.
+    PageReport(const ReportSettings& settings, const ReportContent& content, double w, double axis,
+               const PrintOptions& options);
+
+    int graphPages() const { return m_counts.graphPages; }
+    int totalPages() const { return m_counts.total; }
+
+    // Builds and fills the grid of page p (1-based); nothing for a page out of range.
+    LayoutGrid* buildPage(int p);
+    // Draws page p into the device's printable area (device rectangle `area`) less the margins.
+    void drawPage(QPainter& painter, const QPaintDevice& device, const QRectF& area, int p);
+    // The page's drawing rectangle in report units for a printable area.
+    LRect pageRect(const ReportMapping& mapping, const QRectF& area) const;
+
+private:
+    void fillGraphPage(LayoutGrid& g, int p);
+    void fillTablePage(LayoutGrid& g, int p);
+
+    ReportSettings m_settings;
+    ReportContent m_content;
+    double m_width;
+    double m_axis;
+    PrintOptions m_options;
+    report::PageCounts m_counts;
+    std::unique_ptr<LayoutGrid> m_page;
+};

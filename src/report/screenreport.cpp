@@ -1,0 +1,115 @@
+// ScreenReport: the screen arrangement of the report blocks and how the lists are filled.
+#include "report/screenreport.h"
+
+#include <algorithm>
+
+#include "model/format.h"
+#include "model/measrecord.h"
+
+using namespace report;
+
+ScreenReport::ScreenReport(const ReportSettings& settings)
+{
+    const int rowLengths[] = {70, 10, 200, 10};
+    for (int i = 0; i < 4; ++i)
+        m_grid.setRowLength(i, rowLengths[i]);
+    buildTitle1(m_grid, 0, 0, settings);
+    buildTableMiddle(m_grid, 0, 2, settings);
+
+    auto lower = makeTable("table下", 2, 1);
+    lower->table().setColumnLength(0, 500);
+    LayoutGrid& low = m_grid.place(0, 4, std::move(lower))->table();
+
+    // Measurement list: header row fixed, data scroll vertically.
+    auto meas =
+        std::make_unique<SheetBlock>("meas sheet", 2, kMeasRows, SheetBlock::Fixed::FirstRow);
+    LayoutGrid& m = meas->table();
+    m.applyFont(gothicFace());
+    m.setBorders({}, Qt::black, AllSides);
+    m.setRowLength(0, 70);
+    for (int r = 1; r < kMeasRows; ++r)
+        m.setRowLength(r, 55);
+    m.setColumnPercent(0, 50);
+    m.setAlignment({0, 0, -1, 0}, CellAlign::CenterMultiLine);
+    m.setBackground({0, 0, -1, 0}, kLabelBackground);
+    m.addFitGroup(1, 0, {0, 0, -1, 0}, QStringLiteral("測定時間\n(分:秒)"));
+    m.addFitGroup(0, 1, {0, 1, -1, -1}, QString::fromLatin1(mxrfmt::kTemplateTime));
+    m.setAlignment({1, 1, 1, -1}, CellAlign::Right);
+    m.setMargins({1, 1, 1, -1}, 0, 0, 10, 0);
+    m_meas = low.place(0, 0, std::move(meas));
+
+    auto right = makeTable("table下右", 2, 3);
+    LayoutGrid& rt = right->table();
+    rt.setColumnLength(0, 10);
+    rt.setRowLength(0, 40);
+    rt.setRowLength(1, 210);
+    low.place(1, 0, std::move(right));
+
+    auto title = makeTable("trigg title", 1, 1);
+    title->table().setText(0, 0, QStringLiteral("トリガーデータ"));
+    title->table().setBackground({}, kLabelBackground);
+    rt.place(1, 0, std::move(title));
+
+    // Trigger list: label column fixed, events scroll horizontally.
+    auto trigg = std::make_unique<SheetBlock>("trigg sheet", kTriggColumns, 3,
+                                              SheetBlock::Fixed::FirstColumn);
+    LayoutGrid& t = trigg->table();
+    t.applyFont(gothicFace());
+    t.setBorders({}, Qt::black, AllSides);
+    for (int c = 0; c < kTriggColumns; ++c)
+        t.setColumnLength(c, 200);
+    t.setBackground({0, 0, 0, -1}, kLabelBackground);
+    t.addFitGroup(0, 0, {0, 0, 0, -1}, QStringLiteral("発生(分:秒)"));
+    t.setAlignment({1, 0, -1, -1}, CellAlign::Right);
+    t.addFitGroup(1, 0, {1, 0, -1, 1}, QString::fromLatin1(mxrfmt::kTemplateLongTime));
+    t.addFitGroup(1, 2, {1, 2, -1, 2}, QString::fromLatin1(mxrfmt::kTemplateValue));
+    m_trigg = rt.place(1, 1, std::move(trigg));
+
+    m_graph = rt.place(1, 2, std::make_unique<GraphBlock>("meas graph"));
+    m_graph->clear(0.0, 10.0, 1000.0);
+    fill(ReportContent{}, 0.0, 10.0, 1000.0);
+}
+
+void ScreenReport::fill(const ReportContent& content, double start, double width, double axis)
+{
+    fillCommon(m_grid, content);
+    const CMeasRecord* r = content.record;
+    const int used = r ? std::clamp<int>(r->UsedPoints, 0, static_cast<int>(r->Points.size())) : 0;
+
+    m_meas->setDataSize(1 + used, 2);
+    m_meas->setData(0, 0, QStringLiteral("測定時間\n(分:秒)"));
+    m_meas->setData(0, 1, QStringLiteral("測定データ\n(μA)"));
+    for (int i = 0; i < used; ++i) {
+        m_meas->setData(i + 1, 0, fromCp932(mxrfmt::PointTimeText(r->Points[i])));
+        m_meas->setData(i + 1, 1, fromCp932(mxrfmt::PointValueText(r->Points[i], r->RangeFlag)));
+    }
+
+    const int events = r ? static_cast<int>(r->Triggers.size()) : 0;
+    m_trigg->setDataSize(3, 1 + events);
+    m_trigg->setData(0, 0, QStringLiteral("発生(分:秒)"));
+    m_trigg->setData(1, 0, QStringLiteral("停止(分:秒)"));
+    m_trigg->setData(2, 0, QStringLiteral("最大値(μA)"));
+    for (int k = 0; k < events; ++k) {
+        const CTriggerEvent& e = r->Triggers[k];
+        m_trigg->setData(0, k + 1, fromCp932(mxrfmt::TriggerStartText(e)));
+        m_trigg->setData(1, k + 1, fromCp932(mxrfmt::TriggerStopText(e)));
+        m_trigg->setData(2, k + 1, fromCp932(mxrfmt::TriggerMaxText(e, r->RangeFlag)));
+    }
+
+    m_meas->sync();
+    m_trigg->sync();
+    if (!r || used == 0)
+        m_graph->clear(start, start + width, axis);
+    else
+        m_graph->setRecord(*r, start, start + width, axis);
+}
+
+void ScreenReport::layout(const LRect& rect, const LayoutContext& ctx)
+{
+    m_grid.layout(rect, ctx);
+}
+
+void ScreenReport::draw(QPainter& p, const LayoutContext& ctx) const
+{
+    m_grid.draw(p, ctx);
+}

@@ -1,0 +1,131 @@
+// The printed pages: page grids and their fill, page numbers, judgments, margins, and a page
+// rendered into an A4 image.
+#include <QImage>
+#include <QPainter>
+
+#include <gtest/gtest.h>
+
+#include "model/format.h"
+#include "model/measrecord.h"
+#include "report/graphblock.h"
+#include "report/pagereport.h"
+
+namespace {
+
+CMeasRecord record(int points, int triggers)
+{
+    CMeasRecord r;
+    r.SeikyokuRatio = 1.26;
+    r.JyakutenRatio = 2.0;
+    r.LastCurrent = 2.345;
+    r.RangeFlag = 1;
+    for (int i = 0; i < points; ++i)
+        r.Points.push_back({CDataValue(1.0 + i % 7), i * 0.2});
+    r.UsedPoints = points;
+    for (int k = 0; k < triggers; ++k)
+        r.Triggers.push_back({CDataValue(10.0 + k), 30.0 + k, 30.4 + k});
+    return r;
+}
+
+QString text(LayoutGrid* page, const std::string& block, int col, int row)
+{
+    return page->findBlock(block)->grid()->cell(col, row).text;
+}
+
+} // namespace
+
+TEST(PageReport, GraphPagesCarryThreeStripsAndPageOneTheTriggers)
+{
+    const CMeasRecord r = record(3001, 20); // 600 s
+    ReportContent c{"a", "b", "c", &r, true};
+    PageReport pages(ReportSettings{}, c, 1.0, 10, PrintOptions{});
+    EXPECT_EQ(pages.graphPages(), 4);
+    EXPECT_EQ(pages.totalPages(), 4 + 6);
+
+    LayoutGrid* p2 = pages.buildPage(2);
+    ASSERT_NE(p2, nullptr);
+    EXPECT_EQ(p2->rowCount(), 10);
+    auto* strip = dynamic_cast<GraphBlock*>(p2->cell(0, 6).block.get());
+    ASSERT_NE(strip, nullptr);
+    EXPECT_DOUBLE_EQ(strip->xMin(), 4.0); // page 2, second strip: minutes 4 … 5
+    EXPECT_DOUBLE_EQ(strip->xMax(), 5.0);
+    EXPECT_EQ(p2->findBlock("Trigger"), nullptr);
+    EXPECT_EQ(text(p2, "page title", 2, 0), QStringLiteral("        2/10"));
+
+    LayoutGrid* p1 = pages.buildPage(1);
+    EXPECT_EQ(text(p1, "Trigger", 1, 0).toStdString(), mxrfmt::TriggerStartText(r.Triggers[0]));
+    EXPECT_EQ(text(p1, "Trigger", 9, 2).toStdString(), mxrfmt::TriggerMaxText(r.Triggers[8], 1));
+    EXPECT_EQ(text(p1, "Trigger", 1, 3).toStdString(), mxrfmt::TriggerStartText(r.Triggers[9]));
+    EXPECT_EQ(text(p1, "Trigger", 9, 5).toStdString(), mxrfmt::TriggerMaxText(r.Triggers[17], 1));
+    EXPECT_EQ(text(p1, "Trigger", 0, 4), QStringLiteral("停止時(分:秒)"));
+    EXPECT_EQ(pages.buildPage(11), nullptr);
+}
+
+TEST(PageReport, TablePagesHold552PointsInColumnPairs)
+{
+    const CMeasRecord r = record(553, 0);
+    PageReport pages(ReportSettings{}, ReportContent{"a", "b", "c", &r, true}, 1.0, 10, {});
+    ASSERT_EQ(pages.graphPages(), 1);
+    ASSERT_EQ(pages.totalPages(), 3);
+    LayoutGrid* p2 = pages.buildPage(2);
+    EXPECT_EQ(p2->rowCount(), 6);
+    EXPECT_EQ(text(p2, "MeasVal", 0, 1).toStdString(), mxrfmt::PointTimeText(r.Points[0]));
+    EXPECT_EQ(text(p2, "MeasVal", 2, 1).toStdString(), mxrfmt::PointTimeText(r.Points[69]));
+    EXPECT_EQ(text(p2, "MeasVal", 15, 69).toStdString(), mxrfmt::PointValueText(r.Points[551], 1));
+    LayoutGrid* p3 = pages.buildPage(3);
+    EXPECT_EQ(text(p3, "MeasVal", 0, 1).toStdString(), mxrfmt::PointTimeText(r.Points[552]));
+    EXPECT_TRUE(text(p3, "MeasVal", 0, 2).isEmpty());
+    EXPECT_TRUE(text(p3, "MeasVal", 2, 1).isEmpty());
+    EXPECT_EQ(text(p3, "MeasVal", 1, 0), QStringLiteral("データ\n(μA)"));
+}
+
+TEST(PageReport, PageNumbersAndJudgmentsFollowTheOptions)
+{
+    const CMeasRecord r = record(10, 0);
+    PrintOptions o;
+    o.pageNumbers = false;
+    PageReport pages(ReportSettings{}, ReportContent{"a", "b", "c", &r, false}, 1.0, 10, o);
+    LayoutGrid* p1 = pages.buildPage(1);
+    EXPECT_EQ(text(p1, "page title", 1, 0), QStringLiteral("成績表"));
+    EXPECT_TRUE(text(p1, "page title", 2, 0).isEmpty());
+    EXPECT_TRUE(text(p1, "title2", 3, 0).isEmpty());
+    EXPECT_TRUE(text(p1, "title2", 3, 1).isEmpty());
+    EXPECT_EQ(text(p1, "title2", 1, 1), QStringLiteral("   2.3"));
+}
+
+TEST(PageReport, MarginsShrinkThePrintableAreaAndAPageRenders)
+{
+    const CMeasRecord r = record(300, 3);
+    PrintOptions o;
+    o.marginTop = 10;
+    o.marginLeft = 20;
+    o.marginBottom = 0;
+    o.marginRight = 5;
+    PageReport pages(ReportSettings{}, ReportContent{"a", "b", "c", &r, true}, 1.0, 10, o);
+    const ReportMapping m(1.0, 1.0); // one device unit per 0.1 mm
+    const LRect rect = pages.pageRect(m, QRectF(0, 0, 2000, 2870));
+    EXPECT_EQ(rect, (LRect{200, -100, 1950, -2870}));
+    PageReport noMargins(ReportSettings{}, ReportContent{}, 1.0, 10,
+                         PrintOptions{true, 0, 0, 0, 0});
+    EXPECT_EQ(noMargins.pageRect(m, QRectF(0, 0, 2000, 2870)), (LRect{0, 0, 2000, -2870}));
+
+    QImage a4(1240, 1754, QImage::Format_RGB32);
+    a4.setDotsPerMeterX(5906);
+    a4.setDotsPerMeterY(5906);
+    a4.fill(Qt::white);
+    {
+        QPainter p(&a4);
+        pages.drawPage(p, a4, QRectF(a4.rect()), 1);
+    }
+    // Nothing is drawn in the left margin (20 mm ≈ 118 pixels at 150 dpi); the curve is.
+    int leftInk = 0, red = 0;
+    for (int y = 0; y < a4.height(); ++y)
+        for (int x = 0; x < a4.width(); ++x) {
+            const QColor c = a4.pixelColor(x, y);
+            if (x < 110 && c != QColor(Qt::white))
+                ++leftInk;
+            red += c.red() > 200 && c.green() < 80 && c.blue() < 80;
+        }
+    EXPECT_EQ(leftInk, 0);
+    EXPECT_GT(red, 100);
+}
