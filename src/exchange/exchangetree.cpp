@@ -82,9 +82,7 @@ std::string ChildListSpec(const ExchangeNode& node, const LevelTitles& titles)
 {
     std::string title;
     switch (node.level) {
-    case ExchangeNode::Root:
-        title = LevelTitle(titles.customer, cp932::lit("需要家名称"));
-        break;
+    case ExchangeNode::Root: title = LevelTitle(titles.customer, cp932::lit("需要家名称")); break;
     case ExchangeNode::Customer:
         title = LevelTitle(titles.cable, cp932::lit("ケーブル名称"));
         break;
@@ -99,8 +97,7 @@ std::string ChildListSpec(const ExchangeNode& node, const LevelTitles& titles)
     return "x, 25;" + title + ", 500, 0;";
 }
 
-std::vector<std::vector<std::string>> ChildListRows(const CCustomerDB& db,
-                                                    const ExchangeNode& node)
+std::vector<std::vector<std::string>> ChildListRows(const CCustomerDB& db, const ExchangeNode& node)
 {
     std::vector<std::vector<std::string>> rows;
     auto names = [&rows](const auto& list) {
@@ -120,11 +117,11 @@ std::vector<std::vector<std::string>> ChildListRows(const CCustomerDB& db,
     case ExchangeNode::MeasData:
         if (const CMeasData* s = setOf(db, node)) {
             for (const CMeasRecord& r : s->Records())
-                rows.push_back({mxrfmt::StartDateTimeText(r),
-                                mxrfmt::MeasuringTimeText(r) + "," +
-                                    mxrfmt::LastCurrentJudgedText(r),
-                                mxrfmt::TestVoltageText(r), mxrfmt::TriggerLevelText(r),
-                                mxrfmt::SeikyokuJudgedText(r), mxrfmt::JyakutenJudgedText(r)});
+                rows.push_back(
+                    {mxrfmt::StartDateTimeText(r),
+                     mxrfmt::MeasuringTimeText(r) + "," + mxrfmt::LastCurrentJudgedText(r),
+                     mxrfmt::TestVoltageText(r), mxrfmt::TriggerLevelText(r),
+                     mxrfmt::SeikyokuJudgedText(r), mxrfmt::JyakutenJudgedText(r)});
         }
         break;
     default: break;
@@ -150,7 +147,8 @@ CCustomerDB BuildExchangeTree(const CCustomerDB& source, const ExchangeNode& nod
         const CCable* k = cableOf(source, node);
         if (!k || !anyIn(checkedRows, k->sets.Count()))
             break;
-        CCustomer& cc = out.customers.At(out.customers.FindOrInsert(customerOf(source, node)->name));
+        CCustomer& cc =
+            out.customers.At(out.customers.FindOrInsert(customerOf(source, node)->name));
         CCable& kc = cc.cables.At(cc.cables.FindOrInsert(k->name));
         copyChecked(k->sets, checkedRows, kc.sets);
         break;
@@ -159,7 +157,8 @@ CCustomerDB BuildExchangeTree(const CCustomerDB& source, const ExchangeNode& nod
         const CMeasData* s = setOf(source, node);
         if (!s || !anyIn(checkedRows, static_cast<int>(s->RecordCount())))
             break;
-        CCustomer& cc = out.customers.At(out.customers.FindOrInsert(customerOf(source, node)->name));
+        CCustomer& cc =
+            out.customers.At(out.customers.FindOrInsert(customerOf(source, node)->name));
         CCable& kc = cc.cables.At(cc.cables.FindOrInsert(cableOf(source, node)->name));
         CMeasData& sc = kc.sets.At(kc.sets.FindOrInsert(s->name));
         sc = emptiedCopy(*s);

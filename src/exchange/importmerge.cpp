@@ -24,9 +24,8 @@ public:
 
     bool cables(CNamedList<CCable>& to, const CNamedList<CCable>& from)
     {
-        return merge(to, from, m_cableTitle, [this](CCable& dst, const CCable& src) {
-            return sets(dst.sets, src.sets);
-        });
+        return merge(to, from, m_cableTitle,
+                     [this](CCable& dst, const CCable& src) { return sets(dst.sets, src.sets); });
     }
 
     bool sets(CNamedList<CMeasData>& to, const CNamedList<CMeasData>& from)
@@ -87,8 +86,9 @@ std::string ImportConflictQuestion(const std::string& levelTitle, const std::str
 {
     const std::string& t = levelTitle;
     return cp932::lit("取り込む「") + t + cp932::lit("」名称は既に存在しています\r\n■「 ") + name +
-           cp932::lit(" 」\r\n同じ「") + t + cp932::lit("」データとして追加しますか？\r\n新たな「") +
-           t + cp932::lit("」名称で追加する場合「いいえ」を押して処理を中断し\r\n新たな「") + t +
+           cp932::lit(" 」\r\n同じ「") + t +
+           cp932::lit("」データとして追加しますか？\r\n新たな「") + t +
+           cp932::lit("」名称で追加する場合「いいえ」を押して処理を中断し\r\n新たな「") + t +
            cp932::lit("」名称を作成してからもう一度取り込みを行ってください\r\n");
 }
 
@@ -130,14 +130,13 @@ ImportResult MergeImport(const CCustomerDB& document, const ExchangeNode& destin
         completed = merger.cables(customerAt(merged, destination)->cables, c->cables);
         break;
     case ExchangeNode::Cable:
-        completed = merger.sets(
-            customerAt(merged, destination)->cables.At(destination.cable).sets, k->sets);
+        completed = merger.sets(customerAt(merged, destination)->cables.At(destination.cable).sets,
+                                k->sets);
         break;
     case ExchangeNode::MeasData:
-        Merger::records(customerAt(merged, destination)
-                            ->cables.At(destination.cable)
-                            .sets.At(destination.set),
-                        *s);
+        Merger::records(
+            customerAt(merged, destination)->cables.At(destination.cable).sets.At(destination.set),
+            *s);
         completed = true;
         break;
     default: break;

@@ -50,7 +50,7 @@ inline CCustomerDB sampleTree()
 }
 
 // Answers the import's questions from a queue and keeps every question asked; a question
-// with no answer left fails the test through the answers vector being empty (answers No).
+// with no answer left is answered No.
 struct ScriptedQuestions : CImportQuestions {
     std::deque<bool> answers;
     std::vector<std::string> asked;

@@ -7,9 +7,9 @@
 #include "model/cp932text.h"
 
 using cp932::lit;
-using xtest::ScriptedQuestions;
 using xtest::record;
 using xtest::sampleTree;
+using xtest::ScriptedQuestions;
 using xtest::set;
 
 namespace {
@@ -58,7 +58,7 @@ TEST(ImportMerge, YesMergesLevelByLevelDownToTheMeasurements)
     EXPECT_NE(std::string::npos, q.asked[2].find(lit("「 2024春 」")));
 
     const CCustomer& c = r.merged.customers.At(0);
-    ASSERT_EQ(2, c.cables.Count()); // CV-2 added
+    ASSERT_EQ(2, c.cables.Count());         // CV-2 added
     EXPECT_EQ("cv-1", c.cables.At(0).name); // the existing entry keeps its name
     const CCable& k = c.cables.At(0);
     ASSERT_EQ(2, k.sets.Count()); // 2024秋 added whole
@@ -157,10 +157,11 @@ TEST(ImportMerge, RefusalsLeaveNothing)
 
 TEST(ImportMerge, QuestionTextWithDefaultAndConfiguredTitles)
 {
-    EXPECT_EQ(lit("取り込む「ケーブル」名称は既に存在しています\r\n■「 CV-1 」\r\n同じ「ケーブル」データ"
-                  "として追加しますか？\r\n新たな「ケーブル」名称で追加する場合「いいえ」を押して処理"
-                  "を中断し\r\n新たな「ケーブル」名称を作成してからもう一度取り込みを行ってください\r\n"),
-              ImportConflictQuestion(lit("ケーブル"), "CV-1"));
+    EXPECT_EQ(
+        lit("取り込む「ケーブル」名称は既に存在しています\r\n■「 CV-1 」\r\n同じ「ケーブル」データ"
+            "として追加しますか？\r\n新たな「ケーブル」名称で追加する場合「いいえ」を押して処理"
+            "を中断し\r\n新たな「ケーブル」名称を作成してからもう一度取り込みを行ってください\r\n"),
+        ImportConflictQuestion(lit("ケーブル"), "CV-1"));
 
     CCustomerDB doc;
     set(doc, "Beta", "X1", "s");
