@@ -18,6 +18,7 @@
 #include "app/appsettings.h"
 #include "exchange/csvwriter.h" // CsvJoinPath
 #include "ui/exchangeui.h"
+#include "ui/storemessagebox.h"
 #include "ui/messages.h"
 #include "ui/uitext.h"
 #include "widgets/checklistview.h"
@@ -176,7 +177,7 @@ bool CDataCopy::OnSave()
         outcome = SaveStore(exported, path, m_storeOptions);
     }
     if (!outcome.ok) {
-        exchangeui::ShowStoreMessage(this, outcome);
+        ui::ShowStoreMessage(this, outcome);
         return false;
     }
     msg.notice(this, QStringLiteral("保存は正常に行われました"));

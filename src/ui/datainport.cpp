@@ -16,6 +16,7 @@
 #include "app/appsettings.h"
 #include "exchange/importmerge.h"
 #include "ui/exchangeui.h"
+#include "ui/storemessagebox.h"
 #include "ui/messages.h"
 #include "ui/mxrviewdoc.h"
 #include "ui/uitext.h"
@@ -151,7 +152,7 @@ bool CDataInport::LoadFile(const QString& path)
             outcome = LoadStore(read, native, m_storeOptions);
     }
     if (!isFile || !outcome.ok) {
-        exchangeui::ShowStoreMessage(this, outcome);
+        ui::ShowStoreMessage(this, outcome);
         ui::messages().error(this, QStringLiteral("指定ファイルの読み込みに失敗しました"));
         // The trees and the list still show the file read before: so does the box.
         m_path->setText(m_loadedPath.isEmpty() ? kPathPrompt : m_loadedPath);

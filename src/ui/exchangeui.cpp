@@ -139,19 +139,6 @@ void FillList(CCheckListView* list, const CCustomerDB& db, const ExchangeNode& n
     list->FitColumnsToContents();
 }
 
-void ShowStoreMessage(QWidget* parent, const StoreOutcome& outcome)
-{
-    if (outcome.ok || outcome.message.empty())
-        return;
-    const QString text = ui::toQ(outcome.message);
-    switch (outcome.status) {
-    case StoreStatus::OpenFailed: ui::messages().information(parent, text); break;
-    case StoreStatus::BadSignature:
-    case StoreStatus::BadVersion: ui::messages().error(parent, text); break;
-    default: ui::messages().notice(parent, text); break;
-    }
-}
-
 QString MessageText(const std::string& cp932)
 {
     QString text = ui::toQ(cp932);

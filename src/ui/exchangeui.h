@@ -38,9 +38,6 @@ CCheckListView* NewCheckList(QWidget* parent);
 void FillList(CCheckListView* list, const CCustomerDB& db, const ExchangeNode& node,
               const LevelTitles& titles);
 
-// A store failure in the box its kind is shown in (nothing on success).
-void ShowStoreMessage(QWidget* parent, const StoreOutcome& outcome);
-
 // A program text with Windows line ends as a message box shows it.
 QString MessageText(const std::string& cp932);
 

@@ -1,5 +1,6 @@
 // CMXRViewDoc: store loading and committing, the selection and the hints to the views.
 #include "ui/mxrviewdoc.h"
+#include "ui/storemessagebox.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -17,19 +18,6 @@ namespace {
 
 // The message box kind the store's outcome is shown in: the open failure as information,
 // the refused file with the stop icon, a failed stream in a plain box.
-void showStoreMessage(QWidget* parent, const StoreOutcome& outcome)
-{
-    if (outcome.ok || outcome.message.empty())
-        return;
-    const QString text = ui::toQ(outcome.message);
-    switch (outcome.status) {
-    case StoreStatus::OpenFailed: ui::messages().information(parent, text); break;
-    case StoreStatus::BadSignature:
-    case StoreStatus::BadVersion: ui::messages().error(parent, text); break;
-    default: ui::messages().notice(parent, text); break;
-    }
-}
-
 // The wait cursor for the length of a file operation.
 class WaitCursor {
 public:
@@ -91,14 +79,14 @@ void CMXRViewDoc::LoadStoreFile()
         m_log->Write(cp932::lit("読めないデータファイルを退避しました: ") + outcome.setAsidePath);
     else if (m_log && outcome.unreadable)
         m_log->Write(cp932::lit("読めないデータファイルを退避できませんでした: ") + m_dataFile);
-    showStoreMessage(m_messageParent, outcome);
+    ui::ShowStoreMessage(m_messageParent, outcome);
 }
 
 bool CMXRViewDoc::CommitStore()
 {
     WaitCursor wait;
     const StoreOutcome outcome = SaveStore(m_store, m_dataFile);
-    showStoreMessage(m_messageParent, outcome);
+    ui::ShowStoreMessage(m_messageParent, outcome);
     return outcome.ok;
 }
 

@@ -1,0 +1,22 @@
+// The message box of a data store failure.
+#include "ui/storemessagebox.h"
+
+#include "ui/messages.h"
+#include "ui/uitext.h"
+
+namespace ui {
+
+void ShowStoreMessage(QWidget* parent, const StoreOutcome& outcome)
+{
+    if (outcome.ok || outcome.message.empty())
+        return;
+    const QString text = ui::toQ(outcome.message);
+    switch (outcome.status) {
+    case StoreStatus::OpenFailed: ui::messages().information(parent, text); break;
+    case StoreStatus::BadSignature:
+    case StoreStatus::BadVersion: ui::messages().error(parent, text); break;
+    default: ui::messages().notice(parent, text); break;
+    }
+}
+
+} // namespace ui
