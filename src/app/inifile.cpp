@@ -3,12 +3,14 @@
 
 #include "model/cp932text.h"
 #include "model/number.h"
+#include "model/safefile.h"
 
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <fstream>
 #include <sstream>
+#include <system_error>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -124,44 +126,13 @@ bool iniNamesEqual(std::string_view a, std::string_view b)
 
 bool writeFileAtomically(const std::string& path, std::string_view bytes)
 {
-    static std::atomic<unsigned> counter{0};
-    const std::string tmp =
-        path + ".tmp" + std::to_string(::getpid()) + "_" + std::to_string(counter++);
-    const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0)
-        return false;
-    struct stat old {};
-    if (::stat(path.c_str(), &old) == 0)
-        ::fchmod(fd, old.st_mode & 07777);
-    bool ok = true;
-    const char* p = bytes.data();
-    std::size_t left = bytes.size();
-    while (ok && left > 0) {
-        const ssize_t n = ::write(fd, p, left);
-        if (n < 0 && errno == EINTR)
-            continue;
-        ok = n > 0;
-        if (ok) {
-            p += n;
-            left -= static_cast<std::size_t>(n);
-        }
-    }
-    ok = ok && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    ok = ok && ::rename(tmp.c_str(), path.c_str()) == 0;
-    if (!ok) {
-        ::unlink(tmp.c_str());
-        return false;
-    }
-    // Make the rename itself durable.
-    const std::size_t slash = path.rfind('/');
-    const std::string dir = slash == std::string::npos ? "." : path.substr(0, slash + 1);
-    const int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd >= 0) {
-        ::fsync(dfd);
-        ::close(dfd);
-    }
-    return true;
+    // INI files are not locked against other copies (the private-profile functions never were);
+    // the replacement itself is atomic.
+    const safefile::ReplaceOutcome r = safefile::ReplaceFile(path, {0, 0}, true, [bytes](int fd) {
+        if (!safefile::WriteAll(fd, bytes))
+            throw std::system_error(errno, std::generic_category());
+    });
+    return r.status == safefile::ReplaceStatus::Ok;
 }
 
 CIniFile::CIniFile(std::string path) : m_path(std::move(path)) {}

@@ -19,6 +19,7 @@
 #include "model/cp932text.h"
 #include "model/format.h"
 #include "model/number.h"
+#include "model/safefile.h"
 
 namespace {
 
@@ -56,30 +57,6 @@ struct WriteFailure {
     int error;
 };
 
-class Fd {
-public:
-    explicit Fd(int fd = -1) : m_fd(fd) {}
-    ~Fd() { reset(); }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return m_fd; }
-    void reset(int fd = -1)
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_fd = fd;
-    }
-    int release()
-    {
-        const int fd = m_fd;
-        m_fd = -1;
-        return fd;
-    }
-
-private:
-    int m_fd;
-};
-
 // Paths are UTF-8 here; shown in CP932 when they have that form, else as they are.
 std::string displayPath(const std::string& path)
 {
@@ -113,67 +90,6 @@ std::string errnoName(int err)
 {
     const char* name = strerrorname_np(err);
     return name ? std::string(name) : formatC("errno %d", err);
-}
-
-std::string folderOf(const std::string& path)
-{
-    const auto slash = path.find_last_of('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-// Opens the existing target and takes an exclusive advisory lock on it, as every copy of the
-// program does with files it writes, retrying while another holder keeps it. -1 after the
-// time limit or on an error that waiting cannot cure.
-int lockExisting(const std::string& path, const CsvWriteOptions& options)
-{
-    using Clock = std::chrono::steady_clock;
-    const auto start = Clock::now();
-    const auto limit = std::chrono::milliseconds(options.openWaitMs);
-    for (;;) {
-        Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-        if (fd.get() < 0) {
-            if (errno == EINTR)
-                continue;
-            return -1;
-        }
-        if (::flock(fd.get(), LOCK_EX | LOCK_NB) == 0)
-            return fd.release();
-        if (errno != EWOULDBLOCK && errno != EINTR)
-            return fd.release(); // no advisory locks on this file system: go on without
-        fd.reset();
-        const auto waited = Clock::now() - start;
-        if (waited >= limit)
-            return -1;
-        std::this_thread::sleep_for(std::min<Clock::duration>(
-            std::chrono::milliseconds(options.openRetryMs), limit - waited));
-    }
-}
-
-int createTemporary(const std::string& target, std::string& tempPath)
-{
-    static std::atomic<unsigned> counter{0};
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        tempPath = target + formatC(".tmp-%d-%u", static_cast<int>(::getpid()), counter++);
-        const int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST)
-            return fd;
-    }
-    return -1;
-}
-
-void writeAll(int fd, std::string_view bytes)
-{
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            throw WriteFailure{errno};
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
 }
 
 std::string absolutePath(const std::string& path)
@@ -263,61 +179,28 @@ CsvWriteOutcome WriteCsvFile(const std::string& givenPath, std::string_view cont
                              const CsvWriteOptions& options)
 {
     const std::string shownPath = absolutePath(givenPath);
-    std::string path = shownPath;
-    struct stat st;
-    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        // Write through a link to the file it names, keeping the link.
-        if (char* resolved = ::realpath(path.c_str(), nullptr)) {
-            path = resolved;
-            std::free(resolved);
-        }
-    }
-
-    // Hold the lock on the current file until the new one has replaced it.
-    Fd lock;
-    mode_t mode = 0;
-    if (::stat(path.c_str(), &st) == 0) {
-        if (!S_ISREG(st.st_mode)) // never replace a folder or a device
-            return openError(shownPath);
-        mode = st.st_mode & 07777;
-        lock.reset(lockExisting(path, options));
-        if (lock.get() < 0)
-            return openError(shownPath);
-    }
-
-    std::string tempPath;
-    Fd fd(createTemporary(path, tempPath));
-    if (fd.get() < 0)
-        return openError(shownPath);
-    if (mode != 0)
-        ::fchmod(fd.get(), mode);
+    safefile::ReplaceOutcome r;
     try {
-        writeAll(fd.get(), content);
-        if (options.syncToDisk && ::fsync(fd.get()) != 0)
-            throw WriteFailure{errno};
-        if (::close(fd.release()) != 0)
-            throw WriteFailure{errno};
-        if (::rename(tempPath.c_str(), path.c_str()) != 0)
-            throw WriteFailure{errno};
+        r = safefile::ReplaceFile(shownPath, {options.openWaitMs, options.openRetryMs},
+                                  options.syncToDisk, [content](int fd) {
+                                      if (!safefile::WriteAll(fd, content))
+                                          throw WriteFailure{errno};
+                                  });
     } catch (const WriteFailure& f) {
-        fd.reset();
-        ::unlink(tempPath.c_str());
-        const std::string description =
-            f.error == ENOSPC
-                ? lit("ディスクの空き容量が不足しています")
-                : lit("ファイルの書き込みに失敗しました") + "(" + errnoName(f.error) + ")";
-        return failure(CsvWriteStatus::FileError, threeLines("ﾌｧｲﾙｱｸｾｽ異常", description),
-                       shownPath);
+        r = {safefile::ReplaceStatus::IoFailed, f.error};
     } catch (const std::bad_alloc&) {
-        fd.reset();
-        ::unlink(tempPath.c_str());
         return failure(CsvWriteStatus::OutOfMemory,
                        threeLines("メモリ不足", lit("メモリを確保できません")), shownPath);
     }
-    if (options.syncToDisk) {
-        Fd dir(::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        if (dir.get() >= 0)
-            ::fsync(dir.get());
+    if (r.status == safefile::ReplaceStatus::OpenFailed)
+        return openError(shownPath);
+    if (r.status == safefile::ReplaceStatus::IoFailed) {
+        const std::string description =
+            r.error == ENOSPC
+                ? lit("ディスクの空き容量が不足しています")
+                : lit("ファイルの書き込みに失敗しました") + "(" + errnoName(r.error) + ")";
+        return failure(CsvWriteStatus::FileError, threeLines("ﾌｧｲﾙｱｸｾｽ異常", description),
+                       shownPath);
     }
     CsvWriteOutcome out;
     out.path = shownPath;

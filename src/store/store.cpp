@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "model/number.h"
+#include "model/safefile.h"
 #include "store/archive.h"
 #include "store/storeformat.h"
 #include "store/storemessages.h"
@@ -21,82 +22,6 @@
 using namespace mxrstore;
 
 namespace {
-
-// Closes a descriptor when the scope ends.
-class Fd {
-public:
-    explicit Fd(int fd = -1) : m_fd(fd) {}
-    ~Fd() { reset(); }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return m_fd; }
-    void reset(int fd = -1)
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_fd = fd;
-    }
-    int release()
-    {
-        const int fd = m_fd;
-        m_fd = -1;
-        return fd;
-    }
-
-private:
-    int m_fd;
-};
-
-std::string folderOf(const std::string& path)
-{
-    const auto slash = path.find_last_of('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-bool isFolder(const std::string& path)
-{
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-// Opens path and takes an exclusive advisory lock on it. Every copy of the program (and its
-// export and import) locks the same way, so a file in use by another copy is waited for: a
-// retry every openRetryMs until openWaitMs have passed. Errors other than a held lock fail at
-// once, since waiting cannot cure them. After the lock is taken the descriptor must still be
-// the file at path: a save by another copy renames a new file over it, and the lock on the
-// replaced file would protect nothing.
-int openLocked(const std::string& path, int flags, const StoreOptions& options)
-{
-    using Clock = std::chrono::steady_clock;
-    const auto start = Clock::now();
-    const auto limit = std::chrono::milliseconds(options.openWaitMs);
-    for (;;) {
-        Fd fd(::open(path.c_str(), flags | O_CLOEXEC));
-        if (fd.get() < 0) {
-            if (errno == EINTR)
-                continue;
-            return -1;
-        }
-        if (::flock(fd.get(), LOCK_EX | LOCK_NB) == 0) {
-            struct stat opened, named;
-            if (::fstat(fd.get(), &opened) == 0 && ::stat(path.c_str(), &named) == 0 &&
-                opened.st_dev == named.st_dev && opened.st_ino == named.st_ino)
-                return fd.release();
-            // Replaced meanwhile: open the new file (the time limit still applies).
-        } else if (errno != EWOULDBLOCK && errno != EINTR) {
-            return fd.release(); // no advisory locks on this file system: go on without
-        }
-        fd.reset();
-        const auto waited = Clock::now() - start;
-        if (waited >= limit)
-            return -1;
-        const auto step = std::min<Clock::duration>(std::chrono::milliseconds(options.openRetryMs),
-                                                    limit - waited);
-        std::this_thread::sleep_for(step);
-    }
-}
 
 StoreOutcome loadFromReader(ArchiveReader& in, CCustomerDB& db)
 {
@@ -119,39 +44,6 @@ StoreOutcome loadFromReader(ArchiveReader& in, CCustomerDB& db)
     return out;
 }
 
-// Creates every missing folder along path, one level after the other.
-void createFolders(const std::string& folder)
-{
-    for (std::size_t pos = 1; pos <= folder.size(); ++pos) {
-        if (pos == folder.size() || folder[pos] == '/') {
-            const std::string level = folder.substr(0, pos);
-            if (!isFolder(level))
-                ::mkdir(level.c_str(), 0777);
-        }
-    }
-}
-
-// A new file beside target, created with O_EXCL under a name of its own, with the usual
-// permissions (0666 less the umask); -1 when the folder does not take new files.
-int createTemporary(const std::string& target, std::string& tempPath)
-{
-    static std::atomic<unsigned> counter{0};
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        tempPath = target + formatC(".tmp-%d-%u", static_cast<int>(::getpid()), counter++);
-        const int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST)
-            return fd;
-    }
-    return -1;
-}
-
-void syncFolder(const std::string& folder)
-{
-    Fd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.get() >= 0)
-        ::fsync(dir.get());
-}
-
 } // namespace
 
 std::string NativeStorePath(std::string_view path)
@@ -170,9 +62,10 @@ StoreOutcome LoadStore(CCustomerDB& db, const std::string& givenPath, const Stor
     struct stat st;
     if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
         return {}; // first run: an empty store
-    if (!isFolder(folderOf(path)))
+    if (!safefile::IsFolder(safefile::FolderOf(path)))
         return OpenFailedOutcome(givenPath);
-    Fd fd(openLocked(path, O_RDONLY, options));
+    safefile::Fd fd(
+        safefile::OpenLocked(path, O_RDONLY, {options.openWaitMs, options.openRetryMs}));
     if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0)
         return OpenFailedOutcome(givenPath);
     ArchiveReader in(fd.get(), static_cast<uint64_t>(st.st_size));
@@ -197,51 +90,21 @@ std::string SaveStoreToBytes(const CCustomerDB& db)
 StoreOutcome SaveStore(const CCustomerDB& db, const std::string& givenPath,
                        const StoreOptions& options)
 {
-    std::string path = NativeStorePath(givenPath);
-    struct stat st;
-    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        // Save through a link to the file it names, keeping the link.
-        if (char* resolved = ::realpath(path.c_str(), nullptr)) {
-            path = resolved;
-            std::free(resolved);
-        }
-    }
-    createFolders(folderOf(path));
-
-    // Hold the lock on the current file until the new one has replaced it.
-    Fd lock;
-    mode_t mode = 0;
-    if (::stat(path.c_str(), &st) == 0) {
-        if (!S_ISREG(st.st_mode)) // never replace a folder or a device
-            return OpenFailedOutcome(givenPath);
-        mode = st.st_mode & 07777;
-        lock.reset(openLocked(path, O_RDONLY, options));
-        if (lock.get() < 0)
-            return OpenFailedOutcome(givenPath);
-    }
-
-    std::string tempPath;
-    Fd fd(createTemporary(path, tempPath));
-    if (fd.get() < 0)
-        return OpenFailedOutcome(givenPath);
-    if (mode != 0)
-        ::fchmod(fd.get(), mode);
+    const std::string path = NativeStorePath(givenPath);
+    safefile::CreateFolders(safefile::FolderOf(path));
     try {
-        ArchiveWriter out(fd.get());
-        WriteStore(out, db);
-        if (options.syncToDisk && ::fsync(fd.get()) != 0)
-            throw FileFailure(errno, true);
-        if (::close(fd.release()) != 0)
-            throw FileFailure(errno, true);
-        if (::rename(tempPath.c_str(), path.c_str()) != 0)
-            throw FileFailure(errno, true);
+        const safefile::ReplaceOutcome r = safefile::ReplaceFile(
+            path, {options.openWaitMs, options.openRetryMs}, options.syncToDisk, [&db](int fd) {
+                ArchiveWriter out(fd);
+                WriteStore(out, db);
+            });
+        if (r.status == safefile::ReplaceStatus::OpenFailed)
+            return OpenFailedOutcome(givenPath);
+        if (r.status == safefile::ReplaceStatus::IoFailed)
+            throw FileFailure(r.error, true);
     } catch (...) {
-        fd.reset();
-        ::unlink(tempPath.c_str());
         return StreamFailureOutcome(std::current_exception());
     }
-    if (options.syncToDisk)
-        syncFolder(folderOf(path));
     return {};
 }
 
@@ -253,11 +116,11 @@ std::string SetAsideUnreadableStore(const std::string& givenPath, std::time_t no
     const std::string base =
         path + formatC(".unreadable-%04d%02d%02d-%02d%02d%02d", local.tm_year + 1900,
                        local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
-    Fd in(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    safefile::Fd in(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (in.get() < 0)
         return {};
     std::string copyPath;
-    Fd out;
+    safefile::Fd out;
     for (int n = 1; n < 1000 && out.get() < 0; ++n) {
         copyPath = n == 1 ? base : base + formatC("-%d", n);
         out.reset(::open(copyPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
@@ -276,13 +139,7 @@ std::string SetAsideUnreadableStore(const std::string& givenPath, std::time_t no
             ok = r == 0;
             break;
         }
-        for (ssize_t done = 0; done < r && ok;) {
-            const ssize_t w = ::write(out.get(), buf + done, static_cast<std::size_t>(r - done));
-            if (w < 0 && errno == EINTR)
-                continue;
-            ok = w > 0;
-            done += w > 0 ? w : 0;
-        }
+        ok = safefile::WriteAll(out.get(), std::string_view(buf, static_cast<std::size_t>(r)));
         if (!ok)
             break;
     }

@@ -19,11 +19,16 @@
 #include <algorithm>
 
 #include "ui/commandids.h"
+#include "ui/csvout.h"
+#include "ui/datacopy.h"
+#include "ui/datainport.h"
 #include "app/appsettings.h"
 #include "ui/dialogbar.h"
 #include "ui/framestate.h"
 #include "ui/lockindicators.h"
 #include "ui/mxrviewdoc.h"
+#include "ui/pgmstedit.h"
+#include "ui/setprintblank.h"
 #include "ui/setserial.h"
 #include "ui/toolicons.h"
 #include "ui/uitext.h"
@@ -65,6 +70,30 @@ CMainFrame::CMainFrame(CMXRViewDoc* doc, QWidget* parent) : QMainWindow(parent),
     connect(m_doc, &CMXRViewDoc::viewsUpdated, this, [this] { UpdateCommandStates(); });
     // "通信設定(&C)...": edits a copy of the store's line settings; OK saves the store.
     SetCommandHandler(cmd::CommSettings, [this] { RunCommSettings(this, *m_doc); });
+    // "需要家情報の編集(&C)..." and "測定データの転送(&M)..." on a copy of the store,
+    // "測定データの表示(&S)..." on the store itself.
+    SetCommandHandler(cmd::EditCustomer, [this] {
+        RunEditCustomer(this, *m_doc, m_settings ? *m_settings : AppSettings());
+    });
+    SetCommandHandler(cmd::TransferData, [this] {
+        RunTransferData(this, *m_doc, m_settings ? *m_settings : AppSettings());
+    });
+    SetCommandHandler(cmd::ShowData, [this] {
+        RunShowData(this, *m_doc, m_settings ? *m_settings : AppSettings());
+    });
+    // "印刷...": the shown record as the printed report (enabled only while the view holds one).
+    SetCommandHandler(cmd::FilePrint, [this] { m_viewGraph->OnFilePrint(*m_printer); });
+    // "テキスト出力(&O)...": the shown record as CSV (enabled only while the view holds one).
+    SetCommandHandler(cmd::TextOut, [this] {
+        RunTextOut(this, *m_viewGraph, m_settings ? *m_settings : AppSettings(), m_doc->Log());
+    });
+    // "環境設定(&E)...": print margins and judgments; kept in the settings saved at exit.
+    SetCommandHandler(cmd::EnvSettings,
+                      [this] { RunEnvSettings(this, m_settings ? *m_settings : AppSettings()); });
+    // "測定データをファイルへ保存する(&O)..." and "測定データをファイルから取り込む(&I)...": export
+    // files; an import replaces the store as a whole, saves it and reloads the selection.
+    SetCommandHandler(cmd::ExportData, [this] { RunDataExport(this, m_doc->Store()); });
+    SetCommandHandler(cmd::ImportData, [this] { RunDataImport(this, *m_doc); });
     UpdateCommandStates();
 }
 
@@ -197,7 +226,7 @@ void CMainFrame::UpdateCommandStates()
 {
     for (auto& [id, action] : m_actions) {
         bool enabled = builtIn(id) || m_handlers.count(id) != 0;
-        if (id == cmd::TextOut)
+        if (id == cmd::TextOut || id == cmd::FilePrint)
             enabled = enabled && m_viewGraph->HasRecord();
         action->setEnabled(enabled);
     }

@@ -1,0 +1,63 @@
+// Safe file replacement shared by every writer of the program's files (data store, export file,
+// CSV, INI files): a temporary file beside the target, flushed to disk and renamed over it, so a
+// crash or a full disk never leaves a half-written file; and the advisory lock by which copies of
+// the program wait for each other.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace safefile {
+
+// Closes a descriptor when the scope ends.
+class Fd {
+public:
+    explicit Fd(int fd = -1) : m_fd(fd) {}
+    ~Fd() { reset(); }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return m_fd; }
+    void reset(int fd = -1);
+    int release();
+
+private:
+    int m_fd;
+};
+
+// The folder part of a '/'-separated path ("." for a bare name).
+std::string FolderOf(const std::string& path);
+bool IsFolder(const std::string& path);
+// Creates every missing folder along the path, one level after the other.
+void CreateFolders(const std::string& folder);
+
+// How long to wait for a file another copy of the program holds locked.
+struct LockWait {
+    int waitMs = 60000;
+    int retryMs = 200;
+};
+
+// Opens path and takes an exclusive advisory lock on it, retrying while another holder keeps it.
+// Errors other than a held lock fail at once (waiting cannot cure them). After the lock is taken
+// the descriptor must still be the file at path: a save by another copy renames a new file over
+// it, and a lock on the replaced file would protect nothing. -1 on failure.
+int OpenLocked(const std::string& path, int flags, const LockWait& wait);
+
+// Writes all bytes; false (errno set) on failure.
+bool WriteAll(int fd, std::string_view bytes);
+
+enum class ReplaceStatus { Ok, OpenFailed, IoFailed };
+struct ReplaceOutcome {
+    ReplaceStatus status = ReplaceStatus::Ok;
+    int error = 0; // errno of an IoFailed step
+};
+
+// Replaces the file at path with what write(fd) produces. A symbolic link is written through to
+// the file it names; a folder or device is never replaced (OpenFailed); the permissions of the
+// old file are kept; the old file stays locked until the new one has replaced it. When write
+// throws, the temporary file is removed and the exception passes on; a failed flush, close or
+// rename gives IoFailed with its errno. Either way the old file is left as it was.
+ReplaceOutcome ReplaceFile(const std::string& path, const LockWait& wait, bool syncToDisk,
+                           const std::function<void(int fd)>& write);
+
+} // namespace safefile

@@ -1,0 +1,325 @@
+// The virtual report list with in-place text, date and time editors.
+#include "widgets/reportlist.h"
+
+#include <QAbstractTableModel>
+#include <QDateEdit>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QStyledItemDelegate>
+#include <QTimeEdit>
+
+#include <algorithm>
+
+// Rows are only a count; every text comes from the owner when a cell is painted.
+class ReportListModel : public QAbstractTableModel {
+public:
+    using QAbstractTableModel::QAbstractTableModel;
+
+    int rowCount(const QModelIndex& parent = {}) const override
+    {
+        return parent.isValid() ? 0 : m_rows;
+    }
+    int columnCount(const QModelIndex& parent = {}) const override
+    {
+        return parent.isValid() ? 0 : static_cast<int>(m_columns.size());
+    }
+    QVariant data(const QModelIndex& index, int role) const override
+    {
+        if (!index.isValid())
+            return {};
+        if (role == Qt::DisplayRole || role == Qt::EditRole)
+            return m_text ? m_text(index.row(), index.column()) : QString();
+        if (role == Qt::CheckStateRole && m_checkable && index.column() == 0)
+            return m_checked[static_cast<std::size_t>(index.row())] ? Qt::Checked : Qt::Unchecked;
+        return {};
+    }
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override
+    {
+        if (role != Qt::CheckStateRole || !m_checkable || index.column() != 0)
+            return false;
+        m_checked[static_cast<std::size_t>(index.row())] =
+            value.toInt() == static_cast<int>(Qt::Checked);
+        emit dataChanged(index, index, {Qt::CheckStateRole});
+        return true;
+    }
+    Qt::ItemFlags flags(const QModelIndex& index) const override
+    {
+        Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable;
+        if (m_checkable && index.column() == 0)
+            f |= Qt::ItemIsUserCheckable;
+        return f;
+    }
+    QVariant headerData(int section, Qt::Orientation o, int role) const override
+    {
+        if (o == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 &&
+            section < static_cast<int>(m_columns.size()))
+            return m_columns[static_cast<std::size_t>(section)].header;
+        return {};
+    }
+    void refill(int rows)
+    {
+        beginResetModel();
+        m_rows = rows < 0 ? 0 : rows;
+        m_checked.assign(static_cast<std::size_t>(m_rows), false);
+        endResetModel();
+    }
+    void setColumns(const std::vector<CReportList::Column>& c)
+    {
+        beginResetModel();
+        m_columns = c;
+        endResetModel();
+    }
+
+    std::vector<CReportList::Column> m_columns;
+    std::function<QString(int, int)> m_text;
+    std::vector<bool> m_checked;
+    bool m_checkable = false;
+    int m_rows = 0;
+};
+
+namespace {
+
+// Opens the editor of the column's kind; the text goes to the list once the view has closed
+// the editor, since the owner may refill the list in answer.
+class ReportListDelegate : public QStyledItemDelegate {
+public:
+    explicit ReportListDelegate(CReportList* list) : QStyledItemDelegate(list), m_list(list) {}
+
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override
+    {
+        switch (m_list->ColumnKind(index.column())) {
+        case CReportList::CellKind::Date: {
+            auto* e = new QDateEdit(parent);
+            e->setDisplayFormat(QStringLiteral("yyyy/MM/dd"));
+            e->setCalendarPopup(true);
+            return e;
+        }
+        case CReportList::CellKind::Time: {
+            auto* e = new QTimeEdit(parent);
+            e->setDisplayFormat(QStringLiteral("HH:mm:ss"));
+            return e;
+        }
+        default: return QStyledItemDelegate::createEditor(parent, option, index);
+        }
+    }
+    void setEditorData(QWidget* editor, const QModelIndex& index) const override
+    {
+        const QString text = index.data().toString();
+        if (auto* d = qobject_cast<QDateEdit*>(editor)) {
+            const QDate date = QDate::fromString(text, QStringLiteral("yyyy/MM/dd"));
+            d->setDate(date.isValid() ? date : QDate::currentDate());
+        } else if (auto* t = qobject_cast<QTimeEdit*>(editor)) {
+            const QTime time = QTime::fromString(text, QStringLiteral("HH:mm:ss"));
+            t->setTime(time.isValid() ? time : QTime(0, 0));
+        } else {
+            QStyledItemDelegate::setEditorData(editor, index);
+        }
+    }
+    void setModelData(QWidget* editor, QAbstractItemModel*, const QModelIndex& index) const override
+    {
+        QString text;
+        if (auto* d = qobject_cast<QDateEdit*>(editor))
+            text = d->date().toString(QStringLiteral("yyyy/MM/dd"));
+        else if (auto* t = qobject_cast<QTimeEdit*>(editor))
+            text = t->time().toString(QStringLiteral("HH:mm:ss"));
+        else if (auto* l = qobject_cast<QLineEdit*>(editor))
+            text = l->text();
+        const int row = index.row(), column = index.column();
+        QMetaObject::invokeMethod(
+            m_list, [list = m_list, row, column, text] { list->EndEdit(row, column, text); },
+            Qt::QueuedConnection);
+    }
+
+private:
+    CReportList* m_list;
+};
+
+} // namespace
+
+CReportList::CReportList(QWidget* parent) : QTableView(parent), m_model(new ReportListModel(this))
+{
+    setModel(m_model);
+    setItemDelegate(new ReportListDelegate(this));
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setShowGrid(true);
+    verticalHeader()->hide();
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
+    horizontalHeader()->setHighlightSections(false);
+    horizontalHeader()->setStretchLastSection(true);
+    connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) {
+                if (!m_silent && m_selected)
+                    m_selected(current.isValid() ? current.row() : -1);
+            });
+    // A click beside the rows must not leave the list without a selection while its owner
+    // still works on the current row.
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        if (!m_silent && selectionModel()->selectedRows().isEmpty() && currentIndex().isValid())
+            SelectRow(currentIndex().row());
+    });
+    connect(this, &QTableView::doubleClicked, this,
+            [this](const QModelIndex& index) { emit rowDoubleClicked(index.row()); });
+}
+
+CReportList::~CReportList() = default;
+
+void CReportList::SetColumns(const std::vector<Column>& columns)
+{
+    m_model->setColumns(columns);
+    m_kinds.assign(columns.size(), CellKind::Text);
+    m_readOnly.assign(columns.size(), false);
+    for (std::size_t i = 0; i < columns.size(); ++i)
+        setColumnWidth(static_cast<int>(i), columns[i].width);
+}
+
+int CReportList::ColumnCount() const
+{
+    return m_model->columnCount();
+}
+
+QString CReportList::HeaderText(int column) const
+{
+    return m_model->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
+}
+
+void CReportList::SetColumnKind(int column, CellKind kind)
+{
+    if (column >= 0 && column < static_cast<int>(m_kinds.size()))
+        m_kinds[static_cast<std::size_t>(column)] = kind;
+}
+
+CReportList::CellKind CReportList::ColumnKind(int column) const
+{
+    return column >= 0 && column < static_cast<int>(m_kinds.size())
+               ? m_kinds[static_cast<std::size_t>(column)]
+               : CellKind::Text;
+}
+
+void CReportList::SetColumnReadOnly(int column, bool readOnly)
+{
+    if (column >= 0 && column < static_cast<int>(m_readOnly.size()))
+        m_readOnly[static_cast<std::size_t>(column)] = readOnly;
+}
+
+void CReportList::SetAllReadOnly()
+{
+    m_readOnly.assign(m_readOnly.size(), true);
+}
+
+bool CReportList::ColumnReadOnly(int column) const
+{
+    return column < 0 || column >= static_cast<int>(m_readOnly.size()) ||
+           m_readOnly[static_cast<std::size_t>(column)];
+}
+
+void CReportList::SetCheckable(bool on)
+{
+    m_model->m_checkable = on;
+}
+
+void CReportList::SetCellText(std::function<QString(int, int)> fn)
+{
+    m_model->m_text = std::move(fn);
+}
+
+void CReportList::Refill(int rows, int select)
+{
+    m_silent = true;
+    m_model->refill(rows);
+    m_silent = false;
+    // The given widths are the least; a column widens when its texts need more room.
+    for (int c = 0; c < m_model->columnCount(); ++c) {
+        const int wanted =
+            std::max(m_model->m_columns[static_cast<std::size_t>(c)].width, sizeHintForColumn(c));
+        if (columnWidth(c) < wanted)
+            setColumnWidth(c, wanted);
+    }
+    SelectRow(select >= 0 && select < rows ? select : 0);
+}
+
+void CReportList::Repaint()
+{
+    if (m_model->rowCount() > 0)
+        emit m_model->dataChanged(m_model->index(0, 0), m_model->index(m_model->rowCount() - 1,
+                                                                       m_model->columnCount() - 1));
+    viewport()->update();
+}
+
+int CReportList::RowCount() const
+{
+    return m_model->rowCount();
+}
+
+int CReportList::SelectedRow() const
+{
+    const QModelIndexList rows = selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+void CReportList::SelectRow(int row)
+{
+    m_silent = true;
+    if (row >= 0 && row < m_model->rowCount()) {
+        const QModelIndex index = m_model->index(row, 0);
+        selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
+                                                     QItemSelectionModel::Rows);
+        scrollTo(index);
+    } else {
+        selectionModel()->clear();
+    }
+    m_silent = false;
+}
+
+bool CReportList::IsChecked(int row) const
+{
+    return row >= 0 && row < m_model->rowCount() &&
+           m_model->m_checked[static_cast<std::size_t>(row)];
+}
+
+void CReportList::SetChecked(int row, bool on)
+{
+    if (row >= 0 && row < m_model->rowCount())
+        m_model->setData(m_model->index(row, 0), on ? Qt::Checked : Qt::Unchecked,
+                         Qt::CheckStateRole);
+}
+
+bool CReportList::RequestEdit(int row, int column)
+{
+    if (row < 0 || row >= m_model->rowCount() || ColumnReadOnly(column))
+        return false;
+    if (!m_query || !m_query(row, column))
+        return false;
+    const QModelIndex index = m_model->index(row, column);
+    setCurrentIndex(index);
+    return QTableView::edit(index, QAbstractItemView::AllEditTriggers, nullptr);
+}
+
+void CReportList::EndEdit(int row, int column, const QString& text)
+{
+    if (m_ended)
+        m_ended(row, column, text);
+}
+
+void CReportList::mousePressEvent(QMouseEvent* event)
+{
+    const QModelIndex index = indexAt(event->position().toPoint());
+    m_pressIndex = index;
+    m_pressOnSelected =
+        index.isValid() && event->button() == Qt::LeftButton && index.row() == SelectedRow();
+    QTableView::mousePressEvent(event);
+}
+
+void CReportList::mouseReleaseEvent(QMouseEvent* event)
+{
+    QTableView::mouseReleaseEvent(event);
+    const QModelIndex index = indexAt(event->position().toPoint());
+    if (m_pressOnSelected && index.isValid() && index == m_pressIndex &&
+        !(m_model->m_checkable && index.column() == 0))
+        RequestEdit(index.row(), index.column());
+    m_pressOnSelected = false;
+}

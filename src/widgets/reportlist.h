@@ -1,0 +1,83 @@
+// CReportList: a virtual report list (the owner supplies each cell's text) with single row
+// selection, optional check boxes, and in-place text, date and time editors per column.
+// A click on a cell of the already selected row asks the owner whether the cell may be
+// edited; the edited text goes back to the owner with its row and column.
+#pragma once
+
+#include <QTableView>
+
+#include <functional>
+#include <vector>
+
+class ReportListModel;
+
+class CReportList : public QTableView {
+    Q_OBJECT
+public:
+    enum class CellKind { Text, Date, Time };
+    struct Column {
+        QString header; // may hold "\n" for a two-line title
+        int width = 80;
+    };
+
+    explicit CReportList(QWidget* parent = nullptr);
+    ~CReportList() override;
+
+    void SetColumns(const std::vector<Column>& columns);
+    int ColumnCount() const;
+    QString HeaderText(int column) const;
+    void SetColumnKind(int column, CellKind kind);
+    CellKind ColumnKind(int column) const;
+    void SetColumnReadOnly(int column, bool readOnly);
+    void SetAllReadOnly();
+    bool ColumnReadOnly(int column) const;
+    // Rows with a check box in column 0 (cleared for new rows).
+    void SetCheckable(bool on);
+
+    // The owner's cell texts.
+    void SetCellText(std::function<QString(int row, int column)> fn);
+    // Sets the row count (check boxes cleared), repaints and selects `select` (row 0 when it
+    // is outside the list, nothing when the list is empty).
+    void Refill(int rows, int select = 0);
+    // Repaints every cell without changing the rows.
+    void Repaint();
+    int RowCount() const;
+    int SelectedRow() const;
+    // Selects a row without telling the owner.
+    void SelectRow(int row);
+    bool IsChecked(int row) const;
+    void SetChecked(int row, bool on);
+
+    // The owner's hooks: the row the user selected, the edit query, the end of an edit.
+    void SetSelectionCallback(std::function<void(int row)> fn) { m_selected = std::move(fn); }
+    void SetEditQuery(std::function<bool(int row, int column)> fn) { m_query = std::move(fn); }
+    void SetEditEnded(std::function<void(int row, int column, const QString& text)> fn)
+    {
+        m_ended = std::move(fn);
+    }
+
+    // Asks the owner about the cell and opens its in-place editor when allowed. Returns
+    // whether an editor opened.
+    bool RequestEdit(int row, int column);
+    // The end of an in-place edit: hands the text to the owner.
+    void EndEdit(int row, int column, const QString& text);
+
+signals:
+    void rowDoubleClicked(int row);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    ReportListModel* m_model;
+    std::vector<CellKind> m_kinds;
+    std::vector<bool> m_readOnly;
+    std::function<void(int)> m_selected;
+    std::function<bool(int, int)> m_query;
+    std::function<void(int, int, const QString&)> m_ended;
+    bool m_silent = false;
+    bool m_pressOnSelected = false;
+    QModelIndex m_pressIndex;
+    bool m_allowEdit = false; // set while RequestEdit opens an editor
+};

@@ -1,0 +1,80 @@
+// The modal property sheet with a navigation tree.
+#include "widgets/treepropertysheet.h"
+
+#include <QDialogButtonBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+CTreePropertySheet::CTreePropertySheet(const QString& title, QWidget* parent) : QDialog(parent)
+{
+    setWindowTitle(title);
+    setSizeGripEnabled(true);
+    m_caption = new QLabel(this);
+    m_tree = new QTreeWidget(this);
+    m_tree->setHeaderHidden(true);
+    m_tree->setRootIsDecorated(false);
+    m_tree->setMaximumWidth(140);
+    m_pages = new QStackedWidget(this);
+    m_buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    m_buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("キャンセル"));
+    connect(m_buttons, &QDialogButtonBox::accepted, this, &CTreePropertySheet::accept);
+    connect(m_buttons, &QDialogButtonBox::rejected, this, &CTreePropertySheet::reject);
+    connect(m_tree, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
+        if (item)
+            m_pages->setCurrentIndex(m_tree->indexOfTopLevelItem(item));
+    });
+
+    auto* left = new QVBoxLayout;
+    left->addWidget(m_caption);
+    left->addWidget(m_tree);
+    auto* body = new QHBoxLayout;
+    body->addLayout(left);
+    body->addWidget(m_pages, 1);
+    auto* all = new QVBoxLayout(this);
+    all->addLayout(body, 1);
+    all->addWidget(m_buttons);
+}
+
+CTreePropertySheet::~CTreePropertySheet() = default;
+
+void CTreePropertySheet::SetTreeCaption(const QString& caption)
+{
+    m_caption->setText(caption);
+}
+
+QString CTreePropertySheet::TreeCaption() const
+{
+    return m_caption->text();
+}
+
+void CTreePropertySheet::AddPage(QWidget* page, const QString& title, const QIcon& icon)
+{
+    m_pages->addWidget(page);
+    auto* item = new QTreeWidgetItem(m_tree, QStringList{title});
+    item->setIcon(0, icon);
+    if (m_pages->count() == 1)
+        m_tree->setCurrentItem(item);
+}
+
+QWidget* CTreePropertySheet::CurrentPage() const
+{
+    return m_pages->currentWidget();
+}
+
+bool CTreePropertySheet::PressOk()
+{
+    if (m_apply && !m_apply())
+        return false;
+    QDialog::accept();
+    return true;
+}
+
+void CTreePropertySheet::accept()
+{
+    PressOk();
+}

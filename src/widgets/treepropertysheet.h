@@ -1,0 +1,41 @@
+// CTreePropertySheet: a modal property sheet whose pages are chosen in a navigation tree on
+// its left. OK asks a page hook first, so a page can refuse to close the sheet.
+#pragma once
+
+#include <QDialog>
+
+#include <functional>
+
+class QDialogButtonBox;
+class QLabel;
+class QStackedWidget;
+class QTreeWidget;
+
+class CTreePropertySheet : public QDialog {
+    Q_OBJECT
+public:
+    explicit CTreePropertySheet(const QString& title, QWidget* parent = nullptr);
+    ~CTreePropertySheet() override;
+
+    // Caption above the tree, shown also when no page is there ("Select a sub-page").
+    void SetTreeCaption(const QString& caption);
+    QString TreeCaption() const;
+    // Adds a page (the sheet takes ownership) under its title; the first page is shown.
+    void AddPage(QWidget* page, const QString& title, const QIcon& icon = {});
+    QWidget* CurrentPage() const;
+    // Called by OK; returning false keeps the sheet open.
+    void SetApplyHook(std::function<bool()> hook) { m_apply = std::move(hook); }
+
+    // OK: the apply hook, then Accepted. Returns whether the sheet closed.
+    bool PressOk();
+    void accept() override;
+
+    QTreeWidget* Tree() const { return m_tree; }
+
+private:
+    QLabel* m_caption = nullptr;
+    QTreeWidget* m_tree = nullptr;
+    QStackedWidget* m_pages = nullptr;
+    QDialogButtonBox* m_buttons = nullptr;
+    std::function<bool()> m_apply;
+};
