@@ -78,7 +78,7 @@ bool NodeExists(const CCustomerDB& db, const ExchangeNode& node)
     }
 }
 
-std::string ChildListSpec(const ExchangeNode& node, const LevelTitles& titles)
+std::string ChildListLayout(const ExchangeNode& node, const LevelTitles& titles)
 {
     std::string title;
     switch (node.level) {

@@ -37,10 +37,10 @@ std::string LevelTitle(const std::string& configured, const std::string& default
 // True when the positions of the node exist in db.
 bool NodeExists(const CCustomerDB& db, const ExchangeNode& node);
 
-// The column specification text of the children list of a node ("" for no node): a name column
+// The column layout text of the children list of a node ("" for no node): a name column
 // titled "需要家名称", "ケーブル名称" or "測定データ名称" (or the configured title), and for a
 // measurement data set the columns of its measurements.
-std::string ChildListSpec(const ExchangeNode& node, const LevelTitles& titles);
+std::string ChildListLayout(const ExchangeNode& node, const LevelTitles& titles);
 
 // The rows of that list, one per child in its stored order, one text per column after the
 // check-box column (CP932). Nothing for a node that does not exist.

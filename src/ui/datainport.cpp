@@ -111,7 +111,7 @@ void CDataInport::OnInitDialog()
     m_titles = exchangeui::TitlesOf(settings());
     exchangeui::FillTree(m_sourceTree, QStringLiteral("取り込むデータ"), m_fileTree);
     m_sourceTree->setCurrentItem(nullptr);
-    m_list->SetColumnSpec(QString());
+    m_list->SetColumnLayout(QString());
     fillDestination({});
     m_path->setText(kPathPrompt);
 }

@@ -129,7 +129,7 @@ CCheckListView* NewCheckList(QWidget* parent)
 void FillList(CCheckListView* list, const CCustomerDB& db, const ExchangeNode& node,
               const LevelTitles& titles)
 {
-    list->SetColumnSpec(ui::toQ(ChildListSpec(node, titles)));
+    list->SetColumnLayout(ui::toQ(ChildListLayout(node, titles)));
     for (const auto& row : ChildListRows(db, node)) {
         QStringList texts;
         for (const std::string& t : row)

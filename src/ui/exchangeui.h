@@ -34,7 +34,7 @@ void SelectNode(QTreeWidget* tree, const ExchangeNode& node);
 
 // A check-box list in the lists' font ("ＭＳ Ｐゴシック" 10 point).
 CCheckListView* NewCheckList(QWidget* parent);
-// Rebuilds the list for a node: its column specification and one unchecked row per child.
+// Rebuilds the list for a node: its column layout and one unchecked row per child.
 void FillList(CCheckListView* list, const CCustomerDB& db, const ExchangeNode& node,
               const LevelTitles& titles);
 

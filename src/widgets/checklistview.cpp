@@ -1,14 +1,14 @@
-// CCheckListView: the column specification parser and the check-box rows.
+// CCheckListView: the column layout parser and the check-box rows.
 #include "widgets/checklistview.h"
 
 #include <QHeaderView>
 
 #include <algorithm>
 
-std::vector<ListColumn> ParseColumnSpec(const QString& spec)
+std::vector<ListColumn> ParseColumnLayout(const QString& layout)
 {
     std::vector<ListColumn> columns;
-    for (const QString& entry : spec.split(QLatin1Char(';'))) {
+    for (const QString& entry : layout.split(QLatin1Char(';'))) {
         if (entry.trimmed().isEmpty())
             continue;
         const QStringList fields = entry.split(QLatin1Char(','));
@@ -42,10 +42,10 @@ CCheckListView::CCheckListView(QWidget* parent) : QTreeWidget(parent)
     setColumnCount(0);
 }
 
-void CCheckListView::SetColumnSpec(const QString& spec)
+void CCheckListView::SetColumnLayout(const QString& layout)
 {
     clear();
-    m_columns = ParseColumnSpec(spec);
+    m_columns = ParseColumnLayout(layout);
     setColumnCount(static_cast<int>(m_columns.size()));
     QStringList titles;
     for (const ListColumn& c : m_columns)

@@ -1,4 +1,4 @@
-// CCheckListView: a report list whose columns come from a column specification text, with a
+// CCheckListView: a report list whose columns come from a column layout text, with a
 // check box at the start of every row.
 #pragma once
 
@@ -8,7 +8,7 @@
 
 #include <vector>
 
-// One entry of a column specification: "title, width, alignment;" (alignment 0 left, 1 right,
+// One entry of a column layout text: "title, width, alignment;" (alignment 0 left, 1 right,
 // 2 centre; width in pixels). The title "x" marks the check-box column.
 struct ListColumn {
     QString title;
@@ -22,16 +22,16 @@ struct ListColumn {
 // Parses "x, 25;名称, 500, 0;": entries end with ';' (the last one may omit it), fields are
 // separated by ',' and trimmed. A missing or unreadable width is 100, a missing or unknown
 // alignment is left; empty entries are skipped.
-std::vector<ListColumn> ParseColumnSpec(const QString& spec);
+std::vector<ListColumn> ParseColumnLayout(const QString& layout);
 
 class CCheckListView : public QTreeWidget {
     Q_OBJECT
 public:
     explicit CCheckListView(QWidget* parent = nullptr);
 
-    // Empties the list and sets its columns from a specification text (an empty text leaves
+    // Empties the list and sets its columns from a layout text (an empty text leaves
     // no columns). The check-box column holds only the check box.
-    void SetColumnSpec(const QString& spec);
+    void SetColumnLayout(const QString& layout);
     const std::vector<ListColumn>& Columns() const { return m_columns; }
 
     // Appends an unchecked row: the texts fill the columns after the check-box column in
@@ -40,7 +40,7 @@ public:
     void RemoveAllRows() { clear(); }
     int RowCount() const { return topLevelItemCount(); }
 
-    // Widens every text column whose specified width cuts its header or cells (the widths
+    // Widens every text column whose given width cuts its header or cells (the widths
     // were chosen for another font); never narrows one. Call after filling.
     void FitColumnsToContents();
 

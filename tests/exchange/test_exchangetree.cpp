@@ -13,14 +13,14 @@ namespace {
 
 const ExchangeNode kSpring = ExchangeNode::ofSet(1, 0, 1); // 顧客Ａ / CV-1 / 2024春
 
-TEST(ExchangeList, SpecPerLevelWithDefaultAndConfiguredTitles)
+TEST(ExchangeList, LayoutPerLevelWithDefaultAndConfiguredTitles)
 {
     const LevelTitles none;
     const LevelTitles mine{lit("お客様"), lit("線路"), lit("試験")};
     struct Case {
         ExchangeNode node;
         LevelTitles titles;
-        std::string spec;
+        std::string layout;
     } cases[] = {
         {ExchangeNode::root(), none, lit("x, 25;需要家名称, 500, 0;")},
         {ExchangeNode::ofCustomer(0), none, lit("x, 25;ケーブル名称, 500, 0;")},
@@ -34,7 +34,7 @@ TEST(ExchangeList, SpecPerLevelWithDefaultAndConfiguredTitles)
         {ExchangeNode{}, none, ""},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(c.spec, ChildListSpec(c.node, c.titles)) << cp932::toUtf8(c.spec);
+        EXPECT_EQ(c.layout, ChildListLayout(c.node, c.titles)) << cp932::toUtf8(c.layout);
 }
 
 TEST(ExchangeList, RowsAreChildrenInSortedOrder)

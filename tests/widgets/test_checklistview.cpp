@@ -1,16 +1,16 @@
-// CCheckListView: the column specification text and the checked rows.
+// CCheckListView: the column layout text and the checked rows.
 #include <gtest/gtest.h>
 
 #include "widgets/checklistview.h"
 
 namespace {
 
-TEST(ColumnSpec, ParsesEntriesAndToleratesSloppyText)
+TEST(ColumnLayout, ParsesEntriesAndToleratesSloppyText)
 {
     using C = std::vector<ListColumn>;
     const QString name = QStringLiteral("需要家名称");
     struct Case {
-        QString spec;
+        QString layout;
         C columns;
     } cases[] = {
         {QStringLiteral("x, 25;需要家名称, 500, 0;"),
@@ -22,13 +22,13 @@ TEST(ColumnSpec, ParsesEntriesAndToleratesSloppyText)
         {QString(), C{}},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(c.columns, ParseColumnSpec(c.spec)) << c.spec.toStdString();
+        EXPECT_EQ(c.columns, ParseColumnLayout(c.layout)) << c.layout.toStdString();
 }
 
 TEST(CheckListView, RowsStartUncheckedAndReportCheckedRowsInOrder)
 {
     CCheckListView list;
-    list.SetColumnSpec(QStringLiteral("x, 25;日時, 145, 0;値, 75, 1;"));
+    list.SetColumnLayout(QStringLiteral("x, 25;日時, 145, 0;値, 75, 1;"));
     ASSERT_EQ(3, list.columnCount());
     EXPECT_EQ(QString(), list.headerItem()->text(0));
     EXPECT_EQ(QStringLiteral("値"), list.headerItem()->text(2));
@@ -49,8 +49,8 @@ TEST(CheckListView, RowsStartUncheckedAndReportCheckedRowsInOrder)
     EXPECT_GT(list.columnWidth(1), 145);
     EXPECT_EQ(75, list.columnWidth(2));
 
-    // A new specification empties the list.
-    list.SetColumnSpec(QStringLiteral("x, 25;名前, 500, 0;"));
+    // A new layout empties the list.
+    list.SetColumnLayout(QStringLiteral("x, 25;名前, 500, 0;"));
     EXPECT_EQ(0, list.RowCount());
     EXPECT_EQ(2, list.columnCount());
     EXPECT_TRUE(list.CheckedRows().empty());
