@@ -2,9 +2,10 @@
 // and its refusals.
 #include <gtest/gtest.h>
 
+#include "mxrtoolrun.h"
+
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include "csvfixture.h"
@@ -14,21 +15,6 @@
 #include "store/store.h"
 
 namespace {
-
-struct ToolRun {
-    int exitCode;
-    QByteArray out, err;
-};
-
-ToolRun mxrtool(const QStringList& args)
-{
-    QProcess p;
-    p.setProgram(MXRTOOL_PATH);
-    p.setArguments(args);
-    p.start();
-    p.waitForFinished(60000);
-    return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
-}
 
 QByteArray readAll(const QString& path)
 {

@@ -1,10 +1,11 @@
 // mxrtool store dump / resave / from-json, run as a separate process.
 #include <gtest/gtest.h>
 
+#include "mxrtoolrun.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include "storetesthelp.h"
@@ -12,21 +13,6 @@
 using namespace storetest;
 
 namespace {
-
-struct ToolRun {
-    int exitCode;
-    QByteArray out, err;
-};
-
-ToolRun mxrtool(const QStringList& args)
-{
-    QProcess p;
-    p.setProgram(MXRTOOL_PATH);
-    p.setArguments(args);
-    p.start();
-    p.waitForFinished(60000);
-    return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
-}
 
 QString data(const char* name)
 {

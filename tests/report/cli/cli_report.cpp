@@ -2,9 +2,10 @@
 // page into a PNG, and its refusals.
 #include <gtest/gtest.h>
 
+#include "mxrtoolrun.h"
+
 #include <QFile>
 #include <QImage>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <cmath>
@@ -15,21 +16,6 @@
 #include "store/store.h"
 
 namespace {
-
-struct ToolRun {
-    int exitCode;
-    QByteArray out, err;
-};
-
-ToolRun mxrtool(const QStringList& args)
-{
-    QProcess p;
-    p.setProgram(MXRTOOL_PATH);
-    p.setArguments(args);
-    p.start();
-    p.waitForFinished(60000);
-    return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
-}
 
 // One customer, cable and set with a five-minute record of decaying current and one kick.
 void writeStore(const std::string& file)
