@@ -66,6 +66,25 @@ public:
         string(k);
         text += ": ";
     }
+    // "key": value followed by ", " (the next newline drops the trailing space).
+    void numberField(std::string_view k, double v)
+    {
+        key(k);
+        number(v);
+        text += ", ";
+    }
+    void integerField(std::string_view k, long long v)
+    {
+        key(k);
+        integer(v);
+        text += ", ";
+    }
+    void textField(std::string_view k, const std::string& cp932Text)
+    {
+        key(k);
+        cp932(cp932Text);
+        text += ", ";
+    }
     void newline(int indent)
     {
         if (!text.empty() && text.back() == ' ')
@@ -77,42 +96,29 @@ public:
 
 void writeCondition(JsonOut& j, const CTestCondition& c, int ind)
 {
-    auto num = [&](const char* k, double v, bool last = false) {
-        j.key(k);
-        j.number(v);
-        if (!last)
-            j.text += ", ";
-    };
-    auto str = [&](const char* k, const std::string& v) {
-        j.key(k);
-        j.cp932(v);
-        j.text += ", ";
-    };
     j.text += '{';
     j.newline(ind + 1);
-    j.key("CabKind");
-    j.integer(c.CabKind);
-    j.text += ", ";
-    num("CurrentR", c.CurrentR);
-    num("CurrentS", c.CurrentS);
-    num("CurrentT", c.CurrentT);
+    j.integerField("CabKind", c.CabKind);
+    j.numberField("CurrentR", c.CurrentR);
+    j.numberField("CurrentS", c.CurrentS);
+    j.numberField("CurrentT", c.CurrentT);
     j.newline(ind + 1);
-    num("ShisuZetuen", c.ShisuZetuen);
-    num("CabSectionalArea", c.CabSectionalArea);
-    num("CabLength", c.CabLength);
-    str("Weather", c.Weather);
+    j.numberField("ShisuZetuen", c.ShisuZetuen);
+    j.numberField("CabSectionalArea", c.CabSectionalArea);
+    j.numberField("CabLength", c.CabLength);
+    j.textField("Weather", c.Weather);
     j.newline(ind + 1);
-    num("Temperature", c.Temperature);
-    num("Humidity", c.Humidity);
-    num("SeikyokuMin", c.SeikyokuMin);
-    num("SeikyokuMax", c.SeikyokuMax);
+    j.numberField("Temperature", c.Temperature);
+    j.numberField("Humidity", c.Humidity);
+    j.numberField("SeikyokuMin", c.SeikyokuMin);
+    j.numberField("SeikyokuMax", c.SeikyokuMax);
     j.newline(ind + 1);
-    num("JyakutenMin", c.JyakutenMin);
-    num("JyakutenMax", c.JyakutenMax);
-    num("LastCurrentMin", c.LastCurrentMin);
-    num("LastCurrentMax", c.LastCurrentMax);
+    j.numberField("JyakutenMin", c.JyakutenMin);
+    j.numberField("JyakutenMax", c.JyakutenMax);
+    j.numberField("LastCurrentMin", c.LastCurrentMin);
+    j.numberField("LastCurrentMax", c.LastCurrentMax);
     j.newline(ind + 1);
-    str("Remarks", c.Remarks);
+    j.textField("Remarks", c.Remarks);
     j.key("Shindan");
     j.cp932(c.Shindan);
     j.newline(ind);
@@ -156,31 +162,21 @@ void writeRecord(JsonOut& j, const CMeasRecord& r, int ind)
 {
     j.text += '{';
     j.newline(ind + 1);
-    auto integer = [&](const char* k, long long v) {
-        j.key(k);
-        j.integer(v);
-        j.text += ", ";
-    };
-    auto num = [&](const char* k, double v) {
-        j.key(k);
-        j.number(v);
-        j.text += ", ";
-    };
-    integer("DataNo", r.DataNo);
-    integer("StatusFlag", r.StatusFlag);
-    integer("RangeFlag", r.RangeFlag);
+    j.integerField("DataNo", r.DataNo);
+    j.integerField("StatusFlag", r.StatusFlag);
+    j.integerField("RangeFlag", r.RangeFlag);
     j.newline(ind + 1);
-    num("TestVoltage", r.TestVoltage);
-    num("LastCurrent", r.LastCurrent);
-    num("TriggerLevel", r.TriggerLevel);
+    j.numberField("TestVoltage", r.TestVoltage);
+    j.numberField("LastCurrent", r.LastCurrent);
+    j.numberField("TriggerLevel", r.TriggerLevel);
     j.newline(ind + 1);
-    num("SeikyokuRatio", r.SeikyokuRatio);
-    num("JyakutenRatio", r.JyakutenRatio);
-    num("Reserved", r.Reserved);
+    j.numberField("SeikyokuRatio", r.SeikyokuRatio);
+    j.numberField("JyakutenRatio", r.JyakutenRatio);
+    j.numberField("Reserved", r.Reserved);
     j.newline(ind + 1);
-    integer("UsedPoints", r.UsedPoints);
-    integer("ShowSeikyoku", r.ShowSeikyoku);
-    integer("ShowJyakuten", r.ShowJyakuten);
+    j.integerField("UsedPoints", r.UsedPoints);
+    j.integerField("ShowSeikyoku", r.ShowSeikyoku);
+    j.integerField("ShowJyakuten", r.ShowJyakuten);
     j.newline(ind + 1);
     j.key("StartTime");
     j.text += "{\"status\": ";
