@@ -12,6 +12,7 @@
 #include "link/emulatorport.h"
 #include "link/receptionworker.h"
 #include "link/replaysource.h"
+#include "link/memoryport.h"
 #include "link/serialsource.h"
 #include "link/transferdecoder.h"
 
@@ -20,32 +21,6 @@ namespace {
 constexpr double kLineBytesPerSecond = 38400.0 / kBitsPerByte;
 
 // The serial bytes served from memory through the port interface, one Read at a time, so the
-// decoder takes exactly the path it takes on a real line.
-class MemoryPort : public ISerialPort {
-public:
-    explicit MemoryPort(const std::string& bytes) : m_bytes(bytes) {}
-    void rewind() { m_pos = 0; }
-    void SetParam(const CCommSetting&) override {}
-    bool Open() override { return true; }
-    bool Close() override { return true; }
-    bool SetCommTimeout(uint32_t, uint32_t, uint32_t, uint32_t, uint32_t) override { return true; }
-    void SetTimeout(uint32_t) override {}
-    int Read(unsigned char* buffer, std::size_t count, std::size_t& received) override
-    {
-        received = std::min(count, m_bytes.size() - m_pos);
-        std::memcpy(buffer, m_bytes.data() + m_pos, received);
-        m_pos += received;
-        return received == count ? 0 : -2;
-    }
-    uint32_t GetErrorCode() const override { return 0; }
-    std::string ErrorText() const override { return {}; }
-    bool IsOpen() const override { return true; }
-    void SetupLog(const std::string&) override {}
-
-private:
-    const std::string& m_bytes;
-    std::size_t m_pos = 0;
-};
 
 EmulatorOptions dump20()
 {
@@ -60,11 +35,11 @@ void BM_DecodeSerialBytesFromMemory(benchmark::State& state)
 {
     const TesterEmulator emu(dump20());
     const std::string bytes = emu.serialBytes();
-    MemoryPort port(bytes);
+    MemorySerialPort port(bytes);
     std::atomic<bool> show{state.range(0) != 0}, running{true};
     std::size_t shown = 0;
     for (auto _ : state) {
-        port.rewind();
+        port.Rewind();
         SerialSource src(port);
         std::vector<ReceivedRecord> got;
         CTransferDecoder dec(

@@ -194,3 +194,24 @@ int openSendDevice(const std::string& path, int baud)
     }
     return fd;
 }
+
+EmulatorPtySender::EmulatorPtySender(std::vector<EmulatorChunk> chunks, int baud, uint32_t settleMs)
+    : m_chunks(std::move(chunks))
+{
+    if (!m_pty.create(m_error)) {
+        if (m_error.empty())
+            m_error = "pty";
+        return;
+    }
+    m_thread = std::thread([this, baud, settleMs] {
+        if (m_pty.waitForReader(m_stop, settleMs))
+            m_pty.send(m_chunks, baud, &m_stop);
+    });
+}
+
+EmulatorPtySender::~EmulatorPtySender()
+{
+    m_stop = true;
+    if (m_thread.joinable())
+        m_thread.join();
+}

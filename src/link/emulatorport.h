@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "link/emulator.h"
@@ -49,3 +50,26 @@ private:
 
 // Opens a serial device for sending the dump (raw, 8N1 at baud). -1 with errno on failure.
 int openSendDevice(const std::string& path, int baud);
+
+// A pty that sends its chunks once, paced at baud (0: as fast as the pty takes them), as soon
+// as a reader has opened it. The sending runs on a thread of its own until it is done or the
+// object is destroyed; a demonstration or test points a port at path().
+class EmulatorPtySender {
+public:
+    EmulatorPtySender(std::vector<EmulatorChunk> chunks, int baud, uint32_t settleMs = 50);
+    ~EmulatorPtySender();
+    EmulatorPtySender(const EmulatorPtySender&) = delete;
+    EmulatorPtySender& operator=(const EmulatorPtySender&) = delete;
+
+    // False when the pty could not be created (error() says why); nothing is sent then.
+    bool ok() const { return m_error.empty(); }
+    const std::string& error() const { return m_error; }
+    const std::string& path() const { return m_pty.slavePath(); }
+
+private:
+    EmulatorPty m_pty;
+    std::vector<EmulatorChunk> m_chunks;
+    std::string m_error;
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+};

@@ -8,38 +8,12 @@
 #include <vector>
 
 #include "link/replaysource.h"
+#include "link/memoryport.h"
 #include "link/serialsource.h"
 #include "link/transferdecoder.h"
 #include "model/cxexception.h"
 
 namespace {
-
-// Serves the input one Read at a time; at its end every read times out (-2).
-class MemoryPort : public ISerialPort {
-public:
-    MemoryPort(const uint8_t* data, std::size_t size) : m_data(data), m_size(size) {}
-    void SetParam(const CCommSetting&) override {}
-    bool Open() override { return true; }
-    bool Close() override { return true; }
-    bool SetCommTimeout(uint32_t, uint32_t, uint32_t, uint32_t, uint32_t) override { return true; }
-    void SetTimeout(uint32_t) override {}
-    int Read(unsigned char* buffer, std::size_t count, std::size_t& received) override
-    {
-        received = std::min(count, m_size - m_pos);
-        std::memcpy(buffer, m_data + m_pos, received);
-        m_pos += received;
-        return received == count ? 0 : -2;
-    }
-    uint32_t GetErrorCode() const override { return 0; }
-    std::string ErrorText() const override { return {}; }
-    bool IsOpen() const override { return true; }
-    void SetupLog(const std::string&) override {}
-
-private:
-    const uint8_t* m_data;
-    std::size_t m_size;
-    std::size_t m_pos = 0;
-};
 
 void check(const std::vector<ReceivedRecord>& records)
 {
@@ -78,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
         } catch (const CxException&) {
         }
     } else {
-        MemoryPort port(data, size);
+        MemorySerialPort port(std::string_view(reinterpret_cast<const char*>(data), size));
         SerialSource src(port);
         CTransferDecoder dec(src, records, showFn, show, 10);
         for (;;) {

@@ -17,30 +17,13 @@ using namespace std::chrono;
 
 namespace {
 
-// The emulator on its own pty, sending chunks once the reception has opened the port.
-class PtyTester {
-public:
-    explicit PtyTester(std::vector<EmulatorChunk> chunks) : m_chunks(std::move(chunks))
+// The emulator on its own pty: sends its chunks once the reception has opened the port.
+struct PtyTester : EmulatorPtySender {
+    explicit PtyTester(std::vector<EmulatorChunk> chunks, int baud = 0)
+        : EmulatorPtySender(std::move(chunks), baud)
     {
-        std::string error;
-        EXPECT_TRUE(m_pty.create(error)) << error;
-        m_thread = std::thread([this] {
-            if (m_pty.waitForReader(m_stop, 50))
-                m_pty.send(m_chunks, 0, &m_stop);
-        });
+        EXPECT_TRUE(ok()) << error();
     }
-    ~PtyTester()
-    {
-        m_stop = true;
-        m_thread.join();
-    }
-    const std::string& path() const { return m_pty.slavePath(); }
-
-private:
-    EmulatorPty m_pty;
-    std::vector<EmulatorChunk> m_chunks;
-    std::atomic<bool> m_stop{false};
-    std::thread m_thread;
 };
 
 // A reception on port number 17, mapped to the device path.

@@ -70,31 +70,12 @@ bool isHex(const QString& s)
 }
 
 // The emulator on its own pty: sends its chunks once the reception has opened the port.
-class PtyTester {
-public:
+struct PtyTester : EmulatorPtySender {
     explicit PtyTester(std::vector<EmulatorChunk> chunks, int baud = 0)
-        : m_chunks(std::move(chunks)), m_baud(baud)
+        : EmulatorPtySender(std::move(chunks), baud)
     {
-        std::string error;
-        EXPECT_TRUE(m_pty.create(error)) << error;
-        m_thread = std::thread([this] {
-            if (m_pty.waitForReader(m_stop, 50))
-                m_pty.send(m_chunks, m_baud, &m_stop);
-        });
+        EXPECT_TRUE(ok()) << error();
     }
-    ~PtyTester()
-    {
-        m_stop = true;
-        m_thread.join();
-    }
-    const std::string& path() const { return m_pty.slavePath(); }
-
-private:
-    EmulatorPty m_pty;
-    std::vector<EmulatorChunk> m_chunks;
-    int m_baud;
-    std::atomic<bool> m_stop{false};
-    std::thread m_thread;
 };
 
 EmulatorOptions smallDump(uint32_t seed, int records)
