@@ -3,7 +3,7 @@
 
 #include <QApplication>
 
-#include <clocale>
+#include "ui/uitext.h"
 
 int main(int argc, char** argv)
 {
@@ -11,7 +11,7 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("MXRView"));
     // Qt set the locale from the environment; printf-style numbers and atof must read and
     // write '.' whatever the user's language.
-    std::setlocale(LC_NUMERIC, "C");
+    ui::keepCNumericLocale();
 
     CMXRViewApp theApp;
     if (!theApp.InitInstance(QApplication::arguments()))

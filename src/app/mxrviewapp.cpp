@@ -6,9 +6,9 @@
 #include "app/mainwindowplaceholder.h"
 #include "app/singleinstance.h"
 #include "model/cp932text.h"
+#include "ui/uitext.h"
 
 #include <QApplication>
-#include <QFont>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QSocketNotifier>
@@ -101,9 +101,8 @@ void CMXRViewApp::raiseMainWindow()
 bool CMXRViewApp::InitInstance(const QStringList& arguments)
 {
     // The Windows gothic faces named in the report and dialog code, drawn with the IPA fonts
-    // of the same metrics.
-    QFont::insertSubstitution(QString::fromUtf8("ＭＳ ゴシック"), QStringLiteral("IPAGothic"));
-    QFont::insertSubstitution(QString::fromUtf8("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic"));
+    // of the same metrics, before anything shows text.
+    ui::installFontSubstitutions();
 
     QString home;
     if (!parseHomeOption(arguments, home)) {

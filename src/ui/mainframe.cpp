@@ -313,7 +313,6 @@ void CMainFrame::RestorePlacement()
 
 CMainFrame* CMainFrame::CreateWithDocument(CAppSettings& settings, CxLogFile* appLog)
 {
-    ui::installFontSubstitutions();
     auto* doc = new CMXRViewDoc;
     doc->SetDataFilePath(settings.DataFile);
     doc->SetLog(appLog);
