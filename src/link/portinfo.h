@@ -16,7 +16,7 @@ struct PortInfo {
     PortPresence presence = PortPresence::Absent;
     std::string device;  // the resolved device under /dev without that prefix ("ttyUSB0",
                          // "pts/3"); any other path as it stands
-    std::string product; // "FTDI FT232R USB UART" for a USB adapter, otherwise empty
+    std::string product; // "Maker A USB Serial Adapter" for a USB adapter, otherwise empty
 };
 
 // The presence an Open result stands for: the error code (errno) of a failed open decides.

@@ -124,11 +124,12 @@ UucpLock::Outcome UucpLock::acquire(const std::string& folder, const std::string
     for (int round = 0; round < 3; ++round) {
         const LockFileContent content = readLockFile(m_path);
         if (content.exists) {
-            if (!removeIfStale(content)) {
-                m_holder = content.pid;
-                return Outcome::Held;
-            }
-            continue;
+            if (removeIfStale(content))
+                continue;
+            if (m_error != 0) // stale, but this user cannot remove it
+                return Outcome::FolderUnusable;
+            m_holder = content.pid;
+            return Outcome::Held;
         }
         if (create()) {
             m_held = true;

@@ -50,7 +50,7 @@ struct ScannedPort {
 std::vector<ScannedPort> scanPorts(const std::function<PortInfo(int port)>& probe);
 
 // The list entry of a found port (UTF-8): "COM%d", then the maker and product after a dash
-// and the device in brackets ("COM5 — FTDI FT232R USB UART (ttyUSB0)", "COM3 (pts/3)"), and
+// and the device in brackets ("COM5 — Maker A USB Serial Adapter (ttyUSB0)", "COM3 (pts/3)"), and
 // " [アクセス権なし]" for a port this user may not open.
 std::string portEntryText(const ScannedPort& found);
 

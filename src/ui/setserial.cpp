@@ -86,7 +86,7 @@ CSetSerial::CSetSerial(QWidget* parent) : QDialog(parent)
     m_port = new QComboBox(this);
     m_port->setObjectName(QStringLiteral("list1016"));
     m_port->setMaxVisibleItems(20);
-    // Entries name their device ("COM5 — FTDI FT232R USB UART (ttyUSB0)"): show them whole.
+    // Entries name their device ("COM5 — Maker A USB Serial Adapter (ttyUSB0)"): show them whole.
     m_port->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     m_baudRate = fixedList(this, ss::baudRateTable());
     m_baudRate->setObjectName(QStringLiteral("list1017"));

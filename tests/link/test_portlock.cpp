@@ -16,6 +16,7 @@
 
 #include "link/emulatorport.h"
 #include "link/portinfo.h"
+#include "link/receptionworker.h"
 #include "link/serialport.h"
 #include "link/uucplock.h"
 #include "linktestutil.h"
@@ -209,6 +210,33 @@ TEST(PortLock, UnusableLockFolderIsLoggedOnceAndTheOpenGoesOn)
     EXPECT_EQ(log.find(line, first + 1), std::string::npos);
 }
 
+TEST(PortLock, ReceptionNamesTheProgramHoldingThePort)
+{
+    EmulatorPty pty;
+    std::string error;
+    ASSERT_TRUE(pty.create(error)) << error;
+    TempDir dir;
+    OtherProcess holder;
+    dir.write("LCK.." + baseName(pty.slavePath()), hdb(holder.pid));
+
+    CollectingListener listener;
+    ReceptionWorker worker(listener);
+    listener.worker = &worker;
+    auto& port = dynamic_cast<CxSerialPort&>(worker.Port());
+    port.SetPortMap({{17, pty.slavePath()}});
+    port.SetLockFolder(dir.path.string());
+    ReceptionOptions o;
+    o.comm.port = 17;
+    o.pauses = fastPauses();
+    worker.Start(o);
+    ASSERT_TRUE(listener.waitFinished(std::chrono::seconds(5)));
+    EXPECT_FALSE(listener.success());
+    ASSERT_FALSE(listener.errors().empty());
+    EXPECT_EQ(listener.errors()[0], "シリアルポートのオープンに失敗," + pty.slavePath() +
+                                        " は他のプログラムが使用中です (PID " +
+                                        std::to_string(holder.pid) + ")。ｴﾗｰNo:hex(10),dec(16)");
+}
+
 // A device that exists but that this user may not open. As root the check runs in a child
 // that has become an unprivileged user (root opens any device); otherwise on a pty whose
 // permissions are taken away.
@@ -268,12 +296,12 @@ TEST(PortInfo, NamesFromSysfs)
     TempDir sys;
     const fs::path usb = sys.path / "devices/pci0/usb1/1-1";
     fs::create_directories(usb / "1-1:1.0/ttyUSB0");
-    std::ofstream(usb / "idVendor") << "0403\n";
-    std::ofstream(usb / "manufacturer") << "FTDI\n";
-    std::ofstream(usb / "product") << "FT232R USB UART\n";
+    std::ofstream(usb / "idVendor") << "fff0\n";
+    std::ofstream(usb / "manufacturer") << "Maker A\n";
+    std::ofstream(usb / "product") << "USB Serial Adapter\n";
     const fs::path acm = sys.path / "devices/pci0/usb1/1-2";
     fs::create_directories(acm / "1-2:1.0");
-    std::ofstream(acm / "idVendor") << "2341\n";
+    std::ofstream(acm / "idVendor") << "fff1\n";
     std::ofstream(acm / "product") << "  Meter  \n";
     fs::create_directories(sys.path / "devices/platform/serial8250/tty/ttyS0");
     fs::create_directories(sys.path / "class/tty/ttyUSB0");
@@ -288,7 +316,7 @@ TEST(PortInfo, NamesFromSysfs)
         std::string path;
         std::string device, product;
     } cases[] = {
-        {"/dev/ttyUSB0", "ttyUSB0", "FTDI FT232R USB UART"},
+        {"/dev/ttyUSB0", "ttyUSB0", "Maker A USB Serial Adapter"},
         {"/dev/ttyACM0", "ttyACM0", "Meter"},
         {"/dev/ttyS0", "ttyS0", ""},
         {"/dev/ttyUSB7", "ttyUSB7", ""}, // not there: named, nothing more

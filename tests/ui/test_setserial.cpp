@@ -169,8 +169,8 @@ TEST(SerialTables, EntriesNameTheDevice)
         ss::ScannedPort port;
         const char* text;
     } cases[] = {
-        {{5, {PortPresence::Available, "ttyUSB0", "FTDI FT232R USB UART"}},
-         "COM5 — FTDI FT232R USB UART (ttyUSB0)"},
+        {{5, {PortPresence::Available, "ttyUSB0", "Maker A USB Serial Adapter"}},
+         "COM5 — Maker A USB Serial Adapter (ttyUSB0)"},
         {{3, {PortPresence::Available, "pts/3", ""}}, "COM3 (pts/3)"},
         {{7, {PortPresence::NoAccess, "ttyUSB2", ""}}, "COM7 (ttyUSB2) [アクセス権なし]"},
         {{1, {PortPresence::Available, "", ""}}, "COM1"},
@@ -335,16 +335,17 @@ TEST(SetSerial, InaccessiblePortIsListedWithHowToGetAccess)
         switch (port) {
         case 1: return {PortPresence::Available, "ttyS0", ""};
         case 3: return {PortPresence::Available, "pts/3", ""};
-        case 5: return {PortPresence::Available, "ttyUSB0", "FTDI FT232R USB UART"};
-        case 6: return {PortPresence::InUse, "ttyUSB1", "FTDI FT232R USB UART"};
-        case 7: return {PortPresence::NoAccess, "ttyUSB2", "Prolific USB-Serial Controller"};
+        case 5: return {PortPresence::Available, "ttyUSB0", "Maker A USB Serial Adapter"};
+        case 6: return {PortPresence::InUse, "ttyUSB1", "Maker A USB Serial Adapter"};
+        case 7: return {PortPresence::NoAccess, "ttyUSB2", "Maker B Serial Bridge"};
         default: return {};
         }
     });
     dlg.show();
-    EXPECT_EQ(items(dlg.PortList()),
-              (QStringList{"COM1 (ttyS0)", "COM3 (pts/3)", "COM5 — FTDI FT232R USB UART (ttyUSB0)",
-                           "COM7 — Prolific USB-Serial Controller (ttyUSB2) [アクセス権なし]"}));
+    EXPECT_EQ(
+        items(dlg.PortList()),
+        (QStringList{"COM1 (ttyS0)", "COM3 (pts/3)", "COM5 — Maker A USB Serial Adapter (ttyUSB0)",
+                     "COM7 — Maker B Serial Bridge (ttyUSB2) [アクセス権なし]"}));
     EXPECT_EQ(dlg.PortList()->currentIndex(), 3);
     ASSERT_TRUE(dlg.AccessHintLabel()->isVisible());
     const QString hint = dlg.AccessHintLabel()->text();
