@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <thread>
 
@@ -14,6 +15,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include "link/portinfo.h"
 #include "model/cp932text.h"
 #include "model/number.h"
 
@@ -116,26 +118,85 @@ bool CxSerialPort::IsOpen() const
 
 std::string CxSerialPort::ErrorText() const
 {
-    const std::string text = std::strerror(static_cast<int>(m_errorCode.load()));
+    const uint32_t code = m_errorCode.load();
+    if (!m_openFailure.empty() && (code == EBUSY || code == EACCES || code == EPERM))
+        return m_openFailure;
+    const std::string text = std::strerror(static_cast<int>(code));
     return cp932::fromUtf8(text).value_or(text);
 }
 
 bool CxSerialPort::Open()
 {
     Close();
+    m_openFailure.clear();
     const std::string path = DevicePath();
     Printf("port open %s", path.c_str());
+    if (openDevice(path))
+        return true;
+    std::lock_guard lock(m_fdMutex);
+    m_lock.release();
+    return false;
+}
+
+bool CxSerialPort::openDevice(const std::string& path)
+{
+    const std::string shown = cp932::fromUtf8(path).value_or(path);
+    const auto inUse = [&](pid_t pid) {
+        keepError(EBUSY);
+        m_openFailure = shown + cp932::lit(" は他のプログラムが使用中です");
+        if (pid > 0)
+            m_openFailure += formatC(" (PID %d)", static_cast<int>(pid));
+        m_openFailure += cp932::lit("。");
+    };
+
+    // The device itself: a /dev/serial/by-id name and the ttyUSB node share one lock.
+    char* real = ::realpath(path.c_str(), nullptr);
+    if (!real) {
+        keepError(errno);
+        return false;
+    }
+    const std::string resolved = real;
+    std::free(real);
+
+    if (!m_lockFolder.empty()) {
+        std::lock_guard lock(m_fdMutex);
+        switch (m_lock.acquire(m_lockFolder, resolved)) {
+        case UucpLock::Outcome::Acquired: break;
+        case UucpLock::Outcome::Held:
+            Printf("lock file %s held by PID %d", m_lock.path().c_str(),
+                   static_cast<int>(m_lock.holder()));
+            inUse(m_lock.holder());
+            return false;
+        case UucpLock::Outcome::FolderUnusable:
+            if (!m_lockFolderLogged) {
+                Printf("no lock file in %s (%s); going on without one", m_lockFolder.c_str(),
+                       std::strerror(m_lock.folderError()));
+                m_lockFolderLogged = true;
+            }
+            break;
+        }
+    }
 
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        keepError(errno);
+        const int error = errno;
+        keepError(error);
+        if (error == EBUSY)
+            inUse(0); // another program has put the line in exclusive mode
+        else if (error == EACCES || error == EPERM)
+            m_openFailure = noAccessText(path);
         return false;
     }
     // Not shared: the tty's exclusive mode keeps other openers out (root bypasses it), the
     // advisory lock keeps out every program that also locks, this one included.
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        keepError(errno == EWOULDBLOCK ? EBUSY : errno);
+        const int error = errno;
         ::close(fd);
+        keepError(error);
+        if (error == EWOULDBLOCK) {
+            keepError(EBUSY);
+            inUse(0);
+        }
         return false;
     }
     ::ioctl(fd, TIOCEXCL);
@@ -165,6 +226,16 @@ bool CxSerialPort::configure(int fd)
         return false;
     }
     const CCommSetting& s = m_settings;
+    const bool parityCheck = s.parity != 0;
+    const bool xonxoff = s.flowControl == 2;
+    // Written before anything is applied, so that a setting the line refuses is in the log
+    // beside the failure it causes.
+    Printf("BaudRate[%ld ], Parity[%ld], OutX[%d], InX[%d], ByteSize[%ld], Parity[%ld], "
+           "StopBits[%ld]",
+           static_cast<long>(s.baudRate), static_cast<long>(parityCheck ? 1 : 0), xonxoff ? 1 : 0,
+           xonxoff ? 1 : 0, static_cast<long>(s.dataBits), static_cast<long>(s.parity),
+           static_cast<long>(s.stopBits));
+
     // Raw bytes: no line editing, no translation of CR or NL, no echo, no signals.
     tio.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR |
                                           ICRNL | IXON | IXOFF | IXANY | INPCK | IGNPAR);
@@ -182,7 +253,6 @@ bool CxSerialPort::configure(int fd)
     case 8: tio.c_cflag |= CS8; break;
     default: keepError(EINVAL); return false; // 4 data bits: no such setting here
     }
-    const bool parityCheck = s.parity != 0;
     switch (s.parity) {
     case 0: break;
     case 1: tio.c_cflag |= PARENB | PARODD; break;
@@ -202,7 +272,6 @@ bool CxSerialPort::configure(int fd)
     }
     // Software flow control only for code 2; the hardware lines (CRTSCTS) stay as the driver
     // set them for codes 0 and 1.
-    const bool xonxoff = s.flowControl == 2;
     if (xonxoff)
         tio.c_iflag |= IXON | IXOFF;
 
@@ -214,12 +283,6 @@ bool CxSerialPort::configure(int fd)
         keepError(EINVAL);
         return false;
     }
-
-    Printf("BaudRate[%ld ], Parity[%ld], OutX[%d], InX[%d], ByteSize[%ld], Parity[%ld], "
-           "StopBits[%ld]",
-           static_cast<long>(s.baudRate), static_cast<long>(parityCheck ? 1 : 0), xonxoff ? 1 : 0,
-           xonxoff ? 1 : 0, static_cast<long>(s.dataBits), static_cast<long>(s.parity),
-           static_cast<long>(s.stopBits));
 
     if (::tcsetattr(fd, TCSANOW, &tio) != 0) {
         keepError(errno);
@@ -264,11 +327,11 @@ bool CxSerialPort::Close()
     const int fd = m_fd;
     m_fd = -1; // forgotten in either case
     ::flock(fd, LOCK_UN);
-    if (::close(fd) != 0) {
+    const bool closed = ::close(fd) == 0;
+    if (!closed)
         keepError(errno);
-        return false;
-    }
-    return true;
+    m_lock.release();
+    return closed;
 }
 
 void CxSerialPort::closeFd()
@@ -277,6 +340,7 @@ void CxSerialPort::closeFd()
     if (m_fd >= 0)
         ::close(m_fd);
     m_fd = -1;
+    m_lock.release();
 }
 
 int CxSerialPort::readOne(unsigned char* byte, uint32_t waitMs)

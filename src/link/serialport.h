@@ -11,6 +11,7 @@
 
 #include "model/customerdb.h" // CCommSetting
 #include "link/cxlogfile.h"
+#include "link/uucplock.h"
 
 // Port number overrides: the keys "COM%d" of the INI section "Ports", read by the caller.
 using PortMap = std::map<int, std::string>;
@@ -61,6 +62,8 @@ public:
     void SetPortMap(PortMap overrides) { m_portMap = std::move(overrides); }
     void SetDevicePath(std::string path) { m_fixedPath = std::move(path); }
     std::string DevicePath() const;
+    // Where the UUCP lock files live (/var/lock unless set); empty: no lock files at all.
+    void SetLockFolder(std::string folder) { m_lockFolder = std::move(folder); }
 
     void SetParam(const CCommSetting& settings) override { m_settings = settings; }
     const CCommSetting& Param() const { return m_settings; }
@@ -72,6 +75,8 @@ public:
     uint32_t Timeout() const { return m_timeout.load(); }
     int Read(unsigned char* buffer, std::size_t count, std::size_t& received) override;
     uint32_t GetErrorCode() const override { return m_errorCode.load(); }
+    // For a port in use or without permission a sentence that says so and names the device
+    // (and the holder's PID, or how to get access); otherwise the system's text.
     std::string ErrorText() const override;
     bool IsOpen() const override;
     void SetupLog(const std::string& basePath) override;
@@ -83,9 +88,17 @@ private:
     void closeFd();
     void keepError(int code) { m_errorCode.store(static_cast<uint32_t>(code)); }
 
+    bool openDevice(const std::string& path);
+
     CCommSetting m_settings;
     PortMap m_portMap;
     std::string m_fixedPath;
+    std::string m_lockFolder = kDefaultLockFolder;
+    bool m_lockFolderLogged = false; // an unusable lock folder is logged once per port
+    std::string m_openFailure;       // ErrorText of the last failed Open, when it has its own
+
+    // Held while the port is open; released by Close under m_fdMutex.
+    UucpLock m_lock;
 
     // Protects m_fd against Close from another thread while Read polls it; Read holds it for
     // one short poll slice at a time only.

@@ -56,10 +56,13 @@ void huntMarker(ISerialPort& port)
         const int r = port.Read(&c, 1, got);
         if (r != 0)
             throwCommError(r);
+        // A byte that breaks the match starts the comparison over and is not itself compared
+        // again, so "KKARENO" is not a marker: a genuine marker line begins after a carriage
+        // return, and taking one out of the middle of garbage would restart inside a record.
         if (c == static_cast<unsigned char>(marker[matched]))
             ++matched;
-        else // a byte that breaks the match may still start the marker ("KKARENO")
-            matched = (c == 'K') ? 1 : 0;
+        else
+            matched = 0;
     }
     do {
         const int r = port.Read(&c, 1, got);

@@ -25,7 +25,8 @@ private:
     ISerialPort& m_port;
 };
 
-// Reads single bytes until "KARENO" (exact case) has arrived in a row, then the rest of that
+// Reads single bytes until "KARENO" (exact case) has arrived in a row, a byte that breaks the
+// match not being compared again (so "KKARENO" does not match), then the rest of that
 // marker line up to its carriage return, so that the next byte read is the start of the next
 // record. A failing read throws "通信異常 [%d]".
 void huntMarker(ISerialPort& port);

@@ -2,6 +2,7 @@
 #include "link/transferdecoder.h"
 
 #include <cstring>
+#include <optional>
 
 #include "model/cp932text.h"
 #include "model/cxexception.h"
@@ -87,11 +88,18 @@ void throwDataError(std::string_view block)
 bool decodeBcd(std::string_view bytes, int& out)
 {
     int value = 0;
+    bool first = true;
     for (unsigned char b : bytes) {
-        const int hi = b >> 4, lo = b & 0x0F;
-        if (hi > 9 || lo > 9)
-            return false;
-        value = value * 100 + hi * 10 + lo;
+        for (const int digit : {b >> 4, b & 0x0F}) {
+            if (digit > 9) {
+                if (first)
+                    return false;
+                out = value;
+                return true;
+            }
+            value = value * 10 + digit;
+            first = false;
+        }
     }
     out = value;
     return true;
@@ -184,16 +192,20 @@ void CTransferDecoder::date()
     if (block.size() != 8)
         throwDataError(block);
     const std::string_view b(block);
+    // A field without a value (first digit A-F) is no error here: the announced count is
+    // replaced when the record ends, and a date that cannot be read takes the current time.
     int fields[7] = {};
-    if (!decodeBcd(b.substr(0, 2), fields[0]))
-        throwDataError(block);
+    decodeBcd(b.substr(0, 2), fields[0]);
+    bool dateRead = true;
     for (int i = 1; i < 7; ++i)
-        if (!decodeBcd(b.substr(i + 1, 1), fields[i]))
-            throwDataError(block);
+        dateRead = decodeBcd(b.substr(i + 1, 1), fields[i]) && dateRead;
     m_work.LineCount = fields[0];
     const std::string text = formatC("%d/%d/%d %d:%d:%d", fields[1] + 2000, fields[2], fields[3],
                                      fields[4], fields[5], fields[6]);
-    if (auto parsed = OleDateTime::parse(text)) {
+    std::optional<OleDateTime> parsed;
+    if (dateRead)
+        parsed = OleDateTime::parse(text);
+    if (parsed) {
         m_work.StartTime = *parsed;
     } else {
         m_work.StartTime = OleDateTime::now();
@@ -218,11 +230,17 @@ void CTransferDecoder::points()
         m_state = DecoderState::Trailer;
         return;
     }
-    int time = 0, current = 0;
-    if (!decodeBcd(b.substr(0, 3), time) || !decodeBcd(b.substr(3, 3), current))
+    int current = 0;
+    if (!decodeBcd(b.substr(3, 3), current))
         throwDataError(line);
-    if (m_time == 0)
-        m_time = time; // the tester's clock is taken from the first line only
+    if (m_time == 0) {
+        // The tester's clock is taken from the first line only; later time fields are not
+        // read at all, so a damaged one there costs nothing.
+        int time = 0;
+        if (!decodeBcd(b.substr(0, 3), time))
+            throwDataError(line);
+        m_time = time;
+    }
     const double elapsed = m_time * 0.1;
     if (elapsed > 0) {
         CMeasPoint p;

@@ -13,8 +13,10 @@
 
 enum class DecoderState { Header, Date, Points, Trailer };
 
-// Packed BCD of n bytes into a decimal number. False when a nibble is above 9: such a field
-// is damaged, and the decoder reports the block as "受信データ異常<%s>".
+// Packed BCD of n bytes into a decimal number, read as the tester's own software reads it: the
+// bytes as hex digits, then the decimal digits up to the first one that is not ("00000A" is 0,
+// "1A" is 1). False, with out unchanged, when the very first digit is A-F: the field has no
+// value then, and the caller decides whether something can stand in for it.
 bool decodeBcd(std::string_view bytes, int& out);
 
 // The decoder knows nothing of threads or ports: it pulls blocks from its source, shows texts

@@ -82,16 +82,32 @@ CCommSetting scanSetting(int port)
     return s;
 }
 
-std::vector<int> scanPorts(const std::function<bool(int)>& canOpen)
+std::vector<ScannedPort> scanPorts(const std::function<PortInfo(int)>& probe)
 {
-    std::vector<int> found;
-    for (int port = kFirstScannedPort; port <= kLastScannedPort; ++port)
-        if (canOpen && canOpen(port))
-            found.push_back(port);
+    std::vector<ScannedPort> found;
+    for (int port = kFirstScannedPort; port <= kLastScannedPort; ++port) {
+        if (!probe)
+            break;
+        PortInfo info = probe(port);
+        if (info.presence == PortPresence::Available || info.presence == PortPresence::NoAccess)
+            found.push_back({port, std::move(info)});
+    }
     return found;
 }
 
-std::vector<std::string> portEntries(const std::vector<int>& found)
+std::string portEntryText(const ScannedPort& found)
+{
+    std::string text = "COM" + std::to_string(found.port);
+    if (!found.info.product.empty())
+        text += " — " + found.info.product;
+    if (!found.info.device.empty())
+        text += " (" + found.info.device + ")";
+    if (found.info.presence == PortPresence::NoAccess)
+        text += " [アクセス権なし]";
+    return text;
+}
+
+std::vector<std::string> portEntries(const std::vector<ScannedPort>& found)
 {
     std::vector<std::string> entries;
     if (found.empty()) {
@@ -99,8 +115,8 @@ std::vector<std::string> portEntries(const std::vector<int>& found)
             entries.emplace_back(row.text);
         return entries;
     }
-    for (int port : found)
-        entries.push_back("COM" + std::to_string(port));
+    for (const ScannedPort& port : found)
+        entries.push_back(portEntryText(port));
     return entries;
 }
 
@@ -108,9 +124,8 @@ int portPosition(const std::vector<std::string>& entries, int32_t port)
 {
     // The port itself when the list has it: the prefix search alone would show "COM10" for a
     // setting of 17 when both are listed, and OK would then switch the port unasked.
-    const std::string exact = "COM" + std::to_string(port);
     for (std::size_t i = 0; i < entries.size(); ++i)
-        if (entries[i].size() == exact.size() && startsWithNoCase(entries[i], exact))
+        if (startsWithNoCase(entries[i], "COM") && portFromEntry(entries[i]) == port)
             return static_cast<int>(i);
     const std::string search = kPorts[positionOf(kPorts, port)].text;
     for (std::size_t i = 0; i < entries.size(); ++i)

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "link/portinfo.h"
 #include "model/customerdb.h" // CCommSetting
 
 namespace serialsettings {
@@ -37,14 +38,27 @@ inline constexpr int kLastScannedPort = 20;
 // parity code 0, no flow control.
 CCommSetting scanSetting(int port);
 
-// Every port number from 1 to 20, in ascending order, for which canOpen says yes.
-std::vector<int> scanPorts(const std::function<bool(int port)>& canOpen);
+// A port the scan found, with what it found out about the device.
+struct ScannedPort {
+    int port = 0;
+    PortInfo info;
+};
 
-// The entries of the port list: "COM%d" of each found port, or the fixed list when none was
-// found.
-std::vector<std::string> portEntries(const std::vector<int>& found);
+// Every port number from 1 to 20, in ascending order, that probe finds present: openable, or
+// there but not accessible to this user. Ports in use by another program and absent ones are
+// not offered.
+std::vector<ScannedPort> scanPorts(const std::function<PortInfo(int port)>& probe);
 
-// The list position that shows the port setting: the entry "COM<port>" when the list has it;
+// The list entry of a found port (UTF-8): "COM%d", then the maker and product after a dash
+// and the device in brackets ("COM5 — Maker A USB Serial Adapter (ttyUSB0)", "COM3 (pts/3)"), and
+// " [アクセス権なし]" for a port this user may not open.
+std::string portEntryText(const ScannedPort& found);
+
+// The entries of the port list: one per found port, or the fixed list "COM1" to "COM15" when
+// none was found.
+std::vector<std::string> portEntries(const std::vector<ScannedPort>& found);
+
+// The list position that shows the port setting: the entry for the port when the list has it;
 // otherwise the first entry that begins, ignoring case, with the setting's row of the fixed
 // table ("COM1" for a setting outside it), so "COM1" also finds "COM10" or "COM17"; position 0
 // when nothing matches.

@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "app/appsettings.h"
+#include "model/cp932text.h"
 #include "ui/mxrviewdoc.h"
 #include "ui/serialsettingstables.h"
 
@@ -44,15 +45,26 @@ public:
     }
 };
 
-// Opens the port with the scan's line settings and closes it again.
-bool openable(int port, const PortMap& ports)
+// Opens the port with the scan's line settings and closes it again; names the device.
+PortInfo probe(int port, const PortMap& ports)
 {
     CxSerialPort serial;
     serial.SetPortMap(ports);
     serial.SetParam(ss::scanSetting(port));
     const bool ok = serial.Open();
+    const uint32_t error = serial.GetErrorCode();
     serial.Close();
-    return ok;
+    const PortPresence presence = presenceAfterOpen(ok, error);
+    if (presence == PortPresence::Absent)
+        return {};
+    PortInfo info = describeDevice(serial.DevicePath());
+    info.presence = presence;
+    return info;
+}
+
+QString fromCp932(const std::string& text)
+{
+    return QString::fromStdString(cp932::toUtf8(text));
 }
 
 QComboBox* fixedList(QWidget* parent, std::span<const ss::TableRow> table)
@@ -74,6 +86,8 @@ CSetSerial::CSetSerial(QWidget* parent) : QDialog(parent)
     m_port = new QComboBox(this);
     m_port->setObjectName(QStringLiteral("list1016"));
     m_port->setMaxVisibleItems(20);
+    // Entries name their device ("COM5 — Maker A USB Serial Adapter (ttyUSB0)"): show them whole.
+    m_port->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     m_baudRate = fixedList(this, ss::baudRateTable());
     m_baudRate->setObjectName(QStringLiteral("list1017"));
     m_dataBits = fixedList(this, ss::dataBitsTable());
@@ -92,6 +106,11 @@ CSetSerial::CSetSerial(QWidget* parent) : QDialog(parent)
     m_devicePath->setObjectName(QStringLiteral("devicePath"));
     m_devicePath->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_devicePath->setForegroundRole(QPalette::PlaceholderText);
+    m_accessHint = new QLabel(this);
+    m_accessHint->setObjectName(QStringLiteral("accessHint"));
+    m_accessHint->setWordWrap(true);
+    m_accessHint->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_accessHint->setVisible(false);
 
     auto* form = new QFormLayout;
     form->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -119,6 +138,7 @@ CSetSerial::CSetSerial(QWidget* parent) : QDialog(parent)
     layout->setContentsMargins(16, 14, 16, 12);
     layout->setSpacing(14);
     layout->addLayout(form);
+    layout->addWidget(m_accessHint);
     layout->addWidget(buttons);
     // Room for the longest default device path beside the list.
     const int pathWidth =
@@ -141,10 +161,9 @@ void CSetSerial::scanPorts()
     QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     const PortMap& ports = *m_portMap;
     m_found = ss::scanPorts([&](int port) {
-        const bool ok =
-            m_probe ? m_probe(port, portDevicePath(port, ports)) : openable(port, ports);
+        PortInfo info = m_probe ? m_probe(port, portDevicePath(port, ports)) : probe(port, ports);
         QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        return ok;
+        return info;
     });
     info.close();
 }
@@ -156,11 +175,17 @@ void CSetSerial::OnInitDialog()
 
     const QSignalBlocker block(m_port);
     m_port->clear();
-    for (const std::string& entry : ss::portEntries(m_found)) {
-        const int32_t number = ss::portFromEntry(entry);
-        m_port->addItem(QString::fromStdString(entry), number);
+    const std::vector<std::string> entries = ss::portEntries(m_found);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        m_port->addItem(QString::fromStdString(entries[i]), ss::portFromEntry(entries[i]));
+        if (i < m_found.size() && m_found[i].info.presence == PortPresence::NoAccess) {
+            const int row = static_cast<int>(i);
+            m_port->setItemData(row, palette().color(QPalette::Disabled, QPalette::Text),
+                                Qt::ForegroundRole);
+            m_port->setItemData(row, accessText(m_found[i].port), Qt::ToolTipRole);
+        }
     }
-    m_port->setCurrentIndex(ss::portPosition(ss::portEntries(m_found), m_setting.port));
+    m_port->setCurrentIndex(ss::portPosition(entries, m_setting.port));
 
     const ss::ListPositions p = ss::positionsFor(m_setting);
     m_baudRate->setCurrentIndex(p.baudRate);
@@ -171,9 +196,32 @@ void CSetSerial::OnInitDialog()
     showDevicePath();
 }
 
+std::vector<int> CSetSerial::FoundPorts() const
+{
+    std::vector<int> ports;
+    for (const ss::ScannedPort& p : m_found)
+        ports.push_back(p.port);
+    return ports;
+}
+
+QString CSetSerial::accessText(int port) const
+{
+    return fromCp932(noAccessText(portDevicePath(port, m_portMap ? *m_portMap : PortMap{})));
+}
+
 void CSetSerial::showDevicePath()
 {
     const QString entry = m_port->currentText();
+    const int row = m_port->currentIndex();
+    const bool noAccess =
+        row >= 0 && static_cast<std::size_t>(row) < m_found.size() &&
+        m_found[static_cast<std::size_t>(row)].info.presence == PortPresence::NoAccess;
+    m_accessHint->setText(noAccess ? accessText(m_found[static_cast<std::size_t>(row)].port)
+                                   : QString());
+    if (m_accessHint->isVisibleTo(this) != noAccess) {
+        m_accessHint->setVisible(noAccess);
+        layout()->activate(); // the dialog has a fixed size: grow or shrink it now
+    }
     if (entry.isEmpty()) {
         m_devicePath->clear();
         return;

@@ -9,8 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "link/portinfo.h"
 #include "link/serialport.h" // PortMap
 #include "model/customerdb.h"
+#include "ui/serialsettingstables.h"
 
 class CMXRViewDoc;
 class QComboBox;
@@ -20,8 +22,8 @@ class QWidget;
 class CSetSerial : public QDialog {
     Q_OBJECT
 public:
-    // Says whether port n (mapped to devicePath) can be opened now.
-    using PortProbe = std::function<bool(int port, const std::string& devicePath)>;
+    // Says whether port n (mapped to devicePath) can be opened now, and names its device.
+    using PortProbe = std::function<PortInfo(int port, const std::string& devicePath)>;
 
     explicit CSetSerial(QWidget* parent = nullptr);
     ~CSetSerial() override;
@@ -32,7 +34,8 @@ public:
 
     // How port numbers map to devices; the "Ports" section of the settings unless set.
     void SetPortMap(PortMap ports) { m_portMap = std::move(ports); }
-    // The scan's test of one port; unless set, a CxSerialPort opened and closed again.
+    // The scan's test of one port; unless set, a CxSerialPort opened and closed again, the
+    // device described from sysfs.
     void SetPortProbe(PortProbe probe) { m_probe = std::move(probe); }
 
     // Scans the ports (under a small information window), fills the six lists and selects
@@ -42,8 +45,9 @@ public:
     void OnOK();
     int exec() override;
 
-    // The port numbers the last scan found (empty: the fixed list is shown).
-    const std::vector<int>& FoundPorts() const { return m_found; }
+    // The port numbers the last scan found (empty: the fixed list is shown), and what it found.
+    std::vector<int> FoundPorts() const;
+    const std::vector<serialsettings::ScannedPort>& ScannedPorts() const { return m_found; }
 
     QComboBox* PortList() const { return m_port; }
     QComboBox* BaudRateList() const { return m_baudRate; }
@@ -53,6 +57,8 @@ public:
     QComboBox* FlowControlList() const { return m_flowControl; }
     // The device the selected port number maps to, e.g. "/dev/ttyUSB0".
     QLabel* DevicePathLabel() const { return m_devicePath; }
+    // How to get access to the selected port; shown only for a port this user may not open.
+    QLabel* AccessHintLabel() const { return m_accessHint; }
 
     // Object name of the information window shown during the scan.
     static const char* ScanInfoName() { return "portScanInfo"; }
@@ -63,11 +69,12 @@ protected:
 private:
     void scanPorts();
     void showDevicePath();
+    QString accessText(int port) const;
 
     CCommSetting m_setting;
     std::optional<PortMap> m_portMap;
     PortProbe m_probe;
-    std::vector<int> m_found;
+    std::vector<serialsettings::ScannedPort> m_found;
     bool m_initialised = false;
 
     QComboBox* m_port = nullptr;
@@ -77,6 +84,7 @@ private:
     QComboBox* m_stopBits = nullptr;
     QComboBox* m_flowControl = nullptr;
     QLabel* m_devicePath = nullptr;
+    QLabel* m_accessHint = nullptr;
 };
 
 // The command "通信設定(&C)...": opens CSetSerial on a copy of the store's line settings; OK

@@ -46,15 +46,23 @@ const std::string kMarker = "4B4152454E4F\r\n";   // "KARENO"
 
 } // namespace
 
-TEST(Bcd, DecodesDigitsAndRefusesHexLetters)
+TEST(Bcd, ReadsTheDigitsBeforeTheFirstHexLetter)
 {
-    int v = -1;
-    EXPECT_TRUE(decodeBcd(std::string("\x12\x34", 2), v));
-    EXPECT_EQ(v, 1234);
-    EXPECT_TRUE(decodeBcd(std::string("\x00\x99\x01", 3), v));
-    EXPECT_EQ(v, 9901);
-    EXPECT_FALSE(decodeBcd(std::string("\x1A", 1), v));
-    EXPECT_FALSE(decodeBcd(std::string("\xB0", 1), v));
+    const struct {
+        std::string bytes;
+        bool ok;
+        int value;
+    } cases[] = {
+        {"\x12\x34", true, 1234},    {std::string("\x00\x99\x01", 3), true, 9901},
+        {"\x1A", true, 1},           {std::string("\x00\x00\x0A", 3), true, 0},
+        {"\x12\x3F\x99", true, 123}, {"\xB0", false, -1},
+        {"\xFF\x12", false, -1},     {"", true, 0},
+    };
+    for (const auto& c : cases) {
+        int v = -1;
+        EXPECT_EQ(decodeBcd(c.bytes, v), c.ok) << hexText(c.bytes);
+        EXPECT_EQ(v, c.value) << hexText(c.bytes); // untouched when there is no value
+    }
 }
 
 TEST(HexText, RoundTripsAndToleratesOddAndForeignDigits)
@@ -183,11 +191,8 @@ TEST(Decoder, DamagedBlocksRaiseTheDataError)
         {"\r\n", "受信データ異常<>"},                         // empty line in place of a header
         {"123451015000\r\n", "受信データ異常<123451015000>"}, // header of 6 bytes
         {kHeader + kDate + "FF\r\n", "受信データ異常<FF>"},   // length is checked before 0xFF
-        {kHeader + "00030512111200\r\n", "受信データ異常<00030512111200>"},     // date of 7 bytes
-        {kHeader + kDate + "0000020001\r\n", "受信データ異常<0000020001>"},     // data line of 5
-        {kHeader + kDate + "0000020A0100\r\n", "受信データ異常<0000020A0100>"}, // BCD digit A
-        {"1A345101500055\r\n", "受信データ異常<1A345101500055>"},
-        {kHeader + "00030512111B0000\r\n", "受信データ異常<00030512111B0000>"},
+        {kHeader + "00030512111200\r\n", "受信データ異常<00030512111200>"}, // date of 7 bytes
+        {kHeader + kDate + "0000020001\r\n", "受信データ異常<0000020001>"}, // data line of 5
         {kHeader + "\r\n", "受信データ異常<>"},
     };
     for (const auto& c : cases) {

@@ -159,6 +159,33 @@ TEST(SerialPort, LineSettingsAndTheirLogLine)
     }
 }
 
+TEST(SerialPort, RefusedSettingsAreLoggedBeforeTheOpenFails)
+{
+    const struct {
+        CCommSetting setting;
+        const char* log;
+    } cases[] = {
+        {{1, 38400, 4, 0, 0, 1},
+         "BaudRate[38400 ], Parity[0], OutX[0], InX[0], ByteSize[4], Parity[0], StopBits[0]"},
+        {{1, 9600, 8, 0, 7, 2},
+         "BaudRate[9600 ], Parity[1], OutX[1], InX[1], ByteSize[8], Parity[7], StopBits[0]"},
+        {{1, 9600, 8, 5, 0, 0},
+         "BaudRate[9600 ], Parity[0], OutX[0], InX[0], ByteSize[8], Parity[0], StopBits[5]"},
+    };
+    for (const auto& c : cases) {
+        Pty pty;
+        TempDir dir;
+        CxSerialPort port;
+        port.SetupLog((dir.path / "COMM_").string());
+        port.SetDevicePath(pty.pty.slavePath());
+        port.SetParam(c.setting);
+        EXPECT_FALSE(port.Open()) << c.log;
+        EXPECT_EQ(port.GetErrorCode(), static_cast<uint32_t>(EINVAL));
+        EXPECT_FALSE(port.IsOpen());
+        EXPECT_NE(dir.logText().find(c.log), std::string::npos) << dir.logText();
+    }
+}
+
 TEST(SerialPort, ExclusiveAndStartsWithAnEmptyQueue)
 {
     Pty pty;

@@ -251,8 +251,8 @@ TEST_F(CommReadTest, DamageMidStreamHandsOverTheRecordsAroundIt)
 {
     const TesterEmulator emu(smallDump(5, 3));
     std::vector<EmulatorChunk> chunks = emu.serialChunks();
-    // A data line of the second record that is not BCD, as line noise would leave it.
-    chunks[1].bytes.insert(8 + 9 + 7 * 20, "\xAB\xCD\xEF\x12\x34\x56\r");
+    // A data line of the second record whose current is not BCD, as line noise would leave it.
+    chunks[1].bytes.insert(8 + 9 + 7 * 20, "\x12\x34\x56\xAB\xCD\xEF\r");
     PtyTester tester(chunks);
     auto dlg = start(tester.path());
     ASSERT_TRUE(waitFor([&] { return ended(*dlg); }, 20000));
@@ -262,7 +262,7 @@ TEST_F(CommReadTest, DamageMidStreamHandsOverTheRecordsAroundIt)
     EXPECT_EQ(got[0], emu.expected()[0]);
     EXPECT_EQ(got[1], emu.expected()[2]);
     const QStringList lines = texts(*dlg);
-    const QString damaged = QString::fromUtf8("受信データ異常<ABCDEF123456>");
+    const QString damaged = QString::fromUtf8("受信データ異常<123456ABCDEF>");
     ASSERT_TRUE(lines.contains(damaged));
     EXPECT_EQ(lines.count(kOpen), 2);
     EXPECT_EQ(lines.count(kWait), 2);

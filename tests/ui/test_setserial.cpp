@@ -1,7 +1,12 @@
 // CSetSerial and its tables: the port scan, the selection of the current values (the prefix
 // search included), reading back on OK, the information window, and the menu command's copy
 // back into the store.
+#include <QAbstractItemView>
 #include <QAction>
+#include <QDir>
+#include <QFileInfo>
+#include <QImage>
+#include <QPainter>
 #include <QApplication>
 #include <QComboBox>
 #include <QGuiApplication>
@@ -13,10 +18,17 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
+#include <fstream>
+#include <iomanip>
 #include <set>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include "link/emulatorport.h"
+#include "link/uucplock.h"
 #include "store/store.h"
 #include "support/scriptedmessages.h"
 #include "ui/commandids.h"
@@ -38,14 +50,26 @@ QStringList items(const QComboBox* box)
     return list;
 }
 
-// A probe that says yes for the given ports and notes every port it was asked about.
+// A probe that finds the given ports openable and notes every port it was asked about.
 CSetSerial::PortProbe portsPresent(std::set<int> present, std::vector<int>* asked = nullptr)
 {
     return [present, asked](int port, const std::string&) {
         if (asked)
             asked->push_back(port);
-        return present.count(port) != 0;
+        PortInfo info;
+        if (present.count(port) != 0)
+            info.presence = PortPresence::Available;
+        return info;
     };
+}
+
+// Openable ports as the scan would report them, without device names.
+std::vector<ss::ScannedPort> scanned(const std::vector<int>& ports)
+{
+    std::vector<ss::ScannedPort> found;
+    for (int port : ports)
+        found.push_back({port, PortInfo{PortPresence::Available, "", ""}});
+    return found;
 }
 
 } // namespace
@@ -97,10 +121,12 @@ TEST(SerialTables, PortSelection)
         {{5, 6}, 0, 0},    // port 0 searches "COM1": nothing, first entry
     };
     for (const Case& c : cases)
-        EXPECT_EQ(ss::portPosition(ss::portEntries(c.found), c.setting), c.position)
+        EXPECT_EQ(ss::portPosition(ss::portEntries(scanned(c.found)), c.setting), c.position)
             << "setting " << c.setting;
-    // The search ignores case.
+    // The search ignores case, and entries that name their device are found by number.
     EXPECT_EQ(ss::portPosition({"com3", "com5"}, 5), 1);
+    EXPECT_EQ(ss::portPosition({"COM10 (ttyUSB5)", "COM1 (ttyS0)"}, 1), 1);
+    EXPECT_EQ(ss::portPosition({"COM10 (ttyUSB5)", "COM11 (ttyUSB6)"}, 1), 0);
 }
 
 TEST(SerialTables, PortFromEntry)
@@ -113,18 +139,46 @@ TEST(SerialTables, PortFromEntry)
 
 TEST(SerialTables, ScanTriesOneToTwentyInOrderWithScanSettings)
 {
+    // Openable and inaccessible ports are offered; ports in use and absent ones are not.
     std::vector<int> asked;
-    const std::vector<int> found = ss::scanPorts([&](int port) {
+    const std::vector<ss::ScannedPort> found = ss::scanPorts([&](int port) {
         asked.push_back(port);
-        return port == 2 || port == 20;
+        PortInfo info;
+        info.presence = port == 2 || port == 20 ? PortPresence::Available
+                        : port == 7             ? PortPresence::NoAccess
+                        : port == 9             ? PortPresence::InUse
+                                                : PortPresence::Absent;
+        return info;
     });
-    EXPECT_EQ(found, (std::vector<int>{2, 20}));
+    ASSERT_EQ(found.size(), 3u);
+    EXPECT_EQ(found[0].port, 2);
+    EXPECT_EQ(found[1].port, 7);
+    EXPECT_EQ(found[1].info.presence, PortPresence::NoAccess);
+    EXPECT_EQ(found[2].port, 20);
     ASSERT_EQ(asked.size(), 20u);
     EXPECT_EQ(asked.front(), 1);
     EXPECT_EQ(asked.back(), 20);
     EXPECT_EQ(ss::scanSetting(7), (CCommSetting{7, 2400, 8, 0, 0, 0}));
     EXPECT_EQ(ss::portEntries({}).size(), 15u);
     EXPECT_EQ(ss::portEntries({}).back(), "COM15");
+}
+
+TEST(SerialTables, EntriesNameTheDevice)
+{
+    const struct {
+        ss::ScannedPort port;
+        const char* text;
+    } cases[] = {
+        {{5, {PortPresence::Available, "ttyUSB0", "Maker A USB Serial Adapter"}},
+         "COM5 — Maker A USB Serial Adapter (ttyUSB0)"},
+        {{3, {PortPresence::Available, "pts/3", ""}}, "COM3 (pts/3)"},
+        {{7, {PortPresence::NoAccess, "ttyUSB2", ""}}, "COM7 (ttyUSB2) [アクセス権なし]"},
+        {{1, {PortPresence::Available, "", ""}}, "COM1"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ss::portEntryText(c.port), c.text);
+        EXPECT_EQ(ss::portFromEntry(c.text), c.port.port) << c.text; // OK reads the number back
+    }
 }
 
 TEST(SetSerial, Ports3And17WithSetting17)
@@ -218,7 +272,7 @@ TEST(SetSerial, InformationWindowIsShownDuringTheScanOnly)
                 for (QLabel* l : w->findChildren<QLabel*>())
                     texts << l->text();
             }
-        return false;
+        return PortInfo{};
     });
     dlg.OnInitDialog();
     EXPECT_EQ(seenVisible, 20);
@@ -245,11 +299,88 @@ TEST(SetSerial, RealScanOffersOpenablePtysOnly)
     user.SetDevicePath(held.slavePath());
     ASSERT_TRUE(user.Open());
 
+    // 12 is named in a lock file by another program that is still running.
+    EmulatorPty locked;
+    ASSERT_TRUE(locked.create(error)) << error;
+    ports[12] = locked.slavePath();
+    const pid_t other = ::fork();
+    if (other == 0) {
+        ::pause();
+        ::_exit(0);
+    }
+    const std::string lockFile =
+        uucpLockPath(kDefaultLockFolder, locked.slavePath()); // /dev/pts/N: unique while open
+    const bool lockWritten =
+        static_cast<bool>(std::ofstream(lockFile) << std::setw(10) << other << "\n");
+
     CSetSerial dlg;
     dlg.SetPortMap(ports);
     dlg.OnInitDialog();
-    EXPECT_EQ(dlg.FoundPorts(), std::vector<int>{3});
+    ::kill(other, SIGKILL);
+    ::waitpid(other, nullptr, 0);
+    std::filesystem::remove(lockFile);
+    EXPECT_EQ(dlg.FoundPorts(), std::vector<int>{3}) << "lock file written: " << lockWritten;
+    EXPECT_EQ(dlg.PortList()->currentText().toStdString(),
+              "COM3 (" + free.slavePath().substr(5) + ")");
     EXPECT_EQ(dlg.DevicePathLabel()->text(), QString::fromStdString(free.slavePath()));
+    EXPECT_FALSE(dlg.AccessHintLabel()->isVisibleTo(&dlg));
+}
+
+TEST(SetSerial, InaccessiblePortIsListedWithHowToGetAccess)
+{
+    CSetSerial dlg;
+    dlg.SetSetting(CCommSetting{7, 38400, 8, 0, 0, 1});
+    dlg.SetPortMap({});
+    dlg.SetPortProbe([](int port, const std::string&) -> PortInfo {
+        switch (port) {
+        case 1: return {PortPresence::Available, "ttyS0", ""};
+        case 3: return {PortPresence::Available, "pts/3", ""};
+        case 5: return {PortPresence::Available, "ttyUSB0", "Maker A USB Serial Adapter"};
+        case 6: return {PortPresence::InUse, "ttyUSB1", "Maker A USB Serial Adapter"};
+        case 7: return {PortPresence::NoAccess, "ttyUSB2", "Maker B Serial Bridge"};
+        default: return {};
+        }
+    });
+    dlg.show();
+    EXPECT_EQ(
+        items(dlg.PortList()),
+        (QStringList{"COM1 (ttyS0)", "COM3 (pts/3)", "COM5 — Maker A USB Serial Adapter (ttyUSB0)",
+                     "COM7 — Maker B Serial Bridge (ttyUSB2) [アクセス権なし]"}));
+    EXPECT_EQ(dlg.PortList()->currentIndex(), 3);
+    ASSERT_TRUE(dlg.AccessHintLabel()->isVisible());
+    const QString hint = dlg.AccessHintLabel()->text();
+    EXPECT_TRUE(hint.startsWith("/dev/ttyUSB2 を開く権限がありません。")) << hint.toStdString();
+    EXPECT_TRUE(hint.contains("dialout")) << hint.toStdString();
+    EXPECT_EQ(dlg.PortList()->itemData(3, Qt::ToolTipRole).toString(), hint);
+    // The picture: the dialog with its port list opened over it.
+    const QPixmap dialogPicture = dlg.grab();
+    dlg.PortList()->showPopup();
+    QWidget* popup = dlg.PortList()->view()->window();
+    ASSERT_TRUE(popup->isVisible());
+    const QPixmap popupPicture = popup->grab();
+    const QPoint at = dlg.PortList()->mapTo(&dlg, QPoint(0, dlg.PortList()->height()));
+    QImage picture(dialogPicture.width(),
+                   std::max(dialogPicture.height(), at.y() + popupPicture.height()),
+                   QImage::Format_RGB32);
+    picture.fill(dlg.palette().color(QPalette::Window));
+    {
+        QPainter painter(&picture);
+        painter.drawPixmap(0, 0, dialogPicture);
+        painter.drawPixmap(at, popupPicture);
+        painter.setPen(dlg.palette().color(QPalette::Dark));
+        painter.drawRect(QRect(at, popupPicture.size()).adjusted(0, 0, -1, -1));
+    }
+    const QString file = guitest::grabDir() + "/setserial_ports.png";
+    QDir().mkpath(QFileInfo(file).absolutePath());
+    EXPECT_TRUE(picture.save(file, "PNG"));
+    dlg.PortList()->hidePopup();
+
+    // An accessible port hides the hint; the inaccessible one can still be chosen.
+    dlg.PortList()->setCurrentIndex(2);
+    EXPECT_FALSE(dlg.AccessHintLabel()->isVisible());
+    dlg.PortList()->setCurrentIndex(3);
+    dlg.OnOK();
+    EXPECT_EQ(dlg.Setting().port, 7);
 }
 
 namespace {
@@ -351,7 +482,10 @@ TEST(SetSerial, DialogAndInformationWindowGrabToPng)
         for (QWidget* w : QApplication::topLevelWidgets())
             if (!infoGrabbed && w->objectName() == CSetSerial::ScanInfoName() && w->isVisible())
                 infoGrabbed = guitest::grabToPng(w, out + "/setserial_scan.png");
-        return port == 1 || port == 5 || port == 6 || port == 13;
+        PortInfo info;
+        if (port == 1 || port == 5 || port == 6 || port == 13)
+            info.presence = PortPresence::Available;
+        return info;
     });
     dlg.show();
     EXPECT_TRUE(infoGrabbed);
