@@ -154,22 +154,22 @@ void CIniFile::load()
     m_loaded = true;
     if (!readFile(m_path, m_diskBytes))
         return;
+    // Lines end in CR LF, LF or a lone CR (as old editors of another platform wrote them);
+    // each line keeps its own end so that an untouched line is written back as it was.
     std::string_view rest = m_diskBytes;
     while (!rest.empty()) {
-        const std::size_t nl = rest.find('\n');
+        const std::size_t end = rest.find_first_of("\r\n");
         Line line;
-        if (nl == std::string_view::npos) {
+        if (end == std::string_view::npos) {
             line.text = std::string(rest);
             rest = {};
         } else {
-            std::string_view text = rest.substr(0, nl);
-            line.eol = "\n";
-            if (!text.empty() && text.back() == '\r') {
-                text.remove_suffix(1);
-                line.eol = "\r\n";
-            }
-            line.text = std::string(text);
-            rest.remove_prefix(nl + 1);
+            line.text = std::string(rest.substr(0, end));
+            std::size_t eolSize = 1;
+            if (rest[end] == '\r' && end + 1 < rest.size() && rest[end + 1] == '\n')
+                eolSize = 2;
+            line.eol = std::string(rest.substr(end, eolSize));
+            rest.remove_prefix(end + eolSize);
         }
         m_lines.push_back(std::move(line));
     }

@@ -66,7 +66,7 @@ public:
 private:
     struct Line {
         std::string text; // without its line end
-        std::string eol;  // "\r\n", "\n" or "" (last line without a line end)
+        std::string eol;  // "\r\n", "\n", "\r" or "" (last line without a line end)
     };
     struct Location {
         std::ptrdiff_t sectionLine = -1; // the section header, -1 when the section is missing

@@ -146,6 +146,7 @@ void TesterEmulator::addRecord(int index, uint32_t& rng)
     }
     emitLine(std::string(6, static_cast<char>(0xFF)));
     r.LineCount = lines;
+    r.Announced = lines % 10000; // what four BCD digits can carry
     r.RecalcFinalAndTriggers(-1, m_options.triggValidSec);
 
     // Trailer: a couple of text lines, then the marker.

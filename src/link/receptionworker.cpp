@@ -7,6 +7,10 @@
 #include <filesystem>
 #include <system_error>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "link/replaysource.h"
 #include "link/serialsource.h"
 #include "link/simulationsource.h"
@@ -24,6 +28,29 @@ using Clock = std::chrono::steady_clock;
 std::string pathText(const std::string& path)
 {
     return cp932::fromUtf8(path).value_or(path);
+}
+
+// Opens a replay file for reading. Only a regular file is read: a FIFO would block the worker
+// in its open and a device (or a FIFO) can feed it without end, beyond the reach of a cancel.
+// Opening does not block (O_NONBLOCK), and the type is checked on the opened descriptor.
+// Nothing with special set when the path is not a regular file.
+std::FILE* openRegularFile(const std::filesystem::path& path, bool& special)
+{
+    special = false;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        special = true;
+        ::close(fd);
+        return nullptr;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    std::FILE* file = ::fdopen(fd, "rb");
+    if (!file)
+        ::close(fd);
+    return file;
 }
 
 } // namespace
@@ -51,6 +78,10 @@ void ReceptionWorker::Start(const ReceptionOptions& options)
     join();
     m_options = options;
     m_records.clear();
+    m_errors.store(0);
+    m_warnings.store(0);
+    m_lost.store(0);
+    m_receivedCount.store(0);
     m_showData.store(options.showData);
     // Counted before the thread exists, so that a StopWorker right after Start waits for it.
     m_pending.store(1);
@@ -80,6 +111,16 @@ std::vector<ReceivedRecord> ReceptionWorker::TakeRecords()
     return std::move(m_records);
 }
 
+ReceptionSummary ReceptionWorker::Summary() const
+{
+    ReceptionSummary s;
+    s.received = m_receivedCount.load();
+    s.errors = m_errors.load();
+    s.warnings = m_warnings.load();
+    s.lost = m_lost.load();
+    return s;
+}
+
 void ReceptionWorker::postLine(const std::string& text)
 {
     m_pending.fetch_add(1);
@@ -88,8 +129,16 @@ void ReceptionWorker::postLine(const std::string& text)
 
 void ReceptionWorker::postError(const std::string& text)
 {
+    m_errors.fetch_add(1);
     m_pending.fetch_add(1);
     m_listener.PostError(text, 1);
+}
+
+void ReceptionWorker::postWarning(const std::string& text)
+{
+    m_warnings.fetch_add(1);
+    m_pending.fetch_add(1);
+    m_listener.PostWarning(text, 1);
 }
 
 void ReceptionWorker::sleepMs(uint32_t ms)
@@ -148,6 +197,7 @@ bool ReceptionWorker::transfer()
     CTransferDecoder decoder(
         *source, m_records, [this](const std::string& text) { postLine(text); }, m_showData,
         m_options.triggValidSec);
+    decoder.setWarningHandler([this](const std::string& text) { postWarning(text); });
 
     bool success = false;
     bool restart = false;
@@ -165,7 +215,10 @@ bool ReceptionWorker::transfer()
                 std::FILE* file = nullptr;
                 if (!std::filesystem::is_directory(path, ec)) {
                     const Clock::time_point t0 = Clock::now();
-                    while (!(file = std::fopen(path.c_str(), "rb"))) {
+                    bool special = false;
+                    while (!(file = openRegularFile(path, special))) {
+                        if (special)
+                            throw CxException(cp932::lit("通常のファイルではありません:") + shown);
                         if (Clock::now() - t0 >=
                             std::chrono::milliseconds(m_options.pauses.replayOpenRetryMs))
                             break;
@@ -185,6 +238,8 @@ bool ReceptionWorker::transfer()
             success = true;
             break;
         } catch (const CxException& e) {
+            if (decoder.recordStarted())
+                m_lost.fetch_add(1); // the recovery skips to the next record's marker
             if (e.HasMessage())
                 postError(e.Message());
             success = false;
@@ -215,6 +270,7 @@ bool ReceptionWorker::transfer()
     if (success)
         postLine(cp932::lit("後処理中...しばらくお待ちください"));
     sleepMs(m_options.pauses.endMs);
+    m_receivedCount.store(static_cast<int>(m_records.size()));
     m_listener.Finished(success);
     if (replay)
         replay->close();

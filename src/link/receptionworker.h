@@ -24,11 +24,26 @@ public:
     virtual void PostLine(const std::string& text, int statusMark) = 0;
     // An error text: as PostLine, and written to the application log.
     virtual void PostError(const std::string& text, int statusMark) = 0;
+    // A warning text (a record arrived with another line count than announced): shown and
+    // logged like an error, but the reception goes on. Counted as pending like the others.
+    virtual void PostWarning(const std::string& text, int statusMark)
+    {
+        PostError(text, statusMark);
+    }
     // The end of the transfer (not counted as pending).
     virtual void Finished(bool success) = 0;
 };
 
 enum class ReceptionMode { Serial, Replay, Simulation };
+
+// What a reception went through, for the summary at its end.
+struct ReceptionSummary {
+    int received = 0; // records in the received list
+    int errors = 0;   // error texts posted (including those the reception recovered from)
+    int warnings = 0; // warning texts posted
+    int lost = 0;     // records whose reception an error cut off
+    bool clean() const { return errors == 0 && warnings == 0; }
+};
 
 // The reception's waits. Production values; tests inject shorter ones.
 struct ReceptionPauses {
@@ -80,12 +95,15 @@ public:
 
     // The received records, moved out. Call after Finished; waits for the thread's end.
     std::vector<ReceivedRecord> TakeRecords();
+    // The counts of the last reception; complete once Finished was posted.
+    ReceptionSummary Summary() const;
 
 private:
     void threadMain();
     bool transfer();
     void postLine(const std::string& text);
     void postError(const std::string& text);
+    void postWarning(const std::string& text);
     void sleepMs(uint32_t ms);
     void openPort(bool restart);
     void join();
@@ -99,6 +117,8 @@ private:
     std::atomic<bool> m_running{false};
     std::atomic<int> m_pending{0}; // 1 while the thread runs + texts not yet handled
     std::atomic<bool> m_showData{true};
+    // Counts of the running reception (written by the worker, read for the summary).
+    std::atomic<int> m_errors{0}, m_warnings{0}, m_lost{0}, m_receivedCount{0};
 
     // Written only by the worker while it runs; read after it has ended.
     std::vector<ReceivedRecord> m_records;

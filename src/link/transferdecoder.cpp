@@ -119,6 +119,7 @@ void CTransferDecoder::restart()
     m_work = ReceivedRecord();
     m_lines = 0;
     m_time = 0;
+    m_recordStarted = false;
 }
 
 DecodeContext CTransferDecoder::context() const
@@ -161,6 +162,7 @@ bool CTransferDecoder::header()
         throwDataError(block);
     if (byteAt(block, 0) == 0xFF && byteAt(block, 1) == 0xFF)
         return false; // end of the transfer
+    m_recordStarted = true;
     if (block.size() != 7)
         throwDataError(block);
 
@@ -200,6 +202,7 @@ void CTransferDecoder::date()
     for (int i = 1; i < 7; ++i)
         dateRead = decodeBcd(b.substr(i + 1, 1), fields[i]) && dateRead;
     m_work.LineCount = fields[0];
+    m_work.Announced = fields[0];
     const std::string text = formatC("%d/%d/%d %d:%d:%d", fields[1] + 2000, fields[2], fields[3],
                                      fields[4], fields[5], fields[6]);
     std::optional<OleDateTime> parsed;
@@ -227,7 +230,15 @@ void CTransferDecoder::points()
         m_work.LineCount = m_lines;
         m_work.RecalcFinalAndTriggers(-1, m_triggValidSec);
         m_received.push_back(m_work);
+        m_recordStarted = false;
         m_state = DecoderState::Trailer;
+        // The record stays as decoded; the user decides whether to register it.
+        if (m_work.LineCountMismatch()) {
+            const std::string text =
+                formatC("%s %d/%d", cp932::lit("データ数不一致").c_str(),
+                        static_cast<int>(m_work.Announced), static_cast<int>(m_work.LineCount));
+            (m_warn ? m_warn : m_show)(text);
+        }
         return;
     }
     int current = 0;

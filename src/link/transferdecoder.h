@@ -31,6 +31,10 @@ public:
     CTransferDecoder(ITransferSource& source, std::vector<ReceivedRecord>& received, ShowFn show,
                      const std::atomic<bool>& showData, int triggValidSec);
 
+    // Where warnings go (a record whose line count differs from its date block's); without
+    // a handler they are shown like any other text.
+    void setWarningHandler(ShowFn warn) { m_warn = std::move(warn); }
+
     // Back to state Header (after a recovery): the record being received is dropped, the
     // received list stays.
     void restart();
@@ -45,6 +49,8 @@ public:
 
     DecoderState state() const { return m_state; }
     const ReceivedRecord& working() const { return m_work; }
+    // True from a record's header block until the record is complete: an error now loses it.
+    bool recordStarted() const { return m_recordStarted; }
 
 private:
     bool header();
@@ -56,6 +62,7 @@ private:
     ITransferSource& m_source;
     std::vector<ReceivedRecord>& m_received;
     ShowFn m_show;
+    ShowFn m_warn;
     const std::atomic<bool>& m_showData;
     int m_triggValidSec;
 
@@ -63,4 +70,5 @@ private:
     ReceivedRecord m_work;
     int m_lines = 0; // n: data lines of the working record
     int m_time = 0;  // t: tenths of a second of the next point
+    bool m_recordStarted = false;
 };

@@ -95,6 +95,13 @@ CCommRead::CCommRead(const CCommSetting& comm, int32_t seed, bool showCollectedD
     m_cancel->setMinimumWidth(110);
     connect(m_cancel, &QPushButton::clicked, this, &CCommRead::OnCancel);
 
+    // Shown only under the summary of a reception that had errors or warnings.
+    m_ok = new QPushButton(QStringLiteral("OK"), this);
+    m_ok->setObjectName(QStringLiteral("buttonOk"));
+    m_ok->setMinimumWidth(110);
+    m_ok->hide();
+    connect(m_ok, &QPushButton::clicked, this, &CCommRead::OnOk);
+
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(14, 14, 14, 12);
     layout->setSpacing(8);
@@ -107,6 +114,7 @@ CCommRead::CCommRead(const CCommSetting& comm, int32_t seed, bool showCollectedD
     checkColumn->addWidget(m_showData);
     checkColumn->addWidget(hint);
     bottom->addLayout(checkColumn, 1);
+    bottom->addWidget(m_ok, 0, Qt::AlignBottom);
     bottom->addWidget(m_cancel, 0, Qt::AlignBottom);
     layout->addLayout(bottom);
     resize(540, 400);
@@ -164,6 +172,9 @@ void CCommRead::OnInitDialog()
         m_showData->setChecked(m_showCollectedData);
     }
     m_cancel->setEnabled(true);
+    m_cancel->show();
+    m_ok->hide();
+    m_summary = ReceptionSummary();
     m_cancelling = false;
     m_finishing = false;
 
@@ -191,24 +202,30 @@ int CCommRead::exec()
 
 // --- the worker's side: only queue, never touch a widget ---
 
-void CCommRead::PostLine(const std::string& text, int statusMark)
+void CCommRead::queueText(const std::string& text, int statusMark, int kind)
 {
     if (m_detached.load()) {
         m_worker.TextHandled();
         return;
     }
     QMetaObject::invokeMethod(
-        this, [this, text, statusMark] { onText(text, statusMark, false); }, Qt::QueuedConnection);
+        this, [this, text, statusMark, kind] { onText(text, statusMark, kind); },
+        Qt::QueuedConnection);
+}
+
+void CCommRead::PostLine(const std::string& text, int statusMark)
+{
+    queueText(text, statusMark, static_cast<int>(ReceptionListModel::Kind::Text));
 }
 
 void CCommRead::PostError(const std::string& text, int statusMark)
 {
-    if (m_detached.load()) {
-        m_worker.TextHandled();
-        return;
-    }
-    QMetaObject::invokeMethod(
-        this, [this, text, statusMark] { onText(text, statusMark, true); }, Qt::QueuedConnection);
+    queueText(text, statusMark, static_cast<int>(ReceptionListModel::Kind::Error));
+}
+
+void CCommRead::PostWarning(const std::string& text, int statusMark)
+{
+    queueText(text, statusMark, static_cast<int>(ReceptionListModel::Kind::Warning));
 }
 
 void CCommRead::Finished(bool success)
@@ -221,13 +238,14 @@ void CCommRead::Finished(bool success)
 
 // --- the dialog's side ---
 
-void CCommRead::onText(const std::string& text, int statusMark, bool error)
+void CCommRead::onText(const std::string& text, int statusMark, int kind)
 {
     if (!m_detached.load()) {
-        if (error && m_env.appLog)
+        const auto lineKind = static_cast<ReceptionListModel::Kind>(kind);
+        if (lineKind != ReceptionListModel::Kind::Text && m_env.appLog)
             m_env.appLog->Write(text);
         const QString shown = ui::toQ(text);
-        m_lines->append(shown);
+        m_lines->append(shown, lineKind);
         const QModelIndex last = m_lines->index(m_lines->rowCount() - 1);
         m_list->setCurrentIndex(last);
         m_list->scrollTo(last);
@@ -258,9 +276,62 @@ void CCommRead::onFinished(bool success)
     m_cancel->setEnabled(false);
     StopWorker();
     m_received = m_worker.TakeRecords();
+    m_summary = m_worker.Summary();
+    if (m_summary.clean())
+        handOver();
+    else
+        showSummary();
+}
+
+void CCommRead::showSummary()
+{
+    // Records were lost in recoveries or arrived with lines missing: the user sees it before
+    // the records reach the transfer list, where each of them can still be left out.
+    const QString text =
+        QStringLiteral("受信終了: 受信 %1 件, エラー %2 件, 欠落 %3 件, 警告 %4 件")
+            .arg(m_summary.received)
+            .arg(m_summary.errors)
+            .arg(m_summary.lost)
+            .arg(m_summary.warnings);
+    if (m_env.appLog)
+        m_env.appLog->Write(ui::fromQ(text).value_or(std::string()));
+    m_lines->append(text, ReceptionListModel::Kind::Warning);
+    const QModelIndex last = m_lines->index(m_lines->rowCount() - 1);
+    m_list->setCurrentIndex(last);
+    m_list->scrollTo(last);
+    m_status->setText(text);
+    m_state = State::Reviewing;
+    // OK takes the place of the cancel button, which has nothing left to cancel.
+    m_cancel->hide();
+    m_ok->show();
+    m_ok->setEnabled(true);
+    m_ok->setDefault(true);
+    m_ok->setFocus();
+    emit summaryShown();
+}
+
+void CCommRead::handOver()
+{
+    m_ok->setEnabled(false);
     m_state = State::Finished;
     QDialog::accept();
     emit receptionEnded(true);
+}
+
+void CCommRead::OnOk()
+{
+    if (m_state == State::Reviewing)
+        handOver();
+}
+
+bool CCommRead::IsWarningLine(int row) const
+{
+    return m_lines->kindAt(row) == ReceptionListModel::Kind::Warning;
+}
+
+bool CCommRead::IsErrorLine(int row) const
+{
+    return m_lines->kindAt(row) == ReceptionListModel::Kind::Error;
 }
 
 void CCommRead::pumpEvents(uint32_t maxMs)
@@ -282,6 +353,12 @@ void CCommRead::StopWorker()
 
 void CCommRead::OnCancel()
 {
+    // Under the summary the worker has ended and the records are the user's: Esc and the
+    // close box hand them over like OK (the cancel button is hidden then).
+    if (m_state == State::Reviewing) {
+        handOver();
+        return;
+    }
     // Once the end-of-transfer block arrived the dialog closes by itself; a second press
     // while a cancel waits for the worker changes nothing.
     if (m_finishing || m_cancelling)

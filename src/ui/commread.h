@@ -1,6 +1,7 @@
 // CCommRead: the modal dialog "データの受信" in which one reception from the tester runs. It
-// starts the reception worker, lists the texts the worker posts, closes by itself after the
-// end-of-transfer block and then hands over the received records.
+// starts the reception worker, lists the texts the worker posts, closes by itself after a
+// clean end-of-transfer and then hands over the received records. When the reception showed
+// errors or warnings on the way, it stays open with a summary until the user presses OK.
 #pragma once
 
 #include <QDialog>
@@ -41,7 +42,8 @@ struct CommReadEnvironment {
 class CCommRead : public QDialog, private IReceptionListener {
     Q_OBJECT
 public:
-    enum class State { Idle, Receiving, Finished, Failed, Cancelled };
+    // Reviewing: the transfer ended after errors or warnings; the summary waits for OK.
+    enum class State { Idle, Receiving, Reviewing, Finished, Failed, Cancelled };
     // The list keeps at most this many lines, dropping the oldest.
     static constexpr int kMaxLines = 30001;
 
@@ -62,7 +64,10 @@ public:
     // when the caller has not.
     void OnInitDialog();
     // "中断／戻る", Esc and the close box: stops the worker, discards the records, Rejected.
+    // While the summary is shown, Esc and the close box act as OK.
     void OnCancel();
+    // OK under the summary: hands the received records over (Accepted).
+    void OnOk();
     // Shortens the port's time-outs, clears the running flag and waits (up to 60 s) until the
     // worker has ended, handling its texts meanwhile so the window stays responsive.
     void StopWorker();
@@ -85,21 +90,34 @@ public:
     QProgressBar* BusyIndicator() const { return m_busy; }
     QCheckBox* ShowDataCheck() const { return m_showData; }
     QPushButton* CancelButton() const { return m_cancel; }
+    QPushButton* OkButton() const { return m_ok; }
+    // The counts of the ended reception (records, errors, warnings, records lost).
+    const ReceptionSummary& Summary() const { return m_summary; }
+    // The kind of a list line (text, warning, error).
+    bool IsWarningLine(int row) const;
+    bool IsErrorLine(int row) const;
 
 signals:
-    // The worker's end was handled: true after the end-of-transfer block (the dialog has
+    // The worker's end was handled: true when the records were handed over (the dialog has
     // closed), false after a failure (the dialog stays open).
     void receptionEnded(bool success);
+    // The transfer ended after errors or warnings: the summary is shown, OK awaited.
+    void summaryShown();
 
 private:
     // IReceptionListener, called on the worker's thread: queued to the dialog's thread.
     void PostLine(const std::string& text, int statusMark) override;
     void PostError(const std::string& text, int statusMark) override;
+    void PostWarning(const std::string& text, int statusMark) override;
     void Finished(bool success) override;
+    void queueText(const std::string& text, int statusMark, int kind);
 
     // The handlers of the worker's four codes, on the dialog's thread.
-    void onText(const std::string& text, int statusMark, bool error);
+    // kind: a ReceptionListModel::Kind; warnings and errors also go to the application log.
+    void onText(const std::string& text, int statusMark, int kind);
     void onFinished(bool success);
+    void showSummary();
+    void handOver();
     void setBusy(bool on);
     void pumpEvents(uint32_t maxMs);
 
@@ -116,6 +134,7 @@ private:
     ReceptionWorker m_worker;
     CxSerialPort* m_serial = nullptr; // owned by the worker
     std::vector<ReceivedRecord> m_received;
+    ReceptionSummary m_summary;
 
     State m_state = State::Idle;
     bool m_initialised = false;
@@ -129,4 +148,5 @@ private:
     ReceptionListModel* m_lines = nullptr;
     QCheckBox* m_showData = nullptr;
     QPushButton* m_cancel = nullptr;
+    QPushButton* m_ok = nullptr;
 };

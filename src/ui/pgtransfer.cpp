@@ -1,6 +1,8 @@
 // The transfer part of the customer tree page: the received records, a reception from the
 // tester or a replay file, and the registration of checked records into the selected set.
+#include <QColor>
 #include <QFile>
+#include <QStyle>
 #include <QHeaderView>
 #include <QPushButton>
 #include <QRandomGenerator>
@@ -38,6 +40,29 @@ void CPgMstEdit::setupTransfer()
         case 2: return ui::toQ(mxrfmt::TestVoltageText(r));
         case 3: return ui::toQ(mxrfmt::LastCurrentText(r));
         case 4: return ui::toQ(mxrfmt::TriggerLevelText(r));
+        default: return {};
+        }
+    });
+    // A record whose line count differs from the one its date block announced lost lines on
+    // the way (its later points are shifted): the row is tinted, carries a warning icon and
+    // says why in its tool tip, so that the user can leave it unregistered.
+    m_transfer->SetCellExtra([this](int row, int column, int role) -> QVariant {
+        if (row < 0 || static_cast<std::size_t>(row) >= m_received.size())
+            return {};
+        const ReceivedRecord& r = m_received[static_cast<std::size_t>(row)];
+        if (!r.LineCountMismatch())
+            return {};
+        switch (role) {
+        case Qt::ToolTipRole:
+            return QStringLiteral("データ数不一致 %1/%2: 受信中にデータ行が失われたため、"
+                                  "以降の時刻がずれている可能性があります")
+                .arg(r.Announced)
+                .arg(r.LineCount);
+        case Qt::DecorationRole:
+            if (column == 1)
+                return style()->standardIcon(QStyle::SP_MessageBoxWarning);
+            return {};
+        case Qt::BackgroundRole: return QColor(255, 228, 180);
         default: return {};
         }
     });

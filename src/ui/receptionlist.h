@@ -1,5 +1,6 @@
 // ReceptionListModel: the lines of the reception dialog's list, capped at a fixed count with
-// the oldest dropped. Appending and dropping cost the same at 30000 lines as at 10.
+// the oldest dropped; warnings and errors are coloured. Appending and dropping cost the same
+// at 30000 lines as at 10.
 #pragma once
 
 #include <QAbstractListModel>
@@ -7,6 +8,7 @@
 #include <QStringList>
 
 #include <deque>
+#include <utility>
 
 class ReceptionListModel : public QAbstractListModel {
     Q_OBJECT
@@ -19,13 +21,17 @@ public:
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
 
+    // Plain progress texts, warnings and errors; the last two stand out in colour.
+    enum class Kind { Text, Warning, Error };
+
     // Adds a line at the end; when the list already holds maxLines lines the first goes.
-    void append(const QString& line);
+    void append(const QString& line, Kind kind = Kind::Text);
     void clear();
     QStringList lines() const;
+    Kind kindAt(int row) const;
     int maxLines() const { return m_maxLines; }
 
 private:
     int m_maxLines;
-    std::deque<QString> m_lines;
+    std::deque<std::pair<QString, Kind>> m_lines;
 };

@@ -32,6 +32,9 @@ public:
             return m_text ? m_text(index.row(), index.column()) : QString();
         if (role == Qt::CheckStateRole && m_checkable && index.column() == 0)
             return m_checked[static_cast<std::size_t>(index.row())] ? Qt::Checked : Qt::Unchecked;
+        if (m_extra && (role == Qt::ToolTipRole || role == Qt::DecorationRole ||
+                        role == Qt::BackgroundRole || role == Qt::ForegroundRole))
+            return m_extra(index.row(), index.column(), role);
         return {};
     }
     bool setData(const QModelIndex& index, const QVariant& value, int role) override
@@ -73,6 +76,7 @@ public:
 
     std::vector<CReportList::Column> m_columns;
     std::function<QString(int, int)> m_text;
+    std::function<QVariant(int, int, int)> m_extra;
     std::vector<bool> m_checked;
     bool m_checkable = false;
     int m_rows = 0;
@@ -225,6 +229,11 @@ void CReportList::SetCheckable(bool on)
 void CReportList::SetCellText(std::function<QString(int, int)> fn)
 {
     m_model->m_text = std::move(fn);
+}
+
+void CReportList::SetCellExtra(std::function<QVariant(int, int, int)> fn)
+{
+    m_model->m_extra = std::move(fn);
 }
 
 void CReportList::Refill(int rows, int select)

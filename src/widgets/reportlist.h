@@ -36,6 +36,9 @@ public:
 
     // The owner's cell texts.
     void SetCellText(std::function<QString(int row, int column)> fn);
+    // The owner's tool tips, icons and colours of a cell (Qt::ToolTipRole, DecorationRole,
+    // BackgroundRole, ForegroundRole); an empty QVariant keeps the default.
+    void SetCellExtra(std::function<QVariant(int row, int column, int role)> fn);
     // Sets the row count (check boxes cleared), repaints and selects `select` (row 0 when it
     // is outside the list, nothing when the list is empty).
     void Refill(int rows, int select = 0);

@@ -45,6 +45,10 @@ TEST_F(IniFileTest, ReadsLikeTheProfileFunctions)
         {"[Sec]\r\nKey=Value\r\n", "sEC", "kEY", "Value"},
         {"  [ Sec ] trailing\r\n  Key  =  two words \t\r\n", "Sec", "Key", "two words"},
         {"[Sec]\nKey=lf only\n", "Sec", "Key", "lf only"},
+        // CR-only line ends (old editors of another platform): still one line each.
+        {"[Sec]\rKey=cr only\rNext=2\r", "Sec", "Key", "cr only"},
+        {"[Sec]\rKey=cr only\rNext=2\r", "Sec", "Next", "2"},
+        {"[Other]\rKey=1\r[Sec]\r\nKey=mixed\n", "Sec", "Key", "mixed"},
         {"[Sec]\r\nKey=\"quoted \"\r\n", "Sec", "Key", "quoted "},
         {"[Sec]\r\nKey='x'\r\n", "Sec", "Key", "x"},
         {"[Sec]\r\nKey=\"unbalanced'\r\n", "Sec", "Key", "\"unbalanced'"},
@@ -137,6 +141,15 @@ TEST_F(IniFileTest, WritingKeepsEveryOtherLineByteForByte)
                               "K=multi  line\r\n";
     EXPECT_EQ(readAll(m_path), after);
     EXPECT_EQ(ini.GetString("param", "added", "", false), "\x83\x5C");
+}
+
+TEST_F(IniFileTest, CrOnlyFileKeepsItsLinesWhenAKeyIsWritten)
+{
+    writeAll(m_path, "[S]\rA=1\r; note\rB=2\r[T]\rC=3");
+    CIniFile ini(m_path.string());
+    EXPECT_TRUE(ini.SetString("S", "A", "9"));
+    EXPECT_TRUE(ini.SetString("S", "New", "x"));
+    EXPECT_EQ(readAll(m_path), "[S]\rA=9\r; note\rB=2\rNew=x\r\n[T]\rC=3");
 }
 
 TEST_F(IniFileTest, MissingFileIsCreatedOnlyByAWrite)

@@ -17,13 +17,15 @@ inline std::string u8(const std::string& cp932Text)
     return cp932::toUtf8(cp932Text);
 }
 
-// Collects every text in order (as UTF-8) and the end code; hands each text back at once.
+// Collects every text in order (as UTF-8), the error and warning texts apart, and the end
+// code; hands each text back at once.
 class CollectingListener : public IReceptionListener {
 public:
     ReceptionWorker* worker = nullptr;
 
-    void PostLine(const std::string& text, int) override { add(text, false); }
-    void PostError(const std::string& text, int) override { add(text, true); }
+    void PostLine(const std::string& text, int) override { add(text, nullptr); }
+    void PostError(const std::string& text, int) override { add(text, &m_errors); }
+    void PostWarning(const std::string& text, int) override { add(text, &m_warnings); }
     void Finished(bool success) override
     {
         std::lock_guard lock(m_mutex);
@@ -58,6 +60,11 @@ public:
         std::lock_guard lock(m_mutex);
         return m_errors;
     }
+    std::vector<std::string> warnings() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_warnings;
+    }
     bool success() const
     {
         std::lock_guard lock(m_mutex);
@@ -73,13 +80,13 @@ public:
     }
 
 private:
-    void add(const std::string& text, bool error)
+    void add(const std::string& text, std::vector<std::string>* also)
     {
         {
             std::lock_guard lock(m_mutex);
             m_lines.push_back(u8(text));
-            if (error)
-                m_errors.push_back(u8(text));
+            if (also)
+                also->push_back(u8(text));
             m_cv.notify_all();
         }
         if (worker)
@@ -90,6 +97,7 @@ private:
     std::condition_variable m_cv;
     std::vector<std::string> m_lines;
     std::vector<std::string> m_errors;
+    std::vector<std::string> m_warnings;
     bool m_finished = false;
     bool m_success = false;
 };

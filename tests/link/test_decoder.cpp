@@ -13,6 +13,7 @@ namespace {
 struct Decoded {
     bool complete = false; // the end-of-transfer block (or the end of a cut-short file)
     std::vector<std::string> shown;
+    std::vector<std::string> warnings;
     std::vector<ReceivedRecord> records;
     std::string error;
 };
@@ -23,6 +24,7 @@ Decoded decode(ITransferSource& source, bool showData = true, int maxPasses = 10
     std::atomic<bool> show{showData};
     CTransferDecoder dec(
         source, d.records, [&](const std::string& t) { d.shown.push_back(u8(t)); }, show, 10);
+    dec.setWarningHandler([&](const std::string& t) { d.warnings.push_back(u8(t)); });
     try {
         for (int i = 0; i < maxPasses && !d.complete; ++i)
             d.complete = !dec.pass();
@@ -122,6 +124,52 @@ TEST(Decoder, PointTimesComeFromTheFirstLineOnly)
             EXPECT_DOUBLE_EQ(r.Points[i].elapsed, c.times[i]);
         EXPECT_EQ(r.LineCount, 3); // the lines before the end line, replacing the announced count
         EXPECT_EQ(r.UsedPoints, static_cast<int>(c.times.size()));
+    }
+}
+
+TEST(Decoder, LineCountOtherThanAnnouncedIsAWarningAndTheRecordStaysAsDecoded)
+{
+    const auto lines = [](int n) {
+        std::string out;
+        for (int i = 0; i < n; ++i)
+            out += formatC("%06d%06d\r\n", i == 0 ? 2 : 0, 100 + i);
+        return out;
+    };
+    const struct {
+        const char* announced; // the first two bytes of the date block
+        int received;
+        const char* warning; // nullptr: none
+    } cases[] = {
+        {"0003", 3, nullptr},
+        {"0003", 2, "データ数不一致 3/2"}, // a lost line
+        {"0003", 4, "データ数不一致 3/4"}, // noise that looked like a line
+        {"0000", 10000, nullptr},          // four BCD digits carry the count modulo 10,000
+        {"0000", 0, nullptr},
+    };
+    for (const auto& c : cases) {
+        ReplaySource src;
+        src.attachText(kHeader + c.announced + "051211120000\r\n" + lines(c.received) +
+                       "FFFFFFFFFFFF\r\n" + kMarker);
+        std::vector<ReceivedRecord> got;
+        std::vector<std::string> shown, warned;
+        std::atomic<bool> show{false}, running{true};
+        CTransferDecoder dec(
+            src, got, [&](const std::string& t) { shown.push_back(u8(t)); }, show, 10);
+        dec.setWarningHandler([&](const std::string& t) { warned.push_back(u8(t)); });
+        EXPECT_TRUE(dec.run(running));
+        ASSERT_EQ(got.size(), 1u) << c.announced << " " << c.received;
+        const ReceivedRecord& r = got[0];
+        EXPECT_EQ(r.Announced, std::stoi(c.announced));
+        EXPECT_EQ(r.LineCount, c.received);
+        EXPECT_EQ(r.LineCountMismatch(), c.warning != nullptr);
+        ASSERT_EQ(r.Points.size(), static_cast<std::size_t>(c.received));
+        if (c.received > 0) { // times still run from the first line, 0.2 s apart
+            EXPECT_DOUBLE_EQ(r.Points.back().elapsed, 0.2 * c.received);
+        }
+        EXPECT_EQ(warned,
+                  c.warning ? std::vector<std::string>{c.warning} : std::vector<std::string>{});
+        for (const std::string& t : shown)
+            EXPECT_EQ(t.find("データ数不一致"), std::string::npos) << "warnings go apart";
     }
 }
 

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <thread>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "link/emulator.h"
@@ -116,6 +117,57 @@ TEST(Reception, DamagedRecordIsLostAndTheOthersArrive)
     EXPECT_EQ(rx.listener.count(kClose), 1);
 }
 
+TEST(Reception, LineNoiseOnTheWayIsCountedInTheSummary)
+{
+    // Between the tester and the port, as a bad cable would: record 0 loses the carriage
+    // return of its 11th data line (two lines run together and are dropped), record 1 loses
+    // its 21st data line whole, a bit error makes record 2's 31st line unreadable (the record
+    // is lost in the recovery), record 3 arrives intact.
+    const TesterEmulator emu(smallDump(11, 4));
+    std::vector<EmulatorChunk> chunks = emu.serialChunks();
+    const auto line = [](int n) { return std::size_t(8 + 9 + 7 * n); };
+    chunks[0].bytes[line(10) + 6] ^= 0x80;
+    chunks[1].bytes.erase(line(20), 7);
+    chunks[2].bytes[line(30)] ^= 0xF0;
+    PtyTester tester(chunks);
+    Reception rx(tester.path());
+    ASSERT_TRUE(rx.listener.waitFinished(20s));
+    EXPECT_TRUE(rx.listener.success());
+
+    const std::vector<ReceivedRecord> got = rx.worker.TakeRecords();
+    ASSERT_EQ(got.size(), 3u);
+    EXPECT_EQ(got[0].DataNo, emu.expected()[0].DataNo);
+    EXPECT_EQ(got[0].Announced, 80);
+    EXPECT_EQ(got[0].LineCount, 78);
+    EXPECT_EQ(got[1].Announced, 80);
+    EXPECT_EQ(got[1].LineCount, 79);
+    EXPECT_EQ(got[2], emu.expected()[3]);
+    EXPECT_FALSE(got[2].LineCountMismatch());
+    EXPECT_EQ(rx.listener.warnings(),
+              (std::vector<std::string>{"データ数不一致 80/78", "データ数不一致 80/79"}));
+    ASSERT_EQ(rx.listener.errors().size(), 1u);
+    EXPECT_EQ(rx.listener.errors()[0].rfind("受信データ異常<F0", 0), 0u);
+
+    const ReceptionSummary sum = rx.worker.Summary();
+    EXPECT_EQ(sum.received, 3);
+    EXPECT_EQ(sum.errors, 1);
+    EXPECT_EQ(sum.warnings, 2);
+    EXPECT_EQ(sum.lost, 1);
+    EXPECT_FALSE(sum.clean());
+}
+
+TEST(Reception, CleanReceptionHasACleanSummary)
+{
+    const TesterEmulator emu(smallDump(12, 2));
+    PtyTester tester(emu.serialChunks());
+    Reception rx(tester.path());
+    ASSERT_TRUE(rx.listener.waitFinished(20s));
+    const ReceptionSummary sum = rx.worker.Summary();
+    EXPECT_EQ(sum.received, 2);
+    EXPECT_TRUE(sum.clean());
+    EXPECT_EQ(sum.lost, 0);
+}
+
 TEST(Reception, CancelWhileWaiting)
 {
     PtyTester tester({});
@@ -186,6 +238,17 @@ TEST(Reception, ReplayFiles)
         EXPECT_FALSE(rx.listener.success());
         EXPECT_EQ(rx.listener.errors(), std::vector<std::string>{"受信データ異常<0102>"});
         EXPECT_TRUE(rx.worker.TakeRecords().empty());
+    }
+    // Not a regular file: refused at once instead of blocking in the open (a FIFO without a
+    // writer) or reading without end (a device).
+    const fs::path fifo = dir / "fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& path : {fifo.string(), std::string("/dev/zero")}) {
+        Reception rx("", ReceptionMode::Replay, path);
+        ASSERT_TRUE(rx.listener.waitFinished(5s)) << path;
+        EXPECT_FALSE(rx.listener.success());
+        EXPECT_EQ(rx.listener.errors(),
+                  std::vector<std::string>{"通常のファイルではありません:" + path});
     }
     fs::remove_all(dir);
 }

@@ -13,6 +13,7 @@
 #include <QTableView>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QKeyEvent>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThread>
@@ -256,18 +257,70 @@ TEST_F(CommReadTest, DamageMidStreamHandsOverTheRecordsAroundIt)
     PtyTester tester(chunks);
     auto dlg = start(tester.path());
     ASSERT_TRUE(waitFor([&] { return ended(*dlg); }, 20000));
-    EXPECT_EQ(dlg->result(), QDialog::Accepted);
-    const std::vector<ReceivedRecord> got = dlg->TakeRecords();
-    ASSERT_EQ(got.size(), 2u);
-    EXPECT_EQ(got[0], emu.expected()[0]);
-    EXPECT_EQ(got[1], emu.expected()[2]);
     const QStringList lines = texts(*dlg);
     const QString damaged = QString::fromUtf8("受信データ異常<123456ABCDEF>");
     ASSERT_TRUE(lines.contains(damaged));
+    EXPECT_TRUE(dlg->IsErrorLine(lines.indexOf(damaged)));
     EXPECT_EQ(lines.count(kOpen), 2);
     EXPECT_EQ(lines.count(kWait), 2);
     EXPECT_GT(lines.lastIndexOf(kOpen), lines.indexOf(damaged)); // open again after the marker
     EXPECT_TRUE(appLogText().contains(damaged));
+
+    // The error was shown, so the dialog waits with its summary instead of closing.
+    EXPECT_EQ(dlg->CurrentState(), CCommRead::State::Reviewing);
+    EXPECT_TRUE(dlg->isVisible());
+    const QString summary =
+        QString::fromUtf8("受信終了: 受信 2 件, エラー 1 件, 欠落 1 件, 警告 0 件");
+    EXPECT_EQ(dlg->StatusLine()->text(), summary);
+    EXPECT_EQ(lines.back(), summary);
+    EXPECT_TRUE(appLogText().contains(summary));
+    EXPECT_TRUE(dlg->OkButton()->isVisible());
+    EXPECT_FALSE(dlg->CancelButton()->isVisible());
+
+    dlg->OkButton()->click();
+    EXPECT_EQ(dlg->result(), QDialog::Accepted);
+    EXPECT_EQ(dlg->CurrentState(), CCommRead::State::Finished);
+    EXPECT_FALSE(dlg->isVisible());
+    const std::vector<ReceivedRecord> got = dlg->TakeRecords();
+    ASSERT_EQ(got.size(), 2u);
+    EXPECT_EQ(got[0], emu.expected()[0]);
+    EXPECT_EQ(got[1], emu.expected()[2]);
+}
+
+TEST_F(CommReadTest, LostLinesAreWarnedAndTheSummaryWaitsForOk)
+{
+    // Two data lines of the first record lost on the line, one of the third.
+    const TesterEmulator emu(smallDump(6, 3));
+    std::vector<EmulatorChunk> chunks = emu.serialChunks();
+    chunks[0].bytes.erase(8 + 9 + 7 * 30, 14);
+    chunks[2].bytes[8 + 9 + 7 * 5 + 6] ^= 0x80; // a flipped carriage return joins two lines
+    PtyTester tester(chunks);
+    auto dlg = start(tester.path());
+    int summaryShown = 0;
+    QObject::connect(dlg.get(), &CCommRead::summaryShown, [&] { ++summaryShown; });
+    ASSERT_TRUE(waitFor([&] { return ended(*dlg); }, 20000));
+    EXPECT_EQ(summaryShown, 1);
+    EXPECT_EQ(dlg->CurrentState(), CCommRead::State::Reviewing);
+
+    const QStringList lines = texts(*dlg);
+    const QString first = QString::fromUtf8("データ数不一致 80/78"); // and the third
+    ASSERT_EQ(lines.count(first), 2) << lines.join('\n').toStdString();
+    EXPECT_TRUE(dlg->IsWarningLine(lines.indexOf(first)));
+    EXPECT_TRUE(appLogText().contains(first));
+    EXPECT_EQ(dlg->StatusLine()->text(),
+              QString::fromUtf8("受信終了: 受信 3 件, エラー 0 件, 欠落 0 件, 警告 2 件"));
+    EXPECT_TRUE(guitest::grabToPng(dlg.get(), guitest::grabDir() + "/commread_summary.png"));
+
+    // Esc under the summary hands the records over like OK: nothing is thrown away.
+    QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QCoreApplication::sendEvent(dlg.get(), &esc);
+    EXPECT_EQ(dlg->result(), QDialog::Accepted);
+    const std::vector<ReceivedRecord> got = dlg->TakeRecords();
+    ASSERT_EQ(got.size(), 3u);
+    EXPECT_EQ(got[0].LineCount, 78);
+    EXPECT_TRUE(got[0].LineCountMismatch());
+    EXPECT_EQ(got[1], emu.expected()[1]);
+    EXPECT_EQ(got[2].LineCount, 78);
 }
 
 TEST_F(CommReadTest, UntickingStopsTheDataLinesAtOnce)

@@ -375,11 +375,37 @@ TEST_F(PgMstEditTest, TransferSheetLooksRight)
     auto* page = new CPgMstEdit(PageMode::Transfer, doc.Store(), settings);
     sheet.AddPage(page, sheet.windowTitle());
     page->SetSelection({lit("東工業株式会社"), lit("CV-T 22kV 1号"), lit("2024年定期点検"), 0});
-    page->SetReceived({received(15, 1), received(5, 2), received(25, 3)});
+    ReceivedRecord shortOne = received(25, 3);
+    shortOne.Announced = 80;
+    shortOne.LineCount = 79;
+    page->SetReceived({received(15, 1), received(5, 2), shortOne});
     page->TransferList()->SetChecked(1, true);
     sheet.show();
     sheet.resize(1360, 720);
     EXPECT_TRUE(guitest::grabToPng(&sheet, guitest::grabDir() + "/pgtransfer.png"));
+}
+
+TEST_F(PgMstEditTest, TransferListMarksRecordsWithLostLines)
+{
+    CPgMstEdit page(PageMode::Transfer, doc.Store(), settings);
+    ReceivedRecord shortOne = received(25, 3), clean = received(15, 1);
+    shortOne.Announced = 80;
+    shortOne.LineCount = 79;
+    clean.Announced = clean.LineCount = 80;
+    page.SetReceived({clean, shortOne});
+    const QAbstractItemModel* m = page.TransferList()->model();
+    for (int column = 0; column < 5; ++column) {
+        SCOPED_TRACE(column);
+        EXPECT_FALSE(m->data(m->index(0, column), Qt::ToolTipRole).isValid());
+        EXPECT_FALSE(m->data(m->index(0, column), Qt::BackgroundRole).isValid());
+        EXPECT_TRUE(m->data(m->index(1, column), Qt::ToolTipRole)
+                        .toString()
+                        .startsWith(QString::fromUtf8("データ数不一致 80/79")));
+        EXPECT_TRUE(m->data(m->index(1, column), Qt::BackgroundRole).isValid());
+    }
+    EXPECT_FALSE(m->data(m->index(0, 1), Qt::DecorationRole).isValid());
+    EXPECT_TRUE(m->data(m->index(1, 1), Qt::DecorationRole).isValid()); // the warning icon
+    EXPECT_FALSE(page.TransferList()->IsChecked(1)); // left for the user to decide
 }
 
 TEST_F(PgMstEditTest, InPlaceRenameBelongsToTheParentsOfItsStart)

@@ -39,6 +39,13 @@ void onSignal(int)
     g_stop.store(true);
 }
 
+// SIGINT and SIGTERM end a reception as the dialog's cancel does, and stop the emulator.
+void installStopSignals()
+{
+    std::signal(SIGINT, onSignal);
+    std::signal(SIGTERM, onSignal);
+}
+
 std::string nativePath(const QString& arg)
 {
     return QFile::encodeName(arg).toStdString();
@@ -68,24 +75,20 @@ LinkSettings readSettings(const ToolContext& ctx)
     return s;
 }
 
-// Collects the reception's texts as the dialog's list would show them.
+// Collects the reception's texts as the dialog's list would show them, with the error and
+// warning texts apart.
 class Collector : public IReceptionListener {
 public:
     ReceptionWorker* worker = nullptr;
-    std::vector<std::string> lines; // CP932
-    std::string lastError;
+    std::vector<std::string> lines;    // CP932
+    std::vector<std::string> errors;   // CP932
+    std::vector<std::string> warnings; // CP932
     std::atomic<bool> finished{false};
     bool success = false;
 
-    void PostLine(const std::string& text, int) override { add(text); }
-    void PostError(const std::string& text, int) override
-    {
-        {
-            std::lock_guard lock(m_mutex);
-            lastError = text;
-        }
-        add(text);
-    }
+    void PostLine(const std::string& text, int) override { add(text, nullptr); }
+    void PostError(const std::string& text, int) override { add(text, &errors); }
+    void PostWarning(const std::string& text, int) override { add(text, &warnings); }
     void Finished(bool ok) override
     {
         success = ok;
@@ -93,11 +96,13 @@ public:
     }
 
 private:
-    void add(const std::string& text)
+    void add(const std::string& text, std::vector<std::string>* also)
     {
         {
             std::lock_guard lock(m_mutex);
             lines.push_back(text);
+            if (also)
+                also->push_back(text);
         }
         worker->TextHandled();
     }
@@ -152,37 +157,54 @@ std::string jsonString(std::string_view utf8)
     return out + '"';
 }
 
-// {"ok", "lines", "records"} on standard output; exit 0 when the reception succeeded, else 1
-// with its last error on standard error.
-int printResult(const Collector& c, const std::vector<ReceivedRecord>& records)
+std::string jsonTextList(const std::vector<std::string>& cp932Texts)
 {
-    std::string out = "{\n  \"ok\": ";
-    out += c.success ? "true" : "false";
-    out += ",\n  \"lines\": [";
-    for (std::size_t i = 0; i < c.lines.size(); ++i) {
+    std::string out = "[";
+    for (std::size_t i = 0; i < cp932Texts.size(); ++i) {
         out += i ? ",\n    " : "\n    ";
-        out += jsonString(cp932::toUtf8(c.lines[i]));
+        out += jsonString(cp932::toUtf8(cp932Texts[i]));
     }
-    out += c.lines.empty() ? "],\n" : "\n  ],\n";
+    out += cp932Texts.empty() ? "]" : "\n  ]";
+    return out;
+}
+
+// The reception's document on standard output: {"ok", "lines", "records" (each with its
+// "LineCount" and "announced" count), "warnings", "errors" (how many error texts were shown),
+// "errorTexts"}. Exit 0 when the reception succeeded; else 1 with its error texts (or the
+// cancel) on standard error. A cancelled reception hands nothing over, as the dialog's cancel.
+int printResult(const Collector& c, const std::vector<ReceivedRecord>& records, bool cancelled)
+{
+    const bool ok = c.success && !cancelled;
+    std::string out = "{\n  \"ok\": ";
+    out += ok ? "true" : "false";
+    out += ",\n  \"lines\": " + jsonTextList(c.lines) + ",\n";
     out += "  \"records\": [";
     for (std::size_t i = 0; i < records.size(); ++i) {
         out += i ? ",\n    " : "\n    ";
         std::string rec = RecordToJson(records[i], 2);
-        rec.insert(1, "\"LineCount\": " + std::to_string(records[i].LineCount) + ",");
+        rec.insert(1, "\"LineCount\": " + std::to_string(records[i].LineCount) +
+                          ", \"announced\": " + std::to_string(records[i].Announced) + ",");
         out += rec;
     }
-    out += records.empty() ? "]\n}\n" : "\n  ]\n}\n";
+    out += records.empty() ? "],\n" : "\n  ],\n";
+    out += "  \"warnings\": " + jsonTextList(c.warnings) + ",\n";
+    out += "  \"errors\": " + std::to_string(c.errors.size()) + ",\n";
+    out += "  \"errorTexts\": " + jsonTextList(c.errors) + "\n}\n";
     std::fwrite(out.data(), 1, out.size(), stdout);
     std::fflush(stdout);
-    if (!c.success) {
-        std::fprintf(stderr, "%s\n", cp932::toUtf8(c.lastError).c_str());
-        return 1;
-    }
-    return 0;
+    if (ok)
+        return 0;
+    // Every error text, so that the cause (e.g. why the port did not open) is not hidden
+    // behind the read failure that follows it.
+    for (const std::string& e : c.errors)
+        std::fprintf(stderr, "%s\n", cp932::toUtf8(e).c_str());
+    if (cancelled)
+        std::fprintf(stderr, "%s\n", "受信を中断しました");
+    return 1;
 }
 
 // Runs one reception to its end; with silenceMs > 0 it is cancelled as the dialog's button
-// would after that long without a byte.
+// would after that long without a byte, and so is it by SIGINT or SIGTERM.
 int runReception(ReceptionOptions options, std::unique_ptr<ISerialPort> port, WatchedPort* watched,
                  int64_t silenceMs)
 {
@@ -205,14 +227,19 @@ int runReception(ReceptionOptions options, std::unique_ptr<ISerialPort> port, Wa
             worker.StopWorker();
         }
     }
+    // A signal that came while the end was being reported still cancels.
+    cancelled = cancelled || g_stop.load();
     std::vector<ReceivedRecord> records = worker.TakeRecords();
-    return printResult(collector, records);
+    if (cancelled)
+        records.clear();
+    return printResult(collector, records, cancelled);
 }
 
 int decode(const ToolContext& ctx, const QStringList& args)
 {
     if (args.size() != 1)
         return usageError("decode needs one replay file");
+    installStopSignals();
     const LinkSettings settings = readSettings(ctx);
     ReceptionOptions o;
     o.mode = ReceptionMode::Replay;
@@ -248,6 +275,7 @@ int receive(const ToolContext& ctx, const QStringList& args)
     if (silence < 0)
         return usageError("bad value for --silence-s");
 
+    installStopSignals();
     const LinkSettings settings = readSettings(ctx);
     auto serial = std::make_unique<CxSerialPort>();
     serial->SetPortMap(settings.ports);
@@ -263,8 +291,6 @@ int receive(const ToolContext& ctx, const QStringList& args)
     o.comm.port = port > 0 ? port : 1;
     o.triggValidSec = settings.triggValidSec;
     o.pauses.endMs = 0; // nobody watches a closing dialog here
-    std::signal(SIGINT, onSignal);
-    std::signal(SIGTERM, onSignal);
     return runReception(o, std::move(watched), w, static_cast<int64_t>(silence * 1000));
 }
 
@@ -318,8 +344,7 @@ int emulate(const QStringList& args)
         }
         return 0;
     }
-    std::signal(SIGINT, onSignal);
-    std::signal(SIGTERM, onSignal);
+    installStopSignals();
     if (!device.empty()) {
         const int fd = openSendDevice(device, baud);
         if (fd < 0) {
