@@ -121,14 +121,14 @@ TEST(Reception, LineNoiseOnTheWayIsCountedInTheSummary)
 {
     // Between the tester and the port, as a bad cable would: record 0 loses the carriage
     // return of its 11th data line (two lines run together and are dropped), record 1 loses
-    // its 21st data line whole, a bit error makes record 2's 31st line unreadable (the record
-    // is lost in the recovery), record 3 arrives intact.
+    // its 21st data line whole, a bit error makes the current of record 2's 31st line
+    // unreadable (the record is lost in the recovery), record 3 arrives intact.
     const TesterEmulator emu(smallDump(11, 4));
     std::vector<EmulatorChunk> chunks = emu.serialChunks();
     const auto line = [](int n) { return std::size_t(8 + 9 + 7 * n); };
     chunks[0].bytes[line(10) + 6] ^= 0x80;
     chunks[1].bytes.erase(line(20), 7);
-    chunks[2].bytes[line(30)] ^= 0xF0;
+    chunks[2].bytes[line(30) + 3] ^= 0xF0;
     PtyTester tester(chunks);
     Reception rx(tester.path());
     ASSERT_TRUE(rx.listener.waitFinished(20s));
@@ -146,7 +146,7 @@ TEST(Reception, LineNoiseOnTheWayIsCountedInTheSummary)
     EXPECT_EQ(rx.listener.warnings(),
               (std::vector<std::string>{"データ数不一致 80/78", "データ数不一致 80/79"}));
     ASSERT_EQ(rx.listener.errors().size(), 1u);
-    EXPECT_EQ(rx.listener.errors()[0].rfind("受信データ異常<F0", 0), 0u);
+    EXPECT_EQ(rx.listener.errors()[0].rfind("受信データ異常<", 0), 0u);
 
     const ReceptionSummary sum = rx.worker.Summary();
     EXPECT_EQ(sum.received, 3);
