@@ -147,6 +147,12 @@ std::optional<int> parseInteger(std::string_view text)
     return static_cast<int>(v);
 }
 
+std::string rangeMessage(double min, double max)
+{
+    return formatC("%.15g", min) + " から " + formatC("%.15g", max) +
+           " までの数字を入力してください。";
+}
+
 std::string decimalFieldText(double v)
 {
     // Limits are usually set to one decimal, as the criterion texts show them.

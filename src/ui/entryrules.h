@@ -46,6 +46,10 @@ std::optional<double> parseDecimal(std::string_view text);
 // A whole number under the same rules; nothing for fractions and values beyond the int range.
 std::optional<int> parseInteger(std::string_view text);
 
+// The standard message for a number field whose text is not a number within [min, max]
+// (UTF-8): "0 から 9.9 までの数字を入力してください。", the ends as "%.15g" writes them.
+std::string rangeMessage(double min, double max);
+
 // The text a field shows for a double: one decimal when that reads back as the same value
 // ("0.5", "10.0"), otherwise up to 15 significant digits ("0.55").
 std::string decimalFieldText(double v);
