@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "model/customerdb.h"
@@ -31,6 +32,23 @@ struct ConditionRow {
     int editor;                      // 0 text, 1/2 choice list, 13 button, 18 read-only
     std::string choices;             // entries separated by '|'
 };
+
+// The values a number typed into a measurement cell or a condition row may take. An optional
+// row also takes "" and "---" (no value).
+struct NumberRange {
+    double min;
+    double max;
+    bool optional = false;
+};
+// Test voltage (column 3) and trigger setting (column 4); nothing for the other columns.
+std::optional<NumberRange> MeasCellRange(int column);
+// The numeric condition rows (3, 4, 6, 7, 9 to 12); nothing for the others.
+std::optional<NumberRange> ConditionRange(int rowId);
+// The value of a text under the range (UNSET_VALUE for an optional row left empty or "---"),
+// or nothing when the text is not one plain number within it ("12,5", "１２", "1e999").
+std::optional<double> ReadInRange(const NumberRange& range, std::string_view text);
+// The standard refusal (UTF-8) naming the range's ends.
+std::string RangeRefusal(const NumberRange& range);
 
 // Column count of the measurement list.
 inline constexpr int kMeasColumns = 7;
@@ -77,6 +95,10 @@ public:
     // Removes the selected entry of the level with everything below it; the same row stays
     // selected, or the one before when the last row went. False without a selection.
     bool Delete(int level);
+    // What deleting the selected entry of the level takes with it (CP932), for the question
+    // before the deletion: "ケーブル 3 件、測定データ 6 件、測定 18 件も削除されます"; "" when
+    // nothing is below it.
+    std::string DeleteContentsText(int level) const;
     // Removes the selected measurement and recomputes the ratios of the set; the same row
     // stays selected, or row 0.
     bool DeleteMeas();
@@ -85,14 +107,16 @@ public:
     std::optional<std::string> Rename(int level, int row, const std::string& name);
 
     // In-place edit of measurement cell (row, column) with text. False when nothing changed
-    // (column 2, a date or time that does not parse, no such row).
+    // (column 2, a date or time that does not parse, a number outside MeasCellRange, the text
+    // the cell shows already, no such row).
     bool EditMeasCell(int row, int column, const std::string& text);
 
     // The condition table: the 15 rows of the first measurement of the selected set, empty
     // when there is none.
     std::vector<mstedit::ConditionRow> ConditionRows() const;
     // Row 1 to 12 edited: the first measurement takes the value, the default conditions take
-    // the set's conditions, and the block goes into every measurement of the set.
+    // the set's conditions, and the block goes into every measurement of the set. False, and
+    // nothing changed, for a number outside ConditionRange or the text the row shows already.
     bool EditCondition(int rowId, const std::string& text);
 
 private:

@@ -3,7 +3,10 @@
 
 #include <QAbstractTableModel>
 #include <QDateEdit>
+#include <QCalendarWidget>
 #include <QHeaderView>
+#include <QKeyEvent>
+#include <QLocale>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QStyledItemDelegate>
@@ -80,8 +83,15 @@ public:
 
 namespace {
 
-// Opens the editor of the column's kind; the text goes to the list once the view has closed
-// the editor, since the owner may refill the list in answer.
+QLocale japaneseLocale()
+{
+    QLocale ja(QLocale::Japanese, QLocale::Japan);
+    ja.setNumberOptions(QLocale::OmitGroupSeparator | QLocale::RejectGroupSeparator);
+    return ja;
+}
+
+// Opens the editor of the column's kind; the text goes to the list, which hands it to the
+// owner once the view has closed the editor, since the owner may refill the list in answer.
 class ReportListDelegate : public QStyledItemDelegate {
 public:
     explicit ReportListDelegate(CReportList* list) : QStyledItemDelegate(list), m_list(list) {}
@@ -92,8 +102,13 @@ public:
         switch (m_list->ColumnKind(index.column())) {
         case CReportList::CellKind::Date: {
             auto* e = new QDateEdit(parent);
+            // The calendar names months and weekdays in Japanese (年/月, 日〜土) whatever the
+            // user's locale; the date itself keeps the stored numeric form.
+            const QLocale ja = japaneseLocale();
+            e->setLocale(ja);
             e->setDisplayFormat(QStringLiteral("yyyy/MM/dd"));
             e->setCalendarPopup(true);
+            e->calendarWidget()->setLocale(ja);
             return e;
         }
         case CReportList::CellKind::Time: {
@@ -126,10 +141,7 @@ public:
             text = t->time().toString(QStringLiteral("HH:mm:ss"));
         else if (auto* l = qobject_cast<QLineEdit*>(editor))
             text = l->text();
-        const int row = index.row(), column = index.column();
-        QMetaObject::invokeMethod(
-            m_list, [list = m_list, row, column, text] { list->EndEdit(row, column, text); },
-            Qt::QueuedConnection);
+        m_list->QueueEdit(index.row(), index.column(), text);
     }
 
 private:
@@ -303,6 +315,56 @@ void CReportList::EndEdit(int row, int column, const QString& text)
 {
     if (m_ended)
         m_ended(row, column, text);
+}
+
+void CReportList::QueueEdit(int row, int column, const QString& text)
+{
+    m_pending = PendingEdit{row, column, text};
+    QMetaObject::invokeMethod(this, &CReportList::DeliverEdit, Qt::QueuedConnection);
+}
+
+void CReportList::DeliverEdit()
+{
+    if (!m_pending)
+        return;
+    const PendingEdit edit = *m_pending;
+    m_pending.reset();
+    EndEdit(edit.row, edit.column, edit.text);
+}
+
+bool CReportList::CommitOpenEdit()
+{
+    // Editors open on the current row (RequestEdit makes the cell current first).
+    if (state() == QAbstractItemView::EditingState && currentIndex().isValid()) {
+        for (int c = 0; c < m_model->columnCount(); ++c) {
+            if (QWidget* editor = indexWidget(m_model->index(currentIndex().row(), c))) {
+                commitData(editor);
+                closeEditor(editor, QAbstractItemDelegate::NoHint);
+                break;
+            }
+        }
+    }
+    const bool had = m_pending.has_value();
+    DeliverEdit();
+    return had;
+}
+
+void CReportList::keyPressEvent(QKeyEvent* event)
+{
+    if (state() != QAbstractItemView::EditingState) {
+        const int row = SelectedRow();
+        if (event->key() == Qt::Key_F2 && event->modifiers() == Qt::NoModifier && row >= 0) {
+            const int column = currentIndex().isValid() ? currentIndex().column() : 0;
+            if (!(m_model->m_checkable && column == 0))
+                RequestEdit(row, column);
+            return;
+        }
+        if (event->key() == Qt::Key_Delete && event->modifiers() == Qt::NoModifier && row >= 0) {
+            emit deleteRequested(row);
+            return;
+        }
+    }
+    QTableView::keyPressEvent(event);
 }
 
 void CReportList::mousePressEvent(QMouseEvent* event)
