@@ -69,28 +69,6 @@ std::optional<NumberRange> ConditionRange(int rowId)
     }
 }
 
-std::optional<double> ReadInRange(const NumberRange& range, std::string_view text)
-{
-    if (range.optional) {
-        std::string_view t = text;
-        while (!t.empty() && (t.front() == ' ' || t.front() == '\t'))
-            t.remove_prefix(1);
-        while (!t.empty() && (t.back() == ' ' || t.back() == '\t'))
-            t.remove_suffix(1);
-        if (t.empty() || t == "---")
-            return UNSET_VALUE;
-    }
-    const std::optional<double> v = entry::parseDecimal(text);
-    if (!v || *v < range.min || *v > range.max)
-        return std::nullopt;
-    return v;
-}
-
-std::string RangeRefusal(const NumberRange& range)
-{
-    return entry::rangeMessage(range.min, range.max);
-}
-
 } // namespace mstedit
 
 using namespace mstedit;
@@ -418,7 +396,7 @@ bool MstEditModel::EditMeasCell(int row, int column, const std::string& text)
         // The text the cell shows is a rounded form: taking it back would change the value.
         if (text == MeasCell(row, column))
             return false;
-        const std::optional<double> v = ReadInRange(*MeasCellRange(column), text);
+        const std::optional<double> v = entry::readInRange(*MeasCellRange(column), text);
         if (!v)
             return false;
         if (column == 3) {
@@ -494,7 +472,7 @@ bool MstEditModel::EditCondition(int rowId, const std::string& text)
         return false;
     std::optional<double> number;
     if (const auto range = ConditionRange(rowId)) {
-        number = ReadInRange(*range, text);
+        number = entry::readInRange(*range, text);
         if (!number)
             return false;
     }

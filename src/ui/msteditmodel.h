@@ -5,11 +5,11 @@
 
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "model/customerdb.h"
 #include "ui/dataselection.h"
+#include "ui/entryrules.h"
 
 class CAppSettings;
 
@@ -33,22 +33,11 @@ struct ConditionRow {
     std::string choices;             // entries separated by '|'
 };
 
-// The values a number typed into a measurement cell or a condition row may take. An optional
-// row also takes "" and "---" (no value).
-struct NumberRange {
-    double min;
-    double max;
-    bool optional = false;
-};
+using entry::NumberRange;
 // Test voltage (column 3) and trigger setting (column 4); nothing for the other columns.
 std::optional<NumberRange> MeasCellRange(int column);
 // The numeric condition rows (3, 4, 6, 7, 9 to 12); nothing for the others.
 std::optional<NumberRange> ConditionRange(int rowId);
-// The value of a text under the range (UNSET_VALUE for an optional row left empty or "---"),
-// or nothing when the text is not one plain number within it ("12,5", "１２", "1e999").
-std::optional<double> ReadInRange(const NumberRange& range, std::string_view text);
-// The standard refusal (UTF-8) naming the range's ends.
-std::string RangeRefusal(const NumberRange& range);
 
 // Column count of the measurement list.
 inline constexpr int kMeasColumns = 7;

@@ -396,8 +396,8 @@ void CPgMstEdit::OnMeasEdited(int row, int column, const QString& text)
     }
     m_model.SelectMeasRow(m_model.MeasRow()); // keeps the row valid after outside changes
     if (const auto range = MeasCellRange(column);
-        range && *bytes != m_model.MeasCell(row, column) && !ReadInRange(*range, *bytes)) {
-        refuse(QString::fromStdString(RangeRefusal(*range)));
+        range && *bytes != m_model.MeasCell(row, column) && !entry::readInRange(*range, *bytes)) {
+        refuse(QString::fromStdString(entry::rangeMessage(range->min, range->max)));
         m_meas->Repaint(); // the stored value again, not the refused text
         return;
     }
@@ -413,8 +413,8 @@ void CPgMstEdit::OnConditionEdited(int rowId, const QString& text)
     if (!bytes) {
         ++m_refusals;
     } else if (const auto range = ConditionRange(rowId);
-               range && m_model.SelectedSet() && !ReadInRange(*range, *bytes)) {
-        refuse(QString::fromStdString(RangeRefusal(*range)));
+               range && m_model.SelectedSet() && !entry::readInRange(*range, *bytes)) {
+        refuse(QString::fromStdString(entry::rangeMessage(range->min, range->max)));
     } else {
         m_model.EditCondition(rowId, *bytes);
     }

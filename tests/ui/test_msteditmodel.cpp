@@ -257,13 +257,12 @@ TEST_F(MstEditTest, NumbersOutsideTheirFieldOrNotPlainAreRefusedAndChangeNothing
         EXPECT_EQ(changed, c.accepted) << c.field << " " << c.text;
         const auto range = c.condition ? ConditionRange(c.field) : MeasCellRange(c.field);
         ASSERT_TRUE(range) << c.field;
-        EXPECT_EQ(ReadInRange(*range, text).has_value(), c.accepted) << c.text;
+        EXPECT_EQ(entry::readInRange(*range, text).has_value(), c.accepted) << c.text;
         if (!c.accepted) {
             EXPECT_EQ(db, before) << c.field << " " << c.text;
         }
     }
-    EXPECT_EQ(RangeRefusal(*MeasCellRange(3)), "0 から 99.99 までの数字を入力してください。");
-    EXPECT_EQ(RangeRefusal(*ConditionRange(6)), "-99.9 から 99.9 までの数字を入力してください。");
+    EXPECT_EQ(entry::rangeMessage(-99.9, 99.9), "-99.9 から 99.9 までの数字を入力してください。");
 }
 
 TEST_F(MstEditTest, AnEditorLeftAsItOpenedKeepsTheUnroundedValue)
