@@ -2,6 +2,7 @@
 #include "widgets/reportlist.h"
 
 #include <QAbstractTableModel>
+#include <QBoxLayout>
 #include <QDateEdit>
 #include <QCalendarWidget>
 #include <QHeaderView>
@@ -9,8 +10,10 @@
 #include <QLocale>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QSpinBox>
 #include <QStyledItemDelegate>
 #include <QTimeEdit>
+#include <QToolButton>
 
 #include <algorithm>
 
@@ -90,6 +93,27 @@ QLocale japaneseLocale()
     return ja;
 }
 
+// The calendar's heading in the Japanese order, "2024年 5月", where Qt puts the month first and
+// writes the year as a bare number. Qt's heading has no interface for this: its parts are found
+// by their object names and left alone when a Qt version names them otherwise.
+void putYearFirst(QCalendarWidget* calendar)
+{
+    auto* month = calendar->findChild<QToolButton*>(QStringLiteral("qt_calendar_monthbutton"));
+    auto* year = calendar->findChild<QToolButton*>(QStringLiteral("qt_calendar_yearbutton"));
+    auto* yearEdit = calendar->findChild<QSpinBox*>(QStringLiteral("qt_calendar_yearedit"));
+    auto* layout = month && month->parentWidget()
+                       ? qobject_cast<QBoxLayout*>(month->parentWidget()->layout())
+                       : nullptr;
+    if (!year || !yearEdit || !layout || layout->indexOf(year) < 0)
+        return;
+    // The year's spin box lies over its button while the year is typed; the button shows the
+    // spin box's text.
+    yearEdit->setSuffix(QStringLiteral("年"));
+    year->setText(yearEdit->text());
+    layout->removeWidget(year);
+    layout->insertWidget(layout->indexOf(month), year);
+}
+
 // Opens the editor of the column's kind; the text goes to the list, which hands it to the
 // owner once the view has closed the editor, since the owner may refill the list in answer.
 class ReportListDelegate : public QStyledItemDelegate {
@@ -109,6 +133,7 @@ public:
             e->setDisplayFormat(QStringLiteral("yyyy/MM/dd"));
             e->setCalendarPopup(true);
             e->calendarWidget()->setLocale(ja);
+            putYearFirst(e->calendarWidget());
             return e;
         }
         case CReportList::CellKind::Time: {

@@ -14,6 +14,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
+#include <QToolButton>
 
 #include <functional>
 
@@ -131,6 +132,7 @@ TEST_F(JapaneseUiTest, FileChooserSpeaksJapanese)
         auto* box = dialog.findChild<QDialogButtonBox*>();
         ASSERT_NE(box, nullptr);
         buttons = buttonTexts(box->buttons());
+        EXPECT_TRUE(guitest::grabToPng(&dialog, guitest::grabDir() + "/filechooser_ja.png"));
         dialog.reject();
     });
     page.ReadReceptionFromFile();
@@ -162,9 +164,16 @@ TEST(JapaneseUi, QtCatalogueCalendarAndNumbers)
     ASSERT_NE(edit, nullptr);
     EXPECT_EQ(edit->text(), QStringLiteral("2024/05/12"));
     const QLocale calendar = edit->calendarWidget()->locale();
+    EXPECT_TRUE(
+        guitest::grabToPng(edit->calendarWidget(), guitest::grabDir() + "/calendar_ja.png"));
     EXPECT_EQ(calendar.language(), QLocale::Japanese);
     EXPECT_EQ(calendar.dayName(7, QLocale::ShortFormat), QStringLiteral("日"));
     EXPECT_EQ(calendar.monthName(5, QLocale::ShortFormat), QStringLiteral("5月"));
+    // The heading reads year first, with 年, also after turning to another year.
+    edit->calendarWidget()->showNextYear();
+    auto* year = edit->calendarWidget()->findChild<QToolButton*>("qt_calendar_yearbutton");
+    ASSERT_NE(year, nullptr);
+    EXPECT_EQ(year->text(), QStringLiteral("2025年"));
 
     // Numbers stay in the C form under the default locale.
     EXPECT_EQ(QLocale().language(), QLocale::Japanese);
