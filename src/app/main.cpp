@@ -12,6 +12,8 @@ int main(int argc, char** argv)
     // Qt set the locale from the environment; printf-style numbers and atof must read and
     // write '.' whatever the user's language.
     ui::keepCNumericLocale();
+    // Qt's own dialogs (files, printing, page set-up, calendars) in Japanese.
+    ui::installJapaneseUi();
 
     CMXRViewApp theApp;
     if (!theApp.InitInstance(QApplication::arguments()))

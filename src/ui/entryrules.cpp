@@ -147,6 +147,25 @@ std::optional<int> parseInteger(std::string_view text)
     return static_cast<int>(v);
 }
 
+std::optional<double> readInRange(const NumberRange& range, std::string_view text)
+{
+    if (range.optional) {
+        const std::string_view t = trimmed(text);
+        if (t.empty() || t == "---")
+            return UNSET_VALUE;
+    }
+    const std::optional<double> v = parseDecimal(text);
+    if (!v || *v < range.min || *v > range.max)
+        return std::nullopt;
+    return v;
+}
+
+std::string rangeMessage(double min, double max)
+{
+    return formatC("%.15g", min) + " から " + formatC("%.15g", max) +
+           " までの数字を入力してください。";
+}
+
 std::string decimalFieldText(double v)
 {
     // Limits are usually set to one decimal, as the criterion texts show them.

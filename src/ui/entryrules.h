@@ -46,6 +46,20 @@ std::optional<double> parseDecimal(std::string_view text);
 // A whole number under the same rules; nothing for fractions and values beyond the int range.
 std::optional<int> parseInteger(std::string_view text);
 
+// The values a number field takes. An optional field also takes "" and "---" (no value).
+struct NumberRange {
+    double min;
+    double max;
+    bool optional = false;
+};
+// The value of a field's text under the range (UNSET_VALUE for an optional field left empty
+// or "---"), or nothing when the text is not one plain number within it ("12,5", "１２").
+std::optional<double> readInRange(const NumberRange& range, std::string_view text);
+
+// The standard message for a number field whose text is not a number within [min, max]
+// (UTF-8): "0 から 9.9 までの数字を入力してください。", the ends as "%.15g" writes them.
+std::string rangeMessage(double min, double max);
+
 // The text a field shows for a double: one decimal when that reads back as the same value
 // ("0.5", "10.0"), otherwise up to 15 significant digits ("0.55").
 std::string decimalFieldText(double v);

@@ -9,6 +9,7 @@
 #include "model/cp932text.h"
 #include "model/format.h"
 #include "model/number.h"
+#include "ui/entryrules.h"
 
 namespace finalvalue {
 
@@ -78,7 +79,7 @@ std::string BoxNumberText(double v)
 
 std::string RangeMessage(double min, double max)
 {
-    return BoxNumberText(min) + " から " + BoxNumberText(max) + " までの数値を入力してください。";
+    return entry::rangeMessage(min, max);
 }
 
 void ApplyToRecord(CMeasRecord& record, std::vector<CMeasPoint> points, int finalIndex,

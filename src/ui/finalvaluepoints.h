@@ -40,8 +40,8 @@ std::optional<double> ParseBoxNumber(std::string_view text, double min, double m
 // The text a number box shows for a value ("%.15g": 0.2 reads "0.2", 0 reads "0").
 std::string BoxNumberText(double v);
 
-// The message for a box that is not a number or out of its range (UTF-8):
-// "0 から 99999.9 までの数値を入力してください。"
+// The message for a box that is not a number or out of its range (UTF-8), the standard one
+// of every number field: "0 から 99999.9 までの数字を入力してください。"
 std::string RangeMessage(double min, double max);
 
 // Stores the edited points in the record and makes point finalIndex its last used point

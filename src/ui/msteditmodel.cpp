@@ -6,6 +6,7 @@
 #include "model/cp932text.h"
 #include "model/format.h"
 #include "model/number.h"
+#include "ui/entryrules.h"
 
 using cp932::lit;
 
@@ -40,6 +41,31 @@ std::string SheetTitle(const CAppSettings& s, PageMode mode)
     case PageMode::Edit: return s.CustomerLabel(lit("需要家")) + lit("情報の編集");
     case PageMode::Transfer: return s.MeasurementLabel(lit("測定データ")) + lit("の転送");
     default: return s.MeasurementLabel(lit("測定データ")) + lit("の表示");
+    }
+}
+
+std::optional<NumberRange> MeasCellRange(int column)
+{
+    // The tester sends both as four BCD digits: hundredths of a kV and tenths of a μA.
+    switch (column) {
+    case 3: return NumberRange{0.0, 99.99};
+    case 4: return NumberRange{0.0, 999.9};
+    default: return std::nullopt;
+    }
+}
+
+std::optional<NumberRange> ConditionRange(int rowId)
+{
+    switch (rowId) {
+    case 3: return NumberRange{0.0, 9999.9};  // cross-section, sq
+    case 4: return NumberRange{0.0, 99999.9}; // length, m
+    case 6: return NumberRange{-99.9, 99.9};  // temperature, ℃
+    case 7: return NumberRange{0.0, 100.0};   // humidity, %
+    case 9:                                   // shield currents R, S, T, mA
+    case 10:
+    case 11: return NumberRange{0.0, 9999.9};
+    case 12: return NumberRange{0.0, 99999.0, true}; // insulation resistance, MΩ
+    default: return std::nullopt;
     }
 }
 
@@ -233,6 +259,51 @@ bool MstEditModel::Delete(int level)
     return true;
 }
 
+std::string MstEditModel::DeleteContentsText(int level) const
+{
+    std::size_t cables = 0, sets = 0, records = 0;
+    auto countSet = [&](const CMeasData& set) {
+        ++sets;
+        records += set.RecordCount();
+    };
+    auto countCable = [&](const CCable& cable) {
+        ++cables;
+        for (int i = 0; i < cable.sets.Count(); ++i)
+            countSet(cable.sets.At(i));
+    };
+    switch (level) {
+    case LevelCustomer:
+        if (const CCustomer* c = customer())
+            for (int i = 0; i < c->cables.Count(); ++i)
+                countCable(c->cables.At(i));
+        break;
+    case LevelCable:
+        if (const CCable* k = cable())
+            for (int i = 0; i < k->sets.Count(); ++i)
+                countSet(k->sets.At(i));
+        break;
+    default:
+        if (const CMeasData* set = SelectedSet())
+            records = set->RecordCount();
+        break;
+    }
+    // Only the levels below the deleted one are named.
+    std::vector<std::string> parts;
+    if (level == LevelCustomer)
+        parts.push_back(formatC("%s %zu %s", m_settings.CableLabel(lit("ケーブル")).c_str(), cables,
+                                lit("件").c_str()));
+    if (level <= LevelCable)
+        parts.push_back(formatC("%s %zu %s", m_settings.MeasurementLabel(lit("測定データ")).c_str(),
+                                sets, lit("件").c_str()));
+    parts.push_back(formatC("%s %zu %s", lit("測定").c_str(), records, lit("件").c_str()));
+    if (cables + sets + records == 0)
+        return {};
+    std::string text;
+    for (const std::string& p : parts)
+        text += (text.empty() ? "" : lit("、")) + p;
+    return text + lit("も削除されます");
+}
+
 bool MstEditModel::DeleteMeas()
 {
     CMeasData* set = SelectedSet();
@@ -320,12 +391,23 @@ bool MstEditModel::EditMeasCell(int row, int column, const std::string& text)
         if (copy.StartTime.status != OleDateTime::Valid)
             return false;
         break;
-    case 3: copy.TestVoltage = mxrAtof(text); break;
-    case 4:
-        copy.TriggerLevel = mxrAtof(text);
+    case 3:
+    case 4: {
+        // The text the cell shows is a rounded form: taking it back would change the value.
+        if (text == MeasCell(row, column))
+            return false;
+        const std::optional<double> v = entry::readInRange(*MeasCellRange(column), text);
+        if (!v)
+            return false;
+        if (column == 3) {
+            copy.TestVoltage = *v;
+            break;
+        }
+        copy.TriggerLevel = *v;
         // The chosen final point stays; only the trigger events follow the new setting.
         copy.RecalcFinalAndTriggers(copy.UsedPoints, m_settings.TriggValidSec);
         break;
+    }
     case 5: copy.SeikyokuRatio = optionalNumber(text); break;
     case 6: copy.JyakutenRatio = optionalNumber(text); break;
     default: return false;
@@ -385,6 +467,15 @@ bool MstEditModel::EditCondition(int rowId, const std::string& text)
     CMeasData* set = SelectedSet();
     if (!Editable() || !set || set->RecordCount() == 0 || rowId < 1 || rowId > 12)
         return false;
+    // An editor left as it opened changes nothing: the shown text is a rounded form.
+    if (text == ConditionRows()[static_cast<std::size_t>(rowId - 1)].value)
+        return false;
+    std::optional<double> number;
+    if (const auto range = ConditionRange(rowId)) {
+        number = entry::readInRange(*range, text);
+        if (!number)
+            return false;
+    }
     CTestCondition& c = set->RecordAt(0).Condition;
     double* numbers[] = {nullptr,      nullptr,     nullptr,        &c.CabSectionalArea,
                          &c.CabLength, nullptr,     &c.Temperature, &c.Humidity,
@@ -394,8 +485,8 @@ bool MstEditModel::EditCondition(int rowId, const std::string& text)
     case 2: c.Shindan = text; break;
     case 5: c.Weather = text; break;
     case 8: c.Remarks = text; break;
-    case 12: c.ShisuZetuen = optionalNumber(text); break;
-    default: *numbers[rowId] = mxrAtof(text); break;
+    case 12: c.ShisuZetuen = *number; break;
+    default: *numbers[rowId] = *number; break;
     }
     storeDefaults(c);
     const CTestCondition block = c;

@@ -9,6 +9,7 @@
 
 #include "model/customerdb.h"
 #include "ui/dataselection.h"
+#include "ui/entryrules.h"
 
 class CAppSettings;
 
@@ -31,6 +32,12 @@ struct ConditionRow {
     int editor;                      // 0 text, 1/2 choice list, 13 button, 18 read-only
     std::string choices;             // entries separated by '|'
 };
+
+using entry::NumberRange;
+// Test voltage (column 3) and trigger setting (column 4); nothing for the other columns.
+std::optional<NumberRange> MeasCellRange(int column);
+// The numeric condition rows (3, 4, 6, 7, 9 to 12); nothing for the others.
+std::optional<NumberRange> ConditionRange(int rowId);
 
 // Column count of the measurement list.
 inline constexpr int kMeasColumns = 7;
@@ -77,6 +84,10 @@ public:
     // Removes the selected entry of the level with everything below it; the same row stays
     // selected, or the one before when the last row went. False without a selection.
     bool Delete(int level);
+    // What deleting the selected entry of the level takes with it (CP932), for the question
+    // before the deletion: "ケーブル 3 件、測定データ 6 件、測定 18 件も削除されます"; "" when
+    // nothing is below it.
+    std::string DeleteContentsText(int level) const;
     // Removes the selected measurement and recomputes the ratios of the set; the same row
     // stays selected, or row 0.
     bool DeleteMeas();
@@ -85,14 +96,16 @@ public:
     std::optional<std::string> Rename(int level, int row, const std::string& name);
 
     // In-place edit of measurement cell (row, column) with text. False when nothing changed
-    // (column 2, a date or time that does not parse, no such row).
+    // (column 2, a date or time that does not parse, a number outside MeasCellRange, the text
+    // the cell shows already, no such row).
     bool EditMeasCell(int row, int column, const std::string& text);
 
     // The condition table: the 15 rows of the first measurement of the selected set, empty
     // when there is none.
     std::vector<mstedit::ConditionRow> ConditionRows() const;
     // Row 1 to 12 edited: the first measurement takes the value, the default conditions take
-    // the set's conditions, and the block goes into every measurement of the set.
+    // the set's conditions, and the block goes into every measurement of the set. False, and
+    // nothing changed, for a number outside ConditionRange or the text the row shows already.
     bool EditCondition(int rowId, const std::string& text);
 
 private:

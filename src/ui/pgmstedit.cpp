@@ -65,8 +65,11 @@ void CPgMstEdit::buildLayout()
     m_group = new QGroupBox(q(m_settings.CustomerLabel(lit("需要家")) + lit("データ")), this);
     for (int level = 0; level < 3; ++level) {
         m_names[level] = new CReportList(this);
-        m_add[level] = new QPushButton(QStringLiteral("追加..."), this);
-        m_delete[level] = new QPushButton(QStringLiteral("削除"), this);
+        // Each level has keys of its own: add A, B, C and delete D, E, F from left to right.
+        m_add[level] =
+            new QPushButton(QStringLiteral("追加(&%1)...").arg(QChar(u'A' + level)), this);
+        m_delete[level] =
+            new QPushButton(QStringLiteral("削除(&%1)").arg(QChar(u'D' + level)), this);
         m_add[level]->setVisible(editable);
         m_delete[level]->setVisible(editable);
         connect(m_add[level], &QPushButton::clicked, this, [this, level] { OnAdd(level); });
@@ -75,7 +78,7 @@ void CPgMstEdit::buildLayout()
     m_grid = new CConditionGrid(this);
     m_caption = new QLabel(this);
     m_meas = new CReportList(this);
-    m_deleteMeas = new QPushButton(QStringLiteral("削除"), this);
+    m_deleteMeas = new QPushButton(QStringLiteral("削除(&X)"), this);
     m_deleteMeas->setVisible(editable);
     connect(m_deleteMeas, &QPushButton::clicked, this, &CPgMstEdit::OnDeleteMeas);
 
@@ -114,9 +117,9 @@ void CPgMstEdit::buildLayout()
 
     // The received records on the right (transfer mode only).
     m_transfer = new CReportList(this);
-    m_register = new QPushButton(QStringLiteral("← 登録"), this);
-    m_startReception = new QPushButton(QStringLiteral("データ転送開始"), this);
-    m_readFile = new QPushButton(QStringLiteral("データをファイルから読み込む"), this);
+    m_register = new QPushButton(QStringLiteral("← 登録(&R)"), this);
+    m_startReception = new QPushButton(QStringLiteral("データ転送開始(&T)"), this);
+    m_readFile = new QPushButton(QStringLiteral("データをファイルから読み込む(&L)"), this);
     auto* right = new QVBoxLayout;
     right->addWidget(m_transfer, 1);
     auto* transferButtons = new QHBoxLayout;
@@ -161,6 +164,7 @@ void CPgMstEdit::setupLists()
             restoreQueryRows(level);
             OnNameEdited(level, row, text);
         });
+        connect(list, &CReportList::deleteRequested, this, [this, level] { OnDelete(level); });
     }
 
     m_meas->SetColumns({{QStringLiteral("測定日\n(年/月/日)"), 100},
@@ -191,6 +195,7 @@ void CPgMstEdit::setupLists()
         restoreQueryRows(3);
         OnMeasEdited(row, column, text);
     });
+    connect(m_meas, &CReportList::deleteRequested, this, &CPgMstEdit::OnDeleteMeas);
     connect(m_meas, &CReportList::rowDoubleClicked, this, [this](int) {
         if (m_model.Mode() == PageMode::Display && m_meas->SelectedRow() >= 0)
             emit chooseRequested();
@@ -240,7 +245,6 @@ void CPgMstEdit::refreshMeas()
 {
     m_caption->setText(q(m_model.MeasCaption()));
     m_meas->Refill(m_model.MeasRowCount(), m_model.MeasRow());
-    m_lastQueryRow = -1;
 }
 
 void CPgMstEdit::refreshConditions()
@@ -259,8 +263,28 @@ void CPgMstEdit::refreshConditions()
     }
 }
 
+bool CPgMstEdit::CommitOpenEdits()
+{
+    const int refusals = m_refusals;
+    for (CReportList* list : {m_names[0], m_names[1], m_names[2], m_meas})
+        list->CommitOpenEdit();
+    m_grid->CommitOpenEdit();
+    return m_refusals == refusals;
+}
+
+void CPgMstEdit::refuse(const QString& text)
+{
+    ++m_refusals;
+    ui::messages().error(this, text);
+}
+
 bool CPgMstEdit::OnApply()
 {
+    // An editor still open (OK clicked or Enter pressed while typing) is the user's last
+    // edit: it goes into the tree before the sheet takes the tree. A refused one keeps the
+    // sheet open with its message.
+    if (!CommitOpenEdits())
+        return false;
     if (m_model.Mode() != PageMode::Display)
         return true;
     if (m_model.Row(LevelMeasData) < 0 || m_model.MeasRow() < 0) {
@@ -290,8 +314,11 @@ void CPgMstEdit::OnDelete(int level)
     const int row = m_model.Row(level);
     if (!m_model.Editable() || row < 0)
         return;
-    const QString text = QStringLiteral("選択中のデータを削除します\nよろしいですか\n【 %1 】")
-                             .arg(q(m_model.NameAt(level, row)));
+    QString text = QStringLiteral("選択中のデータを削除します\nよろしいですか\n【 %1 】")
+                       .arg(q(m_model.NameAt(level, row)));
+    const std::string goes = m_model.DeleteContentsText(level);
+    if (!goes.empty())
+        text += QStringLiteral("\n\n") + q(goes);
     if (ui::messages().questionYesNo(this, text) != CMessageInterface::Answer::Yes)
         return;
     m_model.Delete(level);
@@ -314,11 +341,15 @@ void CPgMstEdit::OnDeleteMeas()
 void CPgMstEdit::OnNameEdited(int level, int row, const QString& text)
 {
     const auto name = fromUser(this, text);
-    if (!name)
+    if (!name) {
+        ++m_refusals;
         return;
+    }
     if (auto refusal = m_model.Rename(level, row, *name)) {
-        if (!refusal->empty())
+        if (!refusal->empty()) {
+            ++m_refusals;
             ui::messages().information(this, q(*refusal));
+        }
         m_names[level]->Repaint();
         return;
     }
@@ -329,11 +360,13 @@ bool CPgMstEdit::OnMeasEditQuery(int row, int column)
 {
     if (!m_model.Editable())
         return false;
-    const bool again = row == m_lastQueryRow;
-    m_lastQueryRow = row;
     CMeasData* set = m_model.SelectedSet();
-    if (!again || !set || (column != 2 && column != 5 && column != 6))
+    if (column != 2 && column != 5 && column != 6)
         return true;
+    // These cells are edited in a dialog, never as text. The list asks only for a click on
+    // the row already selected, so the first click selects and the second opens the dialog.
+    if (!set || row < 0 || static_cast<std::size_t>(row) >= set->RecordCount())
+        return false;
     const auto index = static_cast<std::size_t>(row);
     if (column == 2) {
         if (RunFinalValueSelection(this, *set, index, m_settings.TriggValidSec))
@@ -357,26 +390,36 @@ bool CPgMstEdit::OnMeasEditQuery(int row, int column)
 void CPgMstEdit::OnMeasEdited(int row, int column, const QString& text)
 {
     const auto bytes = fromUser(this, text);
-    if (!bytes)
+    if (!bytes) {
+        ++m_refusals;
         return;
-    m_model.SelectMeasRow(m_model.MeasRow()); // keeps the row valid after outside changes
-    if (m_model.EditMeasCell(row, column, *bytes)) {
-        const int lastQuery = m_lastQueryRow;
-        refreshMeas();
-        m_lastQueryRow = lastQuery == row ? m_model.MeasRow() : lastQuery;
-    } else {
-        m_meas->Repaint();
     }
+    m_model.SelectMeasRow(m_model.MeasRow()); // keeps the row valid after outside changes
+    if (const auto range = MeasCellRange(column);
+        range && *bytes != m_model.MeasCell(row, column) && !entry::readInRange(*range, *bytes)) {
+        refuse(QString::fromStdString(entry::rangeMessage(range->min, range->max)));
+        m_meas->Repaint(); // the stored value again, not the refused text
+        return;
+    }
+    if (m_model.EditMeasCell(row, column, *bytes))
+        refreshMeas();
+    else
+        m_meas->Repaint();
 }
 
 void CPgMstEdit::OnConditionEdited(int rowId, const QString& text)
 {
     const auto bytes = fromUser(this, text);
     if (!bytes) {
-        refreshConditions();
-        return;
+        ++m_refusals;
+    } else if (const auto range = ConditionRange(rowId);
+               range && m_model.SelectedSet() && !entry::readInRange(*range, *bytes)) {
+        refuse(QString::fromStdString(entry::rangeMessage(range->min, range->max)));
+    } else {
+        m_model.EditCondition(rowId, *bytes);
     }
-    m_model.EditCondition(rowId, *bytes);
+    // The table shows what is stored, in its own format, never the text as typed.
+    refreshConditions();
 }
 
 void CPgMstEdit::OnConditionButton(int rowId)
@@ -384,11 +427,15 @@ void CPgMstEdit::OnConditionButton(int rowId)
     CMeasData* set = m_model.SelectedSet();
     if (!m_model.Editable() || !set || set->RecordCount() == 0 || rowId < 13)
         return;
-    if (EditJudgParam(this, *set, m_settings).accepted) {
+    const JudgParamOutcome outcome = EditJudgParam(this, *set, m_settings);
+    if (outcome.accepted) {
         m_grid->Clear();
         refreshConditions();
-        m_meas->Repaint();
     }
+    // "過去データにも適応する" changed the records' switches even when the dialog was
+    // cancelled: the ratio columns show them either way.
+    if (outcome.accepted || outcome.change.recordFlags)
+        m_meas->Repaint();
 }
 
 bool RunDataPageSheet(QWidget* parent, PageMode mode, CCustomerDB& tree, DataSelection& selection,
@@ -401,7 +448,8 @@ bool RunDataPageSheet(QWidget* parent, PageMode mode, CCustomerDB& tree, DataSel
     sheet.AddPage(page, title);
     page->SetReceptionSource(liveComm ? *liveComm : tree.comm, log);
     page->SetSelection(selection);
-    sheet.SetApplyHook([page] { return page->OnApply(); });
+    sheet.SetApplyHook([page] { return page->OnApply() && page->ConfirmClose(); });
+    sheet.SetCloseHook([page] { return page->ConfirmClose(); });
     QObject::connect(page, &CPgMstEdit::chooseRequested, &sheet, [&sheet] { sheet.PressOk(); });
     if (mode != PageMode::Transfer)
         sheet.setMinimumSize(550, 600);

@@ -33,8 +33,14 @@ public:
     // The selection the lists show.
     DataSelection Selection() const { return m_model.CurrentSelection(); }
 
-    // OK of the sheet: false (with the message) when display mode has no measurement chosen.
+    // OK of the sheet: commits an in-place editor still open, then false (with the message)
+    // when that edit was refused or display mode has no measurement chosen.
     bool OnApply();
+    // Commits every open in-place editor of the page now; false when one was refused.
+    bool CommitOpenEdits();
+    // Closing the sheet: asks first while received records are not registered (transfer
+    // mode). True when the sheet may close.
+    bool ConfirmClose();
 
     // Buttons (levels of mstedit::Level). Add asks for the name with the name entry dialog.
     void OnAdd(int level);
@@ -82,12 +88,13 @@ private:
     void runReception(const std::string& replayFile);
     void rememberQueryRows();
     void restoreQueryRows(int below);
+    void refuse(const QString& text);
 
     MstEditModel m_model;
     CAppSettings& m_settings;
-    // The list and row of the previous edit query on the measurement list: a second query
-    // on the same row opens the column's dialog instead of the in-place editor.
-    int m_lastQueryRow = -1;
+    // Edits refused so far (range, characters, names): OK stays open when committing the
+    // last open editor added one.
+    int m_refusals = 0;
     // The selected rows of the three name lists when the last edit query arrived.
     int m_queryRows[3] = {-1, -1, -1};
 

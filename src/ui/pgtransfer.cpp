@@ -167,3 +167,12 @@ bool CPgMstEdit::RegisterChecked()
     m_transfer->Refill(static_cast<int>(m_received.size()), 0);
     return true;
 }
+
+bool CPgMstEdit::ConfirmClose()
+{
+    if (m_model.Mode() != PageMode::Transfer || m_received.empty())
+        return true;
+    return ui::messages().questionYesNo(
+               this, QStringLiteral("受信したデータが登録されていません。閉じますか？")) ==
+           CMessageInterface::Answer::Yes;
+}

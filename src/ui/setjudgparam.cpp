@@ -165,10 +165,8 @@ std::optional<JudgParams> CSetJudgParam::readFields()
         std::optional<double> v = text == m_shownTexts[b] ? std::optional<double>(m_params.*f.value)
                                                           : entry::parseDecimal(text.toStdString());
         if (!v || *v < kMinimum || *v > f.maximum) {
-            // The range's ends as the standard validation message writes them ("0", "9.9").
-            ui::messages().error(this, QStringLiteral("%1 から %2 までの数字を入力してください。")
-                                           .arg(QString::fromStdString(formatC("%g", kMinimum)),
-                                                QString::fromStdString(formatC("%g", f.maximum))));
+            ui::messages().error(this,
+                                 QString::fromStdString(entry::rangeMessage(kMinimum, f.maximum)));
             m_edits[b]->setFocus();
             m_edits[b]->selectAll();
             return std::nullopt;

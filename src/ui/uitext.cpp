@@ -1,8 +1,12 @@
-// Text conversion at the UI edge, font substitutions and the numeric locale.
+// Text conversion at the UI edge, font substitutions, the numeric locale and the Japanese
+// catalogue of Qt's own dialogs.
 #include "ui/uitext.h"
 
+#include <QCoreApplication>
 #include <QFont>
+#include <QLibraryInfo>
 #include <QStringList>
+#include <QTranslator>
 
 #include <clocale>
 
@@ -50,6 +54,27 @@ void installFontSubstitutions()
 void keepCNumericLocale()
 {
     std::setlocale(LC_NUMERIC, "C");
+}
+
+QLocale japaneseLocale()
+{
+    QLocale ja(QLocale::Japanese, QLocale::Japan);
+    ja.setNumberOptions(QLocale::OmitGroupSeparator | QLocale::RejectGroupSeparator);
+    return ja;
+}
+
+bool installJapaneseUi()
+{
+    QLocale::setDefault(japaneseLocale());
+    auto* app = QCoreApplication::instance();
+    auto* qt = new QTranslator(app);
+    if (!qt->load(QStringLiteral("qtbase_ja"),
+                  QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete qt;
+        return false;
+    }
+    QCoreApplication::installTranslator(qt);
+    return true;
 }
 
 } // namespace ui

@@ -2,6 +2,7 @@
 // report and the numeric locale of the running program.
 #pragma once
 
+#include <QLocale>
 #include <QString>
 
 #include <optional>
@@ -29,5 +30,15 @@ void installFontSubstitutions();
 // printf-style formats and atof must read '.' as the decimal point: Qt sets the locale from
 // the environment when the application object is built, so numbers go back to "C".
 void keepCNumericLocale();
+
+// The Japanese face of Qt's own dialogs: loads Qt's Japanese catalogue (qtbase_ja) from Qt's
+// translations folder and makes Japanese the default QLocale for date pickers and calendars,
+// with numbers in the C form (no group separators, none accepted). Call once after the
+// application object exists and before any window is built. Returns whether the catalogue
+// was found; without it the program's own texts are still Japanese.
+bool installJapaneseUi();
+
+// The locale of date pickers and calendars: Japanese, numbers without group separators.
+QLocale japaneseLocale();
 
 } // namespace ui

@@ -39,10 +39,15 @@ public:
         const QString text = index.data().toString();
         if (auto* box = qobject_cast<QComboBox*>(editor)) {
             const int at = box->findText(text);
-            if (at >= 0)
+            if (at >= 0) {
                 box->setCurrentIndex(at);
-            else if (box->isEditable())
+            } else if (box->isEditable()) {
                 box->setEditText(text);
+            } else {
+                // A value that is none of the entries ("None") stays until the user picks one.
+                box->setPlaceholderText(text);
+                box->setCurrentIndex(-1);
+            }
         } else if (auto* line = qobject_cast<QLineEdit*>(editor)) {
             line->setText(text);
         }
@@ -53,9 +58,11 @@ public:
         if (!e)
             return;
         QString text;
-        if (auto* box = qobject_cast<QComboBox*>(editor))
+        if (auto* box = qobject_cast<QComboBox*>(editor)) {
+            if (!box->isEditable() && box->currentIndex() < 0)
+                return; // left without a choice
             text = box->currentText();
-        else if (auto* line = qobject_cast<QLineEdit*>(editor))
+        } else if (auto* line = qobject_cast<QLineEdit*>(editor))
             text = line->text();
         m_grid->CommitEdit(e->row.id, text);
     }
@@ -162,6 +169,21 @@ void CConditionGrid::CommitEdit(int id, const QString& text)
     SetValue(id, text);
     if (m_edited)
         m_edited(id, text);
+}
+
+bool CConditionGrid::CommitOpenEdit()
+{
+    if (state() != QAbstractItemView::EditingState)
+        return false;
+    // Editors open only in the value column; the buttons there are in the last one.
+    for (int r = 0; r < rowCount(); ++r) {
+        if (QWidget* editor = indexWidget(model()->index(r, 1))) {
+            commitData(editor);
+            closeEditor(editor, QAbstractItemDelegate::NoHint);
+            return true;
+        }
+    }
+    return false;
 }
 
 void CConditionGrid::PressButton(int id)

@@ -50,6 +50,9 @@ public:
     // Ends an edit of the row with the text, as the in-place editor does: stores the text and
     // tells the owner. Ignored for rows that are not editable.
     void CommitEdit(int id, const QString& text);
+    // Commits an open in-place editor now (as leaving it would), so that a dialog's OK never
+    // reads the data before the user's last edit. Returns whether an editor was open.
+    bool CommitOpenEdit();
     // Presses the row's button (rows with the button editor only).
     void PressButton(int id);
 

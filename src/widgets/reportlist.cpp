@@ -2,12 +2,18 @@
 #include "widgets/reportlist.h"
 
 #include <QAbstractTableModel>
+#include <QBoxLayout>
 #include <QDateEdit>
+#include <QCalendarWidget>
 #include <QHeaderView>
+#include <QKeyEvent>
+#include <QLocale>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QSpinBox>
 #include <QStyledItemDelegate>
 #include <QTimeEdit>
+#include <QToolButton>
 
 #include <algorithm>
 
@@ -84,8 +90,36 @@ public:
 
 namespace {
 
-// Opens the editor of the column's kind; the text goes to the list once the view has closed
-// the editor, since the owner may refill the list in answer.
+QLocale japaneseLocale()
+{
+    QLocale ja(QLocale::Japanese, QLocale::Japan);
+    ja.setNumberOptions(QLocale::OmitGroupSeparator | QLocale::RejectGroupSeparator);
+    return ja;
+}
+
+// The calendar's heading in the Japanese order, "2024年 5月", where Qt puts the month first and
+// writes the year as a bare number. Qt's heading has no interface for this: its parts are found
+// by their object names and left alone when a Qt version names them otherwise.
+void putYearFirst(QCalendarWidget* calendar)
+{
+    auto* month = calendar->findChild<QToolButton*>(QStringLiteral("qt_calendar_monthbutton"));
+    auto* year = calendar->findChild<QToolButton*>(QStringLiteral("qt_calendar_yearbutton"));
+    auto* yearEdit = calendar->findChild<QSpinBox*>(QStringLiteral("qt_calendar_yearedit"));
+    auto* layout = month && month->parentWidget()
+                       ? qobject_cast<QBoxLayout*>(month->parentWidget()->layout())
+                       : nullptr;
+    if (!year || !yearEdit || !layout || layout->indexOf(year) < 0)
+        return;
+    // The year's spin box lies over its button while the year is typed; the button shows the
+    // spin box's text.
+    yearEdit->setSuffix(QStringLiteral("年"));
+    year->setText(yearEdit->text());
+    layout->removeWidget(year);
+    layout->insertWidget(layout->indexOf(month), year);
+}
+
+// Opens the editor of the column's kind; the text goes to the list, which hands it to the
+// owner once the view has closed the editor, since the owner may refill the list in answer.
 class ReportListDelegate : public QStyledItemDelegate {
 public:
     explicit ReportListDelegate(CReportList* list) : QStyledItemDelegate(list), m_list(list) {}
@@ -96,8 +130,14 @@ public:
         switch (m_list->ColumnKind(index.column())) {
         case CReportList::CellKind::Date: {
             auto* e = new QDateEdit(parent);
+            // The calendar names months and weekdays in Japanese (年/月, 日〜土) whatever the
+            // user's locale; the date itself keeps the stored numeric form.
+            const QLocale ja = japaneseLocale();
+            e->setLocale(ja);
             e->setDisplayFormat(QStringLiteral("yyyy/MM/dd"));
             e->setCalendarPopup(true);
+            e->calendarWidget()->setLocale(ja);
+            putYearFirst(e->calendarWidget());
             return e;
         }
         case CReportList::CellKind::Time: {
@@ -130,10 +170,7 @@ public:
             text = t->time().toString(QStringLiteral("HH:mm:ss"));
         else if (auto* l = qobject_cast<QLineEdit*>(editor))
             text = l->text();
-        const int row = index.row(), column = index.column();
-        QMetaObject::invokeMethod(
-            m_list, [list = m_list, row, column, text] { list->EndEdit(row, column, text); },
-            Qt::QueuedConnection);
+        m_list->QueueEdit(index.row(), index.column(), text);
     }
 
 private:
@@ -312,6 +349,56 @@ void CReportList::EndEdit(int row, int column, const QString& text)
 {
     if (m_ended)
         m_ended(row, column, text);
+}
+
+void CReportList::QueueEdit(int row, int column, const QString& text)
+{
+    m_pending = PendingEdit{row, column, text};
+    QMetaObject::invokeMethod(this, &CReportList::DeliverEdit, Qt::QueuedConnection);
+}
+
+void CReportList::DeliverEdit()
+{
+    if (!m_pending)
+        return;
+    const PendingEdit edit = *m_pending;
+    m_pending.reset();
+    EndEdit(edit.row, edit.column, edit.text);
+}
+
+bool CReportList::CommitOpenEdit()
+{
+    // Editors open on the current row (RequestEdit makes the cell current first).
+    if (state() == QAbstractItemView::EditingState && currentIndex().isValid()) {
+        for (int c = 0; c < m_model->columnCount(); ++c) {
+            if (QWidget* editor = indexWidget(m_model->index(currentIndex().row(), c))) {
+                commitData(editor);
+                closeEditor(editor, QAbstractItemDelegate::NoHint);
+                break;
+            }
+        }
+    }
+    const bool had = m_pending.has_value();
+    DeliverEdit();
+    return had;
+}
+
+void CReportList::keyPressEvent(QKeyEvent* event)
+{
+    if (state() != QAbstractItemView::EditingState) {
+        const int row = SelectedRow();
+        if (event->key() == Qt::Key_F2 && event->modifiers() == Qt::NoModifier && row >= 0) {
+            const int column = currentIndex().isValid() ? currentIndex().column() : 0;
+            if (!(m_model->m_checkable && column == 0))
+                RequestEdit(row, column);
+            return;
+        }
+        if (event->key() == Qt::Key_Delete && event->modifiers() == Qt::NoModifier && row >= 0) {
+            emit deleteRequested(row);
+            return;
+        }
+    }
+    QTableView::keyPressEvent(event);
 }
 
 void CReportList::mousePressEvent(QMouseEvent* event)

@@ -1,12 +1,14 @@
 // CReportList: a virtual report list (the owner supplies each cell's text) with single row
 // selection, optional check boxes, and in-place text, date and time editors per column.
-// A click on a cell of the already selected row asks the owner whether the cell may be
-// edited; the edited text goes back to the owner with its row and column.
+// A click on a cell of the already selected row (or F2) asks the owner whether the cell may be
+// edited; the edited text goes back to the owner with its row and column. Delete on a row asks
+// the owner to delete it.
 #pragma once
 
 #include <QTableView>
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 class ReportListModel;
@@ -64,15 +66,33 @@ public:
     bool RequestEdit(int row, int column);
     // The end of an in-place edit: hands the text to the owner.
     void EndEdit(int row, int column, const QString& text);
+    // The editor's text, handed to the owner on the next turn of the event loop (or by
+    // CommitOpenEdit, whichever comes first).
+    void QueueEdit(int row, int column, const QString& text);
+    // Commits an open in-place editor and hands every edit not yet delivered to the owner
+    // now, so that a dialog's OK never reads the data before the user's last edit. Returns
+    // whether an edit was handed over.
+    bool CommitOpenEdit();
 
 signals:
     void rowDoubleClicked(int row);
+    // The Delete key on a selected row.
+    void deleteRequested(int row);
 
 protected:
+    // F2 opens the in-place editor of the selected row's current cell (as a click on it does).
+    void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
+    struct PendingEdit {
+        int row;
+        int column;
+        QString text;
+    };
+    void DeliverEdit();
+
     ReportListModel* m_model;
     std::vector<CellKind> m_kinds;
     std::vector<bool> m_readOnly;
@@ -82,5 +102,6 @@ private:
     bool m_silent = false;
     bool m_pressOnSelected = false;
     QModelIndex m_pressIndex;
-    bool m_allowEdit = false; // set while RequestEdit opens an editor
+    bool m_allowEdit = false;             // set while RequestEdit opens an editor
+    std::optional<PendingEdit> m_pending; // committed by the editor, not yet handed over
 };

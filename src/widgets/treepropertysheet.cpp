@@ -78,3 +78,11 @@ void CTreePropertySheet::accept()
 {
     PressOk();
 }
+
+void CTreePropertySheet::reject()
+{
+    // QDialog's close event and Esc both come here.
+    if (m_close && !m_close())
+        return;
+    QDialog::reject();
+}

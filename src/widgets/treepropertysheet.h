@@ -26,9 +26,14 @@ public:
     // Called by OK; returning false keeps the sheet open.
     void SetApplyHook(std::function<bool()> hook) { m_apply = std::move(hook); }
 
+    // Called by every other way of closing (Cancel, Esc, the window's close button);
+    // returning false keeps the sheet open.
+    void SetCloseHook(std::function<bool()> hook) { m_close = std::move(hook); }
+
     // OK: the apply hook, then Accepted. Returns whether the sheet closed.
     bool PressOk();
     void accept() override;
+    void reject() override;
 
     QTreeWidget* Tree() const { return m_tree; }
 
@@ -38,4 +43,5 @@ private:
     QStackedWidget* m_pages = nullptr;
     QDialogButtonBox* m_buttons = nullptr;
     std::function<bool()> m_apply;
+    std::function<bool()> m_close;
 };

@@ -154,7 +154,7 @@ TEST(FinalValuePoints, BoxNumbers)
     EXPECT_EQ(fv::BoxNumberText(0.0), "0");
     EXPECT_EQ(fv::BoxNumberText(0.1 + 0.2), "0.3");
     EXPECT_EQ(fv::RangeMessage(0, fv::kValueMax),
-              "0 から 99999.999 までの数値を入力してください。");
+              "0 から 99999.999 までの数字を入力してください。");
 }
 
 TEST(FinalValuePoints, ApplyingAFinalPointRecomputesTheRecordAndTheSetRatios)
@@ -264,7 +264,7 @@ TEST(FinalValueDialog, BoxesFollowTheSelectionAndRefuseOutOfRangeValues)
     EXPECT_FALSE(dialog.OnOK());
     EXPECT_FALSE(dialog.OnSetFinal());
     EXPECT_EQ(messages->texts(),
-              QStringList(3, QStringLiteral("0 から 99999.999 までの数値を入力してください。")));
+              QStringList(3, QStringLiteral("0 から 99999.999 までの数字を入力してください。")));
     EXPECT_EQ(dialog.Points()[3], r.Points[3]);
     EXPECT_NE(dialog.result(), QDialog::Accepted);
     EXPECT_EQ(dialog.FinalIndex(), 14);

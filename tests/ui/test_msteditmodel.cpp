@@ -231,3 +231,63 @@ TEST_F(MstEditTest, DisplayModeChangesNothing)
         EXPECT_EQ(r.editor, 18);
     EXPECT_EQ(db, before);
 }
+
+TEST_F(MstEditTest, NumbersOutsideTheirFieldOrNotPlainAreRefusedAndChangeNothing)
+{
+    struct Case {
+        bool condition; // a condition row, else a measurement column
+        int field;
+        const char* text;
+        bool accepted;
+    } cases[] = {
+        {false, 3, "12,5", false}, {false, 3, "100", false},  {false, 3, "-1", false},
+        {false, 3, "abc", false},  {false, 3, "１２", false}, {false, 3, "", false},
+        {false, 4, "1000", false}, {false, 4, "999.9", true}, {false, 3, " 15 ", true},
+        {true, 7, "101", false},   {true, 7, "12,5", false},  {true, 3, "1e999", false},
+        {true, 6, "-5", true},     {true, 12, "---", true},   {true, 12, "x", false},
+        {true, 4, "250", true},
+    };
+    for (const Case& c : cases) {
+        db = tree();
+        model.SelectByNames({"alpha", "C1", "S1", 0});
+        const CCustomerDB before = db;
+        const std::string text = lit(c.text);
+        const bool changed =
+            c.condition ? model.EditCondition(c.field, text) : model.EditMeasCell(0, c.field, text);
+        EXPECT_EQ(changed, c.accepted) << c.field << " " << c.text;
+        const auto range = c.condition ? ConditionRange(c.field) : MeasCellRange(c.field);
+        ASSERT_TRUE(range) << c.field;
+        EXPECT_EQ(entry::readInRange(*range, text).has_value(), c.accepted) << c.text;
+        if (!c.accepted) {
+            EXPECT_EQ(db, before) << c.field << " " << c.text;
+        }
+    }
+    EXPECT_EQ(entry::rangeMessage(-99.9, 99.9), "-99.9 から 99.9 までの数字を入力してください。");
+}
+
+TEST_F(MstEditTest, AnEditorLeftAsItOpenedKeepsTheUnroundedValue)
+{
+    CMeasData& set = *model.SelectedSet();
+    set.RecordAt(0).TriggerLevel = 5.04; // shown "5.0"
+    set.RecordAt(0).Condition.CabLength = 12.34;
+    const CCustomerDB before = db;
+    const std::string defaultsBefore = settings.DefaultConditions().CabLength;
+    EXPECT_FALSE(model.EditMeasCell(0, 4, model.MeasCell(0, 4)));
+    EXPECT_FALSE(model.EditCondition(4, model.ConditionRows()[3].value));
+    EXPECT_EQ(db, before);
+    EXPECT_EQ(settings.DefaultConditions().CabLength, defaultsBefore);
+}
+
+TEST_F(MstEditTest, DeleteQuestionNamesWhatGoesWithTheEntry)
+{
+    EXPECT_EQ(model.DeleteContentsText(LevelCustomer),
+              lit("ケーブル 2 件、測定データ 2 件、測定 2 件も削除されます"));
+    EXPECT_EQ(model.DeleteContentsText(LevelCable),
+              lit("測定データ 2 件、測定 2 件も削除されます"));
+    EXPECT_EQ(model.DeleteContentsText(LevelMeasData), lit("測定 2 件も削除されます"));
+    settings.TitleCable = lit("線路");
+    EXPECT_EQ(model.DeleteContentsText(LevelCustomer),
+              lit("線路 2 件、測定データ 2 件、測定 2 件も削除されます"));
+    model.SelectRow(LevelCustomer, 1); // "beta": nothing below it
+    EXPECT_EQ(model.DeleteContentsText(LevelCustomer), "");
+}

@@ -196,7 +196,8 @@ TEST_F(PgMstEditTest, PageButtonsAndEditsWorkOnTheTree)
     EXPECT_EQ(page.NameList(LevelMeasData)->RowCount(), 1);
     EXPECT_EQ(page.NameList(LevelMeasData)->SelectedRow(), 0);
     EXPECT_EQ(messages->texts().last(),
-              QStringLiteral("選択中のデータを削除します\nよろしいですか\n【 2024年定期点検 】"));
+              QStringLiteral("選択中のデータを削除します\nよろしいですか\n【 2024年定期点検 】\n\n"
+                             "測定 3 件も削除されます"));
     messages->pushAnswer(CMessageInterface::Answer::Yes);
     page.OnDeleteMeas();
     EXPECT_EQ(page.MeasList()->RowCount(), 2);

@@ -1,5 +1,5 @@
 // The main of GUI test executables: an offscreen QApplication set up as the program sets
-// itself up (fonts, numeric locale), then every test.
+// itself up (fonts, numeric locale, Qt's Japanese catalogue), then every test.
 #include <QApplication>
 
 #include <gtest/gtest.h>
@@ -15,6 +15,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     ui::installFontSubstitutions();
     ui::keepCNumericLocale();
+    ui::installJapaneseUi();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

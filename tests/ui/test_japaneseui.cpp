@@ -1,0 +1,184 @@
+// The dialogs the program builds speak Japanese: the buttons of its questions, the file
+// chooser, Qt's own catalogue, and the calendar of the date picker, while numbers keep the C
+// form.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCalendarWidget>
+#include <QDateEdit>
+#include <QDialogButtonBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QLibraryInfo>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <QToolButton>
+
+#include <functional>
+
+#include "app/appsettings.h"
+#include "fixtures.h"
+#include "support/widgetgrab.h"
+#include "ui/messages.h"
+#include "ui/pgmstedit.h"
+#include "widgets/reportlist.h"
+
+using cp932::lit;
+
+namespace {
+
+// The dialogs of the running program instead of a scripted answerer, for one test.
+class RealDialogs {
+public:
+    RealDialogs() : m_previous(ui::installMessages(nullptr)) {}
+    ~RealDialogs() { ui::installMessages(std::move(m_previous)); }
+
+private:
+    std::unique_ptr<CMessageInterface> m_previous;
+};
+
+// Runs `during` on the modal window of type T once its event loop runs.
+template <class T> void whenModal(std::function<void(T&)> during)
+{
+    QTimer::singleShot(0, [during] {
+        auto* w = qobject_cast<T*>(QApplication::activeModalWidget());
+        if (!w) {
+            ADD_FAILURE() << "no modal " << T::staticMetaObject.className();
+            return;
+        }
+        during(*w);
+        if (w->isVisible()) {
+            ADD_FAILURE() << "the window is still open";
+            w->reject();
+        }
+    });
+}
+
+QStringList buttonTexts(const QList<QAbstractButton*>& buttons)
+{
+    QStringList texts;
+    for (const QAbstractButton* b : buttons)
+        texts << b->text();
+    texts.sort();
+    return texts;
+}
+
+CMeasRecord record(double kV)
+{
+    CMeasRecord r;
+    r.TestVoltage = kV;
+    r.StartTime = *OleDateTime::fromCalendar({2024, 5, 12, 9, 30, 0});
+    return r;
+}
+
+struct JapaneseUiTest : testing::Test {
+    CCustomerDB tree = storeWith({record(10), record(20)});
+    CAppSettings settings;
+    RealDialogs dialogs;
+};
+
+} // namespace
+
+TEST_F(JapaneseUiTest, QuestionsAnswerWithJapaneseButtons)
+{
+    CPgMstEdit page(PageMode::Transfer, tree, settings);
+    page.SetSelection({lit("顧客Ａ"), "CV-1", lit("2024春"), 0});
+    ReceivedRecord r;
+    static_cast<CMeasRecord&>(r) = record(15);
+    page.SetReceived({r});
+    page.TransferList()->SetChecked(0, true);
+
+    // The registration question names 【はい】【いいえ】【キャンセル】: its buttons say so.
+    QStringList registration;
+    whenModal<QMessageBox>([&registration](QMessageBox& box) {
+        registration = buttonTexts(box.buttons());
+        EXPECT_EQ(box.icon(), QMessageBox::Question);
+        EXPECT_TRUE(guitest::grabToPng(&box, guitest::grabDir() + "/question_ja.png"));
+        box.button(QMessageBox::Cancel)->click();
+    });
+    EXPECT_FALSE(page.RegisterChecked());
+    EXPECT_EQ(registration.join('|').toStdString(), "いいえ|はい|キャンセル");
+    EXPECT_EQ(page.Received().size(), 1u);
+
+    // A delete confirmation: はい and いいえ; いいえ keeps the set.
+    QStringList deletion;
+    whenModal<QMessageBox>([&deletion](QMessageBox& box) {
+        deletion = buttonTexts(box.buttons());
+        box.button(QMessageBox::No)->click();
+    });
+    page.OnDelete(mstedit::LevelMeasData);
+    EXPECT_EQ(deletion.join('|').toStdString(), "いいえ|はい");
+    EXPECT_EQ(tree.customers.At(0).cables.At(0).sets.Count(), 1);
+
+    // An error with its OK.
+    QStringList error;
+    whenModal<QMessageBox>([&error](QMessageBox& box) {
+        error = buttonTexts(box.buttons());
+        box.button(QMessageBox::Ok)->click();
+    });
+    ui::messages().error(nullptr, QStringLiteral("登録する転送データをチェックしてください"));
+    EXPECT_EQ(error, QStringList{QStringLiteral("OK")});
+}
+
+TEST_F(JapaneseUiTest, FileChooserSpeaksJapanese)
+{
+    CPgMstEdit page(PageMode::Transfer, tree, settings);
+    QStringList buttons;
+    QString title;
+    whenModal<QFileDialog>([&](QFileDialog& dialog) {
+        title = dialog.windowTitle();
+        auto* box = dialog.findChild<QDialogButtonBox*>();
+        ASSERT_NE(box, nullptr);
+        buttons = buttonTexts(box->buttons());
+        EXPECT_TRUE(guitest::grabToPng(&dialog, guitest::grabDir() + "/filechooser_ja.png"));
+        dialog.reject();
+    });
+    page.ReadReceptionFromFile();
+    EXPECT_EQ(title, QStringLiteral("計測データファイルを開く"));
+    EXPECT_EQ(buttons.join('|').toStdString(), "キャンセル|開く");
+    EXPECT_TRUE(page.Received().empty());
+}
+
+TEST(JapaneseUi, QtCatalogueCalendarAndNumbers)
+{
+    // Qt's own texts (print and page set-up dialogs, context menus) come from its catalogue
+    // when it is installed.
+    const QString catalogue =
+        QLibraryInfo::path(QLibraryInfo::TranslationsPath) + QStringLiteral("/qtbase_ja.qm");
+    if (QFile::exists(catalogue)) {
+        EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"),
+                  QStringLiteral("キャンセル"));
+    }
+
+    // The date picker's calendar names months and weekdays in Japanese.
+    CReportList list;
+    list.SetColumns({{QStringLiteral("測定日"), 100}});
+    list.SetColumnKind(0, CReportList::CellKind::Date);
+    list.SetCellText([](int, int) { return QStringLiteral("2024/05/12"); });
+    list.SetEditQuery([](int, int) { return true; });
+    list.Refill(1);
+    ASSERT_TRUE(list.RequestEdit(0, 0));
+    auto* edit = list.viewport()->findChild<QDateEdit*>();
+    ASSERT_NE(edit, nullptr);
+    EXPECT_EQ(edit->text(), QStringLiteral("2024/05/12"));
+    const QLocale calendar = edit->calendarWidget()->locale();
+    EXPECT_TRUE(
+        guitest::grabToPng(edit->calendarWidget(), guitest::grabDir() + "/calendar_ja.png"));
+    EXPECT_EQ(calendar.language(), QLocale::Japanese);
+    EXPECT_EQ(calendar.dayName(7, QLocale::ShortFormat), QStringLiteral("日"));
+    EXPECT_EQ(calendar.monthName(5, QLocale::ShortFormat), QStringLiteral("5月"));
+    // The heading reads year first, with 年, also after turning to another year.
+    edit->calendarWidget()->showNextYear();
+    auto* year = edit->calendarWidget()->findChild<QToolButton*>("qt_calendar_yearbutton");
+    ASSERT_NE(year, nullptr);
+    EXPECT_EQ(year->text(), QStringLiteral("2025年"));
+
+    // Numbers stay in the C form under the default locale.
+    EXPECT_EQ(QLocale().language(), QLocale::Japanese);
+    EXPECT_EQ(QLocale().toString(1234.5), QStringLiteral("1234.5"));
+    bool ok = true;
+    QLocale().toDouble(QStringLiteral("12,5"), &ok);
+    EXPECT_FALSE(ok);
+}
