@@ -5,7 +5,11 @@
 #include "app/appsettings.h"
 #include "app/mainwindowplaceholder.h"
 #include "app/singleinstance.h"
+#include "app/unattendedmessages.h"
+#include "model/safefile.h"
 #include "model/cp932text.h"
+#include "ui/messages.h"
+#include "ui/storemessagebox.h"
 #include "ui/uitext.h"
 
 #include <QApplication>
@@ -81,6 +85,9 @@ void CMXRViewApp::onTerminationSignal()
     char buf[16];
     while (::read(g_signalFds[1], buf, sizeof buf) > 0) {
     }
+    // Nobody may be there to answer (a logout): from now on messages go to the log and
+    // questions get the answer that loses nothing.
+    ui::installMessages(std::make_unique<CUnattendedMessages>(m_appLog));
     // As if the user closed the main window: the normal exit follows.
     if (m_mainWindow && m_mainWindow->isVisible())
         m_mainWindow->close();
@@ -129,6 +136,8 @@ bool CMXRViewApp::InitInstance(const QStringList& arguments)
         return false;
     }
     connect(m_instance.get(), &SingleInstance::raiseRequested, this, &CMXRViewApp::raiseMainWindow);
+    // Saves of an earlier run that was killed half-way leave their temporary files here.
+    safefile::RemoveStaleTemporaries(*folder);
 
     m_startupInProgress = true;
 
@@ -158,8 +167,10 @@ bool CMXRViewApp::InitInstance(const QStringList& arguments)
 
 int CMXRViewApp::ExitInstance()
 {
-    if (m_startupCompleted && !m_startupInProgress)
-        AppSettings().EndRun();
+    // A failed write of the settings is told, never an abort: the data store was saved when
+    // the window closed.
+    if (m_startupCompleted && !m_startupInProgress && !AppSettings().EndRun())
+        ui::ShowSettingsWriteFailure(nullptr, AppSettings().IniPath());
     m_mainWindow.reset();
     return m_exitCode;
 }
