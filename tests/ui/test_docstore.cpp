@@ -1,8 +1,12 @@
 // The document never loses the user's data file: after a load that did not read it completely
 // it is read-only and every save asks first; a file changed by another program is kept aside
 // before a save replaces it; a failed write is told and the close asks before it ends.
+#include <QAbstractButton>
+#include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QMessageBox>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -17,6 +21,8 @@
 #include "model/safefile.h"
 #include "store/store.h"
 #include "support/scriptedmessages.h"
+#include "support/widgetgrab.h"
+#include "ui/messages.h"
 #include "ui/mxrviewdoc.h"
 
 namespace {
@@ -280,4 +286,37 @@ TEST_F(DocStoreTest, AFailedWriteIsToldAndTheCloseAsksBeforeItEnds)
     // Space again: the same tree is saved.
     ASSERT_TRUE(doc.CommitStore());
     EXPECT_EQ(readBytes(store()), SaveStoreToBytes(doc.Store()));
+}
+
+TEST(QtMessagesTest, ChoiceReturnsTheIndexOfThePressedButton)
+{
+    // The program's own box (not the scripted one): three Japanese buttons in order, the index
+    // of the one pressed, -1 when the box is closed without one.
+    for (int pressed : {0, 1, 2, -1}) {
+        QTimer::singleShot(0, [pressed] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            if (pressed == 1)
+                guitest::grabToPng(box, guitest::grabDir() + "/readonly_question.png");
+            if (pressed < 0) {
+                box->reject();
+                return;
+            }
+            const QList<QAbstractButton*> buttons = box->buttons();
+            for (QAbstractButton* b : buttons)
+                if (b->text() == QStringList{"データファイルに保存", "別のファイルに保存...",
+                                             "保存しない"}[pressed])
+                    b->click();
+        });
+        CQtMessages messages;
+        EXPECT_EQ(
+            messages.choice(
+                nullptr,
+                QStringLiteral(
+                    "データファイルは読み込みが完了しなかったため、読み取り専用で開いています。\n"
+                    "./DATA/MXR.DAT\n変更をどこに保存しますか？"),
+                {QStringLiteral("データファイルに保存"), QStringLiteral("別のファイルに保存..."),
+                 QStringLiteral("保存しない")}),
+            pressed);
+    }
 }
