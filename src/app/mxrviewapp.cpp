@@ -16,6 +16,7 @@
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <cerrno>
 #include <csignal>
@@ -88,10 +89,18 @@ void CMXRViewApp::onTerminationSignal()
     // Nobody may be there to answer (a logout): from now on messages go to the log and
     // questions get the answer that loses nothing.
     ui::installMessages(std::make_unique<CUnattendedMessages>(m_appLog));
-    // As if the user closed the main window: the normal exit follows.
+    m_terminationRequested = true;
+    // A message box or dialog waiting for an answer is closed without one first.
+    for (int nested = 0; nested < 16; ++nested) {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || !modal->close())
+            break;
+    }
+    // As if the user closed the main window: the normal exit follows. During the start-up
+    // the window closes as soon as it is shown.
     if (m_mainWindow && m_mainWindow->isVisible())
         m_mainWindow->close();
-    else
+    else if (m_startupCompleted)
         QCoreApplication::quit();
 }
 
@@ -158,6 +167,8 @@ bool CMXRViewApp::InitInstance(const QStringList& arguments)
 
     m_mainWindow.reset(CreateMainWindow(m_appLog));
     m_mainWindow->show();
+    if (m_terminationRequested)
+        QTimer::singleShot(0, m_mainWindow.get(), &QWidget::close);
 
     m_instance->releaseStartupLock();
     m_startupInProgress = false;

@@ -227,4 +227,22 @@ TEST_F(MXRViewProcess, AFullDiskAtExitIsToldAndTheProgramEndsNormally)
         EXPECT_EQ(e.path().filename().string().find(".tmp-"), std::string::npos) << e.path();
 }
 
+TEST_F(MXRViewProcess, SigtermWithAReadOnlyStoreEndsWithoutAnswersAndKeepsBothFiles)
+{
+    // A store that is not read completely makes the program read-only; a termination signal
+    // leaves nobody to answer the save question, so the tree goes beside the store.
+    fs::create_directories(m_home / "DATA");
+    const std::string damaged = "not a store";
+    testfile::writeAll(m_home / "DATA/MXR.DAT", damaged);
+    const pid_t app = start();
+    ASSERT_TRUE(waitFor([&] { return runningMarkSet(); }));
+    ::kill(app, SIGTERM);
+    EXPECT_EQ(waitExit(app), 0);
+    EXPECT_EQ(readAll(m_home / "DATA/MXR.DAT"), damaged);
+    int unsaved = 0;
+    for (const auto& e : fs::directory_iterator(m_home / "DATA"))
+        unsaved += e.path().filename().string().rfind("MXR.DAT.unsaved-", 0) == 0;
+    EXPECT_EQ(unsaved, 1);
+}
+
 } // namespace
