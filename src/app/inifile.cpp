@@ -128,11 +128,18 @@ bool writeFileAtomically(const std::string& path, std::string_view bytes)
 {
     // INI files are not locked against other copies (the private-profile functions never were);
     // the replacement itself is atomic.
-    const safefile::ReplaceOutcome r = safefile::ReplaceFile(path, {0, 0}, true, [bytes](int fd) {
-        if (!safefile::WriteAll(fd, bytes))
-            throw std::system_error(errno, std::generic_category());
-    });
-    return r.status == safefile::ReplaceStatus::Ok;
+    // A failed write (a full disk) is a false result, never an exception: callers run in
+    // event handlers and on the exit path, where nothing would catch it.
+    try {
+        const safefile::ReplaceOutcome r =
+            safefile::ReplaceFile(path, {0, 0}, true, [bytes](int fd) {
+                if (!safefile::WriteAll(fd, bytes))
+                    throw std::system_error(errno, std::generic_category());
+            });
+        return r.status == safefile::ReplaceStatus::Ok;
+    } catch (const std::exception&) {
+        return false;
+    }
 }
 
 CIniFile::CIniFile(std::string path) : m_path(std::move(path)) {}

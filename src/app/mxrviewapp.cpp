@@ -5,13 +5,18 @@
 #include "app/appsettings.h"
 #include "app/mainwindowplaceholder.h"
 #include "app/singleinstance.h"
+#include "app/unattendedmessages.h"
+#include "model/safefile.h"
 #include "model/cp932text.h"
+#include "ui/messages.h"
+#include "ui/storemessagebox.h"
 #include "ui/uitext.h"
 
 #include <QApplication>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <cerrno>
 #include <csignal>
@@ -81,10 +86,21 @@ void CMXRViewApp::onTerminationSignal()
     char buf[16];
     while (::read(g_signalFds[1], buf, sizeof buf) > 0) {
     }
-    // As if the user closed the main window: the normal exit follows.
+    // Nobody may be there to answer (a logout): from now on messages go to the log and
+    // questions get the answer that loses nothing.
+    ui::installMessages(std::make_unique<CUnattendedMessages>(m_appLog));
+    m_terminationRequested = true;
+    // A message box or dialog waiting for an answer is closed without one first.
+    for (int nested = 0; nested < 16; ++nested) {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || !modal->close())
+            break;
+    }
+    // As if the user closed the main window: the normal exit follows. During the start-up
+    // the window closes as soon as it is shown.
     if (m_mainWindow && m_mainWindow->isVisible())
         m_mainWindow->close();
-    else
+    else if (m_startupCompleted)
         QCoreApplication::quit();
 }
 
@@ -129,6 +145,8 @@ bool CMXRViewApp::InitInstance(const QStringList& arguments)
         return false;
     }
     connect(m_instance.get(), &SingleInstance::raiseRequested, this, &CMXRViewApp::raiseMainWindow);
+    // Saves of an earlier run that was killed half-way leave their temporary files here.
+    safefile::RemoveStaleTemporaries(*folder);
 
     m_startupInProgress = true;
 
@@ -149,6 +167,8 @@ bool CMXRViewApp::InitInstance(const QStringList& arguments)
 
     m_mainWindow.reset(CreateMainWindow(m_appLog));
     m_mainWindow->show();
+    if (m_terminationRequested)
+        QTimer::singleShot(0, m_mainWindow.get(), &QWidget::close);
 
     m_instance->releaseStartupLock();
     m_startupInProgress = false;
@@ -158,8 +178,10 @@ bool CMXRViewApp::InitInstance(const QStringList& arguments)
 
 int CMXRViewApp::ExitInstance()
 {
-    if (m_startupCompleted && !m_startupInProgress)
-        AppSettings().EndRun();
+    // A failed write of the settings is told, never an abort: the data store was saved when
+    // the window closed.
+    if (m_startupCompleted && !m_startupInProgress && !AppSettings().EndRun())
+        ui::ShowSettingsWriteFailure(nullptr, AppSettings().IniPath());
     m_mainWindow.reset();
     return m_exitCode;
 }

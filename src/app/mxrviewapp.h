@@ -41,5 +41,6 @@ private:
     QSocketNotifier* m_signalNotifier = nullptr;
     bool m_startupInProgress = false;
     bool m_startupCompleted = false;
+    bool m_terminationRequested = false; // a termination signal arrived
     int m_exitCode = 0;
 };

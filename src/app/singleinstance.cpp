@@ -6,6 +6,7 @@
 #include <QLocalSocket>
 
 #include <cerrno>
+#include <cstdlib>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -13,10 +14,24 @@
 
 namespace {
 constexpr char kRaiseRequest[] = "raise\n";
+
+// The folder with every symbolic link resolved, so one folder reached through two names is
+// one instance; the name as given when it cannot be resolved.
+QString canonicalFolder(const QString& folder)
+{
+    const QByteArray given = folder.toLocal8Bit();
+    char* resolved = ::realpath(given.constData(), nullptr);
+    if (!resolved)
+        return folder;
+    const QString out = QString::fromLocal8Bit(resolved);
+    std::free(resolved);
+    return out;
 }
 
+} // namespace
+
 SingleInstance::SingleInstance(const QString& appFolder, QObject* parent)
-    : QObject(parent), m_appFolder(appFolder)
+    : QObject(parent), m_appFolder(canonicalFolder(appFolder))
 {
     connect(&m_server, &QLocalServer::newConnection, this, &SingleInstance::onNewConnection);
 }
@@ -29,7 +44,9 @@ SingleInstance::~SingleInstance()
 QString SingleInstance::serverName(const QString& appFolder)
 {
     const QByteArray hash =
-        QCryptographicHash::hash(appFolder.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
+        QCryptographicHash::hash(canonicalFolder(appFolder).toUtf8(), QCryptographicHash::Sha1)
+            .toHex()
+            .left(16);
     return QStringLiteral("MXRView-%1-%2").arg(::getuid()).arg(QString::fromLatin1(hash));
 }
 

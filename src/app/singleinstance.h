@@ -1,5 +1,5 @@
-// SingleInstance: one running MXRView per application folder; a second copy asks the first to
-// bring its window forward and ends.
+// SingleInstance: one running MXRView per application folder (under any of its names); a
+// second copy asks the first to bring its window forward and ends.
 #pragma once
 
 #include <QLocalServer>
@@ -21,7 +21,8 @@ public:
     // Ends this copy's start-up: the next copy may look for the window now.
     void releaseStartupLock();
 
-    // The name of the local socket of the copy running on appFolder.
+    // The name of the local socket of the copy running on appFolder (symbolic links in the
+    // folder's path resolved first).
     static QString serverName(const QString& appFolder);
 
 signals:

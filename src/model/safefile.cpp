@@ -1,7 +1,9 @@
 // Temporary-file-and-rename replacement and advisory locking.
 #include "model/safefile.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -87,8 +89,21 @@ int OpenLocked(const std::string& path, int flags, const LockWait& wait)
     }
 }
 
+namespace {
+std::atomic<int> g_injectedWriteError{0};
+}
+
+void SetInjectedWriteError(int error)
+{
+    g_injectedWriteError = error;
+}
+
 bool WriteAll(int fd, std::string_view bytes)
 {
+    if (const int injected = g_injectedWriteError.load(); injected != 0 && !bytes.empty()) {
+        errno = injected;
+        return false;
+    }
     while (!bytes.empty()) {
         const ssize_t n = ::write(fd, bytes.data(), bytes.size());
         if (n < 0) {
@@ -99,6 +114,57 @@ bool WriteAll(int fd, std::string_view bytes)
         bytes.remove_prefix(static_cast<std::size_t>(n));
     }
     return true;
+}
+
+namespace {
+
+constexpr std::string_view kTempMark = ".tmp-";
+
+// The writer's process id of a temporary file name "<name>.tmp-<pid>-<n>"; 0 for other names.
+pid_t temporaryWriter(std::string_view name)
+{
+    const auto mark = name.rfind(kTempMark);
+    if (mark == std::string_view::npos || mark == 0)
+        return 0;
+    std::string_view rest = name.substr(mark + kTempMark.size());
+    const auto dash = rest.find('-');
+    if (dash == 0 || dash == std::string_view::npos || dash + 1 == rest.size() || dash > 9)
+        return 0;
+    auto digits = [](std::string_view s) {
+        return std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+    };
+    if (!digits(rest.substr(0, dash)) || !digits(rest.substr(dash + 1)))
+        return 0;
+    long pid = 0;
+    for (char c : rest.substr(0, dash))
+        pid = pid * 10 + (c - '0');
+    return pid > 0 && pid <= INT_MAX ? static_cast<pid_t>(pid) : 0;
+}
+
+} // namespace
+
+int RemoveStaleTemporaries(const std::string& folder, const std::string& name)
+{
+    const std::string prefix = name.empty() ? std::string() : name + std::string(kTempMark);
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
+        return 0;
+    int removed = 0;
+    while (const dirent* e = ::readdir(dir)) {
+        if (std::string_view(e->d_name).substr(0, prefix.size()) != prefix)
+            continue;
+        const pid_t pid = temporaryWriter(e->d_name);
+        if (pid == 0 || pid == ::getpid())
+            continue;
+        if (::kill(pid, 0) == 0 || errno != ESRCH)
+            continue; // alive, or not ours to judge
+        const std::string path = (folder == "/" ? "" : folder) + "/" + e->d_name;
+        struct stat st;
+        if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::unlink(path.c_str()) == 0)
+            ++removed;
+    }
+    ::closedir(dir);
+    return removed;
 }
 
 namespace {
@@ -127,7 +193,7 @@ void syncFolder(const std::string& folder)
 } // namespace
 
 ReplaceOutcome ReplaceFile(const std::string& givenPath, const LockWait& wait, bool syncToDisk,
-                           const std::function<void(int fd)>& write)
+                           const std::function<void(int fd)>& write, const ReplaceHooks& hooks)
 {
     std::string path = givenPath;
     struct stat st;
@@ -149,6 +215,12 @@ ReplaceOutcome ReplaceFile(const std::string& givenPath, const LockWait& wait, b
             return {ReplaceStatus::OpenFailed, errno};
     }
 
+    if (hooks.beforeReplace && !hooks.beforeReplace(lock.get()))
+        return {ReplaceStatus::Refused, 0};
+
+    const auto slash = path.find_last_of('/');
+    RemoveStaleTemporaries(FolderOf(path),
+                           slash == std::string::npos ? path : path.substr(slash + 1));
     std::string tempPath;
     Fd fd(createTemporary(path, tempPath));
     if (fd.get() < 0)
@@ -169,12 +241,16 @@ ReplaceOutcome ReplaceFile(const std::string& givenPath, const LockWait& wait, b
     }
     if (syncToDisk && ::fsync(fd.get()) != 0)
         return failed(errno);
+    // The new file's identity as it will be after the rename (renaming keeps inode and times).
+    const FileIdentity written = IdentityOfFd(fd.get());
     if (::close(fd.release()) != 0)
         return failed(errno);
     if (::rename(tempPath.c_str(), path.c_str()) != 0)
         return failed(errno);
     if (syncToDisk)
         syncFolder(FolderOf(path));
+    if (hooks.written)
+        *hooks.written = written;
     return {};
 }
 

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "model/fileidentity.h"
+
 namespace safefile {
 
 // Closes a descriptor when the scope ends.
@@ -46,10 +48,31 @@ int OpenLocked(const std::string& path, int flags, const LockWait& wait);
 // Writes all bytes; false (errno set) on failure.
 bool WriteAll(int fd, std::string_view bytes);
 
-enum class ReplaceStatus { Ok, OpenFailed, IoFailed };
+// Fault drill: while error is not 0, every WriteAll fails with that errno as a full disk or a
+// failing device would make it. 0 turns it off. Used by the tests of every writer.
+void SetInjectedWriteError(int error);
+
+// Removes the temporary files ("<name>.tmp-<pid>-<n>", see ReplaceFile) in folder that were
+// left by a save that never finished: those whose writer process no longer exists
+// (kill(pid, 0) fails with ESRCH). A file of a process that still runs, or of one this user
+// cannot signal, is kept. With a name, only the temporaries of that file are looked at.
+// Returns how many were removed.
+int RemoveStaleTemporaries(const std::string& folder, const std::string& name = {});
+
+enum class ReplaceStatus { Ok, OpenFailed, IoFailed, Refused };
 struct ReplaceOutcome {
     ReplaceStatus status = ReplaceStatus::Ok;
     int error = 0; // errno of an IoFailed step
+};
+
+// Optional steps of ReplaceFile.
+struct ReplaceHooks {
+    // Runs once the old file is open and locked (fd -1 when there is none), before anything is
+    // written; returning false stops the replacement with Refused. A writer that keeps the
+    // file's content in memory compares the identity here and keeps a changed file aside.
+    std::function<bool(int oldFd)> beforeReplace;
+    // Receives the identity of the new file when the replacement succeeded.
+    FileIdentity* written = nullptr;
 };
 
 // Replaces the file at path with what write(fd) produces. A symbolic link is written through to
@@ -57,7 +80,10 @@ struct ReplaceOutcome {
 // old file are kept; the old file stays locked until the new one has replaced it. When write
 // throws, the temporary file is removed and the exception passes on; a failed flush, close or
 // rename gives IoFailed with its errno. Either way the old file is left as it was.
+// Before the temporary file is made, stale temporaries of earlier saves of the same file are
+// removed (RemoveStaleTemporaries).
 ReplaceOutcome ReplaceFile(const std::string& path, const LockWait& wait, bool syncToDisk,
-                           const std::function<void(int fd)>& write);
+                           const std::function<void(int fd)>& write,
+                           const ReplaceHooks& hooks = {});
 
 } // namespace safefile

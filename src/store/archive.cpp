@@ -1,6 +1,8 @@
 // The archive stream primitives of the data store.
 #include "store/archive.h"
 
+#include "model/safefile.h"
+
 #include <iconv.h>
 #include <unistd.h>
 
@@ -182,18 +184,9 @@ void ArchiveWriter::Flush()
         m_used = 0;
         return;
     }
-    const unsigned char* p = m_buf.data();
-    std::size_t left = m_used;
-    while (left > 0) {
-        const ssize_t r = ::write(m_fd, p, left);
-        if (r < 0) {
-            if (errno == EINTR)
-                continue;
-            throw FileFailure(errno, true);
-        }
-        p += r;
-        left -= static_cast<std::size_t>(r);
-    }
+    if (!safefile::WriteAll(m_fd,
+                            std::string_view(reinterpret_cast<const char*>(m_buf.data()), m_used)))
+        throw FileFailure(errno, true);
     m_used = 0;
 }
 

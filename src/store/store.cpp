@@ -69,7 +69,9 @@ StoreOutcome LoadStore(CCustomerDB& db, const std::string& givenPath, const Stor
     if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0)
         return OpenFailedOutcome(givenPath);
     ArchiveReader in(fd.get(), static_cast<uint64_t>(st.st_size));
-    return loadFromReader(in, db);
+    StoreOutcome out = loadFromReader(in, db);
+    out.identity = IdentityOfFd(fd.get());
+    return out;
 }
 
 StoreOutcome LoadStoreFromBytes(CCustomerDB& db, std::string_view bytes)
@@ -87,69 +89,66 @@ std::string SaveStoreToBytes(const CCustomerDB& db)
     return out;
 }
 
-StoreOutcome SaveStore(const CCustomerDB& db, const std::string& givenPath,
-                       const StoreOptions& options)
+namespace {
+
+StoreOutcome saveWithHooks(const CCustomerDB& db, const std::string& givenPath,
+                           const StoreOptions& options, safefile::ReplaceHooks hooks)
 {
     const std::string path = NativeStorePath(givenPath);
     safefile::CreateFolders(safefile::FolderOf(path));
+    FileIdentity written;
+    hooks.written = &written;
     try {
         const safefile::ReplaceOutcome r = safefile::ReplaceFile(
-            path, {options.openWaitMs, options.openRetryMs}, options.syncToDisk, [&db](int fd) {
+            path, {options.openWaitMs, options.openRetryMs}, options.syncToDisk,
+            [&db](int fd) {
                 ArchiveWriter out(fd);
                 WriteStore(out, db);
-            });
+            },
+            hooks);
         if (r.status == safefile::ReplaceStatus::OpenFailed)
             return OpenFailedOutcome(givenPath);
+        if (r.status == safefile::ReplaceStatus::Refused)
+            return KeptAsideFailedOutcome(givenPath);
         if (r.status == safefile::ReplaceStatus::IoFailed)
             throw FileFailure(r.error, true);
     } catch (...) {
         return StreamFailureOutcome(std::current_exception());
     }
-    return {};
+    StoreOutcome out;
+    out.identity = written;
+    return out;
+}
+
+} // namespace
+
+StoreOutcome SaveStore(const CCustomerDB& db, const std::string& givenPath,
+                       const StoreOptions& options)
+{
+    return saveWithHooks(db, givenPath, options, {});
+}
+
+StoreOutcome SaveOwnStore(const CCustomerDB& db, const std::string& givenPath,
+                          const FileIdentity& expected, const StoreOptions& options)
+{
+    const std::string path = NativeStorePath(givenPath);
+    std::string changedAside;
+    safefile::ReplaceHooks hooks;
+    hooks.beforeReplace = [&](int oldFd) {
+        // A file that vanished has nothing left to keep; any other difference is kept aside.
+        if (oldFd < 0 || IdentityOfFd(oldFd) == expected)
+            return true;
+        changedAside = CopyAsideFrom(oldFd, path, "changed", std::time(nullptr));
+        return !changedAside.empty();
+    };
+    StoreOutcome out = saveWithHooks(db, givenPath, options, std::move(hooks));
+    out.changedAsidePath = changedAside;
+    return out;
 }
 
 std::string SetAsideUnreadableStore(const std::string& givenPath, std::time_t now)
 {
-    const std::string path = NativeStorePath(givenPath);
-    std::tm local{};
-    ::localtime_r(&now, &local);
-    const std::string base =
-        path + formatC(".unreadable-%04d%02d%02d-%02d%02d%02d", local.tm_year + 1900,
-                       local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
-    safefile::Fd in(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (in.get() < 0)
-        return {};
-    std::string copyPath;
-    safefile::Fd out;
-    for (int n = 1; n < 1000 && out.get() < 0; ++n) {
-        copyPath = n == 1 ? base : base + formatC("-%d", n);
-        out.reset(::open(copyPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-        if (out.get() < 0 && errno != EEXIST)
-            return {};
-    }
-    if (out.get() < 0)
-        return {};
-    char buf[64 * 1024];
-    bool ok = true;
-    for (;;) {
-        const ssize_t r = ::read(in.get(), buf, sizeof buf);
-        if (r < 0 && errno == EINTR)
-            continue;
-        if (r <= 0) {
-            ok = r == 0;
-            break;
-        }
-        ok = safefile::WriteAll(out.get(), std::string_view(buf, static_cast<std::size_t>(r)));
-        if (!ok)
-            break;
-    }
-    ok = ok && ::fsync(out.get()) == 0 && ::close(out.release()) == 0;
-    if (!ok) {
-        out.reset();
-        ::unlink(copyPath.c_str());
-        return {};
-    }
-    return copyPath;
+    return CopyAside(NativeStorePath(givenPath), "unreadable", now);
 }
 
 StoreOutcome LoadOwnStore(CCustomerDB& db, const std::string& path, const StoreOptions& options)

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "model/customerdb.h"
+#include "model/fileidentity.h"
 
 struct StoreOptions {
     // Another copy of the program (or its export/import) holding the file: try again every
@@ -43,6 +44,13 @@ struct StoreOutcome {
     bool unreadable = false;
     // Where that copy was made (native path), filled in by LoadOwnStore; empty otherwise.
     std::string setAsidePath;
+    // The file as it was opened for reading (LoadStore, also when it was then refused or read
+    // in part; exists == false for a missing file or one that could not be opened) or as it
+    // was written (SaveStore, on success).
+    FileIdentity identity;
+    // SaveOwnStore: the file on disk had changed since it was last read or written and was
+    // copied here before the save replaced it; empty otherwise.
+    std::string changedAsidePath;
 };
 
 // Empties db's customer list (the communication settings keep their values) and reads the
@@ -67,6 +75,14 @@ std::string SetAsideUnreadableStore(const std::string& path, std::time_t now = s
 // anything could be saved over it (setAsidePath tells the application log where).
 StoreOutcome LoadOwnStore(CCustomerDB& db, const std::string& path,
                           const StoreOptions& options = {});
+
+// The program's own store at a commit: SaveStore, but when the file on disk is no longer the
+// one last read or written (expected: LoadStore's or the previous save's identity) it is first
+// copied to "<path>.changed-YYYYMMDD-HHMMSS" (changedAsidePath), so a change made by another
+// program is never silently replaced. The check and the copy run while the old file is locked.
+// When that copy cannot be made nothing is saved (OpenFailed-style failure with a message).
+StoreOutcome SaveOwnStore(const CCustomerDB& db, const std::string& path,
+                          const FileIdentity& expected, const StoreOptions& options = {});
 
 // The same stream in memory (tests, fuzzing, export previews). LoadStoreFromBytes gives the
 // outcomes of LoadStore after the file was opened.

@@ -49,6 +49,14 @@ StoreOutcome OpenFailedOutcome(std::string_view displayPath)
                                                 (path ? *path : std::string(displayPath)));
 }
 
+StoreOutcome KeptAsideFailedOutcome(std::string_view displayPath)
+{
+    const auto path = cp932::fromUtf8(displayPath);
+    return failure(StoreStatus::FileError,
+                   cp932::lit("変更されたデータファイルを退避できないため保存しませんでした\n") +
+                       (path ? *path : std::string(displayPath)));
+}
+
 StoreOutcome BadSignatureOutcome()
 {
     StoreOutcome out = failure(

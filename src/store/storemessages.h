@@ -11,6 +11,9 @@ namespace mxrstore {
 
 // "ファイルを開くことが出来ません\n<path>"; the path is shown as the caller gave it.
 StoreOutcome OpenFailedOutcome(std::string_view displayPath);
+// A changed store could not be kept aside before a save, so it was not replaced:
+// "変更されたデータファイルを退避できないため保存しませんでした\n<path>".
+StoreOutcome KeptAsideFailedOutcome(std::string_view displayPath);
 // Messages 131 and 130.
 StoreOutcome BadSignatureOutcome();
 StoreOutcome BadVersionOutcome(int32_t version);

@@ -68,6 +68,11 @@ CMainFrame::CMainFrame(CMXRViewDoc* doc, QWidget* parent) : QMainWindow(parent),
     m_doc->AttachDialogBar(m_dialogBar);
     m_doc->AddView(m_viewGraph);
     connect(m_doc, &CMXRViewDoc::viewsUpdated, this, [this] { UpdateCommandStates(); });
+    // The title tells while the data file is not written without asking.
+    connect(m_doc, &CMXRViewDoc::readOnlyChanged, this, [this](bool readOnly) {
+        setWindowTitle(readOnly ? ui::appTitle() + QStringLiteral(" [読み取り専用]")
+                                : ui::appTitle());
+    });
     // "通信設定(&C)...": edits a copy of the store's line settings; OK saves the store.
     SetCommandHandler(cmd::CommSettings, [this] { RunCommSettings(this, *m_doc); });
     // "需要家情報の編集(&C)..." and "測定データの転送(&M)..." on a copy of the store,
@@ -327,11 +332,16 @@ CMainFrame* CMainFrame::CreateWithDocument(CAppSettings& settings, CxLogFile* ap
 void CMainFrame::closeEvent(QCloseEvent* event)
 {
     // Placement into the settings (written at exit), the store to its file, then the
-    // splitter state, as the window goes away.
-    QApplication::setOverrideCursor(Qt::WaitCursor);
+    // splitter state, as the window goes away. The window stays open when the user keeps it
+    // (a dismissed question, or a failed save they do not want to leave behind). The save
+    // shows its own wait cursor, never over a question.
     if (m_settings)
         framestate::StorePlacement(*this, *m_settings);
-    m_doc->CommitStore();
+    if (!m_doc->SaveForClose()) {
+        event->ignore();
+        return;
+    }
+    QApplication::setOverrideCursor(Qt::WaitCursor);
     if (m_settings)
         framestate::WriteSplitterState(m_settings->IniPath(), *m_viewGraph);
     QApplication::restoreOverrideCursor();

@@ -2,6 +2,11 @@
 #include "ui/messages.h"
 
 #include <QAbstractButton>
+#include <QPushButton>
+
+#include <algorithm>
+#include <vector>
+
 #include <QFileDialog>
 #include <QMessageBox>
 
@@ -106,6 +111,17 @@ CMessageInterface::Answer CQtMessages::questionYesNoCancel(QWidget* parent, cons
 {
     return toAnswer(runBox(parent, QMessageBox::Question, text,
                            QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel));
+}
+
+int CQtMessages::choice(QWidget* parent, const QString& text, const QStringList& buttons)
+{
+    QMessageBox box(QMessageBox::Question, ui::appTitle(), text, QMessageBox::NoButton, parent);
+    std::vector<QAbstractButton*> pressed;
+    for (const QString& b : buttons)
+        pressed.push_back(box.addButton(b, QMessageBox::AcceptRole));
+    box.exec();
+    const auto it = std::find(pressed.begin(), pressed.end(), box.clickedButton());
+    return it == pressed.end() ? -1 : static_cast<int>(it - pressed.begin());
 }
 
 QString CQtMessages::openFileName(QWidget* parent, const QString& caption, const QString& dir,

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 #include <string>
@@ -26,6 +27,9 @@ public:
     virtual Answer questionYesNo(QWidget* parent, const QString& text) = 0;
     // Question icon, Yes/No/Cancel.
     virtual Answer questionYesNoCancel(QWidget* parent, const QString& text) = 0;
+    // Question icon with one button per text, in order; the index of the button pressed, -1
+    // when the box was closed without one.
+    virtual int choice(QWidget* parent, const QString& text, const QStringList& buttons) = 0;
 
     // File and folder choosers; an empty result means the user cancelled.
     virtual QString openFileName(QWidget* parent, const QString& caption, const QString& dir,
@@ -43,6 +47,7 @@ public:
     void notice(QWidget* parent, const QString& text) override;
     Answer questionYesNo(QWidget* parent, const QString& text) override;
     Answer questionYesNoCancel(QWidget* parent, const QString& text) override;
+    int choice(QWidget* parent, const QString& text, const QStringList& buttons) override;
     QString openFileName(QWidget* parent, const QString& caption, const QString& dir,
                          const QString& filter) override;
     QString saveFileName(QWidget* parent, const QString& caption, const QString& dir,

@@ -1,33 +1,9 @@
-// CMXRViewDoc: store loading and committing, the selection and the hints to the views.
+// CMXRViewDoc: the selection and the hints to the views (the store file: mxrviewdocstore.cpp).
 #include "ui/mxrviewdoc.h"
-#include "ui/storemessagebox.h"
-
-#include <QApplication>
-#include <QCursor>
 
 #include <algorithm>
 
-#include "link/cxlogfile.h"
-#include "model/cp932text.h"
-#include "store/store.h"
 #include "ui/dialogbar.h"
-#include "ui/messages.h"
-#include "ui/uitext.h"
-
-namespace {
-
-// The message box kind the store's outcome is shown in: the open failure as information,
-// the refused file with the stop icon, a failed stream in a plain box.
-// The wait cursor for the length of a file operation.
-class WaitCursor {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
-
-} // namespace
 
 CMXRViewDoc::CMXRViewDoc(QObject* parent) : QObject(parent) {}
 
@@ -68,26 +44,6 @@ void CMXRViewDoc::InitDialogBar()
     LoadStoreFile();
     if (m_dialogBar)
         m_dialogBar->FillLists();
-}
-
-void CMXRViewDoc::LoadStoreFile()
-{
-    WaitCursor wait;
-    // An unreadable store is copied aside before anything could be saved over it.
-    const StoreOutcome outcome = LoadOwnStore(m_store, m_dataFile);
-    if (m_log && !outcome.setAsidePath.empty())
-        m_log->Write(cp932::lit("読めないデータファイルを退避しました: ") + outcome.setAsidePath);
-    else if (m_log && outcome.unreadable)
-        m_log->Write(cp932::lit("読めないデータファイルを退避できませんでした: ") + m_dataFile);
-    ui::ShowStoreMessage(m_messageParent, outcome);
-}
-
-bool CMXRViewDoc::CommitStore()
-{
-    WaitCursor wait;
-    const StoreOutcome outcome = SaveStore(m_store, m_dataFile);
-    ui::ShowStoreMessage(m_messageParent, outcome);
-    return outcome.ok;
 }
 
 void CMXRViewDoc::UpdateAllViews(int hintNo, const HintObject& object)

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "model/customerdb.h"
+#include "model/fileidentity.h"
+#include "store/store.h"
 #include "ui/dataselection.h"
 #include "ui/hints.h"
 
@@ -58,16 +60,43 @@ public:
     // Writes the store to the data file now (atomically). Every committed change calls this,
     // so a crash or a power cut loses nothing that was confirmed; closing the main window
     // calls it once more. A failure is shown to the user; returns success.
+    // When the file on disk changed since it was last read or written, it is kept aside first
+    // and the user is told. While the document is read-only the user is asked first: save to
+    // the data file anyway (its present content is kept aside first), to another file (which
+    // becomes the data file of this run), or not at all.
     bool CommitStore();
+    // The save when the main window closes: CommitStore, where not saving is the user's
+    // choice. False when the window should stay open: the user closed the question without an
+    // answer, or the save failed and the user does not want to end without it.
+    bool SaveForClose();
+
+    // The last load did not read the whole data file (it could not be opened, was refused or
+    // was read in part): nothing overwrites it without the user's say.
+    bool IsReadOnly() const { return m_readOnly; }
+    // The identity of the data file when it was last read or written.
+    const FileIdentity& DataFileIdentity() const { return m_identity; }
+    // Lock waiting and flushing of the store file (tests shorten the wait).
+    void SetStoreOptions(const StoreOptions& options) { m_storeOptions = options; }
 
 signals:
     // After every hint sent to the views (the frame refreshes its command states).
     void viewsUpdated(int hintNo);
+    // The document became read-only or writable again.
+    void readOnlyChanged(bool readOnly);
 
 private:
+    enum class SaveResult { Saved, Declined, Dismissed, Failed };
+
     void InitDialogBar();
     void LoadStoreFile();
     void SendListValues();
+    SaveResult SaveStoreFile();
+    SaveResult SaveWhileReadOnly();
+    SaveResult SaveOverReadOnlyFile();
+    SaveResult SaveToDataFile(const FileIdentity& expected);
+    SaveResult SaveToOtherFile();
+    void SetReadOnly(bool readOnly);
+    void WriteLog(const std::string& utf8Text, const std::string& path);
 
     CCustomerDB m_store;
     DataSelection m_selection;
@@ -77,4 +106,8 @@ private:
     CDialogBar* m_dialogBar = nullptr;
     std::vector<CHintReceiver*> m_views;
     bool m_initialised = false;
+    bool m_readOnly = false;
+    FileIdentity m_identity;     // of the data file as last read or written
+    std::string m_setAsidePath;  // the copy made at load of a file that could not be read
+    StoreOptions m_storeOptions; // lock waiting for the data file
 };

@@ -1,6 +1,7 @@
 // CSetPrintBlank: the cross of margin fields with their spin arrows, the print-judgments
 // switch, and the range checks of OK.
 #include "ui/setprintblank.h"
+#include "ui/storemessagebox.h"
 
 #include <QAbstractSpinBox>
 #include <QCheckBox>
@@ -220,6 +221,7 @@ bool RunEnvSettings(QWidget* parent, CAppSettings& settings)
     dialog.Settings().StoreInto(settings);
     // Written at once rather than only at a normal exit, so a crash later in the run does not
     // lose what the user just confirmed. The run mark is not part of this save.
-    settings.SaveSettings();
+    if (!settings.SaveSettings())
+        ui::ShowSettingsWriteFailure(parent, settings.IniPath());
     return true;
 }

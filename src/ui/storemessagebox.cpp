@@ -19,4 +19,15 @@ void ShowStoreMessage(QWidget* parent, const StoreOutcome& outcome)
     }
 }
 
+QString SettingsWriteFailureText(const std::string& iniPath)
+{
+    return QStringLiteral("設定ファイルを保存できませんでした\n%1")
+        .arg(QString::fromStdString(iniPath));
+}
+
+void ShowSettingsWriteFailure(QWidget* parent, const std::string& iniPath)
+{
+    ui::messages().error(parent, SettingsWriteFailureText(iniPath));
+}
+
 } // namespace ui

@@ -3,6 +3,7 @@
 #include "app/appfolder.h"
 #include "app/appsettings.h"
 #include "model/cp932text.h"
+#include "model/safefile.h"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +14,7 @@
 #include <sys/stat.h>
 
 #include "fileutil.h"
+#include "smalltmpfs.h"
 
 namespace fs = std::filesystem;
 
@@ -217,3 +219,43 @@ TEST(AppFolder, PortableMarkerAndCreation)
 }
 
 } // namespace
+
+namespace {
+
+// A failed write of the settings (full disk, failing device) is a false result that leaves the
+// file as it was: never an exception out of the exit path.
+void expectSavesFailCleanly(CAppSettings& s, const fs::path& ini)
+{
+    const std::string before = readAll(ini);
+    s.PrtBlankTop = 17;
+    bool saved = true;
+    EXPECT_NO_THROW(saved = s.SaveSettings());
+    EXPECT_FALSE(saved);
+    EXPECT_NO_THROW(saved = s.EndRun());
+    EXPECT_FALSE(saved);
+    EXPECT_EQ(readAll(ini), before);
+    for (const auto& e : fs::directory_iterator(ini.parent_path()))
+        EXPECT_EQ(e.path().filename().string().find(".tmp-"), std::string::npos) << e.path();
+}
+
+} // namespace
+
+TEST_F(AppSettingsTest, AFailedWriteIsReportedNotThrown)
+{
+    CAppSettings s = load();
+    safefile::SetInjectedWriteError(ENOSPC);
+    expectSavesFailCleanly(s, ini());
+    safefile::SetInjectedWriteError(0);
+    EXPECT_TRUE(s.SaveSettings());
+}
+
+TEST_F(AppSettingsTest, AFullDiskIsReportedNotThrown)
+{
+    SmallTmpfs disk("64k");
+    if (!disk.mounted())
+        GTEST_SKIP() << disk.reason();
+    m_paths.appDir = disk.path();
+    CAppSettings s = load();
+    disk.fill();
+    expectSavesFailCleanly(s, fs::path(disk.path()) / "MXRView.INI");
+}

@@ -17,6 +17,7 @@
 #include <unistd.h>
 
 #include "fileutil.h"
+#include "smalltmpfs.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -55,13 +56,14 @@ protected:
         fs::remove_all(m_home);
     }
 
-    pid_t start()
+    pid_t start() { return start(m_home); }
+    pid_t start(const fs::path& folder)
     {
         const pid_t pid = fork();
         if (pid == 0) {
             setenv("QT_QPA_PLATFORM", "offscreen", 1);
             unsetenv("MXRVIEW_HOME");
-            const std::string home = m_home.string();
+            const std::string home = folder.string();
             execl(MXRVIEW_PATH, "MXRView", "--home", home.c_str(), static_cast<char*>(nullptr));
             _exit(127);
         }
@@ -82,9 +84,10 @@ protected:
     static bool running(pid_t pid) { return ::waitpid(pid, nullptr, WNOHANG) == 0; }
 
     fs::path ini() const { return m_home / "MXRView.INI"; }
-    bool runningMarkSet() const
+    bool runningMarkSet() const { return runningMarkSetIn(m_home); }
+    static bool runningMarkSetIn(const fs::path& folder)
     {
-        return readAll(ini()).find("RunningNum=0\r\n") != std::string::npos;
+        return readAll(folder / "MXRView.INI").find("RunningNum=0\r\n") != std::string::npos;
     }
     std::string appLogs() const
     {
@@ -165,6 +168,81 @@ TEST_F(MXRViewProcess, TwoCopiesStartedTogetherLeaveOne)
     EXPECT_TRUE(running(survivor));
     ::kill(survivor, SIGTERM);
     EXPECT_EQ(waitExit(survivor), 0);
+}
+
+TEST_F(MXRViewProcess, ASymlinkedFolderIsTheSameInstance)
+{
+    const fs::path link = m_home.string() + "_link";
+    fs::create_directory_symlink(m_home, link);
+    const pid_t first = start();
+    ASSERT_TRUE(waitFor([&] { return runningMarkSet(); }));
+    const pid_t second = start(link);
+    EXPECT_EQ(waitExit(second), 0);
+    EXPECT_TRUE(running(first));
+    ::kill(first, SIGTERM);
+    EXPECT_EQ(waitExit(first), 0);
+    fs::remove(link);
+}
+
+TEST_F(MXRViewProcess, TemporariesOfKilledWritersAreRemovedAtStartUp)
+{
+    // A real writer that was killed: its process id is gone.
+    const pid_t killed = fork();
+    if (killed == 0) {
+        for (;;)
+            ::pause();
+    }
+    ::kill(killed, SIGKILL);
+    ::waitpid(killed, nullptr, 0);
+    fs::create_directories(m_home / "DATA");
+    const std::string dead = ".tmp-" + std::to_string(killed) + "-0";
+    const std::string alive = ".tmp-" + std::to_string(::getpid()) + "-0";
+    for (const fs::path& p : {m_home / ("MXRView.INI" + dead), m_home / ("DATA/MXR.DAT" + dead),
+                              m_home / ("DATA/MXR.DAT" + alive)})
+        testfile::writeAll(p, std::string(1000, 'x'));
+
+    const pid_t app = start();
+    ASSERT_TRUE(waitFor([&] { return runningMarkSet(); }));
+    EXPECT_TRUE(waitFor([&] { return !fs::exists(m_home / ("DATA/MXR.DAT" + dead)); }));
+    EXPECT_FALSE(fs::exists(m_home / ("MXRView.INI" + dead)));
+    EXPECT_TRUE(fs::exists(m_home / ("DATA/MXR.DAT" + alive)));
+    ::kill(app, SIGTERM);
+    EXPECT_EQ(waitExit(app), 0);
+}
+
+TEST_F(MXRViewProcess, AFullDiskAtExitIsToldAndTheProgramEndsNormally)
+{
+    SmallTmpfs disk("1m");
+    if (!disk.mounted())
+        GTEST_SKIP() << disk.reason();
+    const fs::path home = disk.path();
+    const pid_t app = start(home);
+    ASSERT_TRUE(waitFor([&] { return runningMarkSetIn(home); }));
+    disk.fill();
+
+    ::kill(app, SIGTERM);
+    EXPECT_EQ(waitExit(app), 0);         // not an abort
+    EXPECT_TRUE(runningMarkSetIn(home)); // the exit mark could not be written
+    for (const auto& e : fs::recursive_directory_iterator(home))
+        EXPECT_EQ(e.path().filename().string().find(".tmp-"), std::string::npos) << e.path();
+}
+
+TEST_F(MXRViewProcess, SigtermWithAReadOnlyStoreEndsWithoutAnswersAndKeepsBothFiles)
+{
+    // A store that is not read completely makes the program read-only; a termination signal
+    // leaves nobody to answer the save question, so the tree goes beside the store.
+    fs::create_directories(m_home / "DATA");
+    const std::string damaged = "not a store";
+    testfile::writeAll(m_home / "DATA/MXR.DAT", damaged);
+    const pid_t app = start();
+    ASSERT_TRUE(waitFor([&] { return runningMarkSet(); }));
+    ::kill(app, SIGTERM);
+    EXPECT_EQ(waitExit(app), 0);
+    EXPECT_EQ(readAll(m_home / "DATA/MXR.DAT"), damaged);
+    int unsaved = 0;
+    for (const auto& e : fs::directory_iterator(m_home / "DATA"))
+        unsaved += e.path().filename().string().rfind("MXR.DAT.unsaved-", 0) == 0;
+    EXPECT_EQ(unsaved, 1);
 }
 
 } // namespace

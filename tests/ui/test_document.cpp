@@ -121,7 +121,10 @@ TEST_F(DocumentTest, UnreadableStoreIsReportedAndSetAside)
         QStringLiteral("データファイルが読めません\n壊れている可能性があります\n新規に作成します"));
     EXPECT_EQ(QDir(dir.filePath("DATA")).entryList({"MXR.DAT.unreadable-*"}).size(), 1);
 
-    // The next save starts the new store; the unreadable bytes stay in the copy.
+    // The next save asks first; saved anyway, it starts the new store and the unreadable
+    // bytes stay in the copy.
+    EXPECT_TRUE(doc.IsReadOnly());
+    messages->pushChoice(0);
     ASSERT_TRUE(doc.CommitStore());
     CCustomerDB reread;
     EXPECT_TRUE(LoadStore(reread, path("DATA/MXR.DAT")).ok);

@@ -2,6 +2,8 @@
 // leaves behind (placement, splitter state, the store).
 #include <QAction>
 #include <QDialog>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -269,4 +271,24 @@ TEST_F(MainFrameTest, WindowAndMenusGrabToPng)
     frame->ToolBar()->setIconSize(QSize(32, 32));
     EXPECT_TRUE(guitest::grabToPng(frame->ToolBar(), out + "/toolbar32.png"));
     frame->hide();
+}
+
+TEST_F(MainFrameTest, TitleSaysReadOnlyWhileTheStoreIsNotWrittenWithoutAsking)
+{
+    QDir(dir.path()).mkpath("DATA");
+    QFile damaged(dir.filePath("DATA/MXR.DAT"));
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+    damaged.write("not a store");
+    damaged.close();
+
+    start();
+    EXPECT_EQ(frame->windowTitle(), QStringLiteral("マクセラテスタ [読み取り専用]"));
+
+    // Closing asks; closed without an answer the window stays.
+    messages->pushChoice(-1);
+    EXPECT_FALSE(frame->close());
+
+    messages->pushChoice(0); // save to the data file anyway
+    ASSERT_TRUE(doc->CommitStore());
+    EXPECT_EQ(frame->windowTitle(), QStringLiteral("マクセラテスタ"));
 }

@@ -18,6 +18,7 @@
 
 #include "app/appsettings.h"
 #include "fixtures.h"
+#include "model/safefile.h"
 #include "support/scriptedmessages.h"
 #include "support/widgetgrab.h"
 #include "ui/commandids.h"
@@ -167,7 +168,9 @@ TEST(SetPrintBlank, SpinArrowsStepWithinTheRange)
 TEST(SetPrintBlank, TheCommandTakesTheValuesIntoTheSettingsOnlyOnOk)
 {
     ScopedScriptedMessages messages;
+    QTemporaryDir dir; // OK writes the settings file at once
     CAppSettings settings;
+    settings.SetPaths(MakeAppPaths(dir.path().toStdString(), "/usr/bin/MXRView"));
     settings.PrtBlankTop = 7;
     whenOpen<CSetPrintBlank>([](CSetPrintBlank& d) {
         EXPECT_EQ(d.MarginEdit(CSetPrintBlank::Top)->text(), QStringLiteral("7"));
@@ -188,6 +191,27 @@ TEST(SetPrintBlank, TheCommandTakesTheValuesIntoTheSettingsOnlyOnOk)
     EXPECT_TRUE(RunEnvSettings(nullptr, settings));
     EXPECT_EQ(PrintBlankSettings::From(settings), (PrintBlankSettings{7, 5, 5, 20, 0}));
     EXPECT_EQ(messages->texts().size(), 1);
+}
+
+TEST(SetPrintBlank, AFailedWriteOfTheSettingsIsShownAndTheValuesKept)
+{
+    ScopedScriptedMessages messages;
+    QTemporaryDir dir;
+    CAppSettings settings;
+    settings.SetPaths(MakeAppPaths(dir.path().toStdString(), "/usr/bin/MXRView"));
+    settings.LoadSettings();
+    whenOpen<CSetPrintBlank>([](CSetPrintBlank& d) {
+        d.MarginEdit(CSetPrintBlank::Top)->setText(QStringLiteral("12"));
+        EXPECT_TRUE(d.OnOK());
+    });
+    safefile::SetInjectedWriteError(ENOSPC); // as a full disk fails the write
+    EXPECT_TRUE(RunEnvSettings(nullptr, settings));
+    safefile::SetInjectedWriteError(0);
+    EXPECT_EQ(settings.PrtBlankTop, 12); // kept for the run and the save at exit
+    ASSERT_EQ(messages->entries().size(), 1u);
+    EXPECT_EQ(messages->entries()[0].kind, CScriptedMessages::Kind::Error);
+    EXPECT_EQ(messages->texts()[0], QStringLiteral("設定ファイルを保存できませんでした\n") +
+                                        QString::fromStdString(settings.IniPath()));
 }
 
 TEST(SetPrintBlank, TheMainWindowsCommandEditsTheFramesSettings)

@@ -38,6 +38,18 @@ CMessageInterface::Answer CScriptedMessages::questionYesNoCancel(QWidget*, const
     return nextAnswer(text);
 }
 
+int CScriptedMessages::choice(QWidget*, const QString& text, const QStringList& buttons)
+{
+    m_entries.push_back({Kind::Choice, text + "\n[" + buttons.join(" / ") + "]"});
+    if (m_choices.empty()) {
+        ADD_FAILURE() << "unexpected choice: " << text.toStdString();
+        return -1;
+    }
+    const int c = m_choices.front();
+    m_choices.pop_front();
+    return c;
+}
+
 QString CScriptedMessages::openFileName(QWidget*, const QString& caption, const QString&,
                                         const QString&)
 {

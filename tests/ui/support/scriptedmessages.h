@@ -12,7 +12,17 @@
 
 class CScriptedMessages : public CMessageInterface {
 public:
-    enum class Kind { Error, Information, Notice, YesNo, YesNoCancel, OpenFile, SaveFile, Folder };
+    enum class Kind {
+        Error,
+        Information,
+        Notice,
+        YesNo,
+        YesNoCancel,
+        Choice,
+        OpenFile,
+        SaveFile,
+        Folder
+    };
     struct Entry {
         Kind kind;
         QString text; // message text, or the chooser's caption
@@ -20,6 +30,8 @@ public:
 
     // Answers to the next questions, in order.
     void pushAnswer(Answer a) { m_answers.push_back(a); }
+    // Button indexes the next choices return, in order (-1 = closed without a button).
+    void pushChoice(int index) { m_choices.push_back(index); }
     // Paths the next file or folder choosers return, in order ("" = cancelled).
     void pushPath(const QString& path) { m_paths.push_back(path); }
 
@@ -32,6 +44,7 @@ public:
     void notice(QWidget*, const QString& text) override;
     Answer questionYesNo(QWidget*, const QString& text) override;
     Answer questionYesNoCancel(QWidget*, const QString& text) override;
+    int choice(QWidget*, const QString& text, const QStringList& buttons) override;
     QString openFileName(QWidget*, const QString& caption, const QString&, const QString&) override;
     QString saveFileName(QWidget*, const QString& caption, const QString&, const QString&) override;
     QString folderName(QWidget*, const QString& caption, const QString&) override;
@@ -42,6 +55,7 @@ private:
 
     std::deque<Entry> m_entries;
     std::deque<Answer> m_answers;
+    std::deque<int> m_choices;
     std::deque<QString> m_paths;
 };
 
