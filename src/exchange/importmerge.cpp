@@ -3,6 +3,9 @@
 
 #include "model/cp932text.h"
 
+#include <cmath>
+#include <utility>
+
 namespace {
 
 class Merger {
@@ -17,23 +20,38 @@ public:
 
     bool customers(CNamedList<CCustomer>& to, const CNamedList<CCustomer>& from)
     {
-        return merge(to, from, m_customerTitle, [this](CCustomer& dst, const CCustomer& src) {
-            return cables(dst.cables, src.cables);
-        });
+        return merge(to, from, m_customerTitle, noNote<CCustomer>,
+                     [this](CCustomer& dst, const CCustomer& src) {
+                         return cables(dst.cables, src.cables);
+                     });
     }
 
     bool cables(CNamedList<CCable>& to, const CNamedList<CCable>& from)
     {
-        return merge(to, from, m_cableTitle,
+        return merge(to, from, m_cableTitle, noNote<CCable>,
                      [this](CCable& dst, const CCable& src) { return sets(dst.sets, src.sets); });
     }
 
     bool sets(CNamedList<CMeasData>& to, const CNamedList<CMeasData>& from)
     {
-        return merge(to, from, m_setTitle, [](CMeasData& dst, const CMeasData& src) {
-            records(dst, src);
-            return true;
-        });
+        return merge(
+            to, from, m_setTitle,
+            [](const CMeasData& dst, const CMeasData& src) {
+                return ConditionChangeNote(changedParts(dst, src));
+            },
+            [](CMeasData& dst, const CMeasData& src) {
+                records(dst, src);
+                return true;
+            });
+    }
+
+    // What the set's conditions would change in the imported records (0 for an empty set,
+    // whose records keep their own).
+    static int changedParts(const CMeasData& to, const CMeasData& from)
+    {
+        if (to.RecordCount() == 0)
+            return 0;
+        return ConditionDifferences(to.RecordAt(0).Condition, from.Records());
     }
 
     static void records(CMeasData& to, const CMeasData& from)
@@ -48,9 +66,12 @@ public:
     }
 
 private:
-    // New names are added whole; an existing name is merged into after a Yes. False after a No.
-    template <class T, class MergeChildren>
-    bool merge(CNamedList<T>& to, const CNamedList<T>& from, const std::string& title,
+    template <class T> static std::string noNote(const T&, const T&) { return {}; }
+
+    // New names are added whole; an existing name is merged into after a Yes, the question
+    // carrying what note(existing, imported) adds. False after a No.
+    template <class T, class Note, class MergeChildren>
+    bool merge(CNamedList<T>& to, const CNamedList<T>& from, const std::string& title, Note note,
                MergeChildren mergeChildren)
     {
         for (int p = 0; p < from.Count(); ++p) {
@@ -61,7 +82,9 @@ private:
                 to.At(at) = src;
                 continue;
             }
-            if (!m_questions.ConfirmMerge(ImportConflictQuestion(title, src.name)))
+            const std::string question =
+                ImportConflictQuestion(title, src.name) + note(to.At(at), src);
+            if (!m_questions.ConfirmMerge(question))
                 return false;
             if (!mergeChildren(to.At(at), src))
                 return false;
@@ -80,7 +103,68 @@ CCustomer* customerAt(CCustomerDB& db, const ExchangeNode& n)
     return &db.customers.At(n.customer);
 }
 
+bool sameNumber(double a, double b)
+{
+    return a == b || (std::isnan(a) && std::isnan(b));
+}
+
 } // namespace
+
+int ConditionDifferences(const CTestCondition& kept, const std::vector<CMeasRecord>& imported)
+{
+    int parts = 0;
+    for (const CMeasRecord& r : imported) {
+        const CTestCondition& c = r.Condition;
+        if (c.CabKind != kept.CabKind || c.Shindan != kept.Shindan ||
+            !sameNumber(c.CabSectionalArea, kept.CabSectionalArea) ||
+            !sameNumber(c.CabLength, kept.CabLength) || c.Weather != kept.Weather ||
+            !sameNumber(c.Temperature, kept.Temperature) ||
+            !sameNumber(c.Humidity, kept.Humidity) || c.Remarks != kept.Remarks)
+            parts |= TestConditions;
+        if (!sameNumber(c.CurrentR, kept.CurrentR) || !sameNumber(c.CurrentS, kept.CurrentS) ||
+            !sameNumber(c.CurrentT, kept.CurrentT) || !sameNumber(c.ShisuZetuen, kept.ShisuZetuen))
+            parts |= ShieldCurrents;
+        if (!sameNumber(c.SeikyokuMin, kept.SeikyokuMin) ||
+            !sameNumber(c.SeikyokuMax, kept.SeikyokuMax) ||
+            !sameNumber(c.JyakutenMin, kept.JyakutenMin) ||
+            !sameNumber(c.JyakutenMax, kept.JyakutenMax) ||
+            !sameNumber(c.LastCurrentMin, kept.LastCurrentMin) ||
+            !sameNumber(c.LastCurrentMax, kept.LastCurrentMax))
+            parts |= Criteria;
+    }
+    return parts;
+}
+
+std::string ConditionPartNames(int parts)
+{
+    const std::pair<int, const char*> names[] = {
+        {TestConditions, "試験条件"}, {ShieldCurrents, "シールド漏れ電流"}, {Criteria, "判定基準"}};
+    std::string out;
+    for (const auto& [bit, name] : names) {
+        if (!(parts & bit))
+            continue;
+        if (!out.empty())
+            out += cp932::lit("、");
+        out += cp932::lit(name);
+    }
+    return out;
+}
+
+std::string ConditionChangeNote(int parts)
+{
+    if (parts == 0)
+        return {};
+    return cp932::lit("\r\n※取り込むデータの条件は取り込み先と異なります。\r\n追加すると次の項目は"
+                      "取り込み先の値に置き換わります：") +
+           ConditionPartNames(parts) + "\r\n";
+}
+
+std::string ConditionChangeQuestion(const std::string& setName, int parts)
+{
+    return cp932::lit("取り込むデータの条件は取り込み先「 ") + setName +
+           cp932::lit(" 」と異なります\r\n取り込むと次の項目は取り込み先の値に置き換わります：") +
+           ConditionPartNames(parts) + cp932::lit("\r\nこのまま取り込みますか？\r\n");
+}
 
 std::string ImportConflictQuestion(const std::string& levelTitle, const std::string& name)
 {
@@ -133,12 +217,16 @@ ImportResult MergeImport(const CCustomerDB& document, const ExchangeNode& destin
         completed = merger.sets(customerAt(merged, destination)->cables.At(destination.cable).sets,
                                 k->sets);
         break;
-    case ExchangeNode::MeasData:
-        Merger::records(
-            customerAt(merged, destination)->cables.At(destination.cable).sets.At(destination.set),
-            *s);
-        completed = true;
+    case ExchangeNode::MeasData: {
+        CMeasData& target =
+            customerAt(merged, destination)->cables.At(destination.cable).sets.At(destination.set);
+        const int parts = Merger::changedParts(target, *s);
+        completed =
+            parts == 0 || questions.ConfirmConditions(ConditionChangeQuestion(target.name, parts));
+        if (completed)
+            Merger::records(target, *s);
         break;
+    }
     default: break;
     }
     if (!completed) {

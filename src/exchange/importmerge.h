@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "exchange/exchangetree.h"
 #include "model/customerdb.h"
@@ -15,7 +16,24 @@ public:
     // question: ImportConflictQuestion's text (CP932, lines ended by CR LF). True (Yes) merges
     // the imported entry into the existing one; false (No) ends the whole import.
     virtual bool ConfirmMerge(const std::string& question) = 0;
+    // Asked before measurements are added straight into an existing set whose conditions
+    // differ from theirs (ConditionChangeQuestion's text). True adds them with the set's
+    // conditions; false ends the whole import.
+    virtual bool ConfirmConditions(const std::string& question) = 0;
 };
+
+// The parts of a condition block, named as the condition table names its groups (CP932):
+// "試験条件", "シールド漏れ電流", "判定基準", in that order.
+enum ConditionPart { TestConditions = 1, ShieldCurrents = 2, Criteria = 4 };
+// The parts in which any record of `imported` differs from `kept` (a mask of ConditionPart).
+int ConditionDifferences(const CTestCondition& kept, const std::vector<CMeasRecord>& imported);
+// "試験条件、判定基準" for a mask; empty for 0.
+std::string ConditionPartNames(int parts);
+// The note added to a set's conflict question when its imported records take other
+// conditions; empty for 0.
+std::string ConditionChangeNote(int parts);
+// The question before measurements go into the existing set `setName` whose conditions differ.
+std::string ConditionChangeQuestion(const std::string& setName, int parts);
 
 // "取り込む「%s」名称は既に存在しています…" with the level title and the imported name.
 std::string ImportConflictQuestion(const std::string& levelTitle, const std::string& name);
@@ -45,7 +63,9 @@ struct ImportResult {
 // Measurements added to a set that already holds records take that set's condition block:
 // every record of a set shares the conditions of its first record (the store's reader makes
 // them so), and an added record with a lower voltage would otherwise become the first and
-// hand its conditions to the existing records at the next load.
+// hand its conditions to the existing records at the next load. The user is told before
+// that happens: the set's conflict question carries ConditionChangeNote, and measurements
+// imported straight into a set are preceded by ConfirmConditions.
 ImportResult MergeImport(const CCustomerDB& document, const ExchangeNode& destination,
                          const CCustomerDB& importTree, int fileLevel, const LevelTitles& titles,
                          CImportQuestions& questions);

@@ -1,6 +1,8 @@
 // LayoutGrid: track sizing into a rectangle, font fitting, and drawing of cells and blocks.
 #include "report/layoutgrid.h"
 
+#include "report/celltext.h"
+
 #include <QFontMetricsF>
 #include <QPainter>
 
@@ -173,6 +175,60 @@ static bool fits(const QFont& font, const Cell& c, const QString& text, const La
     return size.width() <= room.width() && size.height() <= room.height();
 }
 
+report::TextFit LayoutGrid::legibleFit(const Cell& c, const LayoutContext& ctx)
+{
+    const int preferred = c.fittedHeight > 0 ? c.fittedHeight : fitText(c, c.text, ctx);
+    const int minimum = report::legibleMinimumHeight(ctx.mapping);
+    if (c.style.align == CellAlign::CenterMultiLine) {
+        // Texts with their own line breaks are headers sized by their templates: shrunk to
+        // the minimum at most, never wrapped again.
+        if (preferred >= minimum && fits(deviceFont(c.style, preferred, ctx), c, c.text, ctx))
+            return {preferred, 1, false};
+        return {std::max(std::min(preferred, fitText(c, c.text, ctx)), minimum), 1, false};
+    }
+    const QRectF room = textRect(c, ctx);
+    auto fitsAt = [&](int h, int lines) {
+        const QFont font = deviceFont(c.style, h, ctx);
+        if (lines <= 1)
+            return fits(font, c, c.text, ctx);
+        bool complete = false;
+        const QStringList wrapped =
+            report::wrapLines(c.text, font, ctx.device, room.width(), lines, &complete);
+        return complete &&
+               QFontMetricsF(font, ctx.device).height() * wrapped.size() <= room.height();
+    };
+    auto roomFor = [&](int h, int lines) {
+        return QFontMetricsF(deviceFont(c.style, h, ctx), ctx.device).height() * lines <=
+               room.height();
+    };
+    return report::fitLegible(preferred, minimum, fitsAt, roomFor);
+}
+
+void LayoutGrid::drawText(QPainter& p, const Cell& c, const QRectF& cellRect,
+                          const LayoutContext& ctx)
+{
+    const CellStyle& s = c.style;
+    const QRectF room = textRect(c, ctx);
+    // A group's font suits its expected texts; a longer actual text (a long remark, large
+    // currents) is made smaller, but not below the legible minimum: past that it wraps to a
+    // second line, and what even that cannot hold is elided.
+    const report::TextFit fit = legibleFit(c, ctx);
+    const QFont font = deviceFont(s, fit.height, ctx);
+    p.save();
+    p.setClipRect(cellRect, Qt::IntersectClip);
+    p.setPen(s.textColor);
+    p.setFont(font);
+    const int hAlign = s.align == CellAlign::Right ? Qt::AlignRight : Qt::AlignHCenter;
+    if (s.align == CellAlign::CenterMultiLine)
+        p.drawText(room, Qt::AlignVCenter | Qt::AlignHCenter, c.text);
+    else if (fit.lines == 1 && !fit.elided)
+        p.drawText(room, Qt::AlignVCenter | hAlign | Qt::TextSingleLine, c.text);
+    else
+        report::drawLines(
+            p, room, report::wrapLines(c.text, font, ctx.device, room.width(), fit.lines), hAlign);
+    p.restore();
+}
+
 int LayoutGrid::fitText(const Cell& c, const QString& text, const LayoutContext& ctx)
 {
     const QRectF room = textRect(c, ctx);
@@ -248,25 +304,8 @@ void LayoutGrid::draw(QPainter& p, const LayoutContext& ctx) const
             drawSide(p, s.border[2], lineWidth, snapped.topRight(), snapped.bottomRight());
         if (s.sides & SideBottom)
             drawSide(p, s.border[3], lineWidth, snapped.bottomLeft(), snapped.bottomRight());
-        if (!c.text.isEmpty()) {
-            int h = c.fittedHeight > 0 ? c.fittedHeight : fitText(c, c.text, ctx);
-            QFont font = deviceFont(s, h, ctx);
-            // A group's font suits its expected texts; a longer actual text (a long remark,
-            // large currents) is made smaller rather than cut off at the cell's edges.
-            if (c.groupFont >= 0 && !fits(font, c, c.text, ctx)) {
-                h = std::min(h, fitText(c, c.text, ctx));
-                font = deviceFont(s, h, ctx);
-            }
-            p.setFont(font);
-            p.setPen(s.textColor);
-            int flags = Qt::AlignVCenter;
-            switch (s.align) {
-            case CellAlign::Center: flags |= Qt::AlignHCenter | Qt::TextSingleLine; break;
-            case CellAlign::Right: flags |= Qt::AlignRight | Qt::TextSingleLine; break;
-            case CellAlign::CenterMultiLine: flags |= Qt::AlignHCenter; break;
-            }
-            p.drawText(textRect(c, ctx), flags, c.text);
-        }
+        if (!c.text.isEmpty())
+            drawText(p, c, snapped, ctx);
     }
     for (const Cell& c : m_cells)
         if (c.block && !c.mergedAway)

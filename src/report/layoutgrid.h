@@ -13,6 +13,7 @@
 
 #include "report/reportmapping.h"
 #include "report/reportmath.h"
+#include "report/textfit.h"
 
 class QPainter;
 class QPaintDevice;
@@ -130,6 +131,9 @@ public:
 
     // Fits one text into a cell's text rectangle (the font height in 0.1 mm).
     static int fitText(const Cell& c, const QString& text, const LayoutContext& ctx);
+    // How a cell's text is drawn: its fitted (or own) height, made smaller for a text that
+    // does not fit but not below the legible minimum, then wrapped or elided.
+    static report::TextFit legibleFit(const Cell& c, const LayoutContext& ctx);
     // The device font of a cell at a height in 0.1 mm.
     static QFont deviceFont(const CellStyle& s, int height, const LayoutContext& ctx);
 
@@ -137,6 +141,8 @@ private:
     int index(int col, int row) const;
     CellRange resolve(CellRange r) const;
     template <class F> void forRange(CellRange r, F f);
+    static void drawText(QPainter& p, const Cell& c, const QRectF& cellRect,
+                         const LayoutContext& ctx);
 
     std::vector<report::Track> m_cols;
     std::vector<report::Track> m_rows;

@@ -1,6 +1,7 @@
 // PageReport: page grids, their fill from the record, and drawing into a printable area.
 #include "report/pagereport.h"
 
+#include <QPagedPaintDevice>
 #include <QPainter>
 
 #include <algorithm>
@@ -167,4 +168,21 @@ void PageReport::drawPage(QPainter& painter, const QPaintDevice& device, const Q
     const LayoutContext ctx{ReportMapping::forDevice(device), &device};
     g->layout(pageRect(ctx.mapping, area), ctx);
     g->draw(painter, ctx);
+}
+
+bool PageReport::print(QPagedPaintDevice& device, int fromPage, int toPage)
+{
+    fromPage = std::max(1, fromPage);
+    toPage = std::min(m_counts.total, toPage);
+    QPainter painter;
+    if (fromPage > toPage || !painter.begin(&device))
+        return false;
+    // The printable area, in the device's own units (dots of the printer's resolution).
+    const QRectF area(0, 0, device.width(), device.height());
+    for (int page = fromPage; page <= toPage; ++page) {
+        if (page > fromPage && !device.newPage())
+            return false;
+        drawPage(painter, device, area, page);
+    }
+    return painter.end();
 }

@@ -7,6 +7,7 @@
 
 #include "report/reportblocks.h"
 
+class QPagedPaintDevice;
 class QPaintDevice;
 
 // Print settings: margins in whole millimetres inside the printable area.
@@ -28,6 +29,10 @@ public:
     LayoutGrid* buildPage(int p);
     // Draws page p into the device's printable area (device rectangle `area`) less the margins.
     void drawPage(QPainter& painter, const QPaintDevice& device, const QRectF& area, int p);
+    // Prints pages from … to (1-based, inclusive, kept inside the report) on a paged device
+    // (a printer, a PDF writer) at the device's own resolution, one device page each, every
+    // page into the device's printable area. False when nothing could be printed.
+    bool print(QPagedPaintDevice& device, int fromPage, int toPage);
     // The page's drawing rectangle in report units for a printable area.
     LRect pageRect(const ReportMapping& mapping, const QRectF& area) const;
 

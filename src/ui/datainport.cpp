@@ -30,13 +30,16 @@ const QString kPathPrompt = QStringLiteral("読み込むデータファイルを
 class MessageQuestions : public CImportQuestions {
 public:
     explicit MessageQuestions(QWidget* parent) : m_parent(parent) {}
-    bool ConfirmMerge(const std::string& question) override
+    bool ConfirmMerge(const std::string& question) override { return ask(question); }
+    bool ConfirmConditions(const std::string& question) override { return ask(question); }
+
+private:
+    bool ask(const std::string& question)
     {
         return ui::messages().questionYesNo(m_parent, exchangeui::MessageText(question)) ==
                CMessageInterface::Answer::Yes;
     }
 
-private:
     QWidget* m_parent;
 };
 

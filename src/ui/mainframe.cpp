@@ -54,7 +54,9 @@ CMainFrame::CMainFrame(CMXRViewDoc* doc, QWidget* parent) : QMainWindow(parent),
     setObjectName(QStringLiteral("mainFrame"));
     setWindowTitle(ui::appTitle());
     setWindowIcon(ui::drawnToolIcon(cmd::ShowData));
-    m_printer = std::make_unique<QPrinter>();
+    // The printer's own resolution, so the report's lines and fonts keep their sizes in
+    // 0.1 mm instead of being drawn in screen pixels.
+    m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
 
     // The report view fills the client area (the second splitter column is always hidden).
     m_viewGraph = new CViewGraph(this);

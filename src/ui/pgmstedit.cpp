@@ -438,6 +438,18 @@ void CPgMstEdit::OnConditionButton(int rowId)
         m_meas->Repaint();
 }
 
+void FitDataPageSheet(CTreePropertySheet& sheet, PageMode mode, const QRect* available)
+{
+    // Room for every column of the lists when the screen has it; below the minimum the page
+    // scrolls inside the sheet, whose buttons stay in view.
+    const QSize preferred(mode == PageMode::Transfer ? 1360 : 1060, 720);
+    const QSize minimum(640, 480);
+    if (available)
+        sheet.FitInto(*available, preferred, minimum);
+    else
+        sheet.FitToScreen(preferred, minimum);
+}
+
 bool RunDataPageSheet(QWidget* parent, PageMode mode, CCustomerDB& tree, DataSelection& selection,
                       CAppSettings& settings, const CCommSetting* liveComm, CxLogFile* log)
 {
@@ -451,9 +463,7 @@ bool RunDataPageSheet(QWidget* parent, PageMode mode, CCustomerDB& tree, DataSel
     sheet.SetApplyHook([page] { return page->OnApply() && page->ConfirmClose(); });
     sheet.SetCloseHook([page] { return page->ConfirmClose(); });
     QObject::connect(page, &CPgMstEdit::chooseRequested, &sheet, [&sheet] { sheet.PressOk(); });
-    if (mode != PageMode::Transfer)
-        sheet.setMinimumSize(550, 600);
-    sheet.resize(mode == PageMode::Transfer ? 1360 : 1060, 720);
+    FitDataPageSheet(sheet, mode);
     if (sheet.exec() != QDialog::Accepted)
         return false;
     selection = page->Selection();

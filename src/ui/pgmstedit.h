@@ -18,9 +18,11 @@ class CConditionGrid;
 class CMXRViewDoc;
 class CxLogFile;
 class CReportList;
+class CTreePropertySheet;
 class QGroupBox;
 class QLabel;
 class QPushButton;
+class QRect;
 
 class CPgMstEdit : public QWidget {
     Q_OBJECT
@@ -123,6 +125,10 @@ private:
 bool RunDataPageSheet(QWidget* parent, PageMode mode, CCustomerDB& tree, DataSelection& selection,
                       CAppSettings& settings, const CCommSetting* liveComm = nullptr,
                       CxLogFile* log = nullptr);
+
+// Sizes the data page sheet for the screen's available area (or the given one): its
+// preferred size where the area has room, never larger than the area.
+void FitDataPageSheet(CTreePropertySheet& sheet, PageMode mode, const QRect* available = nullptr);
 
 // How the commands run the sheet; tests replace it.
 using DataSheetRunner =

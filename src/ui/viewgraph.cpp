@@ -250,19 +250,7 @@ bool CViewGraph::PrintReport(QPrinter& printer, int fromPage, int toPage) const
         return false;
     PageReport pages(settingsOfProgram(), printContent(m_names, r), m_width, m_axis,
                      printOptions());
-    fromPage = std::max(1, fromPage);
-    toPage = std::min(pages.totalPages(), toPage);
-    QPainter painter;
-    if (fromPage > toPage || !painter.begin(&printer))
-        return false;
-    // The printable area of the printer, in its own device units.
-    const QRectF area(0, 0, printer.width(), printer.height());
-    for (int page = fromPage; page <= toPage; ++page) {
-        if (page > fromPage && !printer.newPage())
-            return false;
-        pages.drawPage(painter, printer, area, page);
-    }
-    return painter.end();
+    return pages.print(printer, fromPage, toPage);
 }
 
 void CViewGraph::OnFilePrint(QPrinter& printer)

@@ -2,13 +2,18 @@
 #include "widgets/treepropertysheet.h"
 
 #include <QDialogButtonBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QStackedWidget>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 CTreePropertySheet::CTreePropertySheet(const QString& title, QWidget* parent) : QDialog(parent)
 {
@@ -19,7 +24,12 @@ CTreePropertySheet::CTreePropertySheet(const QString& title, QWidget* parent) : 
     m_tree->setHeaderHidden(true);
     m_tree->setRootIsDecorated(false);
     m_tree->setMaximumWidth(140);
-    m_pages = new QStackedWidget(this);
+    m_pages = new QStackedWidget;
+    // The pages scroll rather than push the sheet past the screen or get cut off.
+    m_scroll = new QScrollArea(this);
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->setWidgetResizable(true);
+    m_scroll->setWidget(m_pages);
     m_buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     m_buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("キャンセル"));
     connect(m_buttons, &QDialogButtonBox::accepted, this, &CTreePropertySheet::accept);
@@ -34,7 +44,7 @@ CTreePropertySheet::CTreePropertySheet(const QString& title, QWidget* parent) : 
     left->addWidget(m_tree);
     auto* body = new QHBoxLayout;
     body->addLayout(left);
-    body->addWidget(m_pages, 1);
+    body->addWidget(m_scroll, 1);
     auto* all = new QVBoxLayout(this);
     all->addLayout(body, 1);
     all->addWidget(m_buttons);
@@ -85,4 +95,27 @@ void CTreePropertySheet::reject()
     if (m_close && !m_close())
         return;
     QDialog::reject();
+}
+
+void CTreePropertySheet::FitInto(const QRect& available, QSize preferred, QSize minimum)
+{
+    // Title bar and borders that the window manager adds around the sheet; known only once
+    // the sheet is shown, so a generous allowance before that.
+    QSize frame = frameGeometry().size() - geometry().size();
+    if (!isVisible() || frame.isEmpty())
+        frame = frame.expandedTo(QSize(16, 40));
+    const QSize room = (available.size() - frame).expandedTo(QSize(200, 150));
+    const QSize size = preferred.boundedTo(room);
+    setMinimumSize(minimum.boundedTo(size));
+    resize(size);
+    const int x = available.left() + (available.width() - size.width() - frame.width()) / 2;
+    const int y = available.top() + (available.height() - size.height() - frame.height()) / 2;
+    move(std::max(x, available.left()), std::max(y, available.top()));
+}
+
+void CTreePropertySheet::FitToScreen(QSize preferred, QSize minimum)
+{
+    const QWidget* anchor = parentWidget() ? parentWidget()->window() : this;
+    const QScreen* s = anchor->screen() ? anchor->screen() : QGuiApplication::primaryScreen();
+    FitInto(s ? s->availableGeometry() : QRect(0, 0, 1280, 720), preferred, minimum);
 }

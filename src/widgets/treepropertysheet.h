@@ -8,6 +8,7 @@
 
 class QDialogButtonBox;
 class QLabel;
+class QScrollArea;
 class QStackedWidget;
 class QTreeWidget;
 
@@ -36,11 +37,22 @@ public:
     void reject() override;
 
     QTreeWidget* Tree() const { return m_tree; }
+    // The area the pages scroll in when the sheet is smaller than a page's minimum size.
+    QScrollArea* PageArea() const { return m_scroll; }
+
+    // Sizes the sheet for the available area of a screen: the preferred size, but no larger
+    // than the area (less an allowance for the window frame), with a minimum size that fits
+    // too, and the sheet placed inside it. What does not fit the pages scrolls; the OK and
+    // Cancel buttons stay outside the scrolling part.
+    void FitInto(const QRect& available, QSize preferred, QSize minimum);
+    // FitInto the available area of the parent's screen (or the primary screen).
+    void FitToScreen(QSize preferred, QSize minimum);
 
 private:
     QLabel* m_caption = nullptr;
     QTreeWidget* m_tree = nullptr;
     QStackedWidget* m_pages = nullptr;
+    QScrollArea* m_scroll = nullptr;
     QDialogButtonBox* m_buttons = nullptr;
     std::function<bool()> m_apply;
     std::function<bool()> m_close;

@@ -54,7 +54,9 @@ inline CCustomerDB sampleTree()
 struct ScriptedQuestions : CImportQuestions {
     std::deque<bool> answers;
     std::vector<std::string> asked;
-    bool ConfirmMerge(const std::string& question) override
+    bool ConfirmMerge(const std::string& question) override { return answer(question); }
+    bool ConfirmConditions(const std::string& question) override { return answer(question); }
+    bool answer(const std::string& question)
     {
         asked.push_back(question);
         if (answers.empty())

@@ -108,10 +108,16 @@ TEST(ImportMerge, MeasurementsGoIntoTheChosenSetWithItsConditions)
     mine.Condition.SeikyokuMin = 0.8;
     target.InsertRecord(mine);
     ScriptedQuestions q;
+    q.answers = {true};
     const ImportResult r =
         MergeImport(doc, ExchangeNode::ofSet(0, 0, 0), tree, ExchangeNode::MeasData, kNoTitles, q);
     ASSERT_EQ(ImportStatus::Done, r.status);
-    EXPECT_TRUE(q.asked.empty()); // no duplicate check at this level
+    // No duplicate check at this level, but the user is told which conditions change.
+    ASSERT_EQ(1u, q.asked.size());
+    EXPECT_EQ(
+        lit("取り込むデータの条件は取り込み先「 別名 」と異なります\r\n取り込むと次の項目は"
+            "取り込み先の値に置き換わります：試験条件、判定基準\r\nこのまま取り込みますか？\r\n"),
+        q.asked[0]);
     const CMeasData& s = r.merged.customers.At(0).cables.At(0).sets.At(0);
     ASSERT_EQ(3u, s.RecordCount());
     EXPECT_EQ(3.0, s.RecordAt(0).TestVoltage);
@@ -123,6 +129,71 @@ TEST(ImportMerge, MeasurementsGoIntoTheChosenSetWithItsConditions)
         EXPECT_EQ(mine.Condition, m.Condition);
     EXPECT_EQ(file.customers.At(1).cables.At(0).sets.At(1).RecordAt(0).LastCurrent,
               s.RecordAt(0).LastCurrent);
+}
+
+TEST(ImportMerge, DifferingConditionsAreNamedBeforeTheImportAndNoCancelsIt)
+{
+    const CCustomerDB file = sampleTree(); // every record with the default conditions
+    const CCustomerDB records = BuildExchangeTree(file, ExchangeNode::ofSet(1, 0, 1), {0, 1});
+    const CCustomerDB sets = BuildExchangeTree(file, ExchangeNode::ofCable(1, 0), {1});
+    struct Case {
+        const char* what;
+        void (*change)(CTestCondition&);
+        const char* named; // the parts the question names; nullptr: no question
+    } cases[] = {
+        {"same", [](CTestCondition&) {}, nullptr},
+        {"remarks", [](CTestCondition& c) { c.Remarks = "x"; }, "試験条件"},
+        {"shield", [](CTestCondition& c) { c.ShisuZetuen = UNSET_VALUE; }, "シールド漏れ電流"},
+        {"limits", [](CTestCondition& c) { c.LastCurrentMax = 20; }, "判定基準"},
+        {"all",
+         [](CTestCondition& c) {
+             c.CabKind = 2;
+             c.CurrentT = 0.1;
+             c.JyakutenMin = 0.5;
+         },
+         "試験条件、シールド漏れ電流、判定基準"},
+    };
+    for (const Case& c : cases) {
+        CCustomerDB doc;
+        CMeasRecord mine = record(5.0, 30);
+        c.change(mine.Condition);
+        set(doc, "Z", "k", lit("2024春")).InsertRecord(mine);
+        for (const bool yes : {true, false}) {
+            // Straight into the set: a question of its own.
+            ScriptedQuestions q;
+            q.answers = {yes};
+            const ImportResult r = MergeImport(doc, ExchangeNode::ofSet(0, 0, 0), records,
+                                               ExchangeNode::MeasData, kNoTitles, q);
+            // Into a set of the same name: the conflict question says it.
+            ScriptedQuestions qs;
+            qs.answers = {yes};
+            const ImportResult rs = MergeImport(doc, ExchangeNode::ofCable(0, 0), sets,
+                                                ExchangeNode::Cable, kNoTitles, qs);
+            ASSERT_EQ(1u, qs.asked.size()) << c.what;
+            if (!c.named) {
+                EXPECT_TRUE(q.asked.empty()) << c.what;
+                EXPECT_EQ(std::string::npos, qs.asked[0].find(lit("※"))) << c.what;
+                EXPECT_EQ(ImportStatus::Done, r.status) << c.what;
+                continue;
+            }
+            ASSERT_EQ(1u, q.asked.size()) << c.what;
+            const std::string named = lit("置き換わります：") + lit(c.named) + "\r\n";
+            EXPECT_NE(std::string::npos, q.asked[0].find(named)) << c.what;
+            EXPECT_NE(std::string::npos, qs.asked[0].find(named)) << c.what;
+            EXPECT_EQ(0u,
+                      qs.asked[0].find(ImportConflictQuestion(lit("測定データ"), lit("2024春"))));
+            EXPECT_EQ(yes ? ImportStatus::Done : ImportStatus::Declined, r.status) << c.what;
+            EXPECT_EQ(yes ? ImportStatus::Done : ImportStatus::Declined, rs.status) << c.what;
+            if (!yes)
+                continue;
+            for (const auto& [res, count] : {std::pair{&r, 3u}, std::pair{&rs, 4u}}) {
+                const CMeasData& s = res->merged.customers.At(0).cables.At(0).sets.At(0);
+                ASSERT_EQ(count, s.RecordCount()) << c.what;
+                for (const CMeasRecord& m : s.Records())
+                    EXPECT_EQ(mine.Condition, m.Condition) << c.what;
+            }
+        }
+    }
 }
 
 TEST(ImportMerge, RefusalsLeaveNothing)

@@ -5,9 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include "model/cp932text.h"
 #include "model/format.h"
 #include "model/measrecord.h"
 #include "report/graphblock.h"
+#include "report/celltext.h"
 #include "report/pagereport.h"
 
 namespace {
@@ -128,4 +130,63 @@ TEST(PageReport, MarginsShrinkThePrintableAreaAndAPageRenders)
         }
     EXPECT_EQ(leftInk, 0);
     EXPECT_GT(red, 100);
+}
+
+TEST(PageReport, LongRemarkAndCurrentsStayLegibleAt600Dpi)
+{
+    CMeasRecord r = record(100, 0);
+    // 55 characters, far wider than the remark cell at any legible size.
+    r.Condition.Remarks =
+        cp932::fromUtf8("シース接続部に軽微な汚損あり、清掃後に再測定を実施。"
+                        "前回比で漏れ電流が増加傾向のため次回点検時に要確認（４件）")
+            .value();
+    ASSERT_EQ(55, report::fromCp932(r.Condition.Remarks).size());
+    r.Condition.CurrentR = r.Condition.CurrentS = r.Condition.CurrentT = 123456.7;
+    PageReport pages(ReportSettings{}, ReportContent{"a", "b", "c", &r, true}, 1.0, 10, {});
+
+    // The top of an A4 page at 600 dpi: title, header and the result tables.
+    QImage top(4961, 900, QImage::Format_RGB32);
+    top.setDotsPerMeterX(23622);
+    top.setDotsPerMeterY(23622);
+    top.fill(Qt::white);
+    const LayoutContext ctx{ReportMapping::forDevice(top), &top};
+    LayoutGrid* page = pages.buildPage(1);
+    page->layout(pages.pageRect(ctx.mapping, QRectF(0, 0, 4961, 7016)), ctx);
+    {
+        QPainter p(&top);
+        page->draw(p, ctx);
+    }
+    const int minimumPixels = ctx.mapping.pixelSizeFor(report::legibleMinimumHeight(ctx.mapping));
+    ASSERT_GE(minimumPixels, 49); // 6 pt at 600 dpi
+
+    LayoutGrid* title3 = page->findBlock("title3")->grid();
+    for (const QPoint cellAt : {QPoint(1, 3), QPoint(1, 2)}) {
+        const Cell& cell = title3->cell(cellAt.x(), cellAt.y());
+        const report::TextFit fit = LayoutGrid::legibleFit(cell, ctx);
+        EXPECT_GE(fit.height, report::legibleMinimumHeight(ctx.mapping));
+        EXPECT_TRUE(fit.elided); // two lines of 6 pt do not fit a 4 mm row: one, elided
+
+        // The ink inside the cell (its borders left out) comes in lines of text; the tallest
+        // glyph of each is as tall as a glyph of the minimum size.
+        const QRect inside =
+            ctx.mapping.toDevice(cell.rect).normalized().toRect().adjusted(8, 8, -8, -8);
+        std::vector<int> bandHeights;
+        int band = 0;
+        for (int y = inside.top(); y <= inside.bottom(); ++y) {
+            bool ink = false;
+            for (int x = inside.left(); x <= inside.right() && !ink; ++x)
+                ink = qGray(top.pixel(x, y)) < 128;
+            if (ink) {
+                ++band;
+            } else if (band > 0) {
+                bandHeights.push_back(band);
+                band = 0;
+            }
+        }
+        if (band > 0)
+            bandHeights.push_back(band);
+        ASSERT_FALSE(bandHeights.empty());
+        for (int h : bandHeights)
+            EXPECT_GE(h, minimumPixels * 3 / 4) << "cell " << cellAt.x() << "," << cellAt.y();
+    }
 }

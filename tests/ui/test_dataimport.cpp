@@ -290,3 +290,35 @@ TEST(DataExchangeCommands, AreAlwaysEnabled)
 }
 
 } // namespace
+
+TEST_F(DataImportTest, ImportIntoASetWithOtherConditionsAsksFirst)
+{
+    CMeasData& target = m_doc.customers.At(1).cables.At(1).sets.At(0);
+    CTestCondition kept = target.RecordAt(0).Condition;
+    kept.Remarks = lit("端末部清掃済");
+    kept.LastCurrentMax = 42.0;
+    ApplyCondition(target, kept);
+    const CCustomerDB before = m_doc;
+    load();
+    selectFile(ExchangeNode::ofSet(3, 0, 0));
+    check({0, 2});
+    selectDest(ExchangeNode::ofSet(1, 1, 0));
+
+    m_msg->pushAnswer(CMessageInterface::Answer::No);
+    EXPECT_FALSE(m_dialog->OnImport());
+    ASSERT_EQ(1u, m_msg->entries().size()); // the question, nothing after it
+    EXPECT_EQ(Kind::YesNo, m_msg->entries()[0].kind);
+    EXPECT_TRUE(
+        m_msg->entries()[0].text.contains(QStringLiteral("置き換わります：試験条件、判定基準")));
+    EXPECT_EQ(before, m_doc);
+    EXPECT_EQ(0, m_commits);
+
+    m_msg->clear();
+    m_msg->pushAnswer(CMessageInterface::Answer::Yes);
+    ASSERT_TRUE(m_dialog->OnImport());
+    const CMeasData& merged = m_doc.customers.At(1).cables.At(1).sets.At(0);
+    EXPECT_EQ(before.customers.At(1).cables.At(1).sets.At(0).RecordCount() + 2,
+              merged.RecordCount());
+    for (const CMeasRecord& r : merged.Records())
+        EXPECT_EQ(kept, r.Condition);
+}

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPrinter>
 #include <QStatusBar>
 #include <QToolBar>
 
@@ -240,6 +241,16 @@ TEST_F(MainFrameTest, CloseStoresPlacementSplitterStateAndTheStore)
                     QPoint(next.Placement.right - 1, next.Placement.bottom - 1)),
               QRect(50, 60, 700, 500));
     EXPECT_TRUE(messages->entries().empty());
+}
+
+TEST_F(MainFrameTest, PrintsAtThePrintersOwnResolution)
+{
+    // Report lines and fonts are sized in 0.1 mm: at screen resolution a printed line would
+    // be a quarter millimetre wide and small texts would lose their shapes.
+    start();
+    ASSERT_NE(frame->Printer(), nullptr);
+    EXPECT_EQ(frame->Printer()->resolution(), QPrinter(QPrinter::HighResolution).resolution());
+    EXPECT_GE(frame->Printer()->resolution(), 300);
 }
 
 TEST(SplitterState, TextOfTheFourValues)

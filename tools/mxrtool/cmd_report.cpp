@@ -280,14 +280,7 @@ int runReportCommand(const ToolContext& ctx, const QStringList& args)
     pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
     pdf.setResolution(600);
     pdf.setTitle(QStringLiteral("成績表"));
-    QPainter p(&pdf);
-    if (!p.isActive())
+    if (!pages.print(pdf, 1, pages.totalPages()))
         return failed("cannot write " + a.pdf.toStdString());
-    for (int page = 1; page <= pages.totalPages(); ++page) {
-        if (page > 1)
-            pdf.newPage();
-        pages.drawPage(p, pdf, QRectF(0, 0, pdf.width(), pdf.height()), page);
-    }
-    p.end();
     return 0;
 }

@@ -1,6 +1,7 @@
 // Widget grabbing for GUI tests.
 #include "support/widgetgrab.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QPixmap>
@@ -15,6 +16,9 @@ bool grabToPng(QWidget* widget, const QString& path)
     widget->ensurePolished();
     if (!widget->isVisible())
         widget->adjustSize();
+    // Let pending layout work finish first: scroll areas show or hide their bars in a queued
+    // step after a resize.
+    QCoreApplication::processEvents();
     const QPixmap pixmap = widget->grab();
     if (pixmap.isNull())
         return false;
