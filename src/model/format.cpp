@@ -69,7 +69,7 @@ bool hasShownDate(const CMeasRecord& r)
 
 std::string ElapsedText(double seconds)
 {
-    if (!std::isfinite(seconds) || std::fabs(seconds) >= 1e15)
+    if (!IsValidElapsed(seconds))
         return "---"; // only a damaged file holds such a time; never convert it to an integer
     const bool negative = seconds < 0.0;
     const double s = std::fabs(seconds);
@@ -97,6 +97,8 @@ std::string TriggerLevelText(const CMeasRecord& r)
 
 std::string LastCurrentText(const CMeasRecord& r)
 {
+    if (r.LastCurrent == UNSET_VALUE)
+        return "---"; // no final value: the final point was invalid
     return CurrentText(r.LastCurrent, r.RangeFlag);
 }
 
@@ -150,6 +152,8 @@ std::string StartClockText(const CMeasRecord& r)
 
 std::string CurrentText(double microAmps, int rangeFlag)
 {
+    if (!std::isfinite(microAmps))
+        return "---"; // only a damaged file holds such a current
     return formatC(rangeFlag == 1 ? "%6.1lf" : "%6.3lf", microAmps);
 }
 
