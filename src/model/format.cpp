@@ -98,14 +98,14 @@ std::string TriggerLevelText(const CMeasRecord& r)
 std::string LastCurrentText(const CMeasRecord& r)
 {
     if (r.LastCurrent == UNSET_VALUE)
-        return "---"; // no final value: the final point was invalid
+        return "---"; // no final value (the final point was invalid)
     return CurrentText(r.LastCurrent, r.RangeFlag);
 }
 
 std::string LastCurrentJudgedText(const CMeasRecord& r)
 {
-    if (r.LastCurrent == UNSET_VALUE)
-        return "---";
+    if (r.LastCurrent == UNSET_VALUE || !std::isfinite(r.LastCurrent))
+        return "---"; // none, or a number only a damaged file holds: no judgment
     return judged(r.RangeFlag == 1 ? "%6.1lf" : "%6.3lf", r.LastCurrent, r.JudgeLastCurrent());
 }
 
@@ -113,8 +113,8 @@ std::string SeikyokuJudgedText(const CMeasRecord& r)
 {
     if (r.ShowSeikyoku == 0)
         return "";
-    if (r.SeikyokuRatio == UNSET_VALUE)
-        return "---";
+    if (r.SeikyokuRatio == UNSET_VALUE || !std::isfinite(r.SeikyokuRatio))
+        return "---"; // none, or a number only a damaged file holds: no judgment
     return judged("%.1lf", r.SeikyokuRatio, r.JudgeSeikyoku());
 }
 
@@ -122,8 +122,8 @@ std::string JyakutenJudgedText(const CMeasRecord& r)
 {
     if (r.ShowJyakuten == 0)
         return "";
-    if (r.JyakutenRatio == UNSET_VALUE)
-        return "---";
+    if (r.JyakutenRatio == UNSET_VALUE || !std::isfinite(r.JyakutenRatio))
+        return "---"; // none, or a number only a damaged file holds: no judgment
     return judged("%.1lf", r.JyakutenRatio, r.JudgeJyakuten());
 }
 

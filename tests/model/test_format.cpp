@@ -74,6 +74,13 @@ TEST(CurrentText, RangeFlagChoosesDecimals)
     CMeasRecord r;
     r.LastCurrent = UNSET_VALUE;
     EXPECT_EQ(LastCurrentText(r), "---");
+    // Stored derived values that are not finite get no judgment word.
+    r.LastCurrent = NAN;
+    r.SeikyokuRatio = INFINITY;
+    r.JyakutenRatio = -INFINITY;
+    EXPECT_EQ(LastCurrentJudgedText(r), "---");
+    EXPECT_EQ(SeikyokuJudgedText(r), "---");
+    EXPECT_EQ(JyakutenJudgedText(r), "---");
 }
 
 TEST(RecordTexts, HeaderValues)
