@@ -11,7 +11,7 @@ CC=clang CXX=clang++ cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithD
   -DMXR_FUZZ=ON -DMXR_BUILD_GUI=ON -DMXR_BUILD_TESTS=ON -DMXR_BUILD_BENCH=OFF >/dev/null
 cmake --build "$BUILD" -j "$(nproc)" --target mxr_fuzz_all
 for target in "$BUILD"/tests/fuzz/fuzz_*; do
-  [ -x "$target" ] || continue
+  [ -f "$target" ] && [ -x "$target" ] || continue # not the autogen folders
   name=$(basename "$target")
   corpus="tests/fuzz/corpus/${name#fuzz_}"
   work=$(mktemp -d)
