@@ -69,7 +69,7 @@ bool hasShownDate(const CMeasRecord& r)
 
 std::string ElapsedText(double seconds)
 {
-    if (!std::isfinite(seconds) || std::fabs(seconds) >= 1e15)
+    if (!IsValidElapsed(seconds))
         return "---"; // only a damaged file holds such a time; never convert it to an integer
     const bool negative = seconds < 0.0;
     const double s = std::fabs(seconds);
@@ -97,13 +97,15 @@ std::string TriggerLevelText(const CMeasRecord& r)
 
 std::string LastCurrentText(const CMeasRecord& r)
 {
+    if (r.LastCurrent == UNSET_VALUE)
+        return "---"; // no final value (the final point was invalid)
     return CurrentText(r.LastCurrent, r.RangeFlag);
 }
 
 std::string LastCurrentJudgedText(const CMeasRecord& r)
 {
-    if (r.LastCurrent == UNSET_VALUE)
-        return "---";
+    if (r.LastCurrent == UNSET_VALUE || !std::isfinite(r.LastCurrent))
+        return "---"; // none, or a number only a damaged file holds: no judgment
     return judged(r.RangeFlag == 1 ? "%6.1lf" : "%6.3lf", r.LastCurrent, r.JudgeLastCurrent());
 }
 
@@ -111,8 +113,8 @@ std::string SeikyokuJudgedText(const CMeasRecord& r)
 {
     if (r.ShowSeikyoku == 0)
         return "";
-    if (r.SeikyokuRatio == UNSET_VALUE)
-        return "---";
+    if (r.SeikyokuRatio == UNSET_VALUE || !std::isfinite(r.SeikyokuRatio))
+        return "---"; // none, or a number only a damaged file holds: no judgment
     return judged("%.1lf", r.SeikyokuRatio, r.JudgeSeikyoku());
 }
 
@@ -120,8 +122,8 @@ std::string JyakutenJudgedText(const CMeasRecord& r)
 {
     if (r.ShowJyakuten == 0)
         return "";
-    if (r.JyakutenRatio == UNSET_VALUE)
-        return "---";
+    if (r.JyakutenRatio == UNSET_VALUE || !std::isfinite(r.JyakutenRatio))
+        return "---"; // none, or a number only a damaged file holds: no judgment
     return judged("%.1lf", r.JyakutenRatio, r.JudgeJyakuten());
 }
 
@@ -150,6 +152,8 @@ std::string StartClockText(const CMeasRecord& r)
 
 std::string CurrentText(double microAmps, int rangeFlag)
 {
+    if (!std::isfinite(microAmps))
+        return "---"; // only a damaged file holds such a current
     return formatC(rangeFlag == 1 ? "%6.1lf" : "%6.3lf", microAmps);
 }
 

@@ -2,6 +2,7 @@
 #include "model/measrecord.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "model/cp932text.h"
 #include "model/measdata.h"
@@ -48,6 +49,16 @@ CTestCondition ConditionFromDefaults(const DefaultConditionTexts& t)
     return c;
 }
 
+bool IsValidElapsed(double seconds)
+{
+    return std::isfinite(seconds) && std::fabs(seconds) <= kMaxElapsedSeconds;
+}
+
+bool IsValidPoint(const CMeasPoint& p)
+{
+    return IsValidElapsed(p.elapsed) && std::isfinite(p.value.toDouble());
+}
+
 void CMeasRecord::RecalcFinalAndTriggers(int n, int triggValidSec)
 {
     const int count = static_cast<int>(Points.size());
@@ -63,7 +74,7 @@ void CMeasRecord::RecalcFinalAndTriggers(int n, int triggValidSec)
     for (int i = 0; i < n; ++i) {
         const double t = Points[i].elapsed;
         const double v = Points[i].value.toDouble();
-        if (t <= valid)
+        if (!IsValidPoint(Points[i]) || t <= valid)
             continue;
         if (!inEvent) {
             if (v >= level) {
@@ -84,12 +95,14 @@ void CMeasRecord::RecalcFinalAndTriggers(int n, int triggValidSec)
     }
     if (inEvent)
         Triggers.push_back({CDataValue(max), start, stop});
-    LastCurrent = n > 0 ? Points[n - 1].value.toDouble() : 0.0;
+    LastCurrent = FinalPointValue().value_or(UNSET_VALUE);
 }
 
 bool CMeasRecord::ValueAtTime(double t, double& out) const
 {
     for (const CMeasPoint& p : Points) {
+        if (!IsValidPoint(p))
+            continue;
         out = p.value.toDouble();
         if (p.elapsed >= t)
             return true;
@@ -100,14 +113,16 @@ bool CMeasRecord::ValueAtTime(double t, double& out) const
 void CMeasRecord::PeakValues(bool fromFirst, double& maxValue, double& maxTime) const
 {
     const int n = std::min<int>(UsedPoints, static_cast<int>(Points.size()));
-    if (n <= 0)
-        return;
-    if (fromFirst) {
-        maxValue = Points[0].value.toDouble();
-        maxTime = Points[0].elapsed;
-    }
+    bool first = fromFirst;
     for (int i = 0; i < n; ++i) {
+        if (!IsValidPoint(Points[i]))
+            continue;
         const double v = Points[i].value.toDouble();
+        if (first) {
+            maxValue = v;
+            maxTime = Points[i].elapsed;
+            first = false;
+        }
         if (v > maxValue)
             maxValue = v;
         if (Points[i].elapsed > maxTime)
@@ -115,10 +130,15 @@ void CMeasRecord::PeakValues(bool fromFirst, double& maxValue, double& maxTime) 
     }
 }
 
-double CMeasRecord::FinalPointValue() const
+std::optional<double> CMeasRecord::FinalPointValue() const
 {
     const int n = std::min<int>(UsedPoints, static_cast<int>(Points.size()));
-    return n > 0 ? Points[n - 1].value.toDouble() : 0.0;
+    if (n <= 0)
+        return 0.0;
+    const CMeasPoint& last = Points[static_cast<std::size_t>(n - 1)];
+    if (!IsValidPoint(last))
+        return std::nullopt;
+    return last.value.toDouble();
 }
 
 Judgment JudgeHighIsGood(double v, double min, double max)
@@ -187,10 +207,14 @@ std::size_t CMeasData::InsertRecord(const CMeasRecord& record)
 
 namespace {
 
-double finalOrSubstitute(const CMeasRecord& r)
+// The final current as a divisor, or nothing when the final point is invalid: a ratio built
+// on it would be a number without meaning.
+std::optional<double> finalOrSubstitute(const CMeasRecord& r)
 {
-    const double i = r.FinalPointValue();
-    return i == 0.0 ? SUBSTITUTE_DIVISOR : i;
+    const std::optional<double> i = r.FinalPointValue();
+    if (!i)
+        return std::nullopt;
+    return *i == 0.0 ? SUBSTITUTE_DIVISOR : *i;
 }
 
 } // namespace
@@ -203,12 +227,16 @@ void RecalcRatios(CMeasData& set)
         r.SeikyokuRatio = UNSET_VALUE;
         r.JyakutenRatio = UNSET_VALUE;
         double atMinute = 0.0;
-        if (!r.ValueAtTime(60.0, atMinute))
+        const std::optional<double> final = finalOrSubstitute(r);
+        if (!r.ValueAtTime(60.0, atMinute) || !final)
             continue;
-        r.SeikyokuRatio = atMinute / finalOrSubstitute(r);
+        r.SeikyokuRatio = atMinute / *final;
         if (i + 1 < records.size()) {
-            const double x = r.TestVoltage / finalOrSubstitute(r);
-            double y = records[i + 1].TestVoltage / finalOrSubstitute(records[i + 1]);
+            const std::optional<double> nextFinal = finalOrSubstitute(records[i + 1]);
+            if (!nextFinal)
+                continue;
+            const double x = r.TestVoltage / *final;
+            double y = records[i + 1].TestVoltage / *nextFinal;
             if (y == 0.0)
                 y = SUBSTITUTE_DIVISOR;
             r.JyakutenRatio = x / y;

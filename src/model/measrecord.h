@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -70,6 +71,18 @@ struct CMeasPoint {
     bool operator==(const CMeasPoint&) const = default;
 };
 
+// The longest elapsed time a point can carry: the largest time the final value selection lets a
+// user enter. A time beyond it in either direction, or one that is not finite, only comes from a
+// damaged or crafted file.
+inline constexpr double kMaxElapsedSeconds = 99999.9;
+
+// A time a point may carry: finite and within kMaxElapsedSeconds of the start.
+bool IsValidElapsed(double seconds);
+// A point that takes part in computations and drawings: a valid time and a finite value.
+// Invalid points stay in the record as read (so a store is written back unchanged) but are
+// passed over by the final value, trigger events, ratios, peak values, graphs and page counts.
+bool IsValidPoint(const CMeasPoint& p);
+
 struct CTriggerEvent {
     CDataValue maximum; // μA
     double start = 0.0; // elapsed seconds of the first point of the event
@@ -106,20 +119,22 @@ public:
     bool IsComplete() const { return StartTime.status == OleDateTime::Valid && UsedPoints > 0; }
 
     // Sets UsedPoints to n (-1: all points), recomputes Triggers and LastCurrent.
-    // Points at or before triggValidSec seconds never start, end or extend an event.
+    // Points at or before triggValidSec seconds never start, end or extend an event, nor do
+    // invalid points. An invalid last used point leaves LastCurrent UNSET_VALUE.
     void RecalcFinalAndTriggers(int n, int triggValidSec);
 
-    // The value at elapsed time t, searched over all points (not only the used ones):
+    // The value at elapsed time t, searched over all valid points (not only the used ones):
     // true with the first point at or after t; false when no point reaches t (out then
-    // holds the last point's value, or is untouched when there are no points).
+    // holds the last valid point's value, or is untouched when there is none).
     bool ValueAtTime(double t, double& out) const;
 
-    // Over the used points, raises maxValue to the highest value and maxTime to the highest
-    // elapsed time; with fromFirst and used points both are first set from point 0.
+    // Over the valid used points, raises maxValue to the highest value and maxTime to the
+    // highest elapsed time; with fromFirst both are first set from the first of them.
     void PeakValues(bool fromFirst, double& maxValue, double& maxTime) const;
 
-    // The current of the last used point, or 0.0 without used points.
-    double FinalPointValue() const;
+    // The current of the last used point, 0.0 without used points, nothing when that point is
+    // invalid.
+    std::optional<double> FinalPointValue() const;
 
     // Judgments against the record's own criteria (the minimum side is tested first).
     Judgment JudgeSeikyoku() const;

@@ -148,6 +148,8 @@ std::vector<GraphPoint> buildSeries(const CMeasRecord& r, double a, double /*b*/
     const int used = std::clamp<int>(r.UsedPoints, 0, static_cast<int>(r.Points.size()));
     series.reserve(used);
     for (int i = 0; i < used; ++i) {
+        if (!IsValidPoint(r.Points[i]))
+            continue; // a time or value only a damaged file holds: no place on the curve
         const double minutes = r.Points[i].elapsed / 60.0;
         if (minutes < a)
             continue;
@@ -180,8 +182,11 @@ PageCounts pageCounts(const CMeasRecord& r, double w)
     double maxSeconds = 0.0;
     r.PeakValues(true, maxValue, maxSeconds);
     PageCounts c;
+    // Only valid points count, so the highest time is at most kMaxElapsedSeconds; the cap below
+    // also holds for a width narrower than any the program offers.
     const double perPage = w * 180.0;
-    c.graphPages = perPage > 0 ? static_cast<int>(maxSeconds / perPage) + 1 : 1;
+    const double pages = perPage > 0 ? std::floor(maxSeconds / perPage) + 1.0 : 1.0;
+    c.graphPages = static_cast<int>(std::clamp(pages, 1.0, static_cast<double>(kMaxGraphPages)));
     const int used = std::clamp<int>(r.UsedPoints, 0, static_cast<int>(r.Points.size()));
     c.tablePages = used > 0 ? (used - 1) / kPointsPerTablePage + 1 : 1;
     c.total = c.graphPages + c.tablePages;

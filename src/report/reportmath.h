@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-class CMeasRecord;
+#include "model/measrecord.h"
 
 namespace report {
 
@@ -59,8 +59,8 @@ struct GraphPoint {
     double value = 0.0;
     double x = 0.0;
 };
-// The series of a record for the window [a, b]: used points from a on (later ones kept for
-// clipping), with every point at time 0 collapsed into one holding the last one's value.
+// The series of a record for the window [a, b]: valid used points from a on (later ones kept
+// for clipping), with every point at time 0 collapsed into one holding the last one's value.
 std::vector<GraphPoint> buildSeries(const CMeasRecord& r, double a, double b);
 
 // Device vertices of a polyline: consecutive points on one x position merge into one vertex
@@ -78,6 +78,10 @@ struct PageCounts {
     int total = 2;
 };
 inline constexpr int kPointsPerTablePage = 552; // 8 column pairs × 69 rows
+// The graph pages of the longest valid time at the narrowest width offered (0.5 minutes).
+inline constexpr int kMaxGraphPages = static_cast<int>(kMaxElapsedSeconds / (0.5 * 180.0)) + 1;
+// Graph pages from the highest valid time of the used points (at least one, at most
+// kMaxGraphPages); table pages from the used points.
 PageCounts pageCounts(const CMeasRecord& r, double w);
 
 } // namespace report

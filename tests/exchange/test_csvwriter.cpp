@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -122,6 +123,20 @@ TEST(CsvContent, PointsAreLimitedToUsedAndHeldPoints)
     EXPECT_EQ(pointLines(5), 5u);
     EXPECT_EQ(pointLines(900), 5u); // a count larger than the points held reads nothing more
     EXPECT_EQ(pointLines(-1), 0u);
+}
+
+TEST(CsvContent, CraftedTimesAndValuesReadAsDashesInTheirOwnField)
+{
+    CMeasRecord r = csvtest::sampleRecord();
+    r.Points[1] = {CDataValue(1.5), 1e12};
+    r.Points[2] = {CDataValue(NAN), 60.0};
+    r.Points[3] = {CDataValue(INFINITY), INFINITY};
+    r.LastCurrent = NAN; // as stored, not recomputed
+    const std::string text = CsvContent({}, r, defaultLabels());
+    EXPECT_NE(text.find("\r\n00:00.0, 12.500\r\n---,  1.500\r\n01:00.0, ---\r\n---, ---\r\n\r\n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find(lit("最終値(μA), ---\r\n")), std::string::npos);
 }
 
 TEST(CsvContent, LineBreaksInsideARemarkBecomeCrLfOnce)

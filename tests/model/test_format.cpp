@@ -49,6 +49,8 @@ TEST(ElapsedText, Table)
     EXPECT_EQ(ElapsedText(NAN), "---");
     EXPECT_EQ(ElapsedText(INFINITY), "---");
     EXPECT_EQ(ElapsedText(1e300), "---");
+    EXPECT_EQ(ElapsedText(1e12), "---") << "beyond any time a point can carry";
+    EXPECT_EQ(ElapsedText(kMaxElapsedSeconds), "1666:39.9");
 }
 
 TEST(CurrentText, RangeFlagChoosesDecimals)
@@ -65,6 +67,20 @@ TEST(CurrentText, RangeFlagChoosesDecimals)
     EXPECT_EQ(TriggerMaxText(e, 0), " 7.000");
     EXPECT_EQ(TriggerStartText(e), "00:12.0");
     EXPECT_EQ(TriggerStopText(e), "60:00.0");
+
+    // A current only a damaged file holds reads "---", as does a missing final value.
+    for (double v : {NAN, INFINITY, -INFINITY})
+        EXPECT_EQ(PointValueText({CDataValue(v), 1.0}, 1), "---") << v;
+    CMeasRecord r;
+    r.LastCurrent = UNSET_VALUE;
+    EXPECT_EQ(LastCurrentText(r), "---");
+    // Stored derived values that are not finite get no judgment word.
+    r.LastCurrent = NAN;
+    r.SeikyokuRatio = INFINITY;
+    r.JyakutenRatio = -INFINITY;
+    EXPECT_EQ(LastCurrentJudgedText(r), "---");
+    EXPECT_EQ(SeikyokuJudgedText(r), "---");
+    EXPECT_EQ(JyakutenJudgedText(r), "---");
 }
 
 TEST(RecordTexts, HeaderValues)

@@ -1,6 +1,8 @@
 // Final value, trigger events, ratios and judgments.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "model/cp932text.h"
 #include "model/measdata.h"
 
@@ -239,6 +241,76 @@ TEST(PeakValues, UsedPointsOnly)
     r.PeakValues(true, maxValue, maxTime);
     EXPECT_EQ(maxValue, 50);
     EXPECT_EQ(maxTime, 3);
+}
+
+// Points only a damaged or crafted store holds: a time or value that is not finite, or a time
+// no measurement reaches. Each is placed among valid points at 20, 40, 70 and 80 s.
+struct CraftedPoint {
+    const char* what;
+    double t, v;
+};
+const CraftedPoint kCrafted[] = {
+    {"NaN time", NAN, 99},
+    {"+Inf time", INFINITY, 99},
+    {"-Inf time", -INFINITY, 99},
+    {"time 1e12 s", 1e12, 99},
+    {"time -1e12 s", -1e12, 99},
+    {"NaN value", 65, NAN},
+    {"+Inf value", 65, INFINITY},
+    {"-Inf value", 65, -INFINITY},
+    {"time just past the bound", kMaxElapsedSeconds * 1.0001, 99},
+};
+
+TEST(InvalidPoints, AreSkippedByEveryComputation)
+{
+    for (const CraftedPoint& c : kCrafted) {
+        SCOPED_TRACE(c.what);
+        CMeasRecord r = recordWith({{20, 4}, {40, 3}, {c.t, c.v}, {70, 2}, {80, 1}});
+        r.RecalcFinalAndTriggers(-1, 10);
+        EXPECT_EQ(r.LastCurrent, 1);
+        EXPECT_TRUE(r.Triggers.empty()) << "99 µA is above the trigger setting of 5";
+
+        double maxValue = 0, maxTime = 0;
+        r.PeakValues(true, maxValue, maxTime);
+        EXPECT_EQ(maxValue, 4);
+        EXPECT_EQ(maxTime, 80);
+        // Invalid as the first point too: peak values start from the first valid one.
+        CMeasRecord first = recordWith({{c.t, c.v}, {20, 4}, {30, 3}});
+        first.UsedPoints = 3;
+        maxValue = maxTime = -1;
+        first.PeakValues(true, maxValue, maxTime);
+        EXPECT_EQ(maxValue, 4);
+        EXPECT_EQ(maxTime, 30);
+
+        double atMinute = 0;
+        ASSERT_TRUE(r.ValueAtTime(60.0, atMinute));
+        EXPECT_EQ(atMinute, 2);
+
+        CMeasData set;
+        set.AppendRecord(r);
+        RecalcRatios(set);
+        EXPECT_DOUBLE_EQ(set.RecordAt(0).SeikyokuRatio, 2.0);
+    }
+    // The bound itself is a time a user can enter.
+    EXPECT_TRUE(IsValidPoint({CDataValue(1.0), kMaxElapsedSeconds}));
+}
+
+TEST(InvalidPoints, AnInvalidFinalPointLeavesNoFinalValueOrRatios)
+{
+    for (const CraftedPoint& c : kCrafted) {
+        SCOPED_TRACE(c.what);
+        CMeasData set;
+        set.AppendRecord(recordWith({{60, 4}, {70, 3}, {80, 2}}, 1.0));
+        set.AppendRecord(recordWith({{60, 4}, {70, 3}, {c.t, c.v}}, 2.0));
+        for (CMeasRecord& r : set.Records())
+            r.RecalcFinalAndTriggers(-1, 10);
+        RecalcRatios(set);
+        const CMeasRecord& bad = set.RecordAt(1);
+        EXPECT_EQ(bad.LastCurrent, UNSET_VALUE);
+        EXPECT_EQ(bad.SeikyokuRatio, UNSET_VALUE);
+        EXPECT_EQ(set.RecordAt(0).JyakutenRatio, UNSET_VALUE) << "built on the next final value";
+        EXPECT_DOUBLE_EQ(set.RecordAt(0).SeikyokuRatio, 2.0);
+    }
 }
 
 TEST(Judgment, RecordUsesItsOwnCriteria)

@@ -1,6 +1,8 @@
 // Track sizing, the fitting search, axis divisions and labels, series building and page counts.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "model/measrecord.h"
 #include "report/reportmath.h"
 
@@ -188,4 +190,36 @@ TEST(PageCounts, GraphAndTablePages)
         EXPECT_EQ(pc.tablePages, c.table) << c.used;
         EXPECT_EQ(pc.total, c.total) << c.used;
     }
+}
+
+TEST(PageCounts, InvalidTimesAndValuesNeitherDrawNorAddPages)
+{
+    // A record of ten minutes with one crafted point: graph pages come from its valid points
+    // alone (width 1: 600 / 180 + 1 = 4); the table still lists the crafted point.
+    struct Case {
+        const char* what;
+        double t, v;
+    } cases[] = {
+        {"time 1e12 s", 1e12, 1.0},    {"+Inf time", INFINITY, 1.0}, {"-Inf time", -INFINITY, 1.0},
+        {"NaN time", NAN, 1.0},        {"time -1e12 s", -1e12, 1.0}, {"NaN value", 900, NAN},
+        {"+Inf value", 900, INFINITY},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CMeasRecord r = recordWith({{0.2, 1.0}, {300, 2.0}, {c.t, c.v}, {600, 3.0}});
+        const PageCounts pc = pageCounts(r, 1.0);
+        EXPECT_EQ(pc.graphPages, 4);
+        EXPECT_EQ(pc.total, 5);
+        const auto s = buildSeries(r, 0, 10);
+        ASSERT_EQ(s.size(), 3u);
+        EXPECT_DOUBLE_EQ(s[2].x, 10.0);
+    }
+
+    // Only crafted points, or only negative times: still one graph page and a table page.
+    EXPECT_EQ(pageCounts(recordWith({{1e12, 1.0}, {NAN, 2.0}}), 1.0).total, 2);
+    EXPECT_EQ(pageCounts(recordWith({{-5000, 1.0}}), 0.5).graphPages, 1);
+    // The longest valid time at a width narrower than any offered stays within the cap.
+    const PageCounts longest = pageCounts(recordWith({{kMaxElapsedSeconds, 1.0}}), 1e-9);
+    EXPECT_EQ(longest.graphPages, kMaxGraphPages);
+    EXPECT_EQ(pageCounts(recordWith({{kMaxElapsedSeconds, 1.0}}), 0.5).graphPages, kMaxGraphPages);
 }

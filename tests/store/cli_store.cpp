@@ -6,7 +6,13 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QDir>
 #include <QTemporaryDir>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
 
 #include "storetesthelp.h"
 
@@ -111,6 +117,51 @@ TEST_F(StoreCli, FromJsonRecalcUsesTriggValidSecOfTheApplicationFolder)
         EXPECT_EQ(r.Triggers.size(), customValid ? 1u : 0u) << "the kick at 5 s";
     }
     EXPECT_EQ(readFile(path("system.ini").toStdString()), "[Param]\r\nTriggValidSec=3\r\n");
+}
+
+TEST_F(StoreCli, AMissingOrUnreadableInputNeverReplacesTheOutput)
+{
+    const std::string kept = fixture("canonical.dat");
+    writeFile(path("out.dat").toStdString(), kept);
+    ASSERT_TRUE(QDir(dir.path()).mkdir("folder"));
+    ASSERT_EQ(::mkfifo(path("fifo").toLocal8Bit().constData(), 0600), 0);
+    writeFile(path("locked.json").toStdString(), "{}");
+    ::chmod(path("locked.json").toLocal8Bit().constData(), 0);
+    const bool unreadableCanBeMade = ::geteuid() != 0;
+
+    struct Case {
+        QStringList args;
+        const char* reason;
+    } cases[] = {
+        {{"store", "resave", path("missing.dat"), path("out.dat")}, "No such file or directory"},
+        {{"store", "resave", path("folder"), path("out.dat")}, "not a regular file"},
+        {{"store", "resave", path("fifo"), path("out.dat")}, "not a regular file"},
+        {{"store", "from-json", path("missing.json"), path("out.dat")}, "No such file"},
+        {{"store", "from-json", path("folder"), path("out.dat")}, "not a regular file"},
+        {{"store", "from-json", path("fifo"), path("out.dat")}, "not a regular file"},
+        {{"store", "from-json", path("locked.json"), path("out.dat")}, "Permission denied"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        if (c.args[2].endsWith("locked.json") && !unreadableCanBeMade) {
+            std::printf("skipped the unreadable file: running as root, every file is readable\n");
+            continue;
+        }
+        const ToolRun r = mxrtool(c.args);
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_TRUE(r.out.isEmpty());
+        EXPECT_TRUE(r.err.contains(c.reason)) << r.err.toStdString();
+        EXPECT_EQ(readFile(path("out.dat").toStdString()), kept);
+    }
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::System).size(), 3)
+        << "no temporary file left beside the output";
+
+    // dump keeps the start-up meaning of a missing file, and says so.
+    const ToolRun r = mxrtool({"store", "dump", path("missing.dat")});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(QJsonDocument::fromJson(r.out).object()["customers"].toArray().size(), 0);
+    EXPECT_TRUE(r.err.contains("missing.dat does not exist or is a folder: read as an empty store"))
+        << r.err.toStdString();
 }
 
 TEST_F(StoreCli, FailuresGiveTheMessageAndExitStatus)

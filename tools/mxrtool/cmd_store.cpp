@@ -1,7 +1,14 @@
 // store dump | resave | from-json: the data store through the program's own reader and writer.
 #include <QFile>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <optional>
 #include <string>
 
 #include "app/appfolder.h"
@@ -46,8 +53,31 @@ int triggValidSec(const ToolContext& ctx)
     return ini.GetInt(inisec::Param, inikey::TriggValidSec, kDefaultTriggValidSec, false);
 }
 
+// The input of a command that must not take a missing file for an empty store: a regular file
+// that can be opened for reading. Otherwise the reason, for standard error.
+std::optional<std::string> unusableInput(const std::string& path, const QString& file)
+{
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0)
+        return file.toStdString() + ": " + std::strerror(errno);
+    if (!S_ISREG(st.st_mode))
+        return file.toStdString() + ": not a regular file";
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return file.toStdString() + ": " + std::strerror(errno);
+    ::close(fd);
+    return std::nullopt;
+}
+
 int dump(const QString& file)
 {
+    struct stat st;
+    const std::string path = NativeStorePath(nativePath(file));
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        std::fprintf(stderr,
+                     "mxrtool: %s does not exist or is a folder: read as an empty store, as at "
+                     "start-up\n",
+                     file.toUtf8().constData());
     CCustomerDB db;
     const StoreOutcome out = LoadStore(db, nativePath(file));
     if (!out.ok)
@@ -59,6 +89,10 @@ int dump(const QString& file)
 
 int resave(const QString& in, const QString& outFile)
 {
+    // LoadStore reads a missing file as an empty store; saved over OUT that would replace a
+    // store with nothing because of a mistyped name.
+    if (const auto why = unusableInput(NativeStorePath(nativePath(in)), in))
+        return failed(*why);
     CCustomerDB db;
     const StoreOutcome loaded = LoadStore(db, nativePath(in));
     if (!loaded.ok)
@@ -69,6 +103,8 @@ int resave(const QString& in, const QString& outFile)
 
 int fromJson(const ToolContext& ctx, const QString& in, const QString& outFile, bool recalc)
 {
+    if (const auto why = unusableInput(nativePath(in), in))
+        return failed(*why);
     QFile file(in);
     if (!file.open(QIODevice::ReadOnly))
         return failed("cannot read " + in.toStdString() + ": " + file.errorString().toStdString());
