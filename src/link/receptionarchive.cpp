@@ -88,6 +88,14 @@ std::string pathText(const std::string& path)
 
 } // namespace
 
+ArchiveLimits ArchiveLimitsFrom(int keepFiles, int keepMB)
+{
+    ArchiveLimits l;
+    l.keepFiles = std::max(1, keepFiles);
+    l.keepBytes = static_cast<uint64_t>(std::max(1, keepMB)) * 1024 * 1024;
+    return l;
+}
+
 ReceptionArchive::ReceptionArchive(std::string folder, std::time_t start, FailureFn onFailure)
     : m_folder(std::move(folder)), m_start(start), m_onFailure(std::move(onFailure))
 {

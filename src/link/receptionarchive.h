@@ -19,6 +19,9 @@ struct ArchiveLimits {
     uint64_t keepBytes = 200ull * 1024 * 1024;
 };
 
+// The limits from the settings' file count and megabytes; a count or size below 1 keeps 1.
+ArchiveLimits ArchiveLimitsFrom(int keepFiles, int keepMB);
+
 class ReceptionArchive {
 public:
     // Called once, with a CP932 text, when the archive cannot be written; later writes of
