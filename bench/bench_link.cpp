@@ -1,10 +1,13 @@
-// Decoding speed against the line rate, and a whole pty reception of a 20-record dump.
+// Decoding speed against the line rate, and a whole pty reception of a 20-record dump, each
+// with and without the archive of what was read.
 // links: mxr_link mxr_model
 #include <benchmark/benchmark.h>
 
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
+#include <ctime>
+#include <filesystem>
 #include <mutex>
 #include <thread>
 
@@ -13,10 +16,21 @@
 #include "link/receptionworker.h"
 #include "link/replaysource.h"
 #include "link/memoryport.h"
+#include "link/receptionarchive.h"
 #include "link/serialsource.h"
 #include "link/transferdecoder.h"
 
+#include <unistd.h>
+
 namespace {
+
+// A folder for the archive files of one benchmark, removed afterwards.
+struct ArchiveFolder {
+    std::string path = (std::filesystem::temp_directory_path() /
+                        ("mxr_bench_archive_" + std::to_string(::getpid())))
+                           .string();
+    ~ArchiveFolder() { std::filesystem::remove_all(path); }
+};
 
 constexpr double kLineBytesPerSecond = 38400.0 / kBitsPerByte;
 
@@ -37,23 +51,38 @@ void BM_DecodeSerialBytesFromMemory(benchmark::State& state)
     const std::string bytes = emu.serialBytes();
     MemorySerialPort port(bytes);
     std::atomic<bool> show{state.range(0) != 0}, running{true};
+    const bool archived = state.range(1) != 0;
+    const ArchiveFolder folder;
     std::size_t shown = 0;
     for (auto _ : state) {
         port.Rewind();
-        SerialSource src(port);
+        std::unique_ptr<ITransferSource> src = std::make_unique<SerialSource>(port);
+        // Every iteration writes a new file (the same second gets "_2", ...); the folder is
+        // pruned as a reception does.
+        ReceptionArchive archive(folder.path, std::time(nullptr), {});
+        if (archived)
+            src = std::make_unique<ArchivingSource>(std::move(src), archive);
         std::vector<ReceivedRecord> got;
         CTransferDecoder dec(
-            src, got, [&](const std::string& t) { shown += t.size(); }, show, 10);
+            *src, got, [&](const std::string& t) { shown += t.size(); }, show, 10);
         if (!dec.run(running) || got.size() != 20)
             state.SkipWithError("dump not decoded");
         benchmark::DoNotOptimize(got.data());
+        archive.close();
+        PruneReceptionArchive(folder.path, {20, 200ull << 20}, archive.path());
     }
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(bytes.size()));
     state.counters["x_38400_line"] =
         benchmark::Counter(double(bytes.size()) / kLineBytesPerSecond * double(state.iterations()),
                            benchmark::Counter::kIsRate);
 }
-BENCHMARK(BM_DecodeSerialBytesFromMemory)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DecodeSerialBytesFromMemory)
+    ->ArgNames({"show", "archive"})
+    ->Args({0, 0})
+    ->Args({1, 0})
+    ->Args({0, 1})
+    ->Args({1, 1})
+    ->Unit(benchmark::kMillisecond);
 
 void BM_DecodeReplayTextFromMemory(benchmark::State& state)
 {
@@ -98,6 +127,7 @@ void BM_PtyReception20Records(benchmark::State& state)
     const std::string bytes = emu.serialBytes();
     const uint32_t settleMs = 50;
     double overhead = 0, seconds = 0;
+    const ArchiveFolder folder;
     for (auto _ : state) {
         EmulatorPty pty;
         std::string error;
@@ -115,6 +145,8 @@ void BM_PtyReception20Records(benchmark::State& state)
         w.worker = &worker;
         dynamic_cast<CxSerialPort&>(worker.Port()).SetDevicePath(pty.slavePath());
         ReceptionOptions o;
+        if (state.range(0) != 0)
+            o.archiveDir = folder.path;
         const auto t0 = std::chrono::steady_clock::now();
         worker.Start(o);
         {
@@ -137,7 +169,13 @@ void BM_PtyReception20Records(benchmark::State& state)
     state.counters["line_seconds"] = bytes.size() / kLineBytesPerSecond + 20 * 0.020;
     state.counters["overhead_pct"] = overhead;
 }
-BENCHMARK(BM_PtyReception20Records)->UseManualTime()->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK(BM_PtyReception20Records)
+    ->ArgName("archive")
+    ->Arg(0)
+    ->Arg(1)
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond);
 
 } // namespace
 

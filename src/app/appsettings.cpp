@@ -128,6 +128,7 @@ void CAppSettings::LoadSettings()
         TextOutFile = text(TextOut, File, "");
         ChkExe = number(TextOut, inikey::ChkExe, 0);
         RunningExe = text(TextOut, inikey::RunningExe, "");
+        TextOutEncoding = text(TextOut, inikey::Encoding, "cp932");
 
         PrtBlankTop = number(PrintParam, inikey::PrtBlankTop, 5);
         PrtBlankLeft = number(PrintParam, inikey::PrtBlankLeft, 5);
@@ -152,6 +153,9 @@ void CAppSettings::LoadSettings()
 
         DebugComm = number(Debug, inikey::DebugComm, 0);
         CommLog = number(Debug, inikey::CommLog, 0);
+
+        ReceivedKeepFiles = number(Received, inikey::KeepFiles, 200);
+        ReceivedKeepMB = number(Received, inikey::KeepMB, 200);
 
         RunningNum = number(Check, inikey::RunningNum, kRunningNumNormalExit);
         Version = text(Check, inikey::Version, "");
@@ -200,6 +204,7 @@ bool CAppSettings::SaveSettings()
     text(TextOut, File, TextOutFile);
     number(TextOut, inikey::ChkExe, ChkExe);
     text(TextOut, inikey::RunningExe, RunningExe);
+    text(TextOut, inikey::Encoding, TextOutEncoding);
     number(PrintParam, inikey::PrtBlankTop, PrtBlankTop);
     number(PrintParam, inikey::PrtBlankLeft, PrtBlankLeft);
     number(PrintParam, inikey::PrtBlankBottom, PrtBlankBottom);
@@ -242,6 +247,13 @@ bool CAppSettings::EndRun()
     m_ini.SetInt(lit(inisec::Check), lit(inikey::RunningNum), RunningNum);
     SaveSettings();
     return m_ini.EndBatch();
+}
+
+std::string CAppSettings::ReceivedFolder() const
+{
+    if (m_paths.appDir.empty())
+        return {}; // no application folder set up: nowhere to archive
+    return m_paths.appDir + "/" + kReceivedFolder;
 }
 
 DefaultConditionTexts CAppSettings::DefaultConditions() const

@@ -76,6 +76,10 @@ public:
     std::string CableLabel(const std::string& defaultText) const;
     std::string MeasurementLabel(const std::string& defaultText) const;
 
+    // The folder of archived serial receptions: <appDir>/DATA/received (empty while no
+    // application folder is set).
+    std::string ReceivedFolder() const;
+
     // The serial port overrides of the main INI file (see PortOverrides above).
     std::map<int, std::string> PortOverrides() const;
 
@@ -95,6 +99,7 @@ public:
     std::string TextOutFile;
     int ChkExe = 0;
     std::string RunningExe;
+    std::string TextOutEncoding = "cp932"; // the CSV file's encoding: "cp932" or "utf8bom"
     // [INISECTION_Param], margins in mm
     int PrtBlankTop = 5;
     int PrtBlankLeft = 5;
@@ -106,6 +111,9 @@ public:
     // [Debug]
     int DebugComm = 0; // 1: simulated reception without the port
     int CommLog = 0;   // 1: communication log
+    // [Received]: archived serial receptions kept (the newest, within both bounds)
+    int ReceivedKeepFiles = 200;
+    int ReceivedKeepMB = 200;
     // [check]
     int RunningNum = kRunningNumNormalExit;
     std::string Version;

@@ -8,6 +8,7 @@ inline constexpr const char* TextOut = "TextOut";
 inline constexpr const char* PrintParam = "INISECTION_Param";
 inline constexpr const char* DefCnd = "DefCnd";
 inline constexpr const char* Debug = "Debug";
+inline constexpr const char* Received = "Received"; // the archive of serial receptions
 inline constexpr const char* Check = "check";
 inline constexpr const char* Ports = "Ports"; // "COM%d" = device path, read only
 inline constexpr const char* Title = "title"; // system.ini
@@ -27,6 +28,7 @@ inline constexpr const char* Dir = "Dir";
 inline constexpr const char* File = "File";
 inline constexpr const char* ChkExe = "ChkExe";
 inline constexpr const char* RunningExe = "RunningExe";
+inline constexpr const char* Encoding = "Encoding"; // "cp932" or "utf8bom"
 // [INISECTION_Param]
 inline constexpr const char* PrtBlankTop = "PrtBlankTop";
 inline constexpr const char* PrtBlankLeft = "PrtBlankLeft";
@@ -51,6 +53,9 @@ inline constexpr const char* LastCurrentMax = "LastCurrentMax";
 // [Debug]
 inline constexpr const char* DebugComm = "通信(0:リリース,1:デバック)";
 inline constexpr const char* CommLog = "通信ログ出力(0:しない,1:する)";
+// [Received]
+inline constexpr const char* KeepFiles = "KeepFiles";
+inline constexpr const char* KeepMB = "KeepMB";
 // [check]
 inline constexpr const char* RunningNum = "RunningNum";
 inline constexpr const char* Version = "Version";
@@ -70,5 +75,7 @@ inline constexpr const char* Measurement2WidRate = "Measurement2WidRate";
 
 // "RunningNum" after a normal exit; any other value at start-up means the last run was killed.
 inline constexpr int kRunningNumNormalExit = 15685;
+// The archive of serial receptions, below the application folder.
+inline constexpr const char* kReceivedFolder = "DATA/received";
 // File name of the installation settings, in the application folder.
 inline constexpr const char* kSystemIniName = "system.ini";

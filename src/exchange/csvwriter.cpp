@@ -175,6 +175,27 @@ std::string CsvJoinPath(const std::string& folder, const std::string& fileName)
     return folder + "/" + fileName;
 }
 
+std::optional<CsvEncoding> CsvEncodingFromName(std::string_view name)
+{
+    if (name == "cp932")
+        return CsvEncoding::Cp932;
+    if (name == "utf8bom")
+        return CsvEncoding::Utf8Bom;
+    return std::nullopt;
+}
+
+const char* CsvEncodingName(CsvEncoding encoding)
+{
+    return encoding == CsvEncoding::Utf8Bom ? "utf8bom" : "cp932";
+}
+
+std::string CsvEncode(std::string cp932Content, CsvEncoding encoding)
+{
+    if (encoding == CsvEncoding::Cp932)
+        return cp932Content;
+    return "\xEF\xBB\xBF" + cp932::toUtf8(cp932Content);
+}
+
 CsvWriteOutcome WriteCsvFile(const std::string& givenPath, std::string_view content,
                              const CsvWriteOptions& options)
 {
@@ -211,7 +232,8 @@ CsvWriteOutcome WriteCsv(const std::string& path, const CsvNames& names, const C
                          const CsvLabels& labels, const CsvWriteOptions& options)
 {
     try {
-        return WriteCsvFile(path, CsvContent(names, record, labels), options);
+        return WriteCsvFile(path, CsvEncode(CsvContent(names, record, labels), options.encoding),
+                            options);
     } catch (const std::bad_alloc&) {
         return failure(CsvWriteStatus::OutOfMemory,
                        threeLines("メモリ不足", lit("メモリを確保できません")), path);

@@ -2,6 +2,7 @@
 // name, and the atomic write with the messages the user is shown.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -38,12 +39,28 @@ std::string CsvDefaultFileName(const CMeasRecord& record);
 // folder + '/' + file name (no doubled separator when the folder already ends with one).
 std::string CsvJoinPath(const std::string& folder, const std::string& fileName);
 
+// The encoding of the written file: the CP932 bytes as built (the default, as files have
+// always been written), or the same text in UTF-8 after a byte-order mark, which current
+// spreadsheet programs recognise.
+enum class CsvEncoding { Cp932, Utf8Bom };
+
+// "cp932" and "utf8bom", as the settings and the command line spell them; nothing for any
+// other text.
+std::optional<CsvEncoding> CsvEncodingFromName(std::string_view name);
+const char* CsvEncodingName(CsvEncoding encoding);
+
+// The file's bytes for the content built by CsvContent. Bytes without a CP932 meaning become
+// U+FFFD in UTF-8.
+std::string CsvEncode(std::string cp932Content, CsvEncoding encoding);
+
 struct CsvWriteOptions {
     // Another program holding the file: try again every openRetryMs until openWaitMs passed.
     int openWaitMs = 60000;
     int openRetryMs = 200;
     // Flush the new file to disk before it replaces the old one (benchmarks turn this off).
     bool syncToDisk = true;
+    // The encoding WriteCsv writes in (WriteCsvFile writes the bytes it is given).
+    CsvEncoding encoding = CsvEncoding::Cp932;
 };
 
 enum class CsvWriteStatus {

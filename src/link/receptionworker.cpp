@@ -3,6 +3,7 @@
 #include "link/receptionworker.h"
 
 #include <chrono>
+#include <ctime>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
@@ -78,6 +79,7 @@ void ReceptionWorker::Start(const ReceptionOptions& options)
     join();
     m_options = options;
     m_records.clear();
+    m_archivePath.clear();
     m_errors.store(0);
     m_warnings.store(0);
     m_lost.store(0);
@@ -194,6 +196,15 @@ bool ReceptionWorker::transfer()
         source = std::make_unique<SimulationSource>(
             m_options.seed, start, static_cast<int>(m_options.pauses.simulationPassMs));
     }
+    // A serial reception keeps what it read. A failing archive is reported once and never
+    // stops the reception.
+    std::unique_ptr<ReceptionArchive> archive;
+    if (mode == ReceptionMode::Serial && !m_options.archiveDir.empty()) {
+        archive = std::make_unique<ReceptionArchive>(
+            m_options.archiveDir, std::time(nullptr),
+            [this](const std::string& text) { postWarning(text); });
+        source = std::make_unique<ArchivingSource>(std::move(source), *archive);
+    }
     CTransferDecoder decoder(
         *source, m_records, [this](const std::string& text) { postLine(text); }, m_showData,
         m_options.triggValidSec);
@@ -245,13 +256,18 @@ bool ReceptionWorker::transfer()
             success = false;
             if (mode == ReceptionMode::Replay)
                 break;
+            std::string skipped;
             try {
-                huntMarker(*m_port);
+                huntMarker(*m_port, archive ? &skipped : nullptr);
             } catch (const CxException& h) {
+                if (archive)
+                    archive->addRaw(skipped);
                 if (h.HasMessage())
                     postError(h.Message());
                 break;
             }
+            if (archive)
+                archive->addRaw(skipped);
             restart = true;
             decoder.restart();
         } catch (const std::exception& e) {
@@ -269,6 +285,11 @@ bool ReceptionWorker::transfer()
     }
     if (success)
         postLine(cp932::lit("後処理中...しばらくお待ちください"));
+    if (archive) {
+        archive->close();
+        m_archivePath = archive->path();
+        PruneReceptionArchive(m_options.archiveDir, m_options.archiveLimits, m_archivePath);
+    }
     sleepMs(m_options.pauses.endMs);
     m_receivedCount.store(static_cast<int>(m_records.size()));
     m_listener.Finished(success);

@@ -12,6 +12,7 @@
 
 #include "model/customerdb.h" // CCommSetting
 #include "link/receivedrecord.h"
+#include "link/receptionarchive.h"
 #include "link/serialport.h"
 
 // Receives the worker's texts and its end on the worker's thread; a dialog forwards them to
@@ -62,6 +63,10 @@ struct ReceptionOptions {
     int triggValidSec = 10; // "TriggValidSec" of system.ini
     bool showData = true;   // show data and trailer lines ("収集データを表示する")
     ReceptionPauses pauses;
+    // A serial reception writes what it read to a replay file in this folder (empty: no
+    // archive) and then prunes the folder to the limits. Replay and simulation never archive.
+    std::string archiveDir;
+    ArchiveLimits archiveLimits;
 };
 
 class ReceptionWorker {
@@ -97,6 +102,9 @@ public:
     std::vector<ReceivedRecord> TakeRecords();
     // The counts of the last reception; complete once Finished was posted.
     ReceptionSummary Summary() const;
+    // The archive file of the last reception (empty when none was written). Read after the
+    // worker has ended.
+    const std::string& ArchivePath() const { return m_archivePath; }
 
 private:
     void threadMain();
@@ -122,4 +130,5 @@ private:
 
     // Written only by the worker while it runs; read after it has ended.
     std::vector<ReceivedRecord> m_records;
+    std::string m_archivePath;
 };

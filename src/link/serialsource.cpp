@@ -46,7 +46,7 @@ std::string SerialSource::readDataLine(const DecodeContext&)
     }
 }
 
-void huntMarker(ISerialPort& port)
+void huntMarker(ISerialPort& port, std::string* consumed)
 {
     static const char marker[] = "KARENO";
     std::size_t matched = 0;
@@ -56,6 +56,8 @@ void huntMarker(ISerialPort& port)
         const int r = port.Read(&c, 1, got);
         if (r != 0)
             throwCommError(r);
+        if (consumed)
+            consumed->push_back(static_cast<char>(c));
         // A byte that breaks the match starts the comparison over and is not itself compared
         // again, so "KKARENO" is not a marker: a genuine marker line begins after a carriage
         // return, and taking one out of the middle of garbage would restart inside a record.
@@ -68,5 +70,7 @@ void huntMarker(ISerialPort& port)
         const int r = port.Read(&c, 1, got);
         if (r != 0)
             throwCommError(r);
+        if (consumed)
+            consumed->push_back(static_cast<char>(c));
     } while (c != '\r');
 }

@@ -28,5 +28,6 @@ private:
 // Reads single bytes until "KARENO" (exact case) has arrived in a row, a byte that breaks the
 // match not being compared again (so "KKARENO" does not match), then the rest of that
 // marker line up to its carriage return, so that the next byte read is the start of the next
-// record. A failing read throws "通信異常 [%d]".
-void huntMarker(ISerialPort& port);
+// record. A failing read throws "通信異常 [%d]". Every byte read is appended to consumed when
+// given (also those read before a failing read).
+void huntMarker(ISerialPort& port, std::string* consumed = nullptr);

@@ -31,6 +31,8 @@ CommReadEnvironment CommReadEnvironment::FromSettings(const CAppSettings& settin
     env.appDir = settings.Paths().appDir;
     env.triggValidSec = settings.TriggValidSec;
     env.ports = settings.PortOverrides();
+    env.archiveDir = settings.ReceivedFolder();
+    env.archiveLimits = ArchiveLimitsFrom(settings.ReceivedKeepFiles, settings.ReceivedKeepMB);
     return env;
 }
 
@@ -189,6 +191,8 @@ void CCommRead::OnInitDialog()
     options.triggValidSec = m_env.triggValidSec;
     options.showData = m_showCollectedData;
     options.pauses = m_env.pauses;
+    options.archiveDir = m_env.archiveDir;
+    options.archiveLimits = m_env.archiveLimits;
     m_state = State::Receiving;
     m_worker.Start(options);
 }

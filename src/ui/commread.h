@@ -35,6 +35,8 @@ struct CommReadEnvironment {
     PortMap ports;           // the "Ports" section: port numbers to devices
     CxLogFile* appLog = nullptr; // error texts are also written here
     ReceptionPauses pauses;      // the worker's waits; tests shorten them
+    std::string archiveDir;      // serial receptions are archived here (empty: not at all)
+    ArchiveLimits archiveLimits; // "Received" "KeepFiles" and "KeepMB"
 
     static CommReadEnvironment FromSettings(const CAppSettings& settings);
 };

@@ -3,6 +3,7 @@
 #include "ui/csvout.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDesktopServices>
 #include <QDialogButtonBox>
 #include <QDir>
@@ -76,6 +77,12 @@ CCsvOut::CCsvOut(const CsvNames& names, const CMeasRecord& record, QWidget* pare
     m_folder = textEdit(this, 1024);
     m_folderBrowse = browseButton(this, 1025);
     m_file = textEdit(this, 1026);
+    m_encoding = new QComboBox(this);
+    m_encoding->setObjectName(QStringLiteral("encoding"));
+    m_encoding->addItem(QStringLiteral("Shift-JIS"), int(CsvEncoding::Cp932));
+    m_encoding->addItem(QStringLiteral("UTF-8 (BOM付き)"), int(CsvEncoding::Utf8Bom));
+    m_encoding->setToolTip(
+        QStringLiteral("UTF-8 (BOM付き) は最近の表計算ソフトでそのまま開けます"));
     m_openAfter = new QCheckBox(QStringLiteral("出力後，次のプログラムでファイルを開く"), this);
     m_openAfter->setObjectName(QStringLiteral("check1027"));
 
@@ -108,6 +115,10 @@ CCsvOut::CCsvOut(const CsvNames& names, const CMeasRecord& record, QWidget* pare
     grid->addWidget(m_folderBrowse, 0, 2);
     grid->addWidget(fileLabel, 1, 0, Qt::AlignRight);
     grid->addWidget(m_file, 1, 1, 1, 2);
+    auto* encodingLabel = new QLabel(QStringLiteral("文字コード："), this);
+    encodingLabel->setBuddy(m_encoding);
+    grid->addWidget(encodingLabel, 2, 0, Qt::AlignRight);
+    grid->addWidget(m_encoding, 2, 1, Qt::AlignLeft);
     grid->setColumnStretch(1, 1);
 
     auto* buttons = new QDialogButtonBox(this);
@@ -151,9 +162,19 @@ void CCsvOut::OnInitDialog()
     m_folder->setText(ui::toQ(s.TextOutDir));
     // Every output proposes a name from the test date and time, not the last name written.
     m_file->setText(QString::fromStdString(CsvDefaultFileName(m_record)));
+    // An unknown setting falls back to Shift-JIS, the encoding files have always had.
+    const CsvEncoding encoding =
+        CsvEncodingFromName(s.TextOutEncoding).value_or(CsvEncoding::Cp932);
+    m_encoding->setCurrentIndex(m_encoding->findData(int(encoding)));
     m_openAfter->setChecked(s.ChkExe != 0);
     m_program->setText(ui::toQ(s.RunningExe));
     updateProgramControls();
+}
+
+CsvEncoding CCsvOut::chosenEncoding() const
+{
+    return m_encoding->currentData().toInt() == int(CsvEncoding::Utf8Bom) ? CsvEncoding::Utf8Bom
+                                                                          : CsvEncoding::Cp932;
 }
 
 void CCsvOut::updateProgramControls()
@@ -232,7 +253,9 @@ bool CCsvOut::OnOutput()
 
     const CAppSettings& s = settings();
     const CsvLabels labels = CsvLabelsFor(s.TitleCustomer, s.TitleCable, s.TitleMeasurement);
-    const CsvWriteOutcome out = WriteCsv(path, m_names, m_record, labels, m_writeOptions);
+    CsvWriteOptions options = m_writeOptions;
+    options.encoding = chosenEncoding();
+    const CsvWriteOutcome out = WriteCsv(path, m_names, m_record, labels, options);
     if (!out.ok) {
         if (m_log)
             m_log->Write(out.message);
@@ -252,6 +275,7 @@ bool CCsvOut::OnOutput()
     w.TextOutFile = *fileText;
     w.ChkExe = openAfter ? 1 : 0;
     w.RunningExe = *programText;
+    w.TextOutEncoding = CsvEncodingName(options.encoding);
     accept();
     return true;
 }

@@ -14,6 +14,7 @@ class CAppSettings;
 class CViewGraph;
 class CxLogFile;
 class QCheckBox;
+class QComboBox;
 class QGroupBox;
 class QLineEdit;
 class QPushButton;
@@ -57,6 +58,8 @@ public:
 
     QLineEdit* FolderEdit() const { return m_folder; }
     QLineEdit* FileEdit() const { return m_file; }
+    // "文字コード": Shift-JIS (CP932) or UTF-8 with a byte-order mark.
+    QComboBox* EncodingCombo() const { return m_encoding; }
     QCheckBox* OpenAfterCheck() const { return m_openAfter; }
     QLineEdit* ProgramEdit() const { return m_program; }
     QGroupBox* ProgramGroup() const { return m_programGroup; }
@@ -71,6 +74,7 @@ private:
     CAppSettings& settings() const;
     void updateProgramControls();
     void openWritten(const QString& program, const std::string& path);
+    CsvEncoding chosenEncoding() const;
 
     CsvNames m_names;
     CMeasRecord m_record;
@@ -83,6 +87,7 @@ private:
     QLineEdit* m_folder = nullptr;
     QPushButton* m_folderBrowse = nullptr;
     QLineEdit* m_file = nullptr;
+    QComboBox* m_encoding = nullptr;
     QCheckBox* m_openAfter = nullptr;
     QGroupBox* m_programGroup = nullptr;
     QLineEdit* m_program = nullptr;

@@ -67,6 +67,13 @@ TEST(CsvCliRun, WritesTheWritersBytesWithTheConfiguredTitles)
     EXPECT_EQ(readAll(dir.filePath("out.csv")).toStdString(), expected);
     EXPECT_EQ(readAll(home + "/system.ini").size(), 27); // read only: nothing written back
 
+    r = mxrtool(
+        QStringList{"--home", home, "csv", store} + names +
+        QStringList{"--index", "1", "-o", dir.filePath("utf8.csv"), "--encoding", "utf8bom"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(readAll(dir.filePath("utf8.csv")).toStdString(),
+              CsvEncode(expected, CsvEncoding::Utf8Bom));
+
     struct Refusal {
         QStringList args;
         int exitCode;
@@ -78,6 +85,9 @@ TEST(CsvCliRun, WritesTheWritersBytesWithTheConfiguredTitles)
          1},
         {QStringList{"csv", store} + names + QStringList{"--index", "one", "-o", "x.csv"}, 2},
         {QStringList{"csv", store} + names, 2},
+        {QStringList{"csv", store} + names +
+             QStringList{"--index", "0", "-o", "x.csv", "--encoding", "latin1"},
+         2},
         {QStringList{"csv", store} + names +
              QStringList{"--index", "0", "-o", dir.filePath("no/such/folder.csv")},
          1},

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <iconv.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/resource.h>
@@ -11,6 +12,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <optional>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -30,6 +32,25 @@ std::string readFile(const fs::path& p)
     std::ostringstream s;
     s << in.rdbuf();
     return s.str();
+}
+
+// CP932 bytes as UTF-8 through the C library's converter (independent of the program's own
+// conversion); nothing when the bytes do not convert.
+std::optional<std::string> iconvToUtf8(const std::string& cp932Bytes)
+{
+    iconv_t cd = ::iconv_open("UTF-8", "CP932");
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return std::nullopt;
+    std::string in = cp932Bytes, out(cp932Bytes.size() * 3 + 16, '\0');
+    char* inp = in.data();
+    char* outp = out.data();
+    std::size_t inLeft = in.size(), outLeft = out.size();
+    const std::size_t r = ::iconv(cd, &inp, &inLeft, &outp, &outLeft);
+    ::iconv_close(cd);
+    if (r == static_cast<std::size_t>(-1))
+        return std::nullopt;
+    out.resize(out.size() - outLeft);
+    return out;
 }
 
 CsvLabels defaultLabels()
@@ -267,4 +288,32 @@ TEST_F(CsvFileTest, AFailedWriteShowsThreeLinesAndKeepsTheOldFile)
               lit("ﾌｧｲﾙｱｸｾｽ異常\nファイルの書き込みに失敗しました(EFBIG)\n") + ".\\D_CsvOut(117)");
     EXPECT_EQ(readFile(target), "old");
     EXPECT_EQ(entries(), std::vector<std::string>{"big.CSV"});
+}
+
+TEST_F(CsvFileTest, EncodingChoiceWritesTheSameTextInUtf8WithAByteOrderMark)
+{
+    const std::string golden = readFile(fs::path(MXR_TEST_DATA_DIR) / "exchange" / "sample.csv");
+    const std::optional<std::string> goldenUtf8 = iconvToUtf8(golden);
+    ASSERT_TRUE(goldenUtf8) << "the golden file converts";
+    ASSERT_NE(*goldenUtf8, golden) << "the sample holds Japanese text";
+
+    for (const char* name : {"cp932", "utf8bom"}) {
+        SCOPED_TRACE(name);
+        const std::optional<CsvEncoding> encoding = CsvEncodingFromName(name);
+        ASSERT_TRUE(encoding);
+        EXPECT_STREQ(CsvEncodingName(*encoding), name);
+        CsvWriteOptions options;
+        options.encoding = *encoding;
+        const fs::path path = m_dir / (std::string(name) + ".csv");
+        const CsvWriteOutcome out = WriteCsv(path.string(), csvtest::sampleNames(),
+                                             csvtest::sampleRecord(), defaultLabels(), options);
+        ASSERT_TRUE(out.ok) << out.message;
+        const std::string written = readFile(path);
+        if (*encoding == CsvEncoding::Cp932)
+            EXPECT_EQ(written, golden); // byte for byte as always
+        else
+            EXPECT_EQ(written, "\xEF\xBB\xBF" + *goldenUtf8);
+    }
+    for (const char* bad : {"", "utf8", "UTF8BOM", "sjis"})
+        EXPECT_FALSE(CsvEncodingFromName(bad)) << bad;
 }

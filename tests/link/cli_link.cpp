@@ -8,6 +8,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <atomic>
@@ -120,6 +122,35 @@ TEST_F(LinkCli, DecodeRefusesWhatIsNotARegularFile)
             QString::fromUtf8("通常のファイルではありません:") + path))
             << r.err.toStdString();
     }
+}
+
+TEST_F(LinkCli, ReceiveArchivesIntoTheHomeFolderAndTheArchiveDecodesAlike)
+{
+    // One archive is kept ("KeepFiles"): an older one goes, a file of another name stays.
+    std::ofstream(dir.filePath("MXRView.INI").toStdString(), std::ios::binary)
+        << "[Received]\r\nKeepFiles=1\r\n";
+    const QString received = dir.filePath("DATA/received");
+    ASSERT_TRUE(QDir().mkpath(received));
+    std::ofstream((received + "/20000101-000000.txt").toStdString()) << "FFFF\r\n";
+    std::ofstream((received + "/readme.txt").toStdString()) << "kept";
+
+    const TesterEmulator emu(smallDump(41, 3));
+    EmulatorPtySender tester(emu.serialChunks(), 0);
+    if (!tester.ok())
+        GTEST_SKIP() << "no pseudo-terminal: " << tester.error();
+    const ToolRun live = mxrtoolWithin(
+        home() + QStringList{"receive", "--device", QString::fromStdString(tester.path())}, 30000);
+    ASSERT_EQ(live.exitCode, 0) << live.err.toStdString();
+    const QString archive = json(live)["archive"].toString();
+    ASSERT_TRUE(archive.startsWith(received + "/")) << archive.toStdString();
+    EXPECT_EQ(QDir(received).entryList(QDir::Files),
+              (QStringList{QFileInfo(archive).fileName(), "readme.txt"}));
+
+    const ToolRun replayed = mxrtool(home() + QStringList{"decode", archive});
+    ASSERT_EQ(replayed.exitCode, 0) << replayed.err.toStdString();
+    EXPECT_EQ(json(replayed)["records"], json(live)["records"]);
+    EXPECT_EQ(json(live)["records"].toArray().size(), 3);
+    EXPECT_FALSE(json(replayed).contains("archive")) << "a replay is not archived";
 }
 
 TEST_F(LinkCli, ReceiveNamesTheOpenFailureOnStandardError)

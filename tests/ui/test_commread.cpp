@@ -143,6 +143,7 @@ TEST_F(CommReadTest, NormalReceptionListsTheTextsClosesAndHandsOverEveryRecord)
 {
     const TesterEmulator emu(smallDump(3, 4));
     PtyTester tester(emu.serialChunks());
+    env.archiveDir = dir.filePath("DATA/received").toStdString();
     auto dlg = start(tester.path());
     EXPECT_EQ(dlg->BusyIndicator()->maximum(), 0); // running
     EXPECT_TRUE(dlg->ShowDataCheck()->isChecked());
@@ -157,6 +158,12 @@ TEST_F(CommReadTest, NormalReceptionListsTheTextsClosesAndHandsOverEveryRecord)
     const std::vector<ReceivedRecord> got = dlg->TakeRecords();
     EXPECT_EQ(got, emu.expected());
     EXPECT_TRUE(dlg->TakeRecords().empty()); // moved out
+    // What was read is archived as its replay file.
+    const QStringList archived = QDir(dir.filePath("DATA/received")).entryList(QDir::Files);
+    ASSERT_EQ(archived.size(), 1);
+    QFile archive(dir.filePath("DATA/received/" + archived[0]));
+    ASSERT_TRUE(archive.open(QIODevice::ReadOnly));
+    EXPECT_EQ(archive.readAll().toStdString(), emu.replayText());
 
     const QStringList lines = texts(*dlg);
     ASSERT_GT(lines.size(), 4 * 80);
@@ -397,7 +404,8 @@ TEST(CommReadEnvironment, ComesFromTheSettings)
         ini << "[Debug]\r\n"
             << cp932::lit("通信(0:リリース,1:デバック)") << "=1\r\n"
             << cp932::lit("通信ログ出力(0:しない,1:する)") << "=1\r\n"
-            << "[Ports]\r\nCOM3=/dev/pts/42\r\n";
+            << "[Ports]\r\nCOM3=/dev/pts/42\r\n"
+            << "[Received]\r\nKeepFiles=12\r\nKeepMB=0\r\n";
         std::ofstream(dir.filePath("system.ini").toStdString(), std::ios::binary)
             << "[Param]\r\nTriggValidSec=7\r\n";
     }
@@ -410,6 +418,9 @@ TEST(CommReadEnvironment, ComesFromTheSettings)
     EXPECT_EQ(env.appDir, dir.path().toStdString());
     EXPECT_EQ(env.triggValidSec, 7);
     EXPECT_EQ(env.ports, (PortMap{{3, "/dev/pts/42"}}));
+    EXPECT_EQ(env.archiveDir, dir.path().toStdString() + "/DATA/received");
+    EXPECT_EQ(env.archiveLimits.keepFiles, 12);
+    EXPECT_EQ(env.archiveLimits.keepBytes, 1024u * 1024u); // below 1 MB counts as 1
 }
 
 TEST_F(CommReadTest, DialogGrabsToPngMidReception)

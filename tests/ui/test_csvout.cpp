@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
@@ -114,6 +115,30 @@ TEST_F(CsvOutTest, OutputWritesOpensWithTheProgramAndStoresTheSettings)
     EXPECT_EQ(settings.TextOutFile, "DAT_20051211_090507.CSV");
     EXPECT_EQ(settings.ChkExe, 1);
     EXPECT_EQ(settings.RunningExe, "viewer --new-window");
+    EXPECT_EQ(settings.TextOutEncoding, "cp932");
+}
+
+TEST_F(CsvOutTest, Utf8ChoiceWritesTheSameTextAndIsRememberedForTheNextOutput)
+{
+    EXPECT_EQ(dialog->EncodingCombo()->currentText(), "Shift-JIS");
+    dialog->EncodingCombo()->setCurrentIndex(
+        dialog->EncodingCombo()->findText(QStringLiteral("UTF-8 (BOM付き)")));
+    ASSERT_TRUE(dialog->OnOutput());
+    const QByteArray written = readAll(target());
+    ASSERT_TRUE(written.startsWith("\xEF\xBB\xBF"));
+    EXPECT_EQ(QString::fromUtf8(written.mid(3)),
+              QString::fromStdString(cp932::toUtf8(golden().toStdString())));
+    EXPECT_EQ(settings.TextOutEncoding, "utf8bom");
+
+    CCsvOut next(csvtest::sampleNames(), csvtest::sampleRecord());
+    next.SetSettings(&settings);
+    next.OnInitDialog();
+    EXPECT_EQ(next.EncodingCombo()->currentText(), QStringLiteral("UTF-8 (BOM付き)"));
+    settings.TextOutEncoding = "latin1"; // not ours: the default again
+    CCsvOut unknown(csvtest::sampleNames(), csvtest::sampleRecord());
+    unknown.SetSettings(&settings);
+    unknown.OnInitDialog();
+    EXPECT_EQ(unknown.EncodingCombo()->currentText(), "Shift-JIS");
 }
 
 TEST_F(CsvOutTest, AnEmptyProgramOpensTheAssociatedOneAndNoFlagOpensNothing)

@@ -17,7 +17,8 @@
 
 namespace {
 
-constexpr const char* kUsage = "csv STORE --customer C --cable K --set S --index I -o OUT.csv";
+constexpr const char* kUsage =
+    "csv STORE --customer C --cable K --set S --index I -o OUT.csv [--encoding cp932|utf8bom]";
 
 int failed(const std::string& utf8)
 {
@@ -42,6 +43,8 @@ CsvLabels labels(const ToolContext& ctx)
 struct CsvArgs {
     QString store, customer, cable, set, out;
     int index = -1;
+    CsvEncoding encoding = CsvEncoding::Cp932; // not the dialog's remembered choice: scripts
+                                               // get the same bytes wherever they run
 };
 
 // Parses the arguments; a text for the usage error when they do not fit.
@@ -51,7 +54,7 @@ std::optional<QString> parse(const QStringList& args, CsvArgs& a)
     for (int i = 0; i < args.size(); ++i) {
         const QString& arg = args[i];
         const bool option = arg == "--customer" || arg == "--cable" || arg == "--set" ||
-                            arg == "--index" || arg == "-o";
+                            arg == "--index" || arg == "-o" || arg == "--encoding";
         if (!option) {
             if (!a.store.isEmpty())
                 return "unexpected argument " + arg;
@@ -69,7 +72,12 @@ std::optional<QString> parse(const QStringList& args, CsvArgs& a)
             a.set = value;
         else if (arg == "-o")
             a.out = value;
-        else {
+        else if (arg == "--encoding") {
+            const auto encoding = CsvEncodingFromName(value.toStdString());
+            if (!encoding)
+                return "--encoding needs cp932 or utf8bom";
+            a.encoding = *encoding;
+        } else {
             bool ok = false;
             a.index = value.toInt(&ok);
             if (!ok || a.index < 0)
@@ -123,8 +131,10 @@ int runCsvCommand(const ToolContext& ctx, const QStringList& args)
 
     // The names as the store spells them, as the main window passes them to the dialog.
     const CsvNames names{customer.name, cable.name, set.name};
+    CsvWriteOptions options;
+    options.encoding = a.encoding;
     const CsvWriteOutcome out =
         WriteCsv(QFile::encodeName(a.out).toStdString(), names,
-                 set.RecordAt(static_cast<std::size_t>(a.index)), labels(ctx));
+                 set.RecordAt(static_cast<std::size_t>(a.index)), labels(ctx), options);
     return out.ok ? 0 : failed(cp932::toUtf8(out.message));
 }

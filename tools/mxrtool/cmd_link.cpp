@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <csignal>
+#include <filesystem>
 #include <cstdio>
 #include <fstream>
 #include <mutex>
@@ -57,6 +58,8 @@ struct LinkSettings {
     bool commLog = false;
     PortMap ports;
     std::string folder;
+    std::string archiveDir; // empty when the application folder does not exist
+    ArchiveLimits archiveLimits;
 };
 
 LinkSettings readSettings(const ToolContext& ctx)
@@ -72,6 +75,15 @@ LinkSettings readSettings(const ToolContext& ctx)
     CIniFile ini(iniPath);
     s.commLog = ini.GetInt(inisec::Debug, cp932::lit(inikey::CommLog), 0, false) == 1;
     s.ports = PortOverrides(iniPath);
+    // A reception is archived as the program's would be, into an application folder that
+    // exists (the tool creates no application folder of its own).
+    std::error_code ec;
+    if (std::filesystem::is_directory(*folder, ec)) {
+        s.archiveDir = *folder + "/" + kReceivedFolder;
+        s.archiveLimits =
+            ArchiveLimitsFrom(ini.GetInt(inisec::Received, inikey::KeepFiles, 200, false),
+                              ini.GetInt(inisec::Received, inikey::KeepMB, 200, false));
+    }
     return s;
 }
 
@@ -170,9 +182,11 @@ std::string jsonTextList(const std::vector<std::string>& cp932Texts)
 
 // The reception's document on standard output: {"ok", "lines", "records" (each with its
 // "LineCount" and "announced" count), "warnings", "errors" (how many error texts were shown),
-// "errorTexts"}. Exit 0 when the reception succeeded; else 1 with its error texts (or the
+// "errorTexts", and "archive" with the file a serial reception was archived to, when one was
+// written}. Exit 0 when the reception succeeded; else 1 with its error texts (or the
 // cancel) on standard error. A cancelled reception hands nothing over, as the dialog's cancel.
-int printResult(const Collector& c, const std::vector<ReceivedRecord>& records, bool cancelled)
+int printResult(const Collector& c, const std::vector<ReceivedRecord>& records, bool cancelled,
+                const std::string& archive)
 {
     const bool ok = c.success && !cancelled;
     std::string out = "{\n  \"ok\": ";
@@ -189,7 +203,10 @@ int printResult(const Collector& c, const std::vector<ReceivedRecord>& records, 
     out += records.empty() ? "],\n" : "\n  ],\n";
     out += "  \"warnings\": " + jsonTextList(c.warnings) + ",\n";
     out += "  \"errors\": " + std::to_string(c.errors.size()) + ",\n";
-    out += "  \"errorTexts\": " + jsonTextList(c.errors) + "\n}\n";
+    out += "  \"errorTexts\": " + jsonTextList(c.errors);
+    if (!archive.empty()) // where a serial reception's bytes were kept
+        out += ",\n  \"archive\": " + jsonString(QFile::decodeName(archive.c_str()).toStdString());
+    out += "\n}\n";
     std::fwrite(out.data(), 1, out.size(), stdout);
     std::fflush(stdout);
     if (ok)
@@ -232,7 +249,7 @@ int runReception(ReceptionOptions options, std::unique_ptr<ISerialPort> port, Wa
     std::vector<ReceivedRecord> records = worker.TakeRecords();
     if (cancelled)
         records.clear();
-    return printResult(collector, records, cancelled);
+    return printResult(collector, records, cancelled, worker.ArchivePath());
 }
 
 int decode(const ToolContext& ctx, const QStringList& args)
@@ -291,6 +308,8 @@ int receive(const ToolContext& ctx, const QStringList& args)
     o.comm.port = port > 0 ? port : 1;
     o.triggValidSec = settings.triggValidSec;
     o.pauses.endMs = 0; // nobody watches a closing dialog here
+    o.archiveDir = settings.archiveDir;
+    o.archiveLimits = settings.archiveLimits;
     return runReception(o, std::move(watched), w, static_cast<int64_t>(silence * 1000));
 }
 

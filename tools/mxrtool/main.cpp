@@ -18,7 +18,7 @@ const char kUsage[] =
     "  receive (--port N | --device PATH) [--silence-s S]\n"
     "  emulate (--device PATH | --pty | --replay-out FILE) [--seed S] [--records N] [--baud B] "
     "[--repeat]\n"
-    "  csv STORE --customer C --cable K --set S --index I -o OUT.csv\n"
+    "  csv STORE --customer C --cable K --set S --index I -o OUT.csv [--encoding cp932|utf8bom]\n"
     "  report STORE --customer C --cable K --set S --index I (--pdf OUT.pdf | --png OUT.png "
     "[--page P] | --screen-png OUT.png [--size WxH]) [options]\n";
 

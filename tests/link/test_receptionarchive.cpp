@@ -1,0 +1,260 @@
+// The raw reception archive: what a serial reception read (emulator on a real pty) kept as a
+// replay file that replays to the same records, kept also when the stream was damaged or the
+// reception cancelled, a folder that cannot be written, and the rotation of the folder.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include <unistd.h>
+
+#include "link/emulator.h"
+#include "link/emulatorport.h"
+#include "link/receptionarchive.h"
+#include "linktestutil.h"
+
+namespace fs = std::filesystem;
+using namespace std::chrono;
+
+namespace {
+
+struct TempDir {
+    fs::path path;
+    explicit TempDir(const std::string& name)
+        : path(fs::temp_directory_path() /
+               ("mxr_archive_" + name + "_" + std::to_string(::getpid())))
+    {
+        fs::remove_all(path);
+        fs::create_directories(path);
+    }
+    ~TempDir() { fs::remove_all(path); }
+};
+
+// One reception: serial on port 17 mapped to the device, or a replay of a file.
+struct Reception {
+    CollectingListener listener;
+    ReceptionWorker worker{listener};
+    Reception(ReceptionMode mode, const std::string& deviceOrFile, const std::string& archiveDir)
+    {
+        listener.worker = &worker;
+        dynamic_cast<CxSerialPort&>(worker.Port()).SetPortMap({{17, deviceOrFile}});
+        ReceptionOptions o;
+        o.mode = mode;
+        o.comm.port = 17;
+        o.replayPath = deviceOrFile;
+        o.pauses = fastPauses();
+        o.archiveDir = archiveDir;
+        worker.Start(o);
+    }
+};
+
+EmulatorOptions smallDump(uint32_t seed, int records)
+{
+    EmulatorOptions o;
+    o.seed = seed;
+    o.records = records;
+    o.measureSeconds = 16;
+    return o;
+}
+
+std::string readAll(const fs::path& p)
+{
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::vector<fs::path> filesIn(const fs::path& dir)
+{
+    std::vector<fs::path> out;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(dir, ec))
+        out.push_back(e.path());
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+const std::string kMarkerHex = "4B4152454E4F";
+
+} // namespace
+
+TEST(ReceptionArchive, EmulatorReceptionReplaysToTheSameRecords)
+{
+    TempDir dir("same");
+    const fs::path received = dir.path / "DATA" / "received";
+    const TesterEmulator emu(smallDump(31, 4));
+    EmulatorPtySender tester(emu.serialChunks(), 0);
+    ASSERT_TRUE(tester.ok()) << tester.error();
+    Reception live(ReceptionMode::Serial, tester.path(), received.string());
+    ASSERT_TRUE(live.listener.waitFinished(20s));
+    ASSERT_TRUE(live.listener.success());
+    const std::vector<ReceivedRecord> liveRecords = live.worker.TakeRecords();
+    ASSERT_EQ(liveRecords, emu.expected());
+
+    // One file named after the start time, holding exactly the replay form of the dump: no
+    // extra header byte, no ninth date byte.
+    const std::vector<fs::path> files = filesIn(received);
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(files[0].string(), live.worker.ArchivePath());
+    EXPECT_EQ(files[0].filename().string().size(), std::string("YYYYMMDD-HHMMSS.txt").size());
+    EXPECT_EQ(readAll(files[0]), emu.replayText());
+
+    // Replayed (with an archive folder given: a replay is not archived again).
+    Reception replay(ReceptionMode::Replay, files[0].string(), received.string());
+    ASSERT_TRUE(replay.listener.waitFinished(10s));
+    EXPECT_TRUE(replay.listener.success());
+    EXPECT_EQ(replay.worker.TakeRecords(), liveRecords);
+    EXPECT_EQ(filesIn(received).size(), 1u);
+    EXPECT_TRUE(replay.worker.ArchivePath().empty());
+}
+
+TEST(ReceptionArchive, DamagedStreamIsKeptAndReplaysUpToTheDamage)
+{
+    TempDir dir("damaged");
+    // Record 0 loses a data line's carriage return (the run-together line is dropped), a bit
+    // error makes a current of record 1 unreadable (lost in the recovery), record 2 is intact.
+    const TesterEmulator emu(smallDump(17, 3));
+    std::vector<EmulatorChunk> chunks = emu.serialChunks();
+    const auto line = [](int n) { return std::size_t(8 + 9 + 7 * n); };
+    chunks[0].bytes[line(10) + 6] ^= 0x80;
+    chunks[1].bytes[line(30) + 3] ^= 0xF0;
+    EmulatorPtySender tester(chunks, 0);
+    ASSERT_TRUE(tester.ok()) << tester.error();
+    Reception live(ReceptionMode::Serial, tester.path(), dir.path.string());
+    ASSERT_TRUE(live.listener.waitFinished(20s));
+    ASSERT_TRUE(live.listener.success());
+    const std::vector<ReceivedRecord> liveRecords = live.worker.TakeRecords();
+    ASSERT_EQ(liveRecords.size(), 2u);
+    ASSERT_EQ(live.listener.errors().size(), 1u);
+
+    // Everything from the damaged line through the rest of the record that the recovery
+    // skipped to the end block is kept, one line per line as in the replay form; only the
+    // run-together line that the serial line drops is not (it has no place in that form).
+    std::vector<std::string> lines;
+    const std::string& replayText = emu.replayText();
+    for (std::size_t at = 0; at < replayText.size();) {
+        const std::size_t end = replayText.find("\r\n", at);
+        lines.push_back(replayText.substr(at, end - at));
+        at = end + 2;
+    }
+    const std::size_t record1 =
+        std::find(lines.begin(), lines.end(), kMarkerHex) - lines.begin() + 1;
+    lines[record1 + 2 + 30] = hexText(chunks[1].bytes.substr(line(30), 6));
+    lines.erase(lines.begin() + 2 + 10, lines.begin() + 2 + 12);
+    std::string expected;
+    for (const std::string& l : lines)
+        expected += l + "\r\n";
+    EXPECT_EQ(readAll(live.worker.ArchivePath()), expected);
+
+    // A replay has no recovery: it gives the records before the damage and stops there with
+    // the error the live reception showed.
+    Reception replay(ReceptionMode::Replay, live.worker.ArchivePath(), "");
+    ASSERT_TRUE(replay.listener.waitFinished(10s));
+    EXPECT_FALSE(replay.listener.success());
+    EXPECT_EQ(replay.listener.errors(), live.listener.errors());
+    EXPECT_EQ(replay.worker.TakeRecords(),
+              std::vector<ReceivedRecord>(liveRecords.begin(), liveRecords.begin() + 1));
+}
+
+TEST(ReceptionArchive, CancelledReceptionKeepsWhatArrived)
+{
+    TempDir dir("cancel");
+    const TesterEmulator emu(smallDump(5, 3));
+    EmulatorPtySender tester({emu.serialChunks()[0]}, 0); // the tester stops after a record
+    ASSERT_TRUE(tester.ok()) << tester.error();
+    Reception live(ReceptionMode::Serial, tester.path(), dir.path.string());
+    ASSERT_TRUE(live.listener.waitForLine(kMarkerHex, 20s));
+    live.worker.StopWorker();
+    ASSERT_TRUE(live.listener.waitFinished(5s));
+
+    const std::string text = readAll(live.worker.ArchivePath());
+    const std::string firstRecord =
+        emu.replayText().substr(0, emu.replayText().find(kMarkerHex) + kMarkerHex.size() + 2);
+    EXPECT_EQ(text, firstRecord);
+    Reception replay(ReceptionMode::Replay, live.worker.ArchivePath(), "");
+    ASSERT_TRUE(replay.listener.waitFinished(10s));
+    EXPECT_TRUE(replay.listener.success());
+    EXPECT_EQ(replay.worker.TakeRecords(), std::vector<ReceivedRecord>{emu.expected()[0]});
+}
+
+TEST(ReceptionArchive, FolderThatCannotBeWrittenIsReportedOnceAndTheReceptionGoesOn)
+{
+    TempDir dir("blocked");
+    const fs::path blocker = dir.path / "DATA";
+    std::ofstream(blocker) << "a file where the folder should be";
+    const TesterEmulator emu(smallDump(8, 2));
+    EmulatorPtySender tester(emu.serialChunks(), 0);
+    ASSERT_TRUE(tester.ok()) << tester.error();
+    Reception live(ReceptionMode::Serial, tester.path(), (blocker / "received").string());
+    ASSERT_TRUE(live.listener.waitFinished(20s));
+    EXPECT_TRUE(live.listener.success());
+    EXPECT_EQ(live.worker.TakeRecords(), emu.expected());
+    const auto warnings = live.listener.warnings();
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_EQ(warnings[0].rfind("受信データを保存できません:", 0), 0u) << warnings[0];
+    EXPECT_TRUE(live.worker.ArchivePath().empty());
+}
+
+TEST(ReceptionArchive, PruneKeepsTheNewestWithinBothLimits)
+{
+    struct File {
+        const char* name;
+        int size;
+    };
+    // Oldest first; "_2" is the second reception within the same second.
+    const std::vector<File> files = {
+        {"20261201-080000.txt", 100},   {"20261202-080000.txt", 100}, {"20261203-080000.txt", 100},
+        {"20261203-080000_2.txt", 100}, {"20261204-080000.txt", 300}, {"notes.txt", 5000},
+        {"20261205-0800.txt", 5000},
+    };
+    struct Case {
+        const char* what;
+        int keepFiles;
+        uint64_t keepBytes;
+        const char* keep;
+        std::vector<std::string> removed;
+    };
+    const std::vector<Case> cases = {
+        {"within both", 10, 10000, "", {}},
+        {"by count", 3, 10000, "", {"20261201-080000.txt", "20261202-080000.txt"}},
+        {"by size, stops at the first that does not fit",
+         10,
+         550,
+         "",
+         {"20261201-080000.txt", "20261202-080000.txt"}},
+        {"the running file counts first and stays",
+         2,
+         10000,
+         "20261201-080000.txt",
+         {"20261202-080000.txt", "20261203-080000.txt", "20261203-080000_2.txt"}},
+        {"a running file beyond the size limit alone stays",
+         10,
+         50,
+         "20261204-080000.txt",
+         {"20261201-080000.txt", "20261202-080000.txt", "20261203-080000.txt",
+          "20261203-080000_2.txt"}},
+        {"a count below one keeps one",
+         0,
+         10000,
+         "",
+         {"20261201-080000.txt", "20261202-080000.txt", "20261203-080000.txt",
+          "20261203-080000_2.txt"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir("prune");
+        for (const File& f : files)
+            std::ofstream(dir.path / f.name) << std::string(static_cast<std::size_t>(f.size), 'A');
+        const std::string keep = *c.keep ? (dir.path / c.keep).string() : std::string();
+        const int n = PruneReceptionArchive(dir.path.string(), {c.keepFiles, c.keepBytes}, keep);
+        EXPECT_EQ(n, static_cast<int>(c.removed.size()));
+        for (const File& f : files) {
+            const bool gone =
+                std::find(c.removed.begin(), c.removed.end(), f.name) != c.removed.end();
+            EXPECT_EQ(fs::exists(dir.path / f.name), !gone) << f.name;
+        }
+    }
+}
