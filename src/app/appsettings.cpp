@@ -128,7 +128,9 @@ void CAppSettings::LoadSettings()
         TextOutFile = text(TextOut, File, "");
         ChkExe = number(TextOut, inikey::ChkExe, 0);
         RunningExe = text(TextOut, inikey::RunningExe, "");
-        TextOutEncoding = text(TextOut, inikey::Encoding, "cp932");
+        // Keys the older program does not know are read but not written back with their
+        // defaults, so an INI shared with it keeps its bytes until the user changes them.
+        TextOutEncoding = f.GetString(lit(TextOut), lit(inikey::Encoding), "cp932", false);
 
         PrtBlankTop = number(PrintParam, inikey::PrtBlankTop, 5);
         PrtBlankLeft = number(PrintParam, inikey::PrtBlankLeft, 5);
@@ -154,8 +156,8 @@ void CAppSettings::LoadSettings()
         DebugComm = number(Debug, inikey::DebugComm, 0);
         CommLog = number(Debug, inikey::CommLog, 0);
 
-        ReceivedKeepFiles = number(Received, inikey::KeepFiles, 200);
-        ReceivedKeepMB = number(Received, inikey::KeepMB, 200);
+        ReceivedKeepFiles = f.GetInt(lit(Received), lit(inikey::KeepFiles), 200, false);
+        ReceivedKeepMB = f.GetInt(lit(Received), lit(inikey::KeepMB), 200, false);
 
         RunningNum = number(Check, inikey::RunningNum, kRunningNumNormalExit);
         Version = text(Check, inikey::Version, "");
@@ -204,7 +206,8 @@ bool CAppSettings::SaveSettings()
     text(TextOut, File, TextOutFile);
     number(TextOut, inikey::ChkExe, ChkExe);
     text(TextOut, inikey::RunningExe, RunningExe);
-    text(TextOut, inikey::Encoding, TextOutEncoding);
+    if (TextOutEncoding != "cp932" || f.Find(lit(TextOut), lit(inikey::Encoding)))
+        text(TextOut, inikey::Encoding, TextOutEncoding);
     number(PrintParam, inikey::PrtBlankTop, PrtBlankTop);
     number(PrintParam, inikey::PrtBlankLeft, PrtBlankLeft);
     number(PrintParam, inikey::PrtBlankBottom, PrtBlankBottom);
