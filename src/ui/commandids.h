@@ -6,6 +6,8 @@ namespace cmd {
 // "ファイル(&F)"
 inline constexpr int TextOut = 32807;    // "テキスト出力(&O)..."
 inline constexpr int FilePrint = 57607;  // "印刷...\tCtrl+P(&P)"
+inline constexpr int PrintPreview = 57609; // "印刷プレビュー(&V)"
+inline constexpr int PdfOut = 32831;       // "PDF出力(&D)..."
 inline constexpr int PrintSetup = 57606; // "プリンタの設定(&R)..."
 inline constexpr int AppExit = 57665;    // "アプリケーションの終了(&X)"
 // "測定データ(&M)"
@@ -25,7 +27,7 @@ inline constexpr int AppAbout = 57664; // "バージョン情報(&A)..."
 
 // Toolbar order; 0 stands for a separator.
 inline constexpr int ToolBarLayout[] = {
-    EditCustomer, ShowData, 0, TransferData, 0, TextOut, FilePrint, 0, EnvSettings, 0, AppAbout};
+    EditCustomer, ShowData, 0, TransferData, 0, TextOut, FilePrint, PrintPreview, PdfOut, 0, EnvSettings, 0, AppAbout};
 
 } // namespace cmd
 
