@@ -55,8 +55,8 @@ QString fileNamePart(const QString& text)
     QString out;
     out.reserve(text.size());
     for (QChar c : text) {
-        const bool bad = c.unicode() < 0x20 || c.unicode() == 0x7f ||
-                         QStringLiteral("\\/:*?\"<>|").contains(c);
+        const bool bad =
+            c.unicode() < 0x20 || c.unicode() == 0x7f || QStringLiteral("\\/:*?\"<>|").contains(c);
         out += bad ? QChar('_') : c;
     }
     return out;
@@ -100,17 +100,17 @@ QPrintPreviewDialog* CreatePreview(QWidget* parent, CViewGraph& view, QPrinter& 
     dialog->setObjectName(QStringLiteral("printPreview"));
     dialog->setWindowTitle(QStringLiteral("印刷プレビュー"));
     // Called for the preview pages and again, with the chosen printer, by its print button.
-    QObject::connect(dialog, &QPrintPreviewDialog::paintRequested, dialog,
-                     [dialog, &view](QPrinter* target) {
-                         int from = 1, to = view.PrintPageCount();
-                         if (target->outputFormat() == QPrinter::NativeFormat &&
-                             target->printRange() == QPrinter::PageRange) {
-                             from = target->fromPage();
-                             to = target->toPage();
-                         }
-                         CPageProgress progress(dialog, QStringLiteral("ページを作成しています..."));
-                         view.PrintReport(*target, from, to, progress.Callback());
-                     });
+    QObject::connect(
+        dialog, &QPrintPreviewDialog::paintRequested, dialog, [dialog, &view](QPrinter* target) {
+            int from = 1, to = view.PrintPageCount();
+            if (target->outputFormat() == QPrinter::NativeFormat &&
+                target->printRange() == QPrinter::PageRange) {
+                from = target->fromPage();
+                to = target->toPage();
+            }
+            CPageProgress progress(dialog, QStringLiteral("ページを作成しています..."));
+            view.PrintReport(*target, from, to, progress.Callback());
+        });
     return dialog;
 }
 
@@ -172,13 +172,14 @@ PdfResult RunPdfOut(QWidget* parent, const CViewGraph& view, const QPrinter& pri
         QString text = QStringLiteral("PDF ファイルを作成できませんでした。\n%1")
                            .arg(QDir::toNativeSeparators(path));
         if (outcome.error != 0)
-            text += QStringLiteral("\n%1").arg(QString::fromLocal8Bit(std::strerror(outcome.error)));
+            text +=
+                QStringLiteral("\n%1").arg(QString::fromLocal8Bit(std::strerror(outcome.error)));
         ui::messages().error(parent, text);
         return PdfResult::Failed;
     }
-    if (ui::messages().questionYesNo(parent, QStringLiteral("PDF ファイルを作成しました。\n%1\n\n開きますか?")
-                                                 .arg(QDir::toNativeSeparators(path))) ==
-        CMessageInterface::Answer::Yes)
+    if (ui::messages().questionYesNo(
+            parent, QStringLiteral("PDF ファイルを作成しました。\n%1\n\n開きますか?")
+                        .arg(QDir::toNativeSeparators(path))) == CMessageInterface::Answer::Yes)
         QDesktopServices::openUrl(QUrl::fromLocalFile(path));
     return PdfResult::Written;
 }
