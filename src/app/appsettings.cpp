@@ -123,7 +123,8 @@ void CAppSettings::LoadSettings()
         SavedataDir = text(Param, inikey::SavedataDir, "");
         if (SavedataDir.empty())
             SavedataDir = pathToCp932(m_paths.documentsDir); // and saved so at exit
-        PdfOutDir = text(Param, inikey::PdfOutDir, "");
+        // Not written back: the key appears only once a PDF was made.
+        PdfOutDir = f.GetString(lit(Param), lit(inikey::PdfOutDir), "", false);
 
         TextOutDir = text(TextOut, Dir, "");
         TextOutFile = text(TextOut, File, "");

@@ -139,7 +139,7 @@ TEST_F(PrintOutTest, PdfFromTheMenuHasThePagesAndTextOfMxrtool)
         << messages->proposedPaths()[0].toStdString();
     EXPECT_EQ(ui::toQ(settings.PdfOutDir), outDir);
     EXPECT_EQ(pdfFolderFiles(outDir), QStringList{"report.pdf"}); // no temporary left
-    QFile::remove(guitest::grabDir() + "/menu_report.pdf"); // kept to be looked at
+    QFile::remove(guitest::grabDir() + "/menu_report.pdf");       // kept to be looked at
     QFile::copy(target, guitest::grabDir() + "/menu_report.pdf");
 
     const QString store = dir.filePath("tool.DAT");
