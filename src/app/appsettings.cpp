@@ -123,6 +123,8 @@ void CAppSettings::LoadSettings()
         SavedataDir = text(Param, inikey::SavedataDir, "");
         if (SavedataDir.empty())
             SavedataDir = pathToCp932(m_paths.documentsDir); // and saved so at exit
+        // Not written back: the key appears only once a PDF was made.
+        PdfOutDir = f.GetString(lit(Param), lit(inikey::PdfOutDir), "", false);
 
         TextOutDir = text(TextOut, Dir, "");
         TextOutFile = text(TextOut, File, "");
@@ -202,6 +204,8 @@ bool CAppSettings::SaveSettings()
     text(Param, inikey::SelCustomer, SelCustomer);
     text(Param, inikey::SelCableName, SelCableName);
     text(Param, inikey::SavedataDir, SavedataDir);
+    if (!PdfOutDir.empty())
+        text(Param, inikey::PdfOutDir, PdfOutDir);
     text(TextOut, Dir, TextOutDir);
     text(TextOut, File, TextOutFile);
     number(TextOut, inikey::ChkExe, ChkExe);

@@ -94,6 +94,7 @@ public:
     std::string SelCableName;
     int PrintOutPageNo = 1;
     std::string SavedataDir;
+    std::string PdfOutDir; // empty until a PDF was written
     // [TextOut]
     std::string TextOutDir;
     std::string TextOutFile;

@@ -23,6 +23,7 @@ inline constexpr const char* SelCustomer = "SelCustomer";
 inline constexpr const char* SelCableName = "SelCableName";
 inline constexpr const char* PrintOutPageNo = "PrintOutPageNo";
 inline constexpr const char* SavedataDir = "SavedataDir";
+inline constexpr const char* PdfOutDir = "PdfOutDir"; // the folder of the last PDF written
 // [TextOut]
 inline constexpr const char* Dir = "Dir";
 inline constexpr const char* File = "File";

@@ -172,6 +172,12 @@ void PageReport::drawPage(QPainter& painter, const QPaintDevice& device, const Q
 
 bool PageReport::print(QPagedPaintDevice& device, int fromPage, int toPage)
 {
+    return print(device, fromPage, toPage, {});
+}
+
+bool PageReport::print(QPagedPaintDevice& device, int fromPage, int toPage,
+                       const PageProgress& progress)
+{
     fromPage = std::max(1, fromPage);
     toPage = std::min(m_counts.total, toPage);
     QPainter painter;
@@ -183,6 +189,10 @@ bool PageReport::print(QPagedPaintDevice& device, int fromPage, int toPage)
         if (page > fromPage && !device.newPage())
             return false;
         drawPage(painter, device, area, page);
+        if (progress && !progress(page - fromPage + 1, toPage - fromPage + 1)) {
+            painter.end();
+            return false;
+        }
     }
     return painter.end();
 }

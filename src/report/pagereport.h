@@ -3,6 +3,7 @@
 // header row and the result tables. Each page builds its own grid.
 #pragma once
 
+#include <functional>
 #include <memory>
 
 #include "report/reportblocks.h"
@@ -33,6 +34,10 @@ public:
     // (a printer, a PDF writer) at the device's own resolution, one device page each, every
     // page into the device's printable area. False when nothing could be printed.
     bool print(QPagedPaintDevice& device, int fromPage, int toPage);
+    // Called after each printed page with the pages done and the pages to print; returning
+    // false stops printing (print then returns false and leaves the painter ended).
+    using PageProgress = std::function<bool(int done, int count)>;
+    bool print(QPagedPaintDevice& device, int fromPage, int toPage, const PageProgress& progress);
     // The page's drawing rectangle in report units for a printable area.
     LRect pageRect(const ReportMapping& mapping, const QRectF& area) const;
 

@@ -4,10 +4,12 @@
 namespace cmd {
 
 // "ファイル(&F)"
-inline constexpr int TextOut = 32807;    // "テキスト出力(&O)..."
-inline constexpr int FilePrint = 57607;  // "印刷...\tCtrl+P(&P)"
-inline constexpr int PrintSetup = 57606; // "プリンタの設定(&R)..."
-inline constexpr int AppExit = 57665;    // "アプリケーションの終了(&X)"
+inline constexpr int TextOut = 32807;      // "テキスト出力(&O)..."
+inline constexpr int FilePrint = 57607;    // "印刷...\tCtrl+P(&P)"
+inline constexpr int PrintPreview = 57609; // "印刷プレビュー(&V)"
+inline constexpr int PdfOut = 32831;       // "PDF出力(&D)..."
+inline constexpr int PrintSetup = 57606;   // "プリンタの設定(&R)..."
+inline constexpr int AppExit = 57665;      // "アプリケーションの終了(&X)"
 // "測定データ(&M)"
 inline constexpr int EditCustomer = 32796; // "需要家情報の編集(&C)..."
 inline constexpr int TransferData = 32798; // "測定データの転送(&M)..."
@@ -25,7 +27,8 @@ inline constexpr int AppAbout = 57664; // "バージョン情報(&A)..."
 
 // Toolbar order; 0 stands for a separator.
 inline constexpr int ToolBarLayout[] = {
-    EditCustomer, ShowData, 0, TransferData, 0, TextOut, FilePrint, 0, EnvSettings, 0, AppAbout};
+    EditCustomer, ShowData, 0, TransferData, 0, TextOut, FilePrint,
+    PrintPreview, PdfOut,   0, EnvSettings,  0, AppAbout};
 
 } // namespace cmd
 

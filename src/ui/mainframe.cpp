@@ -28,6 +28,7 @@
 #include "ui/lockindicators.h"
 #include "ui/mxrviewdoc.h"
 #include "ui/pgmstedit.h"
+#include "ui/printout.h"
 #include "ui/setprintblank.h"
 #include "ui/setserial.h"
 #include "ui/toolicons.h"
@@ -90,6 +91,13 @@ CMainFrame::CMainFrame(CMXRViewDoc* doc, QWidget* parent) : QMainWindow(parent),
     });
     // "印刷...": the shown record as the printed report (enabled only while the view holds one).
     SetCommandHandler(cmd::FilePrint, [this] { m_viewGraph->OnFilePrint(*m_printer); });
+    // "印刷プレビュー(&V)" and "PDF出力(&D)...": the same pages as printing.
+    SetCommandHandler(cmd::PrintPreview,
+                      [this] { printout::RunPreview(this, *m_viewGraph, *m_printer); });
+    SetCommandHandler(cmd::PdfOut, [this] {
+        printout::RunPdfOut(this, *m_viewGraph, *m_printer,
+                            m_settings ? *m_settings : AppSettings());
+    });
     // "テキスト出力(&O)...": the shown record as CSV (enabled only while the view holds one).
     SetCommandHandler(cmd::TextOut, [this] {
         RunTextOut(this, *m_viewGraph, m_settings ? *m_settings : AppSettings(), m_doc->Log());
@@ -135,6 +143,12 @@ void CMainFrame::CreateMenus()
         AddCommand(file, cmd::FilePrint, QStringLiteral("印刷...\tCtrl+P(&P)"),
                    QStringLiteral("表示中の測定データを印刷します"), QStringLiteral("印刷"));
     print->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    AddCommand(file, cmd::PrintPreview, QStringLiteral("印刷プレビュー(&V)"),
+               QStringLiteral("印刷イメージを全ページ表示します"),
+               QStringLiteral("印刷プレビュー"));
+    AddCommand(file, cmd::PdfOut, QStringLiteral("PDF出力(&D)..."),
+               QStringLiteral("表示中の測定データを PDF ファイルに出力します"),
+               QStringLiteral("PDF出力"));
     AddCommand(file, cmd::PrintSetup, QStringLiteral("プリンタの設定(&R)..."),
                QStringLiteral("プリンタおよび印刷オプションを変更します"));
     file->addSeparator();
@@ -233,7 +247,8 @@ void CMainFrame::UpdateCommandStates()
 {
     for (auto& [id, action] : m_actions) {
         bool enabled = builtIn(id) || m_handlers.count(id) != 0;
-        if (id == cmd::TextOut || id == cmd::FilePrint)
+        if (id == cmd::TextOut || id == cmd::FilePrint || id == cmd::PrintPreview ||
+            id == cmd::PdfOut)
             enabled = enabled && m_viewGraph->HasRecord();
         action->setEnabled(enabled);
     }

@@ -22,6 +22,8 @@ constexpr ThemeName kThemeNames[] = {
     {cmd::TransferData, "network-receive"},
     {cmd::TextOut, "document-export"},
     {cmd::FilePrint, "document-print"},
+    {cmd::PrintPreview, "document-print-preview"},
+    {cmd::PdfOut, "application-pdf"},
     {cmd::EnvSettings, "preferences-system"},
     {cmd::AppAbout, "help-about"},
 };
@@ -154,6 +156,41 @@ void drawPrint(QPainter& p)
     p.drawEllipse(QRectF(12, 8, 1.6, 1.6));
 }
 
+void drawPreview(QPainter& p)
+{
+    // A printed sheet under a magnifying glass.
+    drawSheet(p, QRectF(1.5, 1.5, 10, 13));
+    p.setPen(QPen(kInk, 0.8));
+    for (double y = 4.5; y <= 8.5; y += 2)
+        p.drawLine(QPointF(3.5, y), QPointF(8.5, y));
+    p.setPen(QPen(kInk, 2.2, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(QPointF(11.5, 11.5), QPointF(14.5, 14.5));
+    p.setPen(QPen(kInk, 1.2));
+    p.setBrush(QColor(200, 225, 250));
+    p.drawEllipse(QPointF(9, 9), 3.5, 3.5);
+}
+
+void drawPdfOut(QPainter& p)
+{
+    // A sheet with a red band: the document as a fixed-layout file.
+    drawSheet(p, QRectF(2.5, 1.5, 11, 13));
+    p.setPen(QPen(kInk, 0.8));
+    for (double y = 4.5; y <= 6.5; y += 2)
+        p.drawLine(QPointF(4.5, y), QPointF(10.5, y));
+    p.setPen(Qt::NoPen);
+    p.setBrush(kRed);
+    p.drawRect(QRectF(1, 8.5, 11, 5));
+    p.setPen(QPen(kPaper, 1));
+    p.drawLine(QPointF(3, 10), QPointF(3, 12.5));
+    p.drawLine(QPointF(3, 10), QPointF(4.5, 10.5));
+    p.drawLine(QPointF(6, 10), QPointF(6, 12.5));
+    p.drawLine(QPointF(6, 10), QPointF(7.3, 11.2));
+    p.drawLine(QPointF(7.3, 11.2), QPointF(6, 12.5));
+    p.drawLine(QPointF(9, 10), QPointF(9, 12.5));
+    p.drawLine(QPointF(9, 10), QPointF(10.8, 10));
+    p.drawLine(QPointF(9, 11.2), QPointF(10.3, 11.2));
+}
+
 void drawSettings(QPainter& p)
 {
     // A gear.
@@ -201,6 +238,8 @@ QPixmap drawAt(int commandId, int size)
     case cmd::TransferData: drawTransfer(p); break;
     case cmd::TextOut: drawTextOut(p); break;
     case cmd::FilePrint: drawPrint(p); break;
+    case cmd::PrintPreview: drawPreview(p); break;
+    case cmd::PdfOut: drawPdfOut(p); break;
     case cmd::EnvSettings: drawSettings(p); break;
     case cmd::AppAbout: drawAbout(p); break;
     default: break;

@@ -13,6 +13,7 @@
 #include "app/appsettings.h"
 #include "report/pagereport.h"
 #include "report/screenreport.h"
+#include "ui/printout.h"
 
 namespace {
 
@@ -243,14 +244,15 @@ int CViewGraph::PrintPageCount() const
         .totalPages();
 }
 
-bool CViewGraph::PrintReport(QPrinter& printer, int fromPage, int toPage) const
+bool CViewGraph::PrintReport(QPagedPaintDevice& device, int fromPage, int toPage,
+                             const std::function<bool(int, int)>& progress) const
 {
     const CMeasRecord* r = DisplayedRecord();
     if (!r)
         return false;
     PageReport pages(settingsOfProgram(), printContent(m_names, r), m_width, m_axis,
                      printOptions());
-    return pages.print(printer, fromPage, toPage);
+    return pages.print(device, fromPage, toPage, progress);
 }
 
 void CViewGraph::OnFilePrint(QPrinter& printer)
@@ -268,5 +270,7 @@ void CViewGraph::OnFilePrint(QPrinter& printer)
         from = printer.fromPage();
         to = printer.toPage();
     }
-    PrintReport(printer, from, to);
+    CPageProgress progress(this, QStringLiteral("印刷しています..."));
+    if (!PrintReport(printer, from, to, progress.Callback()) && progress.Cancelled())
+        printer.abort(); // the pages already spooled are dropped, not printed
 }

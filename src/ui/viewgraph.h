@@ -4,11 +4,13 @@
 
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
 #include "ui/hints.h"
 
+class QPagedPaintDevice;
 class QPrinter;
 class QScrollBar;
 class ScreenReport;
@@ -43,7 +45,10 @@ public:
     // record), printing pages from … to (1-based, inclusive) into a printer, and the print
     // command (the standard print dialog, then the pages chosen there).
     int PrintPageCount() const;
-    bool PrintReport(QPrinter& printer, int fromPage, int toPage) const;
+    // A paged device (printer, PDF writer, preview); progress gets the pages done and the pages
+    // to print after each page and stops printing by returning false.
+    bool PrintReport(QPagedPaintDevice& device, int fromPage, int toPage,
+                     const std::function<bool(int, int)>& progress = {}) const;
     void OnFilePrint(QPrinter& printer);
 
 protected:

@@ -66,6 +66,8 @@ TEST_F(MainFrameTest, MenusHoldEveryItemWithItsCommandId)
         {"ファイル(&F)",
          {{"テキスト出力(&O)...", cmd::TextOut},
           {"印刷...\tCtrl+P(&P)", cmd::FilePrint},
+          {"印刷プレビュー(&V)", cmd::PrintPreview},
+          {"PDF出力(&D)...", cmd::PdfOut},
           {"プリンタの設定(&R)...", cmd::PrintSetup},
           {"アプリケーションの終了(&X)", cmd::AppExit}}},
         {"測定データ(&M)",
@@ -102,7 +104,7 @@ TEST_F(MainFrameTest, MenusHoldEveryItemWithItsCommandId)
 TEST_F(MainFrameTest, CommandsWaitForTheirDialogsAndTextOutForARecord)
 {
     start();
-    for (int id : {cmd::TextOut, cmd::FilePrint})
+    for (int id : {cmd::TextOut, cmd::FilePrint, cmd::PrintPreview, cmd::PdfOut})
         EXPECT_FALSE(frame->Action(id)->isEnabled()) << id;
     for (int id : {cmd::PrintSetup, cmd::AppExit, cmd::ViewToolBar, cmd::ViewStatusBar,
                    cmd::AppAbout, cmd::CommSettings, cmd::EnvSettings, cmd::EditCustomer,

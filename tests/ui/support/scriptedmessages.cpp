@@ -57,9 +57,10 @@ QString CScriptedMessages::openFileName(QWidget*, const QString& caption, const 
     return nextPath(caption);
 }
 
-QString CScriptedMessages::saveFileName(QWidget*, const QString& caption, const QString&,
+QString CScriptedMessages::saveFileName(QWidget*, const QString& caption, const QString& dir,
                                         const QString&)
 {
+    m_proposed << dir;
     m_entries.push_back({Kind::SaveFile, caption});
     return nextPath(caption);
 }

@@ -36,6 +36,8 @@ public:
     void pushPath(const QString& path) { m_paths.push_back(path); }
 
     const std::deque<Entry>& entries() const { return m_entries; }
+    // The paths the save choosers proposed, in order.
+    const QStringList& proposedPaths() const { return m_proposed; }
     QStringList texts() const;
     void clear() { m_entries.clear(); }
 
@@ -57,6 +59,7 @@ private:
     std::deque<Answer> m_answers;
     std::deque<int> m_choices;
     std::deque<QString> m_paths;
+    QStringList m_proposed;
 };
 
 // Installs a scripted answerer for the life of the object and restores the previous one.

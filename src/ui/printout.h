@@ -1,0 +1,59 @@
+// Print preview and PDF output of the shown record, and the progress window that page-by-page
+// output (printing, PDF, preview) shows while it runs long.
+#pragma once
+
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class CAppSettings;
+class CViewGraph;
+class QPrintPreviewDialog;
+class QPrinter;
+class QProgressDialog;
+class QWidget;
+
+// A progress window with "キャンセル" that appears once the output takes longer than about half
+// a second. Every page lets the event loop run, so the windows keep repainting meanwhile.
+class CPageProgress {
+public:
+    CPageProgress(QWidget* parent, const QString& label);
+    ~CPageProgress();
+    CPageProgress(const CPageProgress&) = delete;
+    CPageProgress& operator=(const CPageProgress&) = delete;
+
+    // After each page: false once the user cancelled.
+    bool Step(int done, int count);
+    bool Cancelled() const { return m_cancelled; }
+    std::function<bool(int, int)> Callback()
+    {
+        return [this](int done, int count) { return Step(done, count); };
+    }
+
+private:
+    std::unique_ptr<QProgressDialog> m_dialog;
+    bool m_cancelled = false;
+};
+
+namespace printout {
+
+// "<customer>_<cable>_<set>_<YYYYMMDD>.pdf"; characters a file name cannot hold on either
+// system (\ / : * ? " < > | and control characters) become '_', and so do leading and trailing
+// dots and spaces of the name. An empty date leaves its part out.
+QString PdfFileProposal(const QString& customer, const QString& cable, const QString& set,
+                        const QString& date);
+
+// The preview of the shown record's pages on the printer's page settings; printing from it
+// prints through the same painter. The caller owns and shows the dialog.
+QPrintPreviewDialog* CreatePreview(QWidget* parent, CViewGraph& view, QPrinter& printer);
+void RunPreview(QWidget* parent, CViewGraph& view, QPrinter& printer);
+
+enum class PdfResult { Written, Dismissed, Cancelled, Failed };
+// Asks for the file (proposed name in the last folder used), writes every page at the
+// printer's resolution and page size into a temporary file renamed over the target when
+// complete, then asks whether to open it.
+PdfResult RunPdfOut(QWidget* parent, const CViewGraph& view, const QPrinter& printer,
+                    CAppSettings& settings);
+
+} // namespace printout
