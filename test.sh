@@ -16,5 +16,5 @@ fi
 #   MXR_TEST_PACKAGE=1 ./test.sh
 if [ "${MXR_TEST_PACKAGE:-0}" = 1 ]; then
   deb=$(./scripts/package.sh | tail -n 1)
-  MXR_PACKAGE_TEST_DEB="$PWD/$deb" ctest --test-dir "$BUILD" -L package --output-on-failure
+  MXR_PACKAGE_TEST_DEB="$deb" ctest --test-dir "$BUILD" -L package --output-on-failure
 fi

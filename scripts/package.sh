@@ -32,7 +32,9 @@ version=$(sed -n 's/^project(MXRView VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 deb="$BUILD/mxrview_${version}_amd64.deb"
 [ -f "$deb" ] || { echo "package.sh: $deb was not made" >&2; exit 1; }
 [ "$(realpath "$OUT")" = "$(realpath "$BUILD")" ] || cp "$deb" "$OUT/"
-echo "$OUT/$(basename "$deb")"
+final=$(realpath "$OUT/$(basename "$deb")")
 if command -v lintian >/dev/null; then
-  lintian --fail-on error "$OUT/$(basename "$deb")" || exit 1
+  lintian --fail-on error "$final" >&2 || exit 1
 fi
+# The last line of standard output is the package's full path (test.sh reads it).
+echo "$final"
