@@ -4,10 +4,14 @@
 #include <QLabel>
 #include <QStatusBar>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
 #include "app/appsettings.h"
+#include "link/cxlogfile.h"
+#include "link/emulatorport.h"
+#include "ui/commread.h"
 #include "app/demodata.h"
 #include "app/demomode.h"
 #include "model/cp932text.h"
@@ -54,4 +58,32 @@ TEST(DemoWindow, SaysDemoInTitleAndStatusBarAndShowsSampleMeasurements)
     QCoreApplication::processEvents();
     ASSERT_TRUE(frame.ViewGraph()->HasRecord());
     EXPECT_TRUE(guitest::grabToPng(&frame, guitest::grabDir() + "/demo_main.png"));
+}
+
+// The demo's tester answers the reception dialog on the selected port at the line rate; the
+// picture shows records arriving.
+TEST(DemoWindow, TesterAnswersTheReceptionDialog)
+{
+    QTemporaryDir dir;
+    ScopedScriptedMessages messages;
+    const TesterEmulator dump(demo::DumpOptions());
+    EmulatorPtySender tester(dump.serialChunks(), 38400, 200, true);
+    ASSERT_TRUE(tester.ok()) << tester.error();
+    CxLogFile appLog;
+    appLog.Setup(dir.filePath("MXRView").toStdString());
+    CommReadEnvironment env;
+    env.appDir = dir.path().toStdString();
+    env.appLog = &appLog;
+    env.ports = {{1, tester.path()}};
+    CCommRead dlg(CCommSetting{}, 12345, true);
+    dlg.SetEnvironment(env);
+    dlg.show();
+    dlg.OnInitDialog();
+    // A few records in: the list shows the headers and data lines as they come.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dlg.ListTexts().size() > 400; }, 30000));
+    EXPECT_TRUE(guitest::grabToPng(&dlg, guitest::grabDir() + "/demo_reception.png"));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return dlg.CurrentState() != CCommRead::State::Receiving; }, 30000));
+    EXPECT_EQ(dlg.CurrentState(), CCommRead::State::Finished);
+    EXPECT_EQ(dlg.TakeRecords(), dump.expected());
 }
