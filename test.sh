@@ -12,3 +12,9 @@ ctest --test-dir "$BUILD" --output-on-failure -j "$(nproc)" --timeout 600
 if command -v clang++ >/dev/null && [ -f tests/fuzz/CMakeLists.txt ]; then
   ./scripts/fuzz.sh 20
 fi
+# The Debian package is built and checked only on request (it is a second, Release build):
+#   MXR_TEST_PACKAGE=1 ./test.sh
+if [ "${MXR_TEST_PACKAGE:-0}" = 1 ]; then
+  deb=$(./scripts/package.sh | tail -n 1)
+  MXR_PACKAGE_TEST_DEB="$deb" ctest --test-dir "$BUILD" -L package --output-on-failure
+fi

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Takes docs/screenshot.png: builds MXRView, starts it as a new user would (a fresh application
-# folder) under a virtual X server with no desktop, grabs the screen and ends the program
-# normally. Needs xvfb-run (package xvfb) and import (package imagemagick).
+# Takes docs/screenshot.png: builds MXRView, starts it in demo mode as a new user would (a fresh
+# demo folder with sample data) under a virtual X server with no desktop, grabs the screen and
+# ends the program normally. Needs xvfb-run (package xvfb) and import (package imagemagick).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
@@ -36,7 +36,7 @@ shoot() {
   env -u XDG_CURRENT_DESKTOP -u DESKTOP_SESSION -u QT_QPA_PLATFORMTHEME -u QT_QPA_PLATFORM \
     xvfb-run -a -s "-screen 0 ${WIDTH}x${HEIGHT}x24" bash -c '
   set -euo pipefail
-  "$MXR_EXE" --home "$MXR_HOME" & pid=$!
+  "$MXR_EXE" --demo="$MXR_HOME" & pid=$!
   # Wait (at most 30 s) until the main window is mapped, then let it paint.
   for _ in $(seq 300); do
     if xwininfo -root -tree 2>/dev/null | grep -q "マクセラテスタ"; then break; fi

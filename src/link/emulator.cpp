@@ -109,7 +109,9 @@ void TesterEmulator::addRecord(int index, uint32_t& rng)
         formatC("%d/%d/%d %d:%d:%d", ct.year, ct.month, ct.day, ct.hour, ct.minute, ct.second));
 
     // Cable quality: good (low leakage), doubtful, bad (high and creeping upwards).
-    const int quality = uniformInt(rng, 0, 9) < 6 ? 0 : uniformInt(rng, 1, 2);
+    int quality = uniformInt(rng, 0, 9) < 6 ? 0 : uniformInt(rng, 1, 2);
+    if (m_options.quality >= 0)
+        quality = std::min(m_options.quality, 2);
     const double unit = rangeFlag ? 0.1 : 0.001; // µA per count
     const double scale = (rangeFlag ? 1.0 : 0.01) * (voltage / 1000.0);
     const double leak = scale * (quality == 0   ? 0.5 + uniform(rng)

@@ -14,6 +14,9 @@ struct EmulatorOptions {
     int measureSeconds = 60;   // length of each measurement (5 points a second)
     int triggValidSec = 10;    // for the expected trigger events
     uint32_t recordGapMs = 20; // pause after each record's marker line (memory read)
+    // The cable's state in every record: 0 good, 1 doubtful, 2 bad; -1 drawn per record.
+    // Forcing it leaves the other random draws as they were.
+    int quality = -1;
 };
 
 // One piece of the serial stream, and how long the tester pauses after it.

@@ -8,6 +8,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <stdlib.h>
 #include <termios.h>
 #include <unistd.h>
@@ -129,6 +130,9 @@ bool EmulatorPty::create(std::string& error)
         ::tcsetattr(slave, TCSANOW, &tio);
     }
     ::close(slave); // from now on the master shows a hang-up until a reader opens the slave
+    // Packet mode: the master learns of every flush of the slave's receive queue.
+    int one = 1;
+    ::ioctl(m_master, TIOCPKT, &one);
     return true;
 }
 
@@ -165,6 +169,34 @@ bool EmulatorPty::waitForReaderGone(const std::atomic<bool>& stop) const
     return true;
 }
 
+void EmulatorPty::clearOpenings() const
+{
+    char packet[256];
+    while (::read(m_master, packet, sizeof packet) > 0) {
+    }
+}
+
+bool EmulatorPty::waitForNextOpening(const std::atomic<bool>& stop) const
+{
+    for (;;) {
+        if (stop.load())
+            return false;
+        pollfd p{m_master, POLLIN | POLLPRI, 0};
+        if (::poll(&p, 1, 20) <= 0 || !(p.revents & (POLLIN | POLLPRI))) {
+            // poll reports a hang-up at once while nobody has the slave open.
+            if (p.revents & POLLHUP)
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            continue;
+        }
+        char packet[256];
+        const ssize_t n = ::read(m_master, packet, sizeof packet);
+        if (n > 0 && (packet[0] & TIOCPKT_FLUSHREAD))
+            return true;
+        if (n <= 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
 bool EmulatorPty::send(const std::vector<EmulatorChunk>& chunks, int baud,
                        const std::atomic<bool>* stop) const
 {
@@ -195,7 +227,8 @@ int openSendDevice(const std::string& path, int baud)
     return fd;
 }
 
-EmulatorPtySender::EmulatorPtySender(std::vector<EmulatorChunk> chunks, int baud, uint32_t settleMs)
+EmulatorPtySender::EmulatorPtySender(std::vector<EmulatorChunk> chunks, int baud, uint32_t settleMs,
+                                     bool repeat)
     : m_chunks(std::move(chunks))
 {
     if (!m_pty.create(m_error)) {
@@ -203,9 +236,16 @@ EmulatorPtySender::EmulatorPtySender(std::vector<EmulatorChunk> chunks, int baud
             m_error = "pty";
         return;
     }
-    m_thread = std::thread([this, baud, settleMs] {
-        if (m_pty.waitForReader(m_stop, settleMs))
+    m_thread = std::thread([this, baud, settleMs, repeat] {
+        do {
+            if (!m_pty.waitForReader(m_stop, settleMs))
+                return;
+            m_pty.clearOpenings(); // this reader's own opening
             m_pty.send(m_chunks, baud, &m_stop);
+            // The next opening gets the whole dump again, not what is left of this one.
+            if (repeat && !m_pty.waitForNextOpening(m_stop))
+                return;
+        } while (repeat);
     });
 }
 

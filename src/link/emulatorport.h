@@ -38,6 +38,12 @@ public:
     bool waitForReader(const std::atomic<bool>& stop, uint32_t settleMs) const;
     // Waits until the reader has closed the slave again. False when stop was set.
     bool waitForReaderGone(const std::atomic<bool>& stop) const;
+    // Forgets the openings seen so far (see waitForNextOpening).
+    void clearOpenings() const;
+    // Waits until a reader empties its receive queue, as every opening of a serial port does:
+    // unlike a hang-up, which a close directly followed by the next open can hide, this is
+    // never missed. False when stop was set.
+    bool waitForNextOpening(const std::atomic<bool>& stop) const;
 
     // Sends the chunks, paced; stops when the reader goes away.
     bool send(const std::vector<EmulatorChunk>& chunks, int baud,
@@ -51,12 +57,14 @@ private:
 // Opens a serial device for sending the dump (raw, 8N1 at baud). -1 with errno on failure.
 int openSendDevice(const std::string& path, int baud);
 
-// A pty that sends its chunks once, paced at baud (0: as fast as the pty takes them), as soon
-// as a reader has opened it. The sending runs on a thread of its own until it is done or the
-// object is destroyed; a demonstration or test points a port at path().
+// A pty that sends its chunks, paced at baud (0: as fast as the pty takes them), as soon as a
+// reader has opened it: once, or with repeat again at every later opening. The sending runs on
+// a thread of its own until it is done or the object is destroyed; a demonstration or test
+// points a port at path().
 class EmulatorPtySender {
 public:
-    EmulatorPtySender(std::vector<EmulatorChunk> chunks, int baud, uint32_t settleMs = 50);
+    EmulatorPtySender(std::vector<EmulatorChunk> chunks, int baud, uint32_t settleMs = 50,
+                      bool repeat = false);
     ~EmulatorPtySender();
     EmulatorPtySender(const EmulatorPtySender&) = delete;
     EmulatorPtySender& operator=(const EmulatorPtySender&) = delete;

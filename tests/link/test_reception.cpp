@@ -61,6 +61,19 @@ const std::string kAfter = "後処理中...しばらくお待ちください";
 
 } // namespace
 
+TEST(Reception, RepeatingEmulatorSendsWholeDumpAtEveryOpening)
+{
+    const TesterEmulator emu(smallDump(5, 2));
+    EmulatorPtySender sender(emu.serialChunks(), 0, 50, true);
+    ASSERT_TRUE(sender.ok()) << sender.error();
+    for (int round = 0; round < 2; ++round) {
+        Reception rx(sender.path());
+        ASSERT_TRUE(rx.listener.waitFinished(20s)) << "round " << round;
+        EXPECT_TRUE(rx.listener.success()) << "round " << round;
+        EXPECT_EQ(rx.worker.TakeRecords(), emu.expected()) << "round " << round;
+    }
+}
+
 TEST(Reception, EmulatorDumpArrivesIdentical)
 {
     const TesterEmulator emu(smallDump(3, 6));

@@ -9,6 +9,10 @@
 
 #include "commands.h"
 
+#ifndef MXR_VERSION_TEXT
+#define MXR_VERSION_TEXT "0.0.0.0"
+#endif
+
 namespace {
 
 const char kUsage[] =
@@ -21,6 +25,57 @@ const char kUsage[] =
     "  csv STORE --customer C --cable K --set S --index I -o OUT.csv [--encoding cp932|utf8bom]\n"
     "  report STORE --customer C --cable K --set S --index I (--pdf OUT.pdf | --png OUT.png "
     "[--page P] | --screen-png OUT.png [--size WxH]) [options]\n";
+
+// Each command's options, one line each, for "mxrtool COMMAND --help".
+struct CommandHelp {
+    const char* command;
+    const char* text;
+};
+const CommandHelp kCommandHelp[] = {
+    {"store",
+     "usage: mxrtool store (dump FILE | resave IN OUT | from-json IN.json OUT [--recalc])\n"
+     "  dump FILE              print the data store as JSON\n"
+     "  resave IN OUT          load IN and save it to OUT with the program's writer\n"
+     "  from-json IN.json OUT  build a data store from a dump document\n"
+     "  --recalc               recompute final values, triggers and ratios (from-json)\n"},
+    {"decode",
+     "usage: mxrtool decode REPLAYFILE\n"
+     "  REPLAYFILE             hex text lines of a reception, decoded as the dialog does\n"},
+    {"receive", "usage: mxrtool receive (--port N | --device PATH) [--silence-s S]\n"
+                "  --port N               the port number, through the [Ports] mapping\n"
+                "  --device PATH          a serial device path\n"
+                "  --silence-s S          cancel after S seconds without a byte\n"},
+    {"emulate",
+     "usage: mxrtool emulate (--device PATH | --pty | --replay-out FILE) [options]\n"
+     "  --device PATH          send the dump to a serial device\n"
+     "  --pty                  create a pseudo-terminal, print its path, send on opening\n"
+     "  --replay-out FILE      write the dump as a replay file\n"
+     "  --seed S               the seed of the records (default 1)\n"
+     "  --records N            number of records (default 5)\n"
+     "  --baud B               line rate of the pacing (default 38400)\n"
+     "  --repeat               with --pty: send again at every opening\n"},
+    {"csv", "usage: mxrtool csv STORE --customer C --cable K --set S --index I -o OUT.csv\n"
+            "  --customer C           customer name\n"
+            "  --cable K              cable name\n"
+            "  --set S                measurement data set name\n"
+            "  --index I              measurement index in the set (from 0)\n"
+            "  -o OUT.csv             the CSV file to write\n"
+            "  --encoding E           cp932 (default) or utf8bom\n"},
+    {"report",
+     "usage: mxrtool report STORE --customer C --cable K --set S --index I OUTPUT [options]\n"
+     "  --customer C, --cable K, --set S, --index I   the measurement\n"
+     "  --pdf OUT.pdf          every printed page into a PDF\n"
+     "  --png OUT.png          one printed page into a PNG\n"
+     "  --page P               the page of --png (default 1)\n"
+     "  --screen-png OUT.png   the screen report as the main window shows it\n"
+     "  --size WxH             size of --screen-png (default 1280x960)\n"
+     "  --width MIN            graph width in minutes\n"
+     "  --axis UA              full scale of the current axis in uA\n"
+     "  --start MIN            start of the graph in minutes\n"
+     "  --judgments on|off     print the judgments\n"
+     "  --page-numbers on|off  print page numbers\n"
+     "  --margins T,L,B,R      print margins in mm\n"},
+};
 
 } // namespace
 
@@ -56,7 +111,28 @@ int main(int argc, char** argv)
     }
     if (args.isEmpty())
         return usageError("no command");
+    if (args[0] == "--version") {
+        std::printf("mxrtool %s\n", MXR_VERSION_TEXT);
+        return 0;
+    }
+    if (args[0] == "--help" || args[0] == "-h") {
+        std::fputs(kUsage, stdout);
+        std::fputs("  --home DIR  the application folder whose settings are read\n"
+                   "  --version   print the version\n"
+                   "  COMMAND --help  the options of one command\n",
+                   stdout);
+        return 0;
+    }
+    if (args[0].startsWith('-'))
+        return usageError("unknown option " + args[0]);
     const QString command = args.takeFirst();
+    if (args.contains("--help")) {
+        for (const CommandHelp& h : kCommandHelp)
+            if (command == h.command) {
+                std::fputs(h.text, stdout);
+                return 0;
+            }
+    }
     if (command == "store")
         return runStoreCommand(ctx, args);
     if (command == "decode")

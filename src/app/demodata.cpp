@@ -1,0 +1,177 @@
+// The sample store and folder of demo mode, built from the tester emulator's records.
+#include "app/demodata.h"
+
+#include "app/inifile.h"
+#include "app/settingskeys.h"
+#include "model/cp932text.h"
+#include "model/oledate.h"
+#include "store/store.h"
+
+#include <filesystem>
+#include <system_error>
+#include <vector>
+
+namespace demo {
+namespace {
+
+struct CableSpec {
+    const char* name;               // UTF-8
+    double length;                  // m
+    double area;                    // mm²
+    std::vector<int> qualityByYear; // 0 good, 1 doubtful, 2 bad, one per inspection year
+};
+
+struct CustomerSpec {
+    const char* name; // UTF-8
+    int month;        // of the yearly inspection
+    std::vector<CableSpec> cables;
+};
+
+// Three customers, each inspected every year from 2022 to 2025; one cable stays good, others
+// age into doubtful and bad, one is bad from the start.
+const std::vector<CustomerSpec>& customers()
+{
+    static const std::vector<CustomerSpec> list = {
+        {"青葉電機工業",
+         4,
+         {{"1号受電 CV 6.6kV", 120.0, 60.0, {0, 0, 0, 0}},
+          {"2号変圧器 CV", 85.0, 38.0, {0, 1, 1, 2}}}},
+        {"港南製鉄所",
+         6,
+         {{"A系統 CVT 22kV", 640.0, 150.0, {0, 0, 1, 1}},
+          {"B系統 CVT 22kV", 610.0, 150.0, {2, 2, 2, 2}},
+          {"構内配電 CV", 240.0, 100.0, {0, 0, 0, 1}}}},
+        {"北山化学", 10, {{"本館引込 CV 6.6kV", 310.0, 60.0, {1, 1, 0, 0}}}},
+    };
+    return list;
+}
+
+constexpr int kFirstYear = 2022;
+constexpr int kVoltageSteps = 4; // 2, 4, 6, 8 kV
+
+const int32_t kPhaseKinds[3] = {CabKindR, CabKindS, CabKindT};
+const char* const kPhaseNames[3] = {"R相", "S相", "T相"};
+
+std::string cp(const char* utf8)
+{
+    return cp932::fromUtf8(utf8).value_or(std::string());
+}
+
+// One step test: the emulator's records of one phase, stamped with the inspection's date.
+std::vector<CMeasRecord> stepTest(uint32_t seed, int quality, int phase, const CalendarTime& day)
+{
+    EmulatorOptions o;
+    o.seed = seed;
+    o.records = kVoltageSteps;
+    o.measureSeconds = 90;
+    o.quality = quality;
+    const TesterEmulator emu(o);
+    std::vector<CMeasRecord> out;
+    int minute = 0;
+    for (const ReceivedRecord& received : emu.expected()) {
+        CMeasRecord r = received; // the reception's bookkeeping fields stay behind
+        r.Condition.CabKind = kPhaseKinds[phase];
+        CalendarTime t = day;
+        t.hour = 9 + phase;
+        t.minute = minute;
+        minute += 12;
+        if (auto when = OleDateTime::fromCalendar(t))
+            r.StartTime = *when;
+        out.push_back(std::move(r));
+    }
+    return out;
+}
+
+CTestCondition conditionFor(const CableSpec& cable, int phase, int yearIndex)
+{
+    CTestCondition c;
+    c.CabKind = kPhaseKinds[phase];
+    c.CabLength = cable.length;
+    c.CabSectionalArea = cable.area;
+    c.CurrentR = 12.0 + yearIndex;
+    c.CurrentS = 12.4 + yearIndex;
+    c.CurrentT = 11.8 + yearIndex;
+    c.ShisuZetuen = 2000.0 - 300.0 * cable.qualityByYear[static_cast<std::size_t>(yearIndex)];
+    c.Weather = cp(yearIndex % 2 ? "曇" : "晴");
+    c.Temperature = 18.0 + 2 * yearIndex;
+    c.Humidity = 55.0 + 5 * phase;
+    return c;
+}
+
+} // namespace
+
+CCustomerDB BuildStore()
+{
+    CCustomerDB db;
+    uint32_t seed = 100;
+    for (const CustomerSpec& cs : customers()) {
+        CCustomer& customer = db.customers.At(db.customers.FindOrInsert(cp(cs.name)));
+        for (const CableSpec& ks : cs.cables) {
+            CCable& cable = customer.cables.At(customer.cables.FindOrInsert(cp(ks.name)));
+            for (std::size_t y = 0; y < ks.qualityByYear.size(); ++y) {
+                const int year = kFirstYear + static_cast<int>(y);
+                CalendarTime day;
+                day.year = year;
+                day.month = cs.month;
+                day.day = 10 + static_cast<int>(y);
+                for (int phase = 0; phase < 3; ++phase) {
+                    const std::string setName =
+                        std::to_string(year) + cp("年 ") + cp(kPhaseNames[phase]);
+                    CMeasData& set = cable.sets.At(cable.sets.FindOrInsert(setName));
+                    for (const CMeasRecord& r : stepTest(++seed, ks.qualityByYear[y], phase, day))
+                        set.InsertRecord(r);
+                    RecalcRatios(set);
+                    ApplyCondition(set, conditionFor(ks, phase, static_cast<int>(y)));
+                }
+            }
+        }
+    }
+    return db;
+}
+
+EmulatorOptions DumpOptions()
+{
+    EmulatorOptions o;
+    o.seed = 7;
+    o.records = 4;
+    o.measureSeconds = 60;
+    return o;
+}
+
+bool PrepareFolder(const std::string& folder, const std::string& baseName,
+                   const std::string& devicePath, std::string& error)
+{
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    if (ec) {
+        error = "cannot create " + folder + ": " + ec.message();
+        return false;
+    }
+    const std::string storePath = folder + "/DATA/MXR.DAT";
+    CCustomerDB db;
+    if (fs::exists(storePath)) {
+        const StoreOutcome loaded = LoadStore(db, storePath);
+        if (!loaded.ok) {
+            error = cp932::toUtf8(loaded.message);
+            return false;
+        }
+    } else {
+        db = BuildStore();
+        const StoreOutcome saved = SaveStore(db, storePath);
+        if (!saved.ok) {
+            error = cp932::toUtf8(saved.message);
+            return false;
+        }
+    }
+    // The reception opens the port the store's communication settings select.
+    CIniFile ini(folder + "/" + baseName + ".INI");
+    const std::string key = "COM" + std::to_string(db.comm.port);
+    if (!ini.SetString(inisec::Ports, key, devicePath)) {
+        error = "cannot write " + ini.Path();
+        return false;
+    }
+    return true;
+}
+
+} // namespace demo

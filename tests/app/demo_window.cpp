@@ -1,0 +1,89 @@
+// Demo mode's main window: marked as a demonstration in the title and the status bar, showing
+// a measurement of the sample store (and grabbed as the picture of the demo).
+#include <QCoreApplication>
+#include <QLabel>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include "app/appsettings.h"
+#include "link/cxlogfile.h"
+#include "link/emulatorport.h"
+#include "ui/commread.h"
+#include "app/demodata.h"
+#include "app/demomode.h"
+#include "model/cp932text.h"
+#include "support/scriptedmessages.h"
+#include "support/widgetgrab.h"
+#include "ui/mainframe.h"
+#include "ui/mxrviewdoc.h"
+#include "ui/viewgraph.h"
+
+TEST(DemoWindow, SaysDemoInTitleAndStatusBarAndShowsSampleMeasurements)
+{
+    QTemporaryDir dir;
+    ScopedScriptedMessages messages;
+    CAppSettings settings;
+    settings.SetPaths(MakeAppPaths(dir.path().toStdString(), "/usr/bin/MXRView"));
+    settings.LoadSettings();
+    CMXRViewDoc doc;
+    doc.SetDataFilePath(dir.filePath("DATA/MXR.DAT").toStdString());
+    CMainFrame frame(&doc);
+    frame.SetSettings(&settings);
+    doc.OnNewDocument();
+    DemoMode().Decorate(&frame);
+    EXPECT_TRUE(frame.windowTitle().contains(QStringLiteral("デモ")));
+    const auto* mark = frame.statusBar()->findChild<QLabel*>(QStringLiteral("demoMark"));
+    ASSERT_NE(mark, nullptr);
+    EXPECT_TRUE(mark->text().startsWith(QStringLiteral("デモ")));
+
+    // A bad cable's latest inspection, at a step with a kick above the trigger setting.
+    doc.Store() = demo::BuildStore();
+    const std::string customer = cp932::lit("港南製鉄所");
+    const std::string cable = cp932::lit("B系統 CVT 22kV");
+    const std::string set = "2025" + cp932::lit("年 R相");
+    const CCustomer& c = doc.Store().customers.At(doc.Store().customers.Find(customer));
+    const CCable& k = c.cables.At(c.cables.Find(cable));
+    const CMeasData& s = k.sets.At(k.sets.Find(set));
+    int index = 0;
+    for (std::size_t i = 0; i < s.RecordCount(); ++i)
+        if (!s.RecordAt(i).Triggers.empty())
+            index = static_cast<int>(i);
+    doc.Selection() = {customer, cable, set, index};
+    doc.LoadSelectedMeasurement();
+    frame.show();
+    frame.resize(1024, 720);
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(frame.ViewGraph()->HasRecord());
+    EXPECT_TRUE(guitest::grabToPng(&frame, guitest::grabDir() + "/demo_main.png"));
+}
+
+// The demo's tester answers the reception dialog on the selected port at the line rate; the
+// picture shows records arriving.
+TEST(DemoWindow, TesterAnswersTheReceptionDialog)
+{
+    QTemporaryDir dir;
+    ScopedScriptedMessages messages;
+    const TesterEmulator dump(demo::DumpOptions());
+    EmulatorPtySender tester(dump.serialChunks(), 38400, 200, true);
+    ASSERT_TRUE(tester.ok()) << tester.error();
+    CxLogFile appLog;
+    appLog.Setup(dir.filePath("MXRView").toStdString());
+    CommReadEnvironment env;
+    env.appDir = dir.path().toStdString();
+    env.appLog = &appLog;
+    env.ports = {{1, tester.path()}};
+    CCommRead dlg(CCommSetting{}, 12345, true);
+    dlg.SetEnvironment(env);
+    dlg.show();
+    dlg.OnInitDialog();
+    // A few records in: the list shows the headers and data lines as they come.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dlg.ListTexts().size() > 400; }, 30000));
+    EXPECT_TRUE(guitest::grabToPng(&dlg, guitest::grabDir() + "/demo_reception.png"));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return dlg.CurrentState() != CCommRead::State::Receiving; }, 30000));
+    EXPECT_EQ(dlg.CurrentState(), CCommRead::State::Finished);
+    EXPECT_EQ(dlg.TakeRecords(), dump.expected());
+}
