@@ -27,6 +27,12 @@ public:
             std::abort();
         return m_yes;
     }
+    bool ConfirmConditions(const std::string& question) override
+    {
+        if (question.empty())
+            std::abort();
+        return m_yes;
+    }
 
 private:
     bool m_yes;
