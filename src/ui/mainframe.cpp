@@ -20,6 +20,7 @@
 
 #include "ui/commandids.h"
 #include "ui/csvout.h"
+#include "ui/restorebackupdlg.h"
 #include "ui/datacopy.h"
 #include "ui/datainport.h"
 #include "app/appsettings.h"
@@ -101,6 +102,7 @@ CMainFrame::CMainFrame(CMXRViewDoc* doc, QWidget* parent) : QMainWindow(parent),
     // files; an import replaces the store as a whole, saves it and reloads the selection.
     SetCommandHandler(cmd::ExportData, [this] { RunDataExport(this, m_doc->Store()); });
     SetCommandHandler(cmd::ImportData, [this] { RunDataImport(this, *m_doc); });
+    SetCommandHandler(cmd::RestoreBackup, [this] { RunRestoreBackup(this, *m_doc); });
     UpdateCommandStates();
 }
 
@@ -137,6 +139,8 @@ void CMainFrame::CreateMenus()
     print->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
     AddCommand(file, cmd::PrintSetup, QStringLiteral("プリンタの設定(&R)..."),
                QStringLiteral("プリンタおよび印刷オプションを変更します"));
+    AddCommand(file, cmd::RestoreBackup, QStringLiteral("バックアップから復元(&B)..."),
+               QStringLiteral("データファイルを以前のバックアップの状態に戻します"));
     file->addSeparator();
     AddCommand(file, cmd::AppExit, QStringLiteral("アプリケーションの終了(&X)"),
                QStringLiteral("アプリケーションを終了します"));
