@@ -208,7 +208,8 @@ BackupResult MakeBackup(const std::string& givenStorePath, const BackupPolicy& p
     safefile::Fd in(::open(storePath.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat st {};
     if (in.get() < 0 || ::fstat(in.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
-        result.ok = errno == ENOENT || (in.get() >= 0 && !S_ISREG(st.st_mode));
+        // No file at that path (a missing folder on the way included) is nothing to back up.
+        result.ok = errno == ENOENT || errno == ENOTDIR || (in.get() >= 0 && !S_ISREG(st.st_mode));
         result.noStore = result.ok;
         result.error = result.ok ? 0 : errno;
         result.path = storePath;

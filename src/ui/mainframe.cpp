@@ -24,6 +24,7 @@
 #include "ui/datacopy.h"
 #include "ui/datainport.h"
 #include "app/appsettings.h"
+#include "app/backupsettings.h"
 #include "ui/dialogbar.h"
 #include "ui/framestate.h"
 #include "ui/lockindicators.h"
@@ -326,6 +327,7 @@ CMainFrame* CMainFrame::CreateWithDocument(CAppSettings& settings, CxLogFile* ap
 {
     auto* doc = new CMXRViewDoc;
     doc->SetDataFilePath(settings.DataFile);
+    doc->SetBackupPolicy(ReadBackupPolicy(settings.IniPath()));
     doc->SetLog(appLog);
     auto* frame = new CMainFrame(doc);
     doc->setParent(frame);

@@ -43,7 +43,7 @@ CRestoreBackupDlg::CRestoreBackupDlg(CMXRViewDoc& doc, QWidget* parent)
     m_table->setSelectionMode(QAbstractItemView::SingleSelection);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->verticalHeader()->hide();
-    m_table->horizontalHeader()->setStretchLastSection(true);
+    m_table->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
     layout->addWidget(m_table);
     auto* buttons = new QDialogButtonBox(this);
     m_restore = buttons->addButton(QStringLiteral("復元"), QDialogButtonBox::AcceptRole);

@@ -71,7 +71,7 @@ TEST_F(DocBackupTest, FirstSaveOfTheDayBacksUpAndTheDialogRestores)
     ASSERT_EQ(dialog.Table()->rowCount(), 1);
     EXPECT_EQ(dialog.Table()->item(0, 2)->text(), "1");
     EXPECT_EQ(dialog.Table()->item(0, 3)->text(), "1");
-    grabToPng(&dialog, grabDir() + "/restore_backup.png");
+    guitest::grabToPng(&dialog, guitest::grabDir() + "/restore_backup.png");
 
     messages->pushAnswer(CMessageInterface::Answer::No);
     dialog.OnRestore();

@@ -67,6 +67,7 @@ TEST_F(MainFrameTest, MenusHoldEveryItemWithItsCommandId)
          {{"テキスト出力(&O)...", cmd::TextOut},
           {"印刷...\tCtrl+P(&P)", cmd::FilePrint},
           {"プリンタの設定(&R)...", cmd::PrintSetup},
+          {"バックアップから復元(&B)...", cmd::RestoreBackup},
           {"アプリケーションの終了(&X)", cmd::AppExit}}},
         {"測定データ(&M)",
          {{"需要家情報の編集(&C)...", cmd::EditCustomer},

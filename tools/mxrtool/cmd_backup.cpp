@@ -10,6 +10,7 @@
 #include <string>
 
 #include "app/appfolder.h"
+#include "app/backupsettings.h"
 #include "app/inifile.h"
 #include "app/settingskeys.h"
 #include "commands.h"
@@ -30,15 +31,15 @@ std::optional<StoreSetup> storeSetup(const ToolContext& ctx)
     const auto folder = ApplicationFolder(ctx.homeOption, false);
     if (!folder)
         return std::nullopt;
-    CIniFile ini(*folder + "/MXRView.INI");
+    const std::string iniPath = *folder + "/MXRView.INI";
+    CIniFile ini(iniPath);
     StoreSetup setup;
     std::string file =
         NativeStorePath(ini.GetString(inisec::Param, inikey::DataFile, ".\\DATA\\MXR.DAT", false));
     if (file.rfind("./", 0) == 0)
         file = file.substr(2);
     setup.storePath = file.empty() || file[0] != '/' ? *folder + "/" + file : file;
-    setup.policy.keepLast = ini.GetInt(inisec::Param, inikey::BackupKeepLast, 10, false);
-    setup.policy.keepMonths = ini.GetInt(inisec::Param, inikey::BackupKeepMonths, 12, false);
+    setup.policy = ReadBackupPolicy(iniPath);
     return setup;
 }
 
