@@ -1,7 +1,8 @@
 // The backup made before the first save of a day, against a plain copy of the same 100 MB file
 // (read, write, flush to disk) into the same folder. "Link" is the usual case (the backup
 // folder beside the store); "Copy" puts the backup folder on another file system, so the
-// backup is a flushed copy through a temporary file and a rename.
+// backup is a flushed copy through a temporary file and a rename; compare it with
+// "PlainCopyOtherFs", the plain copy onto that same file system.
 // links: mxr_store mxr_model
 #include <benchmark/benchmark.h>
 
@@ -54,19 +55,37 @@ void plainCopy(const std::string& from, const std::string& to)
     ::fsync(out.get());
 }
 
-void BM_PlainCopy(benchmark::State& state)
+// The plain copy into the folder of the store, or onto the other file system the "Copy"
+// backup writes to.
+void plainCopyBench(benchmark::State& state, bool otherFileSystem)
 {
     Folder f("plain");
-    const std::string to = (f.dir / "copy.DAT").string();
+    const fs::path folder =
+        otherFileSystem ? fs::path("/dev/shm") / ("mxr_bench_plain_" + std::to_string(::getpid()))
+                        : f.dir;
+    fs::create_directories(folder);
+    const std::string to = (folder / "copy.DAT").string();
     for (auto _ : state) {
         plainCopy(f.store, to);
         state.PauseTiming();
         fs::remove(to);
         state.ResumeTiming();
     }
+    if (otherFileSystem)
+        fs::remove_all(folder);
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kStoreBytes));
 }
+
+void BM_PlainCopy(benchmark::State& state)
+{
+    plainCopyBench(state, false);
+}
+void BM_PlainCopyOtherFs(benchmark::State& state)
+{
+    plainCopyBench(state, true);
+}
 BENCHMARK(BM_PlainCopy)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_PlainCopyOtherFs)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void backupBench(benchmark::State& state, bool otherFileSystem)
 {
