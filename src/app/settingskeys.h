@@ -24,6 +24,9 @@ inline constexpr const char* SelCableName = "SelCableName";
 inline constexpr const char* PrintOutPageNo = "PrintOutPageNo";
 inline constexpr const char* SavedataDir = "SavedataDir";
 inline constexpr const char* PdfOutDir = "PdfOutDir"; // the folder of the last PDF written
+// [Param]: how many backups of the data store are kept (the newest, and the newest of each month)
+inline constexpr const char* BackupKeepLast = "BackupKeepLast";
+inline constexpr const char* BackupKeepMonths = "BackupKeepMonths";
 // [TextOut]
 inline constexpr const char* Dir = "Dir";
 inline constexpr const char* File = "File";

@@ -16,6 +16,8 @@ inline constexpr int TransferData = 32798; // "測定データの転送(&M)..."
 inline constexpr int ShowData = 32800;     // "測定データの表示(&S)..."
 inline constexpr int ImportData = 32819; // "測定データをファイルから取り込む(&I)..."
 inline constexpr int ExportData = 32817; // "測定データをファイルへ保存する(&O)..."
+// "ファイル(&F)": new in this program, outside the range the older commands use
+inline constexpr int RestoreBackup = 33100; // "バックアップから復元(&B)..."
 // "設定(&S)"
 inline constexpr int EnvSettings = 32814;  // "環境設定(&E)..."
 inline constexpr int CommSettings = 32803; // "通信設定(&C)..."

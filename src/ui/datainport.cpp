@@ -260,6 +260,8 @@ void RunDataImport(QWidget* parent, CMXRViewDoc& doc)
     const CMeasRecord* selected = SelectedRecord(doc.Store(), doc.Selection());
     const std::optional<CMeasRecord> shown =
         selected ? std::optional<CMeasRecord>(*selected) : std::nullopt;
+    // An import can change much of the store at once: keep the state before it.
+    doc.BackUpStore();
     CDataInport dialog(doc.Store(), parent);
     dialog.SetCommitHandler([&doc] { doc.CommitStore(); });
     dialog.exec();

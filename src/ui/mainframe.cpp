@@ -20,9 +20,11 @@
 
 #include "ui/commandids.h"
 #include "ui/csvout.h"
+#include "ui/restorebackupdlg.h"
 #include "ui/datacopy.h"
 #include "ui/datainport.h"
 #include "app/appsettings.h"
+#include "app/backupsettings.h"
 #include "ui/dialogbar.h"
 #include "ui/framestate.h"
 #include "ui/lockindicators.h"
@@ -109,6 +111,7 @@ CMainFrame::CMainFrame(CMXRViewDoc* doc, QWidget* parent) : QMainWindow(parent),
     // files; an import replaces the store as a whole, saves it and reloads the selection.
     SetCommandHandler(cmd::ExportData, [this] { RunDataExport(this, m_doc->Store()); });
     SetCommandHandler(cmd::ImportData, [this] { RunDataImport(this, *m_doc); });
+    SetCommandHandler(cmd::RestoreBackup, [this] { RunRestoreBackup(this, *m_doc); });
     UpdateCommandStates();
 }
 
@@ -151,6 +154,8 @@ void CMainFrame::CreateMenus()
                QStringLiteral("PDF出力"));
     AddCommand(file, cmd::PrintSetup, QStringLiteral("プリンタの設定(&R)..."),
                QStringLiteral("プリンタおよび印刷オプションを変更します"));
+    AddCommand(file, cmd::RestoreBackup, QStringLiteral("バックアップから復元(&B)..."),
+               QStringLiteral("データファイルを以前のバックアップの状態に戻します"));
     file->addSeparator();
     AddCommand(file, cmd::AppExit, QStringLiteral("アプリケーションの終了(&X)"),
                QStringLiteral("アプリケーションを終了します"));
@@ -337,6 +342,7 @@ CMainFrame* CMainFrame::CreateWithDocument(CAppSettings& settings, CxLogFile* ap
 {
     auto* doc = new CMXRViewDoc;
     doc->SetDataFilePath(settings.DataFile);
+    doc->SetBackupPolicy(ReadBackupPolicy(settings.IniPath()));
     doc->SetLog(appLog);
     auto* frame = new CMainFrame(doc);
     doc->setParent(frame);

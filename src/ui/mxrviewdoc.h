@@ -9,6 +9,7 @@
 
 #include "model/customerdb.h"
 #include "model/fileidentity.h"
+#include "store/backup.h"
 #include "store/store.h"
 #include "ui/dataselection.h"
 #include "ui/hints.h"
@@ -78,6 +79,16 @@ public:
     // Lock waiting and flushing of the store file (tests shorten the wait).
     void SetStoreOptions(const StoreOptions& options) { m_storeOptions = options; }
 
+    // How many backups of the data file are kept (from the settings).
+    void SetBackupPolicy(const storebackup::BackupPolicy& policy) { m_backupPolicy = policy; }
+    // Backs the data file up now (before an import or a re-judging of old data, and before
+    // the first save of a day). A failure is written to the log and shown once per run; it
+    // never stops the step that follows. Returns success.
+    bool BackUpStore();
+    // Replaces the data file with a backup after the current file was backed up, then reads
+    // it again and resets the selection. A failure is shown; returns success.
+    bool RestoreFromBackup(const std::string& backupPath);
+
 signals:
     // After every hint sent to the views (the frame refreshes its command states).
     void viewsUpdated(int hintNo);
@@ -110,4 +121,6 @@ private:
     FileIdentity m_identity;     // of the data file as last read or written
     std::string m_setAsidePath;  // the copy made at load of a file that could not be read
     StoreOptions m_storeOptions; // lock waiting for the data file
+    storebackup::BackupPolicy m_backupPolicy;
+    bool m_backupFailureShown = false;
 };

@@ -101,6 +101,8 @@ CMXRViewDoc::SaveResult CMXRViewDoc::SaveStoreFile()
 
 CMXRViewDoc::SaveResult CMXRViewDoc::SaveToDataFile(const FileIdentity& expected)
 {
+    if (storebackup::NeedsDailyBackup(NativeStorePath(m_dataFile)))
+        BackUpStore();
     StoreOutcome outcome;
     {
         WaitCursor wait;

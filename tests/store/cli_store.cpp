@@ -14,6 +14,7 @@
 
 #include <cstdio>
 
+#include "store/backup.h"
 #include "storetesthelp.h"
 
 using namespace storetest;
@@ -196,3 +197,40 @@ TEST_F(StoreCli, FailuresGiveTheMessageAndExitStatus)
 }
 
 } // namespace
+
+// store backups / restore in an application folder with the default data file.
+TEST_F(StoreCli, BackupsListAndRestoreRoundTrip)
+{
+    const std::string store = dir.filePath("DATA/MXR.DAT").toStdString();
+    QDir(dir.path()).mkpath("DATA");
+    ASSERT_TRUE(SaveStore(sampleTree(2, 2, 3), store).ok);
+    const std::string first = readFile(store);
+    const storebackup::BackupResult b = storebackup::MakeBackup(store, {});
+    ASSERT_TRUE(b.ok);
+    writeFile(dir.filePath("DATA/backup/MXR-20200101-000000.DAT").toStdString(), "garbage");
+    ASSERT_TRUE(SaveStore(sampleTree(1, 1, 1), store).ok);
+
+    const ToolRun list = mxrtool({"--home", dir.path(), "store", "backups"});
+    ASSERT_EQ(list.exitCode, 0) << list.err.toStdString();
+    const QJsonArray backups = QJsonDocument::fromJson(list.out).object()["backups"].toArray();
+    ASSERT_EQ(backups.size(), 2);
+    EXPECT_TRUE(backups[0]["readable"].toBool());
+    EXPECT_EQ(backups[0]["customers"].toInt(), 2);
+    EXPECT_EQ(backups[0]["measurements"].toInt(), 4);
+    EXPECT_EQ(backups[1]["time"].toString(), "2020-01-01T00:00:00");
+    EXPECT_FALSE(backups[1]["readable"].toBool());
+    EXPECT_FALSE(backups[1]["problem"].toString().isEmpty());
+
+    const ToolRun bad =
+        mxrtool({"--home", dir.path(), "store", "restore", backups[1]["file"].toString()});
+    EXPECT_EQ(bad.exitCode, 1);
+    EXPECT_NE(readFile(store), first);
+
+    const ToolRun r =
+        mxrtool({"--home", dir.path(), "store", "restore", QString::fromStdString(b.path)});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(readFile(store), first);
+    const ToolRun after = mxrtool({"--home", dir.path(), "store", "backups"});
+    EXPECT_EQ(QJsonDocument::fromJson(after.out).object()["backups"].toArray().size(), 3)
+        << "the replaced store became a backup";
+}

@@ -69,6 +69,7 @@ TEST_F(MainFrameTest, MenusHoldEveryItemWithItsCommandId)
           {"印刷プレビュー(&V)", cmd::PrintPreview},
           {"PDF出力(&D)...", cmd::PdfOut},
           {"プリンタの設定(&R)...", cmd::PrintSetup},
+          {"バックアップから復元(&B)...", cmd::RestoreBackup},
           {"アプリケーションの終了(&X)", cmd::AppExit}}},
         {"測定データ(&M)",
          {{"需要家情報の編集(&C)...", cmd::EditCustomer},

@@ -155,5 +155,7 @@ int runStoreCommand(const ToolContext& ctx, const QStringList& argsIn)
             return usageError("store from-json IN.json OUT [--recalc]");
         return fromJson(ctx, args[0], args[1], recalc);
     }
+    if (sub == "backups" || sub == "restore")
+        return runBackupCommand(ctx, sub, args);
     return usageError("unknown store command " + sub);
 }

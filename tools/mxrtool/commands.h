@@ -12,6 +12,8 @@ struct ToolContext {
 };
 
 // Each returns the exit status: 0 success, 1 the operation failed, 2 usage error.
+// store backups | store restore FILE
+int runBackupCommand(const ToolContext& ctx, const QString& sub, const QStringList& args);
 int runStoreCommand(const ToolContext& ctx, const QStringList& args); // store dump|resave|from-json
 int runDecodeCommand(const ToolContext& ctx, const QStringList& args);  // decode
 int runReceiveCommand(const ToolContext& ctx, const QStringList& args); // receive

@@ -18,6 +18,7 @@ namespace {
 const char kUsage[] =
     "usage: mxrtool [--home DIR] COMMAND ...\n"
     "  store dump FILE | store resave IN OUT | store from-json IN.json OUT [--recalc]\n"
+    "  store backups | store restore BACKUPFILE\n"
     "  decode REPLAYFILE\n"
     "  receive (--port N | --device PATH) [--silence-s S]\n"
     "  emulate (--device PATH | --pty | --replay-out FILE) [--seed S] [--records N] [--baud B] "

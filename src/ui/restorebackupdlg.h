@@ -1,0 +1,35 @@
+// CRestoreBackupDlg: lists the backups of the data file (date, size, customers, measurements;
+// an unreadable one is marked) and restores the chosen one after a question.
+#pragma once
+
+#include <QDialog>
+
+#include <vector>
+
+#include "store/backup.h"
+
+class CMXRViewDoc;
+class QPushButton;
+class QTableWidget;
+
+class CRestoreBackupDlg : public QDialog {
+    Q_OBJECT
+public:
+    CRestoreBackupDlg(CMXRViewDoc& doc, QWidget* parent = nullptr);
+
+    // Asks, then restores the selected backup through the document; closes on success.
+    void OnRestore();
+    QTableWidget* Table() const { return m_table; }
+
+private:
+    void Fill();
+    void UpdateButton();
+
+    CMXRViewDoc& m_doc;
+    std::vector<storebackup::BackupInfo> m_backups;
+    QTableWidget* m_table = nullptr;
+    QPushButton* m_restore = nullptr;
+};
+
+// The ファイル menu command.
+void RunRestoreBackup(QWidget* parent, CMXRViewDoc& doc);

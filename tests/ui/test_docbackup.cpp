@@ -1,0 +1,110 @@
+// The document's backups: the daily backup before a save, the restore dialog, and a backup
+// that fails on a full disk without stopping the save.
+#include <QDir>
+#include <QFile>
+#include <QTableWidget>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "fixtures.h"
+#include "smalltmpfs.h"
+#include "store/backup.h"
+#include "store/store.h"
+#include "support/scriptedmessages.h"
+#include "support/widgetgrab.h"
+#include "ui/mxrviewdoc.h"
+#include "ui/restorebackupdlg.h"
+
+namespace {
+
+using Kind = CScriptedMessages::Kind;
+
+std::string readBytes(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray b = f.readAll();
+    return std::string(b.constData(), static_cast<std::size_t>(b.size()));
+}
+
+class DocBackupTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        QDir(dir.path()).mkpath("DATA");
+        doc.SetDataFilePath(store().toStdString());
+        doc.SetStoreOptions({200, 20, false});
+    }
+    QString store() const { return dir.filePath("DATA/MXR.DAT"); }
+    QStringList backups() const
+    {
+        return QDir(dir.filePath("DATA/backup")).entryList({"MXR-*.DAT"}, QDir::Files);
+    }
+
+    QTemporaryDir dir;
+    ScopedScriptedMessages messages;
+    CMXRViewDoc doc;
+};
+
+} // namespace
+
+TEST_F(DocBackupTest, FirstSaveOfTheDayBacksUpAndTheDialogRestores)
+{
+    const CCustomerDB original = storeWith({recordWithPoints({{0, 1.0}, {0.2, 2.0}})});
+    ASSERT_TRUE(SaveStore(original, store().toStdString()).ok);
+    const std::string originalBytes = readBytes(store());
+    doc.OnNewDocument();
+
+    doc.Store() = storeWith({recordWithPoints({{0, 9.0}})});
+    ASSERT_TRUE(doc.CommitStore());
+    ASSERT_EQ(backups().size(), 1) << "the first save of the day backs up the old store";
+    ASSERT_TRUE(doc.CommitStore());
+    EXPECT_EQ(backups().size(), 1) << "later saves of the day do not";
+
+    CRestoreBackupDlg dialog(doc);
+    dialog.show();
+    ASSERT_EQ(dialog.Table()->rowCount(), 1);
+    EXPECT_EQ(dialog.Table()->item(0, 2)->text(), "1");
+    EXPECT_EQ(dialog.Table()->item(0, 3)->text(), "1");
+    guitest::grabToPng(&dialog, guitest::grabDir() + "/restore_backup.png");
+
+    messages->pushAnswer(CMessageInterface::Answer::No);
+    dialog.OnRestore();
+    EXPECT_NE(readBytes(store()), originalBytes) << "declined: nothing restored";
+
+    messages->pushAnswer(CMessageInterface::Answer::Yes);
+    dialog.OnRestore();
+    EXPECT_EQ(readBytes(store()), originalBytes);
+    EXPECT_EQ(doc.Store(), original);
+    EXPECT_EQ(backups().size(), 2) << "the replaced store became a backup";
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+}
+
+TEST_F(DocBackupTest, AFullDiskFailsTheBackupOnceAndTheStoreIsStillSaved)
+{
+    SmallTmpfs disk("64k");
+    if (!disk.mounted())
+        GTEST_SKIP() << disk.reason();
+    std::filesystem::create_directory_symlink(disk.path(),
+                                              dir.filePath("DATA/backup").toStdString());
+    ASSERT_TRUE(SaveStore(storeWith({recordWithPoints({{0, 1.0}})}), store().toStdString()).ok);
+    doc.OnNewDocument();
+    disk.fill();
+
+    for (double v : {5.0, 6.0}) {
+        doc.Store() = storeWith({recordWithPoints({{0, v}})});
+        ASSERT_TRUE(doc.CommitStore());
+        CCustomerDB back;
+        ASSERT_TRUE(LoadStore(back, store().toStdString()).ok);
+        EXPECT_EQ(back, doc.Store());
+    }
+    ASSERT_EQ(messages->entries().size(), 1u) << "the failure is shown once";
+    EXPECT_EQ(messages->entries()[0].kind, Kind::Information);
+    EXPECT_TRUE(messages->entries()[0].text.contains(QStringLiteral("バックアップ")));
+    EXPECT_TRUE(backups().isEmpty());
+}
