@@ -428,6 +428,8 @@ void CPgMstEdit::OnConditionButton(int rowId)
     if (!m_model.Editable() || !set || set->RecordCount() == 0 || rowId < 13)
         return;
     const JudgParamOutcome outcome = EditJudgParam(this, *set, m_settings);
+    if ((outcome.accepted && outcome.change.limits) || outcome.change.recordFlags)
+        m_bulkChanged = true;
     if (outcome.accepted) {
         m_grid->Clear();
         refreshConditions();
@@ -451,7 +453,8 @@ void FitDataPageSheet(CTreePropertySheet& sheet, PageMode mode, const QRect* ava
 }
 
 bool RunDataPageSheet(QWidget* parent, PageMode mode, CCustomerDB& tree, DataSelection& selection,
-                      CAppSettings& settings, const CCommSetting* liveComm, CxLogFile* log)
+                      CAppSettings& settings, const CCommSetting* liveComm, CxLogFile* log,
+                      bool* bulkChange)
 {
     const QString title = ui::toQ(SheetTitle(settings, mode));
     CTreePropertySheet sheet(title, parent);
@@ -467,6 +470,8 @@ bool RunDataPageSheet(QWidget* parent, PageMode mode, CCustomerDB& tree, DataSel
     if (sheet.exec() != QDialog::Accepted)
         return false;
     selection = page->Selection();
+    if (bulkChange)
+        *bulkChange = page->BulkChanged();
     return true;
 }
 
@@ -493,13 +498,19 @@ bool runOnCopy(QWidget* parent, CMXRViewDoc& doc, CAppSettings& settings, PageMo
 {
     CCustomerDB copy = doc.Store(); // deep: the sheet edits only this
     DataSelection sel = doc.Selection();
+    bool bulkChange = false;
     if (!runner) {
         runner = [&](PageMode m, CCustomerDB& tree, DataSelection& s) {
-            return RunDataPageSheet(parent, m, tree, s, settings, &doc.Store().comm, doc.Log());
+            return RunDataPageSheet(parent, m, tree, s, settings, &doc.Store().comm, doc.Log(),
+                                    &bulkChange);
         };
     }
     if (!runner(mode, copy, sel))
         return false;
+    // Criteria applied to past records change many measurements at once: keep the store as it
+    // was before committing them.
+    if (bulkChange)
+        doc.BackUpStore();
     doc.Store() = std::move(copy);
     doc.Selection() = sel;
     rememberChoice(settings, sel);

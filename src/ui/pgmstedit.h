@@ -68,6 +68,9 @@ public:
 
     MstEditModel& Model() { return m_model; }
     CReportList* TransferList() const { return m_transfer; }
+    // True once the criteria dialog changed records of a set in bulk (limits or switches
+    // applied to past data): the commit then backs the store up first.
+    bool BulkChanged() const { return m_bulkChanged; }
     CReportList* NameList(int level) const { return m_names[level]; }
     CReportList* MeasList() const { return m_meas; }
     CConditionGrid* Grid() const { return m_grid; }
@@ -97,6 +100,7 @@ private:
     // Edits refused so far (range, characters, names): OK stays open when committing the
     // last open editor added one.
     int m_refusals = 0;
+    bool m_bulkChanged = false;
     // The selected rows of the three name lists when the last edit query arrived.
     int m_queryRows[3] = {-1, -1, -1};
 
@@ -121,10 +125,11 @@ private:
 
 // Runs the sheet with the page in the mode on the tree; on OK writes the page's selection
 // back. Returns true on OK.
-// In transfer mode a reception uses liveComm (the document's settings) and log.
+// In transfer mode a reception uses liveComm (the document's settings) and log. bulkChange,
+// when given, tells whether the committed tree holds a bulk change of past records.
 bool RunDataPageSheet(QWidget* parent, PageMode mode, CCustomerDB& tree, DataSelection& selection,
                       CAppSettings& settings, const CCommSetting* liveComm = nullptr,
-                      CxLogFile* log = nullptr);
+                      CxLogFile* log = nullptr, bool* bulkChange = nullptr);
 
 // Sizes the data page sheet for the screen's available area (or the given one): its
 // preferred size where the area has room, never larger than the area.

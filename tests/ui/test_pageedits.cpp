@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QComboBox>
 #include <QKeySequence>
 #include <QLineEdit>
@@ -17,6 +18,7 @@
 #include <functional>
 
 #include "app/appsettings.h"
+#include "store/backup.h"
 #include "fixtures.h"
 #include "support/scriptedmessages.h"
 #include "ui/finalvalueselect.h"
@@ -243,6 +245,35 @@ TEST_F(PageEditsTest, CancelledCriteriaAfterApplyToPastShowsTheStoredSwitches)
     EXPECT_EQ(set().RecordAt(0).ShowSeikyoku, 0);
     EXPECT_EQ(page.Model().MeasCell(0, 5), "");
     EXPECT_GE(repaints.count(), 1) << "the 成極比 column must be drawn again";
+}
+
+TEST_F(PageEditsTest, CriteriaAppliedToPastDataBackUpTheStoreBeforeTheCommit)
+{
+    // The store on disk with the day's backup already made: a plain commit adds no other.
+    ASSERT_TRUE(doc.CommitStore());
+    ASSERT_TRUE(doc.CommitStore());
+    const QDir backups(QString::fromStdString(
+        storebackup::BackupFolderFor(dir.filePath("MXR.DAT").toStdString())));
+    const auto count = [&] { return backups.entryList({"MXR-*.DAT"}, QDir::Files).size(); };
+    const qsizetype before = count();
+    ASSERT_GE(before, 1);
+
+    messages->pushAnswer(CMessageInterface::Answer::Yes);
+    whenModal<CTreePropertySheet>([](CTreePropertySheet& sheet) {
+        auto* page = qobject_cast<CPgMstEdit*>(sheet.CurrentPage());
+        ASSERT_NE(page, nullptr);
+        whenModal<CSetJudgParam>([](CSetJudgParam& dialog) {
+            dialog.SeikyokuCheck()->setChecked(false);
+            ASSERT_TRUE(dialog.OnApplyToPast());
+            dialog.reject();
+        });
+        page->OnConditionButton(13);
+        EXPECT_TRUE(page->BulkChanged());
+        sheet.accept();
+    });
+    ASSERT_TRUE(RunEditCustomer(nullptr, doc, settings));
+    EXPECT_EQ(count(), before + 1);
+    EXPECT_EQ(set().RecordAt(0).ShowSeikyoku, 0);
 }
 
 TEST_F(PageEditsTest, SecondClickOnTheFinalValueOpensItsDialogAndNoTextEditor)
