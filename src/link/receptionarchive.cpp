@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "model/cp932text.h"
+#include "model/safefile.h"
 
 namespace fs = std::filesystem;
 
@@ -65,20 +66,6 @@ bool parseArchiveName(const std::string& name, ArchiveName& out)
     }
     out.sequence = n;
     return n >= 2;
-}
-
-bool writeAll(int fd, std::string_view data)
-{
-    while (!data.empty()) {
-        const ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
 }
 
 std::string pathText(const std::string& path)
@@ -156,7 +143,7 @@ void ReceptionArchive::addLine(std::string_view bytes)
         return;
     std::string line = hexText(bytes);
     line += "\r\n";
-    if (!writeAll(m_fd, line))
+    if (!safefile::WriteAll(m_fd, line))
         fail(m_path, errno);
 }
 

@@ -14,6 +14,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "model/safefile.h"
+
 namespace {
 
 // The lock files this process holds: a lock with our PID that is not among them was left by
@@ -38,26 +40,6 @@ void noteHeld(const std::string& path, bool held)
         heldByThisProcess().insert(path);
     else
         heldByThisProcess().erase(path);
-}
-
-bool processRuns(pid_t pid)
-{
-    return ::kill(pid, 0) == 0 || errno != ESRCH;
-}
-
-bool writeAll(int fd, const char* data, std::size_t size)
-{
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
 }
 
 } // namespace
@@ -148,7 +130,7 @@ bool UucpLock::removeIfStale(const LockFileContent& content)
     if (content.pid <= 0)
         return false; // nothing says who holds it: leave it alone
     const bool ours = content.pid == ::getpid();
-    if (ours ? isHeldHere(m_path) : processRuns(content.pid))
+    if (ours ? isHeldHere(m_path) : safefile::ProcessRuns(content.pid))
         return false;
     if (::unlink(m_path.c_str()) != 0 && errno != ENOENT) {
         m_error = errno;
@@ -174,7 +156,7 @@ bool UucpLock::create()
         m_error = errno;
         return false;
     }
-    const bool written = writeAll(fd, pidText, std::strlen(pidText));
+    const bool written = safefile::WriteAll(fd, pidText);
     ::fchmod(fd, 0644); // readable by every program that honours the lock, whatever the umask
     ::close(fd);
     if (!written) {
@@ -190,7 +172,7 @@ bool UucpLock::create()
         const int direct =
             ::open(m_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
         if (direct >= 0) {
-            const bool ok = writeAll(direct, pidText, std::strlen(pidText));
+            const bool ok = safefile::WriteAll(direct, pidText);
             ::close(direct);
             if (ok)
                 return true;

@@ -54,22 +54,8 @@ std::string CopyAsideFrom(int fd, const std::string& path, const char* tag, std:
     }
     if (out.get() < 0)
         return {};
-    char buf[64 * 1024];
-    bool ok = true;
-    for (off_t at = 0;;) {
-        const ssize_t r = ::pread(fd, buf, sizeof buf, at);
-        if (r < 0 && errno == EINTR)
-            continue;
-        if (r <= 0) {
-            ok = r == 0;
-            break;
-        }
-        at += r;
-        ok = safefile::WriteAll(out.get(), std::string_view(buf, static_cast<std::size_t>(r)));
-        if (!ok)
-            break;
-    }
-    ok = ok && ::fsync(out.get()) == 0 && ::close(out.release()) == 0;
+    const bool ok = safefile::CopyContents(fd, out.get()) && ::fsync(out.get()) == 0 &&
+                    ::close(out.release()) == 0;
     if (!ok) {
         out.reset();
         ::unlink(copyPath.c_str());

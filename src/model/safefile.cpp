@@ -89,6 +89,26 @@ int OpenLocked(const std::string& path, int flags, const LockWait& wait)
     }
 }
 
+bool CopyContents(int in, int out)
+{
+    char buf[256 * 1024];
+    for (off_t at = 0;;) {
+        const ssize_t r = ::pread(in, buf, sizeof buf, at);
+        if (r < 0 && errno == EINTR)
+            continue;
+        if (r <= 0)
+            return r == 0;
+        at += r;
+        if (!WriteAll(out, std::string_view(buf, static_cast<std::size_t>(r))))
+            return false;
+    }
+}
+
+bool ProcessRuns(int pid)
+{
+    return ::kill(pid, 0) == 0 || errno != ESRCH;
+}
+
 namespace {
 std::atomic<int> g_injectedWriteError{0};
 }
@@ -156,7 +176,7 @@ int RemoveStaleTemporaries(const std::string& folder, const std::string& name)
         const pid_t pid = temporaryWriter(e->d_name);
         if (pid == 0 || pid == ::getpid())
             continue;
-        if (::kill(pid, 0) == 0 || errno != ESRCH)
+        if (ProcessRuns(pid))
             continue; // alive, or not ours to judge
         const std::string path = (folder == "/" ? "" : folder) + "/" + e->d_name;
         struct stat st;

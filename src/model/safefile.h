@@ -48,6 +48,14 @@ int OpenLocked(const std::string& path, int flags, const LockWait& wait);
 // Writes all bytes; false (errno set) on failure.
 bool WriteAll(int fd, std::string_view bytes);
 
+// Copies everything from in (read from its start, whatever its offset) to out with WriteAll;
+// false (errno set) on a failed read or write.
+bool CopyContents(int in, int out);
+
+// Whether process pid may still run: kill(pid, 0) succeeds or fails for another reason than
+// ESRCH (a process of another user counts as running: not ours to judge).
+bool ProcessRuns(int pid);
+
 // Fault drill: while error is not 0, every WriteAll fails with that errno as a full disk or a
 // failing device would make it. 0 turns it off. Used by the tests of every writer.
 void SetInjectedWriteError(int error);

@@ -110,19 +110,8 @@ int safeCopy(int in, const std::string& target)
 {
     try {
         const auto outcome = safefile::ReplaceFile(target, {5000, 100}, true, [&](int out) {
-            char buf[256 * 1024];
-            for (off_t at = 0;;) {
-                const ssize_t r = ::pread(in, buf, sizeof buf, at);
-                if (r < 0 && errno == EINTR)
-                    continue;
-                if (r < 0)
-                    throw std::system_error(errno, std::generic_category());
-                if (r == 0)
-                    return;
-                at += r;
-                if (!safefile::WriteAll(out, std::string_view(buf, static_cast<std::size_t>(r))))
-                    throw std::system_error(errno, std::generic_category());
-            }
+            if (!safefile::CopyContents(in, out))
+                throw std::system_error(errno, std::generic_category());
         });
         if (outcome.status == safefile::ReplaceStatus::Ok)
             return 0;
