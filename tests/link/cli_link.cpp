@@ -25,19 +25,11 @@
 
 #include "link/emulator.h"
 #include "link/emulatorport.h"
+#include "linktestutil.h"
 
 using namespace std::chrono;
 
 namespace {
-
-EmulatorOptions smallDump(uint32_t seed, int records, int seconds = 16)
-{
-    EmulatorOptions o;
-    o.seed = seed;
-    o.records = records;
-    o.measureSeconds = seconds;
-    return o;
-}
 
 // Runs mxrtool with a time limit (a blocked process is killed and reported as exit -1).
 ToolRun mxrtoolWithin(const QStringList& args, int limitMs)

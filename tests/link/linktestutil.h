@@ -1,5 +1,5 @@
-// Helpers shared by the link tests: a listener that collects the reception's texts, and UTF-8
-// views of the CP932 texts.
+// Helpers shared by the link tests: a listener that collects the reception's texts, a reception
+// on a mapped port or a replay file, a small emulator dump, and UTF-8 views of the CP932 texts.
 #pragma once
 
 #include <atomic>
@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "link/emulator.h"
 #include "link/receptionworker.h"
+#include "link/serialport.h"
 #include "model/cp932text.h"
 
 inline std::string u8(const std::string& cp932Text)
@@ -112,4 +114,34 @@ inline ReceptionPauses fastPauses()
     p.replayOpenRetryMs = 200;
     p.simulationPassMs = 0;
     return p;
+}
+
+// A reception on port number 17 mapped to the device path, or a replay of a file; archiving
+// into archiveDir when one is given.
+struct Reception {
+    CollectingListener listener;
+    ReceptionWorker worker{listener};
+    explicit Reception(const std::string& device, ReceptionMode mode = ReceptionMode::Serial,
+                       const std::string& replay = {}, const std::string& archiveDir = {})
+    {
+        listener.worker = &worker;
+        dynamic_cast<CxSerialPort&>(worker.Port()).SetPortMap({{17, device}});
+        ReceptionOptions o;
+        o.mode = mode;
+        o.comm.port = 17;
+        o.replayPath = replay;
+        o.pauses = fastPauses();
+        o.archiveDir = archiveDir;
+        worker.Start(o);
+    }
+};
+
+// A few short records from the emulator.
+inline EmulatorOptions smallDump(uint32_t seed, int records, int seconds = 16)
+{
+    EmulatorOptions o;
+    o.seed = seed;
+    o.records = records;
+    o.measureSeconds = seconds;
+    return o;
 }

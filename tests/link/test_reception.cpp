@@ -27,33 +27,6 @@ struct PtyTester : EmulatorPtySender {
     }
 };
 
-// A reception on port number 17, mapped to the device path.
-struct Reception {
-    CollectingListener listener;
-    ReceptionWorker worker{listener};
-    explicit Reception(const std::string& device, ReceptionMode mode = ReceptionMode::Serial,
-                       const std::string& replay = {})
-    {
-        listener.worker = &worker;
-        dynamic_cast<CxSerialPort&>(worker.Port()).SetPortMap({{17, device}});
-        ReceptionOptions o;
-        o.mode = mode;
-        o.comm.port = 17;
-        o.replayPath = replay;
-        o.pauses = fastPauses();
-        worker.Start(o);
-    }
-};
-
-EmulatorOptions smallDump(uint32_t seed, int records)
-{
-    EmulatorOptions o;
-    o.seed = seed;
-    o.records = records;
-    o.measureSeconds = 16;
-    return o;
-}
-
 const std::string kOpen = "シリアルポートオープン";
 const std::string kWait = "機器からのデータ送信待ち";
 const std::string kClose = "シリアルポートクローズ";

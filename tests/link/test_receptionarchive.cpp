@@ -32,33 +32,6 @@ struct TempDir {
     ~TempDir() { fs::remove_all(path); }
 };
 
-// One reception: serial on port 17 mapped to the device, or a replay of a file.
-struct Reception {
-    CollectingListener listener;
-    ReceptionWorker worker{listener};
-    Reception(ReceptionMode mode, const std::string& deviceOrFile, const std::string& archiveDir)
-    {
-        listener.worker = &worker;
-        dynamic_cast<CxSerialPort&>(worker.Port()).SetPortMap({{17, deviceOrFile}});
-        ReceptionOptions o;
-        o.mode = mode;
-        o.comm.port = 17;
-        o.replayPath = deviceOrFile;
-        o.pauses = fastPauses();
-        o.archiveDir = archiveDir;
-        worker.Start(o);
-    }
-};
-
-EmulatorOptions smallDump(uint32_t seed, int records)
-{
-    EmulatorOptions o;
-    o.seed = seed;
-    o.records = records;
-    o.measureSeconds = 16;
-    return o;
-}
-
 std::string readAll(const fs::path& p)
 {
     std::ifstream in(p, std::ios::binary);
@@ -88,7 +61,7 @@ TEST(ReceptionArchive, EmulatorReceptionReplaysToTheSameRecords)
     const TesterEmulator emu(smallDump(31, 4));
     EmulatorPtySender tester(emu.serialChunks(), 0);
     ASSERT_TRUE(tester.ok()) << tester.error();
-    Reception live(ReceptionMode::Serial, tester.path(), received.string());
+    Reception live(tester.path(), ReceptionMode::Serial, {}, received.string());
     ASSERT_TRUE(live.listener.waitFinished(20s));
     ASSERT_TRUE(live.listener.success());
     const std::vector<ReceivedRecord> liveRecords = live.worker.TakeRecords();
@@ -103,7 +76,7 @@ TEST(ReceptionArchive, EmulatorReceptionReplaysToTheSameRecords)
     EXPECT_EQ(readAll(files[0]), emu.replayText());
 
     // Replayed (with an archive folder given: a replay is not archived again).
-    Reception replay(ReceptionMode::Replay, files[0].string(), received.string());
+    Reception replay("", ReceptionMode::Replay, files[0].string(), received.string());
     ASSERT_TRUE(replay.listener.waitFinished(10s));
     EXPECT_TRUE(replay.listener.success());
     EXPECT_EQ(replay.worker.TakeRecords(), liveRecords);
@@ -123,7 +96,7 @@ TEST(ReceptionArchive, DamagedStreamIsKeptAndReplaysUpToTheDamage)
     chunks[1].bytes[line(30) + 3] ^= 0xF0;
     EmulatorPtySender tester(chunks, 0);
     ASSERT_TRUE(tester.ok()) << tester.error();
-    Reception live(ReceptionMode::Serial, tester.path(), dir.path.string());
+    Reception live(tester.path(), ReceptionMode::Serial, {}, dir.path.string());
     ASSERT_TRUE(live.listener.waitFinished(20s));
     ASSERT_TRUE(live.listener.success());
     const std::vector<ReceivedRecord> liveRecords = live.worker.TakeRecords();
@@ -151,7 +124,7 @@ TEST(ReceptionArchive, DamagedStreamIsKeptAndReplaysUpToTheDamage)
 
     // A replay has no recovery: it gives the records before the damage and stops there with
     // the error the live reception showed.
-    Reception replay(ReceptionMode::Replay, live.worker.ArchivePath(), "");
+    Reception replay("", ReceptionMode::Replay, live.worker.ArchivePath(), "");
     ASSERT_TRUE(replay.listener.waitFinished(10s));
     EXPECT_FALSE(replay.listener.success());
     EXPECT_EQ(replay.listener.errors(), live.listener.errors());
@@ -165,7 +138,7 @@ TEST(ReceptionArchive, CancelledReceptionKeepsWhatArrived)
     const TesterEmulator emu(smallDump(5, 3));
     EmulatorPtySender tester({emu.serialChunks()[0]}, 0); // the tester stops after a record
     ASSERT_TRUE(tester.ok()) << tester.error();
-    Reception live(ReceptionMode::Serial, tester.path(), dir.path.string());
+    Reception live(tester.path(), ReceptionMode::Serial, {}, dir.path.string());
     ASSERT_TRUE(live.listener.waitForLine(kMarkerHex, 20s));
     live.worker.StopWorker();
     ASSERT_TRUE(live.listener.waitFinished(5s));
@@ -174,7 +147,7 @@ TEST(ReceptionArchive, CancelledReceptionKeepsWhatArrived)
     const std::string firstRecord =
         emu.replayText().substr(0, emu.replayText().find(kMarkerHex) + kMarkerHex.size() + 2);
     EXPECT_EQ(text, firstRecord);
-    Reception replay(ReceptionMode::Replay, live.worker.ArchivePath(), "");
+    Reception replay("", ReceptionMode::Replay, live.worker.ArchivePath(), "");
     ASSERT_TRUE(replay.listener.waitFinished(10s));
     EXPECT_TRUE(replay.listener.success());
     EXPECT_EQ(replay.worker.TakeRecords(), std::vector<ReceivedRecord>{emu.expected()[0]});
@@ -188,7 +161,7 @@ TEST(ReceptionArchive, FolderThatCannotBeWrittenIsReportedOnceAndTheReceptionGoe
     const TesterEmulator emu(smallDump(8, 2));
     EmulatorPtySender tester(emu.serialChunks(), 0);
     ASSERT_TRUE(tester.ok()) << tester.error();
-    Reception live(ReceptionMode::Serial, tester.path(), (blocker / "received").string());
+    Reception live(tester.path(), ReceptionMode::Serial, {}, (blocker / "received").string());
     ASSERT_TRUE(live.listener.waitFinished(20s));
     EXPECT_TRUE(live.listener.success());
     EXPECT_EQ(live.worker.TakeRecords(), emu.expected());
