@@ -13,6 +13,7 @@
 #include "smalltmpfs.h"
 #include "store/backup.h"
 #include "store/store.h"
+#include "support/docondisk.h"
 #include "support/scriptedmessages.h"
 #include "support/widgetgrab.h"
 #include "ui/mxrviewdoc.h"
@@ -22,33 +23,12 @@ namespace {
 
 using Kind = CScriptedMessages::Kind;
 
-std::string readBytes(const QString& path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray b = f.readAll();
-    return std::string(b.constData(), static_cast<std::size_t>(b.size()));
-}
-
-class DocBackupTest : public testing::Test {
+class DocBackupTest : public DocOnDiskTest {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(dir.isValid());
-        QDir(dir.path()).mkpath("DATA");
-        doc.SetDataFilePath(store().toStdString());
-        doc.SetStoreOptions({200, 20, false});
-    }
-    QString store() const { return dir.filePath("DATA/MXR.DAT"); }
     QStringList backups() const
     {
         return QDir(dir.filePath("DATA/backup")).entryList({"MXR-*.DAT"}, QDir::Files);
     }
-
-    QTemporaryDir dir;
-    ScopedScriptedMessages messages;
-    CMXRViewDoc doc;
 };
 
 } // namespace

@@ -20,6 +20,7 @@
 #include "fixtures.h"
 #include "model/safefile.h"
 #include "store/store.h"
+#include "support/docondisk.h"
 #include "support/scriptedmessages.h"
 #include "support/widgetgrab.h"
 #include "ui/messages.h"
@@ -65,15 +66,6 @@ private:
     pid_t m_pid = -1;
 };
 
-std::string readBytes(const QString& path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray b = f.readAll();
-    return std::string(b.constData(), static_cast<std::size_t>(b.size()));
-}
-
 void writeBytes(const QString& path, const std::string& bytes)
 {
     QFile f(path);
@@ -84,24 +76,13 @@ void writeBytes(const QString& path, const std::string& bytes)
 // The buttons of the read-only question.
 constexpr int kSaveAnyway = 0, kSaveElsewhere = 1, kDoNotSave = 2, kClosed = -1;
 
-class DocStoreTest : public testing::Test {
+class DocStoreTest : public DocOnDiskTest {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(dir.isValid());
-        QDir(dir.path()).mkpath("DATA");
-        doc.SetDataFilePath(store().toStdString());
-        doc.SetStoreOptions({200, 20, false});
-    }
-    QString store() const { return dir.filePath("DATA/MXR.DAT"); }
     QStringList filesInData() const
     {
         return QDir(dir.filePath("DATA")).entryList(QDir::Files | QDir::Hidden, QDir::Name);
     }
 
-    QTemporaryDir dir;
-    ScopedScriptedMessages messages;
-    CMXRViewDoc doc;
     const std::string original = SaveStoreToBytes(storeWith({recordWithPoints({{0, 1.0}})}));
 };
 
