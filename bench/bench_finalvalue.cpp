@@ -8,10 +8,10 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "ui/finalvaluepoints.h"
-#include "ui/finalvalueselect.h"
-#include "ui/listlastval.h"
-#include "ui/uitext.h"
+#include "ui/dialogs/finalvaluepoints.h"
+#include "ui/dialogs/finalvalueselect.h"
+#include "ui/dialogs/listlastval.h"
+#include "ui/common/uitext.h"
 
 namespace {
 

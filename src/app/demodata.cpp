@@ -1,8 +1,8 @@
 // The sample store and folder of demo mode, built from the tester emulator's records.
 #include "app/demodata.h"
 
-#include "app/inifile.h"
-#include "app/settingskeys.h"
+#include "settings/inifile.h"
+#include "settings/settingskeys.h"
 #include "model/cp932text.h"
 #include "model/oledate.h"
 #include "store/store.h"

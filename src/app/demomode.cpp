@@ -3,7 +3,7 @@
 
 #include "app/demodata.h"
 #include "link/emulatorport.h"
-#include "ui/uitext.h"
+#include "ui/common/uitext.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "ui/uitext.h"
+#include "ui/common/uitext.h"
 
 #ifndef MXR_VERSION_TEXT
 #define MXR_VERSION_TEXT "0.0.0.0"

@@ -1,8 +1,8 @@
 // The main window of the start-up: the main frame with its document.
 #include "app/mainwindowplaceholder.h"
 
-#include "app/appsettings.h"
-#include "ui/mainframe.h"
+#include "settings/appsettings.h"
+#include "ui/frame/mainframe.h"
 
 QMainWindow* CreateMainWindow(CxLogFile& appLog)
 {

@@ -1,16 +1,16 @@
 // CMXRViewApp: start-up steps, the normal exit, and SIGTERM/SIGINT turned into a normal close.
 #include "app/mxrviewapp.h"
 
-#include "app/appfolder.h"
-#include "app/appsettings.h"
+#include "settings/appfolder.h"
+#include "settings/appsettings.h"
 #include "app/mainwindowplaceholder.h"
 #include "app/singleinstance.h"
 #include "app/unattendedmessages.h"
 #include "model/safefile.h"
 #include "model/cp932text.h"
-#include "ui/messages.h"
-#include "ui/storemessagebox.h"
-#include "ui/uitext.h"
+#include "ui/common/messages.h"
+#include "ui/common/storemessagebox.h"
+#include "ui/common/uitext.h"
 
 #include <QApplication>
 #include <QMainWindow>

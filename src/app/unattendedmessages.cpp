@@ -6,7 +6,7 @@
 #include <cstdio>
 
 #include "link/cxlogfile.h"
-#include "ui/uitext.h"
+#include "ui/common/uitext.h"
 
 void CUnattendedMessages::record(const QString& text)
 {

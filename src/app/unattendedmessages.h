@@ -3,7 +3,7 @@
 // error; questions get the answer that ends the program without losing data.
 #pragma once
 
-#include "ui/messages.h"
+#include "ui/common/messages.h"
 
 class CxLogFile;
 

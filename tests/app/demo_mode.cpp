@@ -13,7 +13,7 @@
 #include <unistd.h>
 
 #include "../link/linktestutil.h"
-#include "app/appsettings.h"
+#include "settings/appsettings.h"
 #include "app/demodata.h"
 #include "fileutil.h"
 #include "store/store.h"

@@ -8,18 +8,18 @@
 
 #include <gtest/gtest.h>
 
-#include "app/appsettings.h"
+#include "settings/appsettings.h"
 #include "link/cxlogfile.h"
 #include "link/emulatorport.h"
-#include "ui/commread.h"
+#include "ui/dialogs/commread.h"
 #include "app/demodata.h"
 #include "app/demomode.h"
 #include "model/cp932text.h"
 #include "support/scriptedmessages.h"
 #include "support/widgetgrab.h"
-#include "ui/mainframe.h"
-#include "ui/mxrviewdoc.h"
-#include "ui/viewgraph.h"
+#include "ui/frame/mainframe.h"
+#include "ui/document/mxrviewdoc.h"
+#include "ui/pages/viewgraph.h"
 
 TEST(DemoWindow, SaysDemoInTitleAndStatusBarAndShowsSampleMeasurements)
 {

@@ -1,7 +1,7 @@
 // Fuzz target for the INI reader and writer: any bytes read without harm, and a written value
 // reads back as written.
 // links: mxr_settings
-#include "app/inifile.h"
+#include "settings/inifile.h"
 
 #include <cstdint>
 #include <cstdio>

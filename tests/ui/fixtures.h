@@ -10,7 +10,7 @@
 
 #include "model/cp932text.h"
 #include "model/customerdb.h"
-#include "ui/hints.h"
+#include "ui/document/hints.h"
 
 struct HintRecorder : CHintReceiver {
     std::vector<std::pair<int, HintObject>> hints;

@@ -25,13 +25,13 @@
 #include <fstream>
 #include <thread>
 
-#include "app/appsettings.h"
+#include "settings/appsettings.h"
 #include "link/cxlogfile.h"
 #include "link/emulator.h"
 #include "link/emulatorport.h"
 #include "model/cp932text.h"
 #include "support/widgetgrab.h"
-#include "ui/commread.h"
+#include "ui/dialogs/commread.h"
 
 namespace {
 

@@ -17,16 +17,16 @@
 #include <gtest/gtest.h>
 
 #include "../exchange/csvfixture.h"
-#include "app/appsettings.h"
+#include "settings/appsettings.h"
 #include "fixtures.h"
 #include "link/cxlogfile.h"
 #include "support/scriptedmessages.h"
 #include "support/widgetgrab.h"
-#include "ui/commandids.h"
-#include "ui/csvout.h"
-#include "ui/mainframe.h"
-#include "ui/mxrviewdoc.h"
-#include "ui/viewgraph.h"
+#include "ui/frame/commandids.h"
+#include "ui/dialogs/csvout.h"
+#include "ui/frame/mainframe.h"
+#include "ui/document/mxrviewdoc.h"
+#include "ui/pages/viewgraph.h"
 
 using Answer = CMessageInterface::Answer;
 using Kind = CScriptedMessages::Kind;

@@ -11,13 +11,13 @@
 #include <QTemporaryDir>
 #include <QTreeWidget>
 
-#include "app/appsettings.h"
+#include "settings/appsettings.h"
 #include "exchangedata.h"
 #include "store/store.h"
 #include "support/scriptedmessages.h"
 #include "support/widgetgrab.h"
-#include "ui/datacopy.h"
-#include "ui/exchangeui.h"
+#include "ui/dialogs/datacopy.h"
+#include "ui/dialogs/exchangeui.h"
 #include "widgets/checklistview.h"
 
 namespace {

@@ -7,17 +7,17 @@
 #include <QTemporaryDir>
 #include <QTreeWidget>
 
-#include "app/appsettings.h"
+#include "settings/appsettings.h"
 #include "exchangedata.h"
 #include "model/cp932text.h"
 #include "store/store.h"
 #include "support/scriptedmessages.h"
 #include "support/widgetgrab.h"
-#include "ui/commandids.h"
-#include "ui/datainport.h"
-#include "ui/exchangeui.h"
-#include "ui/mainframe.h"
-#include "ui/mxrviewdoc.h"
+#include "ui/frame/commandids.h"
+#include "ui/dialogs/datainport.h"
+#include "ui/dialogs/exchangeui.h"
+#include "ui/frame/mainframe.h"
+#include "ui/document/mxrviewdoc.h"
 #include "widgets/checklistview.h"
 
 namespace {

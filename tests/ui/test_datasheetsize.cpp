@@ -9,12 +9,12 @@
 #include <QScrollArea>
 #include <QScrollBar>
 
-#include "app/appsettings.h"
+#include "settings/appsettings.h"
 #include "exchangedata.h"
 #include "support/scriptedmessages.h"
 #include "support/widgetgrab.h"
-#include "ui/pgmstedit.h"
-#include "ui/uitext.h"
+#include "ui/pages/pgmstedit.h"
+#include "ui/common/uitext.h"
 #include "widgets/conditiongrid.h"
 #include "widgets/reportlist.h"
 #include "widgets/treepropertysheet.h"

@@ -5,9 +5,9 @@
 #include <gtest/gtest.h>
 
 #include "fixtures.h"
-#include "ui/dialogbar.h"
+#include "ui/frame/dialogbar.h"
 #include "model/dialogbarlists.h"
-#include "ui/mxrviewdoc.h"
+#include "ui/document/mxrviewdoc.h"
 
 namespace {
 

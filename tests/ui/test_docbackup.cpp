@@ -16,8 +16,8 @@
 #include "support/docondisk.h"
 #include "support/scriptedmessages.h"
 #include "support/widgetgrab.h"
-#include "ui/mxrviewdoc.h"
-#include "ui/restorebackupdlg.h"
+#include "ui/document/mxrviewdoc.h"
+#include "ui/dialogs/restorebackupdlg.h"
 
 namespace {
 

@@ -23,8 +23,8 @@
 #include "support/docondisk.h"
 #include "support/scriptedmessages.h"
 #include "support/widgetgrab.h"
-#include "ui/messages.h"
-#include "ui/mxrviewdoc.h"
+#include "ui/common/messages.h"
+#include "ui/document/mxrviewdoc.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 #include "fixtures.h"
 #include "store/store.h"
 #include "support/scriptedmessages.h"
-#include "ui/dialogbar.h"
-#include "ui/mxrviewdoc.h"
-#include "ui/uitext.h"
+#include "ui/frame/dialogbar.h"
+#include "ui/document/mxrviewdoc.h"
+#include "ui/common/uitext.h"
 
 namespace {
 

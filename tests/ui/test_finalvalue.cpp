@@ -14,9 +14,9 @@
 #include "model/format.h"
 #include "support/scriptedmessages.h"
 #include "support/widgetgrab.h"
-#include "ui/finalvaluepoints.h"
-#include "ui/finalvalueselect.h"
-#include "ui/listlastval.h"
+#include "ui/dialogs/finalvaluepoints.h"
+#include "ui/dialogs/finalvalueselect.h"
+#include "ui/dialogs/listlastval.h"
 
 namespace fv = finalvalue;
 

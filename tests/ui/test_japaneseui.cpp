@@ -18,11 +18,11 @@
 
 #include <functional>
 
-#include "app/appsettings.h"
+#include "settings/appsettings.h"
 #include "fixtures.h"
 #include "support/widgetgrab.h"
-#include "ui/messages.h"
-#include "ui/pgmstedit.h"
+#include "ui/common/messages.h"
+#include "ui/pages/pgmstedit.h"
 #include "widgets/reportlist.h"
 
 using cp932::lit;

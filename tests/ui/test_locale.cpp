@@ -8,7 +8,7 @@
 #include <string>
 
 #include "model/number.h"
-#include "ui/uitext.h"
+#include "ui/common/uitext.h"
 
 namespace {
 

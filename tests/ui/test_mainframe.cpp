@@ -13,17 +13,17 @@
 
 #include <gtest/gtest.h>
 
-#include "app/appsettings.h"
-#include "app/inifile.h"
+#include "settings/appsettings.h"
+#include "settings/inifile.h"
 #include "fixtures.h"
 #include "store/store.h"
 #include "support/scriptedmessages.h"
 #include "support/widgetgrab.h"
-#include "ui/commandids.h"
-#include "ui/framestate.h"
-#include "ui/mainframe.h"
-#include "ui/mxrviewdoc.h"
-#include "ui/viewgraph.h"
+#include "ui/frame/commandids.h"
+#include "ui/frame/framestate.h"
+#include "ui/frame/mainframe.h"
+#include "ui/document/mxrviewdoc.h"
+#include "ui/pages/viewgraph.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 // edits and the condition table, on a small tree.
 #include <gtest/gtest.h>
 
-#include "app/appsettings.h"
+#include "settings/appsettings.h"
 #include "model/cp932text.h"
-#include "ui/msteditmodel.h"
+#include "ui/pages/msteditmodel.h"
 
 using cp932::lit;
 using namespace mstedit;

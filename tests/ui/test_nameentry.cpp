@@ -7,13 +7,13 @@
 
 #include <gtest/gtest.h>
 
-#include "app/appsettings.h"
+#include "settings/appsettings.h"
 #include "fixtures.h"
 #include "model/cp932text.h"
 #include "support/scriptedmessages.h"
 #include "support/widgetgrab.h"
-#include "ui/entryrules.h"
-#include "ui/nameentry.h"
+#include "ui/common/entryrules.h"
+#include "ui/dialogs/nameentry.h"
 
 namespace {
 

@@ -17,14 +17,14 @@
 
 #include <functional>
 
-#include "app/appsettings.h"
+#include "settings/appsettings.h"
 #include "store/backup.h"
 #include "fixtures.h"
 #include "support/scriptedmessages.h"
-#include "ui/finalvalueselect.h"
-#include "ui/mxrviewdoc.h"
-#include "ui/pgmstedit.h"
-#include "ui/setjudgparam.h"
+#include "ui/dialogs/finalvalueselect.h"
+#include "ui/document/mxrviewdoc.h"
+#include "ui/pages/pgmstedit.h"
+#include "ui/dialogs/setjudgparam.h"
 #include "widgets/conditiongrid.h"
 #include "widgets/reportlist.h"
 #include "widgets/treepropertysheet.h"

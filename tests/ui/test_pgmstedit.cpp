@@ -8,14 +8,14 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 
-#include "app/appsettings.h"
+#include "settings/appsettings.h"
 #include "fixtures.h"
 #include "store/store.h"
 #include "support/scriptedmessages.h"
 #include "support/widgetgrab.h"
-#include "ui/mxrviewdoc.h"
-#include "ui/pgmstedit.h"
-#include "ui/uitext.h"
+#include "ui/document/mxrviewdoc.h"
+#include "ui/pages/pgmstedit.h"
+#include "ui/common/uitext.h"
 #include "widgets/conditiongrid.h"
 #include "widgets/reportlist.h"
 #include "widgets/treepropertysheet.h"

@@ -20,7 +20,7 @@
 #include "link/emulatorport.h"
 #include "link/uucplock.h"
 #include "support/widgetgrab.h"
-#include "ui/commread.h"
+#include "ui/dialogs/commread.h"
 
 TEST(PortInUse, ReceptionNamesTheHolderFromItsLockFile)
 {

@@ -15,18 +15,18 @@
 
 #include <cmath>
 
-#include "app/appsettings.h"
+#include "settings/appsettings.h"
 #include "fixtures.h"
 #include "mxrtoolrun.h"
 #include "store/store.h"
 #include "support/scriptedmessages.h"
 #include "support/widgetgrab.h"
-#include "ui/commandids.h"
-#include "ui/mainframe.h"
-#include "ui/mxrviewdoc.h"
-#include "ui/printout.h"
-#include "ui/uitext.h"
-#include "ui/viewgraph.h"
+#include "ui/frame/commandids.h"
+#include "ui/frame/mainframe.h"
+#include "ui/document/mxrviewdoc.h"
+#include "ui/dialogs/printout.h"
+#include "ui/common/uitext.h"
+#include "ui/pages/viewgraph.h"
 
 namespace {
 

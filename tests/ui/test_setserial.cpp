@@ -31,11 +31,11 @@
 #include "link/uucplock.h"
 #include "store/store.h"
 #include "support/scriptedmessages.h"
-#include "ui/commandids.h"
-#include "ui/mainframe.h"
-#include "ui/mxrviewdoc.h"
-#include "ui/serialsettingstables.h"
-#include "ui/setserial.h"
+#include "ui/frame/commandids.h"
+#include "ui/frame/mainframe.h"
+#include "ui/document/mxrviewdoc.h"
+#include "ui/dialogs/serialsettingstables.h"
+#include "ui/dialogs/setserial.h"
 #include "support/widgetgrab.h"
 
 namespace ss = serialsettings;

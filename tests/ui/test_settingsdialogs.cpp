@@ -16,18 +16,18 @@
 #include <cmath>
 #include <functional>
 
-#include "app/appsettings.h"
+#include "settings/appsettings.h"
 #include "fixtures.h"
 #include "model/safefile.h"
 #include "support/scriptedmessages.h"
 #include "support/widgetgrab.h"
-#include "ui/commandids.h"
-#include "ui/mainframe.h"
-#include "ui/mxrviewdoc.h"
-#include "ui/entryrules.h"
-#include "ui/setjudgparam.h"
-#include "ui/setprintblank.h"
-#include "ui/setthanteidisp.h"
+#include "ui/frame/commandids.h"
+#include "ui/frame/mainframe.h"
+#include "ui/document/mxrviewdoc.h"
+#include "ui/common/entryrules.h"
+#include "ui/dialogs/setjudgparam.h"
+#include "ui/dialogs/setprintblank.h"
+#include "ui/dialogs/setthanteidisp.h"
 
 namespace {
 

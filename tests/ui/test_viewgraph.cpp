@@ -11,15 +11,15 @@
 
 #include <cmath>
 
-#include "app/appsettings.h"
+#include "settings/appsettings.h"
 #include "fixtures.h"
 #include "support/scriptedmessages.h"
-#include "ui/mainframe.h"
-#include "ui/mxrviewdoc.h"
+#include "ui/frame/mainframe.h"
+#include "ui/document/mxrviewdoc.h"
 #include "model/format.h"
 #include "report/screenreport.h"
 #include "support/widgetgrab.h"
-#include "ui/viewgraph.h"
+#include "ui/pages/viewgraph.h"
 
 namespace {
 

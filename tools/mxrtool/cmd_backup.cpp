@@ -9,10 +9,10 @@
 #include <optional>
 #include <string>
 
-#include "app/appfolder.h"
-#include "app/backupsettings.h"
-#include "app/inifile.h"
-#include "app/settingskeys.h"
+#include "settings/appfolder.h"
+#include "settings/backupsettings.h"
+#include "settings/inifile.h"
+#include "settings/settingskeys.h"
 #include "commands.h"
 #include "model/cp932text.h"
 #include "store/backup.h"

@@ -5,9 +5,9 @@
 #include <optional>
 #include <string>
 
-#include "app/appfolder.h"
-#include "app/inifile.h"
-#include "app/settingskeys.h"
+#include "settings/appfolder.h"
+#include "settings/inifile.h"
+#include "settings/settingskeys.h"
 #include "commands.h"
 #include "exchange/csvwriter.h"
 #include "model/cp932text.h"

@@ -18,10 +18,10 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include "app/appfolder.h"
-#include "app/appsettings.h"
-#include "app/inifile.h"
-#include "app/settingskeys.h"
+#include "settings/appfolder.h"
+#include "settings/appsettings.h"
+#include "settings/inifile.h"
+#include "settings/settingskeys.h"
 #include "commands.h"
 #include "link/emulator.h"
 #include "link/emulatorport.h"

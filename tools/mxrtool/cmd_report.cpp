@@ -9,9 +9,9 @@
 #include <cstdio>
 #include <string>
 
-#include "app/appfolder.h"
-#include "app/inifile.h"
-#include "app/settingskeys.h"
+#include "settings/appfolder.h"
+#include "settings/inifile.h"
+#include "settings/settingskeys.h"
 #include "commands.h"
 #include "model/cp932text.h"
 #include "model/customerdb.h"

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "support/scriptedmessages.h"
-#include "ui/mxrviewdoc.h"
+#include "ui/document/mxrviewdoc.h"
 
 // The bytes of a file, empty when it cannot be read.
 inline std::string readBytes(const QString& path)

@@ -6,7 +6,7 @@
 
 #include <cstdlib>
 
-#include "ui/uitext.h"
+#include "ui/common/uitext.h"
 
 int main(int argc, char** argv)
 {

@@ -8,7 +8,7 @@
 #include <deque>
 #include <memory>
 
-#include "ui/messages.h"
+#include "ui/common/messages.h"
 
 class CScriptedMessages : public CMessageInterface {
 public:

@@ -1,0 +1,163 @@
+// CQtMessages: QMessageBox and QFileDialog behind the message interface.
+#include "ui/common/messages.h"
+
+#include <QAbstractButton>
+#include <QPushButton>
+
+#include <algorithm>
+#include <vector>
+
+#include <QFileDialog>
+#include <QMessageBox>
+
+#include <utility>
+
+#include "ui/common/uitext.h"
+
+namespace {
+
+// The standard buttons speak Japanese even when Qt's own catalogue is not installed, so a
+// question that names 【はい】 has a button that says はい.
+void setJapaneseButtons(QMessageBox& box)
+{
+    const std::pair<QMessageBox::StandardButton, const char16_t*> texts[] = {
+        {QMessageBox::Yes, u"はい"},
+        {QMessageBox::No, u"いいえ"},
+        {QMessageBox::Cancel, u"キャンセル"},
+        {QMessageBox::Ok, u"OK"},
+    };
+    for (const auto& [which, text] : texts)
+        if (QAbstractButton* b = box.button(which))
+            b->setText(QString::fromUtf16(text));
+}
+
+int runBox(QWidget* parent, QMessageBox::Icon icon, const QString& text,
+           QMessageBox::StandardButtons buttons)
+{
+    QMessageBox box(icon, ui::appTitle(), text, buttons, parent);
+    setJapaneseButtons(box);
+    return box.exec();
+}
+
+void plainBox(QWidget* parent, QMessageBox::Icon icon, const QString& text)
+{
+    runBox(parent, icon, text, QMessageBox::Ok);
+}
+
+CMessageInterface::Answer toAnswer(int button)
+{
+    switch (button) {
+    case QMessageBox::Yes: return CMessageInterface::Answer::Yes;
+    case QMessageBox::No: return CMessageInterface::Answer::No;
+    default: return CMessageInterface::Answer::Cancel;
+    }
+}
+
+// A file or folder chooser with Japanese labels (Qt's catalogue translates the rest of it);
+// the chosen path, or "" when cancelled.
+QString runFileDialog(QWidget* parent, const QString& caption, const QString& dir,
+                      const QString& filter, QFileDialog::AcceptMode accept,
+                      QFileDialog::FileMode fileMode, QFileDialog::Options options)
+{
+    QFileDialog dialog(parent, caption, dir, filter);
+    dialog.setAcceptMode(accept);
+    dialog.setFileMode(fileMode);
+    dialog.setOptions(options);
+    const bool folder = fileMode == QFileDialog::Directory;
+    dialog.setLabelText(QFileDialog::LookIn, QStringLiteral("場所:"));
+    dialog.setLabelText(QFileDialog::FileName,
+                        folder ? QStringLiteral("フォルダー:") : QStringLiteral("ファイル名:"));
+    dialog.setLabelText(QFileDialog::FileType, QStringLiteral("ファイルの種類:"));
+    dialog.setLabelText(QFileDialog::Accept, folder ? QStringLiteral("選択")
+                                             : accept == QFileDialog::AcceptSave
+                                                 ? QStringLiteral("保存")
+                                                 : QStringLiteral("開く"));
+    dialog.setLabelText(QFileDialog::Reject, QStringLiteral("キャンセル"));
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    return dialog.selectedFiles().value(0);
+}
+
+std::unique_ptr<CMessageInterface>& current()
+{
+    static std::unique_ptr<CMessageInterface> instance = std::make_unique<CQtMessages>();
+    return instance;
+}
+
+} // namespace
+
+void CQtMessages::error(QWidget* parent, const QString& text)
+{
+    plainBox(parent, QMessageBox::Critical, text);
+}
+
+void CQtMessages::information(QWidget* parent, const QString& text)
+{
+    plainBox(parent, QMessageBox::Information, text);
+}
+
+void CQtMessages::notice(QWidget* parent, const QString& text)
+{
+    plainBox(parent, QMessageBox::NoIcon, text);
+}
+
+CMessageInterface::Answer CQtMessages::questionYesNo(QWidget* parent, const QString& text)
+{
+    return toAnswer(
+        runBox(parent, QMessageBox::Question, text, QMessageBox::Yes | QMessageBox::No));
+}
+
+CMessageInterface::Answer CQtMessages::questionYesNoCancel(QWidget* parent, const QString& text)
+{
+    return toAnswer(runBox(parent, QMessageBox::Question, text,
+                           QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel));
+}
+
+int CQtMessages::choice(QWidget* parent, const QString& text, const QStringList& buttons)
+{
+    QMessageBox box(QMessageBox::Question, ui::appTitle(), text, QMessageBox::NoButton, parent);
+    std::vector<QAbstractButton*> pressed;
+    for (const QString& b : buttons)
+        pressed.push_back(box.addButton(b, QMessageBox::AcceptRole));
+    box.exec();
+    const auto it = std::find(pressed.begin(), pressed.end(), box.clickedButton());
+    return it == pressed.end() ? -1 : static_cast<int>(it - pressed.begin());
+}
+
+QString CQtMessages::openFileName(QWidget* parent, const QString& caption, const QString& dir,
+                                  const QString& filter)
+{
+    return runFileDialog(parent, caption, dir, filter, QFileDialog::AcceptOpen,
+                         QFileDialog::ExistingFile, {});
+}
+
+QString CQtMessages::saveFileName(QWidget* parent, const QString& caption, const QString& dir,
+                                  const QString& filter)
+{
+    // Overwrite questions are asked by the callers through this interface.
+    return runFileDialog(parent, caption, dir, filter, QFileDialog::AcceptSave,
+                         QFileDialog::AnyFile, QFileDialog::DontConfirmOverwrite);
+}
+
+QString CQtMessages::folderName(QWidget* parent, const QString& caption, const QString& dir)
+{
+    return runFileDialog(parent, caption, dir, {}, QFileDialog::AcceptOpen, QFileDialog::Directory,
+                         QFileDialog::ShowDirsOnly);
+}
+
+namespace ui {
+
+CMessageInterface& messages()
+{
+    return *current();
+}
+
+std::unique_ptr<CMessageInterface> installMessages(std::unique_ptr<CMessageInterface> m)
+{
+    if (!m)
+        m = std::make_unique<CQtMessages>();
+    std::swap(current(), m);
+    return m;
+}
+
+} // namespace ui

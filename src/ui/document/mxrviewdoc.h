@@ -1,0 +1,126 @@
+// CMXRViewDoc: the one document of the program. It owns the measurement database and the
+// current selection, and tells the views what to show through numbered hints.
+#pragma once
+
+#include <QObject>
+
+#include <string>
+#include <vector>
+
+#include "model/customerdb.h"
+#include "model/fileidentity.h"
+#include "store/backup.h"
+#include "store/store.h"
+#include "ui/document/dataselection.h"
+#include "ui/document/hints.h"
+
+class CDialogBar;
+class CxLogFile;
+class QWidget;
+
+class CMXRViewDoc : public QObject {
+    Q_OBJECT
+public:
+    explicit CMXRViewDoc(QObject* parent = nullptr);
+
+    // The data store file (the "DataFile" setting; relative paths resolve against the
+    // application folder, the current directory).
+    void SetDataFilePath(std::string path) { m_dataFile = std::move(path); }
+    const std::string& DataFilePath() const { return m_dataFile; }
+    // The application log for notes on the store (may stay unset).
+    void SetLog(CxLogFile* log) { m_log = log; }
+    CxLogFile* Log() const { return m_log; }
+    // The window that owns the messages the document shows.
+    void SetMessageParent(QWidget* parent) { m_messageParent = parent; }
+
+    // The dialog bar's lists: filled at the first new document, auto-scaled on a new
+    // selection; a list item the user chooses is sent to the views at once.
+    void AttachDialogBar(CDialogBar* bar);
+    void AddView(CHintReceiver* view);
+    void RemoveView(CHintReceiver* view);
+
+    // The framework's new-document step. The first call loads the store and fills the
+    // lists; every call then sends the list values to the views (hints 104, 105, 106).
+    bool OnNewDocument();
+    bool IsInitialised() const { return m_initialised; }
+
+    CCustomerDB& Store() { return m_store; }
+    const CCustomerDB& Store() const { return m_store; }
+    DataSelection& Selection() { return m_selection; }
+    const DataSelection& Selection() const { return m_selection; }
+
+    // Empty selection; hints 101 (three empty names), 102, 107.
+    void ResetSelection();
+    // Shows the selected record (or resets a selection that no longer matches the store),
+    // then fits the axis and width lists to it.
+    void LoadSelectedMeasurement();
+    // Picks axis and width for the peak values and sends the three list values.
+    void AutoScaleDialogBar(double maxValue, double maxSeconds);
+    void UpdateAllViews(int hintNo, const HintObject& object = {});
+
+    // Writes the store to the data file now (atomically). Every committed change calls this,
+    // so a crash or a power cut loses nothing that was confirmed; closing the main window
+    // calls it once more. A failure is shown to the user; returns success.
+    // When the file on disk changed since it was last read or written, it is kept aside first
+    // and the user is told. While the document is read-only the user is asked first: save to
+    // the data file anyway (its present content is kept aside first), to another file (which
+    // becomes the data file of this run), or not at all.
+    bool CommitStore();
+    // The save when the main window closes: CommitStore, where not saving is the user's
+    // choice. False when the window should stay open: the user closed the question without an
+    // answer, or the save failed and the user does not want to end without it.
+    bool SaveForClose();
+
+    // The last load did not read the whole data file (it could not be opened, was refused or
+    // was read in part): nothing overwrites it without the user's say.
+    bool IsReadOnly() const { return m_readOnly; }
+    // The identity of the data file when it was last read or written.
+    const FileIdentity& DataFileIdentity() const { return m_identity; }
+    // Lock waiting and flushing of the store file (tests shorten the wait).
+    void SetStoreOptions(const StoreOptions& options) { m_storeOptions = options; }
+
+    // How many backups of the data file are kept (from the settings).
+    void SetBackupPolicy(const storebackup::BackupPolicy& policy) { m_backupPolicy = policy; }
+    // Backs the data file up now (before an import or a re-judging of old data, and before
+    // the first save of a day). A failure is written to the log and shown once per run; it
+    // never stops the step that follows. Returns success.
+    bool BackUpStore();
+    // Replaces the data file with a backup after the current file was backed up, then reads
+    // it again and resets the selection. A failure is shown; returns success.
+    bool RestoreFromBackup(const std::string& backupPath);
+
+signals:
+    // After every hint sent to the views (the frame refreshes its command states).
+    void viewsUpdated(int hintNo);
+    // The document became read-only or writable again.
+    void readOnlyChanged(bool readOnly);
+
+private:
+    enum class SaveResult { Saved, Declined, Dismissed, Failed };
+
+    void InitDialogBar();
+    void LoadStoreFile();
+    void SendListValues();
+    SaveResult SaveStoreFile();
+    SaveResult SaveWhileReadOnly();
+    SaveResult SaveOverReadOnlyFile();
+    SaveResult SaveToDataFile(const FileIdentity& expected);
+    SaveResult SaveToOtherFile();
+    void SetReadOnly(bool readOnly);
+    void WriteLog(const std::string& utf8Text, const std::string& path);
+
+    CCustomerDB m_store;
+    DataSelection m_selection;
+    std::string m_dataFile = ".\\DATA\\MXR.DAT";
+    CxLogFile* m_log = nullptr;
+    QWidget* m_messageParent = nullptr;
+    CDialogBar* m_dialogBar = nullptr;
+    std::vector<CHintReceiver*> m_views;
+    bool m_initialised = false;
+    bool m_readOnly = false;
+    FileIdentity m_identity;     // of the data file as last read or written
+    std::string m_setAsidePath;  // the copy made at load of a file that could not be read
+    StoreOptions m_storeOptions; // lock waiting for the data file
+    storebackup::BackupPolicy m_backupPolicy;
+    bool m_backupFailureShown = false;
+};

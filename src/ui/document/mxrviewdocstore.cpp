@@ -1,0 +1,212 @@
+// CMXRViewDoc: loading the data store at start-up and saving it at each commit and at the close,
+// with the guards that keep the user's file: read-only after an incomplete load, a changed file
+// kept aside before it is replaced, stale temporary files of killed saves removed.
+#include <QApplication>
+#include <QCursor>
+#include <QFile>
+
+#include "link/cxlogfile.h"
+#include "model/cp932text.h"
+#include "model/safefile.h"
+#include "ui/common/messages.h"
+#include "ui/document/mxrviewdoc.h"
+#include "ui/common/storemessagebox.h"
+#include "ui/common/uitext.h"
+
+namespace {
+
+// The wait cursor for the length of a file operation.
+class WaitCursor {
+public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+// Paths are handled as UTF-8 text, as the store's own messages show them.
+QString shown(const std::string& path)
+{
+    return QString::fromStdString(path);
+}
+
+// The buttons of the read-only question, in their index order.
+enum ReadOnlyChoice { SaveAnyway = 0, SaveElsewhere = 1, DoNotSave = 2 };
+
+} // namespace
+
+void CMXRViewDoc::WriteLog(const std::string& utf8Text, const std::string& path)
+{
+    if (m_log)
+        m_log->Write(cp932::lit(utf8Text) + path);
+}
+
+void CMXRViewDoc::SetReadOnly(bool readOnly)
+{
+    if (m_readOnly == readOnly)
+        return;
+    m_readOnly = readOnly;
+    emit readOnlyChanged(readOnly);
+}
+
+void CMXRViewDoc::LoadStoreFile()
+{
+    WaitCursor wait;
+    const std::string path = NativeStorePath(m_dataFile);
+    // Saves killed half-way leave their temporary files beside the store.
+    safefile::RemoveStaleTemporaries(safefile::FolderOf(path));
+    // An unreadable store is copied aside before anything could be saved over it.
+    const StoreOutcome outcome = LoadOwnStore(m_store, m_dataFile, m_storeOptions);
+    m_identity = outcome.identity;
+    m_setAsidePath = outcome.setAsidePath;
+    if (!outcome.setAsidePath.empty())
+        WriteLog("読めないデータファイルを退避しました: ", outcome.setAsidePath);
+    else if (outcome.unreadable)
+        WriteLog("読めないデータファイルを退避できませんでした: ", m_dataFile);
+    // A missing file is a first start (success); any other failure left part of the file
+    // unread, so saving the tree in memory over it would lose the rest.
+    if (!outcome.ok) {
+        WriteLog("データファイルを読み取り専用で開きました: ", m_dataFile);
+        SetReadOnly(true);
+    }
+    ui::ShowStoreMessage(m_messageParent, outcome);
+}
+
+bool CMXRViewDoc::CommitStore()
+{
+    return SaveStoreFile() == SaveResult::Saved;
+}
+
+bool CMXRViewDoc::SaveForClose()
+{
+    switch (SaveStoreFile()) {
+    case SaveResult::Saved:
+    case SaveResult::Declined: return true;
+    case SaveResult::Dismissed: return false;
+    case SaveResult::Failed: break;
+    }
+    return ui::messages().questionYesNo(
+               m_messageParent,
+               QStringLiteral(
+                   "データファイルを保存できませんでした。\n保存せずに終了しますか？")) ==
+           CMessageInterface::Answer::Yes;
+}
+
+CMXRViewDoc::SaveResult CMXRViewDoc::SaveStoreFile()
+{
+    if (m_readOnly)
+        return SaveWhileReadOnly();
+    return SaveToDataFile(m_identity);
+}
+
+CMXRViewDoc::SaveResult CMXRViewDoc::SaveToDataFile(const FileIdentity& expected)
+{
+    if (storebackup::NeedsDailyBackup(NativeStorePath(m_dataFile)))
+        BackUpStore();
+    StoreOutcome outcome;
+    {
+        WaitCursor wait;
+        outcome = SaveOwnStore(m_store, m_dataFile, expected, m_storeOptions);
+    }
+    if (!outcome.changedAsidePath.empty()) {
+        WriteLog("変更されていたデータファイルを退避しました: ", outcome.changedAsidePath);
+        ui::messages().information(
+            m_messageParent,
+            QStringLiteral("データファイルはこのプログラムの外で変更されていました。\n"
+                           "変更されたファイルは次の名前で残してあります:\n%1")
+                .arg(shown(outcome.changedAsidePath)));
+    }
+    ui::ShowStoreMessage(m_messageParent, outcome);
+    if (!outcome.ok)
+        return SaveResult::Failed;
+    m_identity = outcome.identity;
+    return SaveResult::Saved;
+}
+
+CMXRViewDoc::SaveResult CMXRViewDoc::SaveWhileReadOnly()
+{
+    const int choice = ui::messages().choice(
+        m_messageParent,
+        QStringLiteral(
+            "データファイルは読み込みが完了しなかったため、読み取り専用で開いています。\n"
+            "%1\n変更をどこに保存しますか？")
+            .arg(shown(m_dataFile)),
+        {QStringLiteral("データファイルに保存"), QStringLiteral("別のファイルに保存..."),
+         QStringLiteral("保存しない")});
+    if (choice == SaveElsewhere)
+        return SaveToOtherFile();
+    if (choice == DoNotSave)
+        return SaveResult::Declined;
+    if (choice != SaveAnyway)
+        return SaveResult::Dismissed;
+    return SaveOverReadOnlyFile();
+}
+
+CMXRViewDoc::SaveResult CMXRViewDoc::SaveOverReadOnlyFile()
+{
+    // The file as it is now is kept before it is replaced: a file set aside at load that is
+    // still the same needs no second copy.
+    const std::string path = NativeStorePath(m_dataFile);
+    const FileIdentity now = IdentityOfPath(path);
+    std::string keptPath = m_setAsidePath;
+    if (now.exists && (keptPath.empty() || now != m_identity)) {
+        keptPath = CopyAside(path, "kept", std::time(nullptr));
+        if (keptPath.empty()) {
+            ui::messages().error(
+                m_messageParent,
+                QStringLiteral("データファイルを退避できないため保存しませんでした\n%1")
+                    .arg(shown(path)));
+            return SaveResult::Failed;
+        }
+        WriteLog("上書き前のデータファイルを退避しました: ", keptPath);
+    }
+    // Compared with the file just copied: a change after the copy is kept aside as well.
+    const SaveResult saved = SaveToDataFile(now);
+    if (saved != SaveResult::Saved)
+        return saved;
+    m_setAsidePath.clear();
+    SetReadOnly(false);
+    if (now.exists)
+        ui::messages().information(
+            m_messageParent,
+            QStringLiteral(
+                "データファイルを保存しました。\n元のファイルは次の名前で残してあります:\n%1")
+                .arg(shown(keptPath)));
+    return saved;
+}
+
+CMXRViewDoc::SaveResult CMXRViewDoc::SaveToOtherFile()
+{
+    const QString chosen = ui::messages().saveFileName(
+        m_messageParent, QStringLiteral("別のファイルに保存"), shown(NativeStorePath(m_dataFile)),
+        QStringLiteral("データファイル (*.DAT *.dat);;すべてのファイル (*)"));
+    if (chosen.isEmpty())
+        return SaveResult::Dismissed;
+    const std::string path = QFile::encodeName(chosen).toStdString();
+    // The data file under another name is no other file: it is kept aside first.
+    const FileIdentity target = IdentityOfPath(path);
+    if (target.exists && target == IdentityOfPath(NativeStorePath(m_dataFile)))
+        return SaveOverReadOnlyFile();
+    if (target.exists &&
+        ui::messages().questionYesNo(
+            m_messageParent,
+            QStringLiteral("指定のファイルは既に存在しています\n上書きしてもよろしいですか\n%1")
+                .arg(chosen)) != CMessageInterface::Answer::Yes)
+        return SaveResult::Dismissed;
+    StoreOutcome outcome;
+    {
+        WaitCursor wait;
+        outcome = SaveStore(m_store, path, m_storeOptions);
+    }
+    ui::ShowStoreMessage(m_messageParent, outcome);
+    if (!outcome.ok)
+        return SaveResult::Failed;
+    // The chosen file holds everything now: later commits of this run go there, and the file
+    // that could not be read stays as it was.
+    WriteLog("データファイルを別のファイルに保存しました: ", path);
+    m_dataFile = path;
+    m_identity = outcome.identity;
+    m_setAsidePath.clear();
+    SetReadOnly(false);
+    return SaveResult::Saved;
+}

@@ -1,0 +1,79 @@
+// CDialogBar: labels, lists and the auto-scaling of the axis and width lists.
+#include "ui/frame/dialogbar.h"
+
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLabel>
+
+#include "ui/frame/commandids.h"
+#include "model/dialogbarlists.h"
+
+CDialogBar::CDialogBar(QWidget* parent) : QWidget(parent)
+{
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(6, 1, 6, 1);
+    layout->setSpacing(4);
+    m_axis = addList(ctl::AxisList, QStringLiteral("測定値軸："), QStringLiteral("μA"));
+    layout->addSpacing(10);
+    m_startTime =
+        addList(ctl::StartTimeList, QStringLiteral("表示開始時間："), QStringLiteral("分"));
+    layout->addSpacing(10);
+    m_width = addList(ctl::WidthList, QStringLiteral("幅："), QStringLiteral("分"));
+    layout->addStretch(1);
+
+    connect(m_startTime, &QComboBox::activated, this,
+            [this] { emit startTimeChosen(StartTime()); });
+    connect(m_width, &QComboBox::activated, this, [this] { emit widthChosen(Width()); });
+    connect(m_axis, &QComboBox::activated, this, [this] { emit axisChosen(Axis()); });
+}
+
+QComboBox* CDialogBar::addList(int controlId, const QString& before, const QString& after)
+{
+    auto* box = new QComboBox(this);
+    box->setObjectName(QStringLiteral("list%1").arg(controlId));
+    box->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    box->setMinimumContentsLength(4);
+    box->setMaxVisibleItems(17);
+    auto* layout = static_cast<QHBoxLayout*>(this->layout());
+    layout->addWidget(new QLabel(before, this));
+    layout->addWidget(box);
+    layout->addWidget(new QLabel(after, this));
+    return box;
+}
+
+void CDialogBar::FillLists()
+{
+    const auto fill = [](QComboBox* box, const std::vector<std::string>& items) {
+        box->clear();
+        for (const auto& text : items) // the items are ASCII
+            box->addItem(QString::fromStdString(text));
+        box->setCurrentIndex(0);
+    };
+    m_axisItems = dialogbar::axisItems();
+    m_startItems = dialogbar::startTimeItems();
+    m_widthItems = dialogbar::widthItems();
+    fill(m_axis, m_axisItems);
+    fill(m_startTime, m_startItems);
+    fill(m_width, m_widthItems);
+}
+
+double CDialogBar::StartTime() const
+{
+    return dialogbar::itemValue(m_startItems, m_startTime->currentIndex());
+}
+
+double CDialogBar::Width() const
+{
+    return dialogbar::itemValue(m_widthItems, m_width->currentIndex());
+}
+
+double CDialogBar::Axis() const
+{
+    return dialogbar::itemValue(m_axisItems, m_axis->currentIndex());
+}
+
+void CDialogBar::AutoScale(double maxValue, double maxSeconds)
+{
+    m_axis->setCurrentIndex(dialogbar::autoAxisIndex(m_axisItems, maxValue));
+    m_width->setCurrentIndex(dialogbar::autoWidthIndex(m_widthItems, maxSeconds));
+}

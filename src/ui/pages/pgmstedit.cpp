@@ -1,0 +1,547 @@
+// The customer tree page: widgets, their wiring to MstEditModel, the sheet and the commands.
+#include "ui/pages/pgmstedit.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "settings/appsettings.h"
+#include "model/cp932text.h"
+#include "model/number.h"
+#include "ui/dialogs/finalvalueselect.h"
+#include "ui/common/messages.h"
+#include "ui/document/mxrviewdoc.h"
+#include "ui/dialogs/nameentry.h"
+#include "ui/dialogs/setjudgparam.h"
+#include "ui/dialogs/setthanteidisp.h"
+#include "ui/common/uitext.h"
+#include "widgets/conditiongrid.h"
+#include "widgets/reportlist.h"
+#include "widgets/treepropertysheet.h"
+
+using cp932::lit;
+using namespace mstedit;
+
+namespace {
+
+QString q(const std::string& cp932)
+{
+    return ui::toQ(cp932);
+}
+
+// Text typed into the page as CP932; says so and gives nothing when it has no CP932 form.
+std::optional<std::string> fromUser(QWidget* parent, const QString& text)
+{
+    auto bytes = ui::fromQ(text);
+    if (!bytes)
+        ui::messages().information(
+            parent, QStringLiteral("使用できない文字が含まれています\n%1").arg(text));
+    return bytes;
+}
+
+} // namespace
+
+CPgMstEdit::CPgMstEdit(PageMode mode, CCustomerDB& tree, CAppSettings& settings, QWidget* parent)
+    : QWidget(parent), m_model(tree, mode, settings), m_settings(settings)
+{
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, QColor(247, 247, 247));
+    setPalette(pal);
+    setAutoFillBackground(true);
+    buildLayout();
+    setupLists();
+    SetSelection({});
+}
+
+CPgMstEdit::~CPgMstEdit() = default;
+
+void CPgMstEdit::buildLayout()
+{
+    const bool editable = m_model.Editable();
+    m_group = new QGroupBox(q(m_settings.CustomerLabel(lit("需要家")) + lit("データ")), this);
+    for (int level = 0; level < 3; ++level) {
+        m_names[level] = new CReportList(this);
+        // Each level has keys of its own: add A, B, C and delete D, E, F from left to right.
+        m_add[level] =
+            new QPushButton(QStringLiteral("追加(&%1)...").arg(QChar(u'A' + level)), this);
+        m_delete[level] =
+            new QPushButton(QStringLiteral("削除(&%1)").arg(QChar(u'D' + level)), this);
+        m_add[level]->setVisible(editable);
+        m_delete[level]->setVisible(editable);
+        connect(m_add[level], &QPushButton::clicked, this, [this, level] { OnAdd(level); });
+        connect(m_delete[level], &QPushButton::clicked, this, [this, level] { OnDelete(level); });
+    }
+    m_grid = new CConditionGrid(this);
+    m_caption = new QLabel(this);
+    m_meas = new CReportList(this);
+    m_deleteMeas = new QPushButton(QStringLiteral("削除(&X)"), this);
+    m_deleteMeas->setVisible(editable);
+    connect(m_deleteMeas, &QPushButton::clicked, this, &CPgMstEdit::OnDeleteMeas);
+
+    // The layouts give the anchoring of the page: the customer list and the condition table
+    // stretch down, the set list and the measurement list stretch right, the measurement list
+    // keeps its height at the bottom.
+    auto buttons = [this](int level) {
+        auto* row = new QHBoxLayout;
+        row->addWidget(m_add[level]);
+        row->addWidget(m_delete[level]);
+        row->addStretch();
+        return row;
+    };
+    auto* treeGrid = new QGridLayout(m_group);
+    treeGrid->addWidget(m_names[0], 0, 0, 3, 1);
+    treeGrid->addLayout(buttons(0), 3, 0);
+    treeGrid->addWidget(m_names[1], 0, 1);
+    treeGrid->addLayout(buttons(1), 1, 1);
+    treeGrid->addWidget(m_names[2], 0, 2);
+    treeGrid->addLayout(buttons(2), 1, 2);
+    treeGrid->addWidget(m_grid, 2, 1, 2, 2);
+    treeGrid->setColumnStretch(0, 132);
+    treeGrid->setColumnStretch(1, 81);
+    treeGrid->setColumnStretch(2, 127);
+    treeGrid->setRowStretch(0, 84);
+    treeGrid->setRowStretch(2, 71);
+
+    auto* left = new QVBoxLayout;
+    left->addWidget(m_group, 206);
+    left->addWidget(m_caption);
+    left->addWidget(m_meas, 77);
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(m_deleteMeas);
+    bottom->addStretch();
+    left->addLayout(bottom);
+
+    // The received records on the right (transfer mode only).
+    m_transfer = new CReportList(this);
+    m_register = new QPushButton(QStringLiteral("← 登録(&R)"), this);
+    m_startReception = new QPushButton(QStringLiteral("データ転送開始(&T)"), this);
+    m_readFile = new QPushButton(QStringLiteral("データをファイルから読み込む(&L)"), this);
+    auto* right = new QVBoxLayout;
+    right->addWidget(m_transfer, 1);
+    auto* transferButtons = new QHBoxLayout;
+    transferButtons->addWidget(m_register);
+    transferButtons->addWidget(m_startReception);
+    transferButtons->addWidget(m_readFile);
+    right->addLayout(transferButtons);
+    const bool transfer = m_model.Mode() == PageMode::Transfer;
+    for (QWidget* w : {static_cast<QWidget*>(m_transfer), static_cast<QWidget*>(m_register),
+                       static_cast<QWidget*>(m_startReception), static_cast<QWidget*>(m_readFile)})
+        w->setVisible(transfer);
+
+    auto* all = new QHBoxLayout(this);
+    all->addLayout(left, 550);
+    if (transfer)
+        all->addLayout(right, 182);
+    else
+        delete right;
+}
+
+void CPgMstEdit::setupLists()
+{
+    const bool editable = m_model.Editable();
+    const int widths[3] = {200, 120, 210};
+    for (int level = 0; level < 3; ++level) {
+        CReportList* list = m_names[level];
+        list->SetColumns({{q(ColumnTitle(m_settings, level)), widths[level]}});
+        list->SetCellText([this, level](int row, int) { return q(m_model.NameAt(level, row)); });
+        list->SetSelectionCallback([this, level](int row) {
+            m_model.SelectRow(level, row);
+            refreshFrom(level + 1);
+        });
+        if (!editable)
+            list->SetAllReadOnly();
+        // The edit ends after the view closed its editor; it applies to the parents that were
+        // selected when it began.
+        list->SetEditQuery([this](int, int) {
+            rememberQueryRows();
+            return m_model.Editable();
+        });
+        list->SetEditEnded([this, level](int row, int, const QString& text) {
+            restoreQueryRows(level);
+            OnNameEdited(level, row, text);
+        });
+        connect(list, &CReportList::deleteRequested, this, [this, level] { OnDelete(level); });
+    }
+
+    m_meas->SetColumns({{QStringLiteral("測定日\n(年/月/日)"), 100},
+                        {QStringLiteral("測定時\n(時/分/秒)"), 75},
+                        {QStringLiteral("最終値\n(秒，μA)"), 130},
+                        {QStringLiteral("試験電圧\n(kV)"), 60},
+                        {QStringLiteral("ﾄﾘｶﾞ設定\n(μA)"), 50},
+                        {QStringLiteral("成極比"), 70},
+                        {QStringLiteral("弱点比"), 70}});
+    QFont header(ui::pGothicFace());
+    header.setPointSizeF(8.5);
+    m_meas->horizontalHeader()->setFont(header);
+    m_meas->horizontalHeader()->setMinimumHeight(2 * QFontMetrics(header).height() + 6);
+    m_meas->horizontalHeader()->setStretchLastSection(false);
+    if (editable) {
+        m_meas->SetColumnKind(0, CReportList::CellKind::Date);
+        m_meas->SetColumnKind(1, CReportList::CellKind::Time);
+    } else {
+        m_meas->SetAllReadOnly();
+    }
+    m_meas->SetCellText([this](int row, int column) { return q(m_model.MeasCell(row, column)); });
+    m_meas->SetSelectionCallback([this](int row) { m_model.SelectMeasRow(row); });
+    m_meas->SetEditQuery([this](int row, int column) {
+        rememberQueryRows();
+        return OnMeasEditQuery(row, column);
+    });
+    m_meas->SetEditEnded([this](int row, int column, const QString& text) {
+        restoreQueryRows(3);
+        OnMeasEdited(row, column, text);
+    });
+    connect(m_meas, &CReportList::deleteRequested, this, &CPgMstEdit::OnDeleteMeas);
+    connect(m_meas, &CReportList::rowDoubleClicked, this, [this](int) {
+        if (m_model.Mode() == PageMode::Display && m_meas->SelectedRow() >= 0)
+            emit chooseRequested();
+    });
+
+    setupTransfer();
+    m_grid->SetEditedCallback([this](int id, const QString& text) { OnConditionEdited(id, text); });
+    m_grid->SetButtonCallback([this](int id) { OnConditionButton(id); });
+}
+
+void CPgMstEdit::rememberQueryRows()
+{
+    for (int l = 0; l < 3; ++l)
+        m_queryRows[l] = m_model.Row(l);
+}
+
+void CPgMstEdit::restoreQueryRows(int below)
+{
+    // A click elsewhere may have changed the selection between the query and the end of
+    // the edit: the edit belongs to the parents selected when it began.
+    bool changed = false;
+    for (int l = 0; l < below && l < 3; ++l) {
+        if (m_model.Row(l) != m_queryRows[l] && m_queryRows[l] < m_model.RowCount(l)) {
+            m_model.SelectRow(l, m_queryRows[l]);
+            changed = true;
+        }
+    }
+    if (changed)
+        refreshFrom(LevelCustomer);
+}
+
+void CPgMstEdit::SetSelection(const DataSelection& sel)
+{
+    m_model.SelectByNames(sel);
+    refreshFrom(LevelCustomer);
+}
+
+void CPgMstEdit::refreshFrom(int level)
+{
+    for (int l = level; l < 3; ++l)
+        m_names[l]->Refill(m_model.RowCount(l), m_model.Row(l));
+    refreshMeas();
+    refreshConditions();
+}
+
+void CPgMstEdit::refreshMeas()
+{
+    m_caption->setText(q(m_model.MeasCaption()));
+    m_meas->Refill(m_model.MeasRowCount(), m_model.MeasRow());
+}
+
+void CPgMstEdit::refreshConditions()
+{
+    const auto rows = m_model.ConditionRows();
+    if (rows.empty()) {
+        m_grid->Clear();
+        return;
+    }
+    const bool fill = m_grid->IsEmpty();
+    for (const auto& r : rows) {
+        if (fill)
+            m_grid->AddRow({q(r.group), r.id, q(r.label), q(r.value), r.editor, q(r.choices)});
+        else
+            m_grid->SetValue(r.id, q(r.value));
+    }
+}
+
+bool CPgMstEdit::CommitOpenEdits()
+{
+    const int refusals = m_refusals;
+    for (CReportList* list : {m_names[0], m_names[1], m_names[2], m_meas})
+        list->CommitOpenEdit();
+    m_grid->CommitOpenEdit();
+    return m_refusals == refusals;
+}
+
+void CPgMstEdit::refuse(const QString& text)
+{
+    ++m_refusals;
+    ui::messages().error(this, text);
+}
+
+bool CPgMstEdit::OnApply()
+{
+    // An editor still open (OK clicked or Enter pressed while typing) is the user's last
+    // edit: it goes into the tree before the sheet takes the tree. A refused one keeps the
+    // sheet open with its message.
+    if (!CommitOpenEdits())
+        return false;
+    if (m_model.Mode() != PageMode::Display)
+        return true;
+    if (m_model.Row(LevelMeasData) < 0 || m_model.MeasRow() < 0) {
+        ui::messages().error(this, QStringLiteral("測定データを選んでください"));
+        return false;
+    }
+    return true;
+}
+
+void CPgMstEdit::OnAdd(int level)
+{
+    if (!m_model.Editable() || (level > LevelCustomer && m_model.Row(level - 1) < 0))
+        return;
+    CAddItem dialog(this);
+    dialog.SetKind(level);
+    dialog.SetCustomer(m_model.Row(LevelCustomer));
+    dialog.SetCable(m_model.Row(LevelCable));
+    dialog.SetTree(&m_model.Tree());
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    if (m_model.Add(level, dialog.Name()))
+        refreshFrom(level);
+}
+
+void CPgMstEdit::OnDelete(int level)
+{
+    const int row = m_model.Row(level);
+    if (!m_model.Editable() || row < 0)
+        return;
+    QString text = QStringLiteral("選択中のデータを削除します\nよろしいですか\n【 %1 】")
+                       .arg(q(m_model.NameAt(level, row)));
+    const std::string goes = m_model.DeleteContentsText(level);
+    if (!goes.empty())
+        text += QStringLiteral("\n\n") + q(goes);
+    if (ui::messages().questionYesNo(this, text) != CMessageInterface::Answer::Yes)
+        return;
+    m_model.Delete(level);
+    refreshFrom(level);
+}
+
+void CPgMstEdit::OnDeleteMeas()
+{
+    if (!m_model.Editable() || m_model.MeasRow() < 0)
+        return;
+    if (ui::messages().questionYesNo(
+            this, QStringLiteral("選択中のデータを削除します\nよろしいですか")) !=
+        CMessageInterface::Answer::Yes)
+        return;
+    m_model.DeleteMeas();
+    refreshMeas();
+    refreshConditions();
+}
+
+void CPgMstEdit::OnNameEdited(int level, int row, const QString& text)
+{
+    const auto name = fromUser(this, text);
+    if (!name) {
+        ++m_refusals;
+        return;
+    }
+    if (auto refusal = m_model.Rename(level, row, *name)) {
+        if (!refusal->empty()) {
+            ++m_refusals;
+            ui::messages().information(this, q(*refusal));
+        }
+        m_names[level]->Repaint();
+        return;
+    }
+    refreshFrom(level);
+}
+
+bool CPgMstEdit::OnMeasEditQuery(int row, int column)
+{
+    if (!m_model.Editable())
+        return false;
+    CMeasData* set = m_model.SelectedSet();
+    if (column != 2 && column != 5 && column != 6)
+        return true;
+    // These cells are edited in a dialog, never as text. The list asks only for a click on
+    // the row already selected, so the first click selects and the second opens the dialog.
+    if (!set || row < 0 || static_cast<std::size_t>(row) >= set->RecordCount())
+        return false;
+    const auto index = static_cast<std::size_t>(row);
+    if (column == 2) {
+        if (RunFinalValueSelection(this, *set, index, m_settings.TriggValidSec))
+            m_meas->Repaint();
+        return false;
+    }
+    CMeasRecord& r = set->RecordAt(index);
+    CSettHanteiDisp dialog(this);
+    dialog.SetFlags(r.ShowSeikyoku, r.ShowJyakuten);
+    if (dialog.exec() == QDialog::Accepted) {
+        r.ShowSeikyoku = dialog.ShowSeikyoku();
+        r.ShowJyakuten = dialog.ShowJyakuten();
+        // The user's choice of the final point is kept; the triggers are recomputed with it.
+        r.RecalcFinalAndTriggers(r.UsedPoints, m_settings.TriggValidSec);
+        RecalcRatios(*set);
+        m_meas->Repaint();
+    }
+    return false;
+}
+
+void CPgMstEdit::OnMeasEdited(int row, int column, const QString& text)
+{
+    const auto bytes = fromUser(this, text);
+    if (!bytes) {
+        ++m_refusals;
+        return;
+    }
+    m_model.SelectMeasRow(m_model.MeasRow()); // keeps the row valid after outside changes
+    if (const auto range = MeasCellRange(column);
+        range && *bytes != m_model.MeasCell(row, column) && !entry::readInRange(*range, *bytes)) {
+        refuse(QString::fromStdString(entry::rangeMessage(range->min, range->max)));
+        m_meas->Repaint(); // the stored value again, not the refused text
+        return;
+    }
+    if (m_model.EditMeasCell(row, column, *bytes))
+        refreshMeas();
+    else
+        m_meas->Repaint();
+}
+
+void CPgMstEdit::OnConditionEdited(int rowId, const QString& text)
+{
+    const auto bytes = fromUser(this, text);
+    if (!bytes) {
+        ++m_refusals;
+    } else if (const auto range = ConditionRange(rowId);
+               range && m_model.SelectedSet() && !entry::readInRange(*range, *bytes)) {
+        refuse(QString::fromStdString(entry::rangeMessage(range->min, range->max)));
+    } else {
+        m_model.EditCondition(rowId, *bytes);
+    }
+    // The table shows what is stored, in its own format, never the text as typed.
+    refreshConditions();
+}
+
+void CPgMstEdit::OnConditionButton(int rowId)
+{
+    CMeasData* set = m_model.SelectedSet();
+    if (!m_model.Editable() || !set || set->RecordCount() == 0 || rowId < 13)
+        return;
+    const JudgParamOutcome outcome = EditJudgParam(this, *set, m_settings);
+    if ((outcome.accepted && outcome.change.limits) || outcome.change.recordFlags)
+        m_bulkChanged = true;
+    if (outcome.accepted) {
+        m_grid->Clear();
+        refreshConditions();
+    }
+    // "過去データにも適応する" changed the records' switches even when the dialog was
+    // cancelled: the ratio columns show them either way.
+    if (outcome.accepted || outcome.change.recordFlags)
+        m_meas->Repaint();
+}
+
+void FitDataPageSheet(CTreePropertySheet& sheet, PageMode mode, const QRect* available)
+{
+    // Room for every column of the lists when the screen has it; below the minimum the page
+    // scrolls inside the sheet, whose buttons stay in view.
+    const QSize preferred(mode == PageMode::Transfer ? 1360 : 1060, 720);
+    const QSize minimum(640, 480);
+    if (available)
+        sheet.FitInto(*available, preferred, minimum);
+    else
+        sheet.FitToScreen(preferred, minimum);
+}
+
+bool RunDataPageSheet(QWidget* parent, PageMode mode, CCustomerDB& tree, DataSelection& selection,
+                      CAppSettings& settings, const CCommSetting* liveComm, CxLogFile* log,
+                      bool* bulkChange)
+{
+    const QString title = ui::toQ(SheetTitle(settings, mode));
+    CTreePropertySheet sheet(title, parent);
+    sheet.SetTreeCaption(QStringLiteral("Select a sub-page"));
+    auto* page = new CPgMstEdit(mode, tree, settings);
+    sheet.AddPage(page, title);
+    page->SetReceptionSource(liveComm ? *liveComm : tree.comm, log);
+    page->SetSelection(selection);
+    sheet.SetApplyHook([page] { return page->OnApply() && page->ConfirmClose(); });
+    sheet.SetCloseHook([page] { return page->ConfirmClose(); });
+    QObject::connect(page, &CPgMstEdit::chooseRequested, &sheet, [&sheet] { sheet.PressOk(); });
+    FitDataPageSheet(sheet, mode);
+    if (sheet.exec() != QDialog::Accepted)
+        return false;
+    selection = page->Selection();
+    if (bulkChange)
+        *bulkChange = page->BulkChanged();
+    return true;
+}
+
+namespace {
+
+DataSheetRunner sheetRunner(QWidget* parent, CAppSettings& settings, DataSheetRunner runner)
+{
+    if (runner)
+        return runner;
+    return [parent, &settings](PageMode mode, CCustomerDB& tree, DataSelection& sel) {
+        return RunDataPageSheet(parent, mode, tree, sel, settings);
+    };
+}
+
+void rememberChoice(CAppSettings& settings, const DataSelection& sel)
+{
+    settings.SelCustomer = sel.customer;
+    settings.SelCableName = sel.cable;
+}
+
+// The editing and transfer sheets: the page works on a deep copy; only OK commits it.
+bool runOnCopy(QWidget* parent, CMXRViewDoc& doc, CAppSettings& settings, PageMode mode,
+               DataSheetRunner runner)
+{
+    CCustomerDB copy = doc.Store(); // deep: the sheet edits only this
+    DataSelection sel = doc.Selection();
+    bool bulkChange = false;
+    if (!runner) {
+        runner = [&](PageMode m, CCustomerDB& tree, DataSelection& s) {
+            return RunDataPageSheet(parent, m, tree, s, settings, &doc.Store().comm, doc.Log(),
+                                    &bulkChange);
+        };
+    }
+    if (!runner(mode, copy, sel))
+        return false;
+    // Criteria applied to past records change many measurements at once: keep the store as it
+    // was before committing them.
+    if (bulkChange)
+        doc.BackUpStore();
+    doc.Store() = std::move(copy);
+    doc.Selection() = sel;
+    rememberChoice(settings, sel);
+    doc.CommitStore();
+    doc.LoadSelectedMeasurement();
+    return true;
+}
+
+} // namespace
+
+bool RunEditCustomer(QWidget* parent, CMXRViewDoc& doc, CAppSettings& settings,
+                     DataSheetRunner runner)
+{
+    return runOnCopy(parent, doc, settings, PageMode::Edit, std::move(runner));
+}
+
+bool RunTransferData(QWidget* parent, CMXRViewDoc& doc, CAppSettings& settings,
+                     DataSheetRunner runner)
+{
+    return runOnCopy(parent, doc, settings, PageMode::Transfer, std::move(runner));
+}
+
+bool RunShowData(QWidget* parent, CMXRViewDoc& doc, CAppSettings& settings, DataSheetRunner runner)
+{
+    DataSelection sel = doc.Selection();
+    sel.customer = settings.SelCustomer;
+    sel.cable = settings.SelCableName;
+    if (!sheetRunner(parent, settings, std::move(runner))(PageMode::Display, doc.Store(), sel))
+        return false;
+    doc.Selection() = sel;
+    rememberChoice(settings, sel);
+    doc.LoadSelectedMeasurement();
+    return true;
+}

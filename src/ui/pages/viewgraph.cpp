@@ -1,0 +1,276 @@
+// CViewGraph: hint handling, the screen report's refresh and layout, and its list scrolling.
+#include "ui/pages/viewgraph.h"
+
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QScrollBar>
+#include <QWheelEvent>
+
+#include <algorithm>
+#include <cmath>
+
+#include "settings/appsettings.h"
+#include "report/pagereport.h"
+#include "report/screenreport.h"
+#include "ui/dialogs/printout.h"
+
+namespace {
+
+ReportSettings settingsOfProgram()
+{
+    const CAppSettings& s = AppSettings();
+    ReportSettings r;
+    r.customerTitle = s.TitleCustomer;
+    r.cableTitle = s.TitleCable;
+    r.measurementTitle = s.TitleMeasurement;
+    const double rates[6] = {s.Customer1WidRate, s.Customer2WidRate,    s.Cable1WidRate,
+                             s.Cable2WidRate,    s.Measurement1WidRate, s.Measurement2WidRate};
+    std::copy(std::begin(rates), std::end(rates), r.widthRates);
+    return r;
+}
+
+PrintOptions printOptions()
+{
+    const CAppSettings& s = AppSettings();
+    PrintOptions o;
+    o.pageNumbers = s.PrintOutPageNo != 0;
+    o.marginTop = std::max(0, s.PrtBlankTop);
+    o.marginLeft = std::max(0, s.PrtBlankLeft);
+    o.marginBottom = std::max(0, s.PrtBlankBottom);
+    o.marginRight = std::max(0, s.PrtBlankRight);
+    return o;
+}
+
+} // namespace
+
+CViewGraph::CViewGraph(QWidget* parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("viewGraph"));
+    setAutoFillBackground(false);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMinimumSize(10, 10);
+    m_measBar = new QScrollBar(Qt::Vertical, this);
+    m_triggBar = new QScrollBar(Qt::Horizontal, this);
+    for (QScrollBar* bar : {m_measBar, m_triggBar}) {
+        bar->setEnabled(false);
+        bar->hide();
+    }
+    connect(m_measBar, &QScrollBar::valueChanged, this, [this](int v) {
+        if (Report().measSheet().setScrollPos(v))
+            update();
+    });
+    connect(m_triggBar, &QScrollBar::valueChanged, this, [this](int v) {
+        if (Report().triggSheet().setScrollPos(v))
+            update();
+    });
+}
+
+CViewGraph::~CViewGraph() = default;
+
+void CViewGraph::OnUpdate(int hintNo, const HintObject& object)
+{
+    switch (hintNo) {
+    case hint::Selection:
+        if (const auto* names = std::get_if<SelectionNames>(&object))
+            m_names = *names;
+        break;
+    case hint::Clear:
+        m_records.clear();
+        m_newRecord = true;
+        break;
+    case hint::AddRecord:
+        if (const auto* record = std::get_if<CMeasRecord>(&object))
+            m_records.push_back(*record);
+        m_newRecord = true;
+        break;
+    case hint::StartTime:
+    case hint::Width:
+    case hint::Axis:
+        if (const auto* value = std::get_if<double>(&object)) {
+            double& target = hintNo == hint::StartTime ? m_startTime
+                             : hintNo == hint::Width   ? m_width
+                                                       : m_axis;
+            target = *value;
+        }
+        Refresh();
+        break;
+    case hint::Refresh: Refresh(); break;
+    default: break;
+    }
+}
+
+bool CViewGraph::HasRecord() const
+{
+    return DisplayedRecord() != nullptr;
+}
+
+const CMeasRecord* CViewGraph::DisplayedRecord() const
+{
+    const CMeasRecord empty;
+    for (const CMeasRecord& r : m_records) {
+        if (!(r == empty))
+            return &m_records.front();
+    }
+    return nullptr;
+}
+
+ScreenReport& CViewGraph::Report()
+{
+    if (!m_report)
+        m_report = std::make_unique<ScreenReport>(settingsOfProgram());
+    return *m_report;
+}
+
+void CViewGraph::Refresh()
+{
+    ++m_refreshCount;
+    ReportContent content;
+    content.customer = m_names.customer;
+    content.cable = m_names.cable;
+    content.measData = m_names.measData;
+    content.record = DisplayedRecord();
+    content.judgments = true; // the screen always shows the judgments
+    // A width or axis that is not a usable number (no list selection) keeps the graph drawable.
+    const double width = m_width > 0 ? m_width : 0.5;
+    const double axis = m_axis > 0 ? m_axis : 1000.0;
+    Report().fill(content, std::max(0.0, m_startTime), width, axis);
+    // Another record starts its lists at the top; a new scale keeps the lists where they are.
+    if (m_newRecord) {
+        Report().measSheet().setScrollPos(0);
+        Report().triggSheet().setScrollPos(0);
+        m_newRecord = false;
+    }
+    Relayout();
+    update();
+}
+
+void CViewGraph::Relayout()
+{
+    const LayoutContext ctx{ReportMapping::forDevice(*this), this};
+    ScreenReport& report = Report();
+    // Room for the scroll bars inside the lists, in report units.
+    const int barW = m_measBar->sizeHint().width();
+    const int barH = m_triggBar->sizeHint().height();
+    report.measSheet().setReserve(static_cast<int>(std::ceil(barW / ctx.mapping.scaleX())), 0);
+    report.triggSheet().setReserve(0, static_cast<int>(std::ceil(barH / ctx.mapping.scaleY())));
+    report.layout(ctx.mapping.toLogical(QRectF(rect())), ctx);
+    PlaceScrollBars(ctx);
+}
+
+void CViewGraph::PlaceScrollBars(const LayoutContext& ctx)
+{
+    const bool shown = HasRecord();
+    SheetBlock& meas = Report().measSheet();
+    const QRectF m = ctx.mapping.toDevice(meas.rect()).normalized();
+    const int barW = m_measBar->sizeHint().width();
+    const int headerBottom =
+        static_cast<int>(m.top() + meas.table().rows().front().end * ctx.mapping.scaleY());
+    const int bottom = std::min(static_cast<int>(m.bottom()), height());
+    m_measBar->setGeometry(static_cast<int>(m.right()) - barW, headerBottom, barW,
+                           std::max(0, bottom - headerBottom));
+    {
+        const QSignalBlocker block(m_measBar);
+        m_measBar->setRange(0, meas.maxScroll());
+        m_measBar->setPageStep(std::max(1, meas.visibleCount()));
+        m_measBar->setValue(meas.scrollPos());
+    }
+    m_measBar->setEnabled(meas.maxScroll() > 0);
+    m_measBar->setVisible(shown);
+
+    SheetBlock& trigg = Report().triggSheet();
+    const QRectF t = ctx.mapping.toDevice(trigg.rect()).normalized();
+    const int barH = m_triggBar->sizeHint().height();
+    const int labelRight =
+        static_cast<int>(t.left() + trigg.table().columns().front().end * ctx.mapping.scaleX());
+    const int right = std::min(static_cast<int>(t.right()), width());
+    m_triggBar->setGeometry(labelRight, static_cast<int>(t.bottom()) - barH,
+                            std::max(0, right - labelRight), barH);
+    {
+        const QSignalBlocker block(m_triggBar);
+        m_triggBar->setRange(0, trigg.maxScroll());
+        m_triggBar->setPageStep(std::max(1, trigg.visibleCount()));
+        m_triggBar->setValue(trigg.scrollPos());
+    }
+    m_triggBar->setEnabled(trigg.maxScroll() > 0);
+    m_triggBar->setVisible(shown);
+}
+
+void CViewGraph::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    Relayout();
+}
+
+void CViewGraph::wheelEvent(QWheelEvent* event)
+{
+    // The wheel scrolls the measurement list; with Shift, the trigger list.
+    const int steps = event->angleDelta().y() / 40;
+    if (steps == 0) {
+        event->ignore();
+        return;
+    }
+    QScrollBar* bar = (event->modifiers() & Qt::ShiftModifier) ? m_triggBar : m_measBar;
+    bar->setValue(bar->value() - steps);
+    event->accept();
+}
+
+void CViewGraph::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    p.fillRect(rect(), Qt::white);
+    const LayoutContext ctx{ReportMapping::forDevice(*this), this};
+    Report().draw(p, ctx);
+}
+
+static ReportContent printContent(const SelectionNames& names, const CMeasRecord* r)
+{
+    ReportContent c;
+    c.customer = names.customer;
+    c.cable = names.cable;
+    c.measData = names.measData;
+    c.record = r;
+    c.judgments = AppSettings().PrtJudgOut != 0;
+    return c;
+}
+
+int CViewGraph::PrintPageCount() const
+{
+    const CMeasRecord* r = DisplayedRecord();
+    if (!r)
+        return 0;
+    return PageReport(settingsOfProgram(), printContent(m_names, r), m_width, m_axis,
+                      printOptions())
+        .totalPages();
+}
+
+bool CViewGraph::PrintReport(QPagedPaintDevice& device, int fromPage, int toPage,
+                             const std::function<bool(int, int)>& progress) const
+{
+    const CMeasRecord* r = DisplayedRecord();
+    if (!r)
+        return false;
+    PageReport pages(settingsOfProgram(), printContent(m_names, r), m_width, m_axis,
+                     printOptions());
+    return pages.print(device, fromPage, toPage, progress);
+}
+
+void CViewGraph::OnFilePrint(QPrinter& printer)
+{
+    const int total = PrintPageCount();
+    if (total == 0)
+        return; // nothing displayed: nothing to print
+    printer.setFromTo(1, total);
+    QPrintDialog dialog(&printer, this);
+    dialog.setMinMax(1, total);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    int from = 1, to = total;
+    if (printer.printRange() == QPrinter::PageRange) {
+        from = printer.fromPage();
+        to = printer.toPage();
+    }
+    CPageProgress progress(this, QStringLiteral("印刷しています..."));
+    if (!PrintReport(printer, from, to, progress.Callback()) && progress.Cancelled())
+        printer.abort(); // the pages already spooled are dropped, not printed
+}

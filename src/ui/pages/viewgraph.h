@@ -1,0 +1,74 @@
+// CViewGraph: the report view. It keeps what the document's hints carry and shows the selected
+// measurement as the screen report (header, result tables, scrolling lists, graph).
+#pragma once
+
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "ui/document/hints.h"
+
+class QPagedPaintDevice;
+class QPrinter;
+class QScrollBar;
+class ScreenReport;
+struct LayoutContext;
+
+class CViewGraph : public QWidget, public CHintReceiver {
+    Q_OBJECT
+public:
+    explicit CViewGraph(QWidget* parent = nullptr);
+    ~CViewGraph() override;
+
+    void OnUpdate(int hintNo, const HintObject& object) override;
+
+    const SelectionNames& Names() const { return m_names; }
+    const std::vector<CMeasRecord>& Records() const { return m_records; }
+    double StartTime() const { return m_startTime; } // minutes
+    double Width() const { return m_width; }         // minutes
+    double Axis() const { return m_axis; }           // μA
+    int RefreshCount() const { return m_refreshCount; }
+    // True when a real record is shown; the empty record sent for a missing selection only
+    // lays the empty report out.
+    bool HasRecord() const;
+    // The record the report shows, or nullptr.
+    const CMeasRecord* DisplayedRecord() const;
+
+    // The screen report (built on first use) and the scroll bars of its two lists.
+    ScreenReport& Report();
+    QScrollBar* MeasScrollBar() const { return m_measBar; }
+    QScrollBar* TriggScrollBar() const { return m_triggBar; }
+
+    // Printing the displayed record with the print settings: the number of pages (0 without a
+    // record), printing pages from … to (1-based, inclusive) into a printer, and the print
+    // command (the standard print dialog, then the pages chosen there).
+    int PrintPageCount() const;
+    // A paged device (printer, PDF writer, preview); progress gets the pages done and the pages
+    // to print after each page and stops printing by returning false.
+    bool PrintReport(QPagedPaintDevice& device, int fromPage, int toPage,
+                     const std::function<bool(int, int)>& progress = {}) const;
+    void OnFilePrint(QPrinter& printer);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+
+private:
+    void Refresh();
+    void Relayout();
+    void PlaceScrollBars(const LayoutContext& ctx);
+
+    SelectionNames m_names;
+    std::vector<CMeasRecord> m_records;
+    double m_startTime = 0.0;
+    double m_width = 0.5;
+    double m_axis = 1000.0;
+    int m_refreshCount = 0;
+    bool m_newRecord = false; // the records changed since the last refresh
+    std::unique_ptr<ScreenReport> m_report;
+    QScrollBar* m_measBar = nullptr;  // scrolls the measurement list's rows
+    QScrollBar* m_triggBar = nullptr; // scrolls the trigger list's columns
+};
