@@ -284,17 +284,21 @@ RestoreResult RestoreBackup(const std::string& backupPath, const std::string& gi
     const StoreOutcome read = LoadStore(check, backupPath, options);
     safefile::Fd in(::open(backupPath.c_str(), O_RDONLY | O_CLOEXEC));
     if (!read.ok || in.get() < 0 || !read.identity.exists) {
+        result.failure = RestoreFailure::UnreadableBackup;
         result.message = "the backup cannot be read: " + backupPath;
         return result;
     }
     result.safeguard = MakeBackup(storePath, policy, now);
     if (!result.safeguard.ok) {
+        result.failure = RestoreFailure::SafeguardFailed;
         result.message = "the current store could not be backed up first (" +
                          result.safeguard.Describe() + "); nothing was restored";
         return result;
     }
     const int error = safeCopy(in.get(), storePath);
     if (error != 0) {
+        result.failure = RestoreFailure::ReplaceFailed;
+        result.error = error;
         result.message = "the store could not be replaced: " + std::string(std::strerror(error));
         return result;
     }

@@ -65,9 +65,18 @@ struct BackupInfo {
 // The backups of a store, newest first, each read with the store reader.
 std::vector<BackupInfo> ListBackups(const std::string& storePath);
 
+enum class RestoreFailure {
+    None,
+    UnreadableBackup, // the backup does not read without error: nothing was touched
+    SafeguardFailed,  // the current store could not be backed up first: nothing was touched
+    ReplaceFailed,    // the store could not be replaced (error); the old store stays
+};
+
 struct RestoreResult {
     bool ok = false;
-    std::string message;    // why it failed (ASCII)
+    RestoreFailure failure = RestoreFailure::None;
+    int error = 0;          // errno when the store could not be replaced
+    std::string message;    // why it failed, for logs and the command line (ASCII)
     BackupResult safeguard; // the backup of the store that was replaced
 };
 

@@ -198,6 +198,7 @@ TEST_F(BackupTest, UnreadableStoreIsBackedUpListedAsSuchAndNotRestored)
     const std::string good = storetest::readFile(m_store);
     const RestoreResult r = RestoreBackup(b.path, m_store, {}, localTime(2026, 12, 10, 13));
     EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.failure, RestoreFailure::UnreadableBackup);
     EXPECT_EQ(storetest::readFile(m_store), good);
     EXPECT_EQ(backupNames().size(), 1u) << "a refused restore makes no backup";
 }

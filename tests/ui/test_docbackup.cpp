@@ -86,5 +86,9 @@ TEST_F(DocBackupTest, AFullDiskFailsTheBackupOnceAndTheStoreIsStillSaved)
     ASSERT_EQ(messages->entries().size(), 1u) << "the failure is shown once";
     EXPECT_EQ(messages->entries()[0].kind, Kind::Information);
     EXPECT_TRUE(messages->entries()[0].text.contains(QStringLiteral("バックアップ")));
+    EXPECT_TRUE(
+        messages->entries()[0].text.contains(QStringLiteral("ディスクの空き容量が不足しています")))
+        << "the cause in Japanese, not the C library's English: "
+        << messages->entries()[0].text.toStdString();
     EXPECT_TRUE(backups().isEmpty());
 }

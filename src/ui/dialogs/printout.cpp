@@ -12,11 +12,10 @@
 #include <QProgressDialog>
 #include <QUrl>
 
-#include <cstring>
-
 #include "settings/appsettings.h"
 #include "model/format.h"
 #include "model/safefile.h"
+#include "ui/common/errnotext.h"
 #include "ui/common/messages.h"
 #include "ui/common/uitext.h"
 #include "ui/pages/viewgraph.h"
@@ -172,8 +171,7 @@ PdfResult RunPdfOut(QWidget* parent, const CViewGraph& view, const QPrinter& pri
         QString text = QStringLiteral("PDF ファイルを作成できませんでした。\n%1")
                            .arg(QDir::toNativeSeparators(path));
         if (outcome.error != 0)
-            text +=
-                QStringLiteral("\n%1").arg(QString::fromLocal8Bit(std::strerror(outcome.error)));
+            text += QStringLiteral("\n%1").arg(ui::errnoText(outcome.error));
         ui::messages().error(parent, text);
         return PdfResult::Failed;
     }
