@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <set>
 
 #include "analysis/history.h"
 #include "analysis/phasebalance.h"
@@ -27,7 +28,8 @@ QColor seriesColour(std::size_t i)
 {
     static const QColor colours[] = {{31, 119, 180}, {214, 39, 40},  {44, 160, 44},
                                      {148, 103, 189}, {255, 127, 14}, {140, 86, 75},
-                                     {23, 190, 207},  {127, 127, 127}};
+                                     {23, 190, 207},  {188, 189, 34},  {227, 119, 194},
+                                     {127, 127, 127}};
     return colours[i % std::size(colours)];
 }
 
@@ -129,8 +131,14 @@ AnalysisView BuildHistoryView(const std::string& customer, const std::string& ca
     Chart jyakuten;
     jyakuten.title = QStringLiteral("弱点比");
 
-    // One series per test voltage (to 0.01 kV) in each chart.
-    std::map<long, std::size_t> seriesOf;
+    // One series per test voltage (to 0.01 kV) in each chart; per phase and voltage when the
+    // cable was measured phase by phase, so the phases of one day do not hide each other.
+    std::set<Phase> phases;
+    for (const SetSummary& set : h.sets)
+        for (const StepSummary& step : set.steps)
+            phases.insert(step.phase);
+    const bool byPhase = phases.size() > 1;
+    std::map<std::pair<int, long>, std::size_t> seriesOf;
     std::vector<double> dates;
     const CMeasRecord* latest = nullptr;
     int bad = 0, caution = 0, signs = 0;
@@ -156,10 +164,13 @@ AnalysisView BuildHistoryView(const std::string& customer, const std::string& ca
                               num(set.insulation, 1), signSummary(sg)});
             if (set.start.status != OleDateTime::Valid)
                 continue; // listed, but without a place on the time axis
-            const long key = std::lround(step.testVoltage * 100);
+            const std::pair<int, long> key{byPhase ? static_cast<int>(step.phase) : 0,
+                                           std::lround(step.testVoltage * 100)};
             auto [it, added] = seriesOf.try_emplace(key, finalChart.series.size());
             if (added) {
-                const QString name = QStringLiteral("%1 kV").arg(num(step.testVoltage, 2));
+                QString name = QStringLiteral("%1 kV").arg(num(step.testVoltage, 2));
+                if (byPhase)
+                    name = QStringLiteral("%1 %2").arg(q(PhaseText(step.phase)), name);
                 const QColor colour = seriesColour(it->second);
                 for (Chart* c : {&finalChart, &seikyoku, &jyakuten})
                     c->series.push_back({name, colour, SeriesStyle::LineAndPoints, {}});

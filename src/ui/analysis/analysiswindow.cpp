@@ -249,8 +249,7 @@ void CAnalysisWindow::OnPreview()
 
 void CAnalysisWindow::OnPdf()
 {
-    const QString proposal = printout::PdfFileProposal(
-        m_doc.title, ui::toQ(m_doc.customer), ui::toQ(m_doc.cable), ui::toQ(m_doc.measData));
+    const QString proposal = printout::SafeFileName(m_fileStem) + QStringLiteral(".pdf");
     printout::RunPdfOut(this, Output(), proposal, m_printer, m_settings);
 }
 
@@ -281,10 +280,7 @@ bool CAnalysisWindow::OnCsv()
     QString dir = ui::toQ(m_settings.TextOutDir);
     if (dir.isEmpty() || !QFileInfo(dir).isDir())
         dir = QString::fromStdString(m_settings.Paths().documentsDir);
-    const QString name = printout::PdfFileProposal(m_filePrefix, ui::toQ(m_doc.cable),
-                                                   ui::toQ(m_doc.measData), {})
-                             .chopped(4) +
-                         QStringLiteral(".CSV");
+    const QString name = printout::SafeFileName(m_fileStem) + QStringLiteral(".CSV");
     QString path = ui::messages().saveFileName(this, QStringLiteral("CSV出力"),
                                                QDir(dir).filePath(name),
                                                QStringLiteral("CSV ファイル (*.csv *.CSV)"));

@@ -61,6 +61,7 @@ public:
     {
         m_pointTargets = std::move(targets);
     }
+    const std::vector<std::vector<DataSelection>>& PointTargets() const { return m_pointTargets; }
     // Called with the measurement to show in the main window.
     void SetOpenHandler(std::function<void(const DataSelection&)> h) { m_open = std::move(h); }
 
@@ -74,24 +75,24 @@ public:
     void OnPrint();
     void OnPreview();
     void OnPdf();
-    // Asks for the file (proposed "<prefix>_<cable>.CSV" in the text output folder) and writes
+    // Asks for the file (the file stem and ".CSV" in the text output folder) and writes
     // it atomically; false when nothing was written.
     bool OnCsv();
     // Writes the CSV bytes to a path without asking; the message shown on failure.
     bool WriteCsvTo(const QString& path);
     std::string CsvBytes() const;
 
-protected:
-    void SetFilePrefix(const QString& prefix) { m_filePrefix = prefix; }
-    void Open(const DataSelection& target);
+    // The name proposed for CSV and PDF files, without the ending ("PHASE_CV-1_2024").
+    void SetFileStem(const QString& stem) { m_fileStem = stem; }
 
 private:
+    void Open(const DataSelection& target);
     void RebuildCharts();
 
     QPrinter& m_printer;
     CAppSettings& m_settings;
     analysisui::AnalysisDocument m_doc;
-    QString m_filePrefix = QStringLiteral("ANA");
+    QString m_fileStem = QStringLiteral("ANALYSIS");
     QWidget* m_chartArea = nullptr;
     QVBoxLayout* m_chartLayout = nullptr;
     std::vector<CChartWidget*> m_charts;

@@ -103,11 +103,22 @@ void fitRange(const std::vector<double>& values, bool zeroBased, double& lo, dou
     }
 }
 
-QRectF plotArea(const QRectF& rect, const ReportMapping& m)
+// Width of the legend column (device units), 0 without named series.
+double legendWidth(const Chart& c, const ReportMapping& m)
+{
+    const QFontMetricsF fm(chartFont(m));
+    double w = 0;
+    for (const ChartSeries& s : c.series)
+        if (!s.name.isEmpty())
+            w = std::max(w, fm.horizontalAdvance(s.name));
+    return w > 0 ? w + 90 * m.scaleX() : 0.0;
+}
+
+QRectF plotArea(const QRectF& rect, const Chart& c, const ReportMapping& m)
 {
     // Room for the title above, the value labels at the left, the time labels and the axis
     // title below, and the legend at the right.
-    const double left = 160 * m.scaleX(), right = 40 * m.scaleX();
+    const double left = 160 * m.scaleX(), right = 40 * m.scaleX() + legendWidth(c, m);
     const double top = 60 * m.scaleY(), bottom = 90 * m.scaleY();
     return rect.adjusted(left, top, -right, -bottom);
 }
@@ -115,7 +126,7 @@ QRectF plotArea(const QRectF& rect, const ReportMapping& m)
 std::vector<std::vector<QPointF>> pointPositions(const QRectF& rect, const Chart& c,
                                                  const ReportMapping& m)
 {
-    const QRectF plot = plotArea(rect, m);
+    const QRectF plot = plotArea(rect, c, m);
     std::vector<std::vector<QPointF>> out;
     for (const ChartSeries& s : c.series) {
         std::vector<QPointF> pts;
@@ -130,7 +141,7 @@ void drawChart(QPainter& p, const QRectF& rect, const Chart& c, const ReportMapp
 {
     p.save();
     p.setRenderHint(QPainter::Antialiasing, true);
-    const QRectF plot = plotArea(rect, m);
+    const QRectF plot = plotArea(rect, c, m);
     const QFont font = chartFont(m);
     const QFontMetricsF fm(font, p.device());
     p.setFont(font);
@@ -269,32 +280,33 @@ void drawChart(QPainter& p, const QRectF& rect, const Chart& c, const ReportMapp
     p.setPen(QPen(kAxis, std::max(1.0, 2 * unit)));
     p.drawRect(plot);
 
-    // Legend in the plot's top-left corner, on white.
+    // Legend in a column right of the plot.
     std::vector<const ChartSeries*> named;
     for (const ChartSeries& s : c.series)
         if (!s.name.isEmpty())
             named.push_back(&s);
     if (!named.empty()) {
-        double w = 0;
-        for (const ChartSeries* s : named)
-            w = std::max(w, fm.horizontalAdvance(s->name));
-        const double lineH = fm.height() * 1.15;
+        const double lineH = fm.height() * 1.2;
         const double swatch = 50 * unit;
-        QRectF box(plot.left() + 8 * unit, plot.top() + 8 * unit, w + swatch + 24 * unit,
-                   lineH * named.size() + 8 * unit);
-        p.fillRect(box, QColor(255, 255, 255, 220));
-        p.setPen(QPen(kGrid, 1));
-        p.drawRect(box);
+        const double left = plot.right() + 20 * unit;
         for (std::size_t i = 0; i < named.size(); ++i) {
-            const double y = box.top() + 4 * unit + lineH * (i + 0.5);
+            const double y = plot.top() + lineH * (i + 0.5);
+            if (y > rect.bottom())
+                break;
             QPen pen(named[i]->colour, std::max(1.5, 4 * unit));
             if (named[i]->style == SeriesStyle::DashedLine)
                 pen.setStyle(Qt::DashLine);
             p.setPen(pen);
-            p.drawLine(QPointF(box.left() + 6 * unit, y),
-                       QPointF(box.left() + 6 * unit + swatch - 10 * unit, y));
+            p.drawLine(QPointF(left, y), QPointF(left + swatch - 12 * unit, y));
+            if (named[i]->style == SeriesStyle::LineAndPoints ||
+                named[i]->style == SeriesStyle::Points) {
+                p.setBrush(named[i]->colour);
+                const double r = std::max(3.0, 9 * unit);
+                p.drawEllipse(QPointF(left + (swatch - 12 * unit) / 2, y), r, r);
+                p.setBrush(Qt::NoBrush);
+            }
             p.setPen(Qt::black);
-            p.drawText(QRectF(box.left() + swatch, y - lineH / 2, w + 12 * unit, lineH),
+            p.drawText(QRectF(left + swatch, y - lineH / 2, rect.right() - left - swatch, lineH),
                        Qt::AlignLeft | Qt::AlignVCenter, named[i]->name);
         }
     }

@@ -64,7 +64,8 @@ std::vector<double> niceTicks(double lo, double hi, int count);
 void fitRange(const std::vector<double>& values, bool zeroBased, double& lo, double& hi);
 
 // The plot area inside a chart's rectangle (device units) for a mapping (fonts in 0.1 mm).
-QRectF plotArea(const QRectF& rect, const ReportMapping& mapping);
+// The legend, when a series is named, takes a column at the right.
+QRectF plotArea(const QRectF& rect, const Chart& chart, const ReportMapping& mapping);
 // Draws the chart into rect (device units); fonts and line widths follow the mapping, so the
 // same chart keeps its proportions on screen, on paper and in a PDF.
 void drawChart(QPainter& p, const QRectF& rect, const Chart& chart, const ReportMapping& mapping);

@@ -104,6 +104,11 @@ PagedOutput ViewOutput(const CViewGraph& view)
             }};
 }
 
+QString SafeFileName(const QString& text)
+{
+    return guardEnds(fileNamePart(text));
+}
+
 QPrintPreviewDialog* CreatePreview(QWidget* parent, CViewGraph& view, QPrinter& printer)
 {
     return CreatePreview(parent, ViewOutput(view), printer);

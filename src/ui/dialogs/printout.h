@@ -55,6 +55,9 @@ PagedOutput ViewOutput(const CViewGraph& view);
 QString PdfFileProposal(const QString& customer, const QString& cable, const QString& set,
                         const QString& date);
 
+// A text as a file name by the same rules (no ending added).
+QString SafeFileName(const QString& text);
+
 // The preview of the shown record's pages on the printer's page settings; printing from it
 // prints through the same painter. The caller owns and shows the dialog.
 QPrintPreviewDialog* CreatePreview(QWidget* parent, CViewGraph& view, QPrinter& printer);
