@@ -15,7 +15,7 @@ enum class SignKind {
     TriggerKick,    // a stored trigger event: the current at or above the trigger setting
     Spike,          // a short spike above spikeFactor × the local median, not a trigger event
     GradualRise,    // the current rises over the last minutes instead of decaying
-    LowPolarization // final value within the final-value criteria and 成極比 ≤ its upper limit
+    LowPolarization // final value within the final-value criteria and 成極比 ≦ its upper limit
 };
 
 // One sign found on a record.
@@ -27,7 +27,7 @@ struct CurveSign {
     double reference = 0.0; // μA: local median (spike), trigger setting (trigger kick),
                             // slope in μA/min (rise), 成極比 (combined rule)
     std::string text;       // what was found and where, e.g.
-                      // "キック 02:15.4 最大 48.200 μA (局所中央値 5.100 μA の 9.5 倍)"
+                      // "スパイク 02:15.4 最大 48.200 μA (局所中央値 5.100 μA の 9.5 倍)"
 };
 
 // The straight line fitted to the end of a measurement (Theil-Sen slope through 5-second

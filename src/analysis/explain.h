@@ -18,7 +18,7 @@ struct JudgmentExplanation {
     double value = UNSET_VALUE;
     double min = 0.0; // the record's own criteria
     double max = 0.0;
-    // "最終値 12.000 μA ≥ 上限 10.0 μA → 不良", "下限 0.5 < 成極比 0.700 < 上限 1.0 → 注意",
+    // "最終値 12.000 μA ≧ 上限 10.0 μA → 不良", "下限 0.5 < 成極比 0.700 < 上限 1.0 → 注意",
     // "成極比 --- (1分値なし) → 判定なし", "弱点比は表示しない設定" (CP932).
     std::string text;
 };

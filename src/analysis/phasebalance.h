@@ -38,7 +38,7 @@ enum class UnbalanceStatus {
 struct Unbalance {
     UnbalanceStatus status = UnbalanceStatus::MissingPhase;
     double percent = UNSET_VALUE; // (max - min) / mean × 100, UNSET_VALUE unless Ok
-    bool exceeds = false;         // percent ≥ the unbalance limit
+    bool exceeds = false;         // percent ≧ the unbalance limit
     std::string text;             // "245.0 %" or "---" (CP932)
     bool operator==(const Unbalance&) const = default;
 };

@@ -36,7 +36,7 @@ struct StepCurve {
                       // "段階が1つのみ" (CP932)
 };
 
-// One curve per phase present in the set (most sets hold one phase). Each step k ≥ 1 is
+// One curve per phase present in the set (most sets hold one phase). Each step k ≧ 1 is
 // compared with the line through the origin fitted to steps 0..k-1; the first step whose
 // departure exceeds kneeFactor is the knee. Records without used points take no part; steps
 // at the same voltage keep the latest record.
