@@ -71,7 +71,7 @@ inline CCustomerDB store()
             record(2024, CabKindS, 6, 1.5)});
     addSet(k, cp932::lit("2024Ｔ相"),
            {record(2024, CabKindT, 2, 6.0), record(2024, CabKindT, 4, 12.0),
-            record(2024, CabKindT, 6, 18.0, 0.6)});
+            record(2024, CabKindT, 6, 16.0, 0.6)});
     return db;
 }
 

@@ -215,15 +215,15 @@ TEST_F(AnalysisWindowsTest, PhaseTableJudgesTheUnbalanceAndWritesCsv)
     // One row per test voltage of the day, R/S/T from the three sibling sets.
     ASSERT_EQ(w->Table()->rowCount(), 3);
     EXPECT_EQ(cellText(w->Table(), 0, 1), QStringLiteral("2.00"));
-    EXPECT_EQ(cellText(w->Table(), 0, 2), QStringLiteral("0.520"));
-    EXPECT_EQ(cellText(w->Table(), 0, 4), QStringLiteral("6.000"));
-    EXPECT_EQ(cellText(w->Table(), 0, 6), QStringLiteral("不良")); // ≈ 235 %
-    EXPECT_EQ(cellText(w->Table(), 2, 6), QStringLiteral("良"));   // ≈ 192 % at 6 kV
-    EXPECT_TRUE(w->Notes()->text().contains(QStringLiteral("200.0")));
+    EXPECT_EQ(cellText(w->Table(), 0, 2), QStringLiteral("0.440"));
+    EXPECT_EQ(cellText(w->Table(), 0, 4), QStringLiteral("6.001"));
+    EXPECT_EQ(cellText(w->Table(), 0, 6), QStringLiteral("不良")); // ≈ 240 %
+    EXPECT_EQ(cellText(w->Table(), 2, 6), QStringLiteral("良"));   // ≈ 191 % at 6 kV
+    EXPECT_TRUE(w->Notes()->text().contains(QStringLiteral("200.0"))) << w->Notes()->text().toStdString();
     EXPECT_EQ(w->Charts().at(0)->Chart().series.size(), 3u);
     EXPECT_TRUE(guitest::grabToPng(w, guitest::grabDir() + "/analysis_phase.png"));
 
-    const QString path = dir.filePath("out/phase.csv");
+    const QString path = dir.filePath("phase.csv");
     messages->pushPath(path);
     ASSERT_TRUE(w->OnCsv());
     QFile f(path);
@@ -272,7 +272,7 @@ TEST_F(AnalysisWindowsTest, StepPlotMarksTheKnee)
 
 TEST_F(AnalysisWindowsTest, JudgmentBasisPanelExplainsTheShownRecord)
 {
-    select("2024Ｔ相", 2);
+    select(cp932::lit("2024Ｔ相"), 2);
     QAction* item = frame->Action(cmd::ViewJudgmentBasis);
     EXPECT_FALSE(item->isChecked());
     EXPECT_FALSE(frame->Analysis()->Panel()->isVisibleTo(frame.get()));
