@@ -5,6 +5,7 @@
 // sibling's 6 kV record rises at the end instead of decaying.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -33,13 +34,12 @@ inline CMeasRecord record(int year, int phaseCode, double kv, double final, doub
     r.Condition.CurrentR = 1.0;
     r.Condition.CurrentS = 1.1;
     r.Condition.CurrentT = 1.0;
-    r.StartTime =
-        *OleDateTime::fromCalendar({year, 6, 1, 10, static_cast<int>(kv) * 5, 0});
+    r.StartTime = *OleDateTime::fromCalendar({year, 6, 1, 10, static_cast<int>(kv) * 5, 0});
     for (int i = 0; i <= 600; ++i) {
         const double t = i;
-        double v = final + 4.0 * final * std::exp(-t / 60.0);
-        if (rise > 0 && t > 300)
-            v = final - rise * 5 + rise * (t - 300) / 60.0 + 4.0 * final * std::exp(-t / 60.0);
+        // Flat until five minutes, then rising to `final` at ten minutes.
+        const double v = final - rise * 5 + rise * std::max(0.0, t - 300) / 60.0 +
+                         4.0 * final * std::exp(-t / 60.0);
         r.Points.push_back(CMeasPoint{CDataValue(v), t});
     }
     r.RecalcFinalAndTriggers(-1, 10);

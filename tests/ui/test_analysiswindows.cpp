@@ -61,8 +61,8 @@ protected:
         if (w)
             return w;
         for (QWidget* top : QApplication::topLevelWidgets())
-            if (auto* a = qobject_cast<CAnalysisWindow*>(top); a && a->isVisible() &&
-                                                               a->Document().title == title(command))
+            if (auto* a = qobject_cast<CAnalysisWindow*>(top);
+                a && a->isVisible() && a->Document().title == title(command))
                 return a;
         return nullptr;
     }
@@ -138,13 +138,12 @@ TEST(AnalysisCsv, Cp932LinesWithQuotedFields)
     d.notes << QStringLiteral("6.00 kV：不平衡率 245.0 % ≧ 200.0 % → 不良");
     d.header = {QStringLiteral("相"), QStringLiteral("備考")};
     d.rows = {{QStringLiteral("Ｒ相"), QStringLiteral("a \"b\", c")}};
-    const std::string csv = analysisui::AnalysisCsv(d, cp932::lit("需要家名称"),
-                                                    cp932::lit("ケーブル名称"), "x");
+    const std::string csv =
+        analysisui::AnalysisCsv(d, cp932::lit("需要家名称"), cp932::lit("ケーブル名称"), "x");
     const std::string expected = cp932::lit("相間比較") + "\r\n" + cp932::lit("需要家名称") +
                                  ", \"" + cp932::lit("顧客,Ａ") + "\"\r\n" +
-                                 cp932::lit("ケーブル名称") + ", CV-1\r\n" +
-                                 cp932::lit("判定") + ", " +
-                                 cp932::lit("6.00 kV：不平衡率 245.0 % ≧ 200.0 % → 不良") +
+                                 cp932::lit("ケーブル名称") + ", CV-1\r\n" + cp932::lit("判定") +
+                                 ", " + cp932::lit("6.00 kV：不平衡率 245.0 % ≧ 200.0 % → 不良") +
                                  "\r\n\r\n" + cp932::lit("相") + ", " + cp932::lit("備考") +
                                  "\r\n" + cp932::lit("Ｒ相") + ", \"a \"\"b\"\", c\"\r\n";
     EXPECT_EQ(csv, expected);
@@ -219,7 +218,8 @@ TEST_F(AnalysisWindowsTest, PhaseTableJudgesTheUnbalanceAndWritesCsv)
     EXPECT_EQ(cellText(w->Table(), 0, 4), QStringLiteral("6.001"));
     EXPECT_EQ(cellText(w->Table(), 0, 6), QStringLiteral("不良")); // ≈ 240 %
     EXPECT_EQ(cellText(w->Table(), 2, 6), QStringLiteral("良"));   // ≈ 191 % at 6 kV
-    EXPECT_TRUE(w->Notes()->text().contains(QStringLiteral("200.0"))) << w->Notes()->text().toStdString();
+    EXPECT_TRUE(w->Notes()->text().contains(QStringLiteral("200.0")))
+        << w->Notes()->text().toStdString();
     EXPECT_EQ(w->Charts().at(0)->Chart().series.size(), 3u);
     EXPECT_TRUE(guitest::grabToPng(w, guitest::grabDir() + "/analysis_phase.png"));
 
@@ -233,7 +233,8 @@ TEST_F(AnalysisWindowsTest, PhaseTableJudgesTheUnbalanceAndWritesCsv)
     EXPECT_EQ(bytes.rfind(cp932::lit("相間比較") + "\r\n", 0), 0u);
     EXPECT_EQ(bytes.find("\n"), bytes.find("\r\n") + 1); // CR LF line ends
     EXPECT_NE(bytes.find(cp932::lit("不平衡率")), std::string::npos);
-    EXPECT_TRUE(messages->texts().last().startsWith(QStringLiteral("テキストファイルへ正常に出力")));
+    EXPECT_TRUE(
+        messages->texts().last().startsWith(QStringLiteral("テキストファイルへ正常に出力")));
     // The proposal names the window and the cable.
     EXPECT_TRUE(messages->proposedPaths().last().endsWith(QStringLiteral("PHASE_CV-1_2024.CSV")));
 

@@ -121,8 +121,8 @@ CAnalysisWindow* CAnalysisCommands::ShowStep()
         return nullptr;
     const DataSelection& s = m_doc.Selection();
     const AnalysisThresholds t = ReadAnalysisThresholds(m_settings().SystemIniPath());
-    analysisui::AnalysisView v = analysisui::BuildStepView(
-        s.customer, s.cable, *findCable(m_doc.Store(), s), s.measData, t);
+    analysisui::AnalysisView v =
+        analysisui::BuildStepView(s.customer, s.cable, *findCable(m_doc.Store(), s), s.measData, t);
     CAnalysisWindow* w = Prepare(m_step);
     w->SetFileStem(QStringLiteral("STEP_%1_%2").arg(ui::toQ(s.cable), ui::toQ(s.measData)));
     w->SetDocument(std::move(v.doc));
@@ -218,8 +218,8 @@ bool CAnalysisCommands::eventFilter(QObject* watched, QEvent* event)
     bool over = false;
     if (Block* b = m_view.Report().grid().findBlock("title2"))
         over = ctx.mapping.toDevice(b->rect()).normalized().contains(help->pos());
-    over = over || ctx.mapping.toDevice(m_view.Report().graph().rect()).normalized().contains(
-                       help->pos());
+    over = over ||
+           ctx.mapping.toDevice(m_view.Report().graph().rect()).normalized().contains(help->pos());
     const QString text = over ? ExplanationText() : QString();
     if (text.isEmpty())
         QToolTip::hideText();

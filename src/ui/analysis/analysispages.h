@@ -46,7 +46,8 @@ public:
     static constexpr int kRowsFirstPage = 14; // table rows under the charts
     static constexpr int kRowsPerPage = 45;   // table rows of each further page
 
-    AnalysisPages(const ReportSettings& settings, AnalysisDocument doc, const PrintOptions& options);
+    AnalysisPages(const ReportSettings& settings, AnalysisDocument doc,
+                  const PrintOptions& options);
 
     int totalPages() const;
     // Builds the grid of page p (1-based); nullptr out of range.

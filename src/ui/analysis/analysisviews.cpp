@@ -26,10 +26,9 @@ const QColor kBadBand{252, 224, 224};
 // Distinct colours for the series of one chart (test voltages, phases, days).
 QColor seriesColour(std::size_t i)
 {
-    static const QColor colours[] = {{31, 119, 180}, {214, 39, 40},  {44, 160, 44},
-                                     {148, 103, 189}, {255, 127, 14}, {140, 86, 75},
-                                     {23, 190, 207},  {188, 189, 34},  {227, 119, 194},
-                                     {127, 127, 127}};
+    static const QColor colours[] = {
+        {31, 119, 180}, {214, 39, 40},  {44, 160, 44},  {148, 103, 189}, {255, 127, 14},
+        {140, 86, 75},  {23, 190, 207}, {188, 189, 34}, {227, 119, 194}, {127, 127, 127}};
     return colours[i % std::size(colours)];
 }
 
@@ -103,8 +102,8 @@ void fitChart(Chart& c, std::vector<double> extra, bool zeroBased)
     fitRange(ys, zeroBased, c.yMin, c.yMax);
 }
 
-DataSelection target(const std::string& customer, const std::string& cable,
-                     const std::string& set, std::size_t index)
+DataSelection target(const std::string& customer, const std::string& cable, const std::string& set,
+                     std::size_t index)
 {
     return {customer, cable, set, static_cast<int>(index)};
 }
@@ -154,14 +153,12 @@ AnalysisView BuildHistoryView(const std::string& customer, const std::string& ca
         for (const StepSummary& step : set.steps) {
             const CurveSigns& sg = step.signs;
             v.rowTargets.push_back(target(customer, cableName, set.name, step.index));
-            d.rows.push_back({q(set.name), q(set.dateText), q(PhaseText(step.phase)),
-                              num(step.testVoltage, 2), num(step.finalValue, 3),
-                              judgmentWord(step.judgments, JudgedValue::LastCurrent),
-                              num(step.seikyokuRatio, 2),
-                              judgmentWord(step.judgments, JudgedValue::Seikyoku),
-                              num(step.jyakutenRatio, 2),
-                              judgmentWord(step.judgments, JudgedValue::Jyakuten),
-                              num(set.insulation, 1), signSummary(sg)});
+            d.rows.push_back(
+                {q(set.name), q(set.dateText), q(PhaseText(step.phase)), num(step.testVoltage, 2),
+                 num(step.finalValue, 3), judgmentWord(step.judgments, JudgedValue::LastCurrent),
+                 num(step.seikyokuRatio, 2), judgmentWord(step.judgments, JudgedValue::Seikyoku),
+                 num(step.jyakutenRatio, 2), judgmentWord(step.judgments, JudgedValue::Jyakuten),
+                 num(set.insulation, 1), signSummary(sg)});
             if (set.start.status != OleDateTime::Valid)
                 continue; // listed, but without a place on the time axis
             const std::pair<int, long> key{byPhase ? static_cast<int>(step.phase) : 0,
@@ -205,9 +202,7 @@ AnalysisView BuildHistoryView(const std::string& customer, const std::string& ca
         c->xMin = lo - pad;
         c->xMax = hi + pad;
         c->xTicks = dates;
-        c->xText = [sameYear](double x) {
-            return dateText(x, sameYear ? "%m/%d" : "%Y/%m");
-        };
+        c->xText = [sameYear](double x) { return dateText(x, sameYear ? "%m/%d" : "%Y/%m"); };
     }
     // The criteria of the latest dated set are the bands (sets may carry other criteria).
     if (latest) {
@@ -229,8 +224,8 @@ AnalysisView BuildHistoryView(const std::string& customer, const std::string& ca
     } else {
         QString span;
         if (!dates.empty())
-            span = QStringLiteral("（%1 ～ %2）").arg(dateText(lo, "%Y/%m/%d"),
-                                                     dateText(hi, "%Y/%m/%d"));
+            span = QStringLiteral("（%1 ～ %2）")
+                       .arg(dateText(lo, "%Y/%m/%d"), dateText(hi, "%Y/%m/%d"));
         d.notes << QStringLiteral("測定データ %1 件%2　不良 %3 件　注意 %4 件　兆候 %5 件")
                        .arg(h.sets.size())
                        .arg(span)
@@ -238,11 +233,11 @@ AnalysisView BuildHistoryView(const std::string& customer, const std::string& ca
                        .arg(caution)
                        .arg(signs);
     }
-    d.header = {QStringLiteral("測定データ"), QStringLiteral("試験日"), QStringLiteral("相"),
-                QStringLiteral("電圧(kV)"),   QStringLiteral("最終値(μA)"),
-                QStringLiteral("判定"),       QStringLiteral("成極比"), QStringLiteral("判定"),
-                QStringLiteral("弱点比"),     QStringLiteral("判定"),
-                QStringLiteral("ｼｰｽ絶縁(MΩ)"), QStringLiteral("兆候")};
+    d.header = {
+        QStringLiteral("測定データ"), QStringLiteral("試験日"),      QStringLiteral("相"),
+        QStringLiteral("電圧(kV)"),   QStringLiteral("最終値(μA)"),  QStringLiteral("判定"),
+        QStringLiteral("成極比"),     QStringLiteral("判定"),        QStringLiteral("弱点比"),
+        QStringLiteral("判定"),       QStringLiteral("ｼｰｽ絶縁(MΩ)"), QStringLiteral("兆候")};
     return v;
 }
 
@@ -269,8 +264,8 @@ AnalysisView BuildPhaseView(const std::string& customer, const std::string& cabl
     const QString limit = QString::number(t.unbalanceLimitPercent, 'f', 1);
     for (std::size_t g = 0; g < groups.size(); ++g) {
         const PhaseGroup& pg = groups[g];
-        const QString label = QStringLiteral("%1 %2 kV").arg(q(pg.dayText), num(pg.testVoltage, 2))
-                                  .trimmed();
+        const QString label =
+            QStringLiteral("%1 %2 kV").arg(q(pg.dayText), num(pg.testVoltage, 2)).trimmed();
         ChartSeries s{label, seriesColour(g), SeriesStyle::LineAndPoints, {}};
         std::vector<DataSelection> targets;
         for (int ph = 0; ph < 3; ++ph) {
@@ -289,18 +284,17 @@ AnalysisView BuildPhaseView(const std::string& customer, const std::string& cabl
         auto shieldValue = [&](int ph) {
             return pg.shieldCurrent[ph] ? num(*pg.shieldCurrent[ph], 1) : QStringLiteral("---");
         };
-        const QString judged = pg.leakage.status != UnbalanceStatus::Ok
-                                   ? QString()
-                                   : (pg.leakage.exceeds ? QStringLiteral("不良")
-                                                         : QStringLiteral("良"));
-        const QString shieldJudged = pg.shield.status != UnbalanceStatus::Ok
-                                         ? QString()
-                                         : (pg.shield.exceeds ? QStringLiteral("不良")
-                                                              : QStringLiteral("良"));
+        const QString judged =
+            pg.leakage.status != UnbalanceStatus::Ok
+                ? QString()
+                : (pg.leakage.exceeds ? QStringLiteral("不良") : QStringLiteral("良"));
+        const QString shieldJudged =
+            pg.shield.status != UnbalanceStatus::Ok
+                ? QString()
+                : (pg.shield.exceeds ? QStringLiteral("不良") : QStringLiteral("良"));
         d.rows.push_back({q(pg.dayText), num(pg.testVoltage, 2), phaseValue(0), phaseValue(1),
-                          phaseValue(2), q(pg.leakage.text), judged, shieldValue(0),
-                          shieldValue(1), shieldValue(2), q(pg.shield.text), shieldJudged,
-                          q(pg.note)});
+                          phaseValue(2), q(pg.leakage.text), judged, shieldValue(0), shieldValue(1),
+                          shieldValue(2), q(pg.shield.text), shieldJudged, q(pg.note)});
         // The record of the selected set in this group, for a double-click on the row.
         DataSelection row;
         for (int ph = 0; ph < 3; ++ph)
@@ -312,8 +306,8 @@ AnalysisView BuildPhaseView(const std::string& customer, const std::string& cabl
         if (pg.leakage.status == UnbalanceStatus::Ok)
             note += QStringLiteral("%1 %2 %3 % → %4")
                         .arg(q(pg.leakage.text),
-                             pg.leakage.exceeds ? QStringLiteral("≧") : QStringLiteral("＜"),
-                             limit, judged);
+                             pg.leakage.exceeds ? QStringLiteral("≧") : QStringLiteral("＜"), limit,
+                             judged);
         else
             note += QStringLiteral("--- (%1)")
                         .arg(pg.note.empty() ? QStringLiteral("平均値が 0") : q(pg.note));
@@ -325,13 +319,12 @@ AnalysisView BuildPhaseView(const std::string& customer, const std::string& cabl
         d.notes << c.emptyText;
     fitChart(c, {}, true);
     d.charts = {c};
-    d.header = {QStringLiteral("試験日"),      QStringLiteral("電圧(kV)"),
-                QStringLiteral("Ｒ相(μA)"),    QStringLiteral("Ｓ相(μA)"),
-                QStringLiteral("Ｔ相(μA)"),    QStringLiteral("不平衡率"),
-                QStringLiteral("判定"),        QStringLiteral("Ｒ(mA)"),
-                QStringLiteral("Ｓ(mA)"),      QStringLiteral("Ｔ(mA)"),
-                QStringLiteral("遮へい不平衡率"), QStringLiteral("判定"),
-                QStringLiteral("備考")};
+    d.header = {
+        QStringLiteral("試験日"),   QStringLiteral("電圧(kV)"),       QStringLiteral("Ｒ相(μA)"),
+        QStringLiteral("Ｓ相(μA)"), QStringLiteral("Ｔ相(μA)"),       QStringLiteral("不平衡率"),
+        QStringLiteral("判定"),     QStringLiteral("Ｒ(mA)"),         QStringLiteral("Ｓ(mA)"),
+        QStringLiteral("Ｔ(mA)"),   QStringLiteral("遮へい不平衡率"), QStringLiteral("判定"),
+        QStringLiteral("備考")};
     return v;
 }
 
@@ -359,8 +352,10 @@ AnalysisView BuildStepView(const std::string& customer, const std::string& cable
     for (std::size_t i = 0; i < curves.size(); ++i) {
         const StepCurve& curve = curves[i];
         const QString phase = q(PhaseText(curve.phase));
-        ChartSeries measured{several ? phase : QStringLiteral("最終値"), seriesColour(i),
-                             SeriesStyle::LineAndPoints, {}};
+        ChartSeries measured{several ? phase : QStringLiteral("最終値"),
+                             seriesColour(i),
+                             SeriesStyle::LineAndPoints,
+                             {}};
         std::vector<DataSelection> targets;
         double vMax = 0;
         for (const StepPoint& s : curve.steps) {
@@ -378,7 +373,9 @@ AnalysisView BuildStepView(const std::string& customer, const std::string& cable
         if (curve.steps.size() > 1 && std::isfinite(curve.slope)) {
             ChartSeries line{several ? QStringLiteral("%1 直線").arg(phase)
                                      : QStringLiteral("低い段階の直線"),
-                             seriesColour(i).lighter(140), SeriesStyle::DashedLine, {}};
+                             seriesColour(i).lighter(140),
+                             SeriesStyle::DashedLine,
+                             {}};
             line.points = {{0.0, 0.0}, {vMax, curve.slope * vMax}};
             c.series.push_back(std::move(line));
             v.pointTargets.emplace_back(); // the line has no measurements behind it

@@ -90,10 +90,10 @@ bool CChartWidget::event(QEvent* event)
             const ChartSeries& series = m_chart.series[s];
             const QPointF v = series.points[i];
             const QString x = m_chart.xText ? m_chart.xText(v.x()) : QString::number(v.x());
-            QToolTip::showText(help->globalPos(),
-                               QStringLiteral("%1\n%2  %3").arg(series.name, x,
-                                                                QString::number(v.y(), 'g', 6)),
-                               this);
+            QToolTip::showText(
+                help->globalPos(),
+                QStringLiteral("%1\n%2  %3").arg(series.name, x, QString::number(v.y(), 'g', 6)),
+                this);
         } else {
             QToolTip::hideText();
         }
@@ -281,9 +281,9 @@ bool CAnalysisWindow::OnCsv()
     if (dir.isEmpty() || !QFileInfo(dir).isDir())
         dir = QString::fromStdString(m_settings.Paths().documentsDir);
     const QString name = printout::SafeFileName(m_fileStem) + QStringLiteral(".CSV");
-    QString path = ui::messages().saveFileName(this, QStringLiteral("CSV出力"),
-                                               QDir(dir).filePath(name),
-                                               QStringLiteral("CSV ファイル (*.csv *.CSV)"));
+    QString path =
+        ui::messages().saveFileName(this, QStringLiteral("CSV出力"), QDir(dir).filePath(name),
+                                    QStringLiteral("CSV ファイル (*.csv *.CSV)"));
     if (path.isEmpty())
         return false;
     if (QFileInfo(path).suffix().isEmpty())

@@ -119,7 +119,7 @@ QRectF plotArea(const QRectF& rect, const Chart& c, const ReportMapping& m)
     // Room for the title above, the value labels at the left, the time labels and the axis
     // title below, and the legend at the right.
     const double left = 160 * m.scaleX(), right = 40 * m.scaleX() + legendWidth(c, m);
-    const double top = 60 * m.scaleY(), bottom = 90 * m.scaleY();
+    const double top = 80 * m.scaleY(), bottom = 90 * m.scaleY();
     return rect.adjusted(left, top, -right, -bottom);
 }
 
@@ -156,7 +156,9 @@ void drawChart(QPainter& p, const QRectF& rect, const Chart& c, const ReportMapp
     p.drawText(QRectF(rect.left(), rect.top(), rect.width(), plot.top() - rect.top()),
                Qt::AlignCenter, c.title);
     p.setFont(font);
-    p.drawText(QRectF(rect.left() + 4 * unit, rect.top(), plot.left(), plot.top() - rect.top()),
+    // The value axis title sits above the axis, clear of the top tick label.
+    p.drawText(QRectF(rect.left() + 4 * unit, rect.top(), plot.width() / 2,
+                      plot.top() - rect.top() - fm.height() * 0.6),
                Qt::AlignLeft | Qt::AlignBottom, c.yLabel);
     p.drawText(QRectF(plot.left(), plot.bottom() + fm.height() * 1.3, plot.width(),
                       rect.bottom() - plot.bottom() - fm.height() * 1.3),
@@ -174,8 +176,7 @@ void drawChart(QPainter& p, const QRectF& rect, const Chart& c, const ReportMapp
         p.fillRect(band, b.colour);
         if (!b.label.isEmpty()) {
             p.setPen(b.colour.darker(250));
-            p.drawText(band.adjusted(0, 0, -6 * unit, 0), Qt::AlignRight | Qt::AlignTop,
-                       b.label);
+            p.drawText(band.adjusted(0, 0, -6 * unit, 0), Qt::AlignRight | Qt::AlignTop, b.label);
         }
     }
     p.restore();
@@ -197,7 +198,8 @@ void drawChart(QPainter& p, const QRectF& rect, const Chart& c, const ReportMapp
         for (std::size_t i = 0; i < c.categories.size(); ++i)
             xLabels.emplace_back(static_cast<double>(i), c.categories[i]);
     } else {
-        const std::vector<double> ticks = c.xTicks.empty() ? niceTicks(c.xMin, c.xMax, 6) : c.xTicks;
+        const std::vector<double> ticks =
+            c.xTicks.empty() ? niceTicks(c.xMin, c.xMax, 6) : c.xTicks;
         for (double v : ticks)
             xLabels.emplace_back(v, c.xText ? c.xText(v) : defaultText(v));
     }
@@ -268,8 +270,7 @@ void drawChart(QPainter& p, const QRectF& rect, const Chart& c, const ReportMapp
         const double w = fm.horizontalAdvance(mk.label) + 4 * unit;
         // The text goes to the left of a mark in the right half, so it stays inside the plot.
         const double x = at.x() > plot.center().x() ? at.x() - r - w : at.x() + r;
-        p.drawText(QRectF(x, at.y() - r - fm.height(), w, fm.height()), Qt::AlignCenter,
-                   mk.label);
+        p.drawText(QRectF(x, at.y() - r - fm.height(), w, fm.height()), Qt::AlignCenter, mk.label);
     }
     p.restore();
 

@@ -18,6 +18,7 @@ namespace {
 const QColor kTriggerFill{255, 140, 0, 60};
 const QColor kTriggerEdge{230, 110, 0};
 const QColor kSignColour{200, 0, 0};
+const QColor kFitColour{110, 0, 200}; // the rise's fitted line, apart from the red curve
 
 } // namespace
 
@@ -106,7 +107,8 @@ void CReportOverlay::paintEvent(QPaintEvent*)
         case analysis::SignKind::Spike: {
             // A downward triangle just above the spike's highest point.
             const QPointF at(xOf((s.start + s.stop) / 2), std::max(plot.top() + 10, yOf(s.value)));
-            const QPointF tri[] = {at + QPointF(-6, -14), at + QPointF(6, -14), at + QPointF(0, -3)};
+            const QPointF tri[] = {at + QPointF(-6, -14), at + QPointF(6, -14),
+                                   at + QPointF(0, -3)};
             p.setBrush(kSignColour);
             p.drawPolygon(tri, 3);
             p.setBrush(Qt::NoBrush);
@@ -116,12 +118,14 @@ void CReportOverlay::paintEvent(QPaintEvent*)
             const analysis::RiseFit& f = m_signs.rise;
             const double c = (f.windowStart + f.windowStop) / 2 / 60.0;
             auto fitAt = [&](double seconds) { return f.median + f.slope * (seconds / 60.0 - c); };
-            p.setPen(QPen(kSignColour, 2, Qt::DashLine));
+            p.setPen(QPen(kFitColour, 3, Qt::DashLine));
             p.drawLine(QPointF(xOf(f.windowStart), yOf(fitAt(f.windowStart))),
                        QPointF(xOf(f.windowStop), yOf(fitAt(f.windowStop))));
             const double y = std::max(plot.top() + fm.height(), yOf(fitAt(f.windowStop)) - 8);
+            p.setPen(kFitColour);
             const QString label = ui::toQ(analysis::SignKindText(s.kind));
-            const double x = std::min(xOf(f.windowStart), plot.right() - fm.horizontalAdvance(label) - 4);
+            const double x =
+                std::min(xOf(f.windowStart), plot.right() - fm.horizontalAdvance(label) - 4);
             p.drawText(QPointF(x, y), label);
             break;
         }

@@ -26,8 +26,8 @@ inline constexpr int AnalysisStep = 33112;    // "電圧特性(&V)..."
 inline constexpr int EnvSettings = 32814;  // "環境設定(&E)..."
 inline constexpr int CommSettings = 32803; // "通信設定(&C)..."
 // "表示(&V)"
-inline constexpr int ViewToolBar = 59392;   // "ツール バー(&T)"
-inline constexpr int ViewStatusBar = 59393; // "ステータス バー(&S)"
+inline constexpr int ViewToolBar = 59392;       // "ツール バー(&T)"
+inline constexpr int ViewStatusBar = 59393;     // "ステータス バー(&S)"
 inline constexpr int ViewJudgmentBasis = 33113; // "判定根拠(&J)": new, a panel beside the report
 inline constexpr int ViewAnalysisOverlay = 33114; // "解析マーク(&K)": new, marks on the graph
 // "ヘルプ(&H)"

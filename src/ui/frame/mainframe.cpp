@@ -66,10 +66,10 @@ CMainFrame::CMainFrame(CMXRViewDoc* doc, QWidget* parent) : QMainWindow(parent),
     // The report view fills the client area (the second splitter column is always hidden).
     m_viewGraph = new CViewGraph(this);
     setCentralWidget(m_viewGraph);
-    m_analysis = new CAnalysisCommands(*this, *m_doc, *m_viewGraph, *m_printer,
-                                       [this]() -> CAppSettings& {
-                                           return m_settings ? *m_settings : AppSettings();
-                                       });
+    m_analysis =
+        new CAnalysisCommands(*this, *m_doc, *m_viewGraph, *m_printer, [this]() -> CAppSettings& {
+            return m_settings ? *m_settings : AppSettings();
+        });
 
     CreateMenus();
     CreateStatusBar();
