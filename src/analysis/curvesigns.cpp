@@ -181,7 +181,11 @@ RiseFit fitRise(const Series& s, const AnalysisThresholds& t, std::vector<double
         return f;
     const auto first = static_cast<std::size_t>(
         std::lower_bound(s.t.begin(), s.t.end(), f.windowStart) - s.t.begin());
-    const Blocks b = blockMedians(s, first, 5.0, scratch);
+    // 5-second medians, but no more than kMaxRiseBins of them: the pair count of the
+    // Theil-Sen slope grows with the square, and the window length comes from system.ini.
+    constexpr double kMaxRiseBins = 120.0;
+    const double binWidth = std::max(5.0, (f.windowStop - f.windowStart) / kMaxRiseBins);
+    const Blocks b = blockMedians(s, first, binWidth, scratch);
     if (b.centre.size() < 3)
         return f;
     f.evaluated = true;

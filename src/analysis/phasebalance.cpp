@@ -146,8 +146,8 @@ void collect(Groups& groups, const CMeasData& set)
     const auto& records = set.Records();
     for (std::size_t i = 0; i < records.size(); ++i) {
         const CMeasRecord& r = records[i];
-        if (phaseIndex(r) < 0)
-            continue;
+        if (phaseIndex(r) < 0 || !std::isfinite(r.TestVoltage))
+            continue; // no phase, or a voltage only a damaged file holds
         groups[keyOf(r, set.name)].push_back(Entry{&r, RecordRef{set.name, i}});
     }
 }

@@ -68,7 +68,8 @@ std::vector<StepCurve> AnalyzeSteps(const CMeasData& set, const AnalysisThreshol
     const auto& records = set.Records();
     for (std::size_t i = 0; i < records.size(); ++i) {
         const CMeasRecord& r = records[i];
-        if (r.UsedPoints <= 0 || r.Points.empty() || !text::isValue(r.LastCurrent))
+        if (r.UsedPoints <= 0 || r.Points.empty() || !text::isValue(r.LastCurrent) ||
+            !std::isfinite(r.TestVoltage))
             continue;
         auto& steps = byPhase[static_cast<int>(RecordPhase(r))];
         const long long v = std::llround(r.TestVoltage * 100.0);

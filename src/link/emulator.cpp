@@ -109,7 +109,7 @@ void TesterEmulator::addRecord(int index, uint32_t& rng)
     // Date block: announced line count and the start time.
     const int seconds =
         shape && shape->measureSeconds > 0 ? shape->measureSeconds : m_options.measureSeconds;
-    const int lines = std::min(seconds * 5, 9999); // the date block has four digits for it
+    const int lines = seconds * 5;
     CalendarTime ct;
     ct.year = uniformInt(rng, 2005, 2030);
     ct.month = uniformInt(rng, 1, 12);

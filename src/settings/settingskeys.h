@@ -12,7 +12,8 @@ inline constexpr const char* Received = "Received"; // the archive of serial rec
 inline constexpr const char* Check = "check";
 inline constexpr const char* Ports = "Ports"; // "COM%d" = device path, read only
 inline constexpr const char* Title = "title"; // system.ini
-inline constexpr const char* Analysis = "Analysis"; // system.ini: limits of the cable analysis
+// system.ini: limits of the cable analysis
+inline constexpr const char* Analysis = "Analysis";
 } // namespace inisec
 
 namespace inikey {

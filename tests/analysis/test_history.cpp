@@ -1,6 +1,9 @@
 // Cable history: sets in time order, per-step values, judgments, signs; nothing changed.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+
 #include "analysis/history.h"
 #include "analysistesthelp.h"
 
@@ -71,6 +74,34 @@ TEST(History, SummarizeSetMatchesTheHistoryEntry)
     EXPECT_TRUE(s.steps[0].signs.lowPolarization);
     EXPECT_EQ(s.signCount, 1);
     EXPECT_EQ(s.cautionCount, 1);
+}
+
+} // namespace
+
+namespace {
+
+// A record as only a damaged or crafted file holds it: more used points than points, values
+// and times that are not finite, a voltage that is not a number.
+TEST(History, DamagedRecordsAreLookedAtSafely)
+{
+    CCable cable;
+    CMeasData& set = addSet(cable, "X");
+    CMeasRecord r = analysistest::sampled(200, [](double) { return 2.0; });
+    r.Points[500].value = CDataValue(std::nan(""));
+    r.Points[600].elapsed = std::numeric_limits<double>::infinity();
+    r.UsedPoints = 1000000;
+    r.TestVoltage = std::nan("");
+    r.Condition.CabKind = CabKindR;
+    set.AppendRecord(r);
+    set.AppendRecord(step(2.0, 1.0, CabKindR));
+    const CableHistory h = BuildCableHistory("", cable, AnalysisThresholds{});
+    ASSERT_EQ(h.sets.size(), 1u);
+    EXPECT_EQ(h.sets[0].steps.size(), 2u);
+    EXPECT_EQ(h.sets[0].steps[0].signs.kickCount, 0);
+    ASSERT_EQ(h.sets[0].stepCurves.size(), 1u);
+    EXPECT_EQ(h.sets[0].stepCurves[0].steps.size(), 1u); // the NaN voltage takes no part
+    ASSERT_EQ(h.sets[0].phases.size(), 1u);
+    EXPECT_EQ(h.sets[0].phases[0].record[0]->index, 1u);
 }
 
 } // namespace
