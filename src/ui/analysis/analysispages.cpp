@@ -32,6 +32,18 @@ int AnalysisPages::totalPages() const
     return 1 + (rest + kRowsPerPage - 1) / kRowsPerPage;
 }
 
+namespace {
+
+constexpr int kHeaderRowLength = 60; // 0.1 mm: two lines of a narrow header
+constexpr int kRowLength = 45;
+
+int tableLength(int rows)
+{
+    return kHeaderRowLength + kRowLength * rows;
+}
+
+} // namespace
+
 void AnalysisPages::placeTable(LayoutGrid& g, int row, int first, int count)
 {
     const int columns = std::max<int>(1, static_cast<int>(m_doc.header.size()));
@@ -39,6 +51,7 @@ void AnalysisPages::placeTable(LayoutGrid& g, int row, int first, int count)
     LayoutGrid& t = table->table();
     for (int c = 0; c < m_doc.header.size(); ++c)
         t.setText(c, 0, m_doc.header[c]);
+    t.setRowLength(0, kHeaderRowLength);
     t.setBackground({0, 0, -1, 0}, kLabelBackground);
     t.setBorders({0, 0, -1, 0}, Qt::black, SideBottom);
     t.addFitGroup(0, 0, {0, 0, -1, 0}, QStringLiteral("最終値(μA)  "));
@@ -59,8 +72,10 @@ LayoutGrid* AnalysisPages::buildPage(int p)
         return nullptr;
     const bool first = p == 1;
     const int tableRow = first ? 9 : 5;
-    m_page = std::make_unique<LayoutGrid>(1, tableRow + 1);
+    // The table keeps a fixed row height; the row after it takes what is left of the page.
+    m_page = std::make_unique<LayoutGrid>(1, tableRow + 2);
     LayoutGrid& g = *m_page;
+    g.setBorders({0, tableRow + 1, 0, tableRow + 1}, Qt::white, AllSides);
     const int lengths[] = {80, 40, 10};
     for (int i = 0; i < 3; ++i)
         g.setRowLength(i, lengths[i]);
@@ -112,14 +127,14 @@ LayoutGrid* AnalysisPages::buildPage(int p)
         g.setRowLength(7, 10);
         g.setRowLength(8, 0);
         const int count = std::min<int>(kRowsFirstPage, static_cast<int>(m_doc.rows.size()));
-        // Rows keep the height of a full table; an empty remainder stays blank below.
-        g.setRowPercent(tableRow, 100);
+        g.setRowLength(tableRow, tableLength(count));
         placeTable(g, tableRow, 0, count);
     } else {
         g.setRowLength(3, 0);
         g.setRowLength(4, 0);
         const int start = kRowsFirstPage + (p - 2) * kRowsPerPage;
         const int count = std::min<int>(kRowsPerPage, static_cast<int>(m_doc.rows.size()) - start);
+        g.setRowLength(tableRow, tableLength(count));
         placeTable(g, tableRow, start, count);
     }
     return m_page.get();
