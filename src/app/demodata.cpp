@@ -7,6 +7,8 @@
 #include "model/oledate.h"
 #include "store/store.h"
 
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <system_error>
 #include <vector>
@@ -98,6 +100,83 @@ CTestCondition conditionFor(const CableSpec& cable, int phase, int yearIndex)
     return c;
 }
 
+// The cable the analysis windows are shown with: ten yearly step tests per phase whose leakage
+// grows by a quarter a year, the T phase running away in the last three years (unbalanced,
+// with a knee at the top step in the last one), and a long last measurement of R whose
+// current creeps upwards.
+constexpr int kTrendFirstYear = 2016;
+constexpr int kTrendYears = 10;
+
+std::vector<CMeasRecord> trendStepTest(uint32_t seed, int yearIndex, int phase,
+                                       const CalendarTime& day)
+{
+    const bool last = yearIndex == kTrendYears - 1;
+    const double base8kV = 0.30 * std::pow(1.28, yearIndex); // μA at 8 kV
+    double factor = phase == 0 ? 1.0 : phase == 1 ? 1.08 : 1.05;
+    if (phase == 2 && yearIndex >= kTrendYears - 3)
+        factor = yearIndex == kTrendYears - 3 ? 3.0 : yearIndex == kTrendYears - 2 ? 5.0 : 9.0;
+    EmulatorOptions o;
+    o.seed = seed;
+    o.measureSeconds = 90;
+    for (int k = 1; k <= kVoltageSteps; ++k) {
+        EmulatorRecordShape shape;
+        shape.phase = phase;
+        shape.voltage = 200 * k;
+        shape.leak = base8kV * factor * k / kVoltageSteps;
+        if (last && phase == 2 && k == kVoltageSteps)
+            shape.leak *= 2.6; // the knee
+        shape.absorb = 8.0 * shape.leak;
+        shape.rangeFlag = 0;
+        shape.trigger = std::max(50, static_cast<int>(shape.leak * 100)); // 10 × the leakage
+        shape.kicks = yearIndex == kTrendYears - 2 && phase == 2 && k == kVoltageSteps ? 1 : 0;
+        if (last && phase == 0 && k == kVoltageSteps) {
+            shape.measureSeconds = 600;
+            shape.risePerMinute = 0.04 * shape.leak;
+        }
+        CalendarTime t = day;
+        t.hour = 9 + phase;
+        t.minute = 12 * (k - 1);
+        shape.start = t;
+        o.shapes.push_back(shape);
+    }
+    const TesterEmulator emu(o);
+    return {emu.expected().begin(), emu.expected().end()};
+}
+
+void addTrendCustomer(CCustomerDB& db)
+{
+    const CableSpec spec{"送水ポンプ CV 6.6kV", 180.0, 38.0, {}};
+    CCustomer& customer = db.customers.At(db.customers.FindOrInsert(cp("南風台浄水場")));
+    CCable& cable = customer.cables.At(customer.cables.FindOrInsert(cp(spec.name)));
+    uint32_t seed = 500;
+    for (int y = 0; y < kTrendYears; ++y) {
+        CalendarTime day;
+        day.year = kTrendFirstYear + y;
+        day.month = 8;
+        day.day = 20;
+        for (int phase = 0; phase < 3; ++phase) {
+            const std::string setName =
+                std::to_string(day.year) + cp("年 ") + cp(kPhaseNames[phase]);
+            CMeasData& set = cable.sets.At(cable.sets.FindOrInsert(setName));
+            for (const CMeasRecord& r : trendStepTest(++seed, y, phase, day))
+                set.InsertRecord(r);
+            RecalcRatios(set);
+            CTestCondition c;
+            c.CabKind = kPhaseKinds[phase];
+            c.CabLength = spec.length;
+            c.CabSectionalArea = spec.area;
+            c.CurrentR = 10.0 + 0.2 * y;
+            c.CurrentS = 10.3 + 0.2 * y;
+            c.CurrentT = 10.1 + 0.2 * y + (y >= kTrendYears - 3 ? 25.0 * (y - 6) : 0.0);
+            c.ShisuZetuen = 3000.0 - 250.0 * y;
+            c.Weather = cp(y % 3 ? "晴" : "曇");
+            c.Temperature = 26.0 + y % 4;
+            c.Humidity = 60.0 + 2 * phase;
+            ApplyCondition(set, c);
+        }
+    }
+}
+
 } // namespace
 
 CCustomerDB BuildStore()
@@ -126,6 +205,7 @@ CCustomerDB BuildStore()
             }
         }
     }
+    addTrendCustomer(db);
     return db;
 }
 

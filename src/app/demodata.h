@@ -11,6 +11,8 @@ namespace demo {
 
 // Several customers with cables inspected over several years; every inspection is a step test
 // per phase (R, S, T), with good, doubtful and bad cables and kicks above the trigger setting.
+// One more cable is tested every year over ten years with a slowly worsening trend: one phase
+// runs away (unbalanced), its last step test has a knee, and one long record creeps upwards.
 // Deterministic: the same tree on every call.
 CCustomerDB BuildStore();
 

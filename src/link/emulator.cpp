@@ -47,7 +47,9 @@ TesterEmulator::TesterEmulator(const EmulatorOptions& options) : m_options(optio
     uint32_t rng = options.seed * 2654435761u + 0x9E3779B9u;
     if (rng == 0)
         rng = 1;
-    for (int i = 0; i < options.records; ++i)
+    const int count =
+        options.shapes.empty() ? options.records : static_cast<int>(options.shapes.size());
+    for (int i = 0; i < count; ++i)
         addRecord(i, rng);
     const std::string end(7, static_cast<char>(0xFF));
     m_serial.push_back({end + static_cast<char>(0xFF), 0});
@@ -75,13 +77,24 @@ void TesterEmulator::addRecord(int index, uint32_t& rng)
         m_replay += hexText(bytes) + "\r\n";
     };
 
+    const EmulatorRecordShape* shape =
+        m_options.shapes.empty() ? nullptr : &m_options.shapes[static_cast<std::size_t>(index)];
+
     // Header: number, flags, stepped voltage (2, 4, 6 ... 20 kV), trigger setting.
     const int dataNo = (index + 1) % 10000;
     const int statusFlag = uniformInt(rng, 0, 1);
-    const int rangeFlag = index % 3 == 2 ? 0 : 1; // both ranges, mostly the 0.1 µA one
-    const int phase = index % 4;                  // 00 R, 01 S, 10 T, 11 three-phase
-    const int voltage = 200 * (index % 10 + 1);   // 0.01 kV
-    const int trigger = rangeFlag ? uniformInt(rng, 50, 90) : uniformInt(rng, 3, 9); // 0.1 µA
+    int rangeFlag = index % 3 == 2 ? 0 : 1; // both ranges, mostly the 0.1 µA one
+    int phase = index % 4;                  // 00 R, 01 S, 10 T, 11 three-phase
+    int voltage = 200 * (index % 10 + 1);   // 0.01 kV
+    int trigger = rangeFlag ? uniformInt(rng, 50, 90) : uniformInt(rng, 3, 9); // 0.1 µA
+    if (shape) {
+        phase = shape->phase & 3;
+        voltage = std::clamp(shape->voltage, 0, 9999);
+        if (shape->rangeFlag >= 0)
+            rangeFlag = shape->rangeFlag & 1;
+        if (shape->trigger > 0)
+            trigger = std::min(shape->trigger, 9999);
+    }
     const int status = (statusFlag << 6) | (phase << 4) | rangeFlag;
     emitBlock(bcd(dataNo, 2) + static_cast<char>(status) + bcd(voltage, 2) + bcd(trigger, 2),
               std::string(1, '\0'));
@@ -94,7 +107,9 @@ void TesterEmulator::addRecord(int index, uint32_t& rng)
     r.TriggerLevel = trigger * 0.1;
 
     // Date block: announced line count and the start time.
-    const int lines = m_options.measureSeconds * 5;
+    const int seconds =
+        shape && shape->measureSeconds > 0 ? shape->measureSeconds : m_options.measureSeconds;
+    const int lines = seconds * 5;
     CalendarTime ct;
     ct.year = uniformInt(rng, 2005, 2030);
     ct.month = uniformInt(rng, 1, 12);
@@ -102,6 +117,8 @@ void TesterEmulator::addRecord(int index, uint32_t& rng)
     ct.hour = uniformInt(rng, 0, 23);
     ct.minute = uniformInt(rng, 0, 59);
     ct.second = uniformInt(rng, 0, 59);
+    if (shape && shape->start)
+        ct = *shape->start;
     emitBlock(bcd(lines, 2) + bcd(ct.year - 2000, 1) + bcd(ct.month, 1) + bcd(ct.day, 1) +
                   bcd(ct.hour, 1) + bcd(ct.minute, 1) + bcd(ct.second, 1),
               std::string(1, '\r'));
@@ -114,14 +131,23 @@ void TesterEmulator::addRecord(int index, uint32_t& rng)
         quality = std::min(m_options.quality, 2);
     const double unit = rangeFlag ? 0.1 : 0.001; // µA per count
     const double scale = (rangeFlag ? 1.0 : 0.01) * (voltage / 1000.0);
-    const double leak = scale * (quality == 0   ? 0.5 + uniform(rng)
-                                 : quality == 1 ? 4 + 4 * uniform(rng)
-                                                : 12 + 10 * uniform(rng));
-    const double absorb = scale * (30 + 40 * uniform(rng));
+    double leak = scale * (quality == 0   ? 0.5 + uniform(rng)
+                           : quality == 1 ? 4 + 4 * uniform(rng)
+                                          : 12 + 10 * uniform(rng));
+    double absorb = scale * (30 + 40 * uniform(rng));
     const double tau = 4 + 8 * uniform(rng);
-    const double creep = quality == 2 ? leak * 0.01 : 0.0;
+    double creep = quality == 2 ? leak * 0.01 : 0.0; // µA per second
     const double level = trigger * 0.1;
-    const int kicks = uniformInt(rng, 0, 2);
+    int kicks = uniformInt(rng, 0, 2);
+    double riseFrom = 0.0; // seconds
+    if (shape) {
+        leak = shape->leak;
+        absorb = shape->absorb >= 0 ? shape->absorb : 20.0 * shape->leak;
+        creep = shape->risePerMinute / 60.0;
+        riseFrom = 60.0;
+        if (shape->kicks >= 0)
+            kicks = std::min(shape->kicks, 2);
+    }
     const int kickLo = std::min(55, lines / 2);
     const int kickHi = std::max(kickLo, lines - 5);
     const int kickAt[2] = {uniformInt(rng, kickLo, kickHi), uniformInt(rng, kickLo, kickHi)};
@@ -132,7 +158,7 @@ void TesterEmulator::addRecord(int index, uint32_t& rng)
     for (int n = 0; n < lines; ++n) {
         const int t = firstTime + 2 * n; // tenths of a second
         const double sec = t * 0.1;
-        double i = leak + absorb * std::exp(-sec / tau) + creep * sec;
+        double i = leak + absorb * std::exp(-sec / tau) + creep * std::max(0.0, sec - riseFrom);
         i *= 1.0 + 0.02 * (uniform(rng) - 0.5);
         for (int k = 0; k < kicks; ++k)
             if (n >= kickAt[k] && n < kickAt[k] + 4)

@@ -3,10 +3,27 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "link/receivedrecord.h"
+
+// A record drawn to order rather than at random, for demonstrations of the cable analysis: a
+// phase, a voltage step, a leakage level, a slow rise, kicks. Fields left at their "drawn"
+// value take the random draw as usual.
+struct EmulatorRecordShape {
+    int phase = 0;                     // status bits 5-4: 0 R, 1 S, 2 T, 3 three-phase
+    int voltage = 200;                 // test voltage in 0.01 kV
+    double leak = 1.0;                 // μA, the steady leakage current
+    double absorb = -1.0;              // μA, absorption current at the start; < 0: 20 × leak
+    double risePerMinute = 0.0;        // μA per minute added after the first minute
+    int kicks = -1;                    // kicks above the trigger setting; < 0: drawn
+    int rangeFlag = -1;                // 1: 0.1 μA counts, 0: 0.001 μA counts; < 0: drawn
+    int trigger = 0;                   // trigger setting in 0.1 μA; 0: drawn
+    int measureSeconds = 0;            // 0: the options' length
+    std::optional<CalendarTime> start; // the date block's time; drawn when empty
+};
 
 struct EmulatorOptions {
     uint32_t seed = 1;
@@ -17,6 +34,9 @@ struct EmulatorOptions {
     // The cable's state in every record: 0 good, 1 doubtful, 2 bad; -1 drawn per record.
     // Forcing it leaves the other random draws as they were.
     int quality = -1;
+    // When not empty, record i follows shapes[i] and the dump holds shapes.size() records.
+    // The random draws are made as before, so an empty list changes nothing.
+    std::vector<EmulatorRecordShape> shapes;
 };
 
 // One piece of the serial stream, and how long the tester pauses after it.

@@ -12,6 +12,8 @@ inline constexpr const char* Received = "Received"; // the archive of serial rec
 inline constexpr const char* Check = "check";
 inline constexpr const char* Ports = "Ports"; // "COM%d" = device path, read only
 inline constexpr const char* Title = "title"; // system.ini
+// system.ini: limits of the cable analysis
+inline constexpr const char* Analysis = "Analysis";
 } // namespace inisec
 
 namespace inikey {
@@ -75,6 +77,14 @@ inline constexpr const char* Cable1WidRate = "Cable1WidRate";
 inline constexpr const char* Cable2WidRate = "Cable2WidRate";
 inline constexpr const char* Measurement1WidRate = "Measurement1WidRate";
 inline constexpr const char* Measurement2WidRate = "Measurement2WidRate";
+// system.ini [Analysis]
+inline constexpr const char* UnbalanceLimit = "UnbalanceLimit";     // %
+inline constexpr const char* SpikeFactor = "SpikeFactor";           // × local median
+inline constexpr const char* SpikeWindowSec = "SpikeWindowSec";     // s
+inline constexpr const char* SpikeMinDelta = "SpikeMinDelta";       // μA
+inline constexpr const char* RiseMinutes = "RiseMinutes";           // min
+inline constexpr const char* RiseSlopePercent = "RiseSlopePercent"; // % of the median per min
+inline constexpr const char* KneeFactor = "KneeFactor";             // × the line's prediction
 } // namespace inikey
 
 // "RunningNum" after a normal exit; any other value at start-up means the last run was killed.

@@ -57,6 +57,48 @@ TEST(Emulator, ReplayFormDecodesToTheGeneratedRecords)
     EXPECT_NE(TesterEmulator(other).serialBytes(), emu.serialBytes());
 }
 
+TEST(Emulator, ShapedRecordsDecodeAsOrdered)
+{
+    EmulatorOptions o;
+    o.seed = 5;
+    EmulatorRecordShape slow;
+    slow.phase = 2;
+    slow.voltage = 800;
+    slow.leak = 3.0;
+    slow.rangeFlag = 0;
+    slow.trigger = 300;
+    slow.kicks = 0;
+    slow.measureSeconds = 600;
+    slow.risePerMinute = 0.2;
+    slow.start = CalendarTime{2025, 8, 20, 11, 36, 0};
+    EmulatorRecordShape plain;
+    plain.leak = 0.5;
+    o.shapes = {slow, plain};
+    const TesterEmulator emu(o);
+    ReplaySource src;
+    src.attachText(emu.replayText());
+    std::vector<ReceivedRecord> got;
+    std::atomic<bool> show{true}, running{true};
+    CTransferDecoder dec(
+        src, got, [](const std::string&) {}, show, o.triggValidSec);
+    EXPECT_TRUE(dec.run(running));
+    ASSERT_EQ(got, emu.expected());
+    ASSERT_EQ(got.size(), 2u);
+
+    const ReceivedRecord& r = got[0];
+    EXPECT_EQ(r.Condition.CabKind, CabKindT);
+    EXPECT_DOUBLE_EQ(r.TestVoltage, 8.0);
+    EXPECT_DOUBLE_EQ(r.TriggerLevel, 30.0);
+    EXPECT_EQ(r.RangeFlag, 0);
+    EXPECT_EQ(r.LineCount, 3000);
+    EXPECT_EQ(r.StartTime.format("%Y/%m/%d %H:%M:%S"), "2025/08/20 11:36:00");
+    EXPECT_TRUE(r.Triggers.empty());
+    // 3 μA plus 0.2 μA a minute after the first minute: 4.8 μA at 10 minutes, within noise.
+    EXPECT_NEAR(r.LastCurrent, 4.8, 0.06);
+    EXPECT_EQ(got[1].Condition.CabKind, CabKindR);
+    EXPECT_DOUBLE_EQ(got[1].TestVoltage, 2.0);
+}
+
 TEST(EmulatorPty, NoticesEachReader)
 {
     EmulatorPty pty;

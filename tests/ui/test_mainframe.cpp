@@ -77,10 +77,17 @@ TEST_F(MainFrameTest, MenusHoldEveryItemWithItsCommandId)
           {"測定データの表示(&S)...", cmd::ShowData},
           {"測定データをファイルから取り込む(&I)...", cmd::ImportData},
           {"測定データをファイルへ保存する(&O)...", cmd::ExportData}}},
+        {"解析(&A)",
+         {{"経年変化(&H)...", cmd::AnalysisHistory},
+          {"相間比較(&P)...", cmd::AnalysisPhase},
+          {"電圧特性(&V)...", cmd::AnalysisStep}}},
         {"設定(&S)",
          {{"環境設定(&E)...", cmd::EnvSettings}, {"通信設定(&C)...", cmd::CommSettings}}},
         {"表示(&V)",
-         {{"ツール バー(&T)", cmd::ViewToolBar}, {"ステータス バー(&S)", cmd::ViewStatusBar}}},
+         {{"ツール バー(&T)", cmd::ViewToolBar},
+          {"ステータス バー(&S)", cmd::ViewStatusBar},
+          {"判定根拠(&J)", cmd::ViewJudgmentBasis},
+          {"解析マーク(&K)", cmd::ViewAnalysisOverlay}}},
         {"ヘルプ(&H)", {{"バージョン情報(&A)...", cmd::AppAbout}}},
     };
     const QList<QAction*> menus = frame->menuBar()->actions();

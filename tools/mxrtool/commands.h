@@ -22,5 +22,6 @@ int runEmulateCommand(const ToolContext& ctx, const QStringList& args); // emula
 // Writes a usage error to standard error and returns 2.
 int usageError(const QString& text);
 
-int runCsvCommand(const ToolContext& ctx, const QStringList& args);    // csv
-int runReportCommand(const ToolContext& ctx, const QStringList& args); // report
+int runCsvCommand(const ToolContext& ctx, const QStringList& args);     // csv
+int runReportCommand(const ToolContext& ctx, const QStringList& args);  // report
+int runAnalyzeCommand(const ToolContext& ctx, const QStringList& args); // analyze

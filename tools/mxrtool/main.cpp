@@ -25,7 +25,8 @@ const char kUsage[] =
     "[--repeat]\n"
     "  csv STORE --customer C --cable K --set S --index I -o OUT.csv [--encoding cp932|utf8bom]\n"
     "  report STORE --customer C --cable K --set S --index I (--pdf OUT.pdf | --png OUT.png "
-    "[--page P] | --screen-png OUT.png [--size WxH]) [options]\n";
+    "[--page P] | --screen-png OUT.png [--size WxH]) [options]\n"
+    "  analyze STORE --customer C --cable K [--set S]\n";
 
 // Each command's options, one line each, for "mxrtool COMMAND --help".
 struct CommandHelp {
@@ -76,6 +77,10 @@ const CommandHelp kCommandHelp[] = {
      "  --judgments on|off     print the judgments\n"
      "  --page-numbers on|off  print page numbers\n"
      "  --margins T,L,B,R      print margins in mm\n"},
+    {"analyze",
+     "usage: mxrtool analyze STORE --customer C --cable K [--set S]\n"
+     "  --customer C, --cable K   the cable: its history, phase balance, step tests, signs\n"
+     "  --set S                only this measurement data set\n"},
 };
 
 } // namespace
@@ -144,6 +149,8 @@ int main(int argc, char** argv)
         return runEmulateCommand(ctx, args);
     if (command == "csv")
         return runCsvCommand(ctx, args);
+    if (command == "analyze")
+        return runAnalyzeCommand(ctx, args);
     if (command == "report")
         return runReportCommand(ctx, args);
     return usageError("unknown command " + command);

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPdfWriter>
+#include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QProgressDialog>
@@ -93,23 +94,43 @@ QString PdfFileProposal(const QString& customer, const QString& cable, const QSt
     return guardEnds(fileNamePart(parts.join('_'))) + QStringLiteral(".pdf");
 }
 
+PagedOutput ViewOutput(const CViewGraph& view)
+{
+    return {[&view] { return view.PrintPageCount(); },
+            [&view](QPagedPaintDevice& device, int from, int to,
+                    const std::function<bool(int, int)>& progress) {
+                return view.PrintReport(device, from, to, progress);
+            }};
+}
+
+QString SafeFileName(const QString& text)
+{
+    return guardEnds(fileNamePart(text));
+}
+
 QPrintPreviewDialog* CreatePreview(QWidget* parent, CViewGraph& view, QPrinter& printer)
+{
+    return CreatePreview(parent, ViewOutput(view), printer);
+}
+
+QPrintPreviewDialog* CreatePreview(QWidget* parent, PagedOutput output, QPrinter& printer)
 {
     auto* dialog = new QPrintPreviewDialog(&printer, parent);
     dialog->setObjectName(QStringLiteral("printPreview"));
     dialog->setWindowTitle(QStringLiteral("印刷プレビュー"));
     // Called for the preview pages and again, with the chosen printer, by its print button.
-    QObject::connect(
-        dialog, &QPrintPreviewDialog::paintRequested, dialog, [dialog, &view](QPrinter* target) {
-            int from = 1, to = view.PrintPageCount();
-            if (target->outputFormat() == QPrinter::NativeFormat &&
-                target->printRange() == QPrinter::PageRange) {
-                from = target->fromPage();
-                to = target->toPage();
-            }
-            CPageProgress progress(dialog, QStringLiteral("ページを作成しています..."));
-            view.PrintReport(*target, from, to, progress.Callback());
-        });
+    QObject::connect(dialog, &QPrintPreviewDialog::paintRequested, dialog,
+                     [dialog, output = std::move(output)](QPrinter* target) {
+                         int from = 1, to = output.pageCount();
+                         if (target->outputFormat() == QPrinter::NativeFormat &&
+                             target->printRange() == QPrinter::PageRange) {
+                             from = target->fromPage();
+                             to = target->toPage();
+                         }
+                         CPageProgress progress(dialog,
+                                                QStringLiteral("ページを作成しています..."));
+                         output.print(*target, from, to, progress.Callback());
+                     });
     return dialog;
 }
 
@@ -117,22 +138,57 @@ void RunPreview(QWidget* parent, CViewGraph& view, QPrinter& printer)
 {
     if (!view.HasRecord())
         return;
-    std::unique_ptr<QPrintPreviewDialog> dialog(CreatePreview(parent, view, printer));
+    RunPreview(parent, ViewOutput(view), printer);
+}
+
+void RunPreview(QWidget* parent, const PagedOutput& output, QPrinter& printer)
+{
+    if (output.pageCount() == 0)
+        return;
+    std::unique_ptr<QPrintPreviewDialog> dialog(CreatePreview(parent, output, printer));
     dialog->resize(900, 700);
     dialog->exec();
+}
+
+void RunPrint(QWidget* parent, const PagedOutput& output, QPrinter& printer)
+{
+    const int total = output.pageCount();
+    if (total == 0)
+        return;
+    printer.setFromTo(1, total);
+    QPrintDialog dialog(&printer, parent);
+    dialog.setMinMax(1, total);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    int from = 1, to = total;
+    if (printer.printRange() == QPrinter::PageRange) {
+        from = printer.fromPage();
+        to = printer.toPage();
+    }
+    CPageProgress progress(parent, QStringLiteral("印刷しています..."));
+    if (!output.print(printer, from, to, progress.Callback()) && progress.Cancelled())
+        printer.abort(); // the pages already spooled are dropped, not printed
 }
 
 PdfResult RunPdfOut(QWidget* parent, const CViewGraph& view, const QPrinter& printer,
                     CAppSettings& settings)
 {
     const CMeasRecord* record = view.DisplayedRecord();
-    const int total = view.PrintPageCount();
-    if (!record || total == 0)
+    if (!record || view.PrintPageCount() == 0)
         return PdfResult::Dismissed;
     const QString date = QString::fromStdString(mxrfmt::StartDateText(*record)).remove('/');
     const QString proposal =
         PdfFileProposal(ui::toQ(view.Names().customer), ui::toQ(view.Names().cable),
                         ui::toQ(view.Names().measData), date);
+    return RunPdfOut(parent, ViewOutput(view), proposal, printer, settings);
+}
+
+PdfResult RunPdfOut(QWidget* parent, const PagedOutput& output, const QString& proposal,
+                    const QPrinter& printer, CAppSettings& settings)
+{
+    const int total = output.pageCount();
+    if (total == 0)
+        return PdfResult::Dismissed;
     QString path = ui::messages().saveFileName(
         parent, QStringLiteral("PDF出力"), QDir(outputFolder(settings)).filePath(proposal),
         QStringLiteral("PDF ファイル (*.pdf);;すべてのファイル (*)"));
@@ -158,7 +214,7 @@ PdfResult RunPdfOut(QWidget* parent, const CViewGraph& view, const QPrinter& pri
                 pdf.setPageLayout(layout);
                 pdf.setResolution(printer.resolution());
                 pdf.setTitle(QStringLiteral("成績表"));
-                printed = view.PrintReport(pdf, 1, total, progress.Callback());
+                printed = output.print(pdf, 1, total, progress.Callback());
                 if (!printed || !file.flush())
                     throw OutputStopped{};
             });

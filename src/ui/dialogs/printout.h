@@ -9,6 +9,7 @@
 
 class CAppSettings;
 class CViewGraph;
+class QPagedPaintDevice;
 class QPrintPreviewDialog;
 class QPrinter;
 class QProgressDialog;
@@ -38,16 +39,34 @@ private:
 
 namespace printout {
 
+// Pages that go to the printer, the preview and a PDF file through one path: the number of
+// pages, and printing pages from … to (1-based, inclusive) on a paged device with a progress
+// callback that stops printing by returning false.
+struct PagedOutput {
+    std::function<int()> pageCount;
+    std::function<bool(QPagedPaintDevice&, int, int, const std::function<bool(int, int)>&)> print;
+};
+// The shown record's report as paged output.
+PagedOutput ViewOutput(const CViewGraph& view);
+
 // "<customer>_<cable>_<set>_<YYYYMMDD>.pdf"; characters a file name cannot hold on either
 // system (\ / : * ? " < > | and control characters) become '_', and so do leading and trailing
 // dots and spaces of the name. An empty date leaves its part out.
 QString PdfFileProposal(const QString& customer, const QString& cable, const QString& set,
                         const QString& date);
 
+// A text as a file name by the same rules (no ending added).
+QString SafeFileName(const QString& text);
+
 // The preview of the shown record's pages on the printer's page settings; printing from it
 // prints through the same painter. The caller owns and shows the dialog.
 QPrintPreviewDialog* CreatePreview(QWidget* parent, CViewGraph& view, QPrinter& printer);
 void RunPreview(QWidget* parent, CViewGraph& view, QPrinter& printer);
+QPrintPreviewDialog* CreatePreview(QWidget* parent, PagedOutput output, QPrinter& printer);
+void RunPreview(QWidget* parent, const PagedOutput& output, QPrinter& printer);
+// The standard print dialog (pages 1 … count), then the pages chosen there with progress;
+// a cancelled job is aborted, so no partial job reaches the printer.
+void RunPrint(QWidget* parent, const PagedOutput& output, QPrinter& printer);
 
 enum class PdfResult { Written, Dismissed, Cancelled, Failed };
 // Asks for the file (proposed name in the last folder used), writes every page at the
@@ -55,5 +74,8 @@ enum class PdfResult { Written, Dismissed, Cancelled, Failed };
 // complete, then asks whether to open it.
 PdfResult RunPdfOut(QWidget* parent, const CViewGraph& view, const QPrinter& printer,
                     CAppSettings& settings);
+// The same for any paged output, with the proposed file name (no folder).
+PdfResult RunPdfOut(QWidget* parent, const PagedOutput& output, const QString& proposal,
+                    const QPrinter& printer, CAppSettings& settings);
 
 } // namespace printout

@@ -18,12 +18,18 @@ inline constexpr int ImportData = 32819; // "測定データをファイルか�
 inline constexpr int ExportData = 32817; // "測定データをファイルへ保存する(&O)..."
 // "ファイル(&F)": new in this program, outside the range the older commands use
 inline constexpr int RestoreBackup = 33100; // "バックアップから復元(&B)..."
+// "解析(&A)": new in this program
+inline constexpr int AnalysisHistory = 33110; // "経年変化(&H)..."
+inline constexpr int AnalysisPhase = 33111;   // "相間比較(&P)..."
+inline constexpr int AnalysisStep = 33112;    // "電圧特性(&V)..."
 // "設定(&S)"
 inline constexpr int EnvSettings = 32814;  // "環境設定(&E)..."
 inline constexpr int CommSettings = 32803; // "通信設定(&C)..."
 // "表示(&V)"
-inline constexpr int ViewToolBar = 59392;   // "ツール バー(&T)"
-inline constexpr int ViewStatusBar = 59393; // "ステータス バー(&S)"
+inline constexpr int ViewToolBar = 59392;       // "ツール バー(&T)"
+inline constexpr int ViewStatusBar = 59393;     // "ステータス バー(&S)"
+inline constexpr int ViewJudgmentBasis = 33113; // "判定根拠(&J)": new, a panel beside the report
+inline constexpr int ViewAnalysisOverlay = 33114; // "解析マーク(&K)": new, marks on the graph
 // "ヘルプ(&H)"
 inline constexpr int AppAbout = 57664; // "バージョン情報(&A)..."
 

@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QDockWidget>
 #include <QLabel>
 #include <QMenuBar>
 #include <QGuiApplication>
@@ -18,6 +19,7 @@
 
 #include <algorithm>
 
+#include "ui/analysis/analysiscommands.h"
 #include "ui/frame/commandids.h"
 #include "ui/dialogs/csvout.h"
 #include "ui/dialogs/restorebackupdlg.h"
@@ -64,6 +66,10 @@ CMainFrame::CMainFrame(CMXRViewDoc* doc, QWidget* parent) : QMainWindow(parent),
     // The report view fills the client area (the second splitter column is always hidden).
     m_viewGraph = new CViewGraph(this);
     setCentralWidget(m_viewGraph);
+    m_analysis =
+        new CAnalysisCommands(*this, *m_doc, *m_viewGraph, *m_printer, [this]() -> CAppSettings& {
+            return m_settings ? *m_settings : AppSettings();
+        });
 
     CreateMenus();
     CreateStatusBar();
@@ -72,7 +78,11 @@ CMainFrame::CMainFrame(CMXRViewDoc* doc, QWidget* parent) : QMainWindow(parent),
     m_doc->SetMessageParent(this);
     m_doc->AttachDialogBar(m_dialogBar);
     m_doc->AddView(m_viewGraph);
-    connect(m_doc, &CMXRViewDoc::viewsUpdated, this, [this] { UpdateCommandStates(); });
+    connect(m_doc, &CMXRViewDoc::viewsUpdated, this, [this](int hintNo) {
+        UpdateCommandStates();
+        if (hintNo >= hint::StartTime)
+            m_analysis->Refresh();
+    });
     // The title tells while the data file is not written without asking.
     connect(m_doc, &CMXRViewDoc::readOnlyChanged, this, [this](bool readOnly) {
         setWindowTitle(readOnly ? ui::appTitle() + QStringLiteral(" [読み取り専用]")
@@ -112,6 +122,21 @@ CMainFrame::CMainFrame(CMXRViewDoc* doc, QWidget* parent) : QMainWindow(parent),
     SetCommandHandler(cmd::ExportData, [this] { RunDataExport(this, m_doc->Store()); });
     SetCommandHandler(cmd::ImportData, [this] { RunDataImport(this, *m_doc); });
     SetCommandHandler(cmd::RestoreBackup, [this] { RunRestoreBackup(this, *m_doc); });
+    // "解析(&A)": windows for the selected cable or data set; they read the store only.
+    SetCommandHandler(cmd::AnalysisHistory, [this] { m_analysis->ShowHistory(); });
+    SetCommandHandler(cmd::AnalysisPhase, [this] { m_analysis->ShowPhase(); });
+    SetCommandHandler(cmd::AnalysisStep, [this] { m_analysis->ShowStep(); });
+    SetCommandHandler(cmd::ViewJudgmentBasis, [this] {
+        m_analysis->SetPanelVisible(!m_analysis->PanelVisible());
+        UpdateCommandStates();
+    });
+    // The panel's own close button unticks the menu item.
+    connect(m_analysis->Panel(), &QDockWidget::visibilityChanged, this,
+            [this] { UpdateCommandStates(); });
+    SetCommandHandler(cmd::ViewAnalysisOverlay, [this] {
+        m_analysis->SetOverlay(!m_analysis->OverlayOn());
+        UpdateCommandStates();
+    });
     UpdateCommandStates();
 }
 
@@ -176,6 +201,14 @@ void CMainFrame::CreateMenus()
     AddCommand(data, cmd::ExportData, QStringLiteral("測定データをファイルへ保存する(&O)..."),
                QStringLiteral("選んだ測定データをファイルへ保存します"));
 
+    QMenu* analysis = menuBar()->addMenu(QStringLiteral("解析(&A)"));
+    AddCommand(analysis, cmd::AnalysisHistory, QStringLiteral("経年変化(&H)..."),
+               QStringLiteral("選んだケーブルの測定データを年ごとに比べます"));
+    AddCommand(analysis, cmd::AnalysisPhase, QStringLiteral("相間比較(&P)..."),
+               QStringLiteral("選んだ測定データのＲ相・Ｓ相・Ｔ相の漏れ電流を比べます"));
+    AddCommand(analysis, cmd::AnalysisStep, QStringLiteral("電圧特性(&V)..."),
+               QStringLiteral("選んだ測定データの試験電圧と最終値の関係を表示します"));
+
     QMenu* settings = menuBar()->addMenu(QStringLiteral("設定(&S)"));
     AddCommand(settings, cmd::EnvSettings, QStringLiteral("環境設定(&E)..."),
                QStringLiteral("印刷の余白と判定の出力を設定します"), QStringLiteral("環境設定"));
@@ -191,13 +224,20 @@ void CMainFrame::CreateMenus()
                                     QStringLiteral("ステータス バーの表示/非表示を切り替えます"));
     statusBar->setCheckable(true);
     statusBar->setChecked(true);
+    view->addSeparator();
+    AddCommand(view, cmd::ViewJudgmentBasis, QStringLiteral("判定根拠(&J)"),
+               QStringLiteral("表示中の測定データの判定の根拠と波形の兆候を表示します"))
+        ->setCheckable(true);
+    AddCommand(view, cmd::ViewAnalysisOverlay, QStringLiteral("解析マーク(&K)"),
+               QStringLiteral("グラフにトリガー区間と波形の兆候を重ねて表示します"))
+        ->setCheckable(true);
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("ヘルプ(&H)"));
     AddCommand(help, cmd::AppAbout, QStringLiteral("バージョン情報(&A)..."),
                QStringLiteral("プログラムの情報とバージョンを表示します"),
                QStringLiteral("バージョン情報"));
 
-    for (QMenu* menu : {file, data, settings, view, help})
+    for (QMenu* menu : {file, data, analysis, settings, view, help})
         connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
 }
 
@@ -255,10 +295,16 @@ void CMainFrame::UpdateCommandStates()
         if (id == cmd::TextOut || id == cmd::FilePrint || id == cmd::PrintPreview ||
             id == cmd::PdfOut)
             enabled = enabled && m_viewGraph->HasRecord();
+        if (id == cmd::AnalysisHistory)
+            enabled = enabled && m_analysis->HasCable();
+        if (id == cmd::AnalysisPhase || id == cmd::AnalysisStep)
+            enabled = enabled && m_analysis->HasSet();
         action->setEnabled(enabled);
     }
     m_actions.at(cmd::ViewToolBar)->setChecked(m_toolBar && m_toolBar->isVisibleTo(this));
     m_actions.at(cmd::ViewStatusBar)->setChecked(statusBar()->isVisibleTo(this));
+    m_actions.at(cmd::ViewJudgmentBasis)->setChecked(m_analysis->PanelVisible());
+    m_actions.at(cmd::ViewAnalysisOverlay)->setChecked(m_analysis->OverlayOn());
 }
 
 void CMainFrame::OnCommand(int commandId)

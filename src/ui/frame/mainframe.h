@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 
+class CAnalysisCommands;
 class CAppSettings;
 class CDialogBar;
 class CxLogFile;
@@ -38,6 +39,8 @@ public:
     QToolBar* ToolBar() const { return m_toolBar; }
     QToolBar* DialogBarBand() const { return m_dialogBand; }
     QLabel* MessagePane() const { return m_messagePane; }
+    // The analysis menu's windows, the judgment-basis panel and the graph's analysis marks.
+    CAnalysisCommands* Analysis() const { return m_analysis; }
 
     // The settings the window's placement and splitter state go to (may stay unset).
     void SetSettings(CAppSettings* settings) { m_settings = settings; }
@@ -75,6 +78,7 @@ private:
     QToolBar* m_dialogBand = nullptr;
     QLabel* m_messagePane = nullptr;
     CLockIndicators* m_indicators = nullptr;
+    CAnalysisCommands* m_analysis = nullptr;
     std::map<int, QAction*> m_actions;
     std::map<int, std::function<void()>> m_handlers;
     CAppSettings* m_settings = nullptr;

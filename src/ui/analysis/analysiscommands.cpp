@@ -1,0 +1,229 @@
+// CAnalysisCommands: the analysis windows for the selection, the judgment-basis panel, the
+// report's tool tip and the graph overlay.
+#include "ui/analysis/analysiscommands.h"
+
+#include <QDockWidget>
+#include <QHelpEvent>
+#include <QMainWindow>
+#include <QTextEdit>
+#include <QToolTip>
+
+#include "analysis/analysissettings.h"
+#include "analysis/curvesigns.h"
+#include "analysis/explain.h"
+#include "report/screenreport.h"
+#include "settings/appsettings.h"
+#include "ui/analysis/analysisviews.h"
+#include "ui/analysis/analysiswindow.h"
+#include "ui/analysis/reportoverlay.h"
+#include "ui/common/uitext.h"
+#include "ui/document/mxrviewdoc.h"
+#include "ui/pages/viewgraph.h"
+
+namespace {
+
+const CCable* findCable(const CCustomerDB& db, const DataSelection& s)
+{
+    const int c = db.customers.Find(s.customer);
+    if (c < 0)
+        return nullptr;
+    const CCustomer& customer = db.customers.At(c);
+    const int k = customer.cables.Find(s.cable);
+    return k < 0 ? nullptr : &customer.cables.At(k);
+}
+
+} // namespace
+
+CAnalysisCommands::CAnalysisCommands(QMainWindow& frame, CMXRViewDoc& doc, CViewGraph& view,
+                                     QPrinter& printer, std::function<CAppSettings&()> settings)
+    : QObject(&frame), m_frame(frame), m_doc(doc), m_view(view), m_printer(printer),
+      m_settings(std::move(settings))
+{
+    m_panel = new QDockWidget(QStringLiteral("判定根拠"), &frame);
+    m_panel->setObjectName(QStringLiteral("judgmentBasisPanel"));
+    m_panelText = new QTextEdit(m_panel);
+    m_panelText->setObjectName(QStringLiteral("judgmentBasisText"));
+    m_panelText->setReadOnly(true);
+    m_panelText->setLineWrapMode(QTextEdit::WidgetWidth);
+    m_panel->setWidget(m_panelText);
+    frame.addDockWidget(Qt::RightDockWidgetArea, m_panel);
+    m_panel->hide();
+    m_overlay = new CReportOverlay(view);
+    // The result table of the report explains its judgments in a tool tip.
+    view.installEventFilter(this);
+}
+
+CAnalysisCommands::~CAnalysisCommands()
+{
+    for (const QPointer<CAnalysisWindow>& w : {m_history, m_phase, m_step})
+        delete w.data();
+}
+
+bool CAnalysisCommands::HasCable() const
+{
+    return findCable(m_doc.Store(), m_doc.Selection()) != nullptr;
+}
+
+bool CAnalysisCommands::HasSet() const
+{
+    const CCable* cable = findCable(m_doc.Store(), m_doc.Selection());
+    return cable && cable->sets.Find(m_doc.Selection().measData) >= 0;
+}
+
+CAnalysisWindow* CAnalysisCommands::Prepare(QPointer<CAnalysisWindow>& slot)
+{
+    if (!slot) {
+        slot = new CAnalysisWindow(&m_frame, m_printer, m_settings());
+        slot->SetOpenHandler([this](const DataSelection& t) { OpenMeasurement(t); });
+    }
+    return slot;
+}
+
+CAnalysisWindow* CAnalysisCommands::ShowHistory()
+{
+    const CCable* cable = findCable(m_doc.Store(), m_doc.Selection());
+    if (!cable)
+        return nullptr;
+    const DataSelection& s = m_doc.Selection();
+    const AnalysisThresholds t = ReadAnalysisThresholds(m_settings().SystemIniPath());
+    analysisui::AnalysisView v = analysisui::BuildHistoryView(s.customer, s.cable, *cable, t);
+    CAnalysisWindow* w = Prepare(m_history);
+    w->SetFileStem(QStringLiteral("HISTORY_%1").arg(ui::toQ(s.cable)));
+    w->SetDocument(std::move(v.doc));
+    w->SetPointTargets(std::move(v.pointTargets));
+    w->SetRowTargets(std::move(v.rowTargets));
+    w->show();
+    w->raise();
+    return w;
+}
+
+CAnalysisWindow* CAnalysisCommands::ShowPhase()
+{
+    if (!HasSet())
+        return nullptr;
+    const DataSelection& s = m_doc.Selection();
+    const AnalysisThresholds t = ReadAnalysisThresholds(m_settings().SystemIniPath());
+    analysisui::AnalysisView v = analysisui::BuildPhaseView(
+        s.customer, s.cable, *findCable(m_doc.Store(), s), s.measData, t);
+    CAnalysisWindow* w = Prepare(m_phase);
+    w->SetFileStem(QStringLiteral("PHASE_%1_%2").arg(ui::toQ(s.cable), ui::toQ(s.measData)));
+    w->SetDocument(std::move(v.doc));
+    w->SetPointTargets(std::move(v.pointTargets));
+    w->SetRowTargets(std::move(v.rowTargets));
+    w->show();
+    w->raise();
+    return w;
+}
+
+CAnalysisWindow* CAnalysisCommands::ShowStep()
+{
+    if (!HasSet())
+        return nullptr;
+    const DataSelection& s = m_doc.Selection();
+    const AnalysisThresholds t = ReadAnalysisThresholds(m_settings().SystemIniPath());
+    analysisui::AnalysisView v =
+        analysisui::BuildStepView(s.customer, s.cable, *findCable(m_doc.Store(), s), s.measData, t);
+    CAnalysisWindow* w = Prepare(m_step);
+    w->SetFileStem(QStringLiteral("STEP_%1_%2").arg(ui::toQ(s.cable), ui::toQ(s.measData)));
+    w->SetDocument(std::move(v.doc));
+    w->SetPointTargets(std::move(v.pointTargets));
+    w->SetRowTargets(std::move(v.rowTargets));
+    w->show();
+    w->raise();
+    return w;
+}
+
+void CAnalysisCommands::OpenMeasurement(const DataSelection& target)
+{
+    m_doc.Selection() = target;
+    m_doc.LoadSelectedMeasurement();
+    m_frame.raise();
+    m_frame.activateWindow();
+}
+
+void CAnalysisCommands::SetPanelVisible(bool on)
+{
+    m_panel->setVisible(on);
+    Refresh();
+}
+
+bool CAnalysisCommands::PanelVisible() const
+{
+    return m_panel->isVisibleTo(&m_frame);
+}
+
+void CAnalysisCommands::SetOverlay(bool on)
+{
+    m_overlay->setVisible(on);
+    if (on) {
+        m_overlay->setGeometry(m_view.rect());
+        m_overlay->raise();
+    }
+    Refresh();
+}
+
+bool CAnalysisCommands::OverlayOn() const
+{
+    return m_overlay->isVisibleTo(&m_view);
+}
+
+QString CAnalysisCommands::ExplanationText() const
+{
+    const CMeasRecord* r = m_view.DisplayedRecord();
+    if (!r)
+        return {};
+    QStringList lines;
+    lines << QStringLiteral("【判定根拠】");
+    for (const analysis::JudgmentExplanation& e : analysis::ExplainJudgments(*r))
+        lines << ui::toQ(e.text);
+    lines << QString() << QStringLiteral("【波形の兆候】");
+    const AnalysisThresholds t = ReadAnalysisThresholds(m_settings().SystemIniPath());
+    const analysis::CurveSigns signs = analysis::FindCurveSigns(*r, t);
+    if (signs.signs.empty())
+        lines << QStringLiteral("兆候なし");
+    for (const analysis::CurveSign& s : signs.signs)
+        lines << ui::toQ(s.text);
+    return lines.join('\n');
+}
+
+QString CAnalysisCommands::PanelText() const
+{
+    return m_panelText->toPlainText();
+}
+
+void CAnalysisCommands::Refresh()
+{
+    // Only what is shown is computed: the signs of a long record cost a pass over its points.
+    const bool panel = PanelVisible();
+    const bool overlay = OverlayOn();
+    if (panel) {
+        const QString text = ExplanationText();
+        m_panelText->setPlainText(text.isEmpty() ? QStringLiteral("測定データが表示されていません")
+                                                 : text);
+    }
+    if (overlay) {
+        const CMeasRecord* r = m_view.DisplayedRecord();
+        const AnalysisThresholds t = ReadAnalysisThresholds(m_settings().SystemIniPath());
+        m_overlay->SetSigns(r ? analysis::FindCurveSigns(*r, t) : analysis::CurveSigns{});
+    }
+}
+
+bool CAnalysisCommands::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched != &m_view || event->type() != QEvent::ToolTip)
+        return false;
+    auto* help = static_cast<QHelpEvent*>(event);
+    // Over the test-result table ("title2") and the graph: the judgments and signs.
+    const LayoutContext ctx{ReportMapping::forDevice(m_view), &m_view};
+    bool over = false;
+    if (Block* b = m_view.Report().grid().findBlock("title2"))
+        over = ctx.mapping.toDevice(b->rect()).normalized().contains(help->pos());
+    over = over ||
+           ctx.mapping.toDevice(m_view.Report().graph().rect()).normalized().contains(help->pos());
+    const QString text = over ? ExplanationText() : QString();
+    if (text.isEmpty())
+        QToolTip::hideText();
+    else
+        QToolTip::showText(help->globalPos(), text, &m_view);
+    return true;
+}

@@ -1,0 +1,72 @@
+// CAnalysisCommands: what the main window's "解析(&A)" menu and the two analysis items of its
+// "表示(&V)" menu do: opening the history, phase and step windows for the current selection,
+// the judgment-basis panel and the overlay of analysis marks on the report's graph.
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+
+#include <functional>
+
+class CAnalysisWindow;
+class CAppSettings;
+class CMXRViewDoc;
+class CReportOverlay;
+class CViewGraph;
+class QDockWidget;
+class QMainWindow;
+class QPrinter;
+class QTextEdit;
+
+class CAnalysisCommands : public QObject {
+    Q_OBJECT
+public:
+    // All references belong to the main window and outlive this object; settings gives the
+    // program's settings when asked (they may be attached after the window is built).
+    CAnalysisCommands(QMainWindow& frame, CMXRViewDoc& doc, CViewGraph& view, QPrinter& printer,
+                      std::function<CAppSettings&()> settings);
+    ~CAnalysisCommands() override;
+
+    // The selection names a cable (history) or a data set (phase, step) of the store.
+    bool HasCable() const;
+    bool HasSet() const;
+
+    // Opens (or brings forward and refreshes) the window for the current selection.
+    CAnalysisWindow* ShowHistory();
+    CAnalysisWindow* ShowPhase();
+    CAnalysisWindow* ShowStep();
+
+    // "判定根拠(&J)": the panel with the explanation of each judgment and the record's signs.
+    void SetPanelVisible(bool on);
+    bool PanelVisible() const;
+    QDockWidget* Panel() const { return m_panel; }
+    QString PanelText() const;
+    // "解析マーク(&K)": trigger periods and curve signs drawn over the graph; off at start, and
+    // never stored, so the report looks as it always did until the user asks for the marks.
+    void SetOverlay(bool on);
+    bool OverlayOn() const;
+    CReportOverlay* Overlay() const { return m_overlay; }
+
+    // The explanation of the shown record (judgments and signs), as the panel and the tool tip
+    // of the report's result table show it; empty without a record.
+    QString ExplanationText() const;
+    // Called after every hint: the panel, the overlay and open windows follow the selection.
+    void Refresh();
+
+private:
+    CAnalysisWindow* Prepare(QPointer<CAnalysisWindow>& slot);
+    void OpenMeasurement(const struct DataSelection& target);
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+    QMainWindow& m_frame;
+    CMXRViewDoc& m_doc;
+    CViewGraph& m_view;
+    QPrinter& m_printer;
+    std::function<CAppSettings&()> m_settings;
+    QPointer<CAnalysisWindow> m_history;
+    QPointer<CAnalysisWindow> m_phase;
+    QPointer<CAnalysisWindow> m_step;
+    QDockWidget* m_panel = nullptr;
+    QTextEdit* m_panelText = nullptr;
+    CReportOverlay* m_overlay = nullptr;
+};

@@ -1,0 +1,292 @@
+// CAnalysisWindow and CChartWidget: layout, chart hit tests, and the output buttons.
+#include "ui/analysis/analysiswindow.h"
+
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPrinter>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTableWidget>
+#include <QToolTip>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+#include "exchange/csvwriter.h"
+#include "settings/appsettings.h"
+#include "ui/analysis/analysiscsv.h"
+#include "ui/common/messages.h"
+#include "ui/common/uitext.h"
+#include "ui/dialogs/printout.h"
+
+using namespace analysisui;
+
+CChartWidget::CChartWidget(QWidget* parent) : QWidget(parent)
+{
+    setMinimumSize(240, 160);
+    setMouseTracking(false);
+}
+
+void CChartWidget::SetChart(analysisui::Chart chart)
+{
+    m_chart = std::move(chart);
+    update();
+}
+
+void CChartWidget::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    p.fillRect(rect(), Qt::white);
+    drawChart(p, QRectF(rect()), m_chart, ReportMapping::forDevice(*this));
+}
+
+QPointF CChartWidget::PointPosition(int series, int index) const
+{
+    const auto pos = pointPositions(QRectF(rect()), m_chart, ReportMapping::forDevice(*this));
+    if (series < 0 || series >= static_cast<int>(pos.size()) || index < 0 ||
+        index >= static_cast<int>(pos[series].size()))
+        return {-1, -1};
+    return pos[series][index];
+}
+
+bool CChartWidget::Hit(const QPointF& at, int& series, int& index) const
+{
+    const auto pos = pointPositions(QRectF(rect()), m_chart, ReportMapping::forDevice(*this));
+    double best = 12.0; // pixels: close enough to mean that point
+    series = index = -1;
+    for (std::size_t s = 0; s < pos.size(); ++s) {
+        for (std::size_t i = 0; i < pos[s].size(); ++i) {
+            const double d = std::hypot(pos[s][i].x() - at.x(), pos[s][i].y() - at.y());
+            if (d <= best) {
+                best = d;
+                series = static_cast<int>(s);
+                index = static_cast<int>(i);
+            }
+        }
+    }
+    return series >= 0;
+}
+
+void CChartWidget::mousePressEvent(QMouseEvent* event)
+{
+    int s = -1, i = -1;
+    if (event->button() == Qt::LeftButton && Hit(event->position(), s, i))
+        emit pointClicked(s, i);
+    QWidget::mousePressEvent(event);
+}
+
+bool CChartWidget::event(QEvent* event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        int s = -1, i = -1;
+        if (Hit(help->pos(), s, i)) {
+            const ChartSeries& series = m_chart.series[s];
+            const QPointF v = series.points[i];
+            const QString x = m_chart.xText ? m_chart.xText(v.x()) : QString::number(v.x());
+            QToolTip::showText(
+                help->globalPos(),
+                QStringLiteral("%1\n%2  %3").arg(series.name, x, QString::number(v.y(), 'g', 6)),
+                this);
+        } else {
+            QToolTip::hideText();
+        }
+        return true;
+    }
+    return QWidget::event(event);
+}
+
+CAnalysisWindow::CAnalysisWindow(QWidget* parent, QPrinter& printer, CAppSettings& settings)
+    : QDialog(parent), m_printer(printer), m_settings(settings)
+{
+    // A window of its own beside the main window: the user keeps it open while choosing
+    // measurements there.
+    setWindowFlags(Qt::Window);
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    resize(1000, 760);
+
+    auto* layout = new QVBoxLayout(this);
+    auto* split = new QSplitter(Qt::Vertical, this);
+    m_chartArea = new QWidget(split);
+    m_chartLayout = new QVBoxLayout(m_chartArea);
+    m_chartLayout->setContentsMargins(0, 0, 0, 0);
+    auto* lower = new QWidget(split);
+    auto* lowerLayout = new QVBoxLayout(lower);
+    lowerLayout->setContentsMargins(0, 0, 0, 0);
+    m_notes = new QLabel(lower);
+    m_notes->setObjectName(QStringLiteral("analysisNotes"));
+    m_notes->setWordWrap(true);
+    m_notes->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    lowerLayout->addWidget(m_notes);
+    m_table = new QTableWidget(lower);
+    m_table->setObjectName(QStringLiteral("analysisTable"));
+    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_table->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_table->verticalHeader()->setVisible(false);
+    m_table->horizontalHeader()->setStretchLastSection(true);
+    lowerLayout->addWidget(m_table);
+    split->addWidget(m_chartArea);
+    split->addWidget(lower);
+    split->setStretchFactor(0, 3);
+    split->setStretchFactor(1, 2);
+    layout->addWidget(split, 1);
+
+    auto* buttons = new QHBoxLayout;
+    auto add = [&](const QString& text, const char* name, auto slot) {
+        auto* b = new QPushButton(text, this);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setAutoDefault(false);
+        connect(b, &QPushButton::clicked, this, slot);
+        buttons->addWidget(b);
+        return b;
+    };
+    add(QStringLiteral("印刷(&P)..."), "printButton", &CAnalysisWindow::OnPrint);
+    add(QStringLiteral("印刷プレビュー(&V)"), "previewButton", &CAnalysisWindow::OnPreview);
+    add(QStringLiteral("PDF出力(&D)..."), "pdfButton", &CAnalysisWindow::OnPdf);
+    add(QStringLiteral("CSV出力(&O)..."), "csvButton", [this] { OnCsv(); });
+    buttons->addStretch(1);
+    add(QStringLiteral("閉じる"), "closeButton", &QDialog::close);
+    layout->addLayout(buttons);
+
+    connect(m_table, &QTableWidget::cellDoubleClicked, this, [this](int row, int) {
+        if (row >= 0 && row < static_cast<int>(m_rowTargets.size()))
+            Open(m_rowTargets[row]);
+    });
+}
+
+void CAnalysisWindow::SetDocument(AnalysisDocument doc)
+{
+    m_doc = std::move(doc);
+    setWindowTitle(QStringLiteral("%1 - %2").arg(m_doc.title, ui::appTitle()));
+    RebuildCharts();
+    m_notes->setText(m_doc.notes.join('\n'));
+    m_notes->setVisible(!m_doc.notes.isEmpty());
+    m_table->clear();
+    m_table->setColumnCount(static_cast<int>(m_doc.header.size()));
+    m_table->setHorizontalHeaderLabels(m_doc.header);
+    m_table->setRowCount(static_cast<int>(m_doc.rows.size()));
+    for (int r = 0; r < static_cast<int>(m_doc.rows.size()); ++r)
+        for (int c = 0; c < m_doc.rows[r].size() && c < m_doc.header.size(); ++c) {
+            auto* item = new QTableWidgetItem(m_doc.rows[r][c]);
+            item->setToolTip(m_doc.rows[r][c]);
+            m_table->setItem(r, c, item);
+        }
+    m_table->resizeColumnsToContents();
+}
+
+void CAnalysisWindow::RebuildCharts()
+{
+    for (CChartWidget* w : m_charts)
+        delete w;
+    m_charts.clear();
+    while (QLayoutItem* item = m_chartLayout->takeAt(0)) {
+        delete item->layout();
+        delete item;
+    }
+    QHBoxLayout* row = nullptr;
+    for (std::size_t i = 0; i < m_doc.charts.size(); ++i) {
+        auto* w = new CChartWidget(m_chartArea);
+        w->setObjectName(QStringLiteral("chart%1").arg(i));
+        w->SetChart(m_doc.charts[i]);
+        const int chartIndex = static_cast<int>(i);
+        connect(w, &CChartWidget::pointClicked, this, [this, chartIndex](int s, int idx) {
+            // Targets belong to the series of the first chart.
+            if (chartIndex != 0 || s >= static_cast<int>(m_pointTargets.size()) ||
+                idx >= static_cast<int>(m_pointTargets[s].size()))
+                return;
+            Open(m_pointTargets[s][idx]);
+        });
+        if (i == 0) {
+            m_chartLayout->addWidget(w, 3);
+        } else {
+            if (!row) {
+                row = new QHBoxLayout;
+                m_chartLayout->addLayout(row, 2);
+            }
+            row->addWidget(w);
+        }
+        m_charts.push_back(w);
+    }
+}
+
+void CAnalysisWindow::Open(const DataSelection& target)
+{
+    if (m_open && target.index >= 0)
+        m_open(target);
+}
+
+AnalysisPages CAnalysisWindow::Pages() const
+{
+    return AnalysisPages(programReportSettings(), m_doc, programPrintOptions());
+}
+
+printout::PagedOutput CAnalysisWindow::Output() const
+{
+    return {[this] { return Pages().totalPages(); },
+            [this](QPagedPaintDevice& device, int from, int to,
+                   const std::function<bool(int, int)>& progress) {
+                AnalysisPages pages = Pages();
+                return pages.print(device, from, to, progress);
+            }};
+}
+
+void CAnalysisWindow::OnPrint()
+{
+    printout::RunPrint(this, Output(), m_printer);
+}
+
+void CAnalysisWindow::OnPreview()
+{
+    printout::RunPreview(this, Output(), m_printer);
+}
+
+void CAnalysisWindow::OnPdf()
+{
+    const QString proposal = printout::SafeFileName(m_fileStem) + QStringLiteral(".pdf");
+    printout::RunPdfOut(this, Output(), proposal, m_printer, m_settings);
+}
+
+std::string CAnalysisWindow::CsvBytes() const
+{
+    const CsvLabels labels =
+        CsvLabelsFor(m_settings.TitleCustomer, m_settings.TitleCable, m_settings.TitleMeasurement);
+    std::string content = AnalysisCsv(m_doc, labels.customer, labels.cable, labels.measName);
+    const CsvEncoding encoding =
+        CsvEncodingFromName(m_settings.TextOutEncoding).value_or(CsvEncoding::Cp932);
+    return CsvEncode(std::move(content), encoding);
+}
+
+bool CAnalysisWindow::WriteCsvTo(const QString& path)
+{
+    const CsvWriteOutcome out = WriteCsvFile(QFile::encodeName(path).toStdString(), CsvBytes());
+    if (!out.ok) {
+        ui::messages().error(this, ui::toQ(out.message));
+        return false;
+    }
+    ui::messages().notice(this, QStringLiteral("テキストファイルへ正常に出力しました\n%1")
+                                    .arg(QDir::toNativeSeparators(path)));
+    return true;
+}
+
+bool CAnalysisWindow::OnCsv()
+{
+    QString dir = ui::toQ(m_settings.TextOutDir);
+    if (dir.isEmpty() || !QFileInfo(dir).isDir())
+        dir = QString::fromStdString(m_settings.Paths().documentsDir);
+    const QString name = printout::SafeFileName(m_fileStem) + QStringLiteral(".CSV");
+    QString path =
+        ui::messages().saveFileName(this, QStringLiteral("CSV出力"), QDir(dir).filePath(name),
+                                    QStringLiteral("CSV ファイル (*.csv *.CSV)"));
+    if (path.isEmpty())
+        return false;
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QStringLiteral(".CSV");
+    return WriteCsvTo(path);
+}

@@ -1,0 +1,339 @@
+// The analysis windows on a cable with several years of data: the menu opens them for the
+// selection, a chart point opens its measurement, they print and write CSV; the judgment-basis
+// panel explains the shown record, and the graph's analysis marks leave the report untouched
+// while they are off.
+#include <QApplication>
+#include <QFile>
+#include <QImage>
+#include <QLabel>
+#include <QPdfWriter>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextEdit>
+#include <QDockWidget>
+
+#include <gtest/gtest.h>
+
+#include "analysisfixture.h"
+#include "settings/appsettings.h"
+#include "support/scriptedmessages.h"
+#include "support/widgetgrab.h"
+#include "ui/analysis/analysiscommands.h"
+#include "ui/analysis/analysiscsv.h"
+#include "ui/analysis/analysiswindow.h"
+#include "ui/analysis/chartpainter.h"
+#include "ui/analysis/reportoverlay.h"
+#include "ui/common/uitext.h"
+#include "ui/document/mxrviewdoc.h"
+#include "ui/frame/commandids.h"
+#include "ui/frame/mainframe.h"
+#include "ui/pages/viewgraph.h"
+
+namespace {
+
+namespace fx = analysisfixture;
+
+class AnalysisWindowsTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        settings.SetPaths(MakeAppPaths(dir.path().toStdString(), "/usr/bin/MXRView"));
+        settings.LoadSettings();
+        doc = std::make_unique<CMXRViewDoc>();
+        doc->SetDataFilePath(dir.filePath("DATA/MXR.DAT").toStdString());
+        frame = std::make_unique<CMainFrame>(doc.get());
+        frame->SetSettings(&settings);
+        doc->OnNewDocument();
+        doc->Store() = fx::store();
+        frame->resize(1200, 860);
+    }
+    void select(const std::string& set, int index)
+    {
+        doc->Selection() = {fx::customer(), fx::cable, set, index};
+        doc->LoadSelectedMeasurement();
+    }
+    CAnalysisWindow* run(int command)
+    {
+        frame->Action(command)->trigger();
+        auto* w = qobject_cast<CAnalysisWindow*>(QApplication::activeModalWidget());
+        if (w)
+            return w;
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (auto* a = qobject_cast<CAnalysisWindow*>(top);
+                a && a->isVisible() && a->Document().title == title(command))
+                return a;
+        return nullptr;
+    }
+    static QString title(int command)
+    {
+        return command == cmd::AnalysisHistory ? QStringLiteral("経年変化")
+               : command == cmd::AnalysisPhase ? QStringLiteral("相間比較")
+                                               : QStringLiteral("電圧特性");
+    }
+    // Prints every page into a PDF and keeps it beside the grabs.
+    void printToPdf(CAnalysisWindow& w, const QString& name)
+    {
+        const QString path = guitest::grabDir() + "/" + name;
+        QPdfWriter pdf(path);
+        pdf.setResolution(300);
+        pdf.setPageSize(QPageSize(QPageSize::A4));
+        analysisui::AnalysisPages pages = w.Pages();
+        ASSERT_GE(pages.totalPages(), 1);
+        ASSERT_TRUE(pages.print(pdf, 1, pages.totalPages()));
+    }
+
+    QTemporaryDir dir;
+    ScopedScriptedMessages messages;
+    CAppSettings settings;
+    std::unique_ptr<CMXRViewDoc> doc;
+    std::unique_ptr<CMainFrame> frame;
+};
+
+QString cellText(QTableWidget* t, int row, int col)
+{
+    const QTableWidgetItem* item = t->item(row, col);
+    return item ? item->text() : QString();
+}
+
+} // namespace
+
+TEST(AnalysisChart, NiceTicksAndRanges)
+{
+    struct Case {
+        double lo, hi;
+        int count;
+        std::vector<double> ticks;
+    };
+    const Case cases[] = {
+        {0, 10, 5, {0, 2, 4, 6, 8, 10}},
+        {0, 1, 4, {0, 0.5, 1}},
+        {0.3, 1.7, 5, {0.5, 1.0, 1.5}},
+        {5, 5, 5, {}}, // empty range: no ticks, no endless loop
+    };
+    for (const Case& c : cases) {
+        const std::vector<double> t = analysisui::niceTicks(c.lo, c.hi, c.count);
+        ASSERT_EQ(t.size(), c.ticks.size()) << c.lo << ".." << c.hi;
+        for (std::size_t i = 0; i < t.size(); ++i)
+            EXPECT_NEAR(t[i], c.ticks[i], 1e-9);
+    }
+    double lo = 0, hi = 0;
+    analysisui::fitRange({}, true, lo, hi); // nothing to show still gives a drawable range
+    EXPECT_LT(lo, hi);
+    analysisui::fitRange({0.0, 0.0}, true, lo, hi); // all zero currents
+    EXPECT_EQ(lo, 0.0);
+    EXPECT_GT(hi, 0.0);
+    analysisui::fitRange({1.2, 7.9}, true, lo, hi);
+    EXPECT_EQ(lo, 0.0);
+    EXPECT_GE(hi, 7.9);
+}
+
+TEST(AnalysisCsv, Cp932LinesWithQuotedFields)
+{
+    analysisui::AnalysisDocument d;
+    d.title = QStringLiteral("相間比較");
+    d.customer = cp932::lit("顧客,Ａ");
+    d.cable = "CV-1";
+    d.notes << QStringLiteral("6.00 kV：不平衡率 245.0 % ≧ 200.0 % → 不良");
+    d.header = {QStringLiteral("相"), QStringLiteral("備考")};
+    d.rows = {{QStringLiteral("Ｒ相"), QStringLiteral("a \"b\", c")}};
+    const std::string csv =
+        analysisui::AnalysisCsv(d, cp932::lit("需要家名称"), cp932::lit("ケーブル名称"), "x");
+    const std::string expected = cp932::lit("相間比較") + "\r\n" + cp932::lit("需要家名称") +
+                                 ", \"" + cp932::lit("顧客,Ａ") + "\"\r\n" +
+                                 cp932::lit("ケーブル名称") + ", CV-1\r\n" + cp932::lit("判定") +
+                                 ", " + cp932::lit("6.00 kV：不平衡率 245.0 % ≧ 200.0 % → 不良") +
+                                 "\r\n\r\n" + cp932::lit("相") + ", " + cp932::lit("備考") +
+                                 "\r\n" + cp932::lit("Ｒ相") + ", \"a \"\"b\"\", c\"\r\n";
+    EXPECT_EQ(csv, expected);
+    // A character without a CP932 form costs only itself.
+    d.rows = {{QStringLiteral("Ｒ相😀")}};
+    d.header = {QStringLiteral("相")};
+    EXPECT_NE(analysisui::AnalysisCsv(d, "a", "b", "c").find(cp932::lit("Ｒ相") + "?"),
+              std::string::npos);
+}
+
+TEST_F(AnalysisWindowsTest, CommandsFollowTheSelection)
+{
+    for (int id : {cmd::AnalysisHistory, cmd::AnalysisPhase, cmd::AnalysisStep})
+        EXPECT_FALSE(frame->Action(id)->isEnabled()) << id;
+    select("2022", 0);
+    for (int id : {cmd::AnalysisHistory, cmd::AnalysisPhase, cmd::AnalysisStep})
+        EXPECT_TRUE(frame->Action(id)->isEnabled()) << id;
+    // A cable selected without a set: the history only.
+    doc->Selection() = {fx::customer(), fx::cable, "", -1};
+    frame->UpdateCommandStates();
+    EXPECT_TRUE(frame->Action(cmd::AnalysisHistory)->isEnabled());
+    EXPECT_FALSE(frame->Action(cmd::AnalysisPhase)->isEnabled());
+}
+
+TEST_F(AnalysisWindowsTest, HistoryShowsEveryYearAndAPointOpensItsMeasurement)
+{
+    select("2021", 0);
+    CAnalysisWindow* w = run(cmd::AnalysisHistory);
+    ASSERT_NE(w, nullptr);
+    w->resize(1100, 820);
+    const auto charts = w->Charts();
+    ASSERT_EQ(charts.size(), 3u);
+    const analysisui::Chart& c = charts[0]->Chart();
+    // R was measured every year, S and T in 2024 only: one series per phase and voltage.
+    ASSERT_EQ(c.series.size(), 9u);
+    EXPECT_EQ(c.series[0].name, QStringLiteral("Ｒ相 2.00 kV"));
+    EXPECT_EQ(c.bands.size(), 3u);
+    ASSERT_EQ(c.series[0].points.size(), 4u);
+    for (std::size_t i = 1; i < 4; ++i) // the years run from left to right, the current rises
+        EXPECT_GT(c.series[0].points[i].x(), c.series[0].points[i - 1].x());
+    EXPECT_GT(c.series[0].points[3].y(), c.series[0].points[0].y());
+    EXPECT_EQ(w->Table()->rowCount(), 18);
+    EXPECT_EQ(cellText(w->Table(), 0, 0), QStringLiteral("2021"));
+    EXPECT_TRUE(guitest::grabToPng(w, guitest::grabDir() + "/analysis_history.png"));
+
+    // The 6 kV point of the set "2024" opens that record in the main window.
+    const auto& targets = w->PointTargets();
+    int series = -1, index = -1;
+    for (std::size_t s = 0; s < targets.size(); ++s)
+        for (std::size_t i = 0; i < targets[s].size(); ++i)
+            if (targets[s][i].measData == "2024" && targets[s][i].index == 2)
+                series = static_cast<int>(s), index = static_cast<int>(i);
+    ASSERT_GE(series, 0);
+    QTest::mouseClick(charts[0], Qt::LeftButton, {},
+                      charts[0]->PointPosition(series, index).toPoint());
+    EXPECT_EQ(doc->Selection(), (DataSelection{fx::customer(), fx::cable, "2024", 2}));
+    ASSERT_TRUE(frame->ViewGraph()->HasRecord());
+    EXPECT_DOUBLE_EQ(frame->ViewGraph()->DisplayedRecord()->TestVoltage, 6.0);
+    printToPdf(*w, "analysis_history.pdf");
+}
+
+TEST_F(AnalysisWindowsTest, PhaseTableJudgesTheUnbalanceAndWritesCsv)
+{
+    select("2024", 0);
+    CAnalysisWindow* w = run(cmd::AnalysisPhase);
+    ASSERT_NE(w, nullptr);
+    w->resize(1100, 760);
+    // One row per test voltage of the day, R/S/T from the three sibling sets.
+    ASSERT_EQ(w->Table()->rowCount(), 3);
+    EXPECT_EQ(cellText(w->Table(), 0, 1), QStringLiteral("2.00"));
+    EXPECT_EQ(cellText(w->Table(), 0, 2), QStringLiteral("0.440"));
+    EXPECT_EQ(cellText(w->Table(), 0, 4), QStringLiteral("6.001"));
+    EXPECT_EQ(cellText(w->Table(), 0, 6), QStringLiteral("不良")); // ≈ 240 %
+    EXPECT_EQ(cellText(w->Table(), 2, 6), QStringLiteral("良"));   // ≈ 191 % at 6 kV
+    EXPECT_TRUE(w->Notes()->text().contains(QStringLiteral("200.0")))
+        << w->Notes()->text().toStdString();
+    EXPECT_EQ(w->Charts().at(0)->Chart().series.size(), 3u);
+    EXPECT_TRUE(guitest::grabToPng(w, guitest::grabDir() + "/analysis_phase.png"));
+
+    const QString path = dir.filePath("phase.csv");
+    messages->pushPath(path);
+    ASSERT_TRUE(w->OnCsv());
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const std::string bytes = f.readAll().toStdString();
+    EXPECT_EQ(bytes, w->CsvBytes());
+    EXPECT_EQ(bytes.rfind(cp932::lit("相間比較") + "\r\n", 0), 0u);
+    EXPECT_EQ(bytes.find("\n"), bytes.find("\r\n") + 1); // CR LF line ends
+    EXPECT_NE(bytes.find(cp932::lit("不平衡率")), std::string::npos);
+    EXPECT_TRUE(
+        messages->texts().last().startsWith(QStringLiteral("テキストファイルへ正常に出力")));
+    // The proposal names the window and the cable.
+    EXPECT_TRUE(messages->proposedPaths().last().endsWith(QStringLiteral("PHASE_CV-1_2024.CSV")));
+
+    // A folder that cannot be written: an error, nothing reported as written.
+    messages->pushPath(QStringLiteral("/proc/no/such/phase.csv"));
+    EXPECT_FALSE(w->OnCsv());
+    EXPECT_EQ(messages->entries().back().kind, CScriptedMessages::Kind::Error);
+    printToPdf(*w, "analysis_phase.pdf");
+}
+
+TEST_F(AnalysisWindowsTest, StepPlotMarksTheKnee)
+{
+    select("2024", 0);
+    CAnalysisWindow* w = run(cmd::AnalysisStep);
+    ASSERT_NE(w, nullptr);
+    w->resize(1000, 720);
+    const analysisui::Chart& c = w->Charts().at(0)->Chart();
+    ASSERT_EQ(c.markers.size(), 1u);
+    EXPECT_DOUBLE_EQ(c.markers[0].at.x(), 6.0);
+    ASSERT_EQ(w->Table()->rowCount(), 3);
+    EXPECT_EQ(cellText(w->Table(), 2, 6), QStringLiteral("屈曲点"));
+    EXPECT_TRUE(cellText(w->Table(), 1, 6).isEmpty());
+    EXPECT_TRUE(guitest::grabToPng(w, guitest::grabDir() + "/analysis_step.png"));
+    printToPdf(*w, "analysis_step.pdf");
+
+    // A set without steady steps (one record only) shows an empty plot with its reason.
+    CCable& k = doc->Store().customers.At(0).cables.At(0);
+    CMeasData& one = k.sets.At(k.sets.FindOrInsert("single"));
+    one.AppendRecord(fx::record(2024, CabKindR, 2, 0.5));
+    select("single", 0);
+    w = run(cmd::AnalysisStep);
+    ASSERT_NE(w, nullptr);
+    EXPECT_TRUE(w->Charts().at(0)->Chart().markers.empty());
+    EXPECT_FALSE(w->Notes()->text().isEmpty());
+}
+
+TEST_F(AnalysisWindowsTest, JudgmentBasisPanelExplainsTheShownRecord)
+{
+    select(cp932::lit("2024Ｔ相"), 2);
+    QAction* item = frame->Action(cmd::ViewJudgmentBasis);
+    EXPECT_FALSE(item->isChecked());
+    EXPECT_FALSE(frame->Analysis()->Panel()->isVisibleTo(frame.get()));
+    item->trigger();
+    EXPECT_TRUE(item->isChecked());
+    const QString text = frame->Analysis()->PanelText();
+    EXPECT_TRUE(text.contains(QStringLiteral("最終値"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("→"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("漸増"))) << text.toStdString();
+    frame->show();
+    EXPECT_TRUE(guitest::grabToPng(frame.get(), guitest::grabDir() + "/analysis_basis_panel.png"));
+    // Another record replaces the text.
+    select("2021", 0);
+    EXPECT_NE(frame->Analysis()->PanelText(), text);
+    item->trigger();
+    EXPECT_FALSE(item->isChecked());
+}
+
+TEST_F(AnalysisWindowsTest, OverlayOffLeavesTheReportAsDrawnAndOnMarksTheGraph)
+{
+    // A record with trigger events and a spike, shown in the main window …
+    CMeasRecord r = fx::record(2024, CabKindT, 6, 3.0, 0.3);
+    r.TriggerLevel = 5.0;
+    for (int i = 200; i < 204; ++i)
+        r.Points[i].value = CDataValue(9.0);
+    r.Points[400].value = CDataValue(4.5);
+    r.RecalcFinalAndTriggers(-1, 10);
+    ASSERT_FALSE(r.Triggers.empty());
+    CCable& k = doc->Store().customers.At(0).cables.At(0);
+    k.sets.At(k.sets.FindOrInsert("kicks")).AppendRecord(r);
+    select("kicks", 0);
+    CViewGraph* view = frame->ViewGraph();
+    frame->show();
+    view->resize(1100, 700);
+    QApplication::processEvents();
+
+    // … and the same in a bare report view, which knows nothing of the analysis.
+    CViewGraph bare;
+    bare.resize(view->size());
+    bare.OnUpdate(hint::Selection, view->Names());
+    bare.OnUpdate(hint::Clear, {});
+    bare.OnUpdate(hint::AddRecord, *view->DisplayedRecord());
+    bare.OnUpdate(hint::StartTime, view->StartTime());
+    bare.OnUpdate(hint::Width, view->Width());
+    bare.OnUpdate(hint::Axis, view->Axis());
+    const QImage plain = bare.grab().toImage();
+
+    EXPECT_FALSE(frame->Action(cmd::ViewAnalysisOverlay)->isChecked());
+    EXPECT_EQ(view->grab().toImage(), plain);
+    frame->Action(cmd::ViewAnalysisOverlay)->trigger();
+    EXPECT_TRUE(frame->Analysis()->OverlayOn());
+    EXPECT_FALSE(frame->Analysis()->Overlay()->Signs().signs.empty());
+    const QImage marked = view->grab().toImage();
+    EXPECT_NE(marked, plain);
+    marked.save(guitest::grabDir() + "/analysis_overlay.png");
+    frame->Action(cmd::ViewAnalysisOverlay)->trigger();
+    EXPECT_EQ(view->grab().toImage(), plain);
+    // The switch is not kept in the settings file shared with the older program.
+    settings.SaveSettings();
+    QFile ini(QString::fromStdString(settings.IniPath()));
+    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+    EXPECT_FALSE(ini.readAll().contains("Overlay"));
+}
