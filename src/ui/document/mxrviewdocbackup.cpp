@@ -9,6 +9,8 @@
 
 bool CMXRViewDoc::BackUpStore()
 {
+    if (m_viewing)
+        return false; // a viewed file is never written, so it needs no backup
     const storebackup::BackupResult result =
         storebackup::MakeBackup(NativeStorePath(m_dataFile), m_backupPolicy);
     if (result.ok) {
@@ -29,6 +31,8 @@ bool CMXRViewDoc::BackUpStore()
 
 bool CMXRViewDoc::RestoreFromBackup(const std::string& backupPath)
 {
+    if (m_viewing)
+        return false;
     const storebackup::RestoreResult result =
         storebackup::RestoreBackup(backupPath, NativeStorePath(m_dataFile), m_backupPolicy);
     if (result.safeguard.ok && !result.safeguard.noStore)
