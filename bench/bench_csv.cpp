@@ -2,7 +2,9 @@
 // export (build, write, flush to disk, rename) against its references measured interleaved in
 // the same run: memcpy of the same bytes for the building, and a plain write plus fsync of the
 // same bytes for the whole export. The ratios are the counters build_vs_memcpy and
-// export_vs_plain_write (medians of the interleaved repetitions).
+// export_vs_plain_write (medians of the interleaved repetitions); export_vs_durable_write
+// compares with a plain write that also flushes the folder, the step that makes a new name
+// survive a power cut.
 // links: mxr_exchange mxr_store mxr_model
 #include <benchmark/benchmark.h>
 
@@ -88,12 +90,17 @@ void BM_CsvContent(benchmark::State& state)
 BENCHMARK(BM_CsvContent)->Arg(900)->Arg(18000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 // The plain write of bytes a program without atomic replacement would do: create or truncate,
-// write, fsync, close.
-void plainWrite(const std::string& path, const std::string& bytes)
+// write, fsync, close. With durableName the folder is flushed as well, as a new name needs to
+// survive a power cut (the export does this after its rename).
+void plainWrite(const std::string& path, const std::string& bytes, bool durableName)
 {
     safefile::Fd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
     safefile::WriteAll(fd.get(), bytes);
     ::fsync(fd.get());
+    if (durableName) {
+        safefile::Fd dir(::open(safefile::FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY));
+        ::fsync(dir.get());
+    }
 }
 
 // Each iteration runs the four steps one after the other, so that load on the machine falls
@@ -111,11 +118,13 @@ void BM_CsvRatios(benchmark::State& state)
     const std::string bytes = CsvContent(kNames, r, labels);
     std::string copy(bytes.size(), '\0');
     std::string text;
-    std::vector<double> memcpyS, buildS, plainS, exportS;
+    const std::string durablePath = (folder.dir / "DURABLE.CSV").string();
+    std::vector<double> memcpyS, buildS, plainS, durableS, exportS;
     for (auto _ : state) {
         if (!replace) {
             ::unlink(csvPath.c_str());
             ::unlink(plainPath.c_str());
+            ::unlink(durablePath.c_str());
             ::sync();
         }
         auto t0 = std::chrono::steady_clock::now();
@@ -129,8 +138,12 @@ void BM_CsvRatios(benchmark::State& state)
         buildS.push_back(secondsSince(t0));
 
         t0 = std::chrono::steady_clock::now();
-        plainWrite(plainPath, bytes);
+        plainWrite(plainPath, bytes, false);
         plainS.push_back(secondsSince(t0));
+
+        t0 = std::chrono::steady_clock::now();
+        plainWrite(durablePath, bytes, true);
+        durableS.push_back(secondsSince(t0));
 
         t0 = std::chrono::steady_clock::now();
         if (!WriteCsv(csvPath, kNames, r, labels).ok)
@@ -144,6 +157,7 @@ void BM_CsvRatios(benchmark::State& state)
     state.counters["plain_write_ms"] = 1e3 * median(plainS);
     state.counters["export_ms"] = 1e3 * median(exportS);
     state.counters["export_vs_plain_write"] = median(exportS) / median(plainS);
+    state.counters["export_vs_durable_write"] = median(exportS) / median(durableS);
 }
 BENCHMARK(BM_CsvRatios)
     ->ArgsProduct({{100000}, {0, 1}})
