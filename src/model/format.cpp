@@ -93,20 +93,17 @@ char* WriteElapsed(char* out, double seconds)
     }
     if (negative && (n > 0 || tenths > 0))
         *out++ = '-';
-    // Minutes with at least two digits (the time is bounded, so they are at most four).
-    char minutes[24];
-    char* const minutesEnd = minutes + sizeof minutes;
-    char* m = minutesEnd;
-    long long mins = n / 60;
-    do {
-        *--m = static_cast<char>('0' + mins % 10);
-        mins /= 10;
-    } while (mins != 0);
-    if (minutesEnd - m < 2)
-        *--m = '0';
-    std::memcpy(out, m, static_cast<std::size_t>(minutesEnd - m));
-    out += minutesEnd - m;
-    const long long secs = n % 60;
+    // Minutes with at least two digits; a valid time has at most four (1666 minutes).
+    static_assert(kMaxElapsedSeconds < 10000 * 60, "minutes are written with up to 4 digits");
+    const int minutes = static_cast<int>(n / 60);
+    const int secs = static_cast<int>(n % 60);
+    if (minutes >= 1000)
+        *out++ = static_cast<char>('0' + minutes / 1000);
+    if (minutes >= 100)
+        *out++ = static_cast<char>('0' + minutes / 100 % 10);
+    out[0] = static_cast<char>('0' + minutes / 10 % 10);
+    out[1] = static_cast<char>('0' + minutes % 10);
+    out += 2;
     out[0] = ':';
     out[1] = static_cast<char>('0' + secs / 10);
     out[2] = static_cast<char>('0' + secs % 10);
