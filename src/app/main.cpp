@@ -17,7 +17,10 @@
 namespace {
 
 const char kUsage[] =
-    "Usage: MXRView [--home DIR] [--demo[=DIR]]\n"
+    "Usage: MXRView [--home DIR] [--demo[=DIR]] [FILE]\n"
+    "\n"
+    "FILE            a data store file to view read-only: the report of its first\n"
+    "                measurement; the application folder's own store is not touched\n"
     "\n"
     "Options:\n"
     "  --home DIR    use DIR as the application folder (settings, logs, data store)\n"

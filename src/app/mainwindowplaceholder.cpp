@@ -4,7 +4,7 @@
 #include "settings/appsettings.h"
 #include "ui/frame/mainframe.h"
 
-QMainWindow* CreateMainWindow(CxLogFile& appLog)
+QMainWindow* CreateMainWindow(CxLogFile& appLog, const std::string& viewFile)
 {
-    return CMainFrame::CreateWithDocument(AppSettings(), &appLog);
+    return CMainFrame::CreateWithDocument(AppSettings(), &appLog, viewFile);
 }

@@ -13,6 +13,8 @@
 #include "ui/common/uitext.h"
 
 #include <QApplication>
+#include <QFile>
+#include <QFileInfo>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QSocketNotifier>
@@ -57,6 +59,24 @@ bool parseHomeOption(const QStringList& args, QString& home)
         }
     }
     return true;
+}
+
+// The store file named on the command line: the first argument that is neither an option nor
+// the value of --home, made absolute against the directory the program was started in (the
+// start-up changes into the application folder). Empty when there is none.
+QString viewFileArgument(const QStringList& args)
+{
+    for (int i = 1; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--home")) {
+            ++i;
+            continue;
+        }
+        if (args[i] == QLatin1String("--"))
+            return i + 1 < args.size() ? QFileInfo(args[i + 1]).absoluteFilePath() : QString();
+        if (!args[i].startsWith(QLatin1Char('-')))
+            return QFileInfo(args[i]).absoluteFilePath();
+    }
+    return {};
 }
 
 } // namespace
@@ -137,22 +157,31 @@ bool CMXRViewApp::InitInstance(const QStringList& arguments)
     }
     installSignalHandlers();
 
-    // Single instance: a second copy brings the first forward, beeps and ends.
-    m_instance = std::make_unique<SingleInstance>(QString::fromStdString(*folder));
-    if (m_instance->acquire() == SingleInstance::Outcome::AnotherRunning) {
-        QApplication::beep();
-        m_exitCode = 0;
-        return false;
+    // A store file named on the command line is only viewed: that copy runs beside the
+    // program working on the application folder (no single-instance guard), reads the
+    // settings without writing them, and never touches the folder's own store.
+    const QString viewFile = viewFileArgument(arguments);
+    m_viewing = !viewFile.isEmpty();
+
+    if (!m_viewing) {
+        // Single instance: a second copy brings the first forward, beeps and ends.
+        m_instance = std::make_unique<SingleInstance>(QString::fromStdString(*folder));
+        if (m_instance->acquire() == SingleInstance::Outcome::AnotherRunning) {
+            QApplication::beep();
+            m_exitCode = 0;
+            return false;
+        }
+        connect(m_instance.get(), &SingleInstance::raiseRequested, this,
+                &CMXRViewApp::raiseMainWindow);
+        // Saves of an earlier run that was killed half-way leave their temporary files here.
+        safefile::RemoveStaleTemporaries(*folder);
     }
-    connect(m_instance.get(), &SingleInstance::raiseRequested, this, &CMXRViewApp::raiseMainWindow);
-    // Saves of an earlier run that was killed half-way leave their temporary files here.
-    safefile::RemoveStaleTemporaries(*folder);
 
     m_startupInProgress = true;
 
     CAppSettings& settings = AppSettings();
     settings.SetPaths(MakeAppPaths(*folder, ExecutablePath()));
-    settings.LoadSettings();
+    settings.LoadSettings(!m_viewing);
 
     // Relative paths of the settings (".\DATA\MXR.DAT") are resolved against the folder.
     if (::chdir(folder->c_str()) != 0)
@@ -160,17 +189,18 @@ bool CMXRViewApp::InitInstance(const QStringList& arguments)
 
     m_appLog.Setup(*folder + "/" + settings.Paths().baseName, 7, 4, 10000, 0x500000);
 
-    if (settings.BeginRun(MXR_VERSION_TEXT))
+    if (!m_viewing && settings.BeginRun(MXR_VERSION_TEXT))
         m_appLog.Write(cp932::lit("前回異常終了"));
 
     std::srand(static_cast<unsigned>(std::time(nullptr)));
 
-    m_mainWindow.reset(CreateMainWindow(m_appLog));
+    m_mainWindow.reset(CreateMainWindow(m_appLog, QFile::encodeName(viewFile).toStdString()));
     m_mainWindow->show();
     if (m_terminationRequested)
         QTimer::singleShot(0, m_mainWindow.get(), &QWidget::close);
 
-    m_instance->releaseStartupLock();
+    if (m_instance)
+        m_instance->releaseStartupLock();
     m_startupInProgress = false;
     m_startupCompleted = true;
     return true;
@@ -180,7 +210,7 @@ int CMXRViewApp::ExitInstance()
 {
     // A failed write of the settings is told, never an abort: the data store was saved when
     // the window closed.
-    if (m_startupCompleted && !m_startupInProgress && !AppSettings().EndRun())
+    if (m_startupCompleted && !m_startupInProgress && !m_viewing && !AppSettings().EndRun())
         ui::ShowSettingsWriteFailure(nullptr, AppSettings().IniPath());
     m_mainWindow.reset();
     return m_exitCode;

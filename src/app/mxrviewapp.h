@@ -42,5 +42,6 @@ private:
     bool m_startupInProgress = false;
     bool m_startupCompleted = false;
     bool m_terminationRequested = false; // a termination signal arrived
+    bool m_viewing = false;              // only viewing a store file named on the command line
     int m_exitCode = 0;
 };

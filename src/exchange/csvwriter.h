@@ -31,6 +31,10 @@ CsvLabels CsvLabelsFor(const std::string& titleCustomer, const std::string& titl
 // The file content: every line followed by CR LF, texts written as they stand (no quoting).
 // Only the first UsedPoints points are written, and never more than the record holds.
 std::string CsvContent(const CsvNames& names, const CMeasRecord& record, const CsvLabels& labels);
+// The same into out, which is cleared first and keeps its capacity, so a caller writing many
+// files builds them all in one buffer.
+void CsvContentInto(std::string& out, const CsvNames& names, const CMeasRecord& record,
+                    const CsvLabels& labels);
 
 // "DAT_%s.CSV" with the start time as "%Y%m%d_%H%M%S" ("DAT_Invalid DateTime.CSV" for an
 // invalid one). ASCII only.

@@ -4,8 +4,10 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 #include "model/cp932text.h"
+#include "model/fixedtext.h"
 #include "model/number.h"
 
 namespace mxrfmt {
@@ -21,25 +23,26 @@ int usedPointCount(const CMeasRecord& r)
                : static_cast<int>(r.Points.size());
 }
 
-// "%.1lf (良)" and its variants: the number in the given format, then the judgment word.
-std::string judged(const char* numberFormat, double v, Judgment j)
+// "%.1lf (良)" and its variants: the number as "%*.*lf" (width, precision), then the
+// judgment word.
+std::string judged(int precision, int width, double v, Judgment j)
 {
-    std::string out = formatC(numberFormat, v);
+    std::string out = fixedtext::Text(v, precision, width);
     out += " (";
     out += JudgmentWord(j);
     out += ')';
     return out;
 }
 
-// "<lead>%.Nlf～%.Nlf<tail>" as the criterion columns show it.
-std::string criterion(const std::string& lead, const char* numberFormat, double min, double max,
+// "<lead>%.Nlf～%.Nlf<tail>" as the criterion columns show it (N = precision).
+std::string criterion(const std::string& lead, int precision, double min, double max,
                       const std::string& tail)
 {
     static const std::string& tilde = cp932::lit("～");
     std::string out = lead;
-    out += formatC(numberFormat, min);
+    fixedtext::Append(out, min, precision);
     out += tilde;
-    out += formatC(numberFormat, max);
+    fixedtext::Append(out, max, precision);
     out += tail;
     return out;
 }
@@ -67,32 +70,62 @@ bool hasShownDate(const CMeasRecord& r)
 
 } // namespace
 
-std::string ElapsedText(double seconds)
+char* WriteElapsed(char* out, double seconds)
 {
-    if (!IsValidElapsed(seconds))
-        return "---"; // only a damaged file holds such a time; never convert it to an integer
+    if (!IsValidElapsed(seconds)) {
+        // Only a damaged file holds such a time; never convert it to an integer.
+        std::memcpy(out, "---", 3);
+        return out + 3;
+    }
     const bool negative = seconds < 0.0;
+    // Whole seconds and tenths rounded half away from zero, done with integer conversions
+    // (the time is bounded, so they truncate exactly) rather than library calls.
     const double s = std::fabs(seconds);
-    const double whole = std::trunc(s);
-    long long n = static_cast<long long>(whole);
-    long long tenths = std::llround((s - whole) * 10.0);
+    long long n = static_cast<long long>(s);
+    const double tenthsExact = (s - static_cast<double>(n)) * 10.0;
+    long long tenths = static_cast<long long>(tenthsExact);
+    if (tenthsExact - static_cast<double>(tenths) >= 0.5)
+        ++tenths;
     if (tenths >= 10) {
         // 59.96 s reads as one minute, not "00:59.10" or "00:59.0".
         tenths = 0;
         ++n;
     }
-    const char* sign = negative && (n > 0 || tenths > 0) ? "-" : "";
-    return formatC("%s%0*lld:%02lld.%lld", sign, 2, n / 60, n % 60, tenths);
+    if (negative && (n > 0 || tenths > 0))
+        *out++ = '-';
+    // Minutes with at least two digits; a valid time has at most four (1666 minutes).
+    static_assert(kMaxElapsedSeconds < 10000 * 60, "minutes are written with up to 4 digits");
+    const int minutes = static_cast<int>(n / 60);
+    const int secs = static_cast<int>(n % 60);
+    if (minutes >= 1000)
+        *out++ = static_cast<char>('0' + minutes / 1000);
+    if (minutes >= 100)
+        *out++ = static_cast<char>('0' + minutes / 100 % 10);
+    out[0] = static_cast<char>('0' + minutes / 10 % 10);
+    out[1] = static_cast<char>('0' + minutes % 10);
+    out += 2;
+    out[0] = ':';
+    out[1] = static_cast<char>('0' + secs / 10);
+    out[2] = static_cast<char>('0' + secs % 10);
+    out[3] = '.';
+    out[4] = static_cast<char>('0' + tenths);
+    return out + 5;
+}
+
+std::string ElapsedText(double seconds)
+{
+    char buffer[kMaxElapsedChars];
+    return std::string(buffer, WriteElapsed(buffer, seconds));
 }
 
 std::string TestVoltageText(const CMeasRecord& r)
 {
-    return formatC("%.2lf", r.TestVoltage);
+    return fixedtext::Text(r.TestVoltage, 2);
 }
 
 std::string TriggerLevelText(const CMeasRecord& r)
 {
-    return formatC("%.1lf", r.TriggerLevel);
+    return fixedtext::Text(r.TriggerLevel, 1);
 }
 
 std::string LastCurrentText(const CMeasRecord& r)
@@ -106,7 +139,7 @@ std::string LastCurrentJudgedText(const CMeasRecord& r)
 {
     if (r.LastCurrent == UNSET_VALUE || !std::isfinite(r.LastCurrent))
         return "---"; // none, or a number only a damaged file holds: no judgment
-    return judged(r.RangeFlag == 1 ? "%6.1lf" : "%6.3lf", r.LastCurrent, r.JudgeLastCurrent());
+    return judged(r.RangeFlag == 1 ? 1 : 3, 6, r.LastCurrent, r.JudgeLastCurrent());
 }
 
 std::string SeikyokuJudgedText(const CMeasRecord& r)
@@ -115,7 +148,7 @@ std::string SeikyokuJudgedText(const CMeasRecord& r)
         return "";
     if (r.SeikyokuRatio == UNSET_VALUE || !std::isfinite(r.SeikyokuRatio))
         return "---"; // none, or a number only a damaged file holds: no judgment
-    return judged("%.1lf", r.SeikyokuRatio, r.JudgeSeikyoku());
+    return judged(1, 0, r.SeikyokuRatio, r.JudgeSeikyoku());
 }
 
 std::string JyakutenJudgedText(const CMeasRecord& r)
@@ -124,7 +157,7 @@ std::string JyakutenJudgedText(const CMeasRecord& r)
         return "";
     if (r.JyakutenRatio == UNSET_VALUE || !std::isfinite(r.JyakutenRatio))
         return "---"; // none, or a number only a damaged file holds: no judgment
-    return judged("%.1lf", r.JyakutenRatio, r.JudgeJyakuten());
+    return judged(1, 0, r.JyakutenRatio, r.JudgeJyakuten());
 }
 
 std::string MeasuringTimeText(const CMeasRecord& r)
@@ -150,11 +183,20 @@ std::string StartClockText(const CMeasRecord& r)
     return r.StartTime.format("%H:%M:%S");
 }
 
+char* WriteCurrent(char* out, double microAmps, int rangeFlag)
+{
+    if (!std::isfinite(microAmps)) {
+        // Only a damaged file holds such a current.
+        std::memcpy(out, "---", 3);
+        return out + 3;
+    }
+    return fixedtext::Write(out, microAmps, rangeFlag == 1 ? 1 : 3, 6);
+}
+
 std::string CurrentText(double microAmps, int rangeFlag)
 {
-    if (!std::isfinite(microAmps))
-        return "---"; // only a damaged file holds such a current
-    return formatC(rangeFlag == 1 ? "%6.1lf" : "%6.3lf", microAmps);
+    char buffer[kMaxCurrentChars];
+    return std::string(buffer, WriteCurrent(buffer, microAmps, rangeFlag));
 }
 
 std::string PointValueText(const CMeasPoint& p, int rangeFlag)
@@ -189,7 +231,7 @@ std::string ConditionText(const CTestCondition& c)
 
 std::string NumberText(double v)
 {
-    return formatC("%.1lf", v);
+    return fixedtext::Text(v, 1);
 }
 
 std::string InsulationText(double v)
@@ -199,10 +241,10 @@ std::string InsulationText(double v)
     if (v == 0.0)
         return "0";
     if (v == std::trunc(v))
-        return formatC("%.0lf", v);
+        return fixedtext::Text(v, 0);
     // At most five characters and no trailing zero, but only decimals are ever dropped:
     // 10000.5 reads "10000", never "1".
-    std::string s = formatC("%.2lf", v);
+    std::string s = fixedtext::Text(v, 2);
     const std::size_t dot = s.find('.');
     if (dot == std::string::npos)
         return s; // "nan", "inf": nothing to trim
@@ -217,21 +259,21 @@ std::string SeikyokuCriterionText(const CTestCondition& c)
 {
     static const std::string& lead = cp932::lit("不良← ");
     static const std::string& tail = cp932::lit(" →良");
-    return criterion(lead, "%.1lf", c.SeikyokuMin, c.SeikyokuMax, tail);
+    return criterion(lead, 1, c.SeikyokuMin, c.SeikyokuMax, tail);
 }
 
 std::string JyakutenCriterionText(const CTestCondition& c)
 {
     static const std::string& lead = cp932::lit("　良← ");
     static const std::string& tail = cp932::lit(" →不良");
-    return criterion(lead, "%.1lf", c.JyakutenMin, c.JyakutenMax, tail);
+    return criterion(lead, 1, c.JyakutenMin, c.JyakutenMax, tail);
 }
 
 std::string LastCurrentCriterionText(const CTestCondition& c)
 {
     static const std::string& lead = cp932::lit("　良← ");
     static const std::string& tail = cp932::lit(" →不良");
-    return criterion(lead, "%.3lf", c.LastCurrentMin, c.LastCurrentMax, tail);
+    return criterion(lead, 3, c.LastCurrentMin, c.LastCurrentMax, tail);
 }
 
 void SetStartDateFromText(CMeasRecord& r, std::string_view dateText)

@@ -3,15 +3,22 @@
 // All results are CP932 byte strings.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
+#include "model/fixedtext.h"
 #include "model/measrecord.h"
 
 namespace mxrfmt {
 
 // "mm:ss.t": minutes with at least two digits, seconds, tenths (75.34 -> "01:15.3").
 std::string ElapsedText(double seconds);
+
+// The same text written into a buffer of kMaxElapsedChars bytes; returns its end. Used where
+// many texts are joined (the CSV point list), so no string is made per value.
+inline constexpr std::size_t kMaxElapsedChars = 16;
+char* WriteElapsed(char* out, double seconds);
 
 // Record header values.
 std::string TestVoltageText(const CMeasRecord& r);       // "%.2lf"
@@ -27,6 +34,9 @@ std::string StartClockText(const CMeasRecord& r);        // "%H:%M:%S"
 
 // A current in μA as points, trigger maxima and final values show it.
 std::string CurrentText(double microAmps, int rangeFlag); // "%6.1lf" / "%6.3lf"
+// The same text written into a buffer of kMaxCurrentChars bytes; returns its end.
+inline constexpr std::size_t kMaxCurrentChars = fixedtext::kMaxChars;
+char* WriteCurrent(char* out, double microAmps, int rangeFlag);
 std::string PointValueText(const CMeasPoint& p, int rangeFlag);
 std::string PointTimeText(const CMeasPoint& p);
 std::string TriggerStartText(const CTriggerEvent& e);

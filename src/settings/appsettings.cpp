@@ -98,16 +98,16 @@ void CAppSettings::SetPaths(const AppPaths& paths)
     m_systemIni.SetPath(paths.appDir + "/" + kSystemIniName);
 }
 
-void CAppSettings::LoadSettings()
+void CAppSettings::LoadSettings(bool writeBack)
 {
     {
         CIniFile& f = m_ini;
         CIniFile::Batch batch(f);
-        auto text = [&f](const char* sec, const char* key, const std::string& def) {
-            return f.GetString(lit(sec), lit(key), def, true);
+        auto text = [&f, writeBack](const char* sec, const char* key, const std::string& def) {
+            return f.GetString(lit(sec), lit(key), def, writeBack);
         };
-        auto number = [&f](const char* sec, const char* key, int def) {
-            return f.GetInt(lit(sec), lit(key), def, true);
+        auto number = [&f, writeBack](const char* sec, const char* key, int def) {
+            return f.GetInt(lit(sec), lit(key), def, writeBack);
         };
         using namespace inisec;
         using namespace inikey;
@@ -167,14 +167,14 @@ void CAppSettings::LoadSettings()
     {
         CIniFile& f = m_systemIni;
         CIniFile::Batch batch(f);
-        auto text = [&f](const char* sec, const char* key) {
-            return f.GetString(lit(sec), lit(key), "", true);
+        auto text = [&f, writeBack](const char* sec, const char* key) {
+            return f.GetString(lit(sec), lit(key), "", writeBack);
         };
-        auto rate = [&f](const char* key, double def) {
-            return f.GetDouble(lit(inisec::Title), lit(key), def, true);
+        auto rate = [&f, writeBack](const char* key, double def) {
+            return f.GetDouble(lit(inisec::Title), lit(key), def, writeBack);
         };
         using namespace inikey;
-        TriggValidSec = f.GetInt(lit(inisec::Param), lit(inikey::TriggValidSec), 10, true);
+        TriggValidSec = f.GetInt(lit(inisec::Param), lit(inikey::TriggValidSec), 10, writeBack);
         TitleCustomer = text(inisec::Title, inikey::TitleCustomer);
         TitleCable = text(inisec::Title, inikey::TitleCable);
         TitleMeasurement = text(inisec::Title, inikey::TitleMeasurement);

@@ -55,8 +55,9 @@ public:
 
     // Reads every key of both files in the order of the tables (the placement first), each
     // with writeBack: a missing file or key, or a value equal to its default, is written with
-    // the default. One atomic write per file at most.
-    void LoadSettings();
+    // the default. One atomic write per file at most. Without writeBack nothing is written
+    // (a copy that only views a file leaves the settings of the installation as they are).
+    void LoadSettings(bool writeBack = true);
     // Writes the keys kept at exit, in their fixed order, in one atomic write.
     bool SaveSettings();
 

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <sstream>
 #include <thread>
 
@@ -246,3 +247,61 @@ TEST_F(MXRViewProcess, SigtermWithAReadOnlyStoreEndsWithoutAnswersAndKeepsBothFi
 }
 
 } // namespace
+
+namespace {
+
+// Whether the process has installed a handler for SIGTERM (its start-up reached that point).
+bool catchesSigterm(pid_t pid)
+{
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("SigCgt:", 0) == 0)
+            return (std::stoull(line.substr(7), nullptr, 16) >> (SIGTERM - 1)) & 1;
+    }
+    return false;
+}
+
+// Every file under folder but the logs (which the running copy may write) with its bytes.
+std::map<std::string, std::string> filesBesideLogs(const fs::path& folder)
+{
+    std::map<std::string, std::string> files;
+    for (const auto& e : fs::recursive_directory_iterator(folder))
+        if (e.is_regular_file() && e.path().extension() != ".LOG")
+            files[e.path().string()] = readAll(e.path());
+    return files;
+}
+
+} // namespace
+
+TEST_F(MXRViewProcess, AViewingCopyRunsBesideTheFirstAndWritesNothing)
+{
+    const pid_t first = start();
+    ASSERT_TRUE(waitFor([&] { return runningMarkSet(); }));
+    const fs::path viewed = m_home.parent_path() / (m_home.filename().string() + "_viewed.dat");
+    fs::copy_file(fs::path(MXR_TEST_DATA_DIR) / "store" / "canonical.dat", viewed,
+                  fs::copy_options::overwrite_existing);
+    const std::string viewedBytes = readAll(viewed);
+    const auto before = filesBesideLogs(m_home);
+
+    const pid_t viewer = fork();
+    if (viewer == 0) {
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        const std::string home = m_home.string(), file = viewed.string();
+        execl(MXRVIEW_PATH, "MXRView", "--home", home.c_str(), file.c_str(),
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    m_started.push_back(viewer);
+    ASSERT_TRUE(waitFor([&] { return catchesSigterm(viewer); }));
+    EXPECT_TRUE(running(viewer)) << "a viewing copy is no second copy of the program";
+    ::kill(viewer, SIGTERM);
+    EXPECT_EQ(waitExit(viewer), 0);
+
+    EXPECT_TRUE(running(first));
+    EXPECT_TRUE(filesBesideLogs(m_home) == before) << "settings and store untouched";
+    EXPECT_EQ(readAll(viewed), viewedBytes);
+    fs::remove(viewed);
+    ::kill(first, SIGTERM);
+    EXPECT_EQ(waitExit(first), 0);
+}

@@ -317,3 +317,79 @@ TEST_F(CsvFileTest, EncodingChoiceWritesTheSameTextInUtf8WithAByteOrderMark)
     for (const char* bad : {"", "utf8", "UTF8BOM", "sjis"})
         EXPECT_FALSE(CsvEncodingFromName(bad)) << bad;
 }
+
+namespace {
+
+// A record long enough that the file is written in several pieces while it is built.
+CMeasRecord longRecord()
+{
+    CMeasRecord r = csvtest::sampleRecord();
+    r.Points.clear();
+    r.Triggers.clear();
+    for (int i = 0; i < 60000; ++i) {
+        const double t = 0.2 * i;
+        r.Points.push_back({CDataValue(0.0005 * i - 3.0 + 1e-7 * (i % 13)), t});
+        if (i % 500 == 0)
+            r.Triggers.push_back({CDataValue(6.05 + i), t, t + 0.4});
+    }
+    r.UsedPoints = 59999;
+    return r;
+}
+
+} // namespace
+
+TEST_F(CsvFileTest, ALongRecordWrittenInPiecesIsTheWholeTextInEitherEncoding)
+{
+    const CMeasRecord r = longRecord();
+    const std::string text = CsvContent(csvtest::sampleNames(), r, defaultLabels());
+    // Every point line reads as the printf forms of its values (the reused buffer and the
+    // digits written in place change nothing).
+    const std::size_t listStart = text.find(lit("測定時間"));
+    ASSERT_NE(listStart, std::string::npos);
+    std::istringstream lines(text.substr(text.find("\r\n", listStart) + 2));
+    std::string line;
+    for (int i = 0; i < r.UsedPoints; ++i) {
+        ASSERT_TRUE(std::getline(lines, line));
+        char expected[64];
+        const double t = r.Points[static_cast<std::size_t>(i)].elapsed;
+        const long long tenthsTotal = std::llround(t * 10.0);
+        std::snprintf(expected, sizeof expected, "%02lld:%02lld.%lld, %6.3f\r", tenthsTotal / 600,
+                      tenthsTotal / 10 % 60, tenthsTotal % 10,
+                      r.Points[static_cast<std::size_t>(i)].value.toDouble());
+        ASSERT_EQ(line, expected) << "point " << i;
+    }
+
+    std::string reused = "left over from an earlier file";
+    CsvContentInto(reused, csvtest::sampleNames(), r, defaultLabels());
+    EXPECT_EQ(reused, text);
+
+    for (CsvEncoding encoding : {CsvEncoding::Cp932, CsvEncoding::Utf8Bom}) {
+        CsvWriteOptions options;
+        options.encoding = encoding;
+        const fs::path path = m_dir / (std::string(CsvEncodingName(encoding)) + ".CSV");
+        const CsvWriteOutcome out =
+            WriteCsv(path.string(), csvtest::sampleNames(), r, defaultLabels(), options);
+        ASSERT_TRUE(out.ok) << out.message;
+        EXPECT_TRUE(readFile(path) == CsvEncode(text, encoding)) << CsvEncodingName(encoding);
+    }
+}
+
+TEST_F(CsvFileTest, AWriteFailingPartWayThroughALongRecordKeepsTheOldFile)
+{
+    const fs::path target = m_dir / "long.CSV";
+    std::ofstream(target) << "old";
+    const auto previous = ::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit saved;
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    struct rlimit small = saved;
+    small.rlim_cur = 300 * 1024; // past the first piece, before the end
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const CsvWriteOutcome out =
+        WriteCsv(target.string(), csvtest::sampleNames(), longRecord(), defaultLabels());
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    ::signal(SIGXFSZ, previous);
+
+    EXPECT_EQ(out.status, CsvWriteStatus::FileError);
+    EXPECT_EQ(readFile(target), "old");
+    EXPECT_EQ(entries(), std::vector<std::string>{"long.CSV"});
+}

@@ -53,6 +53,28 @@ TEST(ElapsedText, Table)
     EXPECT_EQ(ElapsedText(kMaxElapsedSeconds), "1666:39.9");
 }
 
+TEST(ElapsedText, SameAsPrintfFormOverTheValidRange)
+{
+    // The digits are written by hand; the printf form of the same minutes, seconds and tenths
+    // is the reference.
+    auto printfForm = [](double seconds) {
+        const double s = std::fabs(seconds);
+        long long n = static_cast<long long>(std::trunc(s));
+        long long tenths = std::llround((s - std::trunc(s)) * 10.0);
+        if (tenths >= 10)
+            tenths = 0, ++n;
+        char buf[64];
+        std::snprintf(buf, sizeof buf, "%s%0*lld:%02lld.%lld",
+                      seconds < 0 && (n > 0 || tenths > 0) ? "-" : "", 2, n / 60, n % 60, tenths);
+        return std::string(buf);
+    };
+    for (int i = -20000; i <= 20000; ++i) {
+        const double t = i * (kMaxElapsedSeconds / 20000.0) + 0.05 * (i % 7);
+        if (IsValidElapsed(t))
+            ASSERT_EQ(ElapsedText(t), printfForm(t)) << t;
+    }
+}
+
 TEST(CurrentText, RangeFlagChoosesDecimals)
 {
     EXPECT_EQ(CurrentText(2.345, 1), "   2.3");

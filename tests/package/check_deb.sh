@@ -53,6 +53,27 @@ kill -TERM "$pid"
 wait "$pid" || fail "MXRView exit status $?"
 grep -q "RunningNum=15685" "$HOME_DIR/MXRView.INI" || fail "MXRView did not exit normally"
 
+# The desktop entry's Exec line, as the menu runs it: a program of the package, found on the
+# PATH, started with the user's default application folder.
+exec_line=$(sed -n '/^\[Desktop Entry\]/,/^\[/{s/^Exec=//p}' \
+  "$ROOT/usr/share/applications/mxrview.desktop" | head -n 1)
+read -r -a exec_words <<<"${exec_line//%[fFuU]/}"
+[ -x "$ROOT/usr/bin/${exec_words[0]}" ] || fail "desktop Exec names no program of the package"
+DESK_HOME="$ROOT/desktop-home"
+mkdir -p "$DESK_HOME"
+HOME="$DESK_HOME" PATH="$ROOT/usr/bin:$PATH" QT_QPA_PLATFORM=offscreen MXRVIEW_HOME= \
+  "${exec_words[@]}" >/dev/null 2>&1 &
+pid=$!
+DESK_INI="$DESK_HOME/.local/share/MXRView/MXRView.INI"
+for _ in $(seq 300); do
+  grep -q "RunningNum=0" "$DESK_INI" 2>/dev/null && break
+  kill -0 "$pid" 2>/dev/null || fail "the desktop entry's program ended early"
+  sleep 0.1
+done
+grep -q "RunningNum=0" "$DESK_INI" || fail "the desktop entry's program did not start"
+kill -TERM "$pid"
+wait "$pid" || fail "the desktop entry's program: exit status $?"
+
 if command -v desktop-file-validate >/dev/null; then
   desktop-file-validate "$ROOT/usr/share/applications/mxrview.desktop" || fail "desktop entry"
 else

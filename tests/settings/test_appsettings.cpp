@@ -71,6 +71,17 @@ TEST_F(AppSettingsTest, FirstLoadWritesEveryKeyWithItsDefault)
     EXPECT_EQ(std::distance(fs::directory_iterator(m_dir), fs::directory_iterator()), 2);
 }
 
+TEST_F(AppSettingsTest, LoadWithoutWriteBackReadsTheDefaultsAndWritesNothing)
+{
+    CAppSettings s;
+    s.SetPaths(m_paths);
+    s.LoadSettings(false);
+    EXPECT_EQ(s.DataFile, ".\\DATA\\MXR.DAT");
+    EXPECT_EQ(s.TriggValidSec, 10);
+    EXPECT_EQ(s.Customer2WidRate, 34.0);
+    EXPECT_EQ(fs::directory_iterator(m_dir), fs::directory_iterator()) << "no file created";
+}
+
 TEST_F(AppSettingsTest, SecondLoadAndSaveLeaveTheFilesAsTheyAre)
 {
     CAppSettings first = load();

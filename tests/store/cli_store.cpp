@@ -175,16 +175,22 @@ TEST_F(StoreCli, FailuresGiveTheMessageAndExitStatus)
         const ToolRun r = mxrtool(args);
         EXPECT_EQ(r.exitCode, 1);
         EXPECT_TRUE(r.out.isEmpty());
-        // Cut inside the first record: its point count cannot fit in what is left.
-        EXPECT_EQ(r.err.toStdString(), "ｱｰｶｲﾌﾞ異常\n個数がファイルの残りの大きさを超えています\n"
-                                       ".\\DAT_CUSTOMER(180)\n");
+        // Cut inside the first record: its point count cannot fit in what is left. The
+        // program's own text follows what failed.
+        EXPECT_EQ(r.err.toStdString(),
+                  "mxrtool: the data store " + path("bad.dat").toStdString() +
+                      " could not be read:\n"
+                      "ｱｰｶｲﾌﾞ異常\n個数がファイルの残りの大きさを超えています\n"
+                      ".\\DAT_CUSTOMER(180)\n");
     }
     EXPECT_FALSE(QFile::exists(path("o.dat")));
     EXPECT_EQ(readFile(path("bad.dat").toStdString()), damaged); // never touched
 
     writeFile(path("v5.dat").toStdString(), Bytes().header(5).u16(0).b);
     EXPECT_EQ(mxrtool({"store", "dump", path("v5.dat")}).err.toStdString(),
-              "データファイルのバージョンが適切ではありません\n新規に作成します\n");
+              "mxrtool: the data store " + path("v5.dat").toStdString() +
+                  " could not be read:\n"
+                  "データファイルのバージョンが適切ではありません\n新規に作成します\n");
 
     writeFile(path("bad.json").toStdString(), R"({"customers": [{"name": "x", "cables": 3}]})");
     const ToolRun j = mxrtool({"store", "from-json", path("bad.json"), path("j.dat")});

@@ -75,23 +75,21 @@ int runBackupCommand(const ToolContext& ctx, const QString& sub, const QStringLi
 {
     const std::optional<StoreSetup> setup = storeSetup(ctx);
     if (!setup) {
-        std::fprintf(stderr, "mxrtool: no application folder\n");
-        return 1;
+        return ToolFailure(ToolMsg::NoAppFolder);
     }
     if (sub == "backups") {
         if (!args.isEmpty())
-            return usageError("store backups");
+            return usageError(ToolMsg::Expected, {QStringLiteral("store backups")});
         return listBackups(*setup);
     }
     if (args.size() != 1)
-        return usageError("store restore BACKUPFILE");
+        return usageError(ToolMsg::Expected, {QStringLiteral("store restore BACKUPFILE")});
     const storebackup::RestoreResult r = storebackup::RestoreBackup(
         QFile::encodeName(args[0]).toStdString(), setup->storePath, setup->policy);
     if (!r.ok) {
-        std::fprintf(stderr, "mxrtool: %s\n", r.message.c_str());
-        return 1;
+        return ToolFailure(ToolMsg::RestoreFailed, {QString::fromLocal8Bit(r.message.c_str())});
     }
     if (!r.safeguard.noStore)
-        std::fprintf(stderr, "the replaced store was kept as %s\n", r.safeguard.path.c_str());
+        ToolNote(ToolMsg::ReplacedStoreKept, {QFile::decodeName(r.safeguard.path.c_str())});
     return 0;
 }

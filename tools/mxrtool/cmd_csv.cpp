@@ -20,12 +20,6 @@ namespace {
 constexpr const char* kUsage =
     "csv STORE --customer C --cable K --set S --index I -o OUT.csv [--encoding cp932|utf8bom]";
 
-int failed(const std::string& utf8)
-{
-    std::fprintf(stderr, "%s\n", utf8.c_str());
-    return 1;
-}
-
 // The level labels of system.ini in the application folder, read without writing anything.
 CsvLabels labels(const ToolContext& ctx)
 {
@@ -57,12 +51,12 @@ std::optional<QString> parse(const QStringList& args, CsvArgs& a)
                             arg == "--index" || arg == "-o" || arg == "--encoding";
         if (!option) {
             if (!a.store.isEmpty())
-                return "unexpected argument " + arg;
+                return ToolText(ToolMsg::UnexpectedArgument, {arg});
             a.store = arg;
             continue;
         }
         if (i + 1 >= args.size())
-            return arg + " needs a value";
+            return ToolText(ToolMsg::NeedsValue, {arg});
         const QString value = args[++i];
         if (arg == "--customer")
             a.customer = value;
@@ -75,19 +69,19 @@ std::optional<QString> parse(const QStringList& args, CsvArgs& a)
         else if (arg == "--encoding") {
             const auto encoding = CsvEncodingFromName(value.toStdString());
             if (!encoding)
-                return "--encoding needs cp932 or utf8bom";
+                return ToolText(ToolMsg::EncodingChoice);
             a.encoding = *encoding;
         } else {
             bool ok = false;
             a.index = value.toInt(&ok);
             if (!ok || a.index < 0)
-                return "--index needs a record number from 0";
+                return ToolText(ToolMsg::IndexFromZero);
             indexGiven = true;
         }
     }
     if (a.store.isEmpty() || a.customer.isEmpty() || a.cable.isEmpty() || a.set.isEmpty() ||
         a.out.isEmpty() || !indexGiven)
-        return QString(kUsage);
+        return ToolText(ToolMsg::Expected, {QString::fromLatin1(kUsage)});
     return std::nullopt;
 }
 
@@ -108,26 +102,26 @@ int runCsvCommand(const ToolContext& ctx, const QStringList& args)
     CCustomerDB db;
     const StoreOutcome loaded = LoadStore(db, QFile::encodeName(a.store).toStdString());
     if (!loaded.ok)
-        return failed(cp932::toUtf8(loaded.message));
+        return ProgramFailure(ToolMsg::StoreNotRead, {a.store}, loaded.message);
 
     const auto customerName = storeName(a.customer);
     const auto cableName = storeName(a.cable);
     const auto setName = storeName(a.set);
     const int c = customerName ? db.customers.Find(*customerName) : -1;
     if (c < 0)
-        return failed("mxrtool: no customer " + a.customer.toStdString());
+        return ToolFailure(ToolMsg::NoCustomer, {a.customer});
     const CCustomer& customer = db.customers.At(c);
     const int k = cableName ? customer.cables.Find(*cableName) : -1;
     if (k < 0)
-        return failed("mxrtool: no cable " + a.cable.toStdString());
+        return ToolFailure(ToolMsg::NoCable, {a.cable});
     const CCable& cable = customer.cables.At(k);
     const int s = setName ? cable.sets.Find(*setName) : -1;
     if (s < 0)
-        return failed("mxrtool: no measurement data set " + a.set.toStdString());
+        return ToolFailure(ToolMsg::NoSet, {a.set});
     const CMeasData& set = cable.sets.At(s);
     if (static_cast<std::size_t>(a.index) >= set.RecordCount())
-        return failed("mxrtool: the set holds " + std::to_string(set.RecordCount()) +
-                      " records, no index " + std::to_string(a.index));
+        return ToolFailure(ToolMsg::NoIndex,
+                           {QString::number(set.RecordCount()), QString::number(a.index)});
 
     // The names as the store spells them, as the main window passes them to the dialog.
     const CsvNames names{customer.name, cable.name, set.name};
@@ -136,5 +130,5 @@ int runCsvCommand(const ToolContext& ctx, const QStringList& args)
     const CsvWriteOutcome out =
         WriteCsv(QFile::encodeName(a.out).toStdString(), names,
                  set.RecordAt(static_cast<std::size_t>(a.index)), labels(ctx), options);
-    return out.ok ? 0 : failed(cp932::toUtf8(out.message));
+    return out.ok ? 0 : ProgramFailure(ToolMsg::CsvNotWritten, {a.out}, out.message);
 }

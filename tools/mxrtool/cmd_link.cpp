@@ -213,10 +213,12 @@ int printResult(const Collector& c, const std::vector<ReceivedRecord>& records, 
         return 0;
     // Every error text, so that the cause (e.g. why the port did not open) is not hidden
     // behind the read failure that follows it.
+    if (!c.errors.empty())
+        ToolNote(ToolMsg::ReceptionFailed);
     for (const std::string& e : c.errors)
         std::fprintf(stderr, "%s\n", cp932::toUtf8(e).c_str());
     if (cancelled)
-        std::fprintf(stderr, "%s\n", "受信を中断しました");
+        ToolNote(ToolMsg::ReceptionCancelled);
     return 1;
 }
 
@@ -255,7 +257,7 @@ int runReception(ReceptionOptions options, std::unique_ptr<ISerialPort> port, Wa
 int decode(const ToolContext& ctx, const QStringList& args)
 {
     if (args.size() != 1)
-        return usageError("decode needs one replay file");
+        return usageError(ToolMsg::DecodeNeedsFile);
     installStopSignals();
     const LinkSettings settings = readSettings(ctx);
     ReceptionOptions o;
@@ -274,7 +276,7 @@ int receive(const ToolContext& ctx, const QStringList& args)
     for (int i = 0; i < args.size(); ++i) {
         const QString& a = args[i];
         if (i + 1 >= args.size())
-            return usageError(a + " needs a value");
+            return usageError(ToolMsg::NeedsValue, {a});
         bool ok = true;
         if (a == "--port")
             port = args[++i].toInt(&ok);
@@ -283,14 +285,14 @@ int receive(const ToolContext& ctx, const QStringList& args)
         else if (a == "--silence-s")
             silence = args[++i].toDouble(&ok);
         else
-            return usageError("unknown option " + a);
+            return usageError(ToolMsg::UnknownOption, {a});
         if (!ok)
-            return usageError("bad value for " + a);
+            return usageError(ToolMsg::BadValue, {a});
     }
     if ((port < 1) == device.empty())
-        return usageError("receive needs either --port N (1 or more) or --device PATH");
+        return usageError(ToolMsg::ReceiveNeedsPort);
     if (silence < 0)
-        return usageError("bad value for --silence-s");
+        return usageError(ToolMsg::BadValue, {QStringLiteral("--silence-s")});
 
     installStopSignals();
     const LinkSettings settings = readSettings(ctx);
@@ -330,7 +332,7 @@ int emulate(const QStringList& args)
             continue;
         }
         if (i + 1 >= args.size())
-            return usageError(a + " needs a value");
+            return usageError(ToolMsg::NeedsValue, {a});
         bool ok = true;
         if (a == "--device")
             device = nativePath(args[++i]);
@@ -343,14 +345,14 @@ int emulate(const QStringList& args)
         else if (a == "--baud")
             baud = args[++i].toInt(&ok);
         else
-            return usageError("unknown option " + a);
+            return usageError(ToolMsg::UnknownOption, {a});
         if (!ok)
-            return usageError("bad value for " + a);
+            return usageError(ToolMsg::BadValue, {a});
     }
     if (int(pty) + int(!device.empty()) + int(!replayOut.empty()) != 1)
-        return usageError("emulate needs one of --device PATH, --pty, --replay-out FILE");
+        return usageError(ToolMsg::EmulateNeedsOutput);
     if (eo.records < 0 || eo.records > 9999 || baud < 0)
-        return usageError("bad value for --records or --baud");
+        return usageError(ToolMsg::RecordsOrBaud);
 
     const TesterEmulator emu(eo);
     if (!replayOut.empty()) {
@@ -358,8 +360,7 @@ int emulate(const QStringList& args)
         out << emu.replayText();
         out.close();
         if (!out) {
-            std::fprintf(stderr, "mxrtool: cannot write %s\n", replayOut.c_str());
-            return 1;
+            return ToolFailure(ToolMsg::CannotWrite, {QFile::decodeName(replayOut.c_str())});
         }
         return 0;
     }
@@ -367,9 +368,8 @@ int emulate(const QStringList& args)
     if (!device.empty()) {
         const int fd = openSendDevice(device, baud);
         if (fd < 0) {
-            std::fprintf(stderr, "mxrtool: cannot open %s: %s\n", device.c_str(),
-                         std::strerror(errno));
-            return 1;
+            return ToolFailure(ToolMsg::CannotOpen, {QFile::decodeName(device.c_str()),
+                                                     QString::fromLocal8Bit(std::strerror(errno))});
         }
         const bool ok = sendPaced(fd, emu.serialChunks(), baud, &g_stop, false);
         ::tcdrain(fd);
@@ -379,8 +379,7 @@ int emulate(const QStringList& args)
     EmulatorPty p;
     std::string error;
     if (!p.create(error)) {
-        std::fprintf(stderr, "mxrtool: cannot create a pseudo-terminal: %s\n", error.c_str());
-        return 1;
+        return ToolFailure(ToolMsg::CannotCreatePty, {QString::fromLocal8Bit(error.c_str())});
     }
     std::printf("%s\n", p.slavePath().c_str());
     std::fflush(stdout);

@@ -60,12 +60,6 @@ bool onOff(const QString& v, bool& out)
     return v.isEmpty();
 }
 
-int failed(const std::string& utf8)
-{
-    std::fprintf(stderr, "mxrtool: %s\n", utf8.c_str());
-    return 1;
-}
-
 std::string cp(const QString& s)
 {
     return cp932::fromUtf8(s.toStdString()).value_or(std::string());
@@ -99,14 +93,14 @@ ReportSettings readSettings(const ToolContext& ctx)
 bool parse(const QStringList& args, ReportArgs& a, QString& error)
 {
     if (args.isEmpty()) {
-        error = "report needs a store file";
+        error = ToolText(ToolMsg::ReportNeedsStore);
         return false;
     }
     a.store = args[0];
     for (int i = 1; i < args.size(); ++i) {
         const QString& o = args[i];
         if (i + 1 >= args.size()) {
-            error = o + " needs a value";
+            error = ToolText(ToolMsg::NeedsValue, {o});
             return false;
         }
         const QString v = args[++i];
@@ -151,11 +145,11 @@ bool parse(const QStringList& args, ReportArgs& a, QString& error)
             a.margins = v;
             ok = v.split(',').size() == 4;
         } else {
-            error = "unknown option " + o;
+            error = ToolText(ToolMsg::UnknownOption, {o});
             return false;
         }
         if (!ok) {
-            error = "bad value for " + o + ": " + v;
+            error = ToolText(ToolMsg::BadValueGiven, {o, v});
             return false;
         }
     }
@@ -165,15 +159,15 @@ bool parse(const QStringList& args, ReportArgs& a, QString& error)
     const bool axisOk = a.axis == -1 || (std::isfinite(a.axis) && a.axis > 0 && a.axis <= 1e9);
     const bool startOk = std::isfinite(a.start) && a.start >= 0 && a.start <= 1e6;
     if (!widthOk || !axisOk || !startOk) {
-        error = "--width, --axis and --start need positive numbers";
+        error = ToolText(ToolMsg::ReportNumbers);
         return false;
     }
     if (a.customer.isEmpty() || a.cable.isEmpty() || a.set.isEmpty() || a.index < 0) {
-        error = "report needs --customer, --cable, --set and --index";
+        error = ToolText(ToolMsg::ReportNeedsRecord);
         return false;
     }
     if (a.screenPng.isEmpty() && a.pdf.isEmpty() && a.png.isEmpty()) {
-        error = "report needs --pdf, --png or --screen-png";
+        error = ToolText(ToolMsg::ReportNeedsOutput);
         return false;
     }
     return true;
@@ -190,18 +184,21 @@ int runReportCommand(const ToolContext& ctx, const QStringList& args)
 
     CCustomerDB db;
     const StoreOutcome out = LoadStore(db, QFile::encodeName(a.store).toStdString());
-    if (!out.ok) {
-        std::fprintf(stderr, "%s\n", cp932::toUtf8(out.message).c_str());
-        return 1;
-    }
+    if (!out.ok)
+        return ProgramFailure(ToolMsg::StoreNotRead, {a.store}, out.message);
     const int c = db.customers.Find(cp(a.customer));
     const int k = c < 0 ? -1 : db.customers.At(c).cables.Find(cp(a.cable));
     const int s = k < 0 ? -1 : db.customers.At(c).cables.At(k).sets.Find(cp(a.set));
+    if (c < 0)
+        return ToolFailure(ToolMsg::NoCustomer, {a.customer});
+    if (k < 0)
+        return ToolFailure(ToolMsg::NoCable, {a.cable});
     if (s < 0)
-        return failed("no such measurement data set");
+        return ToolFailure(ToolMsg::NoSet, {a.set});
     const CMeasData& set = db.customers.At(c).cables.At(k).sets.At(s);
     if (a.index >= static_cast<int>(set.Records().size()))
-        return failed("no measurement with index " + std::to_string(a.index));
+        return ToolFailure(ToolMsg::NoIndex,
+                           {QString::number(set.Records().size()), QString::number(a.index)});
     const CMeasRecord& record = set.Records()[a.index];
 
     // Width and axis as the main window's auto-scaling would choose them.
@@ -235,7 +232,7 @@ int runReportCommand(const ToolContext& ctx, const QStringList& args)
             report.draw(p, lc);
         }
         if (!image.save(a.screenPng, "PNG"))
-            return failed("cannot write " + a.screenPng.toStdString());
+            return ToolFailure(ToolMsg::CannotWrite, {a.screenPng});
         return 0;
     }
 
@@ -251,15 +248,15 @@ int runReportCommand(const ToolContext& ctx, const QStringList& args)
             bool ok = false;
             *targets[i] = m[i].trimmed().toInt(&ok);
             if (!ok || *targets[i] < 0 || *targets[i] > 100)
-                return usageError("bad value for --margins: " + a.margins);
+                return usageError(ToolMsg::BadValueGiven, {QStringLiteral("--margins"), a.margins});
         }
     }
     PageReport pages(readSettings(ctx), content, a.widthMin, a.axis, options);
 
     if (!a.png.isEmpty()) {
         if (a.page < 1 || a.page > pages.totalPages())
-            return failed("no page " + std::to_string(a.page) + " (the report has " +
-                          std::to_string(pages.totalPages()) + ")");
+            return ToolFailure(ToolMsg::NoPage,
+                               {QString::number(a.page), QString::number(pages.totalPages())});
         // A4 at 150 dpi.
         constexpr int kDpi = 150;
         QImage image(qRound(210 / 25.4 * kDpi), qRound(297 / 25.4 * kDpi), QImage::Format_RGB32);
@@ -271,7 +268,7 @@ int runReportCommand(const ToolContext& ctx, const QStringList& args)
             pages.drawPage(p, image, QRectF(image.rect()), a.page);
         }
         if (!image.save(a.png, "PNG"))
-            return failed("cannot write " + a.png.toStdString());
+            return ToolFailure(ToolMsg::CannotWrite, {a.png});
         return 0;
     }
 
@@ -281,6 +278,6 @@ int runReportCommand(const ToolContext& ctx, const QStringList& args)
     pdf.setResolution(600);
     pdf.setTitle(QStringLiteral("成績表"));
     if (!pages.print(pdf, 1, pages.totalPages()))
-        return failed("cannot write " + a.pdf.toStdString());
+        return ToolFailure(ToolMsg::CannotWrite, {a.pdf});
     return 0;
 }

@@ -30,17 +30,14 @@ std::string nativePath(const QString& arg)
     return QFile::encodeName(arg).toStdString();
 }
 
-// The store's own message (CP932) on standard error, as the program would show it.
-int failed(const StoreOutcome& out)
+// The store's own message (CP932), as the program would show it, under a lead line.
+int notRead(const QString& file, const StoreOutcome& out)
 {
-    std::fprintf(stderr, "%s\n", cp932::toUtf8(out.message).c_str());
-    return 1;
+    return ProgramFailure(ToolMsg::StoreNotRead, {file}, out.message);
 }
-
-int failed(const std::string& utf8)
+int notWritten(const QString& file, const StoreOutcome& out)
 {
-    std::fprintf(stderr, "mxrtool: %s\n", utf8.c_str());
-    return 1;
+    return ProgramFailure(ToolMsg::StoreNotWritten, {file}, out.message);
 }
 
 // "TriggValidSec" of system.ini in the application folder, read without writing anything.
@@ -54,17 +51,19 @@ int triggValidSec(const ToolContext& ctx)
 }
 
 // The input of a command that must not take a missing file for an empty store: a regular file
-// that can be opened for reading. Otherwise the reason, for standard error.
-std::optional<std::string> unusableInput(const std::string& path, const QString& file)
+// that can be opened for reading. Otherwise the failure is told and 1 returned.
+std::optional<int> unusableInput(const std::string& path, const QString& file)
 {
     struct stat st;
     if (::stat(path.c_str(), &st) != 0)
-        return file.toStdString() + ": " + std::strerror(errno);
+        return ToolFailure(ToolMsg::CannotOpen,
+                           {file, QString::fromLocal8Bit(std::strerror(errno))});
     if (!S_ISREG(st.st_mode))
-        return file.toStdString() + ": not a regular file";
+        return ToolFailure(ToolMsg::NotAFile, {file});
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
-        return file.toStdString() + ": " + std::strerror(errno);
+        return ToolFailure(ToolMsg::CannotOpen,
+                           {file, QString::fromLocal8Bit(std::strerror(errno))});
     ::close(fd);
     return std::nullopt;
 }
@@ -74,14 +73,11 @@ int dump(const QString& file)
     struct stat st;
     const std::string path = NativeStorePath(nativePath(file));
     if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
-        std::fprintf(stderr,
-                     "mxrtool: %s does not exist or is a folder: read as an empty store, as at "
-                     "start-up\n",
-                     file.toUtf8().constData());
+        ToolNote(ToolMsg::MissingStoreIsEmpty, {file});
     CCustomerDB db;
     const StoreOutcome out = LoadStore(db, nativePath(file));
     if (!out.ok)
-        return failed(out);
+        return notRead(file, out);
     const std::string json = StoreToJson(db, out.version);
     std::fwrite(json.data(), 1, json.size(), stdout);
     return std::fflush(stdout) == 0 ? 0 : 1;
@@ -91,27 +87,27 @@ int resave(const QString& in, const QString& outFile)
 {
     // LoadStore reads a missing file as an empty store; saved over OUT that would replace a
     // store with nothing because of a mistyped name.
-    if (const auto why = unusableInput(NativeStorePath(nativePath(in)), in))
-        return failed(*why);
+    if (const auto failure = unusableInput(NativeStorePath(nativePath(in)), in))
+        return *failure;
     CCustomerDB db;
     const StoreOutcome loaded = LoadStore(db, nativePath(in));
     if (!loaded.ok)
-        return failed(loaded);
+        return notRead(in, loaded);
     const StoreOutcome saved = SaveStore(db, nativePath(outFile));
-    return saved.ok ? 0 : failed(saved);
+    return saved.ok ? 0 : notWritten(outFile, saved);
 }
 
 int fromJson(const ToolContext& ctx, const QString& in, const QString& outFile, bool recalc)
 {
-    if (const auto why = unusableInput(nativePath(in), in))
-        return failed(*why);
+    if (const auto failure = unusableInput(nativePath(in), in))
+        return *failure;
     QFile file(in);
     if (!file.open(QIODevice::ReadOnly))
-        return failed("cannot read " + in.toStdString() + ": " + file.errorString().toStdString());
+        return ToolFailure(ToolMsg::CannotOpen, {in, file.errorString()});
     CCustomerDB db;
     std::string error;
     if (!StoreFromJson(file.readAll(), db, error))
-        return failed(in.toStdString() + ": " + error);
+        return ToolFailure(ToolMsg::BadDumpDocument, {in, QString::fromStdString(error)});
     if (recalc) {
         const int valid = triggValidSec(ctx);
         for (int c = 0; c < db.customers.Count(); ++c) {
@@ -128,7 +124,7 @@ int fromJson(const ToolContext& ctx, const QString& in, const QString& outFile, 
         }
     }
     const StoreOutcome saved = SaveStore(db, nativePath(outFile));
-    return saved.ok ? 0 : failed(saved);
+    return saved.ok ? 0 : notWritten(outFile, saved);
 }
 
 } // namespace
@@ -137,25 +133,26 @@ int runStoreCommand(const ToolContext& ctx, const QStringList& argsIn)
 {
     QStringList args = argsIn;
     if (args.isEmpty())
-        return usageError("store needs dump, resave or from-json");
+        return usageError(ToolMsg::StoreNeedsSub);
     const QString sub = args.takeFirst();
     if (sub == "dump") {
         if (args.size() != 1)
-            return usageError("store dump FILE");
+            return usageError(ToolMsg::Expected, {QStringLiteral("store dump FILE")});
         return dump(args[0]);
     }
     if (sub == "resave") {
         if (args.size() != 2)
-            return usageError("store resave IN OUT");
+            return usageError(ToolMsg::Expected, {QStringLiteral("store resave IN OUT")});
         return resave(args[0], args[1]);
     }
     if (sub == "from-json") {
         const bool recalc = args.removeAll("--recalc") > 0;
         if (args.size() != 2)
-            return usageError("store from-json IN.json OUT [--recalc]");
+            return usageError(ToolMsg::Expected,
+                              {QStringLiteral("store from-json IN.json OUT [--recalc]")});
         return fromJson(ctx, args[0], args[1], recalc);
     }
     if (sub == "backups" || sub == "restore")
         return runBackupCommand(ctx, sub, args);
-    return usageError("unknown store command " + sub);
+    return usageError(ToolMsg::UnknownCommand, {"store " + sub});
 }

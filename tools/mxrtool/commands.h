@@ -3,7 +3,10 @@
 
 #include <QStringList>
 
+#include <initializer_list>
 #include <string>
+
+#include "toolmessages.h"
 
 struct ToolContext {
     // The --home option as given (empty when absent); resolve it with the application folder
@@ -19,8 +22,9 @@ int runDecodeCommand(const ToolContext& ctx, const QStringList& args);  // decod
 int runReceiveCommand(const ToolContext& ctx, const QStringList& args); // receive
 int runEmulateCommand(const ToolContext& ctx, const QStringList& args); // emulate
 
-// Writes a usage error to standard error and returns 2.
+// Writes a usage error (the text, then the usage lines) to standard error and returns 2.
 int usageError(const QString& text);
+int usageError(ToolMsg id, std::initializer_list<QString> args = {});
 
 int runCsvCommand(const ToolContext& ctx, const QStringList& args);     // csv
 int runReportCommand(const ToolContext& ctx, const QStringList& args);  // report

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "commands.h"
+#include "toolmessages.h"
 
 #ifndef MXR_VERSION_TEXT
 #define MXR_VERSION_TEXT "0.0.0.0"
@@ -15,8 +16,9 @@
 
 namespace {
 
+// The command forms after the word "usage:" of the user's language.
 const char kUsage[] =
-    "usage: mxrtool [--home DIR] COMMAND ...\n"
+    " mxrtool [--home DIR] COMMAND ...\n"
     "  store dump FILE | store resave IN OUT | store from-json IN.json OUT [--recalc]\n"
     "  store backups | store restore BACKUPFILE\n"
     "  decode REPLAYFILE\n"
@@ -85,10 +87,21 @@ const CommandHelp kCommandHelp[] = {
 
 } // namespace
 
+void printUsage(std::FILE* to)
+{
+    std::fprintf(to, "%s%s", ToolText(ToolMsg::UsageLead).toUtf8().constData(), kUsage);
+}
+
 int usageError(const QString& text)
 {
-    std::fprintf(stderr, "mxrtool: %s\n%s", text.toLocal8Bit().constData(), kUsage);
+    std::fprintf(stderr, "mxrtool: %s\n", text.toUtf8().constData());
+    printUsage(stderr);
     return 2;
+}
+
+int usageError(ToolMsg id, std::initializer_list<QString> args)
+{
+    return usageError(ToolText(id, args));
 }
 
 int main(int argc, char** argv)
@@ -109,20 +122,20 @@ int main(int argc, char** argv)
     for (int i = 0; i < args.size(); ++i) {
         if (args[i] == "--home") {
             if (i + 1 >= args.size())
-                return usageError("--home needs a folder");
+                return usageError(ToolMsg::HomeNeedsFolder);
             ctx.homeOption = args[i + 1].toStdString();
             args.remove(i, 2);
             break;
         }
     }
     if (args.isEmpty())
-        return usageError("no command");
+        return usageError(ToolMsg::NoCommand);
     if (args[0] == "--version") {
         std::printf("mxrtool %s\n", MXR_VERSION_TEXT);
         return 0;
     }
     if (args[0] == "--help" || args[0] == "-h") {
-        std::fputs(kUsage, stdout);
+        printUsage(stdout);
         std::fputs("  --home DIR  the application folder whose settings are read\n"
                    "  --version   print the version\n"
                    "  COMMAND --help  the options of one command\n",
@@ -130,7 +143,7 @@ int main(int argc, char** argv)
         return 0;
     }
     if (args[0].startsWith('-'))
-        return usageError("unknown option " + args[0]);
+        return usageError(ToolMsg::UnknownOption, {args[0]});
     const QString command = args.takeFirst();
     if (args.contains("--help")) {
         for (const CommandHelp& h : kCommandHelp)
@@ -153,5 +166,5 @@ int main(int argc, char** argv)
         return runAnalyzeCommand(ctx, args);
     if (command == "report")
         return runReportCommand(ctx, args);
-    return usageError("unknown command " + command);
+    return usageError(ToolMsg::UnknownCommand, {command});
 }

@@ -27,6 +27,14 @@ public:
     // application folder, the current directory).
     void SetDataFilePath(std::string path) { m_dataFile = std::move(path); }
     const std::string& DataFilePath() const { return m_dataFile; }
+    // Views the store file at path instead of the data file: it is read without setting
+    // anything aside or removing anything beside it, never saved or backed up, and the
+    // document stays read-only for the run. Call before the first OnNewDocument.
+    void SetViewFile(std::string path);
+    bool IsViewing() const { return m_viewing; }
+    // Selects the first record of the first set of the first cable of the first customer
+    // (the reset selection when the store holds none) and shows it.
+    void SelectFirstMeasurement();
     // The application log for notes on the store (may stay unset).
     void SetLog(CxLogFile* log) { m_log = log; }
     CxLogFile* Log() const { return m_log; }
@@ -100,6 +108,7 @@ private:
 
     void InitDialogBar();
     void LoadStoreFile();
+    void LoadViewedFile();
     void SendListValues();
     SaveResult SaveStoreFile();
     SaveResult SaveWhileReadOnly();
@@ -118,6 +127,7 @@ private:
     std::vector<CHintReceiver*> m_views;
     bool m_initialised = false;
     bool m_readOnly = false;
+    bool m_viewing = false;      // a file named on the command line, only viewed
     FileIdentity m_identity;     // of the data file as last read or written
     std::string m_setAsidePath;  // the copy made at load of a file that could not be read
     StoreOptions m_storeOptions; // lock waiting for the data file

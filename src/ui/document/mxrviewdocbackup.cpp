@@ -42,6 +42,8 @@ QString restoreFailureText(const storebackup::RestoreResult& result, const std::
 
 bool CMXRViewDoc::BackUpStore()
 {
+    if (m_viewing)
+        return false; // a viewed file is never written, so it needs no backup
     const storebackup::BackupResult result =
         storebackup::MakeBackup(NativeStorePath(m_dataFile), m_backupPolicy);
     if (result.ok) {
@@ -62,6 +64,8 @@ bool CMXRViewDoc::BackUpStore()
 
 bool CMXRViewDoc::RestoreFromBackup(const std::string& backupPath)
 {
+    if (m_viewing)
+        return false;
     const storebackup::RestoreResult result =
         storebackup::RestoreBackup(backupPath, NativeStorePath(m_dataFile), m_backupPolicy);
     if (result.safeguard.ok && !result.safeguard.noStore)

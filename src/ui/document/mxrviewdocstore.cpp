@@ -49,8 +49,58 @@ void CMXRViewDoc::SetReadOnly(bool readOnly)
     emit readOnlyChanged(readOnly);
 }
 
+void CMXRViewDoc::SetViewFile(std::string path)
+{
+    m_dataFile = std::move(path);
+    m_viewing = true;
+}
+
+void CMXRViewDoc::LoadViewedFile()
+{
+    SetReadOnly(true);
+    StoreOutcome outcome;
+    {
+        WaitCursor wait;
+        outcome = LoadStore(m_store, m_dataFile, m_storeOptions);
+    }
+    m_identity = outcome.identity;
+    // A missing file reads as an empty store when it is the program's own; a file the user
+    // named must be there.
+    if (outcome.ok && !outcome.identity.exists) {
+        ui::messages().error(
+            m_messageParent,
+            QStringLiteral("指定のファイルを開けません\n%1").arg(shown(m_dataFile)));
+        return;
+    }
+    ui::ShowStoreMessage(m_messageParent, outcome);
+}
+
+void CMXRViewDoc::SelectFirstMeasurement()
+{
+    m_selection = DataSelection();
+    if (m_store.customers.Count() > 0) {
+        const CCustomer& customer = m_store.customers.At(0);
+        m_selection.customer = customer.name;
+        if (customer.cables.Count() > 0) {
+            const CCable& cable = customer.cables.At(0);
+            m_selection.cable = cable.name;
+            if (cable.sets.Count() > 0) {
+                const CMeasData& set = cable.sets.At(0);
+                m_selection.measData = set.name;
+                if (set.RecordCount() > 0)
+                    m_selection.index = 0;
+            }
+        }
+    }
+    LoadSelectedMeasurement();
+}
+
 void CMXRViewDoc::LoadStoreFile()
 {
+    if (m_viewing) {
+        LoadViewedFile();
+        return;
+    }
     WaitCursor wait;
     const std::string path = NativeStorePath(m_dataFile);
     // Saves killed half-way leave their temporary files beside the store.
@@ -94,6 +144,9 @@ bool CMXRViewDoc::SaveForClose()
 
 CMXRViewDoc::SaveResult CMXRViewDoc::SaveStoreFile()
 {
+    // A viewed file is never written; the commands that change the store are off meanwhile.
+    if (m_viewing)
+        return SaveResult::Declined;
     if (m_readOnly)
         return SaveWhileReadOnly();
     return SaveToDataFile(m_identity);

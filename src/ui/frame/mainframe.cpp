@@ -5,7 +5,10 @@
 #include <QCloseEvent>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QDockWidget>
+#include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenuBar>
 #include <QGuiApplication>
@@ -84,10 +87,7 @@ CMainFrame::CMainFrame(CMXRViewDoc* doc, QWidget* parent) : QMainWindow(parent),
             m_analysis->Refresh();
     });
     // The title tells while the data file is not written without asking.
-    connect(m_doc, &CMXRViewDoc::readOnlyChanged, this, [this](bool readOnly) {
-        setWindowTitle(readOnly ? ui::appTitle() + QStringLiteral(" [読み取り専用]")
-                                : ui::appTitle());
-    });
+    connect(m_doc, &CMXRViewDoc::readOnlyChanged, this, &CMainFrame::UpdateTitle);
     // "通信設定(&C)...": edits a copy of the store's line settings; OK saves the store.
     SetCommandHandler(cmd::CommSettings, [this] { RunCommSettings(this, *m_doc); });
     // "需要家情報の編集(&C)..." and "測定データの転送(&M)..." on a copy of the store,
@@ -384,10 +384,41 @@ void CMainFrame::RestorePlacement()
         setWindowState(windowState() | Qt::WindowMaximized);
 }
 
-CMainFrame* CMainFrame::CreateWithDocument(CAppSettings& settings, CxLogFile* appLog)
+void CMainFrame::UpdateTitle()
+{
+    QString title = ui::appTitle();
+    if (m_doc->IsViewing())
+        title += QStringLiteral(" - ") +
+                 QFileInfo(QFile::decodeName(m_doc->DataFilePath().c_str())).fileName();
+    if (m_doc->IsReadOnly())
+        title += QStringLiteral(" [読み取り専用]");
+    setWindowTitle(title);
+}
+
+void CMainFrame::EnterViewingMode()
+{
+    // Nothing the viewer does may change the viewed file or the installation's settings.
+    for (int id : {cmd::EditCustomer, cmd::TransferData, cmd::ImportData, cmd::RestoreBackup,
+                   cmd::CommSettings, cmd::EnvSettings})
+        m_handlers.erase(id);
+    UpdateCommandStates();
+    auto* mark = new QLabel(
+        QStringLiteral("読み取り専用で表示中: %1")
+            .arg(QDir::toNativeSeparators(QFile::decodeName(m_doc->DataFilePath().c_str()))),
+        statusBar());
+    mark->setObjectName(QStringLiteral("viewFileMark"));
+    statusBar()->insertWidget(0, mark);
+    UpdateTitle();
+}
+
+CMainFrame* CMainFrame::CreateWithDocument(CAppSettings& settings, CxLogFile* appLog,
+                                           const std::string& viewFile)
 {
     auto* doc = new CMXRViewDoc;
-    doc->SetDataFilePath(settings.DataFile);
+    if (viewFile.empty())
+        doc->SetDataFilePath(settings.DataFile);
+    else
+        doc->SetViewFile(viewFile);
     doc->SetBackupPolicy(ReadBackupPolicy(settings.IniPath()));
     doc->SetLog(appLog);
     auto* frame = new CMainFrame(doc);
@@ -395,6 +426,10 @@ CMainFrame* CMainFrame::CreateWithDocument(CAppSettings& settings, CxLogFile* ap
     frame->SetSettings(&settings);
     frame->RestorePlacement();
     doc->OnNewDocument();
+    if (doc->IsViewing()) {
+        frame->EnterViewingMode();
+        doc->SelectFirstMeasurement();
+    }
     return frame;
 }
 
@@ -411,7 +446,8 @@ void CMainFrame::closeEvent(QCloseEvent* event)
         return;
     }
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    if (m_settings)
+    // A viewing copy leaves the installation's settings file as it found it.
+    if (m_settings && !m_doc->IsViewing())
         framestate::WriteSplitterState(m_settings->IniPath(), *m_viewGraph);
     QApplication::restoreOverrideCursor();
     event->accept();

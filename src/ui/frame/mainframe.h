@@ -50,7 +50,10 @@ public:
 
     // The start-up's document and main window: the document (owned by the frame) loads the
     // store of the "DataFile" setting as the first new document; show() follows.
-    static CMainFrame* CreateWithDocument(CAppSettings& settings, CxLogFile* appLog);
+    // With a viewFile the document views that store file instead (read-only, its first
+    // measurement shown, the commands that change the store or the settings off).
+    static CMainFrame* CreateWithDocument(CAppSettings& settings, CxLogFile* appLog,
+                                          const std::string& viewFile = {});
 
     // "Version：1.0.0.1"; the version dialog is built apart from showing it, for tests.
     static QString VersionText();
@@ -70,6 +73,8 @@ private:
     void OnAbout();
     void OnPrintSetup();
     void OnCommand(int commandId);
+    void UpdateTitle();
+    void EnterViewingMode();
 
     CMXRViewDoc* m_doc;
     CViewGraph* m_viewGraph = nullptr;
