@@ -310,9 +310,39 @@ struct Side {
     QRgb colour;
 };
 
+// Joins the axis-parallel lines of one colour that lie on one line and touch or overlap into
+// one line each. Within one colour the order of drawing does not matter, and square caps make
+// the joined line cover exactly what its pieces covered.
+std::vector<QLineF> joinCollinear(std::vector<QLineF> lines)
+{
+    std::vector<QLineF> out;
+    std::vector<std::array<double, 3>> horizontal, vertical; // fixed coordinate, from, to
+    for (const QLineF& l : lines) {
+        if (l.y1() == l.y2())
+            horizontal.push_back({l.y1(), std::min(l.x1(), l.x2()), std::max(l.x1(), l.x2())});
+        else if (l.x1() == l.x2())
+            vertical.push_back({l.x1(), std::min(l.y1(), l.y2()), std::max(l.y1(), l.y2())});
+        else
+            out.push_back(l);
+    }
+    auto join = [&](std::vector<std::array<double, 3>>& v, bool isHorizontal) {
+        std::sort(v.begin(), v.end());
+        for (std::size_t i = 0; i < v.size();) {
+            std::array<double, 3> cur = v[i++];
+            while (i < v.size() && v[i][0] == cur[0] && v[i][1] <= cur[2])
+                cur[2] = std::max(cur[2], v[i++][2]);
+            out.push_back(isHorizontal ? QLineF(cur[1], cur[0], cur[2], cur[0])
+                                       : QLineF(cur[0], cur[1], cur[0], cur[2]));
+        }
+    };
+    join(horizontal, true);
+    join(vertical, false);
+    return out;
+}
+
 // Draws the cells' sides in the order the cells gave them. Two neighbours give their common
-// edge twice; only the later one shows (same place, same width), so the earlier is dropped,
-// and each run of one colour goes out as one call with one pen.
+// edge twice; only the later one shows (same place, same width), so the earlier is dropped.
+// Each run of one colour then goes out with one pen, its touching pieces joined.
 void drawSides(QPainter& p, std::vector<Side>& sides, double width)
 {
     // Sides lie on whole device units, so a line is known by its four coordinates.
@@ -344,7 +374,8 @@ void drawSides(QPainter& p, std::vector<Side>& sides, double width)
         QPen pen(QColor::fromRgba(runColour), width);
         pen.setCapStyle(Qt::SquareCap);
         p.setPen(pen);
-        p.drawLines(run.data(), static_cast<int>(run.size()));
+        const std::vector<QLineF> joined = joinCollinear(std::move(run));
+        p.drawLines(joined.data(), static_cast<int>(joined.size()));
         run.clear();
     };
     for (std::size_t i = 0; i < sides.size(); ++i) {
@@ -372,6 +403,8 @@ void LayoutGrid::draw(QPainter& p, const LayoutContext& ctx) const
     // sides of its own cell, so this is the look of drawing cell by cell.
     std::vector<Side> sides;
     sides.reserve(m_cells.size() * 4);
+    if (ctx.shaper)
+        ctx.shaper->beginBatch();
     for (const Cell& c : m_cells) {
         if (c.mergedAway)
             continue;
@@ -394,6 +427,8 @@ void LayoutGrid::draw(QPainter& p, const LayoutContext& ctx) const
         if (!c.text.isEmpty())
             drawText(p, c, snapped, ctx);
     }
+    if (ctx.shaper)
+        ctx.shaper->flush(p);
     drawSides(p, sides, lineWidth);
     for (const Cell& c : m_cells)
         if (c.block && !c.mergedAway)

@@ -7,6 +7,7 @@
 #include <QRectF>
 #include <QTextLayout>
 
+#include <algorithm>
 #include <cmath>
 
 namespace report {
@@ -193,22 +194,64 @@ void TextShaper::drawLine(QPainter& p, const QRectF& room, int align, const QStr
         yoff = room.height() - height;
     else if (align & Qt::AlignVCenter)
         yoff = (room.height() - height) / 2;
-    QList<quint32> glyphs;
-    QList<QPointF> positions;
-    glyphs.reserve(text.size());
-    positions.reserve(text.size());
-    double x = 0;
+    const QPointF origin(room.x() + xoff, room.y() + yoff + lineTop + f.ascent);
+    Pending one;
+    Pending* target = &one;
+    if (m_batching) {
+        const QRgb colour = p.pen().color().rgba();
+        auto it = std::find_if(m_pending.begin(), m_pending.end(), [&](const Pending& q) {
+            return q.face == &f && q.colour == colour;
+        });
+        if (it == m_pending.end()) {
+            m_pending.push_back(Pending{&f, colour, {}, {}});
+            it = m_pending.end() - 1;
+        }
+        target = &*it;
+    } else {
+        one.glyphs.reserve(text.size());
+        one.positions.reserve(text.size());
+    }
+    double x = origin.x();
     for (QChar c : text) {
         const int k = c.unicode() - kFirstPlain;
-        glyphs.push_back(f.glyph[k]);
-        positions.push_back(QPointF(x, 0));
+        // A space only moves the pen: leaving its (empty) glyph out changes no pixel and
+        // keeps right-aligned numbers' padding out of the output.
+        if (c != QLatin1Char(' ')) {
+            target->glyphs.push_back(f.glyph[k]);
+            target->positions.push_back(QPointF(x, origin.y()));
+        }
         x += f.advance[k];
     }
-    QGlyphRun run;
-    run.setRawFont(f.raw);
-    run.setGlyphIndexes(glyphs);
-    run.setPositions(positions);
-    p.drawGlyphRun(QPointF(room.x() + xoff, room.y() + yoff + lineTop + f.ascent), run);
+    if (target == &one && !one.glyphs.isEmpty()) {
+        QGlyphRun run;
+        run.setRawFont(f.raw);
+        run.setGlyphIndexes(one.glyphs);
+        run.setPositions(one.positions);
+        p.drawGlyphRun(QPointF(0, 0), run);
+    }
+}
+
+void TextShaper::beginBatch()
+{
+    m_batching = true;
+}
+
+void TextShaper::flush(QPainter& p)
+{
+    m_batching = false;
+    if (m_pending.empty())
+        return;
+    const QPen pen = p.pen();
+    for (const Pending& q : m_pending) {
+        p.setPen(QColor::fromRgba(q.colour));
+        QGlyphRun run;
+        run.setRawFont(q.face->raw);
+        run.setGlyphIndexes(q.glyphs);
+        run.setPositions(q.positions);
+        p.drawGlyphRun(QPointF(0, 0), run);
+    }
+    m_pending.clear();
+    p.setPen(pen);
 }
 
 int TextShaper::rememberedFit(const QString& key) const

@@ -4,12 +4,16 @@
 #pragma once
 
 #include <QFont>
+#include <QList>
+#include <QRgb>
+#include <QPointF>
 #include <QRawFont>
 #include <QString>
 
 #include <array>
 #include <memory>
 #include <unordered_map>
+#include <vector>
 
 class QPainter;
 class QPaintDevice;
@@ -37,6 +41,13 @@ public:
     // Qt::TextSingleLine, text) does, through a glyph run when the text is plain.
     void drawLine(QPainter& p, const QRectF& room, int align, const QString& text);
 
+    // Between beginBatch() and flush(), drawLine() collects plain texts and flush() draws them
+    // as one glyph run per font and colour: one text object for a whole table instead of one
+    // per cell (in a PDF each is a text block with its own state). Texts that are not plain
+    // are drawn at once. The painter must be the same for the whole batch.
+    void beginBatch();
+    void flush(QPainter& p);
+
     // A fitted height remembered for a key (the fit search gives the same answer for the same
     // text, style and room on every page).
     int rememberedFit(const QString& key) const;
@@ -63,7 +74,16 @@ private:
     };
     Face& faceFor(const FaceKey& key, const QFont* font);
 
+    struct Pending {
+        Face* face = nullptr;
+        QRgb colour = 0;
+        QList<quint32> glyphs;
+        QList<QPointF> positions;
+    };
+
     const QPaintDevice* m_device;
+    bool m_batching = false;
+    std::vector<Pending> m_pending;
     std::unordered_map<FaceKey, std::unique_ptr<Face>, FaceKeyHash> m_faces;
     Face* m_lastFace = nullptr; // consecutive cells mostly share one font
     FaceKey m_lastKey;
