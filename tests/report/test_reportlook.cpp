@@ -49,7 +49,7 @@ ReportContent content()
                          &record(), true};
 }
 
-QImage renderScreen()
+QImage renderScreen(int scroll = 100)
 {
     QImage image(1000, 700, QImage::Format_RGB32);
     image.fill(Qt::white);
@@ -57,7 +57,7 @@ QImage renderScreen()
     ScreenReport report{ReportSettings{}};
     report.fill(content(), 2.0, 16.0, 10.0);
     report.layout(ctx.mapping.toLogical(QRectF(0, 0, image.width(), image.height())), ctx);
-    report.measSheet().setScrollPos(100);
+    report.measSheet().setScrollPos(scroll);
     QPainter p(&image);
     report.draw(p, ctx);
     return image;
@@ -125,4 +125,11 @@ TEST(ReportLook, ScreenAndPrintedPagesMatchTheirReferences)
     expectLooksLike(renderScreen(), "screen.png");
     expectLooksLike(renderPage(1), "page1.png"); // graph strips and the trigger table
     expectLooksLike(renderPage(4), "page4.png"); // a table page of 552 points
+}
+
+TEST(ReportLook, TheComparisonSeesARowOutOfPlace)
+{
+    const QImage reference(QStringLiteral(MXR_TEST_DATA_DIR "/report/screen.png"));
+    ASSERT_FALSE(reference.isNull());
+    EXPECT_GT(differingPixels(renderScreen(101), reference), 100);
 }
