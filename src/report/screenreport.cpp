@@ -6,6 +6,8 @@
 #include <QtMath>
 
 #include <algorithm>
+#include <memory>
+#include <vector>
 
 #include "model/format.h"
 #include "model/measrecord.h"
@@ -81,13 +83,21 @@ void ScreenReport::fill(const ReportContent& content, double start, double width
     const CMeasRecord* r = content.record;
     const int used = r ? std::clamp<int>(r->UsedPoints, 0, static_cast<int>(r->Points.size())) : 0;
 
-    m_meas->setDataSize(1 + used, 2);
+    // The list formats only the rows it shows, from its own copy of the points (the record
+    // behind `content` may go away before the next fill while the list still scrolls).
+    SheetBlock::Source points;
+    if (used > 0) {
+        auto copy = std::make_shared<const std::vector<CMeasPoint>>(r->Points.begin(),
+                                                                    r->Points.begin() + used);
+        points = [copy, range = r->RangeFlag](int row, int column) {
+            const CMeasPoint& pt = (*copy)[static_cast<std::size_t>(row - 1)];
+            return fromCp932(column == 0 ? mxrfmt::PointTimeText(pt)
+                                         : mxrfmt::PointValueText(pt, range));
+        };
+    }
+    m_meas->setDataSize(1 + used, 2, std::move(points));
     m_meas->setData(0, 0, QStringLiteral("測定時間\n(分:秒)"));
     m_meas->setData(0, 1, QStringLiteral("測定データ\n(μA)"));
-    for (int i = 0; i < used; ++i) {
-        m_meas->setData(i + 1, 0, fromCp932(mxrfmt::PointTimeText(r->Points[i])));
-        m_meas->setData(i + 1, 1, fromCp932(mxrfmt::PointValueText(r->Points[i], r->RangeFlag)));
-    }
 
     const int events = r ? static_cast<int>(r->Triggers.size()) : 0;
     m_trigg->setDataSize(3, 1 + events);
