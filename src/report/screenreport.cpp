@@ -90,6 +90,8 @@ void ScreenReport::fill(const ReportContent& content, double start, double width
         auto copy = std::make_shared<const std::vector<CMeasPoint>>(r->Points.begin(),
                                                                     r->Points.begin() + used);
         points = [copy, range = r->RangeFlag](int row, int column) {
+            if (row < 1 || static_cast<std::size_t>(row) > copy->size())
+                return QString(); // the header row is set apart
             const CMeasPoint& pt = (*copy)[static_cast<std::size_t>(row - 1)];
             return fromCp932(column == 0 ? mxrfmt::PointTimeText(pt)
                                          : mxrfmt::PointValueText(pt, range));
