@@ -2,11 +2,14 @@
 #include "report/layoutgrid.h"
 
 #include "report/celltext.h"
+#include "report/textshaper.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
 
 #include <algorithm>
+#include <array>
+#include <unordered_map>
 #include <cmath>
 
 namespace report {
@@ -147,8 +150,10 @@ void LayoutGrid::merge(CellRange range)
 
 QFont LayoutGrid::deviceFont(const CellStyle& s, int height, const LayoutContext& ctx)
 {
-    QFont f;
     const QString face = s.face.isEmpty() ? report::gothicFace() : s.face;
+    if (ctx.shaper)
+        return ctx.shaper->font(face, s.weight, ctx.mapping.pixelSizeFor(height));
+    QFont f;
     const QString fallback =
         face == report::pGothicFace() ? QStringLiteral("IPAPGothic") : QStringLiteral("IPAGothic");
     f.setFamilies({face, fallback});
@@ -171,7 +176,8 @@ static bool fits(const QFont& font, const Cell& c, const QString& text, const La
 {
     const QRectF room = textRect(c, ctx);
     const int flags = c.style.align == CellAlign::CenterMultiLine ? 0 : Qt::TextSingleLine;
-    const QSizeF size = QFontMetricsF(font, ctx.device).size(flags, text);
+    const QSizeF size = ctx.shaper ? ctx.shaper->size(font, flags, text)
+                                   : QFontMetricsF(font, ctx.device).size(flags, text);
     return size.width() <= room.width() && size.height() <= room.height();
 }
 
@@ -184,7 +190,8 @@ report::TextFit LayoutGrid::legibleFit(const Cell& c, const LayoutContext& ctx)
         // the minimum at most, never wrapped again.
         if (preferred >= minimum && fits(deviceFont(c.style, preferred, ctx), c, c.text, ctx))
             return {preferred, 1, false};
-        return {std::max(std::min(preferred, fitText(c, c.text, ctx)), minimum), 1, false};
+        const int h = std::max(std::min(preferred, fitText(c, c.text, ctx)), minimum);
+        return {h, 1, false, !fits(deviceFont(c.style, h, ctx), c, c.text, ctx)};
     }
     const QRectF room = textRect(c, ctx);
     auto fitsAt = [&](int h, int lines) {
@@ -214,19 +221,28 @@ void LayoutGrid::drawText(QPainter& p, const Cell& c, const QRectF& cellRect,
     // second line, and what even that cannot hold is elided.
     const report::TextFit fit = legibleFit(c, ctx);
     const QFont font = deviceFont(s, fit.height, ctx);
-    p.save();
-    p.setClipRect(cellRect, Qt::IntersectClip);
+    // A text that fits its room stays inside the cell by the margins, so it needs no clip;
+    // clipping every cell would make each one a graphics-state change of its own (in a PDF a
+    // restated clip path per cell).
+    const bool clipped = fit.overflows || fit.lines != 1 || fit.elided;
+    if (clipped) {
+        p.save();
+        p.setClipRect(cellRect, Qt::IntersectClip);
+    }
     p.setPen(s.textColor);
     p.setFont(font);
     const int hAlign = s.align == CellAlign::Right ? Qt::AlignRight : Qt::AlignHCenter;
     if (s.align == CellAlign::CenterMultiLine)
         p.drawText(room, Qt::AlignVCenter | Qt::AlignHCenter, c.text);
+    else if (fit.lines == 1 && !fit.elided && ctx.shaper)
+        ctx.shaper->drawLine(p, room, Qt::AlignVCenter | hAlign, c.text);
     else if (fit.lines == 1 && !fit.elided)
         p.drawText(room, Qt::AlignVCenter | hAlign | Qt::TextSingleLine, c.text);
     else
         report::drawLines(
             p, room, report::wrapLines(c.text, font, ctx.device, room.width(), fit.lines), hAlign);
-    p.restore();
+    if (clipped)
+        p.restore();
 }
 
 int LayoutGrid::fitText(const Cell& c, const QString& text, const LayoutContext& ctx)
@@ -234,8 +250,25 @@ int LayoutGrid::fitText(const Cell& c, const QString& text, const LayoutContext&
     const QRectF room = textRect(c, ctx);
     if (text.isEmpty() || room.width() <= 0 || room.height() <= 0)
         return 1;
-    return report::fitHeight(
-        [&](int h) { return fits(deviceFont(c.style, h, ctx), c, text, ctx); });
+    auto search = [&] {
+        return report::fitHeight(
+            [&](int h) { return fits(deviceFont(c.style, h, ctx), c, text, ctx); });
+    };
+    if (!ctx.shaper)
+        return search();
+    // The same text, style and room fit the same on every page: searched once per job.
+    const QString key = QStringLiteral("%1|%2|%3|%4|%5|")
+                            .arg(c.style.face)
+                            .arg(c.style.weight)
+                            .arg(static_cast<int>(c.style.align))
+                            .arg(room.width(), 0, 'g', 12)
+                            .arg(room.height(), 0, 'g', 12) +
+                        text;
+    if (const int known = ctx.shaper->rememberedFit(key))
+        return known;
+    const int h = search();
+    ctx.shaper->rememberFit(key, h);
+    return h;
 }
 
 void LayoutGrid::layout(const LRect& rect, const LayoutContext& ctx)
@@ -270,13 +303,93 @@ void LayoutGrid::layout(const LRect& rect, const LayoutContext& ctx)
     }
 }
 
-static void drawSide(QPainter& p, const QColor& colour, double width, QPointF a, QPointF b)
+namespace {
+
+struct Side {
+    QLineF line;
+    QRgb colour;
+};
+
+// Joins the axis-parallel lines of one colour that lie on one line and touch or overlap into
+// one line each. Within one colour the order of drawing does not matter, and square caps make
+// the joined line cover exactly what its pieces covered.
+std::vector<QLineF> joinCollinear(std::vector<QLineF> lines)
 {
-    QPen pen(colour, width);
-    pen.setCapStyle(Qt::SquareCap);
-    p.setPen(pen);
-    p.drawLine(a, b);
+    std::vector<QLineF> out;
+    std::vector<std::array<double, 3>> horizontal, vertical; // fixed coordinate, from, to
+    for (const QLineF& l : lines) {
+        if (l.y1() == l.y2())
+            horizontal.push_back({l.y1(), std::min(l.x1(), l.x2()), std::max(l.x1(), l.x2())});
+        else if (l.x1() == l.x2())
+            vertical.push_back({l.x1(), std::min(l.y1(), l.y2()), std::max(l.y1(), l.y2())});
+        else
+            out.push_back(l);
+    }
+    auto join = [&](std::vector<std::array<double, 3>>& v, bool isHorizontal) {
+        std::sort(v.begin(), v.end());
+        for (std::size_t i = 0; i < v.size();) {
+            std::array<double, 3> cur = v[i++];
+            while (i < v.size() && v[i][0] == cur[0] && v[i][1] <= cur[2])
+                cur[2] = std::max(cur[2], v[i++][2]);
+            out.push_back(isHorizontal ? QLineF(cur[1], cur[0], cur[2], cur[0])
+                                       : QLineF(cur[0], cur[1], cur[0], cur[2]));
+        }
+    };
+    join(horizontal, true);
+    join(vertical, false);
+    return out;
 }
+
+// Draws the cells' sides in the order the cells gave them. Two neighbours give their common
+// edge twice; only the later one shows (same place, same width), so the earlier is dropped.
+// Each run of one colour then goes out with one pen, its touching pieces joined.
+void drawSides(QPainter& p, std::vector<Side>& sides, double width)
+{
+    // Sides lie on whole device units, so a line is known by its four coordinates.
+    struct Key {
+        std::array<qint64, 2> v;
+        bool operator==(const Key&) const = default;
+    };
+    struct KeyHash {
+        std::size_t operator()(const Key& k) const
+        {
+            return std::hash<qint64>()(k.v[0] * 1000003 ^ k.v[1]);
+        }
+    };
+    auto key = [](const QLineF& l) {
+        auto pack = [](double a, double b) {
+            return (static_cast<qint64>(a) << 32) ^ static_cast<quint32>(static_cast<qint32>(b));
+        };
+        return Key{{pack(l.x1(), l.y1()), pack(l.x2(), l.y2())}};
+    };
+    std::unordered_map<Key, std::size_t, KeyHash> last;
+    last.reserve(sides.size());
+    for (std::size_t i = 0; i < sides.size(); ++i)
+        last[key(sides[i].line)] = i;
+    std::vector<QLineF> run;
+    QRgb runColour = 0;
+    auto flush = [&] {
+        if (run.empty())
+            return;
+        QPen pen(QColor::fromRgba(runColour), width);
+        pen.setCapStyle(Qt::SquareCap);
+        p.setPen(pen);
+        const std::vector<QLineF> joined = joinCollinear(std::move(run));
+        p.drawLines(joined.data(), static_cast<int>(joined.size()));
+        run.clear();
+    };
+    for (std::size_t i = 0; i < sides.size(); ++i) {
+        if (last[key(sides[i].line)] != i)
+            continue;
+        if (!run.empty() && sides[i].colour != runColour)
+            flush();
+        runColour = sides[i].colour;
+        run.push_back(sides[i].line);
+    }
+    flush();
+}
+
+} // namespace
 
 void LayoutGrid::draw(QPainter& p, const LayoutContext& ctx) const
 {
@@ -285,6 +398,13 @@ void LayoutGrid::draw(QPainter& p, const LayoutContext& ctx) const
     p.setClipRect(ctx.mapping.toDevice(m_rect).normalized().adjusted(0, 0, 1, 1),
                   Qt::IntersectClip);
     const double lineWidth = std::max(1.0, std::floor(ctx.mapping.scaleX()));
+    // Backgrounds and texts first, then the sides over them: a text never reaches the sides
+    // (it keeps inside the cell's margins) and a background is always drawn over by the
+    // sides of its own cell, so this is the look of drawing cell by cell.
+    std::vector<Side> sides;
+    sides.reserve(m_cells.size() * 4);
+    if (ctx.shaper)
+        ctx.shaper->beginBatch();
     for (const Cell& c : m_cells) {
         if (c.mergedAway)
             continue;
@@ -297,16 +417,19 @@ void LayoutGrid::draw(QPainter& p, const LayoutContext& ctx) const
             p.fillRect(snapped, c.style.background);
         const CellStyle& s = c.style;
         if (s.sides & SideLeft)
-            drawSide(p, s.border[0], lineWidth, snapped.topLeft(), snapped.bottomLeft());
+            sides.push_back({{snapped.topLeft(), snapped.bottomLeft()}, s.border[0].rgba()});
         if (s.sides & SideTop)
-            drawSide(p, s.border[1], lineWidth, snapped.topLeft(), snapped.topRight());
+            sides.push_back({{snapped.topLeft(), snapped.topRight()}, s.border[1].rgba()});
         if (s.sides & SideRight)
-            drawSide(p, s.border[2], lineWidth, snapped.topRight(), snapped.bottomRight());
+            sides.push_back({{snapped.topRight(), snapped.bottomRight()}, s.border[2].rgba()});
         if (s.sides & SideBottom)
-            drawSide(p, s.border[3], lineWidth, snapped.bottomLeft(), snapped.bottomRight());
+            sides.push_back({{snapped.bottomLeft(), snapped.bottomRight()}, s.border[3].rgba()});
         if (!c.text.isEmpty())
             drawText(p, c, snapped, ctx);
     }
+    if (ctx.shaper)
+        ctx.shaper->flush(p);
+    drawSides(p, sides, lineWidth);
     for (const Cell& c : m_cells)
         if (c.block && !c.mergedAway)
             c.block->draw(p, ctx);

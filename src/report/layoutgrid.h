@@ -18,11 +18,16 @@
 class QPainter;
 class QPaintDevice;
 class LayoutGrid;
+namespace report {
+class TextShaper;
+}
 
-// What layout and drawing need of the target: the mapping and the device fonts measure on.
+// What layout and drawing need of the target: the mapping, the device fonts measure on and,
+// optionally, the shaper that keeps fonts and plain texts' glyphs across cells and pages.
 struct LayoutContext {
     ReportMapping mapping;
     const QPaintDevice* device = nullptr; // font metrics; nullptr: the screen's defaults
+    report::TextShaper* shaper = nullptr; // made for `device`; nullptr: Qt's layout per text
 };
 
 enum class CellAlign { Center, Right, CenterMultiLine };

@@ -165,7 +165,15 @@ void PageReport::drawPage(QPainter& painter, const QPaintDevice& device, const Q
     LayoutGrid* g = buildPage(p);
     if (!g)
         return;
-    const LayoutContext ctx{ReportMapping::forDevice(device), &device};
+    // One shaper for the pages of one device; a device of another resolution (or another
+    // device at the same address) gets a new one, so no metrics outlive their device.
+    const QSize dpi(device.logicalDpiX(), device.logicalDpiY());
+    if (!m_shaper || m_shaperDevice != &device || m_shaperDpi != dpi) {
+        m_shaper = std::make_unique<report::TextShaper>(&device);
+        m_shaperDevice = &device;
+        m_shaperDpi = dpi;
+    }
+    const LayoutContext ctx{ReportMapping::forDevice(device), &device, m_shaper.get()};
     g->layout(pageRect(ctx.mapping, area), ctx);
     g->draw(painter, ctx);
 }
@@ -183,6 +191,7 @@ bool PageReport::print(QPagedPaintDevice& device, int fromPage, int toPage,
     QPainter painter;
     if (fromPage > toPage || !painter.begin(&device))
         return false;
+    m_shaper.reset(); // a new job measures afresh
     // The printable area, in the device's own units (dots of the printer's resolution).
     const QRectF area(0, 0, device.width(), device.height());
     for (int page = fromPage; page <= toPage; ++page) {

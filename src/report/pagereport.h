@@ -3,10 +3,13 @@
 // header row and the result tables. Each page builds its own grid.
 #pragma once
 
+#include <QSize>
+
 #include <functional>
 #include <memory>
 
 #include "report/reportblocks.h"
+#include "report/textshaper.h"
 
 class QPagedPaintDevice;
 class QPaintDevice;
@@ -52,4 +55,8 @@ private:
     PrintOptions m_options;
     report::PageCounts m_counts;
     std::unique_ptr<LayoutGrid> m_page;
+    // Fonts, plain texts' glyphs and fitted heights, kept for every page of the device.
+    std::unique_ptr<report::TextShaper> m_shaper;
+    const QPaintDevice* m_shaperDevice = nullptr;
+    QSize m_shaperDpi;
 };

@@ -1,7 +1,13 @@
 // ScreenReport: the screen arrangement of the report blocks and how the lists are filled.
 #include "report/screenreport.h"
 
+#include <QPainter>
+#include <QPaintDevice>
+#include <QtMath>
+
 #include <algorithm>
+#include <memory>
+#include <vector>
 
 #include "model/format.h"
 #include "model/measrecord.h"
@@ -72,17 +78,28 @@ ScreenReport::ScreenReport(const ReportSettings& settings)
 
 void ScreenReport::fill(const ReportContent& content, double start, double width, double axis)
 {
+    ++m_version;
     fillCommon(m_grid, content);
     const CMeasRecord* r = content.record;
     const int used = r ? std::clamp<int>(r->UsedPoints, 0, static_cast<int>(r->Points.size())) : 0;
 
-    m_meas->setDataSize(1 + used, 2);
+    // The list formats only the rows it shows, from its own copy of the points (the record
+    // behind `content` may go away before the next fill while the list still scrolls).
+    SheetBlock::Source points;
+    if (used > 0) {
+        auto copy = std::make_shared<const std::vector<CMeasPoint>>(r->Points.begin(),
+                                                                    r->Points.begin() + used);
+        points = [copy, range = r->RangeFlag](int row, int column) {
+            if (row < 1 || static_cast<std::size_t>(row) > copy->size())
+                return QString(); // the header row is set apart
+            const CMeasPoint& pt = (*copy)[static_cast<std::size_t>(row - 1)];
+            return fromCp932(column == 0 ? mxrfmt::PointTimeText(pt)
+                                         : mxrfmt::PointValueText(pt, range));
+        };
+    }
+    m_meas->setDataSize(1 + used, 2, std::move(points));
     m_meas->setData(0, 0, QStringLiteral("測定時間\n(分:秒)"));
     m_meas->setData(0, 1, QStringLiteral("測定データ\n(μA)"));
-    for (int i = 0; i < used; ++i) {
-        m_meas->setData(i + 1, 0, fromCp932(mxrfmt::PointTimeText(r->Points[i])));
-        m_meas->setData(i + 1, 1, fromCp932(mxrfmt::PointValueText(r->Points[i], r->RangeFlag)));
-    }
 
     const int events = r ? static_cast<int>(r->Triggers.size()) : 0;
     m_trigg->setDataSize(3, 1 + events);
@@ -104,12 +121,56 @@ void ScreenReport::fill(const ReportContent& content, double start, double width
         m_graph->setRecord(*r, start, start + width, axis);
 }
 
-void ScreenReport::layout(const LRect& rect, const LayoutContext& ctx)
+LayoutContext ScreenReport::shaped(const LayoutContext& ctx)
 {
-    m_grid.layout(rect, ctx);
+    // Fonts and glyphs belong to the device they were measured on.
+    const QSize dpi =
+        ctx.device ? QSize(ctx.device->logicalDpiX(), ctx.device->logicalDpiY()) : QSize();
+    if (!m_shaper || m_shaperDevice != ctx.device || m_shaperDpi != dpi) {
+        m_shaper = std::make_unique<report::TextShaper>(ctx.device);
+        m_shaperDevice = ctx.device;
+        m_shaperDpi = dpi;
+    }
+    LayoutContext out = ctx;
+    out.shaper = m_shaper.get();
+    return out;
 }
 
-void ScreenReport::draw(QPainter& p, const LayoutContext& ctx) const
+void ScreenReport::layout(const LRect& rect, const LayoutContext& ctx)
 {
-    m_grid.draw(p, ctx);
+    ++m_version;
+    m_grid.layout(rect, shaped(ctx));
+}
+
+void ScreenReport::draw(QPainter& p, const LayoutContext& ctx)
+{
+    m_grid.draw(p, shaped(ctx));
+}
+
+void ScreenReport::paint(QPainter& p, const LayoutContext& ctx, QSize size, qreal dpr,
+                         const QRect& exposed)
+{
+    if (size.isEmpty())
+        return;
+    dpr = dpr > 0 ? dpr : 1.0;
+    const PictureKey key{m_version, m_meas->scrollPos(),  m_trigg->scrollPos(), size,
+                         dpr,       ctx.mapping.scaleX(), ctx.mapping.scaleY()};
+    if (m_picture.isNull() || !(key == m_pictureKey)) {
+        const QSize pixels(qCeil(size.width() * dpr), qCeil(size.height() * dpr));
+        if (m_picture.size() != pixels)
+            m_picture = QImage(pixels, QImage::Format_RGB32); // opaque: copied, not blended
+        m_picture.setDevicePixelRatio(dpr);
+        m_picture.fill(Qt::white);
+        QPainter picture(&m_picture);
+        draw(picture, ctx);
+        m_pictureKey = key;
+        ++m_pictureDraws;
+    }
+    const QRect area = exposed.intersected(QRect(QPoint(0, 0), size));
+    if (dpr == 1.0)
+        p.drawImage(area.topLeft(), m_picture, area);
+    else
+        p.drawImage(
+            QRectF(area), m_picture,
+            QRectF(area.x() * dpr, area.y() * dpr, area.width() * dpr, area.height() * dpr));
 }

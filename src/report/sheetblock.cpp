@@ -8,8 +8,9 @@ SheetBlock::SheetBlock(std::string name, int columns, int rows, Fixed fixed)
 {
 }
 
-void SheetBlock::setDataSize(int rows, int columns)
+void SheetBlock::setDataSize(int rows, int columns, Source source)
 {
+    m_source = std::move(source);
     m_dataRows = std::max(rows, 0);
     m_dataCols = std::max(columns, 0);
     m_data.assign(static_cast<std::size_t>(m_dataRows) * m_dataCols, QString());
@@ -24,12 +25,14 @@ void SheetBlock::setData(int row, int column, const QString& text)
     m_data[static_cast<std::size_t>(row) * m_dataCols + column] = text;
 }
 
-const QString& SheetBlock::data(int row, int column) const
+QString SheetBlock::data(int row, int column) const
 {
-    static const QString empty;
     if (row < 0 || column < 0 || row >= m_dataRows || column >= m_dataCols)
-        return empty;
-    return m_data[static_cast<std::size_t>(row) * m_dataCols + column];
+        return {};
+    const QString& stored = m_data[static_cast<std::size_t>(row) * m_dataCols + column];
+    if (stored.isNull() && m_source)
+        return m_source(row, column);
+    return stored;
 }
 
 int SheetBlock::maxScroll() const

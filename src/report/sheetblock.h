@@ -2,6 +2,7 @@
 // its first row or first column held in place (the screen's measurement and trigger lists).
 #pragma once
 
+#include <functional>
 #include <vector>
 
 #include "report/layoutgrid.h"
@@ -12,13 +13,17 @@ public:
     SheetBlock(std::string name, int columns, int rows, Fixed fixed);
 
     Fixed fixed() const { return m_fixed; }
+    // Gives the text of a data cell that setData() did not set; called only for the cells
+    // shown, so a long list formats the few rows on screen, not all of them.
+    using Source = std::function<QString(int row, int column)>;
+
     // The data, by data row and data column; row 0 / column 0 is the fixed header.
-    void setDataSize(int rows, int columns);
+    void setDataSize(int rows, int columns, Source source = {});
     // Stores a text; the visible cells follow at the next sync() or layout.
     void setData(int row, int column, const QString& text);
     // Copies the data under the scroll position into the visible cells.
     void sync();
-    const QString& data(int row, int column) const;
+    QString data(int row, int column) const;
     int dataRows() const { return m_dataRows; }
     int dataColumns() const { return m_dataCols; }
 
@@ -39,7 +44,8 @@ private:
     Fixed m_fixed;
     int m_dataRows = 0;
     int m_dataCols = 0;
-    std::vector<QString> m_data; // row-major
+    std::vector<QString> m_data; // row-major; a null text is taken from m_source
+    Source m_source;
     int m_scroll = 0;
     int m_visible = 0;
     int m_reserveRight = 0;

@@ -9,9 +9,10 @@
 namespace report {
 
 struct TextFit {
-    int height = 1;      // font height, 0.1 mm
-    int lines = 1;       // 1, or 2 when the text wraps
-    bool elided = false; // the last line ends in an ellipsis
+    int height = 1;         // font height, 0.1 mm
+    int lines = 1;          // 1, or 2 when the text wraps
+    bool elided = false;    // the last line ends in an ellipsis
+    bool overflows = false; // a text not wrapped that is still larger than its room
     bool operator==(const TextFit&) const = default;
 };
 

@@ -1,6 +1,8 @@
 // CViewGraph: hints reach the screen report, the lists' scroll bars follow the data, the wheel
 // scrolls the measurement list, and the view grabs to a picture of the report.
 #include <QCoreApplication>
+#include <QImage>
+#include <QPainter>
 #include <QFile>
 #include <QPrinter>
 #include <QTemporaryDir>
@@ -10,6 +12,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
+#include <utility>
 
 #include "settings/appsettings.h"
 #include "fixtures.h"
@@ -157,4 +161,68 @@ TEST(ViewGraph, PrintsEveryPageOfTheShownRecordIntoAPdfPrinter)
     EXPECT_EQ(bytes.count("/Type /Page\n") + bytes.count("/Type /Page\r") +
                   bytes.count("/Type /Page "),
               3);
+}
+
+namespace {
+
+// What the view paints, without its child scroll bars.
+QImage painted(CViewGraph& view)
+{
+    QImage image(view.size(), QImage::Format_RGB32);
+    image.fill(Qt::black);
+    view.render(&image, QPoint(), QRegion(), QWidget::DrawWindowBackground);
+    return image;
+}
+
+// The report drawn afresh, all of it, as it stands now.
+QImage drawnAfresh(CViewGraph& view)
+{
+    QImage image(view.size(), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter p(&image);
+    view.Report().draw(p, LayoutContext{ReportMapping::forDevice(view), &view});
+    return image;
+}
+
+} // namespace
+
+TEST(ViewGraph, RepaintsFromItsPictureUntilRecordScaleScrollOrSizeChange)
+{
+    CViewGraph view;
+    view.resize(1000, 700);
+    show(view, longRecord(18000, 60), 16, 10);
+    QImage before = painted(view);
+    EXPECT_EQ(before, drawnAfresh(view));
+
+    // Nothing changed: the picture is copied, not drawn again.
+    const int draws = view.Report().pictureDraws();
+    EXPECT_EQ(painted(view), before);
+    EXPECT_EQ(view.Report().pictureDraws(), draws);
+
+    const std::pair<const char*, std::function<void()>> changes[] = {
+        {"start time", [&] { view.OnUpdate(hint::StartTime, 1.0); }},
+        {"width", [&] { view.OnUpdate(hint::Width, 2.0); }},
+        {"axis", [&] { view.OnUpdate(hint::Axis, 5.0); }},
+        {"measurement scroll", [&] { view.MeasScrollBar()->setValue(40); }},
+        {"trigger scroll", [&] { view.TriggScrollBar()->setValue(1); }},
+        {"size",
+         [&] {
+             view.resize(900, 640);
+             QResizeEvent resize(QSize(900, 640), QSize(1000, 700));
+             QCoreApplication::sendEvent(&view, &resize);
+         }},
+        {"record",
+         [&] {
+             view.OnUpdate(hint::Clear, {});
+             view.OnUpdate(hint::AddRecord, longRecord(900, 2));
+             view.OnUpdate(hint::Refresh, {});
+         }},
+    };
+    for (const auto& [what, change] : changes) {
+        change();
+        const QImage after = painted(view);
+        EXPECT_NE(after, before) << what << ": the change must show";
+        EXPECT_EQ(after, drawnAfresh(view)) << what << ": a stale picture was shown";
+        before = after;
+    }
 }

@@ -1,6 +1,7 @@
 // CViewGraph: hint handling, the screen report's refresh and layout, and its list scrolling.
 #include "ui/pages/viewgraph.h"
 
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -215,12 +216,13 @@ void CViewGraph::wheelEvent(QWheelEvent* event)
     event->accept();
 }
 
-void CViewGraph::paintEvent(QPaintEvent*)
+void CViewGraph::paintEvent(QPaintEvent* event)
 {
+    // The report keeps a picture of itself: a repaint with nothing changed (an uncovered
+    // window, a tooltip) only copies the exposed part of it.
     QPainter p(this);
-    p.fillRect(rect(), Qt::white);
     const LayoutContext ctx{ReportMapping::forDevice(*this), this};
-    Report().draw(p, ctx);
+    Report().paint(p, ctx, size(), devicePixelRatioF(), event->rect());
 }
 
 static ReportContent printContent(const SelectionNames& names, const CMeasRecord* r)
