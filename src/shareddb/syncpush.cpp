@@ -33,12 +33,12 @@ int64_t upsertName(PgConnection& c, const std::string& table, const std::string&
                            PgParam::text(cp932::toUtf8(name))};
     std::string cols = "name, name_key, name_text";
     std::string vals = "$1, $2, $3";
-    std::string where = "name_key = $2";
+    std::string where = "name_key = $1";
     if (!parentColumn.empty()) {
         p.push_back(PgParam::int8(parent));
         cols += ", " + parentColumn;
         vals += ", $4";
-        where += " AND " + parentColumn + " = $4";
+        where += " AND " + parentColumn + " = $2";
     }
     if (set) {
         p.push_back(PgParam::int4(set->ShowSeikyoku));
@@ -48,11 +48,13 @@ int64_t upsertName(PgConnection& c, const std::string& table, const std::string&
     }
     c.execParams(
         "INSERT INTO " + table + " (" + cols + ") VALUES (" + vals + ") ON CONFLICT DO NOTHING", p);
-    p.resize(parentColumn.empty() ? 2 : 4);
+    std::vector<PgParam> key{p[1]};
+    if (!parentColumn.empty())
+        key.push_back(p[3]);
     // The set's row stays locked until the transaction ends, so two workstations sending the
     // same set take turns and the COPY below never meets a record sent meanwhile.
-    PgResult r =
-        c.execParams("SELECT id FROM " + table + " WHERE " + where + (set ? " FOR UPDATE" : ""), p);
+    PgResult r = c.execParams(
+        "SELECT id FROM " + table + " WHERE " + where + (set ? " FOR UPDATE" : ""), key);
     return r.int8(0, 0);
 }
 
