@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <filesystem>
 #include <memory>
 
 #include "model/cp932text.h"
@@ -43,6 +44,15 @@ std::string schemaProblem(const SchemaStatus& s)
         return "共有データベースのスキーマが古い版です（" + std::to_string(s.version) +
                "）。「mxrtool db init」で更新してください。";
     return {};
+}
+
+// The store's path in one form, whoever names it (the program's relative setting, mxrtool's
+// absolute path), so the state file is recognised as the same store's.
+std::string canonicalStorePath(const std::string& path)
+{
+    std::error_code ec;
+    const auto p = std::filesystem::absolute(path, ec);
+    return ec ? path : p.lexically_normal().string();
 }
 
 int64_t maxChangeSeq(PgConnection& c)
@@ -96,8 +106,8 @@ DbStatus ReadDbStatus(const SyncTarget& target)
             st.records = n.int8(0, 3);
             st.historyRows = n.int8(0, 4);
             const SyncState state = ReadSyncState(target.statePath);
-            st.stateMatches =
-                state.databaseId == s.databaseId && state.storePath == target.storePath;
+            st.stateMatches = state.databaseId == s.databaseId &&
+                              state.storePath == canonicalStorePath(target.storePath);
             st.pending = !(st.stateMatches && state.store.exists &&
                            state.store == IdentityOfPath(target.storePath) &&
                            state.changeSeq == maxChangeSeq(c));
@@ -125,10 +135,11 @@ SyncSummary RunSync(const SyncTarget& target, SyncMode mode, const SyncHooks& ho
         summary.message = schemaProblem(schema);
         if (!summary.message.empty())
             return summary;
-        if (state.databaseId != schema.databaseId || state.storePath != target.storePath) {
+        const std::string storeKey = canonicalStorePath(target.storePath);
+        if (state.databaseId != schema.databaseId || state.storePath != storeKey) {
             state = SyncState();
             state.databaseId = schema.databaseId;
-            state.storePath = target.storePath;
+            state.storePath = storeKey;
         }
         const std::string ws = workstationOf(target);
         conn->execParams("INSERT INTO workstations VALUES ($1, now()) ON CONFLICT (id) DO "

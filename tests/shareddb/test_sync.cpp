@@ -24,7 +24,7 @@ CMeasRecord makeRecord(int dataNo, double kv, int points = 50)
     CMeasRecord r;
     r.DataNo = dataNo;
     r.TestVoltage = kv;
-    r.StartTime = {OleDateTime::Valid, 45000.0 + dataNo / 100.0};
+    r.StartTime = {45000.0 + dataNo / 100.0, OleDateTime::Valid};
     for (int i = 0; i < points; ++i) {
         CMeasPoint p;
         p.elapsed = i * 0.2;

@@ -24,3 +24,4 @@ int usageError(const QString& text);
 
 int runCsvCommand(const ToolContext& ctx, const QStringList& args);    // csv
 int runReportCommand(const ToolContext& ctx, const QStringList& args); // report
+int runDbCommand(const ToolContext& ctx, const QStringList& args); // db init|push|pull|sync|status
