@@ -80,3 +80,9 @@ bool CMXRViewDoc::RestoreFromBackup(const std::string& backupPath)
     SendListValues();
     return true;
 }
+
+void CMXRViewDoc::ReloadStoreFile()
+{
+    LoadStoreFile();
+    LoadSelectedMeasurement();
+}

@@ -21,6 +21,7 @@
 #include "ui/frame/commandids.h"
 #include "ui/dialogs/csvout.h"
 #include "ui/dialogs/restorebackupdlg.h"
+#include "ui/dialogs/shareddbsync.h"
 #include "ui/dialogs/datacopy.h"
 #include "ui/dialogs/datainport.h"
 #include "settings/appsettings.h"
@@ -112,6 +113,10 @@ CMainFrame::CMainFrame(CMXRViewDoc* doc, QWidget* parent) : QMainWindow(parent),
     SetCommandHandler(cmd::ExportData, [this] { RunDataExport(this, m_doc->Store()); });
     SetCommandHandler(cmd::ImportData, [this] { RunDataImport(this, *m_doc); });
     SetCommandHandler(cmd::RestoreBackup, [this] { RunRestoreBackup(this, *m_doc); });
+    // "共有データベースと同期(&Y)...": the store file with the shared database, then reloaded.
+    SetCommandHandler(cmd::SharedDbSync, [this] {
+        RunSharedDbSync(this, *m_doc, m_settings ? m_settings->IniPath() : "MXRView.INI");
+    });
     UpdateCommandStates();
 }
 
@@ -156,6 +161,8 @@ void CMainFrame::CreateMenus()
                QStringLiteral("プリンタおよび印刷オプションを変更します"));
     AddCommand(file, cmd::RestoreBackup, QStringLiteral("バックアップから復元(&B)..."),
                QStringLiteral("データファイルを以前のバックアップの状態に戻します"));
+    AddCommand(file, cmd::SharedDbSync, QStringLiteral("共有データベースと同期(&Y)..."),
+               QStringLiteral("測定データを会社の共有データベースと送受信します"));
     file->addSeparator();
     AddCommand(file, cmd::AppExit, QStringLiteral("アプリケーションの終了(&X)"),
                QStringLiteral("アプリケーションを終了します"));
