@@ -36,7 +36,7 @@ protected:
         m_ini = dir.filePath("MXRView.INI").toStdString();
         std::string ini = "[SharedDB]\r\n";
         for (const auto& [k, v] : settings.params)
-            ini += k + "=" + v + "\r\n";
+            ini += (k == "dbname" ? std::string("database") : k) + "=" + v + "\r\n";
         ini += "workstation=office-pc\r\n";
         QFile f(QString::fromStdString(m_ini));
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
