@@ -2,7 +2,8 @@
 # Installs the Debian packages the build and the tests need, only those that are missing.
 set -euo pipefail
 PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libgtest-dev libgmock-dev
-          libbenchmark-dev fonts-ipafont-gothic locales qt6-translations-l10n poppler-utils)
+          libbenchmark-dev fonts-ipafont-gothic locales qt6-translations-l10n poppler-utils
+          libpq-dev postgresql)
 if [ "${MXR_WITH_FUZZ:-1}" = 1 ]; then PACKAGES+=(clang libclang-rt-dev); fi
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -233,4 +233,14 @@ void WriteStore(ArchiveWriter& out, const CCustomerDB& db)
     out.Flush();
 }
 
+void WriteRecord(ArchiveWriter& out, const CMeasRecord& record)
+{
+    writeRecord(out, record);
+}
+
+void ReadRecord(ArchiveReader& in, CMeasRecord& record)
+{
+    readRecord(in, kVersion, record);
+}
+
 } // namespace mxrstore

@@ -25,4 +25,9 @@ void ReadBody(ArchiveReader& in, int32_t version, CCustomerDB& db);
 // The whole stream, always as the current version.
 void WriteStore(ArchiveWriter& out, const CCustomerDB& db);
 
+// One record in the stream's record layout (current version), and back. The shared database
+// keeps records in this form so that they come back byte for byte.
+void WriteRecord(ArchiveWriter& out, const CMeasRecord& record);
+void ReadRecord(ArchiveReader& in, CMeasRecord& record);
+
 } // namespace mxrstore

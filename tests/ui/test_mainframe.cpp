@@ -70,6 +70,7 @@ TEST_F(MainFrameTest, MenusHoldEveryItemWithItsCommandId)
           {"PDF出力(&D)...", cmd::PdfOut},
           {"プリンタの設定(&R)...", cmd::PrintSetup},
           {"バックアップから復元(&B)...", cmd::RestoreBackup},
+          {"共有データベースと同期(&Y)...", cmd::SharedDbSync},
           {"アプリケーションの終了(&X)", cmd::AppExit}}},
         {"測定データ(&M)",
          {{"需要家情報の編集(&C)...", cmd::EditCustomer},

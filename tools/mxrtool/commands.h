@@ -29,3 +29,4 @@ int usageError(ToolMsg id, std::initializer_list<QString> args = {});
 int runCsvCommand(const ToolContext& ctx, const QStringList& args);     // csv
 int runReportCommand(const ToolContext& ctx, const QStringList& args);  // report
 int runAnalyzeCommand(const ToolContext& ctx, const QStringList& args); // analyze
+int runDbCommand(const ToolContext& ctx, const QStringList& args);      // db init|push|pull|sync|status

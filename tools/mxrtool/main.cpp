@@ -25,6 +25,7 @@ const char kUsage[] =
     "  receive (--port N | --device PATH) [--silence-s S]\n"
     "  emulate (--device PATH | --pty | --replay-out FILE) [--seed S] [--records N] [--baud B] "
     "[--repeat]\n"
+    "  db (init | push | pull | sync | status)\n"
     "  csv STORE --customer C --cable K --set S --index I -o OUT.csv [--encoding cp932|utf8bom]\n"
     "  report STORE --customer C --cable K --set S --index I (--pdf OUT.pdf | --png OUT.png "
     "[--page P] | --screen-png OUT.png [--size WxH]) [options]\n"
@@ -58,6 +59,15 @@ const CommandHelp kCommandHelp[] = {
      "  --records N            number of records (default 5)\n"
      "  --baud B               line rate of the pacing (default 38400)\n"
      "  --repeat               with --pty: send again at every opening\n"},
+    {"db", "usage: mxrtool db (init | push | pull | sync | status)\n"
+           "  init                   create or update the shared database's tables\n"
+           "  push                   send new and changed measurements\n"
+           "  pull                   fetch measurements this store lacks into it\n"
+           "  sync                   push, then pull (what the menu command does)\n"
+           "  status                 connection check and counts\n"
+           "  The connection comes from MXRView.INI [SharedDB] (host, port, database, user,\n"
+           "  sslmode), each missing value from libpq's PG* variables; the password from\n"
+           "  ~/.pgpass or PGPASSWORD.\n"},
     {"csv", "usage: mxrtool csv STORE --customer C --cable K --set S --index I -o OUT.csv\n"
             "  --customer C           customer name\n"
             "  --cable K              cable name\n"
@@ -166,5 +176,7 @@ int main(int argc, char** argv)
         return runAnalyzeCommand(ctx, args);
     if (command == "report")
         return runReportCommand(ctx, args);
+    if (command == "db")
+        return runDbCommand(ctx, args);
     return usageError(ToolMsg::UnknownCommand, {command});
 }

@@ -84,3 +84,9 @@ bool CMXRViewDoc::RestoreFromBackup(const std::string& backupPath)
     SendListValues();
     return true;
 }
+
+void CMXRViewDoc::ReloadStoreFile()
+{
+    LoadStoreFile();
+    LoadSelectedMeasurement();
+}

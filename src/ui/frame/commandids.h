@@ -18,6 +18,7 @@ inline constexpr int ImportData = 32819; // "測定データをファイルか�
 inline constexpr int ExportData = 32817; // "測定データをファイルへ保存する(&O)..."
 // "ファイル(&F)": new in this program, outside the range the older commands use
 inline constexpr int RestoreBackup = 33100; // "バックアップから復元(&B)..."
+inline constexpr int SharedDbSync = 33101;  // "共有データベースと同期(&Y)..."
 // "解析(&A)": new in this program
 inline constexpr int AnalysisHistory = 33110; // "経年変化(&H)..."
 inline constexpr int AnalysisPhase = 33111;   // "相間比較(&P)..."

@@ -26,6 +26,7 @@
 #include "ui/frame/commandids.h"
 #include "ui/dialogs/csvout.h"
 #include "ui/dialogs/restorebackupdlg.h"
+#include "ui/dialogs/shareddbsync.h"
 #include "ui/dialogs/datacopy.h"
 #include "ui/dialogs/datainport.h"
 #include "settings/appsettings.h"
@@ -137,6 +138,10 @@ CMainFrame::CMainFrame(CMXRViewDoc* doc, QWidget* parent) : QMainWindow(parent),
         m_analysis->SetOverlay(!m_analysis->OverlayOn());
         UpdateCommandStates();
     });
+    // "共有データベースと同期(&Y)...": the store file with the shared database, then reloaded.
+    SetCommandHandler(cmd::SharedDbSync, [this] {
+        RunSharedDbSync(this, *m_doc, m_settings ? m_settings->IniPath() : "MXRView.INI");
+    });
     UpdateCommandStates();
 }
 
@@ -181,6 +186,8 @@ void CMainFrame::CreateMenus()
                QStringLiteral("プリンタおよび印刷オプションを変更します"));
     AddCommand(file, cmd::RestoreBackup, QStringLiteral("バックアップから復元(&B)..."),
                QStringLiteral("データファイルを以前のバックアップの状態に戻します"));
+    AddCommand(file, cmd::SharedDbSync, QStringLiteral("共有データベースと同期(&Y)..."),
+               QStringLiteral("測定データを会社の共有データベースと送受信します"));
     file->addSeparator();
     AddCommand(file, cmd::AppExit, QStringLiteral("アプリケーションの終了(&X)"),
                QStringLiteral("アプリケーションを終了します"));

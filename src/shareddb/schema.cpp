@@ -1,0 +1,116 @@
+// The migrations of the shared database. A migration is never changed once released: a new
+// one is appended instead.
+#include "shareddb/schema.h"
+
+#include <iterator>
+
+namespace shareddb {
+namespace {
+
+// Names are kept as their CP932 bytes (name), folded for comparison as the customer tree
+// compares them (name_key), and as UTF-8 text for people who query the tables (name_text,
+// invalid bytes as U+FFFD). A record is its bytes in the store's record layout (body) plus a
+// few columns for queries; every earlier revision of it goes to record_history.
+const char* const kMigrations[] = {
+    R"sql(
+CREATE TABLE mxr_schema (version integer NOT NULL, database_id text NOT NULL);
+INSERT INTO mxr_schema VALUES (0, md5(random()::text || clock_timestamp()::text));
+CREATE SEQUENCE mxr_change_seq;
+CREATE TABLE customers (
+    id bigserial PRIMARY KEY,
+    name bytea NOT NULL,
+    name_key bytea NOT NULL UNIQUE,
+    name_text text NOT NULL);
+CREATE TABLE cables (
+    id bigserial PRIMARY KEY,
+    customer_id bigint NOT NULL REFERENCES customers,
+    name bytea NOT NULL,
+    name_key bytea NOT NULL,
+    name_text text NOT NULL,
+    UNIQUE (customer_id, name_key));
+CREATE TABLE sets (
+    id bigserial PRIMARY KEY,
+    cable_id bigint NOT NULL REFERENCES cables,
+    name bytea NOT NULL,
+    name_key bytea NOT NULL,
+    name_text text NOT NULL,
+    show_seikyoku integer NOT NULL,
+    show_jyakuten integer NOT NULL,
+    UNIQUE (cable_id, name_key));
+CREATE TABLE records (
+    id bigserial PRIMARY KEY,
+    set_id bigint NOT NULL REFERENCES sets,
+    content_key bytea NOT NULL,
+    start_status integer NOT NULL,
+    start_date double precision NOT NULL,
+    test_voltage double precision NOT NULL,
+    data_no integer NOT NULL,
+    used_points integer NOT NULL,
+    last_current double precision NOT NULL,
+    seikyoku_ratio double precision NOT NULL,
+    jyakuten_ratio double precision NOT NULL,
+    body bytea NOT NULL,
+    state_hash bigint NOT NULL,
+    revision integer NOT NULL,
+    workstation text NOT NULL,
+    written_at timestamptz NOT NULL DEFAULT now(),
+    change_seq bigint NOT NULL DEFAULT nextval('mxr_change_seq'),
+    UNIQUE (set_id, content_key));
+CREATE INDEX records_change_seq ON records (change_seq);
+CREATE TABLE record_history (
+    record_id bigint NOT NULL REFERENCES records,
+    revision integer NOT NULL,
+    body bytea NOT NULL,
+    state_hash bigint NOT NULL,
+    workstation text NOT NULL,
+    written_at timestamptz NOT NULL,
+    superseded_at timestamptz NOT NULL DEFAULT now(),
+    superseded_by text NOT NULL,
+    PRIMARY KEY (record_id, revision));
+CREATE TABLE workstations (
+    id text PRIMARY KEY,
+    last_sync timestamptz NOT NULL);
+)sql",
+};
+
+constexpr int kLockKey = 0x4D585256; // any constant shared by every copy of the program
+
+} // namespace
+
+int CurrentSchemaVersion()
+{
+    return static_cast<int>(std::size(kMigrations));
+}
+
+SchemaStatus ReadSchemaStatus(PgConnection& c)
+{
+    SchemaStatus s;
+    PgResult exists = c.exec("SELECT to_regclass('mxr_schema') IS NOT NULL");
+    if (exists.raw(0, 0) != "t")
+        return s;
+    PgResult r = c.exec("SELECT version, database_id FROM mxr_schema");
+    if (r.rows() == 1) {
+        s.version = std::stoi(std::string(r.raw(0, 0)));
+        s.databaseId = r.bytes(0, 1);
+    }
+    return s;
+}
+
+int Migrate(PgConnection& c)
+{
+    int before = -1;
+    for (;;) {
+        PgTransaction t(c);
+        c.exec("SELECT pg_advisory_xact_lock(" + std::to_string(kLockKey) + ")");
+        const int version = ReadSchemaStatus(c).version;
+        if (before < 0)
+            before = version;
+        if (version >= CurrentSchemaVersion())
+            return before;
+        c.exec(kMigrations[version]);
+        c.exec("UPDATE mxr_schema SET version = " + std::to_string(version + 1));
+        t.commit();
+    }
+}
+
+} // namespace shareddb

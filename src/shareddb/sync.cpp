@@ -1,0 +1,218 @@
+// RunSync and the other whole operations: connection, schema check, the quick check, load,
+// push and pull, backup and one safe save, the state file.
+#include "shareddb/sync.h"
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <memory>
+
+#include "model/cp932text.h"
+#include "shareddb/schema.h"
+#include "store/store.h"
+
+namespace shareddb {
+namespace {
+
+std::string hostName()
+{
+    char name[256] = {};
+    if (gethostname(name, sizeof name - 1) != 0 || !name[0])
+        return "unknown";
+    return name;
+}
+
+std::string workstationOf(const SyncTarget& t)
+{
+    if (!t.workstation.empty())
+        return t.workstation;
+    if (!t.db.workstation.empty())
+        return t.db.workstation;
+    return hostName();
+}
+
+// The schema must be there and current; a sync never creates or changes tables.
+std::string schemaProblem(const SchemaStatus& s)
+{
+    if (s.version == 0)
+        return "共有データベースにテーブルがありません。先に「mxrtool db "
+               "init」で作成してください。";
+    if (s.version > CurrentSchemaVersion())
+        return "共有データベースはこのプログラムより新しい版で作成されています（スキーマ版 " +
+               std::to_string(s.version) + "）。プログラムを更新してください。";
+    if (s.version < CurrentSchemaVersion())
+        return "共有データベースのスキーマが古い版です（" + std::to_string(s.version) +
+               "）。「mxrtool db init」で更新してください。";
+    return {};
+}
+
+// The store's path in one form, whoever names it (the program's relative setting, mxrtool's
+// absolute path), so the state file is recognised as the same store's.
+std::string canonicalStorePath(const std::string& path)
+{
+    std::error_code ec;
+    const auto p = std::filesystem::absolute(path, ec);
+    return ec ? path : p.lexically_normal().string();
+}
+
+int64_t maxChangeSeq(PgConnection& c)
+{
+    return c.execParams("SELECT coalesce(max(change_seq), 0)::bigint FROM records", {}).int8(0, 0);
+}
+
+} // namespace
+
+std::string ConnectionMessage(const DbSettings& db, const std::string& reason)
+{
+    return "共有データベースに接続できません（" + db.Describe() + "）\n" + reason;
+}
+
+InitResult InitDatabase(const DbSettings& db)
+{
+    InitResult r;
+    try {
+        PgConnection c(db.params);
+        try {
+            r.versionBefore = Migrate(c);
+            r.versionAfter = ReadSchemaStatus(c).version;
+            r.ok = true;
+        } catch (const PgError& e) {
+            r.message = std::string("共有データベースのテーブルを作成できません\n") + e.what();
+        }
+    } catch (const PgError& e) {
+        r.message = ConnectionMessage(db, e.what());
+    }
+    return r;
+}
+
+DbStatus ReadDbStatus(const SyncTarget& target)
+{
+    DbStatus st;
+    st.expectedVersion = CurrentSchemaVersion();
+    try {
+        PgConnection c(target.db.params);
+        const SchemaStatus s = ReadSchemaStatus(c);
+        st.schemaVersion = s.version;
+        st.databaseId = s.databaseId;
+        if (s.version != 0) {
+            PgResult n = c.execParams(
+                "SELECT (SELECT count(*) FROM customers), (SELECT count(*) FROM cables), "
+                "(SELECT count(*) FROM sets), (SELECT count(*) FROM records), "
+                "(SELECT count(*) FROM record_history)",
+                {});
+            st.customers = n.int8(0, 0);
+            st.cables = n.int8(0, 1);
+            st.sets = n.int8(0, 2);
+            st.records = n.int8(0, 3);
+            st.historyRows = n.int8(0, 4);
+            const SyncState state = ReadSyncState(target.statePath);
+            st.stateMatches = state.databaseId == s.databaseId &&
+                              state.storePath == canonicalStorePath(target.storePath);
+            st.pending = !(st.stateMatches && state.store.exists &&
+                           state.store == IdentityOfPath(target.storePath) &&
+                           state.changeSeq == maxChangeSeq(c));
+        }
+        st.ok = true;
+    } catch (const PgError& e) {
+        st.message = ConnectionMessage(target.db, e.what());
+    }
+    return st;
+}
+
+SyncSummary RunSync(const SyncTarget& target, SyncMode mode, const SyncHooks& hooks)
+{
+    SyncSummary summary;
+    std::unique_ptr<PgConnection> conn;
+    try {
+        conn = std::make_unique<PgConnection>(target.db.params);
+    } catch (const PgError& e) {
+        summary.message = ConnectionMessage(target.db, e.what());
+        return summary;
+    }
+    SyncState state = ReadSyncState(target.statePath);
+    try {
+        const SchemaStatus schema = ReadSchemaStatus(*conn);
+        summary.message = schemaProblem(schema);
+        if (!summary.message.empty())
+            return summary;
+        const std::string storeKey = canonicalStorePath(target.storePath);
+        if (state.databaseId != schema.databaseId || state.storePath != storeKey) {
+            state = SyncState();
+            state.databaseId = schema.databaseId;
+            state.storePath = storeKey;
+        }
+        const std::string ws = workstationOf(target);
+        conn->execParams("INSERT INTO workstations VALUES ($1, now()) ON CONFLICT (id) DO "
+                         "UPDATE SET last_sync = now()",
+                         {PgParam::text(cp932::toUtf8(ws))});
+        if (mode == SyncMode::Sync && state.store.exists &&
+            state.store == IdentityOfPath(target.storePath) &&
+            state.changeSeq == maxChangeSeq(*conn)) {
+            summary.ok = summary.nothingToDo = true;
+            return summary;
+        }
+
+        CCustomerDB db;
+        const StoreOutcome loaded = LoadStore(db, target.storePath);
+        if (!loaded.ok) {
+            summary.message = cp932::toUtf8(loaded.message);
+            return summary;
+        }
+        SyncContext ctx{*conn, state, ws, hooks, target.titles, {}, -1};
+        // Whatever happens below, the state keeps what reached the server; the quick check is
+        // armed again only by a complete sync.
+        state.store = FileIdentity();
+        state.changeSeq = -1;
+        bool complete = true;
+        try {
+            if (mode != SyncMode::Pull)
+                complete = PushSets(ctx, db, summary, 0, 0);
+            if (complete && mode != SyncMode::Push)
+                complete = PullRecords(ctx, db, summary);
+        } catch (...) {
+            WriteSyncState(target.statePath, state);
+            throw;
+        }
+        summary.cancelled = !complete;
+        if (summary.received > 0) {
+            const storebackup::BackupResult backup =
+                storebackup::MakeBackup(target.storePath, target.backup);
+            if (!backup.ok) {
+                WriteSyncState(target.statePath, state);
+                summary.message = "データファイルのバックアップを作成できないため、受信したデータを"
+                                  "保存しませんでした\n" +
+                                  backup.Describe();
+                return summary;
+            }
+            summary.backupPath = backup.path;
+            const StoreOutcome saved = SaveOwnStore(db, target.storePath, loaded.identity);
+            if (!saved.ok) {
+                WriteSyncState(target.statePath, state);
+                summary.message = cp932::toUtf8(saved.message);
+                return summary;
+            }
+            summary.storeSaved = true;
+            summary.changedAsidePath = saved.changedAsidePath;
+        }
+        for (auto& [k, v] : ctx.pendingState)
+            state.records[k] = v;
+        if (mode == SyncMode::Sync && complete) {
+            state.store = IdentityOfPath(target.storePath);
+            state.changeSeq = ctx.changeSeqBeforePull;
+        }
+        if (!WriteSyncState(target.statePath, state)) {
+            summary.message = "同期の記録を書き込めません\n" + target.statePath;
+            return summary;
+        }
+        summary.ok = true;
+    } catch (const PgError& e) {
+        summary.ok = false;
+        summary.message = std::string("共有データベースとの同期に失敗しました\n") + e.what();
+    } catch (const std::exception& e) {
+        summary.ok = false;
+        summary.message = std::string("共有データベースとの同期に失敗しました\n") + e.what();
+    }
+    return summary;
+}
+
+} // namespace shareddb

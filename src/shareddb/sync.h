@@ -1,0 +1,118 @@
+// Synchronising a data store with the shared database: sending what the database lacks or what
+// changed here, fetching what the store lacks or what changed elsewhere, saving once.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "exchange/exchangetree.h"
+#include "model/customerdb.h"
+#include "shareddb/dbsettings.h"
+#include "shareddb/pgconnection.h"
+#include "shareddb/syncstate.h"
+#include "store/backup.h"
+
+namespace shareddb {
+
+enum class SyncMode { Push, Pull, Sync };
+
+// A record changed both here and on another workstation since they last synchronised. The
+// later revision (the one this sync writes) wins; the other stays in the history table.
+struct SyncConflict {
+    std::string customer, cable, set; // CP932
+    int32_t dataNo = 0;
+    double testVoltage = 0;
+    OleDateTime startTime;
+    int32_t supersededRevision = 0; // the revision kept in the history
+    std::string supersededBy;       // the workstation whose revision it was
+    int32_t winningRevision = 0;
+};
+
+struct SyncHooks {
+    // Checked between data sets; true stops the sync there (sets done so far stay done).
+    std::function<bool()> cancelled;
+    // After each data set: (sets done, all sets).
+    std::function<void(int, int)> progress;
+    // Tests: called with the connection after a set's records were sent and before its
+    // transaction commits.
+    std::function<void(PgConnection&, int setIndex)> beforeCommit;
+};
+
+struct SyncSummary {
+    bool ok = false;
+    std::string message; // UTF-8; why it failed
+    bool cancelled = false;
+    bool nothingToDo = false; // the fast check found nothing changed on either side
+    int sent = 0;             // records written to the database (new or changed)
+    int received = 0;         // records added to the store or changed in it
+    std::vector<SyncConflict> conflicts;
+    int setsDone = 0, setsTotal = 0;
+    bool storeSaved = false;
+    std::string backupPath;       // made before the store was changed
+    std::string changedAsidePath; // the store had been changed by another program meanwhile
+};
+
+struct SyncTarget {
+    DbSettings db;
+    std::string storePath; // native path of the data store
+    std::string statePath; // the sync state file
+    storebackup::BackupPolicy backup;
+    LevelTitles titles;
+    std::string workstation; // empty: DbSettings::workstation, else the host name
+};
+
+// The whole operation on the store file: the quick check, loading, the exchange, a backup
+// and one safe save when anything was received, the state file. Never throws.
+SyncSummary RunSync(const SyncTarget& target, SyncMode mode, const SyncHooks& hooks = {});
+
+// Connection check and counts for `mxrtool db status`.
+struct DbStatus {
+    bool ok = false;
+    std::string message;
+    int schemaVersion = 0;
+    int expectedVersion = 0;
+    std::string databaseId;
+    int64_t customers = 0, cables = 0, sets = 0, records = 0, historyRows = 0;
+    bool stateMatches = false; // the state file belongs to this database
+    bool pending = true;       // the quick check would not skip a sync
+};
+DbStatus ReadDbStatus(const SyncTarget& target);
+
+// `mxrtool db init`: the tables, created or brought up to date.
+struct InitResult {
+    bool ok = false;
+    std::string message;
+    int versionBefore = 0, versionAfter = 0;
+};
+InitResult InitDatabase(const DbSettings& db);
+
+// The connection failure text the user sees, with libpq's own reason.
+std::string ConnectionMessage(const DbSettings& db, const std::string& reason);
+
+// --- the exchange on a tree in memory (RunSync's steps, used by the tests too) ---
+
+struct SyncContext {
+    PgConnection& conn;
+    SyncState& state;
+    std::string workstation;
+    const SyncHooks& hooks;
+    LevelTitles titles;
+    // State entries of fetched records: applied only once the store holding them is saved, so
+    // a failed save never marks records as present here.
+    std::unordered_map<std::string, SyncedRecord> pendingState;
+    int64_t changeSeqBeforePull = -1;
+};
+
+// Sends every set with a record new or changed since the state; one transaction per set.
+// Returns false when cancelled. Throws PgError.
+bool PushSets(SyncContext& ctx, const CCustomerDB& db, SyncSummary& summary, int setsBefore,
+              int setsTotal);
+// Fetches what db lacks or what changed elsewhere and merges it in (name rules of the import).
+// Returns false when cancelled (what was fetched by then is merged). Throws PgError.
+bool PullRecords(SyncContext& ctx, CCustomerDB& db, SyncSummary& summary);
+
+} // namespace shareddb

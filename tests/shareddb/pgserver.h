@@ -1,0 +1,44 @@
+// A throw-away PostgreSQL server for tests and benchmarks: initdb and pg_ctl in a temporary
+// folder, listening on a Unix socket only. As root the server runs as the unprivileged
+// "postgres" account (initdb refuses root). Stopped (and killed if need be) on destruction.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+class PgTestServer {
+public:
+    // Starts the server; on failure available() is false and skipReason() says why.
+    PgTestServer();
+    ~PgTestServer();
+    PgTestServer(const PgTestServer&) = delete;
+    PgTestServer& operator=(const PgTestServer&) = delete;
+
+    bool available() const { return m_running; }
+    const std::string& skipReason() const { return m_reason; }
+    // Socket folder and the superuser's name (trust over the socket).
+    const std::string& socketDir() const { return m_socketDir; }
+    const std::string& user() const { return m_user; }
+    // A second socket folder whose connections must give a password (pg_hba "password").
+    const std::string& passwordSocketDir() const { return m_pwSocketDir; }
+    int port() const { return m_port; }
+
+    // libpq keyword/value pairs for the trusted socket and the given database.
+    std::vector<std::pair<std::string, std::string>> params(const std::string& db) const;
+    // Runs SQL as the superuser on the trusted socket (database "postgres"). False on failure.
+    bool sql(const std::string& statement, const std::string& db = "postgres") const;
+    // Creates a fresh database and returns its name.
+    std::string createDatabase();
+
+private:
+    void startWatchdog();
+    bool run(const std::vector<std::string>& argv) const;
+    std::string m_bin, m_root, m_data, m_socketDir, m_pwSocketDir, m_user, m_reason;
+    int m_port = 0;
+    bool m_running = false;
+    bool m_asPostgres = false;
+    mutable int m_dbCounter = 0;
+    int m_watchdog = -1;
+    int m_watchdogPipe = -1;
+};

@@ -1,0 +1,328 @@
+// Synchronising application folders through a real PostgreSQL server started by the test.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+
+#include "fileutil.h"
+#include "pgserver.h"
+#include "shareddb/pgconnection.h"
+#include "shareddb/recordcodec.h"
+#include "shareddb/schema.h"
+#include "shareddb/sync.h"
+#include "store/store.h"
+
+namespace fs = std::filesystem;
+using namespace shareddb;
+
+namespace {
+
+CMeasRecord makeRecord(int dataNo, double kv, int points = 50)
+{
+    CMeasRecord r;
+    r.DataNo = dataNo;
+    r.TestVoltage = kv;
+    r.StartTime = {45000.0 + dataNo / 100.0, OleDateTime::Valid};
+    for (int i = 0; i < points; ++i) {
+        CMeasPoint p;
+        p.elapsed = i * 0.2;
+        p.value = CDataValue(10.0 / (1 + i) + dataNo);
+        r.Points.push_back(p);
+    }
+    r.UsedPoints = points;
+    r.LastCurrent = r.Points.back().value.toDouble();
+    return r;
+}
+
+CMeasData& setOf(CCustomerDB& db, const std::string& cu, const std::string& ca,
+                 const std::string& set)
+{
+    CCustomer& c = db.customers.At(db.customers.FindOrInsert(cu));
+    CCable& k = c.cables.At(c.cables.FindOrInsert(ca));
+    return k.sets.At(k.sets.FindOrInsert(set));
+}
+
+// Every record with the folded names of its place: stores that spell a name in other ASCII case
+// still hold the same contents.
+std::vector<std::string> contents(const CCustomerDB& db)
+{
+    std::vector<std::string> all;
+    for (int c = 0; c < db.customers.Count(); ++c)
+        for (int k = 0; k < db.customers.At(c).cables.Count(); ++k)
+            for (int s = 0; s < db.customers.At(c).cables.At(k).sets.Count(); ++s) {
+                const CMeasData& set = db.customers.At(c).cables.At(k).sets.At(s);
+                for (const CMeasRecord& r : set.Records())
+                    all.push_back(NameKey(db.customers.At(c).name) + "/" +
+                                  NameKey(db.customers.At(c).cables.At(k).name) + "/" +
+                                  NameKey(set.name) + "/" + EncodeRecord(r));
+            }
+    std::sort(all.begin(), all.end());
+    return all;
+}
+
+class SharedDbTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { s_server = std::make_unique<PgTestServer>(); }
+    static void TearDownTestSuite() { s_server.reset(); }
+
+    void SetUp() override
+    {
+        if (!s_server->available())
+            GTEST_SKIP() << "no PostgreSQL server for the test: " << s_server->skipReason();
+        m_db = s_server->createDatabase();
+        DbSettings settings;
+        settings.params = s_server->params(m_db);
+        ASSERT_TRUE(InitDatabase(settings).ok);
+        m_tmp = fs::temp_directory_path() /
+                ("mxr-sync-" + std::to_string(getpid()) + "-" + std::to_string(++s_counter));
+        fs::remove_all(m_tmp);
+    }
+    void TearDown() override { fs::remove_all(m_tmp); }
+
+    SyncTarget folder(const std::string& name)
+    {
+        SyncTarget t;
+        t.db.params = s_server->params(m_db);
+        const fs::path dir = m_tmp / name;
+        fs::create_directories(dir / "DATA");
+        t.storePath = (dir / "DATA" / "MXR.DAT").string();
+        t.statePath = (dir / kStateFileName).string();
+        t.workstation = name;
+        return t;
+    }
+    static CCustomerDB load(const SyncTarget& t)
+    {
+        CCustomerDB db;
+        EXPECT_TRUE(LoadStore(db, t.storePath).ok);
+        return db;
+    }
+    static void save(const SyncTarget& t, const CCustomerDB& db)
+    {
+        ASSERT_TRUE(SaveStore(db, t.storePath).ok);
+    }
+    static SyncSummary sync(const SyncTarget& t, const SyncHooks& hooks = {})
+    {
+        SyncSummary s = RunSync(t, SyncMode::Sync, hooks);
+        EXPECT_TRUE(s.ok) << s.message;
+        return s;
+    }
+    int64_t count(const std::string& what)
+    {
+        PgConnection c(s_server->params(m_db));
+        return std::stoll(std::string(c.exec("SELECT count(*) FROM " + what).raw(0, 0)));
+    }
+
+    static std::unique_ptr<PgTestServer> s_server;
+    static int s_counter;
+    std::string m_db;
+    fs::path m_tmp;
+};
+
+std::unique_ptr<PgTestServer> SharedDbTest::s_server;
+int SharedDbTest::s_counter = 0;
+
+TEST_F(SharedDbTest, TwoFoldersEndWithTheUnionAndNoDuplicates)
+{
+    const SyncTarget a = folder("A"), b = folder("B");
+    CCustomerDB da, dbb;
+    setOf(da, "Tokyo", "Line1", "2024").InsertRecord(makeRecord(1, 1.0));
+    setOf(da, "Tokyo", "Line1", "2024").InsertRecord(makeRecord(2, 2.0));
+    setOf(da, "Osaka", "L", "S").InsertRecord(makeRecord(3, 1.0));
+    // The same customer under other ASCII case, a set both have and one only B has.
+    setOf(dbb, "TOKYO", "line1", "2024").InsertRecord(makeRecord(4, 3.0));
+    setOf(dbb, "TOKYO", "line1", "2024").InsertRecord(makeRecord(1, 1.0));
+    setOf(dbb, "Nagoya", "K", "S").InsertRecord(makeRecord(5, 1.5));
+    save(a, da);
+    save(b, dbb);
+
+    EXPECT_EQ(sync(a).sent, 3);
+    const SyncSummary sb = sync(b);
+    EXPECT_EQ(sb.sent, 2); // record 1 is already there
+    EXPECT_EQ(sb.received, 2);
+    EXPECT_EQ(sync(a).received, 2);
+
+    const CCustomerDB ra = load(a), rb = load(b);
+    EXPECT_EQ(ra.RecordCount(), 5u);
+    EXPECT_TRUE(contents(ra) == contents(rb));
+    EXPECT_EQ(rb.customers.At(rb.customers.Find("tokyo")).name, "TOKYO"); // B's own spelling
+    EXPECT_EQ(count("records"), 5);
+    EXPECT_EQ(count("customers"), 3);
+
+    // Repeated syncs change nothing and are answered by the quick check.
+    const std::string bytesA = testfile::readAll(a.storePath);
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_TRUE(sync(a).nothingToDo);
+        EXPECT_TRUE(sync(b).nothingToDo);
+    }
+    EXPECT_TRUE(testfile::readAll(a.storePath) == bytesA);
+    EXPECT_EQ(count("records"), 5);
+
+    // A deletion stays local: it is neither fetched back nor removed from the database.
+    CCustomerDB edited = load(a);
+    setOf(edited, "Osaka", "L", "S").RemoveRecordAt(0);
+    save(a, edited);
+    const SyncSummary after = sync(a);
+    EXPECT_EQ(after.received, 0);
+    EXPECT_EQ(load(a).RecordCount(), 4u);
+    EXPECT_EQ(count("records"), 5);
+}
+
+TEST_F(SharedDbTest, ConflictLaterRevisionWinsAndTheOtherStaysInHistory)
+{
+    const SyncTarget a = folder("A"), b = folder("B");
+    CCustomerDB d;
+    setOf(d, "C", "K", "S").InsertRecord(makeRecord(1, 1.0));
+    save(a, d);
+    sync(a);
+    sync(b);
+
+    CCustomerDB ea = load(a);
+    setOf(ea, "C", "K", "S").RecordAt(0).UsedPoints = 30;
+    save(a, ea);
+    EXPECT_EQ(sync(a).sent, 1);
+
+    CCustomerDB eb = load(b);
+    setOf(eb, "C", "K", "S").RecordAt(0).UsedPoints = 40;
+    save(b, eb);
+    const SyncSummary sb = sync(b);
+    ASSERT_EQ(sb.conflicts.size(), 1u);
+    EXPECT_EQ(sb.conflicts[0].supersededBy, "A");
+    EXPECT_EQ(sb.conflicts[0].supersededRevision, 2);
+    EXPECT_EQ(sb.conflicts[0].winningRevision, 3);
+    EXPECT_EQ(sb.conflicts[0].dataNo, 1);
+    EXPECT_EQ(count("record_history"), 2); // revisions 1 and 2
+
+    EXPECT_EQ(sync(a).received, 1);
+    EXPECT_EQ(setOf(*std::make_unique<CCustomerDB>(load(a)), "C", "K", "S").RecordAt(0).UsedPoints,
+              40);
+    EXPECT_TRUE(SaveStoreToBytes(load(a)) == SaveStoreToBytes(load(b)));
+}
+
+TEST_F(SharedDbTest, ConnectionDroppedMidPushLeavesWholeSetsAndTheNextSyncCompletes)
+{
+    const SyncTarget a = folder("A");
+    CCustomerDB d;
+    for (int s = 0; s < 3; ++s)
+        for (int r = 0; r < 4; ++r)
+            setOf(d, "C", "K", "S" + std::to_string(s)).InsertRecord(makeRecord(s * 10 + r, r));
+    save(a, d);
+    const std::string before = testfile::readAll(a.storePath);
+
+    SyncHooks hooks;
+    hooks.beforeCommit = [&](PgConnection& c, int setIndex) {
+        if (setIndex == 1)
+            s_server->sql("SELECT pg_terminate_backend(" + std::to_string(c.backendPid()) + ")",
+                          m_db);
+    };
+    const SyncSummary broken = RunSync(a, SyncMode::Sync, hooks);
+    EXPECT_FALSE(broken.ok);
+    EXPECT_NE(broken.message.find("同期に失敗"), std::string::npos) << broken.message;
+    EXPECT_EQ(count("records"), 4); // the first set whole, the second not at all
+    EXPECT_TRUE(testfile::readAll(a.storePath) == before);
+
+    const SyncSummary next = sync(a);
+    EXPECT_EQ(next.sent, 8);
+    EXPECT_EQ(count("records"), 12);
+}
+
+TEST_F(SharedDbTest, CancelBetweenSetsKeepsWholeSets)
+{
+    const SyncTarget a = folder("A");
+    CCustomerDB d;
+    for (int s = 0; s < 3; ++s)
+        setOf(d, "C", "K", "S" + std::to_string(s)).InsertRecord(makeRecord(s, 1.0));
+    save(a, d);
+    SyncHooks hooks;
+    int progressCalls = 0;
+    hooks.progress = [&](int done, int total) {
+        ++progressCalls;
+        EXPECT_LE(done, total);
+    };
+    hooks.cancelled = [&] { return count("records") >= 1; };
+    const SyncSummary s = RunSync(a, SyncMode::Sync, hooks);
+    EXPECT_TRUE(s.ok);
+    EXPECT_TRUE(s.cancelled);
+    EXPECT_EQ(count("records"), 1);
+    EXPECT_GT(progressCalls, 0);
+    EXPECT_EQ(sync(a).sent, 2);
+}
+
+TEST_F(SharedDbTest, RefusedConnectionsLeaveTheStoreUntouched)
+{
+    const SyncTarget base = folder("A");
+    CCustomerDB d;
+    setOf(d, "C", "K", "S").InsertRecord(makeRecord(1, 1.0));
+    save(base, d);
+    const std::string before = testfile::readAll(base.storePath);
+
+    struct Case {
+        const char* name;
+        std::vector<std::pair<std::string, std::string>> params;
+        const char* reason; // part of libpq's message
+    };
+    const Case cases[] = {
+        {"wrong password",
+         {{"host", s_server->passwordSocketDir()},
+          {"port", std::to_string(s_server->port())},
+          {"user", "pwuser"},
+          {"dbname", m_db},
+          {"password", "wrong-password"}},
+         "password authentication failed"},
+        {"unreachable",
+         {{"host", (m_tmp / "no-server").string()}, {"port", "5"}, {"dbname", m_db}},
+         "No such file or directory"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SyncTarget t = base;
+        t.db.params = c.params;
+        const SyncSummary s = RunSync(t, SyncMode::Sync);
+        EXPECT_FALSE(s.ok);
+        EXPECT_NE(s.message.find("共有データベースに接続できません"), std::string::npos);
+        EXPECT_NE(s.message.find(c.reason), std::string::npos) << s.message;
+        EXPECT_TRUE(testfile::readAll(base.storePath) == before);
+    }
+    // The right password over the same socket works (the password case failed for its reason).
+    SyncTarget ok = base;
+    ok.db.params = cases[0].params;
+    ok.db.params.back().second = "right-password";
+    EXPECT_TRUE(RunSync(ok, SyncMode::Push).ok);
+}
+
+TEST_F(SharedDbTest, InvalidCp932AndWideTextsRoundTripByteExact)
+{
+    const SyncTarget a = folder("A"), b = folder("B");
+    CCustomerDB d;
+    CMeasRecord r = makeRecord(1, 1.0);
+    r.Condition.Remarks = std::string("\x82\xa0\xff\x81", 4); // invalid and cut characters
+    r.Condition.Weather = std::string("\x00\x7f\x80", 3);
+    setOf(d, "X", std::string("\x81\x7f\xfd", 3), "\x82").InsertRecord(r);
+    std::string bytes = SaveStoreToBytes(d);
+    // The customer "X" written in the 16-bit text form as "日本" (U+65E5 U+672C).
+    ASSERT_EQ(bytes.substr(73, 2), std::string("\x01X", 2));
+    bytes.replace(73, 2, std::string("\xff\xfe\xff\x02\xe5\x65\x2c\x67", 8));
+    testfile::writeAll(a.storePath, bytes);
+
+    sync(a);
+    sync(b);
+    const CCustomerDB ra = load(a), rb = load(b);
+    ASSERT_EQ(rb.RecordCount(), 1u);
+    EXPECT_EQ(rb.customers.At(0).name, "\x93\xfa\x96\x7b"); // 日本 in CP932
+    EXPECT_TRUE(SaveStoreToBytes(rb) == SaveStoreToBytes(ra));
+    EXPECT_TRUE(testfile::readAll(b.storePath) == SaveStoreToBytes(ra));
+}
+
+TEST_F(SharedDbTest, SyncRefusesADatabaseWithoutTables)
+{
+    const SyncTarget a = folder("A");
+    SyncTarget t = a;
+    const std::string empty = s_server->createDatabase();
+    t.db.params = s_server->params(empty);
+    const SyncSummary s = RunSync(t, SyncMode::Sync);
+    EXPECT_FALSE(s.ok);
+    EXPECT_NE(s.message.find("db init"), std::string::npos);
+}
+
+} // namespace

@@ -1,0 +1,155 @@
+// db init | push | pull | sync | status: the shared PostgreSQL database, with JSON output.
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <cstdio>
+#include <optional>
+#include <string>
+
+#include "commands.h"
+#include "model/cp932text.h"
+#include "settings/appfolder.h"
+#include "settings/backupsettings.h"
+#include "settings/inifile.h"
+#include "settings/settingskeys.h"
+#include "shareddb/schema.h"
+#include "shareddb/sync.h"
+#include "store/store.h"
+
+namespace {
+
+QString text(const std::string& cp932)
+{
+    return QString::fromStdString(cp932::toUtf8(cp932));
+}
+
+// The store, the state file and the connection settings of the application folder, read
+// without writing anything to the INI.
+std::optional<shareddb::SyncTarget> dbTarget(const ToolContext& ctx)
+{
+    const auto folder = ApplicationFolder(ctx.homeOption, false);
+    if (!folder)
+        return std::nullopt;
+    const std::string iniPath = *folder + "/MXRView.INI";
+    CIniFile ini(iniPath);
+    shareddb::SyncTarget t;
+    std::string file =
+        NativeStorePath(ini.GetString(inisec::Param, inikey::DataFile, ".\\DATA\\MXR.DAT", false));
+    if (file.rfind("./", 0) == 0)
+        file = file.substr(2);
+    t.storePath = file.empty() || file[0] != '/' ? *folder + "/" + file : file;
+    t.statePath = *folder + "/" + shareddb::kStateFileName;
+    t.backup = ReadBackupPolicy(iniPath);
+    t.db = shareddb::ReadDbSettings(iniPath);
+    return t;
+}
+
+void print(const QJsonObject& o)
+{
+    const QByteArray json = QJsonDocument(o).toJson(QJsonDocument::Indented);
+    std::fwrite(json.data(), 1, static_cast<std::size_t>(json.size()), stdout);
+}
+
+int fail(QJsonObject o, const std::string& message)
+{
+    o["ok"] = false;
+    o["message"] = QString::fromStdString(message);
+    print(o);
+    std::fprintf(stderr, "mxrtool: %s\n", message.c_str());
+    return 1;
+}
+
+QJsonObject summaryJson(const shareddb::SyncSummary& s)
+{
+    QJsonArray conflicts;
+    for (const shareddb::SyncConflict& c : s.conflicts)
+        conflicts.append(QJsonObject{
+            {"customer", text(c.customer)},
+            {"cable", text(c.cable)},
+            {"set", text(c.set)},
+            {"DataNo", c.dataNo},
+            {"TestVoltage", c.testVoltage},
+            {"StartTime", QJsonObject{{"status", c.startTime.status}, {"date", c.startTime.date}}},
+            {"keptRevision", c.supersededRevision},
+            {"keptFrom", text(c.supersededBy)},
+            {"winningRevision", c.winningRevision}});
+    QJsonObject o{{"ok", s.ok},
+                  {"sent", s.sent},
+                  {"received", s.received},
+                  {"conflicts", conflicts},
+                  {"nothingToDo", s.nothingToDo},
+                  {"cancelled", s.cancelled},
+                  {"setsDone", s.setsDone},
+                  {"setsTotal", s.setsTotal},
+                  {"storeSaved", s.storeSaved}};
+    if (!s.backupPath.empty())
+        o["backup"] = QFile::decodeName(s.backupPath.c_str());
+    if (!s.changedAsidePath.empty())
+        o["changedAside"] = QFile::decodeName(s.changedAsidePath.c_str());
+    return o;
+}
+
+} // namespace
+
+int runDbCommand(const ToolContext& ctx, const QStringList& args)
+{
+    if (args.size() != 1)
+        return usageError("db (init | push | pull | sync | status)");
+    const QString sub = args[0];
+    const std::optional<shareddb::SyncTarget> target = dbTarget(ctx);
+    if (!target) {
+        std::fprintf(stderr, "mxrtool: no application folder\n");
+        return 1;
+    }
+    const QJsonObject where{{"store", QFile::decodeName(target->storePath.c_str())},
+                            {"connection", QString::fromStdString(target->db.Describe())}};
+    if (sub == "init") {
+        const shareddb::InitResult r = shareddb::InitDatabase(target->db);
+        QJsonObject o = where;
+        if (!r.ok)
+            return fail(o, r.message);
+        o["ok"] = true;
+        o["versionBefore"] = r.versionBefore;
+        o["version"] = r.versionAfter;
+        print(o);
+        return 0;
+    }
+    if (sub == "status") {
+        const shareddb::DbStatus st = shareddb::ReadDbStatus(*target);
+        QJsonObject o = where;
+        if (!st.ok)
+            return fail(o, st.message);
+        o["ok"] = true;
+        o["schemaVersion"] = st.schemaVersion;
+        o["expectedVersion"] = st.expectedVersion;
+        o["databaseId"] = QString::fromStdString(st.databaseId);
+        o["customers"] = static_cast<double>(st.customers);
+        o["cables"] = static_cast<double>(st.cables);
+        o["sets"] = static_cast<double>(st.sets);
+        o["records"] = static_cast<double>(st.records);
+        o["historyRows"] = static_cast<double>(st.historyRows);
+        o["synchronisedBefore"] = st.stateMatches;
+        o["pending"] = st.pending;
+        print(o);
+        return 0;
+    }
+    shareddb::SyncMode mode;
+    if (sub == "push")
+        mode = shareddb::SyncMode::Push;
+    else if (sub == "pull")
+        mode = shareddb::SyncMode::Pull;
+    else if (sub == "sync")
+        mode = shareddb::SyncMode::Sync;
+    else
+        return usageError("unknown db command " + sub);
+    const shareddb::SyncSummary s = shareddb::RunSync(*target, mode);
+    QJsonObject o = summaryJson(s);
+    for (auto it = where.begin(); it != where.end(); ++it)
+        o[it.key()] = it.value();
+    if (!s.ok)
+        return fail(o, s.message);
+    print(o);
+    return 0;
+}
