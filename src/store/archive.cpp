@@ -141,33 +141,44 @@ void ArchiveReader::ReadValue(CDataValue& value)
 void ArchiveReader::ReadPoints(std::vector<CMeasPoint>& points, uint32_t count)
 {
     constexpr std::size_t kPointBytes = 8 + 4 + 8; // elapsed, tag, payload
-    // The buffer position is kept in locals so that the stores into the points, which the
-    // compiler cannot tell apart from the reader's members, do not force it back to memory.
-    const unsigned char* in = m_p;
-    for (uint32_t i = 0; i < count; ++i) {
-        CMeasPoint& p = points.emplace_back();
-        if (static_cast<std::size_t>(m_end - in) < kPointBytes) {
+    // The caller checked the count against the bytes left, so the array is sized once and
+    // filled in place; a failure part way leaves the points read so far.
+    const std::size_t first = points.size();
+    points.resize(first + count);
+    CMeasPoint* p = points.data() + first;
+    CMeasPoint* const end = p + count;
+    try {
+        while (p != end) {
+            // The buffer position is kept in locals so that the stores into the points, which
+            // the compiler cannot tell apart from the reader's members, do not force it back
+            // to memory. Whole points in the buffer are read in one run.
+            const unsigned char* in = m_p;
+            std::size_t whole = static_cast<std::size_t>(m_end - in) / kPointBytes;
+            if (whole > static_cast<std::size_t>(end - p))
+                whole = static_cast<std::size_t>(end - p);
+            for (CMeasPoint* const stop = p + whole; p != stop; ++p) {
+                int32_t tag;
+                std::memcpy(&tag, in + 8, 4);
+                if (CDataValue::isTextTag(tag)) // a text ends the run: its length varies
+                    break;
+                uint64_t payload;
+                std::memcpy(&p->elapsed, in, 8);
+                std::memcpy(&payload, in + 12, 8);
+                p->value.setRaw(tag, payload);
+                in += kPointBytes;
+            }
             m_p = in;
-            p.elapsed = ReadF64();
-            ReadValue(p.value);
-            in = m_p;
-            continue;
+            if (p == end)
+                break;
+            // A text point, or a point split across the buffer's end.
+            p->elapsed = ReadF64();
+            ReadValue(p->value);
+            ++p;
         }
-        int32_t tag;
-        std::memcpy(&p.elapsed, in, 8);
-        std::memcpy(&tag, in + 8, 4);
-        if (CDataValue::isTextTag(tag)) {
-            m_p = in + 12;
-            p.value.setText(tag, ReadText());
-            in = m_p;
-        } else {
-            uint64_t payload;
-            std::memcpy(&payload, in + 12, 8);
-            in += kPointBytes;
-            p.value.setRaw(tag, payload);
-        }
+    } catch (...) {
+        points.resize(static_cast<std::size_t>(p - points.data()));
+        throw;
     }
-    m_p = in;
 }
 
 ArchiveWriter::ArchiveWriter(int fd, std::size_t bufferSize) : m_buf(bufferSize), m_fd(fd) {}
