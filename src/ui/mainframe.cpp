@@ -73,6 +73,17 @@ CMainFrame::CMainFrame(CMXRViewDoc* doc, QWidget* parent) : QMainWindow(parent),
     m_doc->AttachDialogBar(m_dialogBar);
     m_doc->AddView(m_viewGraph);
     connect(m_doc, &CMXRViewDoc::viewsUpdated, this, [this] { UpdateCommandStates(); });
+    // While the store is read in the background the window shows it and offers only the
+    // commands that do not touch the store.
+    connect(m_doc, &CMXRViewDoc::loadingChanged, this, [this](bool loading) {
+        m_messagePane->setText(loading ? QStringLiteral("データファイルを読み込んでいます...")
+                                       : QStringLiteral("レディ"));
+        if (loading)
+            setCursor(Qt::BusyCursor);
+        else
+            unsetCursor();
+        UpdateCommandStates();
+    });
     // The title tells while the data file is not written without asking.
     connect(m_doc, &CMXRViewDoc::readOnlyChanged, this, [this](bool readOnly) {
         setWindowTitle(readOnly ? ui::appTitle() + QStringLiteral(" [読み取り専用]")
@@ -251,7 +262,7 @@ void CMainFrame::SetCommandHandler(int commandId, std::function<void()> handler)
 void CMainFrame::UpdateCommandStates()
 {
     for (auto& [id, action] : m_actions) {
-        bool enabled = builtIn(id) || m_handlers.count(id) != 0;
+        bool enabled = builtIn(id) || (m_handlers.count(id) != 0 && !m_doc->IsLoading());
         if (id == cmd::TextOut || id == cmd::FilePrint || id == cmd::PrintPreview ||
             id == cmd::PdfOut)
             enabled = enabled && m_viewGraph->HasRecord();
@@ -348,6 +359,7 @@ CMainFrame* CMainFrame::CreateWithDocument(CAppSettings& settings, CxLogFile* ap
     doc->setParent(frame);
     frame->SetSettings(&settings);
     frame->RestorePlacement();
+    doc->SetLoadInBackground(true);
     doc->OnNewDocument();
     return frame;
 }

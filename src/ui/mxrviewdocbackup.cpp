@@ -9,6 +9,7 @@
 
 bool CMXRViewDoc::BackUpStore()
 {
+    WaitForLoad(); // the load holds the file's lock until it has read it
     const storebackup::BackupResult result =
         storebackup::MakeBackup(NativeStorePath(m_dataFile), m_backupPolicy);
     if (result.ok) {
@@ -29,6 +30,7 @@ bool CMXRViewDoc::BackUpStore()
 
 bool CMXRViewDoc::RestoreFromBackup(const std::string& backupPath)
 {
+    WaitForLoad();
     const storebackup::RestoreResult result =
         storebackup::RestoreBackup(backupPath, NativeStorePath(m_dataFile), m_backupPolicy);
     if (result.safeguard.ok && !result.safeguard.noStore)
