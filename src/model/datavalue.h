@@ -32,6 +32,14 @@ public:
 
     CDataValue() = default;
     explicit CDataValue(double v) { setDouble(v); }
+    // A value of a non-text tag with its raw payload, as setRaw makes it.
+    static CDataValue Raw(int32_t tag, uint64_t payload)
+    {
+        CDataValue v;
+        v.m_tag = tag;
+        v.m_payload = isTextTag(tag) ? 0 : payload;
+        return v;
+    }
     CDataValue(const CDataValue& other) : m_tag(other.m_tag), m_payload(other.m_payload)
     {
         if (const std::string* text = other.ownText())
