@@ -1,20 +1,21 @@
 // Data store load and save against plain buffered file I/O of the same bytes, the memory the
 // loaded tree takes, and named-list look-ups at growing sizes.
 //
-// Each load builds a tree of about 1.6 times the file's size. Between iterations glibc hands
-// freed memory back to the system, and on a virtual machine the page faults of taking it again
-// can cost more than the parsing; MALLOC_TRIM_THRESHOLD_=4000000000 in the environment keeps it,
-// which shows the cost of reading alone.
+// The loaded tree's memory is counted twice: by the replaced allocation functions below and by
+// the allocator's own mallinfo2, each as the difference before and after the load.
 // links: mxr_store mxr_model
 #include <benchmark/benchmark.h>
 
-#include <malloc.h> // malloc_usable_size
+#include <malloc.h> // malloc_usable_size, mallinfo2, malloc_trim
 
 // The replaced operator delete frees what the replaced operator new took from malloc.
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -52,8 +53,41 @@ void operator delete(void* p, std::size_t) noexcept
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 // About 100 MB: 2,000 records of 2,500 points under 50 customers, 2 cables, 2 sets each.
 constexpr int kCustomers = 50, kCables = 2, kSets = 2, kRecords = 10, kPoints = 2500;
+
+void writeStore(const std::string& p)
+{
+    CCustomerDB db;
+    for (int c = 0; c < kCustomers; ++c) {
+        CCustomer& cu = db.customers.At(db.customers.FindOrInsert("Customer " + std::to_string(c)));
+        for (int k = 0; k < kCables; ++k) {
+            CCable& ca = cu.cables.At(cu.cables.FindOrInsert("Cable " + std::to_string(k)));
+            for (int s = 0; s < kSets; ++s) {
+                CMeasData& set = ca.sets.At(ca.sets.FindOrInsert("Set " + std::to_string(s)));
+                for (int r = 0; r < kRecords; ++r) {
+                    CMeasRecord rec;
+                    rec.TestVoltage = 1.0 + r;
+                    rec.TriggerLevel = 5.0;
+                    rec.StartTime = {38697.5 + r, 0};
+                    rec.Points.reserve(kPoints);
+                    for (int i = 0; i < kPoints; ++i)
+                        rec.Points.push_back(
+                            {CDataValue(20.0 / (1 + 0.01 * i) + 0.5), 0.2 * (i + 1)});
+                    rec.RecalcFinalAndTriggers(-1, 10);
+                    set.AppendRecord(std::move(rec));
+                }
+                RecalcRatios(set);
+            }
+        }
+    }
+    StoreOptions fast;
+    fast.syncToDisk = false;
+    if (!SaveStore(db, p, fast).ok)
+        std::abort();
+}
 
 const std::string& storePath()
 {
@@ -64,34 +98,7 @@ const std::string& storePath()
         const std::string p = std::string(dir) + "/MXR.DAT";
         static const std::string folder = dir;
         std::atexit([] { std::filesystem::remove_all(folder); });
-        CCustomerDB db;
-        for (int c = 0; c < kCustomers; ++c) {
-            CCustomer& cu =
-                db.customers.At(db.customers.FindOrInsert("Customer " + std::to_string(c)));
-            for (int k = 0; k < kCables; ++k) {
-                CCable& ca = cu.cables.At(cu.cables.FindOrInsert("Cable " + std::to_string(k)));
-                for (int s = 0; s < kSets; ++s) {
-                    CMeasData& set = ca.sets.At(ca.sets.FindOrInsert("Set " + std::to_string(s)));
-                    for (int r = 0; r < kRecords; ++r) {
-                        CMeasRecord rec;
-                        rec.TestVoltage = 1.0 + r;
-                        rec.TriggerLevel = 5.0;
-                        rec.StartTime = {38697.5 + r, 0};
-                        rec.Points.reserve(kPoints);
-                        for (int i = 0; i < kPoints; ++i)
-                            rec.Points.push_back(
-                                {CDataValue(20.0 / (1 + 0.01 * i) + 0.5), 0.2 * (i + 1)});
-                        rec.RecalcFinalAndTriggers(-1, 10);
-                        set.AppendRecord(std::move(rec));
-                    }
-                    RecalcRatios(set);
-                }
-            }
-        }
-        StoreOptions fast;
-        fast.syncToDisk = false;
-        if (!SaveStore(db, p, fast).ok)
-            std::abort();
+        writeStore(p);
         return p;
     }();
     return path;
@@ -106,42 +113,127 @@ long long fileSize(const std::string& path)
     return n;
 }
 
+// One plain read of the whole file through a 64 KiB buffer: the reference a load is measured
+// against.
+double plainReadMs(const std::string& path)
+{
+    static std::vector<char> buf(64 * 1024);
+    const auto t0 = Clock::now();
+    FILE* f = std::fopen(path.c_str(), "rb");
+    std::size_t total = 0, n;
+    while ((n = std::fread(buf.data(), 1, buf.size(), f)) > 0)
+        total += n;
+    std::fclose(f);
+    benchmark::DoNotOptimize(total);
+    return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+}
+
+double median(std::vector<double> v)
+{
+    if (v.empty())
+        return 0.0;
+    std::sort(v.begin(), v.end());
+    const std::size_t m = v.size() / 2;
+    return v.size() % 2 ? v[m] : (v[m - 1] + v[m]) / 2;
+}
+
+// Heap bytes in use as the allocator itself counts them (small chunks and mmapped ones).
+long long mallocInUse()
+{
+    const struct mallinfo2 mi = ::mallinfo2();
+    return static_cast<long long>(mi.uordblks + mi.hblkhd);
+}
+
 void BM_PlainRead(benchmark::State& state)
 {
     const std::string& path = storePath();
-    std::vector<char> buf(64 * 1024);
-    for (auto _ : state) {
-        FILE* f = std::fopen(path.c_str(), "rb");
-        std::size_t total = 0, n;
-        while ((n = std::fread(buf.data(), 1, buf.size(), f)) > 0)
-            total += n;
-        std::fclose(f);
-        benchmark::DoNotOptimize(total);
-    }
+    for (auto _ : state)
+        plainReadMs(path);
     state.SetBytesProcessed(state.iterations() * fileSize(path));
 }
 BENCHMARK(BM_PlainRead)->Unit(benchmark::kMillisecond);
 
+// Each iteration reads the file plainly, then loads it, so that both see the same machine
+// state; the time reported is the load's, ratio_to_plain_read the ratio of their medians.
+// The tree of the previous iteration is released before, untimed: its memory stays with the
+// allocator, so this is a load into a warm heap (see BM_LoadStoreFreshProcess for the first
+// load of a process, as at start-up).
 void BM_LoadStore(benchmark::State& state)
 {
     const std::string& path = storePath();
     const long long size = fileSize(path);
-    double treeBytes = 0;
+    double treeBytes = 0, treeBytesMallinfo = 0;
+    std::vector<double> loads, plains;
     CCustomerDB db;
     for (auto _ : state) {
-        state.PauseTiming(); // releasing the last tree is not part of loading
         db = CCustomerDB();
+        plains.push_back(plainReadMs(path));
         const long long before = g_liveBytes;
-        state.ResumeTiming();
+        const long long beforeMallinfo = mallocInUse();
+        const auto t0 = Clock::now();
         if (!LoadStore(db, path).ok)
             state.SkipWithError("load failed");
+        const double ms = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+        loads.push_back(ms);
+        state.SetIterationTime(ms / 1000.0);
         treeBytes = static_cast<double>(g_liveBytes - before);
+        treeBytesMallinfo = static_cast<double>(mallocInUse() - beforeMallinfo);
     }
     state.SetBytesProcessed(state.iterations() * size);
     state.counters["file_MB"] = static_cast<double>(size) / 1e6;
+    state.counters["plain_read_ms"] = median(plains);
+    state.counters["ratio_to_plain_read"] = median(loads) / median(plains);
     state.counters["tree_per_file"] = treeBytes / static_cast<double>(size);
+    state.counters["tree_per_file_mallinfo"] = treeBytesMallinfo / static_cast<double>(size);
 }
-BENCHMARK(BM_LoadStore)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadStore)->Unit(benchmark::kMillisecond)->UseManualTime()->MinTime(2.0);
+
+// The first load of a process, as at start-up: each iteration forks a child that hands its
+// free heap back to the system, reads the file plainly, then loads it, and reports both times.
+// Every page of the tree is new to the child, so the page faults of building it are counted.
+void BM_LoadStoreFreshProcess(benchmark::State& state)
+{
+    const std::string& path = storePath();
+    const long long size = fileSize(path);
+    std::vector<double> loads, plains;
+    for (auto _ : state) {
+        int fds[2];
+        if (::pipe(fds) != 0) {
+            state.SkipWithError("pipe failed");
+            break;
+        }
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            ::close(fds[0]);
+            ::malloc_trim(0);
+            double times[2];
+            times[0] = plainReadMs(path);
+            CCustomerDB db;
+            const auto t0 = Clock::now();
+            const bool ok = LoadStore(db, path).ok;
+            times[1] =
+                ok ? std::chrono::duration<double, std::milli>(Clock::now() - t0).count() : -1.0;
+            [[maybe_unused]] ssize_t n = ::write(fds[1], times, sizeof times);
+            ::_exit(0);
+        }
+        ::close(fds[1]);
+        double times[2] = {0, -1};
+        const bool got = ::read(fds[0], times, sizeof times) == sizeof times;
+        ::close(fds[0]);
+        ::waitpid(pid, nullptr, 0);
+        if (!got || times[1] < 0) {
+            state.SkipWithError("load in the child failed");
+            break;
+        }
+        plains.push_back(times[0]);
+        loads.push_back(times[1]);
+        state.SetIterationTime(times[1] / 1000.0);
+    }
+    state.SetBytesProcessed(state.iterations() * size);
+    state.counters["plain_read_ms"] = median(plains);
+    state.counters["ratio_to_plain_read"] = median(loads) / median(plains);
+}
+BENCHMARK(BM_LoadStoreFreshProcess)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(9);
 
 // Writes the same number of bytes through stdio, then (with sync) flushes them to disk.
 void plainWrite(benchmark::State& state, bool sync)
@@ -262,4 +354,18 @@ BENCHMARK(BM_FindOrInsertExisting)
 
 } // namespace
 
-BENCHMARK_MAIN();
+// With MXR_BENCH_STORE_OUT=FILE the program only writes the 100 MB store to FILE (the start-up
+// measurement of scripts/startup_bench.sh uses it).
+int main(int argc, char** argv)
+{
+    if (const char* out = std::getenv("MXR_BENCH_STORE_OUT")) {
+        writeStore(out);
+        return 0;
+    }
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

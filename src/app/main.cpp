@@ -1,6 +1,7 @@
 // main(): the command line that needs no window, demo mode, and the Qt application around
 // CMXRViewApp's start-up and exit.
 #include "app/demomode.h"
+#include "app/firstpaintprobe.h"
 #include "app/mxrviewapp.h"
 
 #include <QApplication>
@@ -52,6 +53,7 @@ bool answeredWithoutWindow(int argc, char** argv, int& status)
 
 int main(int argc, char** argv)
 {
+    const auto start = FirstPaintProbe::Clock::now();
     int status = 0;
     if (answeredWithoutWindow(argc, argv, status))
         return status;
@@ -63,6 +65,7 @@ int main(int argc, char** argv)
     ui::keepCNumericLocale();
     // Qt's own dialogs (files, printing, page set-up, calendars) in Japanese.
     ui::installJapaneseUi();
+    FirstPaintProbe::InstallIfRequested(start);
 
     QStringList arguments = QApplication::arguments();
     // Declared before the application object: its folder and emulator outlive the exit,

@@ -5,18 +5,17 @@
 
 #include "model/number.h"
 
-CDataValue::CDataValue(const CDataValue& other)
-    : m_tag(other.m_tag), m_payload(other.m_payload),
-      m_text(other.m_text ? std::make_unique<std::string>(*other.m_text) : nullptr)
-{
-}
-
 CDataValue& CDataValue::operator=(const CDataValue& other)
 {
     if (this != &other) {
+        const std::string* text = other.ownText();
+        std::string* copy = text ? new std::string(*text) : nullptr;
+        releaseText();
         m_tag = other.m_tag;
-        m_payload = other.m_payload;
-        m_text = other.m_text ? std::make_unique<std::string>(*other.m_text) : nullptr;
+        if (isText())
+            m_payload = textBits(copy);
+        else
+            m_payload = other.m_payload;
     }
     return *this;
 }
@@ -24,28 +23,24 @@ CDataValue& CDataValue::operator=(const CDataValue& other)
 const std::string& CDataValue::text() const
 {
     static const std::string empty;
-    return m_text ? *m_text : empty;
-}
-
-void CDataValue::setDouble(double v)
-{
-    m_text.reset();
-    m_tag = Double;
-    std::memcpy(&m_payload, &v, sizeof v);
-}
-
-void CDataValue::setRaw(int32_t tag, uint64_t payload)
-{
-    m_text.reset();
-    m_tag = tag;
-    m_payload = payload;
+    const std::string* own = ownText();
+    return own ? *own : empty;
 }
 
 void CDataValue::setText(int32_t tag, std::string text)
 {
-    m_tag = tag;
-    m_payload = 0;
-    m_text = std::make_unique<std::string>(std::move(text));
+    // Built before the old text is released, so that a failed allocation leaves the value as
+    // it was.
+    std::string* owned = text.empty() ? nullptr : new std::string(std::move(text));
+    releaseText();
+    if (isTextTag(tag)) {
+        m_tag = tag;
+        m_payload = textBits(owned);
+    } else { // not a text kind: keep the tag, the text has nowhere to go
+        delete owned;
+        m_tag = tag;
+        m_payload = 0;
+    }
 }
 
 double CDataValue::toDouble() const
@@ -71,5 +66,5 @@ double CDataValue::toDouble() const
 
 bool CDataValue::operator==(const CDataValue& other) const
 {
-    return m_tag == other.m_tag && m_payload == other.m_payload && text() == other.text();
+    return m_tag == other.m_tag && payload() == other.payload() && text() == other.text();
 }

@@ -138,36 +138,103 @@ void ArchiveReader::ReadValue(CDataValue& value)
         value.setRaw(tag, ReadU64());
 }
 
+namespace {
+
+constexpr std::size_t kPointBytes = 8 + 4 + 8; // elapsed, tag, payload
+
+// Walks whole points in a byte buffer and gives each as a CMeasPoint, so that vector::insert
+// builds the elements straight in the array (sized once, written once). A text value cannot be
+// read this way (its length varies): the first one met is noted in *firstText and given as an
+// empty value, which the caller removes again.
+class PointBytesIterator {
+public:
+    using iterator_category = std::random_access_iterator_tag;
+    using value_type = CMeasPoint;
+    using difference_type = std::ptrdiff_t;
+    using pointer = void;
+    using reference = CMeasPoint;
+
+    PointBytesIterator(const unsigned char* p, const unsigned char** firstText)
+        : m_p(p), m_firstText(firstText)
+    {
+    }
+
+    CMeasPoint operator*() const
+    {
+        double elapsed;
+        int32_t tag;
+        uint64_t payload;
+        std::memcpy(&elapsed, m_p, 8);
+        std::memcpy(&tag, m_p + 8, 4);
+        std::memcpy(&payload, m_p + 12, 8);
+        if (CDataValue::isTextTag(tag) && !*m_firstText) [[unlikely]]
+            *m_firstText = m_p;
+        return CMeasPoint{CDataValue::Raw(tag, payload), elapsed};
+    }
+    PointBytesIterator& operator++()
+    {
+        m_p += kPointBytes;
+        return *this;
+    }
+    PointBytesIterator operator++(int)
+    {
+        PointBytesIterator old = *this;
+        m_p += kPointBytes;
+        return old;
+    }
+    PointBytesIterator& operator--()
+    {
+        m_p -= kPointBytes;
+        return *this;
+    }
+    PointBytesIterator& operator+=(difference_type n)
+    {
+        m_p += n * static_cast<difference_type>(kPointBytes);
+        return *this;
+    }
+    PointBytesIterator operator+(difference_type n) const { return PointBytesIterator(*this) += n; }
+    difference_type operator-(const PointBytesIterator& o) const
+    {
+        return (m_p - o.m_p) / static_cast<difference_type>(kPointBytes);
+    }
+    bool operator==(const PointBytesIterator& o) const { return m_p == o.m_p; }
+    bool operator!=(const PointBytesIterator& o) const { return m_p != o.m_p; }
+
+private:
+    const unsigned char* m_p;
+    const unsigned char** m_firstText;
+};
+
+} // namespace
+
 void ArchiveReader::ReadPoints(std::vector<CMeasPoint>& points, uint32_t count)
 {
-    constexpr std::size_t kPointBytes = 8 + 4 + 8; // elapsed, tag, payload
-    // The buffer position is kept in locals so that the stores into the points, which the
-    // compiler cannot tell apart from the reader's members, do not force it back to memory.
-    const unsigned char* in = m_p;
-    for (uint32_t i = 0; i < count; ++i) {
+    // The caller checked the count against the bytes left, so the array can be sized for all
+    // points at once. A failure part way leaves the points read so far.
+    points.reserve(points.size() + count);
+    std::size_t left = count;
+    while (left > 0) {
+        // The run of whole numeric points in the buffer goes in with one insert; a text
+        // value (its length varies) or a point split across the buffer's end ends the run.
+        const unsigned char* in = m_p;
+        std::size_t whole = std::min(left, static_cast<std::size_t>(m_end - in) / kPointBytes);
+        const unsigned char* firstText = nullptr;
+        const PointBytesIterator from(in, &firstText);
+        points.insert(points.end(), from, from + static_cast<std::ptrdiff_t>(whole));
+        if (firstText) { // the points from the text on are read again one by one
+            const std::size_t good = static_cast<std::size_t>(firstText - in) / kPointBytes;
+            points.resize(points.size() - (whole - good));
+            whole = good;
+        }
+        m_p = in + whole * kPointBytes;
+        left -= whole;
+        if (left == 0)
+            break;
         CMeasPoint& p = points.emplace_back();
-        if (static_cast<std::size_t>(m_end - in) < kPointBytes) {
-            m_p = in;
-            p.elapsed = ReadF64();
-            ReadValue(p.value);
-            in = m_p;
-            continue;
-        }
-        int32_t tag;
-        std::memcpy(&p.elapsed, in, 8);
-        std::memcpy(&tag, in + 8, 4);
-        if (CDataValue::isTextTag(tag)) {
-            m_p = in + 12;
-            p.value.setText(tag, ReadText());
-            in = m_p;
-        } else {
-            uint64_t payload;
-            std::memcpy(&payload, in + 12, 8);
-            in += kPointBytes;
-            p.value.setRaw(tag, payload);
-        }
+        p.elapsed = ReadF64();
+        ReadValue(p.value);
+        --left;
     }
-    m_p = in;
 }
 
 ArchiveWriter::ArchiveWriter(int fd, std::size_t bufferSize) : m_buf(bufferSize), m_fd(fd) {}

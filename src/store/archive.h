@@ -47,7 +47,7 @@ class ArchiveReader {
 public:
     explicit ArchiveReader(std::string_view bytes);
     // Reads at most `size` bytes (the file's size when it was opened) from fd.
-    ArchiveReader(int fd, uint64_t size, std::size_t bufferSize = 64 * 1024);
+    ArchiveReader(int fd, uint64_t size, std::size_t bufferSize = 256 * 1024);
 
     uint64_t Remaining() const { return static_cast<uint64_t>(m_end - m_p) + m_unread; }
 

@@ -472,6 +472,20 @@ TEST(DataValue, CopiesAndKindChanges)
     CDataValue& self = b;
     b = self;
     EXPECT_EQ(b.text(), cp932::lit("表示"));
+
+    // A move hands the text over and leaves an empty value behind.
+    CDataValue moved(std::move(b));
+    EXPECT_EQ(moved.text(), cp932::lit("表示"));
+    EXPECT_EQ(b, CDataValue()); // NOLINT(bugprone-use-after-move): the state is specified
+    c = std::move(moved);
+    EXPECT_EQ(c.text(), cp932::lit("表示"));
+
+    // The text kinds have no payload: a raw one becomes the kind with an empty text.
+    c.setRaw(CDataValue::Text, 0x1234);
+    EXPECT_TRUE(c.isText());
+    EXPECT_EQ(c.text(), "");
+    EXPECT_EQ(c.payload(), 0u);
+    EXPECT_EQ(c, CDataValue::Raw(CDataValue::Text, 0));
 }
 
 TEST(MeasRecord, DeepCopyAndCompleteness)

@@ -12,6 +12,8 @@
 #include <filesystem>
 #include <thread>
 
+#include "store/archive.h"
+#include "store/storeformat.h"
 #include "storetesthelp.h"
 
 using namespace storetest;
@@ -193,3 +195,38 @@ TEST_F(StoreFile, UnreadableOwnStoreIsSetAsideBeforeAnythingIsSaved)
 }
 
 } // namespace
+
+// The reader takes runs of whole points straight from its buffer and reads a text value or a
+// point cut by the buffer's end on its own: every cut of the stream gives the same tree.
+TEST_F(StoreFile, EveryBufferSizeReadsTheSameTree)
+{
+    CCustomerDB mixed = sampleTree(1, 2, 0);
+    CMeasRecord& r = mixed.customers.At(0).cables.At(0).sets.At(0).RecordAt(0);
+    for (int i = 0; i < 300; ++i) {
+        CMeasPoint p{CDataValue(0.25 * i), 0.2 * i};
+        if (i % 7 == 3 || i % 11 == 0) // text values at many offsets, also back to back
+            p.value.setText(i % 2 ? CDataValue::Text : CDataValue::TextNoNumber,
+                            std::string(static_cast<std::size_t>(i % 5), 'a' + i % 26));
+        else if (i % 13 == 0)
+            p.value.setRaw(CDataValue::Int32, 0xA5A5A5A500000000u + static_cast<unsigned>(i));
+        r.Points.push_back(p);
+    }
+    for (const std::string& bytes : {SaveStoreToBytes(mixed), fixture("canonical.dat")}) {
+        const std::string path = dir + "/MXR.DAT";
+        writeFile(path, bytes);
+        CCustomerDB expected;
+        ASSERT_TRUE(LoadStoreFromBytes(expected, bytes).ok);
+        for (std::size_t bufferSize : {8u, 20u, 21u, 39u, 64u, 4096u}) {
+            const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+            ASSERT_GE(fd, 0);
+            mxrstore::ArchiveReader in(fd, bytes.size(), bufferSize);
+            int32_t version = 0;
+            CCustomerDB db;
+            ASSERT_EQ(mxrstore::ReadHeader(in, version), mxrstore::HeaderResult::Ok);
+            mxrstore::ReadBody(in, version, db);
+            ::close(fd);
+            EXPECT_EQ(db, expected) << "buffer " << bufferSize;
+            EXPECT_EQ(SaveStoreToBytes(db), bytes) << "buffer " << bufferSize;
+        }
+    }
+}

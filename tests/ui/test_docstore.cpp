@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QMessageBox>
+#include <QSignalSpy>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -16,6 +17,8 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <utility>
 
 #include "fixtures.h"
 #include "model/safefile.h"
@@ -300,4 +303,49 @@ TEST(QtMessagesTest, ChoiceReturnsTheIndexOfThePressedButton)
                  QStringLiteral("保存しない")}),
             pressed);
     }
+}
+
+// At start-up the store is read on a worker thread while the window paints. Until the tree is
+// in place the document reports the load, and a save asked for meanwhile waits for it: the
+// empty tree is never written over the user's file.
+TEST_F(DocStoreTest, ABackgroundLoadIsWaitedForBeforeAnySave)
+{
+    writeBytes(store(), original);
+    LockHolder other(store().toStdString()); // keeps the load waiting for the file
+    doc.SetStoreOptions({20000, 20, false});
+    doc.SetLoadInBackground(true);
+    std::vector<bool> loading;
+    QObject::connect(&doc, &CMXRViewDoc::loadingChanged,
+                     [&loading](bool on) { loading.push_back(on); });
+
+    doc.OnNewDocument();
+    EXPECT_TRUE(doc.IsLoading());
+    EXPECT_EQ(loading, std::vector<bool>{true});
+    EXPECT_EQ(std::as_const(doc).Store().customers.Count(), 0);
+
+    other.release();
+    ASSERT_TRUE(doc.CommitStore());
+    EXPECT_FALSE(doc.IsLoading());
+    EXPECT_EQ(loading, (std::vector<bool>{true, false}));
+    EXPECT_EQ(std::as_const(doc).Store(), storeWith({recordWithPoints({{0, 1.0}})}));
+    EXPECT_EQ(readBytes(store()), original);
+    EXPECT_TRUE(messages->entries().empty());
+
+    // The worker's own note that it finished finds nothing left to do.
+    QCoreApplication::processEvents();
+    EXPECT_EQ(loading.size(), 2u);
+}
+
+TEST_F(DocStoreTest, ABackgroundLoadFinishesOnItsOwnAndReportsLikeALoadInPlace)
+{
+    writeBytes(store(), original.substr(0, original.size() - 3)); // damaged at the end
+    doc.SetLoadInBackground(true);
+    QSignalSpy finished(&doc, &CMXRViewDoc::loadingChanged);
+    doc.OnNewDocument();
+    while (doc.IsLoading())
+        ASSERT_TRUE(finished.wait(5000));
+    EXPECT_EQ(finished.count(), 2);
+    EXPECT_TRUE(doc.IsReadOnly()); // read only in part: nothing overwrites it unasked
+    ASSERT_EQ(messages->entries().size(), 1u);
+    EXPECT_TRUE(messages->entries()[0].text.startsWith(QString::fromUtf8("ｱｰｶｲﾌﾞ異常")));
 }

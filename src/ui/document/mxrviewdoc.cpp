@@ -7,6 +7,12 @@
 
 CMXRViewDoc::CMXRViewDoc(QObject* parent) : QObject(parent) {}
 
+CMXRViewDoc::~CMXRViewDoc()
+{
+    if (m_loadThread.joinable())
+        m_loadThread.join();
+}
+
 void CMXRViewDoc::AttachDialogBar(CDialogBar* bar)
 {
     m_dialogBar = bar;
@@ -41,7 +47,12 @@ bool CMXRViewDoc::OnNewDocument()
 
 void CMXRViewDoc::InitDialogBar()
 {
-    LoadStoreFile();
+    // A file named for viewing is read in place: its first measurement is shown at once.
+    if (m_loadInBackground && !m_viewing)
+        StartBackgroundLoad();
+    else
+        LoadStoreFile();
+    // The lists do not depend on the store.
     if (m_dialogBar)
         m_dialogBar->FillLists();
 }

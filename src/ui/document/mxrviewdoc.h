@@ -4,7 +4,9 @@
 
 #include <QObject>
 
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "model/customerdb.h"
@@ -22,6 +24,7 @@ class CMXRViewDoc : public QObject {
     Q_OBJECT
 public:
     explicit CMXRViewDoc(QObject* parent = nullptr);
+    ~CMXRViewDoc() override;
 
     // The data store file (the "DataFile" setting; relative paths resolve against the
     // application folder, the current directory).
@@ -52,7 +55,22 @@ public:
     bool OnNewDocument();
     bool IsInitialised() const { return m_initialised; }
 
-    CCustomerDB& Store() { return m_store; }
+    // The first load runs on a worker thread, so that the main window paints and stays
+    // responsive while a large store is read (the main window sets this; tests that need the
+    // store at once leave it off). Until it has finished the store is empty, loadingChanged
+    // tells the frame to accept no edits, and every save first waits for it.
+    void SetLoadInBackground(bool on) { m_loadInBackground = on; }
+    bool IsLoading() const { return m_loading; }
+    // Blocks until a background load has finished and its result is in the document.
+    void WaitForLoad();
+
+    // The store to change: waits for a background load first, so that no change is made to
+    // the empty store the load is about to replace.
+    CCustomerDB& Store()
+    {
+        WaitForLoad();
+        return m_store;
+    }
     const CCustomerDB& Store() const { return m_store; }
     DataSelection& Selection() { return m_selection; }
     const DataSelection& Selection() const { return m_selection; }
@@ -105,6 +123,8 @@ signals:
     void viewsUpdated(int hintNo);
     // The document became read-only or writable again.
     void readOnlyChanged(bool readOnly);
+    // A background load of the store started (true) or finished and is in place (false).
+    void loadingChanged(bool loading);
 
 private:
     enum class SaveResult { Saved, Declined, Dismissed, Failed };
@@ -112,6 +132,9 @@ private:
     void InitDialogBar();
     void LoadStoreFile();
     void LoadViewedFile();
+    void StartBackgroundLoad();
+    void FinishBackgroundLoad();
+    void ApplyLoadOutcome(const StoreOutcome& outcome);
     void SendListValues();
     SaveResult SaveStoreFile();
     SaveResult SaveWhileReadOnly();
@@ -136,4 +159,12 @@ private:
     StoreOptions m_storeOptions; // lock waiting for the data file
     storebackup::BackupPolicy m_backupPolicy;
     bool m_backupFailureShown = false;
+
+    bool m_loadInBackground = false;
+    bool m_loading = false;
+    // The worker of a background load. It writes m_loaded and m_loadOutcome only; the UI
+    // thread reads them after joining it (FinishBackgroundLoad).
+    std::thread m_loadThread;
+    std::unique_ptr<CCustomerDB> m_loaded;
+    StoreOutcome m_loadOutcome;
 };

@@ -5,6 +5,9 @@
 #include <QCursor>
 #include <QFile>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include "link/cxlogfile.h"
 #include "model/cp932text.h"
 #include "model/safefile.h"
@@ -97,6 +100,7 @@ void CMXRViewDoc::SelectFirstMeasurement()
 
 void CMXRViewDoc::LoadStoreFile()
 {
+    WaitForLoad();
     if (m_viewing) {
         LoadViewedFile();
         return;
@@ -106,7 +110,55 @@ void CMXRViewDoc::LoadStoreFile()
     // Saves killed half-way leave their temporary files beside the store.
     safefile::RemoveStaleTemporaries(safefile::FolderOf(path));
     // An unreadable store is copied aside before anything could be saved over it.
-    const StoreOutcome outcome = LoadOwnStore(m_store, m_dataFile, m_storeOptions);
+    ApplyLoadOutcome(LoadOwnStore(m_store, m_dataFile, m_storeOptions));
+}
+
+void CMXRViewDoc::StartBackgroundLoad()
+{
+    if (m_loading)
+        return;
+    m_loading = true;
+    m_store.customers.RemoveAll();
+    // The load keeps the line settings of the tree it reads into, as a load in place does.
+    m_loaded = std::make_unique<CCustomerDB>();
+    m_loaded->comm = m_store.comm;
+    emit loadingChanged(true);
+    m_loadThread = std::thread([this, path = m_dataFile, options = m_storeOptions,
+                                db = m_loaded.get()] {
+        // Plain C++ only: the store code touches no Qt object. A lower priority leaves the
+        // processor to the UI thread while the window builds and paints its first picture.
+        ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 10);
+        safefile::RemoveStaleTemporaries(safefile::FolderOf(NativeStorePath(path)));
+        m_loadOutcome = LoadOwnStore(*db, path, options);
+        QMetaObject::invokeMethod(this, &CMXRViewDoc::FinishBackgroundLoad, Qt::QueuedConnection);
+    });
+}
+
+void CMXRViewDoc::WaitForLoad()
+{
+    if (!m_loading)
+        return;
+    WaitCursor wait;
+    FinishBackgroundLoad();
+}
+
+void CMXRViewDoc::FinishBackgroundLoad()
+{
+    // Called by the worker's queued call, or earlier by WaitForLoad (the queued call then
+    // finds nothing left to do).
+    if (!m_loading)
+        return;
+    m_loadThread.join();
+    m_store = std::move(*m_loaded);
+    m_loaded.reset();
+    m_loading = false;
+    ApplyLoadOutcome(m_loadOutcome);
+    m_loadOutcome = {};
+    emit loadingChanged(false);
+}
+
+void CMXRViewDoc::ApplyLoadOutcome(const StoreOutcome& outcome)
+{
     m_identity = outcome.identity;
     m_setAsidePath = outcome.setAsidePath;
     if (!outcome.setAsidePath.empty())
@@ -147,6 +199,8 @@ CMXRViewDoc::SaveResult CMXRViewDoc::SaveStoreFile()
     // A viewed file is never written; the commands that change the store are off meanwhile.
     if (m_viewing)
         return SaveResult::Declined;
+    // A save before the load finished would write the empty tree over the user's file.
+    WaitForLoad();
     if (m_readOnly)
         return SaveWhileReadOnly();
     return SaveToDataFile(m_identity);

@@ -87,6 +87,17 @@ CMainFrame::CMainFrame(CMXRViewDoc* doc, QWidget* parent) : QMainWindow(parent),
         if (hintNo >= hint::StartTime)
             m_analysis->Refresh();
     });
+    // While the store is read in the background the window shows it and offers only the
+    // commands that do not touch the store.
+    connect(m_doc, &CMXRViewDoc::loadingChanged, this, [this](bool loading) {
+        m_messagePane->setText(loading ? QStringLiteral("データファイルを読み込んでいます...")
+                                       : QStringLiteral("レディ"));
+        if (loading)
+            setCursor(Qt::BusyCursor);
+        else
+            unsetCursor();
+        UpdateCommandStates();
+    });
     // The title tells while the data file is not written without asking.
     connect(m_doc, &CMXRViewDoc::readOnlyChanged, this, &CMainFrame::UpdateTitle);
     // "通信設定(&C)...": edits a copy of the store's line settings; OK saves the store.
@@ -298,7 +309,7 @@ void CMainFrame::SetCommandHandler(int commandId, std::function<void()> handler)
 void CMainFrame::UpdateCommandStates()
 {
     for (auto& [id, action] : m_actions) {
-        bool enabled = builtIn(id) || m_handlers.count(id) != 0;
+        bool enabled = builtIn(id) || (m_handlers.count(id) != 0 && !m_doc->IsLoading());
         if (id == cmd::TextOut || id == cmd::FilePrint || id == cmd::PrintPreview ||
             id == cmd::PdfOut)
             enabled = enabled && m_viewGraph->HasRecord();
@@ -432,6 +443,7 @@ CMainFrame* CMainFrame::CreateWithDocument(CAppSettings& settings, CxLogFile* ap
     doc->setParent(frame);
     frame->SetSettings(&settings);
     frame->RestorePlacement();
+    doc->SetLoadInBackground(true);
     doc->OnNewDocument();
     if (doc->IsViewing()) {
         frame->EnterViewingMode();
