@@ -16,17 +16,13 @@
 #include "model/customerdb.h"
 #include "store/store.h"
 
+#include "toolmessages.h"
+
 using namespace analysis;
 
 namespace {
 
 constexpr const char* kUsage = "analyze STORE --customer C --cable K [--set S]";
-
-int failed(const std::string& utf8)
-{
-    std::fprintf(stderr, "%s\n", utf8.c_str());
-    return 1;
-}
 
 struct AnalyzeArgs {
     QString store, customer, cable, set;
@@ -38,17 +34,17 @@ std::optional<QString> parse(const QStringList& args, AnalyzeArgs& a)
         const QString& arg = args[i];
         if (arg != "--customer" && arg != "--cable" && arg != "--set") {
             if (!a.store.isEmpty())
-                return "unexpected argument " + arg;
+                return ToolText(ToolMsg::UnexpectedArgument, {arg});
             a.store = arg;
             continue;
         }
         if (i + 1 >= args.size())
-            return arg + " needs a value";
+            return ToolText(ToolMsg::NeedsValue, {arg});
         const QString value = args[++i];
         (arg == "--customer" ? a.customer : arg == "--cable" ? a.cable : a.set) = value;
     }
     if (a.store.isEmpty() || a.customer.isEmpty() || a.cable.isEmpty())
-        return QString(kUsage);
+        return ToolText(ToolMsg::Expected, {QString::fromLatin1(kUsage)});
     return std::nullopt;
 }
 
@@ -342,17 +338,17 @@ int runAnalyzeCommand(const ToolContext& ctx, const QStringList& args)
     CCustomerDB db;
     const StoreOutcome loaded = LoadStore(db, QFile::encodeName(a.store).toStdString());
     if (!loaded.ok)
-        return failed(cp932::toUtf8(loaded.message));
+        return ProgramFailure(ToolMsg::StoreNotRead, {a.store}, loaded.message);
     const auto name = [](const QString& arg) { return cp932::fromUtf8(arg.toStdString()); };
     const auto customerName = name(a.customer);
     const int c = customerName ? db.customers.Find(*customerName) : -1;
     if (c < 0)
-        return failed("mxrtool: no customer " + a.customer.toStdString());
+        return ToolFailure(ToolMsg::NoCustomer, {a.customer});
     const CCustomer& customer = db.customers.At(c);
     const auto cableName = name(a.cable);
     const int k = cableName ? customer.cables.Find(*cableName) : -1;
     if (k < 0)
-        return failed("mxrtool: no cable " + a.cable.toStdString());
+        return ToolFailure(ToolMsg::NoCable, {a.cable});
     const CCable& cable = customer.cables.At(k);
 
     const AnalysisThresholds t = thresholds(ctx);
@@ -362,7 +358,7 @@ int runAnalyzeCommand(const ToolContext& ctx, const QStringList& args)
         const auto setName = name(a.set);
         const int s = setName ? cable.sets.Find(*setName) : -1;
         if (s < 0)
-            return failed("mxrtool: no measurement data set " + a.set.toStdString());
+            return ToolFailure(ToolMsg::NoSet, {a.set});
         sets.push_back(SummarizeSet(cable, cable.sets.At(s), t));
         phases = sets.back().phases;
     } else {

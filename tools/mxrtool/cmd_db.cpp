@@ -18,6 +18,8 @@
 #include "shareddb/sync.h"
 #include "store/store.h"
 
+#include "toolmessages.h"
+
 namespace {
 
 QString text(const std::string& cp932)
@@ -96,12 +98,11 @@ QJsonObject summaryJson(const shareddb::SyncSummary& s)
 int runDbCommand(const ToolContext& ctx, const QStringList& args)
 {
     if (args.size() != 1)
-        return usageError("db (init | push | pull | sync | status)");
+        return usageError(ToolMsg::Expected, {QStringLiteral("db (init | push | pull | sync | status)")});
     const QString sub = args[0];
     const std::optional<shareddb::SyncTarget> target = dbTarget(ctx);
     if (!target) {
-        std::fprintf(stderr, "mxrtool: no application folder\n");
-        return 1;
+        return ToolFailure(ToolMsg::NoAppFolder);
     }
     const QJsonObject where{{"store", QFile::decodeName(target->storePath.c_str())},
                             {"connection", QString::fromStdString(target->db.Describe())}};
@@ -143,7 +144,7 @@ int runDbCommand(const ToolContext& ctx, const QStringList& args)
     else if (sub == "sync")
         mode = shareddb::SyncMode::Sync;
     else
-        return usageError("unknown db command " + sub);
+        return usageError(ToolMsg::Expected, {QStringLiteral("db (init | push | pull | sync | status)")});
     const shareddb::SyncSummary s = shareddb::RunSync(*target, mode);
     QJsonObject o = summaryJson(s);
     for (auto it = where.begin(); it != where.end(); ++it)
