@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "analysis/analysistext.h"
+#include "analysis/selectkth.h"
 #include "model/cp932text.h"
 #include "model/format.h"
 
@@ -44,12 +45,11 @@ double medianOf(const std::vector<double>& v, std::size_t from, std::size_t to,
     scratch.assign(v.begin() + static_cast<std::ptrdiff_t>(from),
                    v.begin() + static_cast<std::ptrdiff_t>(to));
     const std::size_t mid = scratch.size() / 2;
-    std::nth_element(scratch.begin(), scratch.begin() + static_cast<std::ptrdiff_t>(mid),
-                     scratch.end());
-    double m = scratch[mid];
+    double m = SelectKth(scratch.data(), scratch.size(), mid);
     if (scratch.size() % 2 == 0) {
-        const double lower =
-            *std::max_element(scratch.begin(), scratch.begin() + static_cast<std::ptrdiff_t>(mid));
+        double lower = scratch[0]; // the largest of the lower half, all no greater than m
+        for (std::size_t i = 1; i < mid; ++i)
+            lower = std::max(lower, scratch[i]);
         m = (m + lower) / 2.0;
     }
     return m;
