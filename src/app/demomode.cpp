@@ -4,6 +4,8 @@
 #include "app/demodata.h"
 #include "link/emulatorport.h"
 #include "ui/common/uitext.h"
+#include "ui/document/mxrviewdoc.h"
+#include "ui/frame/mainframe.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -11,6 +13,8 @@
 #include <QMainWindow>
 #include <QStatusBar>
 #include <QTemporaryDir>
+
+#include <memory>
 
 namespace {
 
@@ -103,4 +107,22 @@ void DemoMode::Decorate(QMainWindow* window) const
     mark->setStyleSheet(QStringLiteral("QLabel { background: #fff3b0; color: #5a4500; "
                                        "padding: 0 6px; font-weight: bold; }"));
     window->statusBar()->insertWidget(0, mark);
+
+    // The sample's first measurement is shown as soon as the store is read, so the report and
+    // its graph are there without a click.
+    auto* frame = qobject_cast<CMainFrame*>(window);
+    CMXRViewDoc* doc = frame ? frame->Document() : nullptr;
+    if (!doc)
+        return;
+    if (!doc->IsLoading()) {
+        doc->SelectFirstMeasurement();
+        return;
+    }
+    auto once = std::make_shared<QMetaObject::Connection>();
+    *once = QObject::connect(doc, &CMXRViewDoc::loadingChanged, doc, [doc, once](bool loading) {
+        if (loading)
+            return;
+        QObject::disconnect(*once);
+        doc->SelectFirstMeasurement();
+    });
 }

@@ -1,6 +1,7 @@
 // Demo mode's main window: marked as a demonstration in the title and the status bar, showing
 // a measurement of the sample store (and grabbed as the picture of the demo).
 #include <QCoreApplication>
+#include <QDir>
 #include <QLabel>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -15,6 +16,7 @@
 #include "app/demodata.h"
 #include "app/demomode.h"
 #include "model/cp932text.h"
+#include "store/store.h"
 #include "support/scriptedmessages.h"
 #include "support/widgetgrab.h"
 #include "ui/frame/mainframe.h"
@@ -86,4 +88,26 @@ TEST(DemoWindow, TesterAnswersTheReceptionDialog)
         QTest::qWaitFor([&] { return dlg.CurrentState() != CCommRead::State::Receiving; }, 30000));
     EXPECT_EQ(dlg.CurrentState(), CCommRead::State::Finished);
     EXPECT_EQ(dlg.TakeRecords(), dump.expected());
+}
+
+// The demo's sample store is read in the background; its first measurement is shown as soon as
+// it is in place, without a click.
+TEST(DemoWindow, ShowsTheFirstSampleMeasurementOnceTheStoreIsRead)
+{
+    QTemporaryDir dir;
+    ScopedScriptedMessages messages;
+    ASSERT_TRUE(QDir().mkpath(dir.filePath("DATA")));
+    const std::string store = dir.filePath("DATA/MXR.DAT").toStdString();
+    ASSERT_TRUE(SaveStore(demo::BuildStore(), store).ok);
+    CMXRViewDoc doc;
+    doc.SetDataFilePath(store);
+    CMainFrame frame(&doc);
+    doc.SetLoadInBackground(true);
+    doc.OnNewDocument();
+    DemoMode().Decorate(&frame);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !doc.IsLoading(); }, 30000));
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(frame.ViewGraph()->HasRecord());
+    EXPECT_EQ(doc.Selection().index, 0);
+    EXPECT_FALSE(doc.Selection().measData.empty());
 }
