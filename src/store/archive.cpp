@@ -18,7 +18,9 @@ ArchiveReader::ArchiveReader(std::string_view bytes)
 }
 
 ArchiveReader::ArchiveReader(int fd, uint64_t size, std::size_t bufferSize)
-    : m_buf(bufferSize), m_fd(fd), m_unread(size)
+    : m_buf(static_cast<std::size_t>(
+          std::min<uint64_t>(bufferSize, std::max<uint64_t>(size, 64)))),
+      m_fd(fd), m_unread(size)
 {
     m_p = m_end = m_buf.data();
 }

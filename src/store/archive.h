@@ -46,8 +46,10 @@ private:
 class ArchiveReader {
 public:
     explicit ArchiveReader(std::string_view bytes);
-    // Reads at most `size` bytes (the file's size when it was opened) from fd.
-    ArchiveReader(int fd, uint64_t size, std::size_t bufferSize = 256 * 1024);
+    // Reads at most `size` bytes (the file's size when it was opened) from fd, through a buffer
+    // of bufferSize bytes or the file's size if that is smaller. Large reads measured faster
+    // (bench_store: 4 MiB 1.3-1.4x a plain read against 2.4-2.6x at 256 KiB in one session).
+    ArchiveReader(int fd, uint64_t size, std::size_t bufferSize = 4096 * 1024);
 
     uint64_t Remaining() const { return static_cast<uint64_t>(m_end - m_p) + m_unread; }
 
