@@ -70,8 +70,9 @@ TEST(ElapsedText, SameAsPrintfFormOverTheValidRange)
     };
     for (int i = -20000; i <= 20000; ++i) {
         const double t = i * (kMaxElapsedSeconds / 20000.0) + 0.05 * (i % 7);
-        if (IsValidElapsed(t))
+        if (IsValidElapsed(t)) {
             ASSERT_EQ(ElapsedText(t), printfForm(t)) << t;
+        }
     }
 }
 

@@ -54,8 +54,9 @@ TEST(TextShaper, PlainTextsMeasureAndDrawAsQtLaysThemOut)
             }
             // The fixed-pitch face of the number cells takes the table; the proportional one
             // may fall back to Qt's layout, with the same result.
-            if (face == report::gothicFace())
+            if (face == report::gothicFace()) {
                 EXPECT_EQ(shaper.laidOutTexts(), 0);
+            }
         }
     }
 }

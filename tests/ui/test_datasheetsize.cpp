@@ -145,8 +145,9 @@ TEST_F(DataSheetSizeTest, ListsFollowTheWindowAndTheSmallestSheetScrolls)
         EXPECT_EQ(need.width() > room.width(), area->horizontalScrollBar()->isVisible());
         EXPECT_EQ(need.height() > room.height(), area->verticalScrollBar()->isVisible());
         s.expectButtonsReachable("smallest");
-        if (mode == PageMode::Transfer)
+        if (mode == PageMode::Transfer) {
             EXPECT_TRUE(guitest::grabToPng(&s.sheet, guitest::grabDir() + "/pgtransfer_min.png"));
+        }
     }
 }
 
