@@ -113,7 +113,7 @@ TEST_F(ViewFileTest, ShowsTheFirstMeasurementReadOnlyAndWritesNothing)
     EXPECT_TRUE(mark->text().contains(viewed));
 
     for (int id : {cmd::EditCustomer, cmd::TransferData, cmd::ImportData, cmd::RestoreBackup,
-                   cmd::CommSettings, cmd::EnvSettings})
+                   cmd::CommSettings, cmd::EnvSettings, cmd::SharedDbSync})
         EXPECT_FALSE(frame->Action(id)->isEnabled()) << id;
     for (int id : {cmd::ShowData, cmd::TextOut, cmd::FilePrint, cmd::ExportData})
         EXPECT_TRUE(frame->Action(id)->isEnabled()) << id;

@@ -417,7 +417,7 @@ void CMainFrame::EnterViewingMode()
 {
     // Nothing the viewer does may change the viewed file or the installation's settings.
     for (int id : {cmd::EditCustomer, cmd::TransferData, cmd::ImportData, cmd::RestoreBackup,
-                   cmd::CommSettings, cmd::EnvSettings})
+                   cmd::CommSettings, cmd::EnvSettings, cmd::SharedDbSync})
         m_handlers.erase(id);
     UpdateCommandStates();
     auto* mark = new QLabel(
