@@ -65,9 +65,4 @@ private:
     std::unique_ptr<LayoutGrid> m_page;
 };
 
-// The report settings and print options of the running program (titles, widths, margins and
-// page numbers from the settings).
-ReportSettings programReportSettings();
-PrintOptions programPrintOptions();
-
 } // namespace analysisui

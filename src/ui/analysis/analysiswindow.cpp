@@ -22,6 +22,7 @@
 #include "settings/appsettings.h"
 #include "ui/analysis/analysiscsv.h"
 #include "ui/common/messages.h"
+#include "ui/common/programreport.h"
 #include "ui/common/uitext.h"
 #include "ui/dialogs/printout.h"
 
@@ -224,7 +225,7 @@ void CAnalysisWindow::Open(const DataSelection& target)
 
 AnalysisPages CAnalysisWindow::Pages() const
 {
-    return AnalysisPages(programReportSettings(), m_doc, programPrintOptions());
+    return AnalysisPages(ui::ProgramReportSettings(), m_doc, ui::ProgramPrintOptions());
 }
 
 printout::PagedOutput CAnalysisWindow::Output() const

@@ -3,7 +3,6 @@
 
 #include <QPaintEvent>
 #include <QPainter>
-#include <QPrintDialog>
 #include <QPrinter>
 #include <QScrollBar>
 #include <QWheelEvent>
@@ -14,36 +13,8 @@
 #include "settings/appsettings.h"
 #include "report/pagereport.h"
 #include "report/screenreport.h"
+#include "ui/common/programreport.h"
 #include "ui/dialogs/printout.h"
-
-namespace {
-
-ReportSettings settingsOfProgram()
-{
-    const CAppSettings& s = AppSettings();
-    ReportSettings r;
-    r.customerTitle = s.TitleCustomer;
-    r.cableTitle = s.TitleCable;
-    r.measurementTitle = s.TitleMeasurement;
-    const double rates[6] = {s.Customer1WidRate, s.Customer2WidRate,    s.Cable1WidRate,
-                             s.Cable2WidRate,    s.Measurement1WidRate, s.Measurement2WidRate};
-    std::copy(std::begin(rates), std::end(rates), r.widthRates);
-    return r;
-}
-
-PrintOptions printOptions()
-{
-    const CAppSettings& s = AppSettings();
-    PrintOptions o;
-    o.pageNumbers = s.PrintOutPageNo != 0;
-    o.marginTop = std::max(0, s.PrtBlankTop);
-    o.marginLeft = std::max(0, s.PrtBlankLeft);
-    o.marginBottom = std::max(0, s.PrtBlankBottom);
-    o.marginRight = std::max(0, s.PrtBlankRight);
-    return o;
-}
-
-} // namespace
 
 CViewGraph::CViewGraph(QWidget* parent) : QWidget(parent)
 {
@@ -119,7 +90,7 @@ const CMeasRecord* CViewGraph::DisplayedRecord() const
 ScreenReport& CViewGraph::Report()
 {
     if (!m_report)
-        m_report = std::make_unique<ScreenReport>(settingsOfProgram());
+        m_report = std::make_unique<ScreenReport>(ui::ProgramReportSettings());
     return *m_report;
 }
 
@@ -241,8 +212,8 @@ int CViewGraph::PrintPageCount() const
     const CMeasRecord* r = DisplayedRecord();
     if (!r)
         return 0;
-    return PageReport(settingsOfProgram(), printContent(m_names, r), m_width, m_axis,
-                      printOptions())
+    return PageReport(ui::ProgramReportSettings(), printContent(m_names, r), m_width, m_axis,
+                      ui::ProgramPrintOptions())
         .totalPages();
 }
 
@@ -252,27 +223,12 @@ bool CViewGraph::PrintReport(QPagedPaintDevice& device, int fromPage, int toPage
     const CMeasRecord* r = DisplayedRecord();
     if (!r)
         return false;
-    PageReport pages(settingsOfProgram(), printContent(m_names, r), m_width, m_axis,
-                     printOptions());
+    PageReport pages(ui::ProgramReportSettings(), printContent(m_names, r), m_width, m_axis,
+                     ui::ProgramPrintOptions());
     return pages.print(device, fromPage, toPage, progress);
 }
 
 void CViewGraph::OnFilePrint(QPrinter& printer)
 {
-    const int total = PrintPageCount();
-    if (total == 0)
-        return; // nothing displayed: nothing to print
-    printer.setFromTo(1, total);
-    QPrintDialog dialog(&printer, this);
-    dialog.setMinMax(1, total);
-    if (dialog.exec() != QDialog::Accepted)
-        return;
-    int from = 1, to = total;
-    if (printer.printRange() == QPrinter::PageRange) {
-        from = printer.fromPage();
-        to = printer.toPage();
-    }
-    CPageProgress progress(this, QStringLiteral("印刷しています..."));
-    if (!PrintReport(printer, from, to, progress.Callback()) && progress.Cancelled())
-        printer.abort(); // the pages already spooled are dropped, not printed
+    printout::RunPrint(this, printout::ViewOutput(*this), printer);
 }
