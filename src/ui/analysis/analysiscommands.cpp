@@ -70,13 +70,21 @@ bool CAnalysisCommands::HasSet() const
     return cable && cable->sets.Find(m_doc.Selection().measData) >= 0;
 }
 
-CAnalysisWindow* CAnalysisCommands::Prepare(QPointer<CAnalysisWindow>& slot)
+CAnalysisWindow* CAnalysisCommands::Present(QPointer<CAnalysisWindow>& slot,
+                                            const QString& fileStem, analysisui::AnalysisView view)
 {
     if (!slot) {
         slot = new CAnalysisWindow(&m_frame, m_printer, m_settings());
         slot->SetOpenHandler([this](const DataSelection& t) { OpenMeasurement(t); });
     }
-    return slot;
+    CAnalysisWindow* w = slot;
+    w->SetFileStem(fileStem);
+    w->SetDocument(std::move(view.doc));
+    w->SetPointTargets(std::move(view.pointTargets));
+    w->SetRowTargets(std::move(view.rowTargets));
+    w->show();
+    w->raise();
+    return w;
 }
 
 CAnalysisWindow* CAnalysisCommands::ShowHistory()
@@ -87,14 +95,7 @@ CAnalysisWindow* CAnalysisCommands::ShowHistory()
     const DataSelection& s = m_doc.Selection();
     const AnalysisThresholds t = ReadAnalysisThresholds(m_settings().SystemIniPath());
     analysisui::AnalysisView v = analysisui::BuildHistoryView(s.customer, s.cable, *cable, t);
-    CAnalysisWindow* w = Prepare(m_history);
-    w->SetFileStem(QStringLiteral("HISTORY_%1").arg(ui::toQ(s.cable)));
-    w->SetDocument(std::move(v.doc));
-    w->SetPointTargets(std::move(v.pointTargets));
-    w->SetRowTargets(std::move(v.rowTargets));
-    w->show();
-    w->raise();
-    return w;
+    return Present(m_history, QStringLiteral("HISTORY_%1").arg(ui::toQ(s.cable)), std::move(v));
 }
 
 CAnalysisWindow* CAnalysisCommands::ShowPhase()
@@ -105,14 +106,7 @@ CAnalysisWindow* CAnalysisCommands::ShowPhase()
     const AnalysisThresholds t = ReadAnalysisThresholds(m_settings().SystemIniPath());
     analysisui::AnalysisView v = analysisui::BuildPhaseView(
         s.customer, s.cable, *findCable(m_doc.Store(), s), s.measData, t);
-    CAnalysisWindow* w = Prepare(m_phase);
-    w->SetFileStem(QStringLiteral("PHASE_%1_%2").arg(ui::toQ(s.cable), ui::toQ(s.measData)));
-    w->SetDocument(std::move(v.doc));
-    w->SetPointTargets(std::move(v.pointTargets));
-    w->SetRowTargets(std::move(v.rowTargets));
-    w->show();
-    w->raise();
-    return w;
+    return Present(m_phase, QStringLiteral("PHASE_%1_%2").arg(ui::toQ(s.cable), ui::toQ(s.measData)), std::move(v));
 }
 
 CAnalysisWindow* CAnalysisCommands::ShowStep()
@@ -123,14 +117,7 @@ CAnalysisWindow* CAnalysisCommands::ShowStep()
     const AnalysisThresholds t = ReadAnalysisThresholds(m_settings().SystemIniPath());
     analysisui::AnalysisView v =
         analysisui::BuildStepView(s.customer, s.cable, *findCable(m_doc.Store(), s), s.measData, t);
-    CAnalysisWindow* w = Prepare(m_step);
-    w->SetFileStem(QStringLiteral("STEP_%1_%2").arg(ui::toQ(s.cable), ui::toQ(s.measData)));
-    w->SetDocument(std::move(v.doc));
-    w->SetPointTargets(std::move(v.pointTargets));
-    w->SetRowTargets(std::move(v.rowTargets));
-    w->show();
-    w->raise();
-    return w;
+    return Present(m_step, QStringLiteral("STEP_%1_%2").arg(ui::toQ(s.cable), ui::toQ(s.measData)), std::move(v));
 }
 
 void CAnalysisCommands::OpenMeasurement(const DataSelection& target)

@@ -8,6 +8,8 @@
 
 #include <functional>
 
+#include "ui/analysis/analysisviews.h"
+
 class CAnalysisWindow;
 class CAppSettings;
 class CMXRViewDoc;
@@ -54,7 +56,9 @@ public:
     void Refresh();
 
 private:
-    CAnalysisWindow* Prepare(QPointer<CAnalysisWindow>& slot);
+    // The window of the slot (made on first use) showing the view, raised.
+    CAnalysisWindow* Present(QPointer<CAnalysisWindow>& slot, const QString& fileStem,
+                             analysisui::AnalysisView view);
     void OpenMeasurement(const struct DataSelection& target);
     bool eventFilter(QObject* watched, QEvent* event) override;
 
