@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "analysis/analysissettings.h"
 #include "analysis/history.h"
@@ -108,6 +109,22 @@ void trimSeparator(JsonOut& j)
 {
     while (!j.text.empty() && (j.text.back() == ' ' || j.text.back() == ','))
         j.text.pop_back();
+}
+
+// The items as a JSON array, each on a line of its own indented one step deeper than ind.
+template <class Item, class Write>
+void writeArray(JsonOut& j, const std::vector<Item>& items, int ind, Write write)
+{
+    j.text += '[';
+    for (const Item& item : items) {
+        j.newline(ind + 1);
+        write(item);
+        j.text += ',';
+    }
+    trimSeparator(j);
+    if (!items.empty())
+        j.newline(ind);
+    j.text += "], ";
 }
 
 void writeUnbalance(JsonOut& j, const char* k, const Unbalance& u)
@@ -283,28 +300,11 @@ void writeSet(JsonOut& j, const SetSummary& s, int ind)
     j.integerField("signCount", s.signCount);
     j.newline(ind + 1);
     j.key("records");
-    j.text += '[';
-    for (const StepSummary& r : s.steps) {
-        j.newline(ind + 2);
-        writeRecord(j, r, ind + 2);
-        j.text += ',';
-    }
-    trimSeparator(j);
-    if (!s.steps.empty())
-        j.newline(ind + 1);
-    j.text += "], ";
+    writeArray(j, s.steps, ind + 1, [&](const StepSummary& r) { writeRecord(j, r, ind + 2); });
     j.newline(ind + 1);
     j.key("steps");
-    j.text += '[';
-    for (const StepCurve& c : s.stepCurves) {
-        j.newline(ind + 2);
-        writeStepCurve(j, c, ind + 2);
-        j.text += ',';
-    }
-    trimSeparator(j);
-    if (!s.stepCurves.empty())
-        j.newline(ind + 1);
-    j.text += "], ";
+    writeArray(j, s.stepCurves, ind + 1,
+               [&](const StepCurve& c) { writeStepCurve(j, c, ind + 2); });
     j.newline(ind + 1);
     j.key("phases");
     writePhaseGroups(j, s.phases, ind + 1);
@@ -375,16 +375,7 @@ int runAnalyzeCommand(const ToolContext& ctx, const QStringList& args)
     writeThresholds(j, t);
     j.newline(1);
     j.key("sets");
-    j.text += '[';
-    for (const SetSummary& s : sets) {
-        j.newline(2);
-        writeSet(j, s, 2);
-        j.text += ',';
-    }
-    trimSeparator(j);
-    if (!sets.empty())
-        j.newline(1);
-    j.text += "], ";
+    writeArray(j, sets, 1, [&](const SetSummary& s) { writeSet(j, s, 2); });
     j.newline(1);
     j.key("phases");
     writePhaseGroups(j, phases, 1);
