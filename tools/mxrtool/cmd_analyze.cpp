@@ -12,6 +12,7 @@
 #include "settings/appfolder.h"
 #include "settings/settingskeys.h"
 #include "commands.h"
+#include "namedrecord.h"
 #include "jsonout.h"
 #include "model/cp932text.h"
 #include "model/customerdb.h"
@@ -336,40 +337,26 @@ int runAnalyzeCommand(const ToolContext& ctx, const QStringList& args)
         return usageError(*problem);
 
     CCustomerDB db;
-    const StoreOutcome loaded = LoadStore(db, QFile::encodeName(a.store).toStdString());
-    if (!loaded.ok)
-        return ProgramFailure(ToolMsg::StoreNotRead, {a.store}, loaded.message);
-    const auto name = [](const QString& arg) { return cp932::fromUtf8(arg.toStdString()); };
-    const auto customerName = name(a.customer);
-    const int c = customerName ? db.customers.Find(*customerName) : -1;
-    if (c < 0)
-        return ToolFailure(ToolMsg::NoCustomer, {a.customer});
-    const CCustomer& customer = db.customers.At(c);
-    const auto cableName = name(a.cable);
-    const int k = cableName ? customer.cables.Find(*cableName) : -1;
-    if (k < 0)
-        return ToolFailure(ToolMsg::NoCable, {a.cable});
-    const CCable& cable = customer.cables.At(k);
+    NamedRecord found;
+    if (const int failed = LoadNamedRecord({a.store, a.customer, a.cable, a.set, -1}, db, found))
+        return failed;
+    const CCable& cable = *found.cable;
 
     const AnalysisThresholds t = thresholds(ctx);
     std::vector<SetSummary> sets;
     std::vector<PhaseGroup> phases;
-    if (!a.set.isEmpty()) {
-        const auto setName = name(a.set);
-        const int s = setName ? cable.sets.Find(*setName) : -1;
-        if (s < 0)
-            return ToolFailure(ToolMsg::NoSet, {a.set});
-        sets.push_back(SummarizeSet(cable, cable.sets.At(s), t));
+    if (found.set) {
+        sets.push_back(SummarizeSet(cable, *found.set, t));
         phases = sets.back().phases;
     } else {
-        sets = BuildCableHistory(customer.name, cable, t).sets;
+        sets = BuildCableHistory(found.customer->name, cable, t).sets;
         phases = PhaseBalanceOfCable(cable, t);
     }
 
     JsonOut j;
     j.text += '{';
     j.newline(1);
-    j.textField("customer", customer.name);
+    j.textField("customer", found.customer->name);
     j.textField("cable", cable.name);
     j.newline(1);
     writeThresholds(j, t);

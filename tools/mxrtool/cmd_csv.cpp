@@ -9,6 +9,7 @@
 #include "settings/inifile.h"
 #include "settings/settingskeys.h"
 #include "commands.h"
+#include "namedrecord.h"
 #include "exchange/csvwriter.h"
 #include "model/cp932text.h"
 #include "model/customerdb.h"
@@ -85,11 +86,6 @@ std::optional<QString> parse(const QStringList& args, CsvArgs& a)
     return std::nullopt;
 }
 
-// A name given on the command line as the store holds it (CP932).
-std::optional<std::string> storeName(const QString& arg)
-{
-    return cp932::fromUtf8(arg.toStdString());
-}
 
 } // namespace
 
@@ -100,35 +96,15 @@ int runCsvCommand(const ToolContext& ctx, const QStringList& args)
         return usageError(*problem);
 
     CCustomerDB db;
-    const StoreOutcome loaded = LoadStore(db, QFile::encodeName(a.store).toStdString());
-    if (!loaded.ok)
-        return ProgramFailure(ToolMsg::StoreNotRead, {a.store}, loaded.message);
-
-    const auto customerName = storeName(a.customer);
-    const auto cableName = storeName(a.cable);
-    const auto setName = storeName(a.set);
-    const int c = customerName ? db.customers.Find(*customerName) : -1;
-    if (c < 0)
-        return ToolFailure(ToolMsg::NoCustomer, {a.customer});
-    const CCustomer& customer = db.customers.At(c);
-    const int k = cableName ? customer.cables.Find(*cableName) : -1;
-    if (k < 0)
-        return ToolFailure(ToolMsg::NoCable, {a.cable});
-    const CCable& cable = customer.cables.At(k);
-    const int s = setName ? cable.sets.Find(*setName) : -1;
-    if (s < 0)
-        return ToolFailure(ToolMsg::NoSet, {a.set});
-    const CMeasData& set = cable.sets.At(s);
-    if (static_cast<std::size_t>(a.index) >= set.RecordCount())
-        return ToolFailure(ToolMsg::NoIndex,
-                           {QString::number(set.RecordCount()), QString::number(a.index)});
+    NamedRecord found;
+    if (const int failed = LoadNamedRecord({a.store, a.customer, a.cable, a.set, a.index}, db, found))
+        return failed;
 
     // The names as the store spells them, as the main window passes them to the dialog.
-    const CsvNames names{customer.name, cable.name, set.name};
+    const CsvNames names{found.customer->name, found.cable->name, found.set->name};
     CsvWriteOptions options;
     options.encoding = a.encoding;
     const CsvWriteOutcome out =
-        WriteCsv(QFile::encodeName(a.out).toStdString(), names,
-                 set.RecordAt(static_cast<std::size_t>(a.index)), labels(ctx), options);
+        WriteCsv(QFile::encodeName(a.out).toStdString(), names, *found.record, labels(ctx), options);
     return out.ok ? 0 : ProgramFailure(ToolMsg::CsvNotWritten, {a.out}, out.message);
 }

@@ -13,6 +13,7 @@
 #include "settings/inifile.h"
 #include "settings/settingskeys.h"
 #include "commands.h"
+#include "namedrecord.h"
 #include "model/cp932text.h"
 #include "model/customerdb.h"
 #include "model/measdata.h"
@@ -58,11 +59,6 @@ bool onOff(const QString& v, bool& out)
         return true;
     }
     return v.isEmpty();
-}
-
-std::string cp(const QString& s)
-{
-    return cp932::fromUtf8(s.toStdString()).value_or(std::string());
 }
 
 // The report's settings from system.ini, read without writing anything back.
@@ -183,23 +179,10 @@ int runReportCommand(const ToolContext& ctx, const QStringList& args)
         return usageError(error);
 
     CCustomerDB db;
-    const StoreOutcome out = LoadStore(db, QFile::encodeName(a.store).toStdString());
-    if (!out.ok)
-        return ProgramFailure(ToolMsg::StoreNotRead, {a.store}, out.message);
-    const int c = db.customers.Find(cp(a.customer));
-    const int k = c < 0 ? -1 : db.customers.At(c).cables.Find(cp(a.cable));
-    const int s = k < 0 ? -1 : db.customers.At(c).cables.At(k).sets.Find(cp(a.set));
-    if (c < 0)
-        return ToolFailure(ToolMsg::NoCustomer, {a.customer});
-    if (k < 0)
-        return ToolFailure(ToolMsg::NoCable, {a.cable});
-    if (s < 0)
-        return ToolFailure(ToolMsg::NoSet, {a.set});
-    const CMeasData& set = db.customers.At(c).cables.At(k).sets.At(s);
-    if (a.index >= static_cast<int>(set.Records().size()))
-        return ToolFailure(ToolMsg::NoIndex,
-                           {QString::number(set.Records().size()), QString::number(a.index)});
-    const CMeasRecord& record = set.Records()[a.index];
+    NamedRecord found;
+    if (const int failed = LoadNamedRecord({a.store, a.customer, a.cable, a.set, a.index}, db, found))
+        return failed;
+    const CMeasRecord& record = *found.record;
 
     // Width and axis as the main window's auto-scaling would choose them.
     double maxValue = 0.0, maxSeconds = 0.0;
@@ -215,9 +198,9 @@ int runReportCommand(const ToolContext& ctx, const QStringList& args)
 
     ReportContent content;
     content.judgments = true;
-    content.customer = db.customers.At(c).name;
-    content.cable = db.customers.At(c).cables.At(k).name;
-    content.measData = set.name;
+    content.customer = found.customer->name;
+    content.cable = found.cable->name;
+    content.measData = found.set->name;
     content.record = &record;
 
     if (!a.screenPng.isEmpty()) {
