@@ -16,24 +16,24 @@
 namespace demo {
 namespace {
 
-struct CableSpec {
+struct DemoCable {
     const char* name;               // UTF-8
     double length;                  // m
     double area;                    // mm²
     std::vector<int> qualityByYear; // 0 good, 1 doubtful, 2 bad, one per inspection year
 };
 
-struct CustomerSpec {
+struct DemoCustomer {
     const char* name; // UTF-8
     int month;        // of the yearly inspection
-    std::vector<CableSpec> cables;
+    std::vector<DemoCable> cables;
 };
 
 // Three customers, each inspected every year from 2022 to 2025; one cable stays good, others
 // age into doubtful and bad, one is bad from the start.
-const std::vector<CustomerSpec>& customers()
+const std::vector<DemoCustomer>& customers()
 {
-    static const std::vector<CustomerSpec> list = {
+    static const std::vector<DemoCustomer> list = {
         {"青葉電機工業",
          4,
          {{"1号受電 CV 6.6kV", 120.0, 60.0, {0, 0, 0, 0}},
@@ -84,7 +84,7 @@ std::vector<CMeasRecord> stepTest(uint32_t seed, int quality, int phase, const C
     return out;
 }
 
-CTestCondition conditionFor(const CableSpec& cable, int phase, int yearIndex)
+CTestCondition conditionFor(const DemoCable& cable, int phase, int yearIndex)
 {
     CTestCondition c;
     c.CabKind = kPhaseKinds[phase];
@@ -145,9 +145,9 @@ std::vector<CMeasRecord> trendStepTest(uint32_t seed, int yearIndex, int phase,
 
 void addTrendCustomer(CCustomerDB& db)
 {
-    const CableSpec spec{"送水ポンプ CV 6.6kV", 180.0, 38.0, {}};
+    const DemoCable pump{"送水ポンプ CV 6.6kV", 180.0, 38.0, {}};
     CCustomer& customer = db.customers.At(db.customers.FindOrInsert(cp("南風台浄水場")));
-    CCable& cable = customer.cables.At(customer.cables.FindOrInsert(cp(spec.name)));
+    CCable& cable = customer.cables.At(customer.cables.FindOrInsert(cp(pump.name)));
     uint32_t seed = 500;
     for (int y = 0; y < kTrendYears; ++y) {
         CalendarTime day;
@@ -163,8 +163,8 @@ void addTrendCustomer(CCustomerDB& db)
             RecalcRatios(set);
             CTestCondition c;
             c.CabKind = kPhaseKinds[phase];
-            c.CabLength = spec.length;
-            c.CabSectionalArea = spec.area;
+            c.CabLength = pump.length;
+            c.CabSectionalArea = pump.area;
             c.CurrentR = 10.0 + 0.2 * y;
             c.CurrentS = 10.3 + 0.2 * y;
             c.CurrentT = 10.1 + 0.2 * y + (y >= kTrendYears - 3 ? 25.0 * (y - 6) : 0.0);
@@ -183,9 +183,9 @@ CCustomerDB BuildStore()
 {
     CCustomerDB db;
     uint32_t seed = 100;
-    for (const CustomerSpec& cs : customers()) {
+    for (const DemoCustomer& cs : customers()) {
         CCustomer& customer = db.customers.At(db.customers.FindOrInsert(cp(cs.name)));
-        for (const CableSpec& ks : cs.cables) {
+        for (const DemoCable& ks : cs.cables) {
             CCable& cable = customer.cables.At(customer.cables.FindOrInsert(cp(ks.name)));
             for (std::size_t y = 0; y < ks.qualityByYear.size(); ++y) {
                 const int year = kFirstYear + static_cast<int>(y);

@@ -476,7 +476,7 @@ TEST(DataValue, CopiesAndKindChanges)
     // A move hands the text over and leaves an empty value behind.
     CDataValue moved(std::move(b));
     EXPECT_EQ(moved.text(), cp932::lit("表示"));
-    EXPECT_EQ(b, CDataValue()); // NOLINT(bugprone-use-after-move): the state is specified
+    EXPECT_EQ(b, CDataValue()); // NOLINT(bugprone-use-after-move): a moved-from value is empty by design
     c = std::move(moved);
     EXPECT_EQ(c.text(), cp932::lit("表示"));
 
