@@ -83,13 +83,22 @@ SyncTarget freshTarget(World& w, const std::string& dbName)
     return t;
 }
 
-void BM_PushIntoEmptyDatabase(benchmark::State& state)
+// The benchmark's world, or null with the benchmark skipped when no server could be started.
+World* worldWithServer(benchmark::State& state)
 {
     World& w = world();
-    if (!w.server->available()) {
-        state.SkipWithError(("no PostgreSQL server: " + w.server->skipReason()).c_str());
+    if (w.server->available())
+        return &w;
+    state.SkipWithError(("no PostgreSQL server: " + w.server->skipReason()).c_str());
+    return nullptr;
+}
+
+void BM_PushIntoEmptyDatabase(benchmark::State& state)
+{
+    World* withServer = worldWithServer(state);
+    if (!withServer)
         return;
-    }
+    World& w = *withServer;
     for (auto _ : state) {
         state.PauseTiming();
         const std::string name = w.server->createDatabase();
@@ -106,11 +115,10 @@ BENCHMARK(BM_PushIntoEmptyDatabase)->Unit(benchmark::kMillisecond)->Iterations(3
 
 void BM_PlainCopyOfTheSameBytes(benchmark::State& state)
 {
-    World& w = world();
-    if (!w.server->available()) {
-        state.SkipWithError(("no PostgreSQL server: " + w.server->skipReason()).c_str());
+    World* withServer = worldWithServer(state);
+    if (!withServer)
         return;
-    }
+    World& w = *withServer;
     for (auto _ : state) {
         state.PauseTiming();
         const std::string name = w.server->createDatabase();
@@ -135,11 +143,10 @@ BENCHMARK(BM_PlainCopyOfTheSameBytes)->Unit(benchmark::kMillisecond)->Iterations
 
 void BM_SyncWithNothingToDo(benchmark::State& state)
 {
-    World& w = world();
-    if (!w.server->available()) {
-        state.SkipWithError(("no PostgreSQL server: " + w.server->skipReason()).c_str());
+    World* withServer = worldWithServer(state);
+    if (!withServer)
         return;
-    }
+    World& w = *withServer;
     const std::string name = w.server->createDatabase();
     SyncTarget t = freshTarget(w, name);
     InitDatabase(t.db);
