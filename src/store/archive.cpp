@@ -144,69 +144,6 @@ namespace {
 
 constexpr std::size_t kPointBytes = 8 + 4 + 8; // elapsed, tag, payload
 
-// Walks whole points in a byte buffer and gives each as a CMeasPoint, so that vector::insert
-// builds the elements straight in the array (sized once, written once). A text value cannot be
-// read this way (its length varies): the first one met is noted in *firstText and given as an
-// empty value, which the caller removes again.
-class PointBytesIterator {
-public:
-    using iterator_category = std::random_access_iterator_tag;
-    using value_type = CMeasPoint;
-    using difference_type = std::ptrdiff_t;
-    using pointer = void;
-    using reference = CMeasPoint;
-
-    PointBytesIterator(const unsigned char* p, const unsigned char** firstText)
-        : m_p(p), m_firstText(firstText)
-    {
-    }
-
-    CMeasPoint operator*() const
-    {
-        double elapsed;
-        int32_t tag;
-        uint64_t payload;
-        std::memcpy(&elapsed, m_p, 8);
-        std::memcpy(&tag, m_p + 8, 4);
-        std::memcpy(&payload, m_p + 12, 8);
-        if (CDataValue::isTextTag(tag) && !*m_firstText) [[unlikely]]
-            *m_firstText = m_p;
-        return CMeasPoint{CDataValue::Raw(tag, payload), elapsed};
-    }
-    PointBytesIterator& operator++()
-    {
-        m_p += kPointBytes;
-        return *this;
-    }
-    PointBytesIterator operator++(int)
-    {
-        PointBytesIterator old = *this;
-        m_p += kPointBytes;
-        return old;
-    }
-    PointBytesIterator& operator--()
-    {
-        m_p -= kPointBytes;
-        return *this;
-    }
-    PointBytesIterator& operator+=(difference_type n)
-    {
-        m_p += n * static_cast<difference_type>(kPointBytes);
-        return *this;
-    }
-    PointBytesIterator operator+(difference_type n) const { return PointBytesIterator(*this) += n; }
-    difference_type operator-(const PointBytesIterator& o) const
-    {
-        return (m_p - o.m_p) / static_cast<difference_type>(kPointBytes);
-    }
-    bool operator==(const PointBytesIterator& o) const { return m_p == o.m_p; }
-    bool operator!=(const PointBytesIterator& o) const { return m_p != o.m_p; }
-
-private:
-    const unsigned char* m_p;
-    const unsigned char** m_firstText;
-};
-
 } // namespace
 
 void ArchiveReader::ReadPoints(std::vector<CMeasPoint>& points, uint32_t count)
@@ -216,20 +153,25 @@ void ArchiveReader::ReadPoints(std::vector<CMeasPoint>& points, uint32_t count)
     points.reserve(points.size() + count);
     std::size_t left = count;
     while (left > 0) {
-        // The run of whole numeric points in the buffer goes in with one insert; a text
-        // value (its length varies) or a point split across the buffer's end ends the run.
+        // Whole numeric points go straight from the buffer into the reserved array; a text
+        // value (its length varies) or a point split across the buffer's end is read on its own.
+        const std::size_t whole =
+            std::min(left, static_cast<std::size_t>(m_end - m_p) / kPointBytes);
         const unsigned char* in = m_p;
-        std::size_t whole = std::min(left, static_cast<std::size_t>(m_end - in) / kPointBytes);
-        const unsigned char* firstText = nullptr;
-        const PointBytesIterator from(in, &firstText);
-        points.insert(points.end(), from, from + static_cast<std::ptrdiff_t>(whole));
-        if (firstText) { // the points from the text on are read again one by one
-            const std::size_t good = static_cast<std::size_t>(firstText - in) / kPointBytes;
-            points.resize(points.size() - (whole - good));
-            whole = good;
+        const unsigned char* const end = in + whole * kPointBytes;
+        for (; in != end; in += kPointBytes) {
+            double elapsed;
+            int32_t tag;
+            uint64_t payload;
+            std::memcpy(&tag, in + 8, 4);
+            if (CDataValue::isTextTag(tag)) [[unlikely]]
+                break;
+            std::memcpy(&elapsed, in, 8);
+            std::memcpy(&payload, in + 12, 8);
+            points.push_back(CMeasPoint{CDataValue::Raw(tag, payload), elapsed});
         }
-        m_p = in + whole * kPointBytes;
-        left -= whole;
+        left -= static_cast<std::size_t>(in - m_p) / kPointBytes;
+        m_p = in;
         if (left == 0)
             break;
         CMeasPoint& p = points.emplace_back();
