@@ -14,8 +14,6 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 
-#include <memory>
-
 namespace {
 
 const QString kDemo = QStringLiteral("--demo");
@@ -118,11 +116,9 @@ void DemoMode::Decorate(QMainWindow* window) const
         doc->SelectFirstMeasurement();
         return;
     }
-    auto once = std::make_shared<QMetaObject::Connection>();
-    *once = QObject::connect(doc, &CMXRViewDoc::loadingChanged, doc, [doc, once](bool loading) {
-        if (loading)
-            return;
-        QObject::disconnect(*once);
-        doc->SelectFirstMeasurement();
-    });
+    // The load has started already (it told so before this window was marked), so the next
+    // change of the loading state is its end.
+    QObject::connect(
+        doc, &CMXRViewDoc::loadingChanged, doc, [doc] { doc->SelectFirstMeasurement(); },
+        Qt::SingleShotConnection);
 }

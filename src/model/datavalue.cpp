@@ -7,16 +7,9 @@
 
 CDataValue& CDataValue::operator=(const CDataValue& other)
 {
-    if (this != &other) {
-        const std::string* text = other.ownText();
-        std::string* copy = text ? new std::string(*text) : nullptr;
-        releaseText();
-        m_tag = other.m_tag;
-        if (isText())
-            m_payload = textBits(copy);
-        else
-            m_payload = other.m_payload;
-    }
+    // Copied first and moved in: a failed allocation leaves this value as it was.
+    if (this != &other)
+        *this = CDataValue(other);
     return *this;
 }
 

@@ -98,6 +98,20 @@ void CMXRViewDoc::SelectFirstMeasurement()
     LoadSelectedMeasurement();
 }
 
+namespace {
+
+// The program's own store, in place or on the load thread (plain C++, no Qt object).
+StoreOutcome ReadOwnStore(CCustomerDB& db, const std::string& dataFile,
+                          const StoreOptions& options)
+{
+    // Saves killed half-way leave their temporary files beside the store.
+    safefile::RemoveStaleTemporaries(safefile::FolderOf(NativeStorePath(dataFile)));
+    // An unreadable store is copied aside before anything could be saved over it.
+    return LoadOwnStore(db, dataFile, options);
+}
+
+} // namespace
+
 void CMXRViewDoc::LoadStoreFile()
 {
     WaitForLoad();
@@ -106,11 +120,7 @@ void CMXRViewDoc::LoadStoreFile()
         return;
     }
     WaitCursor wait;
-    const std::string path = NativeStorePath(m_dataFile);
-    // Saves killed half-way leave their temporary files beside the store.
-    safefile::RemoveStaleTemporaries(safefile::FolderOf(path));
-    // An unreadable store is copied aside before anything could be saved over it.
-    ApplyLoadOutcome(LoadOwnStore(m_store, m_dataFile, m_storeOptions));
+    ApplyLoadOutcome(ReadOwnStore(m_store, m_dataFile, m_storeOptions));
 }
 
 void CMXRViewDoc::StartBackgroundLoad()
@@ -128,8 +138,7 @@ void CMXRViewDoc::StartBackgroundLoad()
         // Plain C++ only: the store code touches no Qt object. A lower priority leaves the
         // processor to the UI thread while the window builds and paints its first picture.
         ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 10);
-        safefile::RemoveStaleTemporaries(safefile::FolderOf(NativeStorePath(path)));
-        m_loadOutcome = LoadOwnStore(*db, path, options);
+        m_loadOutcome = ReadOwnStore(*db, path, options);
         QMetaObject::invokeMethod(this, &CMXRViewDoc::FinishBackgroundLoad, Qt::QueuedConnection);
     });
 }
