@@ -21,6 +21,7 @@
 #include "support/widgetgrab.h"
 #include "ui/analysis/analysiscommands.h"
 #include "ui/analysis/analysiscsv.h"
+#include "ui/analysis/analysisviews.h"
 #include "ui/analysis/analysiswindow.h"
 #include "ui/analysis/chartpainter.h"
 #include "ui/analysis/reportoverlay.h"
@@ -243,6 +244,23 @@ TEST_F(AnalysisWindowsTest, PhaseTableJudgesTheUnbalanceAndWritesCsv)
     EXPECT_FALSE(w->OnCsv());
     EXPECT_EQ(messages->entries().back().kind, CScriptedMessages::Kind::Error);
     printToPdf(*w, "analysis_phase.pdf");
+}
+
+// A double-click on a row of the phase table opens the row's record of the set the table was
+// opened for, whichever phase that set holds.
+TEST(AnalysisViews, PhaseRowsOpenTheRecordOfTheSelectedSet)
+{
+    const CCustomerDB db = analysisfixture::store();
+    const CCable& cable = db.customers.At(0).cables.At(0);
+    for (const std::string& set : {std::string("2024"), cp932::lit("2024Ｔ相")}) {
+        const analysisui::AnalysisView v = analysisui::BuildPhaseView(
+            analysisfixture::customer(), cable.name, cable, set, AnalysisThresholds{});
+        ASSERT_EQ(v.rowTargets.size(), 3u);
+        for (const DataSelection& row : v.rowTargets) {
+            EXPECT_EQ(row.measData, set);
+            EXPECT_GE(row.index, 0);
+        }
+    }
 }
 
 TEST_F(AnalysisWindowsTest, StepPlotMarksTheKnee)

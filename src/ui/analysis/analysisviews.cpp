@@ -295,12 +295,14 @@ AnalysisView BuildPhaseView(const std::string& customer, const std::string& cabl
         d.rows.push_back({q(pg.dayText), num(pg.testVoltage, 2), phaseValue(0), phaseValue(1),
                           phaseValue(2), q(pg.leakage.text), judged, shieldValue(0), shieldValue(1),
                           shieldValue(2), q(pg.shield.text), shieldJudged, q(pg.note)});
-        // The record of the selected set in this group, for a double-click on the row.
-        DataSelection row;
-        for (int ph = 0; ph < 3; ++ph)
-            if (pg.record[ph] && row.index < 0)
-                row = target(customer, cableName, pg.record[ph]->setName, pg.record[ph]->index);
-        v.rowTargets.push_back(row);
+        // The record of the selected set in this group, for a double-click on the row; when the
+        // set holds none of the row's phases, the row's first record.
+        const RecordRef* chosen = nullptr;
+        for (const auto& ref : pg.record)
+            if (ref && (!chosen || (ref->setName == setName && chosen->setName != setName)))
+                chosen = &*ref;
+        v.rowTargets.push_back(chosen ? target(customer, cableName, chosen->setName, chosen->index)
+                                      : DataSelection());
 
         QString note = QStringLiteral("%1：漏れ電流の不平衡率 ").arg(label);
         if (pg.leakage.status == UnbalanceStatus::Ok)
