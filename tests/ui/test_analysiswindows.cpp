@@ -7,6 +7,9 @@
 #include <QImage>
 #include <QLabel>
 #include <QPdfWriter>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -244,6 +247,19 @@ TEST_F(AnalysisWindowsTest, PhaseTableJudgesTheUnbalanceAndWritesCsv)
     EXPECT_FALSE(w->OnCsv());
     EXPECT_EQ(messages->entries().back().kind, CScriptedMessages::Kind::Error);
     printToPdf(*w, "analysis_phase.pdf");
+
+    // The PDF from the window carries the window's title, not the report's.
+    if (QStandardPaths::findExecutable("pdfinfo").isEmpty())
+        GTEST_SKIP() << "pdfinfo (poppler-utils) not installed";
+    const QString pdf = dir.filePath("phase.pdf");
+    messages->pushPath(pdf);
+    messages->pushAnswer(CMessageInterface::Answer::No); // do not open it
+    w->OnPdf();
+    QProcess info;
+    info.start(QStringLiteral("pdfinfo"), {pdf});
+    ASSERT_TRUE(info.waitForFinished(30000));
+    EXPECT_TRUE(QString::fromUtf8(info.readAllStandardOutput())
+                    .contains(QRegularExpression(QStringLiteral("Title: +相間比較\\n"))));
 }
 
 // A double-click on a row of the phase table opens the row's record of the set the table was

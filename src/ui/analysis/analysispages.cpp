@@ -25,9 +25,9 @@ AnalysisPages::AnalysisPages(const ReportSettings& settings, AnalysisDocument do
 {
 }
 
-int AnalysisPages::totalPages() const
+int AnalysisPages::PageCount(std::size_t rows)
 {
-    const int rest = std::max(0, static_cast<int>(m_doc.rows.size()) - kRowsFirstPage);
+    const int rest = std::max(0, static_cast<int>(rows) - kRowsFirstPage);
     return 1 + (rest + kRowsPerPage - 1) / kRowsPerPage;
 }
 

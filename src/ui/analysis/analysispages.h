@@ -49,7 +49,9 @@ public:
     AnalysisPages(const ReportSettings& settings, AnalysisDocument doc,
                   const PrintOptions& options);
 
-    int totalPages() const;
+    // The pages a document of `rows` table rows takes.
+    static int PageCount(std::size_t rows);
+    int totalPages() const { return PageCount(m_doc.rows.size()); }
     // Builds the grid of page p (1-based); nullptr out of range.
     LayoutGrid* buildPage(int p);
     // As PageReport::print: pages from … to on the device's printable area less the margins.

@@ -230,12 +230,13 @@ AnalysisPages CAnalysisWindow::Pages() const
 
 printout::PagedOutput CAnalysisWindow::Output() const
 {
-    return {[this] { return Pages().totalPages(); },
+    return {[this] { return AnalysisPages::PageCount(m_doc.rows.size()); },
             [this](QPagedPaintDevice& device, int from, int to,
                    const std::function<bool(int, int)>& progress) {
                 AnalysisPages pages = Pages();
                 return pages.print(device, from, to, progress);
-            }};
+            },
+            m_doc.title};
 }
 
 void CAnalysisWindow::OnPrint()

@@ -100,7 +100,8 @@ PagedOutput ViewOutput(const CViewGraph& view)
             [&view](QPagedPaintDevice& device, int from, int to,
                     const std::function<bool(int, int)>& progress) {
                 return view.PrintReport(device, from, to, progress);
-            }};
+            },
+            QStringLiteral("成績表")};
 }
 
 QString SafeFileName(const QString& text)
@@ -213,7 +214,7 @@ PdfResult RunPdfOut(QWidget* parent, const PagedOutput& output, const QString& p
                 layout.setMargins(QMarginsF(0, 0, 0, 0));
                 pdf.setPageLayout(layout);
                 pdf.setResolution(printer.resolution());
-                pdf.setTitle(QStringLiteral("成績表"));
+                pdf.setTitle(output.title);
                 printed = output.print(pdf, 1, total, progress.Callback());
                 if (!printed || !file.flush())
                     throw OutputStopped{};

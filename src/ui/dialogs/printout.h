@@ -41,10 +41,11 @@ namespace printout {
 
 // Pages that go to the printer, the preview and a PDF file through one path: the number of
 // pages, and printing pages from … to (1-based, inclusive) on a paged device with a progress
-// callback that stops printing by returning false.
+// callback that stops printing by returning false; the title a PDF of them carries.
 struct PagedOutput {
     std::function<int()> pageCount;
     std::function<bool(QPagedPaintDevice&, int, int, const std::function<bool(int, int)>&)> print;
+    QString title;
 };
 // The shown record's report as paged output.
 PagedOutput ViewOutput(const CViewGraph& view);
