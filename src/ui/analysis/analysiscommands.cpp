@@ -32,6 +32,21 @@ const CCable* findCable(const CCustomerDB& db, const DataSelection& s)
     return k < 0 ? nullptr : &customer.cables.At(k);
 }
 
+// The judgments of a record and its curve signs, as the panel and the tool tip show them.
+QString explanation(const CMeasRecord& r, const analysis::CurveSigns& signs)
+{
+    QStringList lines;
+    lines << QStringLiteral("【判定根拠】");
+    for (const analysis::JudgmentExplanation& e : analysis::ExplainJudgments(r))
+        lines << ui::toQ(e.text);
+    lines << QString() << QStringLiteral("【波形の兆候】");
+    if (signs.signs.empty())
+        lines << QStringLiteral("兆候なし");
+    for (const analysis::CurveSign& s : signs.signs)
+        lines << ui::toQ(s.text);
+    return lines.join('\n');
+}
+
 } // namespace
 
 CAnalysisCommands::CAnalysisCommands(QMainWindow& frame, CMXRViewDoc& doc, CViewGraph& view,
@@ -93,7 +108,7 @@ CAnalysisWindow* CAnalysisCommands::ShowHistory()
     if (!cable)
         return nullptr;
     const DataSelection& s = m_doc.Selection();
-    const AnalysisThresholds t = ReadAnalysisThresholds(m_settings().SystemIniPath());
+    const AnalysisThresholds t = Thresholds();
     analysisui::AnalysisView v = analysisui::BuildHistoryView(s.customer, s.cable, *cable, t);
     return Present(m_history, QStringLiteral("HISTORY_%1").arg(ui::toQ(s.cable)), std::move(v));
 }
@@ -103,7 +118,7 @@ CAnalysisWindow* CAnalysisCommands::ShowPhase()
     if (!HasSet())
         return nullptr;
     const DataSelection& s = m_doc.Selection();
-    const AnalysisThresholds t = ReadAnalysisThresholds(m_settings().SystemIniPath());
+    const AnalysisThresholds t = Thresholds();
     analysisui::AnalysisView v = analysisui::BuildPhaseView(
         s.customer, s.cable, *findCable(m_doc.Store(), s), s.measData, t);
     return Present(m_phase, QStringLiteral("PHASE_%1_%2").arg(ui::toQ(s.cable), ui::toQ(s.measData)), std::move(v));
@@ -114,7 +129,7 @@ CAnalysisWindow* CAnalysisCommands::ShowStep()
     if (!HasSet())
         return nullptr;
     const DataSelection& s = m_doc.Selection();
-    const AnalysisThresholds t = ReadAnalysisThresholds(m_settings().SystemIniPath());
+    const AnalysisThresholds t = Thresholds();
     analysisui::AnalysisView v =
         analysisui::BuildStepView(s.customer, s.cable, *findCable(m_doc.Store(), s), s.measData, t);
     return Present(m_step, QStringLiteral("STEP_%1_%2").arg(ui::toQ(s.cable), ui::toQ(s.measData)), std::move(v));
@@ -157,20 +172,7 @@ bool CAnalysisCommands::OverlayOn() const
 QString CAnalysisCommands::ExplanationText() const
 {
     const CMeasRecord* r = m_view.DisplayedRecord();
-    if (!r)
-        return {};
-    QStringList lines;
-    lines << QStringLiteral("【判定根拠】");
-    for (const analysis::JudgmentExplanation& e : analysis::ExplainJudgments(*r))
-        lines << ui::toQ(e.text);
-    lines << QString() << QStringLiteral("【波形の兆候】");
-    const AnalysisThresholds t = ReadAnalysisThresholds(m_settings().SystemIniPath());
-    const analysis::CurveSigns signs = analysis::FindCurveSigns(*r, t);
-    if (signs.signs.empty())
-        lines << QStringLiteral("兆候なし");
-    for (const analysis::CurveSign& s : signs.signs)
-        lines << ui::toQ(s.text);
-    return lines.join('\n');
+    return r ? explanation(*r, analysis::FindCurveSigns(*r, Thresholds())) : QString();
 }
 
 QString CAnalysisCommands::PanelText() const
@@ -183,16 +185,21 @@ void CAnalysisCommands::Refresh()
     // Only what is shown is computed: the signs of a long record cost a pass over its points.
     const bool panel = PanelVisible();
     const bool overlay = OverlayOn();
-    if (panel) {
-        const QString text = ExplanationText();
-        m_panelText->setPlainText(text.isEmpty() ? QStringLiteral("測定データが表示されていません")
-                                                 : text);
-    }
-    if (overlay) {
-        const CMeasRecord* r = m_view.DisplayedRecord();
-        const AnalysisThresholds t = ReadAnalysisThresholds(m_settings().SystemIniPath());
-        m_overlay->SetSigns(r ? analysis::FindCurveSigns(*r, t) : analysis::CurveSigns{});
-    }
+    if (!panel && !overlay)
+        return;
+    const CMeasRecord* r = m_view.DisplayedRecord();
+    const analysis::CurveSigns signs =
+        r ? analysis::FindCurveSigns(*r, Thresholds()) : analysis::CurveSigns{};
+    if (panel)
+        m_panelText->setPlainText(r ? explanation(*r, signs)
+                                    : QStringLiteral("測定データが表示されていません"));
+    if (overlay)
+        m_overlay->SetSigns(signs);
+}
+
+AnalysisThresholds CAnalysisCommands::Thresholds() const
+{
+    return ReadAnalysisThresholds(m_settings().SystemIniPath());
 }
 
 bool CAnalysisCommands::eventFilter(QObject* watched, QEvent* event)

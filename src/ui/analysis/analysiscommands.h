@@ -60,6 +60,8 @@ private:
     CAnalysisWindow* Present(QPointer<CAnalysisWindow>& slot, const QString& fileStem,
                              analysisui::AnalysisView view);
     void OpenMeasurement(const struct DataSelection& target);
+    // The limits of system.ini, read when asked (the file may change while the program runs).
+    AnalysisThresholds Thresholds() const;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
     QMainWindow& m_frame;

@@ -84,7 +84,9 @@ CMainFrame::CMainFrame(CMXRViewDoc* doc, QWidget* parent) : QMainWindow(parent),
     m_doc->AddView(m_viewGraph);
     connect(m_doc, &CMXRViewDoc::viewsUpdated, this, [this](int hintNo) {
         UpdateCommandStates();
-        if (hintNo >= hint::StartTime)
+        // A new record (or none) ends with Refresh; start, width and axis change no sign,
+        // and the overlay repaints with the view.
+        if (hintNo == hint::Refresh)
             m_analysis->Refresh();
     });
     // While the store is read in the background the window shows it and offers only the
