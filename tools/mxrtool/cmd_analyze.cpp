@@ -1,7 +1,5 @@
 // analyze: the cable analysis (history, phase balance, step test, curve signs, judgment
 // explanations) of one cable or one set, as JSON.
-#include <QFile>
-
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -12,12 +10,9 @@
 #include "settings/appfolder.h"
 #include "settings/settingskeys.h"
 #include "commands.h"
-#include "namedrecord.h"
 #include "jsonout.h"
-#include "model/cp932text.h"
+#include "namedrecord.h"
 #include "model/customerdb.h"
-#include "store/store.h"
-
 #include "toolmessages.h"
 
 using namespace analysis;
@@ -226,9 +221,7 @@ void writeRecord(JsonOut& j, const StepSummary& s, int ind)
     j.text += "], ";
     j.newline(ind + 1);
     j.key("signs");
-    j.text += '[';
-    for (const CurveSign& c : s.signs.signs) {
-        j.newline(ind + 2);
+    writeArray(j, s.signs.signs, ind + 1, [&](const CurveSign& c) {
         j.text += '{';
         j.key("kind");
         j.string(signKey(c.kind));
@@ -239,12 +232,8 @@ void writeRecord(JsonOut& j, const StepSummary& s, int ind)
         j.numberField("reference", c.reference);
         j.textField("text", c.text);
         trimSeparator(j);
-        j.text += "},";
-    }
-    trimSeparator(j);
-    if (!s.signs.signs.empty())
-        j.newline(ind + 1);
-    j.text += "], ";
+        j.text += '}';
+    });
     j.newline(ind + 1);
     const RiseFit& r = s.signs.rise;
     j.key("rise");

@@ -20,18 +20,7 @@ std::string toCp932(const QString& text)
     return out;
 }
 
-void addRow(std::string& out, const QStringList& fields)
-{
-    for (int i = 0; i < fields.size(); ++i) {
-        if (i > 0)
-            out += ", ";
-        out += CsvField(toCp932(fields[i]));
-    }
-    out += "\r\n";
-}
-
-} // namespace
-
+// One field as the file writes it (CP932 in, CP932 out).
 std::string CsvField(const std::string& cp932)
 {
     // Trail bytes of CP932 double-byte characters never take the values of ',', '"', CR or LF
@@ -47,6 +36,18 @@ std::string CsvField(const std::string& cp932)
     out += '"';
     return out;
 }
+
+void addRow(std::string& out, const QStringList& fields)
+{
+    for (int i = 0; i < fields.size(); ++i) {
+        if (i > 0)
+            out += ", ";
+        out += CsvField(toCp932(fields[i]));
+    }
+    out += "\r\n";
+}
+
+} // namespace
 
 std::string AnalysisCsv(const AnalysisDocument& doc, const std::string& customerLabel,
                         const std::string& cableLabel, const std::string& measLabel)

@@ -14,7 +14,4 @@ namespace analysisui {
 std::string AnalysisCsv(const AnalysisDocument& doc, const std::string& customerLabel,
                         const std::string& cableLabel, const std::string& measLabel);
 
-// One field as the file writes it (CP932 in, CP932 out).
-std::string CsvField(const std::string& cp932);
-
 } // namespace analysisui

@@ -1,7 +1,6 @@
 // CAnalysisWindow and CChartWidget: layout, chart hit tests, and the output buttons.
 #include "ui/analysis/analysiswindow.h"
 
-#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -31,7 +30,6 @@ using namespace analysisui;
 CChartWidget::CChartWidget(QWidget* parent) : QWidget(parent)
 {
     setMinimumSize(240, 160);
-    setMouseTracking(false);
 }
 
 void CChartWidget::SetChart(analysisui::Chart chart)

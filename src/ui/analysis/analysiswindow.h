@@ -14,7 +14,6 @@
 class CAppSettings;
 class QLabel;
 class QPrinter;
-class QPushButton;
 class QTableWidget;
 class QVBoxLayout;
 
