@@ -24,6 +24,17 @@ QString pGothicFace()
     return QStringLiteral("ＭＳ Ｐゴシック");
 }
 
+QFont cellFont(const QString& face, int weight, int pixelSize)
+{
+    QFont f;
+    const QString fallback =
+        face == pGothicFace() ? QStringLiteral("IPAPGothic") : QStringLiteral("IPAGothic");
+    f.setFamilies({face, fallback});
+    f.setPixelSize(pixelSize);
+    f.setWeight(static_cast<QFont::Weight>(weight));
+    return f;
+}
+
 } // namespace report
 
 LayoutGrid::LayoutGrid(int columns, int rows)
@@ -151,15 +162,8 @@ void LayoutGrid::merge(CellRange range)
 QFont LayoutGrid::deviceFont(const CellStyle& s, int height, const LayoutContext& ctx)
 {
     const QString face = s.face.isEmpty() ? report::gothicFace() : s.face;
-    if (ctx.shaper)
-        return ctx.shaper->font(face, s.weight, ctx.mapping.pixelSizeFor(height));
-    QFont f;
-    const QString fallback =
-        face == report::pGothicFace() ? QStringLiteral("IPAPGothic") : QStringLiteral("IPAGothic");
-    f.setFamilies({face, fallback});
-    f.setPixelSize(ctx.mapping.pixelSizeFor(height));
-    f.setWeight(static_cast<QFont::Weight>(s.weight));
-    return f;
+    const int px = ctx.mapping.pixelSizeFor(height);
+    return ctx.shaper ? ctx.shaper->font(face, s.weight, px) : report::cellFont(face, s.weight, px);
 }
 
 static QRectF textRect(const Cell& c, const LayoutContext& ctx)

@@ -178,4 +178,6 @@ namespace report {
 // faces themselves are not installed.
 QString gothicFace();  // "ＭＳ ゴシック"
 QString pGothicFace(); // "ＭＳ Ｐゴシック"
+// A cell's font: the face with its IPA fallback, the weight and the pixel size.
+QFont cellFont(const QString& face, int weight, int pixelSize);
 } // namespace report

@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "report/layoutgrid.h"
+
 namespace report {
 
 namespace {
@@ -58,16 +60,7 @@ TextShaper::Face& TextShaper::faceFor(const FaceKey& key, const QFont* font)
     auto it = m_faces.find(key);
     if (it == m_faces.end()) {
         auto f = std::make_unique<Face>();
-        if (font) {
-            f->font = *font;
-        } else {
-            const QString fallback = key.face == QStringLiteral("ＭＳ Ｐゴシック")
-                                         ? QStringLiteral("IPAPGothic")
-                                         : QStringLiteral("IPAGothic");
-            f->font.setFamilies({key.face, fallback});
-            f->font.setPixelSize(key.pixelSize);
-            f->font.setWeight(static_cast<QFont::Weight>(key.weight));
-        }
+        f->font = font ? *font : cellFont(key.face, key.weight, key.pixelSize);
         it = m_faces.emplace(key, std::move(f)).first;
     }
     m_lastKey = key;
