@@ -167,12 +167,8 @@ void PageReport::drawPage(QPainter& painter, const QPaintDevice& device, const Q
         return;
     // One shaper for the pages of one device; a device of another resolution (or another
     // device at the same address) gets a new one, so no metrics outlive their device.
-    const QSize dpi(device.logicalDpiX(), device.logicalDpiY());
-    if (!m_shaper || m_shaperDevice != &device || m_shaperDpi != dpi) {
+    if (!m_shaper || !m_shaper->serves(&device))
         m_shaper = std::make_unique<report::TextShaper>(&device);
-        m_shaperDevice = &device;
-        m_shaperDpi = dpi;
-    }
     const LayoutContext ctx{ReportMapping::forDevice(device), &device, m_shaper.get()};
     g->layout(pageRect(ctx.mapping, area), ctx);
     g->draw(painter, ctx);

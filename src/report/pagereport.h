@@ -57,6 +57,4 @@ private:
     std::unique_ptr<LayoutGrid> m_page;
     // Fonts, plain texts' glyphs and fitted heights, kept for every page of the device.
     std::unique_ptr<report::TextShaper> m_shaper;
-    const QPaintDevice* m_shaperDevice = nullptr;
-    QSize m_shaperDpi;
 };

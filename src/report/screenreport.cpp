@@ -124,13 +124,8 @@ void ScreenReport::fill(const ReportContent& content, double start, double width
 LayoutContext ScreenReport::shaped(const LayoutContext& ctx)
 {
     // Fonts and glyphs belong to the device they were measured on.
-    const QSize dpi =
-        ctx.device ? QSize(ctx.device->logicalDpiX(), ctx.device->logicalDpiY()) : QSize();
-    if (!m_shaper || m_shaperDevice != ctx.device || m_shaperDpi != dpi) {
+    if (!m_shaper || !m_shaper->serves(ctx.device))
         m_shaper = std::make_unique<report::TextShaper>(ctx.device);
-        m_shaperDevice = ctx.device;
-        m_shaperDpi = dpi;
-    }
     LayoutContext out = ctx;
     out.shaper = m_shaper.get();
     return out;

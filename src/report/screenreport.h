@@ -56,8 +56,6 @@ private:
 
     LayoutGrid m_grid{1, 5};
     std::unique_ptr<report::TextShaper> m_shaper;
-    const QPaintDevice* m_shaperDevice = nullptr;
-    QSize m_shaperDpi;
     quint64 m_version = 1; // bumped by every fill, layout and invalidate
     QImage m_picture;
     PictureKey m_pictureKey;

@@ -44,7 +44,7 @@ struct TextShaper::Face {
     std::array<double, kPlainCount> advance{};
 };
 
-TextShaper::TextShaper(const QPaintDevice* device) : m_device(device) {}
+TextShaper::TextShaper(const QPaintDevice* device) : m_device(device), m_dpi(dpiOf(device)) {}
 
 TextShaper::~TextShaper() = default;
 

@@ -7,7 +7,9 @@
 #include <QList>
 #include <QRgb>
 #include <QPointF>
+#include <QPaintDevice>
 #include <QRawFont>
+#include <QSize>
 #include <QString>
 
 #include <array>
@@ -16,7 +18,6 @@
 #include <vector>
 
 class QPainter;
-class QPaintDevice;
 class QRectF;
 class QSizeF;
 
@@ -27,6 +28,12 @@ public:
     // Fonts are measured on this device (nullptr: the screen's defaults).
     explicit TextShaper(const QPaintDevice* device = nullptr);
     ~TextShaper();
+    // True when this shaper's fonts and glyphs hold for the device: the same device at the same
+    // resolution (another device at the same address, or a new resolution, needs a new one).
+    bool serves(const QPaintDevice* device) const
+    {
+        return device == m_device && dpiOf(device) == m_dpi;
+    }
     TextShaper(const TextShaper&) = delete;
     TextShaper& operator=(const TextShaper&) = delete;
 
@@ -81,7 +88,13 @@ private:
         QList<QPointF> positions;
     };
 
+    static QSize dpiOf(const QPaintDevice* device)
+    {
+        return device ? QSize(device->logicalDpiX(), device->logicalDpiY()) : QSize();
+    }
+
     const QPaintDevice* m_device;
+    QSize m_dpi;
     bool m_batching = false;
     std::vector<Pending> m_pending;
     std::unordered_map<FaceKey, std::unique_ptr<Face>, FaceKeyHash> m_faces;
