@@ -28,7 +28,8 @@ struct SyncConflict {
     double testVoltage = 0;
     OleDateTime startTime;
     int32_t supersededRevision = 0; // the revision kept in the history
-    std::string supersededBy;       // the workstation whose revision it was
+    std::string supersededBy;       // the workstation whose revision it was (UTF-8, as the
+                                    // server keeps it)
     int32_t winningRevision = 0;
 };
 

@@ -146,6 +146,11 @@ TEST_F(SharedDbSyncUiTest, DialogRunsOffTheUiThreadAndLooksRight)
     s.conflicts.push_back(c);
     const QString text = SyncSummaryText(s);
     EXPECT_TRUE(text.contains("field-pc"));
+    // The server keeps workstation names in UTF-8; a Japanese one reads as typed.
+    c.supersededBy = "現場端末";
+    shareddb::SyncSummary japanese = s;
+    japanese.conflicts = {c};
+    EXPECT_TRUE(SyncSummaryText(japanese).contains(QStringLiteral("現場端末")));
     QMessageBox box(QMessageBox::Information, QStringLiteral("MXRView"), text);
     EXPECT_TRUE(guitest::grabToPng(&box, guitest::grabDir() + "/shareddb-summary.png"));
 }

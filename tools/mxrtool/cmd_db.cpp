@@ -75,7 +75,7 @@ QJsonObject summaryJson(const shareddb::SyncSummary& s)
             {"TestVoltage", c.testVoltage},
             {"StartTime", QJsonObject{{"status", c.startTime.status}, {"date", c.startTime.date}}},
             {"keptRevision", c.supersededRevision},
-            {"keptFrom", text(c.supersededBy)},
+            {"keptFrom", QString::fromStdString(c.supersededBy)},
             {"winningRevision", c.winningRevision}});
     QJsonObject o{{"ok", s.ok},
                   {"sent", s.sent},

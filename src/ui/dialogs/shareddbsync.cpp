@@ -9,21 +9,11 @@
 
 #include <filesystem>
 
-#include "model/cp932text.h"
-#include "model/format.h"
 #include "settings/backupsettings.h"
 #include "store/store.h"
 #include "ui/common/messages.h"
+#include "ui/common/uitext.h"
 #include "ui/document/mxrviewdoc.h"
-
-namespace {
-
-QString fromCp932(const std::string& s)
-{
-    return QString::fromStdString(cp932::toUtf8(s));
-}
-
-} // namespace
 
 CSharedDbSyncDlg::CSharedDbSyncDlg(shareddb::SyncTarget target, QWidget* parent)
     : QDialog(parent), m_target(std::move(target))
@@ -127,10 +117,10 @@ QString SyncSummaryText(const shareddb::SyncSummary& s)
         text +=
             QStringLiteral("\n・%1 / %2 / %3  データNo.%4 (%5 kV)\n　　%6 の版 %7 は履歴に残し、"
                            "この端末の版 %8 を採用しました")
-                .arg(fromCp932(c.customer), fromCp932(c.cable), fromCp932(c.set))
+                .arg(ui::toQ(c.customer), ui::toQ(c.cable), ui::toQ(c.set))
                 .arg(c.dataNo)
                 .arg(c.testVoltage, 0, 'f', 2)
-                .arg(fromCp932(c.supersededBy))
+                .arg(QString::fromStdString(c.supersededBy))
                 .arg(c.supersededRevision)
                 .arg(c.winningRevision);
     if (!s.changedAsidePath.empty())
