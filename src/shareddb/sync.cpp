@@ -55,12 +55,25 @@ std::string canonicalStorePath(const std::string& path)
     return ec ? path : p.lexically_normal().string();
 }
 
-int64_t maxChangeSeq(PgConnection& c)
+// The state was kept for this database and this store.
+bool stateBelongs(const SyncState& state, const SchemaStatus& schema, const std::string& storeKey)
 {
-    return c.execParams("SELECT coalesce(max(change_seq), 0)::bigint FROM records", {}).int8(0, 0);
+    return state.databaseId == schema.databaseId && state.storePath == storeKey;
+}
+
+// Neither the store file nor the server's records changed since the last complete sync.
+bool nothingChanged(const SyncState& state, const std::string& storePath, PgConnection& c)
+{
+    return state.store.exists && state.store == IdentityOfPath(storePath) &&
+           state.changeSeq == MaxChangeSeq(c);
 }
 
 } // namespace
+
+int64_t MaxChangeSeq(PgConnection& c)
+{
+    return c.execParams("SELECT coalesce(max(change_seq), 0)::bigint FROM records", {}).int8(0, 0);
+}
 
 std::string ConnectionMessage(const DbSettings& db, const std::string& reason)
 {
@@ -106,11 +119,8 @@ DbStatus ReadDbStatus(const SyncTarget& target)
             st.records = n.int8(0, 3);
             st.historyRows = n.int8(0, 4);
             const SyncState state = ReadSyncState(target.statePath);
-            st.stateMatches = state.databaseId == s.databaseId &&
-                              state.storePath == canonicalStorePath(target.storePath);
-            st.pending = !(st.stateMatches && state.store.exists &&
-                           state.store == IdentityOfPath(target.storePath) &&
-                           state.changeSeq == maxChangeSeq(c));
+            st.stateMatches = stateBelongs(state, s, canonicalStorePath(target.storePath));
+            st.pending = !(st.stateMatches && nothingChanged(state, target.storePath, c));
         }
         st.ok = true;
     } catch (const PgError& e) {
@@ -136,7 +146,7 @@ SyncSummary RunSync(const SyncTarget& target, SyncMode mode, const SyncHooks& ho
         if (!summary.message.empty())
             return summary;
         const std::string storeKey = canonicalStorePath(target.storePath);
-        if (state.databaseId != schema.databaseId || state.storePath != storeKey) {
+        if (!stateBelongs(state, schema, storeKey)) {
             state = SyncState();
             state.databaseId = schema.databaseId;
             state.storePath = storeKey;
@@ -145,9 +155,7 @@ SyncSummary RunSync(const SyncTarget& target, SyncMode mode, const SyncHooks& ho
         conn->execParams("INSERT INTO workstations VALUES ($1, now()) ON CONFLICT (id) DO "
                          "UPDATE SET last_sync = now()",
                          {PgParam::text(cp932::toUtf8(ws))});
-        if (mode == SyncMode::Sync && state.store.exists &&
-            state.store == IdentityOfPath(target.storePath) &&
-            state.changeSeq == maxChangeSeq(*conn)) {
+        if (mode == SyncMode::Sync && nothingChanged(state, target.storePath, *conn)) {
             summary.ok = summary.nothingToDo = true;
             return summary;
         }
@@ -158,7 +166,7 @@ SyncSummary RunSync(const SyncTarget& target, SyncMode mode, const SyncHooks& ho
             summary.message = cp932::toUtf8(loaded.message);
             return summary;
         }
-        SyncContext ctx{*conn, state, ws, hooks, target.titles, {}, -1};
+        SyncContext ctx{*conn, state, ws, hooks, {}, -1};
         // Whatever happens below, the state keeps what reached the server; the quick check is
         // armed again only by a complete sync.
         state.store = FileIdentity();
@@ -166,7 +174,7 @@ SyncSummary RunSync(const SyncTarget& target, SyncMode mode, const SyncHooks& ho
         bool complete = true;
         try {
             if (mode != SyncMode::Pull)
-                complete = PushSets(ctx, db, summary, 0, 0);
+                complete = PushSets(ctx, db, summary);
             if (complete && mode != SyncMode::Push)
                 complete = PullRecords(ctx, db, summary);
         } catch (...) {
@@ -205,10 +213,7 @@ SyncSummary RunSync(const SyncTarget& target, SyncMode mode, const SyncHooks& ho
             return summary;
         }
         summary.ok = true;
-    } catch (const PgError& e) {
-        summary.ok = false;
-        summary.message = std::string("共有データベースとの同期に失敗しました\n") + e.what();
-    } catch (const std::exception& e) {
+    } catch (const std::exception& e) { // PgError among them
         summary.ok = false;
         summary.message = std::string("共有データベースとの同期に失敗しました\n") + e.what();
     }

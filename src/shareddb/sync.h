@@ -2,14 +2,12 @@
 // changed here, fetching what the store lacks or what changed elsewhere, saving once.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
-#include "exchange/exchangetree.h"
 #include "model/customerdb.h"
 #include "shareddb/dbsettings.h"
 #include "shareddb/pgconnection.h"
@@ -62,7 +60,6 @@ struct SyncTarget {
     std::string storePath; // native path of the data store
     std::string statePath; // the sync state file
     storebackup::BackupPolicy backup;
-    LevelTitles titles;
     std::string workstation; // empty: DbSettings::workstation, else the host name
 };
 
@@ -101,7 +98,6 @@ struct SyncContext {
     SyncState& state;
     std::string workstation;
     const SyncHooks& hooks;
-    LevelTitles titles;
     // State entries of fetched records: applied only once the store holding them is saved, so
     // a failed save never marks records as present here.
     std::unordered_map<std::string, SyncedRecord> pendingState;
@@ -110,10 +106,11 @@ struct SyncContext {
 
 // Sends every set with a record new or changed since the state; one transaction per set.
 // Returns false when cancelled. Throws PgError.
-bool PushSets(SyncContext& ctx, const CCustomerDB& db, SyncSummary& summary, int setsBefore,
-              int setsTotal);
+bool PushSets(SyncContext& ctx, const CCustomerDB& db, SyncSummary& summary);
 // Fetches what db lacks or what changed elsewhere and merges it in (name rules of the import).
 // Returns false when cancelled (what was fetched by then is merged). Throws PgError.
 bool PullRecords(SyncContext& ctx, CCustomerDB& db, SyncSummary& summary);
+// The highest change number of the server's records (0 without records).
+int64_t MaxChangeSeq(PgConnection& c);
 
 } // namespace shareddb

@@ -72,8 +72,7 @@ std::string idArray(const std::vector<Fetch>& fetches)
 bool PullRecords(SyncContext& ctx, CCustomerDB& db, SyncSummary& summary)
 {
     PgConnection& c = ctx.conn;
-    ctx.changeSeqBeforePull =
-        c.execParams("SELECT coalesce(max(change_seq), 0)::bigint FROM records", {}).int8(0, 0);
+    ctx.changeSeqBeforePull = MaxChangeSeq(c);
     PgResult meta = c.execParams(
         "SELECT cu.name, ca.name, s.name, s.show_seikyoku, s.show_jyakuten, s.id, r.id, "
         "r.content_key, r.revision, r.state_hash FROM records r JOIN sets s ON s.id = r.set_id "
@@ -173,7 +172,7 @@ bool PullRecords(SyncContext& ctx, CCustomerDB& db, SyncSummary& summary)
     if (!added.empty()) {
         AcceptAll yes;
         ImportResult merged =
-            MergeImport(db, ExchangeNode::root(), incoming, ExchangeNode::Root, ctx.titles, yes);
+            MergeImport(db, ExchangeNode::root(), incoming, ExchangeNode::Root, LevelTitles{}, yes);
         if (merged.status == ImportStatus::Done)
             db = std::move(merged.merged);
     }

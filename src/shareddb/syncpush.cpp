@@ -188,8 +188,7 @@ void pushSet(SyncContext& ctx, const CCustomer& cu, const CCable& ca, const CMea
 
 } // namespace
 
-bool PushSets(SyncContext& ctx, const CCustomerDB& db, SyncSummary& summary, int setsBefore,
-              int setsTotal)
+bool PushSets(SyncContext& ctx, const CCustomerDB& db, SyncSummary& summary)
 {
     struct Work {
         const CCustomer* cu;
@@ -210,8 +209,8 @@ bool PushSets(SyncContext& ctx, const CCustomerDB& db, SyncSummary& summary, int
             }
         }
     }
-    summary.setsTotal = setsTotal + static_cast<int>(work.size());
-    summary.setsDone = setsBefore;
+    summary.setsTotal = static_cast<int>(work.size());
+    summary.setsDone = 0;
     if (ctx.hooks.progress)
         ctx.hooks.progress(summary.setsDone, summary.setsTotal);
     for (std::size_t i = 0; i < work.size(); ++i) {
