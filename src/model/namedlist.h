@@ -9,6 +9,12 @@
 #include <string_view>
 #include <vector>
 
+// A byte of a name as names compare: the ASCII letters A-Z folded to lower case.
+inline unsigned char FoldNameByte(unsigned char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c + ('a' - 'A')) : c;
+}
+
 // Compares two CP932 names byte by byte as unsigned values, folding only the ASCII letters
 // A-Z to lower case; a shorter name that is a prefix of the other sorts first. Double-byte
 // characters are not folded, so full-width letters of different case are different names.
@@ -16,12 +22,8 @@ inline int CompareNames(std::string_view a, std::string_view b)
 {
     const std::size_t n = a.size() < b.size() ? a.size() : b.size();
     for (std::size_t i = 0; i < n; ++i) {
-        unsigned char x = static_cast<unsigned char>(a[i]);
-        unsigned char y = static_cast<unsigned char>(b[i]);
-        if (x >= 'A' && x <= 'Z')
-            x = static_cast<unsigned char>(x + ('a' - 'A'));
-        if (y >= 'A' && y <= 'Z')
-            y = static_cast<unsigned char>(y + ('a' - 'A'));
+        const unsigned char x = FoldNameByte(static_cast<unsigned char>(a[i]));
+        const unsigned char y = FoldNameByte(static_cast<unsigned char>(b[i]));
         if (x != y)
             return x < y ? -1 : 1;
     }

@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "model/namedlist.h"
 #include "store/archive.h"
 #include "store/storeformat.h"
 
@@ -83,10 +84,10 @@ std::string ContentKey(const CMeasRecord& record)
 
 std::string NameKey(std::string_view name)
 {
+    // Names that the customer tree holds as one compare equal here too.
     std::string key(name);
     for (char& c : key)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
+        c = static_cast<char>(FoldNameByte(static_cast<unsigned char>(c)));
     return key;
 }
 
