@@ -1,6 +1,5 @@
 // store backups | store restore: the backups of the application folder's data store.
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QFile>
 
@@ -9,39 +8,12 @@
 #include <optional>
 #include <string>
 
-#include "settings/appfolder.h"
-#include "settings/backupsettings.h"
-#include "settings/inifile.h"
-#include "settings/settingskeys.h"
 #include "commands.h"
 #include "model/cp932text.h"
 #include "store/backup.h"
-#include "store/store.h"
+#include "storesetup.h"
 
 namespace {
-
-struct StoreSetup {
-    std::string storePath;
-    storebackup::BackupPolicy policy;
-};
-
-// The data file and the kept counts as MXRView.INI names them, read without writing anything.
-std::optional<StoreSetup> storeSetup(const ToolContext& ctx)
-{
-    const auto folder = ApplicationFolder(ctx.homeOption, false);
-    if (!folder)
-        return std::nullopt;
-    const std::string iniPath = *folder + "/MXRView.INI";
-    CIniFile ini(iniPath);
-    StoreSetup setup;
-    std::string file =
-        NativeStorePath(ini.GetString(inisec::Param, inikey::DataFile, ".\\DATA\\MXR.DAT", false));
-    if (file.rfind("./", 0) == 0)
-        file = file.substr(2);
-    setup.storePath = file.empty() || file[0] != '/' ? *folder + "/" + file : file;
-    setup.policy = ReadBackupPolicy(iniPath);
-    return setup;
-}
 
 int listBackups(const StoreSetup& setup)
 {
@@ -61,11 +33,7 @@ int listBackups(const StoreSetup& setup)
         }
         list.append(o);
     }
-    const QByteArray json =
-        QJsonDocument(
-            QJsonObject{{"store", QFile::decodeName(setup.storePath.c_str())}, {"backups", list}})
-            .toJson(QJsonDocument::Indented);
-    std::fwrite(json.data(), 1, static_cast<std::size_t>(json.size()), stdout);
+    PrintJson(QJsonObject{{"store", QFile::decodeName(setup.storePath.c_str())}, {"backups", list}});
     return 0;
 }
 
@@ -73,7 +41,7 @@ int listBackups(const StoreSetup& setup)
 
 int runBackupCommand(const ToolContext& ctx, const QString& sub, const QStringList& args)
 {
-    const std::optional<StoreSetup> setup = storeSetup(ctx);
+    const std::optional<StoreSetup> setup = ReadStoreSetup(ctx);
     if (!setup) {
         return ToolFailure(ToolMsg::NoAppFolder);
     }

@@ -1,7 +1,6 @@
 // db init | push | pull | sync | status: the shared PostgreSQL database, with JSON output.
 #include <QFile>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 
 #include <cstdio>
@@ -10,14 +9,8 @@
 
 #include "commands.h"
 #include "model/cp932text.h"
-#include "settings/appfolder.h"
-#include "settings/backupsettings.h"
-#include "settings/inifile.h"
-#include "settings/settingskeys.h"
-#include "shareddb/schema.h"
 #include "shareddb/sync.h"
-#include "store/store.h"
-
+#include "storesetup.h"
 #include "toolmessages.h"
 
 namespace {
@@ -31,34 +24,22 @@ QString text(const std::string& cp932)
 // without writing anything to the INI.
 std::optional<shareddb::SyncTarget> dbTarget(const ToolContext& ctx)
 {
-    const auto folder = ApplicationFolder(ctx.homeOption, false);
-    if (!folder)
+    const std::optional<StoreSetup> setup = ReadStoreSetup(ctx);
+    if (!setup)
         return std::nullopt;
-    const std::string iniPath = *folder + "/MXRView.INI";
-    CIniFile ini(iniPath);
     shareddb::SyncTarget t;
-    std::string file =
-        NativeStorePath(ini.GetString(inisec::Param, inikey::DataFile, ".\\DATA\\MXR.DAT", false));
-    if (file.rfind("./", 0) == 0)
-        file = file.substr(2);
-    t.storePath = file.empty() || file[0] != '/' ? *folder + "/" + file : file;
-    t.statePath = *folder + "/" + shareddb::kStateFileName;
-    t.backup = ReadBackupPolicy(iniPath);
-    t.db = shareddb::ReadDbSettings(iniPath);
+    t.storePath = setup->storePath;
+    t.statePath = setup->folder + "/" + shareddb::kStateFileName;
+    t.backup = setup->policy;
+    t.db = shareddb::ReadDbSettings(setup->iniPath);
     return t;
-}
-
-void print(const QJsonObject& o)
-{
-    const QByteArray json = QJsonDocument(o).toJson(QJsonDocument::Indented);
-    std::fwrite(json.data(), 1, static_cast<std::size_t>(json.size()), stdout);
 }
 
 int fail(QJsonObject o, const std::string& message)
 {
     o["ok"] = false;
     o["message"] = QString::fromStdString(message);
-    print(o);
+    PrintJson(o);
     std::fprintf(stderr, "mxrtool: %s\n", message.c_str());
     return 1;
 }
@@ -114,7 +95,7 @@ int runDbCommand(const ToolContext& ctx, const QStringList& args)
         o["ok"] = true;
         o["versionBefore"] = r.versionBefore;
         o["version"] = r.versionAfter;
-        print(o);
+        PrintJson(o);
         return 0;
     }
     if (sub == "status") {
@@ -133,7 +114,7 @@ int runDbCommand(const ToolContext& ctx, const QStringList& args)
         o["historyRows"] = static_cast<double>(st.historyRows);
         o["synchronisedBefore"] = st.stateMatches;
         o["pending"] = st.pending;
-        print(o);
+        PrintJson(o);
         return 0;
     }
     shareddb::SyncMode mode;
@@ -151,6 +132,6 @@ int runDbCommand(const ToolContext& ctx, const QStringList& args)
         o[it.key()] = it.value();
     if (!s.ok)
         return fail(o, s.message);
-    print(o);
+    PrintJson(o);
     return 0;
 }
