@@ -1,6 +1,7 @@
 // The libpq wrapper: connection, results, parameters in binary form, COPY.
 #include "shareddb/pgconnection.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 
@@ -32,7 +33,7 @@ template <class T> T fromBigEndian(std::string_view s)
 {
     T v{};
     if (s.size() != sizeof v)
-        throw PgError("unexpected field size", "", false);
+        throw PgError("unexpected field size");
     std::memcpy(&v, s.data(), sizeof v);
     if constexpr (std::endian::native == std::endian::little)
         v = swapBytes(v);
@@ -83,11 +84,6 @@ int PgResult::rows() const
     return m_r ? PQntuples(m_r) : 0;
 }
 
-bool PgResult::isNull(int row, int col) const
-{
-    return PQgetisnull(m_r, row, col) != 0;
-}
-
 std::string_view PgResult::raw(int row, int col) const
 {
     return {PQgetvalue(m_r, row, col), static_cast<std::size_t>(PQgetlength(m_r, row, col))};
@@ -103,11 +99,6 @@ int32_t PgResult::int4(int row, int col) const
     return static_cast<int32_t>(fromBigEndian<uint32_t>(raw(row, col)));
 }
 
-double PgResult::float8(int row, int col) const
-{
-    return std::bit_cast<double>(fromBigEndian<uint64_t>(raw(row, col)));
-}
-
 PgConnection::PgConnection(const std::vector<std::pair<std::string, std::string>>& params)
 {
     std::vector<const char*> keys, values;
@@ -119,12 +110,12 @@ PgConnection::PgConnection(const std::vector<std::pair<std::string, std::string>
     values.push_back(nullptr);
     m_c = PQconnectdbParams(keys.data(), values.data(), 0);
     if (!m_c)
-        throw PgError("out of memory", "", true);
+        throw PgError("out of memory");
     if (PQstatus(m_c) != CONNECTION_OK) {
         std::string message = trimmed(PQerrorMessage(m_c));
         PQfinish(m_c);
         m_c = nullptr;
-        throw PgError(message, "", true);
+        throw PgError(message);
     }
     // Names and texts travel as bytea; the text columns are filled on the server's side from
     // UTF-8 that the client converted, so the client encoding is fixed.
@@ -141,11 +132,8 @@ void PgConnection::fail(pg_result* r)
     std::string message = trimmed(r ? PQresultErrorMessage(r) : PQerrorMessage(m_c));
     if (message.empty())
         message = trimmed(PQerrorMessage(m_c));
-    const char* state = r ? PQresultErrorField(r, PG_DIAG_SQLSTATE) : nullptr;
-    std::string sqlState = state ? state : "";
     PQclear(r);
-    const bool lost = PQstatus(m_c) != CONNECTION_OK;
-    throw PgError(message, sqlState, lost);
+    throw PgError(message);
 }
 
 PgResult PgConnection::check(pg_result* r)
@@ -167,7 +155,7 @@ PgResult PgConnection::execParams(const std::string& sql, const std::vector<PgPa
     std::vector<const char*> values;
     std::vector<int> lengths, formats;
     for (const PgParam& p : params) {
-        values.push_back(p.null ? nullptr : p.bytes.data());
+        values.push_back(p.bytes.data());
         lengths.push_back(static_cast<int>(p.bytes.size()));
         formats.push_back(p.binary ? 1 : 0);
     }
@@ -215,12 +203,6 @@ int PgConnection::backendPid() const
     return PQbackendPID(m_c);
 }
 
-std::string PgConnection::database() const
-{
-    const char* d = PQdb(m_c);
-    return d ? d : "";
-}
-
 PgTransaction::~PgTransaction()
 {
     if (m_done || PQstatus(m_c.handle()) != CONNECTION_OK)
@@ -248,11 +230,6 @@ void PgBinaryCopy::field(std::string_view bytes)
 {
     m_buf += bigEndian(static_cast<uint32_t>(bytes.size()));
     m_buf.append(bytes);
-}
-
-void PgBinaryCopy::fieldNull()
-{
-    m_buf += bigEndian(static_cast<uint32_t>(0xFFFFFFFFu));
 }
 
 void PgBinaryCopy::fieldInt8(int64_t v)

@@ -18,27 +18,16 @@ namespace shareddb {
 // A failed statement or a lost connection. what() is libpq's own message (UTF-8).
 class PgError : public std::runtime_error {
 public:
-    PgError(const std::string& message, std::string sqlState, bool connectionLost)
-        : std::runtime_error(message), m_sqlState(std::move(sqlState)),
-          m_connectionLost(connectionLost)
-    {
-    }
-    const std::string& sqlState() const { return m_sqlState; }
-    bool connectionLost() const { return m_connectionLost; }
-
-private:
-    std::string m_sqlState;
-    bool m_connectionLost;
+    using std::runtime_error::runtime_error;
 };
 
-// One parameter of a statement: text or binary bytes, or NULL.
+// One parameter of a statement: text or binary bytes.
 struct PgParam {
     std::string bytes;
     bool binary = false;
-    bool null = false;
 
-    static PgParam text(std::string s) { return {std::move(s), false, false}; }
-    static PgParam bin(std::string s) { return {std::move(s), true, false}; }
+    static PgParam text(std::string s) { return {std::move(s), false}; }
+    static PgParam bin(std::string s) { return {std::move(s), true}; }
     static PgParam int8(int64_t v);  // binary int8
     static PgParam int4(int32_t v);  // binary int4
     static PgParam float8(double v); // binary float8
@@ -54,13 +43,11 @@ public:
     ~PgResult();
 
     int rows() const;
-    bool isNull(int row, int col) const;
     // The raw bytes of a field: text form for text results, the wire form for binary ones.
     std::string_view raw(int row, int col) const;
     // Fields of a binary result.
     int64_t int8(int row, int col) const;
     int32_t int4(int row, int col) const;
-    double float8(int row, int col) const;
     std::string bytes(int row, int col) const { return std::string(raw(row, col)); }
 
 private:
@@ -91,7 +78,6 @@ public:
 
     // The server process serving this connection.
     int backendPid() const;
-    std::string database() const;
     pg_conn* handle() const { return m_c; }
 
 private:
@@ -126,13 +112,11 @@ public:
     PgBinaryCopy();
     void beginRow(int16_t fields);
     void field(std::string_view bytes);
-    void fieldNull();
     void fieldInt8(int64_t v);
     void fieldInt4(int32_t v);
     void fieldFloat8(double v);
     void finish(); // the trailer
     const std::string& data() const { return m_buf; }
-    void clear() { m_buf.clear(); }
 
 private:
     std::string m_buf;
