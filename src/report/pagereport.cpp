@@ -29,14 +29,57 @@ PageReport::PageReport(const ReportSettings& settings, const ReportContent& cont
         m_counts = pageCounts(*m_content.record, m_width);
 }
 
-LRect PageReport::pageRect(const ReportMapping& mapping, const QRectF& area) const
+void PlacePageTitle(LayoutGrid& g, const QString& title, int page, int total,
+                    const PrintOptions& options)
+{
+    auto block = makeTable("page title", 3, 1);
+    LayoutGrid& t = block->table();
+    t.setColumnLength(0, 200);
+    t.setColumnLength(2, 200);
+    t.setBorders({}, Qt::white, AllSides);
+    t.setText(1, 0, title);
+    t.setAlignment({2, 0, 2, 0}, CellAlign::Right);
+    if (options.pageNumbers)
+        t.setText(2, 0, QStringLiteral("        %1/%2").arg(page).arg(total));
+    g.place(0, 0, std::move(block));
+}
+
+LRect MarginRect(const ReportMapping& mapping, const QRectF& area, const PrintOptions& options)
 {
     LRect r = mapping.toLogical(area);
-    r.left += m_options.marginLeft * 10;
-    r.top -= m_options.marginTop * 10;
-    r.right -= m_options.marginRight * 10;
-    r.bottom += m_options.marginBottom * 10;
+    r.left += options.marginLeft * 10;
+    r.top -= options.marginTop * 10;
+    r.right -= options.marginRight * 10;
+    r.bottom += options.marginBottom * 10;
     return r;
+}
+
+bool PrintPages(QPagedPaintDevice& device, int fromPage, int toPage, int total,
+                const std::function<void(QPainter&, const QRectF& area, int page)>& drawPage,
+                const std::function<bool(int done, int count)>& progress)
+{
+    fromPage = std::max(1, fromPage);
+    toPage = std::min(total, toPage);
+    QPainter painter;
+    if (fromPage > toPage || !painter.begin(&device))
+        return false;
+    // The printable area, in the device's own units (dots of the printer's resolution).
+    const QRectF area(0, 0, device.width(), device.height());
+    for (int page = fromPage; page <= toPage; ++page) {
+        if (page > fromPage && !device.newPage())
+            return false;
+        drawPage(painter, area, page);
+        if (progress && !progress(page - fromPage + 1, toPage - fromPage + 1)) {
+            painter.end();
+            return false;
+        }
+    }
+    return painter.end();
+}
+
+LRect PageReport::pageRect(const ReportMapping& mapping, const QRectF& area) const
+{
+    return MarginRect(mapping, area, m_options);
 }
 
 LayoutGrid* PageReport::buildPage(int p)
@@ -50,17 +93,7 @@ LayoutGrid* PageReport::buildPage(int p)
     for (int i = 0; i < 5; ++i)
         g.setRowLength(i, lengths[i]);
 
-    // Page title: no lines; "成績表" in the middle, the page number at the right.
-    auto title = makeTable("page title", 3, 1);
-    LayoutGrid& t = title->table();
-    t.setColumnLength(0, 200);
-    t.setColumnLength(2, 200);
-    t.setBorders({}, Qt::white, AllSides);
-    t.setText(1, 0, QStringLiteral("成績表"));
-    t.setAlignment({2, 0, 2, 0}, CellAlign::Right);
-    if (m_options.pageNumbers)
-        t.setText(2, 0, QStringLiteral("        %1/%2").arg(p).arg(m_counts.total));
-    g.place(0, 0, std::move(title));
+    PlacePageTitle(g, QStringLiteral("成績表"), p, m_counts.total, m_options);
 
     buildTitle1(g, 0, 1, m_settings);
     buildTableMiddle(g, 0, 3, m_settings);
@@ -182,22 +215,11 @@ bool PageReport::print(QPagedPaintDevice& device, int fromPage, int toPage)
 bool PageReport::print(QPagedPaintDevice& device, int fromPage, int toPage,
                        const PageProgress& progress)
 {
-    fromPage = std::max(1, fromPage);
-    toPage = std::min(m_counts.total, toPage);
-    QPainter painter;
-    if (fromPage > toPage || !painter.begin(&device))
-        return false;
     m_shaper.reset(); // a new job measures afresh
-    // The printable area, in the device's own units (dots of the printer's resolution).
-    const QRectF area(0, 0, device.width(), device.height());
-    for (int page = fromPage; page <= toPage; ++page) {
-        if (page > fromPage && !device.newPage())
-            return false;
-        drawPage(painter, device, area, page);
-        if (progress && !progress(page - fromPage + 1, toPage - fromPage + 1)) {
-            painter.end();
-            return false;
-        }
-    }
-    return painter.end();
+    return PrintPages(
+        device, fromPage, toPage, m_counts.total,
+        [&](QPainter& painter, const QRectF& area, int page) {
+            drawPage(painter, device, area, page);
+        },
+        progress);
 }

@@ -20,6 +20,20 @@ struct PrintOptions {
     int marginTop = 5, marginLeft = 5, marginBottom = 5, marginRight = 5;
 };
 
+// The pieces every printed page shares, also with the analysis pages.
+// The page title row at the top of g: no lines, the title in the middle, the page number at
+// the right when the options ask for it.
+void PlacePageTitle(LayoutGrid& g, const QString& title, int page, int total,
+                    const PrintOptions& options);
+// A printable area (device rectangle) less the margins, in report units.
+LRect MarginRect(const ReportMapping& mapping, const QRectF& area, const PrintOptions& options);
+// Prints pages from … to (kept inside 1 … total) on a paged device, one device page each,
+// drawing each with drawPage into the device's printable area; progress as PageReport's.
+// False when nothing could be printed or progress stopped it.
+bool PrintPages(QPagedPaintDevice& device, int fromPage, int toPage, int total,
+                const std::function<void(QPainter&, const QRectF& area, int page)>& drawPage,
+                const std::function<bool(int done, int count)>& progress);
+
 class PageReport {
 public:
     // content.judgments decides the judgment words; w = strip width (minutes), axis in µA.

@@ -79,16 +79,7 @@ LayoutGrid* AnalysisPages::buildPage(int p)
     for (int i = 0; i < 3; ++i)
         g.setRowLength(i, lengths[i]);
 
-    auto title = makeTable("page title", 3, 1);
-    LayoutGrid& t = title->table();
-    t.setColumnLength(0, 200);
-    t.setColumnLength(2, 200);
-    t.setBorders({}, Qt::white, AllSides);
-    t.setText(1, 0, m_doc.title);
-    t.setAlignment({2, 0, 2, 0}, CellAlign::Right);
-    if (m_options.pageNumbers)
-        t.setText(2, 0, QStringLiteral("        %1/%2").arg(p).arg(total));
-    g.place(0, 0, std::move(title));
+    PlacePageTitle(g, m_doc.title, p, total, m_options);
 
     buildTitle1(g, 0, 1, m_settings);
     ReportContent names;
@@ -142,30 +133,15 @@ LayoutGrid* AnalysisPages::buildPage(int p)
 bool AnalysisPages::print(QPagedPaintDevice& device, int fromPage, int toPage,
                           const std::function<bool(int, int)>& progress)
 {
-    fromPage = std::max(1, fromPage);
-    toPage = std::min(totalPages(), toPage);
-    QPainter painter;
-    if (fromPage > toPage || !painter.begin(&device))
-        return false;
-    const QRectF area(0, 0, device.width(), device.height());
-    for (int page = fromPage; page <= toPage; ++page) {
-        if (page > fromPage && !device.newPage())
-            return false;
-        LayoutGrid* g = buildPage(page);
-        const LayoutContext ctx{ReportMapping::forDevice(device), &device};
-        LRect r = ctx.mapping.toLogical(area);
-        r.left += m_options.marginLeft * 10;
-        r.top -= m_options.marginTop * 10;
-        r.right -= m_options.marginRight * 10;
-        r.bottom += m_options.marginBottom * 10;
-        g->layout(r, ctx);
-        g->draw(painter, ctx);
-        if (progress && !progress(page - fromPage + 1, toPage - fromPage + 1)) {
-            painter.end();
-            return false;
-        }
-    }
-    return painter.end();
+    return PrintPages(
+        device, fromPage, toPage, totalPages(),
+        [&](QPainter& painter, const QRectF& area, int page) {
+            LayoutGrid* g = buildPage(page);
+            const LayoutContext ctx{ReportMapping::forDevice(device), &device};
+            g->layout(MarginRect(ctx.mapping, area, m_options), ctx);
+            g->draw(painter, ctx);
+        },
+        progress);
 }
 
 
