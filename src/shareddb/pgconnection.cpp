@@ -99,6 +99,11 @@ int32_t PgResult::int4(int row, int col) const
     return static_cast<int32_t>(fromBigEndian<uint32_t>(raw(row, col)));
 }
 
+double PgResult::float8(int row, int col) const
+{
+    return std::bit_cast<double>(fromBigEndian<uint64_t>(raw(row, col)));
+}
+
 PgConnection::PgConnection(const std::vector<std::pair<std::string, std::string>>& params)
 {
     std::vector<const char*> keys, values;

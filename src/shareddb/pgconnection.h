@@ -48,6 +48,7 @@ public:
     // Fields of a binary result.
     int64_t int8(int row, int col) const;
     int32_t int4(int row, int col) const;
+    double float8(int row, int col) const;
     std::string bytes(int row, int col) const { return std::string(raw(row, col)); }
 
 private:

@@ -71,6 +71,54 @@ CREATE TABLE workstations (
     id text PRIMARY KEY,
     last_sync timestamptz NOT NULL);
 )sql",
+    // The server keeps every replaced revision itself, whoever changes a record and however:
+    // an update of a record's state copies the old row into record_history and raises the
+    // revision, so every workstation sees the change and nobody rewrites history unseen. The
+    // group role mxr_sync holds the least rights a sync needs: no deletes, no schema changes,
+    // the history only readable (the trigger writes it with its owner's rights).
+    R"sql(
+CREATE FUNCTION mxr_keep_history() RETURNS trigger LANGUAGE plpgsql SECURITY DEFINER
+SET search_path = public, pg_temp AS $$
+BEGIN
+    IF NEW.body IS DISTINCT FROM OLD.body OR NEW.state_hash IS DISTINCT FROM OLD.state_hash THEN
+        INSERT INTO record_history (record_id, revision, body, state_hash, workstation,
+                                    written_at, superseded_by)
+        VALUES (OLD.id, OLD.revision, OLD.body, OLD.state_hash, OLD.workstation, OLD.written_at,
+                CASE WHEN NEW.workstation IS DISTINCT FROM OLD.workstation
+                     THEN NEW.workstation ELSE session_user END)
+        ON CONFLICT (record_id, revision) DO NOTHING;
+        IF NEW.revision <= OLD.revision THEN
+            NEW.revision := OLD.revision + 1;
+            NEW.workstation := session_user;
+            NEW.written_at := now();
+            NEW.change_seq := nextval('mxr_change_seq');
+        END IF;
+    END IF;
+    RETURN NEW;
+END $$;
+CREATE TRIGGER records_keep_history BEFORE UPDATE ON records
+    FOR EACH ROW EXECUTE FUNCTION mxr_keep_history();
+REVOKE ALL ON mxr_schema, customers, cables, sets, records, record_history, workstations
+    FROM PUBLIC;
+DO $$
+BEGIN
+    IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = 'mxr_sync') THEN
+        BEGIN
+            CREATE ROLE mxr_sync NOLOGIN;
+        EXCEPTION WHEN insufficient_privilege THEN
+            RAISE NOTICE 'mxr_sync not created: no right to create roles';
+        END;
+    END IF;
+    IF EXISTS (SELECT FROM pg_roles WHERE rolname = 'mxr_sync') THEN
+        GRANT SELECT ON mxr_schema, record_history TO mxr_sync;
+        GRANT SELECT, INSERT, UPDATE ON customers, cables, sets, records, workstations
+            TO mxr_sync;
+        GRANT USAGE ON SEQUENCE mxr_change_seq, customers_id_seq, cables_id_seq, sets_id_seq,
+            records_id_seq TO mxr_sync;
+        GRANT EXECUTE ON FUNCTION mxr_keep_history() TO mxr_sync;
+    END IF;
+END $$;
+)sql",
 };
 
 constexpr int kLockKey = 0x4D585256; // any constant shared by every copy of the program

@@ -61,19 +61,23 @@ bool stateBelongs(const SyncState& state, const SchemaStatus& schema, const std:
     return state.databaseId == schema.databaseId && state.storePath == storeKey;
 }
 
-// Neither the store file nor the server's records changed since the last complete sync.
+// Both sides held the same records after the last sync, and neither the store file nor any
+// committed record of the server changed since.
 bool nothingChanged(const SyncState& state, const std::string& storePath, PgConnection& c)
 {
-    return state.store.exists && state.store == IdentityOfPath(storePath) &&
-           state.changeSeq == MaxChangeSeq(c);
+    return state.store.exists && !state.serverDigest.empty() &&
+           state.store == IdentityOfPath(storePath) && state.serverDigest == ServerDigest(c);
+}
+
+std::string otherDatabaseMessage(const SyncState& state, const SchemaStatus& schema)
+{
+    return "このデータファイルは別の共有データベース（ID " + state.databaseId +
+           "）と同期しています。接続先のデータベース（ID " + schema.databaseId +
+           "）と同期すると、両方のデータが互いに取り込まれます。接続先を確かめてください。"
+           "切り替える場合は確認のうえ同期し直してください（mxrtool では --switch-database）。";
 }
 
 } // namespace
-
-int64_t MaxChangeSeq(PgConnection& c)
-{
-    return c.execParams("SELECT coalesce(max(change_seq), 0)::bigint FROM records", {}).int8(0, 0);
-}
 
 std::string ConnectionMessage(const DbSettings& db, const std::string& reason)
 {
@@ -146,7 +150,15 @@ SyncSummary RunSync(const SyncTarget& target, SyncMode mode, const SyncHooks& ho
         if (!summary.message.empty())
             return summary;
         const std::string storeKey = canonicalStorePath(target.storePath);
+        summary.databaseId = schema.databaseId;
         if (!stateBelongs(state, schema, storeKey)) {
+            if (state.storePath == storeKey && !state.databaseId.empty() &&
+                !target.switchDatabase) {
+                summary.otherDatabase = true;
+                summary.previousDatabaseId = state.databaseId;
+                summary.message = otherDatabaseMessage(state, schema);
+                return summary;
+            }
             state = SyncState();
             state.databaseId = schema.databaseId;
             state.storePath = storeKey;
@@ -166,22 +178,27 @@ SyncSummary RunSync(const SyncTarget& target, SyncMode mode, const SyncHooks& ho
             summary.message = cp932::toUtf8(loaded.message);
             return summary;
         }
-        SyncContext ctx{*conn, state, ws, hooks, {}, -1};
+        SyncContext ctx{*conn, state, ws, hooks, {}, false};
         // Whatever happens below, the state keeps what reached the server; the quick check is
-        // armed again only by a complete sync.
+        // armed again only by a sync that leaves both sides holding the same records.
         state.store = FileIdentity();
-        state.changeSeq = -1;
+        state.serverDigest.clear();
         bool complete = true;
+        std::string digest;
         try {
             if (mode != SyncMode::Pull)
-                complete = PushSets(ctx, db, summary);
-            if (complete && mode != SyncMode::Push)
-                complete = PullRecords(ctx, db, summary);
+                complete = PushSets(ctx, db, ReadServerIndex(*conn), summary);
+            if (complete && mode != SyncMode::Push) {
+                const ServerIndex after = ReadServerIndex(*conn);
+                complete = PullRecords(ctx, db, after, summary);
+                digest = after.digest;
+            }
         } catch (...) {
             WriteSyncState(target.statePath, state);
             throw;
         }
         summary.cancelled = !complete;
+        FileIdentity storeNow = loaded.identity;
         if (summary.received > 0) {
             const storebackup::BackupResult backup =
                 storebackup::MakeBackup(target.storePath, target.backup);
@@ -201,12 +218,17 @@ SyncSummary RunSync(const SyncTarget& target, SyncMode mode, const SyncHooks& ho
             }
             summary.storeSaved = true;
             summary.changedAsidePath = saved.changedAsidePath;
+            storeNow = saved.identity;
+            // A store changed by another program meanwhile was kept aside and replaced: what it
+            // held is not in this store, so the next sync looks at everything again.
+            if (!saved.changedAsidePath.empty())
+                ctx.inStep = false;
         }
         for (auto& [k, v] : ctx.pendingState)
             state.records[k] = v;
-        if (mode == SyncMode::Sync && complete) {
-            state.store = IdentityOfPath(target.storePath);
-            state.changeSeq = ctx.changeSeqBeforePull;
+        if (mode == SyncMode::Sync && complete && ctx.inStep) {
+            state.store = storeNow;
+            state.serverDigest = digest;
         }
         if (!WriteSyncState(target.statePath, state)) {
             summary.message = "同期の記録を書き込めません\n" + target.statePath;

@@ -11,6 +11,7 @@
 #include "model/customerdb.h"
 #include "shareddb/dbsettings.h"
 #include "shareddb/pgconnection.h"
+#include "shareddb/syncplan.h"
 #include "shareddb/syncstate.h"
 #include "store/backup.h"
 
@@ -31,6 +32,16 @@ struct SyncConflict {
     int32_t winningRevision = 0;
 };
 
+// A record the server holds but this sync could not take (its body is damaged on the server).
+// It is asked for again at the next sync.
+struct SkippedRecord {
+    std::string customer, cable, set; // CP932
+    int32_t dataNo = 0;
+    double testVoltage = 0;
+    OleDateTime startTime;
+    std::string reason; // UTF-8
+};
+
 struct SyncHooks {
     // Checked between data sets; true stops the sync there (sets done so far stay done).
     std::function<bool()> cancelled;
@@ -45,10 +56,15 @@ struct SyncSummary {
     bool ok = false;
     std::string message; // UTF-8; why it failed
     bool cancelled = false;
-    bool nothingToDo = false; // the fast check found nothing changed on either side
+    bool nothingToDo = false; // the fast check proved both sides unchanged since they last held
+                              // the same records
     int sent = 0;             // records written to the database (new or changed)
     int received = 0;         // records added to the store or changed in it
     std::vector<SyncConflict> conflicts;
+    std::vector<SkippedRecord> skipped;
+    // Refused: the store has synchronised with another database (switchDatabase not set).
+    bool otherDatabase = false;
+    std::string previousDatabaseId, databaseId;
     int setsDone = 0, setsTotal = 0;
     bool storeSaved = false;
     std::string backupPath;       // made before the store was changed
@@ -61,6 +77,9 @@ struct SyncTarget {
     std::string statePath; // the sync state file
     storebackup::BackupPolicy backup;
     std::string workstation; // empty: DbSettings::workstation, else the host name
+    // A store that has synchronised with one database is refused by another unless this is
+    // set (the user confirmed the switch): two companies' data would merge both ways.
+    bool switchDatabase = false;
 };
 
 // The whole operation on the store file: the quick check, loading, the exchange, a backup
@@ -76,7 +95,7 @@ struct DbStatus {
     std::string databaseId;
     int64_t customers = 0, cables = 0, sets = 0, records = 0, historyRows = 0;
     bool stateMatches = false; // the state file belongs to this database
-    bool pending = true;       // the quick check would not skip a sync
+    bool pending = true;       // a sync may have something to do (not proven in step)
 };
 DbStatus ReadDbStatus(const SyncTarget& target);
 
@@ -101,16 +120,19 @@ struct SyncContext {
     // State entries of fetched records: applied only once the store holding them is saved, so
     // a failed save never marks records as present here.
     std::unordered_map<std::string, SyncedRecord> pendingState;
-    int64_t changeSeqBeforePull = -1;
+    // Set by PullRecords: after it, the store and the server's snapshot hold the same records.
+    bool inStep = false;
 };
 
-// Sends every set with a record new or changed since the state; one transaction per set.
-// Returns false when cancelled. Throws PgError.
-bool PushSets(SyncContext& ctx, const CCustomerDB& db, SyncSummary& summary);
-// Fetches what db lacks or what changed elsewhere and merges it in (name rules of the import).
-// Returns false when cancelled (what was fetched by then is merged). Throws PgError.
-bool PullRecords(SyncContext& ctx, CCustomerDB& db, SyncSummary& summary);
-// The highest change number of the server's records (0 without records).
-int64_t MaxChangeSeq(PgConnection& c);
+// Sends every set with a record that the snapshot lacks or that changed here; one transaction
+// per set, in which the set's rows are read again under its lock. Returns false when
+// cancelled. Throws PgError.
+bool PushSets(SyncContext& ctx, const CCustomerDB& db, const ServerIndex& server,
+              SyncSummary& summary);
+// Fetches every record of the snapshot that db lacks or that changed elsewhere and merges it in
+// (name rules of the import); a record whose body cannot be read is skipped and named. Returns
+// false when cancelled (what was fetched by then is merged). Throws PgError.
+bool PullRecords(SyncContext& ctx, CCustomerDB& db, const ServerIndex& server,
+                 SyncSummary& summary);
 
 } // namespace shareddb

@@ -1,6 +1,6 @@
-// Fetching: records the store lacks are merged in with the import's name rules; records that
-// changed elsewhere and not here replace the local copy. A record the state knows but the
-// store lacks was deleted here and stays deleted.
+// Fetching: records the store lacks are merged in with the import's name rules, whatever the
+// state file remembers (a deletion here never travels, and a store restored from a backup gets
+// back what it lost); records that changed elsewhere and not here replace the local copy.
 #include <map>
 #include <unordered_map>
 
@@ -33,11 +33,6 @@ struct Fetch {
     Where at{};
 };
 
-struct ServerSet {
-    std::string customer, cable, set;
-    int32_t showSeikyoku = 1, showJyakuten = 1;
-    std::vector<Fetch> fetches;
-};
 
 std::unordered_map<std::string, Where> indexStore(const CCustomerDB& db)
 {
@@ -69,82 +64,79 @@ std::string idArray(const std::vector<Fetch>& fetches)
 
 } // namespace
 
-bool PullRecords(SyncContext& ctx, CCustomerDB& db, SyncSummary& summary)
+bool PullRecords(SyncContext& ctx, CCustomerDB& db, const ServerIndex& server,
+                 SyncSummary& summary)
 {
     PgConnection& c = ctx.conn;
-    ctx.changeSeqBeforePull = MaxChangeSeq(c);
-    PgResult meta = c.execParams(
-        "SELECT cu.name, ca.name, s.name, s.show_seikyoku, s.show_jyakuten, s.id, r.id, "
-        "r.content_key, r.revision, r.state_hash FROM records r JOIN sets s ON s.id = r.set_id "
-        "JOIN cables ca ON ca.id = s.cable_id JOIN customers cu ON cu.id = ca.customer_id "
-        "ORDER BY s.id, r.id",
-        {});
-
     const std::unordered_map<std::string, Where> local = indexStore(db);
-    std::map<int64_t, ServerSet> sets; // by the server's set id
-    for (int i = 0; i < meta.rows(); ++i) {
-        const std::string pathKey =
-            RecordPathKey(meta.raw(i, 0), meta.raw(i, 1), meta.raw(i, 2), meta.raw(i, 7));
-        const int32_t revision = meta.int4(i, 8);
-        const auto serverHash = static_cast<uint64_t>(meta.int8(i, 9));
+    // Every local record must be in the snapshot for the two sides to hold the same records.
+    bool inStep = true;
+    for (const auto& [pathKey, w] : local)
+        inStep = inStep && server.records.count(pathKey) > 0;
+
+    std::map<int64_t, std::vector<Fetch>> fetchesBySet; // by the server's set id
+    for (const auto& [pathKey, rec] : server.records) {
         const auto base = ctx.state.records.find(pathKey);
-        const bool known = base != ctx.state.records.end();
-        Fetch f{meta.int8(i, 6), revision, pathKey, false};
+        const SyncedRecord* known = base == ctx.state.records.end() ? nullptr : &base->second;
         auto here = local.find(pathKey);
-        if (here != local.end()) {
-            if (here->second.hash == serverHash) {
-                ctx.state.records[pathKey] = {revision, serverHash};
-                continue;
-            }
-            // Changed elsewhere and not here: take it. Changed here: the push sends it.
-            if (!known || base->second.stateHash != here->second.hash ||
-                base->second.revision >= revision)
-                continue;
-            f.update = true;
+        const RecordDecision d = DecideRecord(here == local.end() ? nullptr : &here->second.hash,
+                                              &rec.state, known);
+        if (d.action == RecordAction::InStep) {
+            SyncedRecord now{rec.state.revision, here->second.hash, rec.state.hash};
+            ctx.state.records[pathKey] = now;
+            continue;
+        }
+        if (d.action == RecordAction::Push) {
+            inStep = false; // changed here after the push read it, or not pushed (pull only)
+            continue;
+        }
+        Fetch f{rec.id, rec.state.revision, pathKey, here != local.end()};
+        if (f.update)
             f.at = here->second;
-        } else if (known) {
-            continue; // deleted here; deletions stay local
-        }
-        ServerSet& s = sets[meta.int8(i, 5)];
-        if (s.fetches.empty()) {
-            s.customer = meta.bytes(i, 0);
-            s.cable = meta.bytes(i, 1);
-            s.set = meta.bytes(i, 2);
-            s.showSeikyoku = meta.int4(i, 3);
-            s.showJyakuten = meta.int4(i, 4);
-        }
-        s.fetches.push_back(std::move(f));
+        fetchesBySet[rec.setId].push_back(std::move(f));
     }
 
-    summary.setsTotal += static_cast<int>(sets.size());
+    summary.setsTotal += static_cast<int>(fetchesBySet.size());
     if (ctx.hooks.progress)
         ctx.hooks.progress(summary.setsDone, summary.setsTotal);
 
     CCustomerDB incoming;
-    std::vector<std::pair<std::string, int32_t>> added; // path key, revision
-    std::vector<std::pair<Fetch, int>> updated;
+    std::vector<std::pair<std::string, Fetch>> added; // path key, fetch
+    std::vector<Fetch> updated;
     bool complete = true;
-    for (auto& [setId, s] : sets) {
+    for (auto& [setId, fetches] : fetchesBySet) {
         if (ctx.hooks.cancelled && ctx.hooks.cancelled()) {
             complete = false;
             break;
         }
+        const ServerSetNames& s = server.sets.at(setId);
         PgResult bodies = c.execParams("SELECT id, body FROM records WHERE id = ANY($1::bigint[])",
-                                       {PgParam::text(idArray(s.fetches))});
+                                       {PgParam::text(idArray(fetches))});
         std::unordered_map<int64_t, std::string_view> byId;
         for (int i = 0; i < bodies.rows(); ++i)
             byId[bodies.int8(i, 0)] = bodies.raw(i, 1);
         CMeasData* target = nullptr;
-        for (const Fetch& f : s.fetches) {
+        for (const Fetch& f : fetches) {
             auto b = byId.find(f.id);
-            if (b == byId.end())
+            if (b == byId.end()) {
+                inStep = false; // gone from the server since the snapshot
                 continue;
-            CMeasRecord record = DecodeRecord(b->second);
+            }
+            CMeasRecord record;
+            try {
+                record = DecodeRecord(b->second);
+            } catch (const std::exception& e) {
+                const ServerRecord& rec = server.records.at(f.pathKey);
+                summary.skipped.push_back({s.customer, s.cable, s.set, rec.dataNo,
+                                           rec.testVoltage, rec.startTime, e.what()});
+                inStep = false;
+                continue;
+            }
             if (f.update) {
                 CMeasData& set =
                     db.customers.At(f.at.customer).cables.At(f.at.cable).sets.At(f.at.set);
                 set.RecordAt(f.at.index) = std::move(record);
-                updated.emplace_back(f, 0);
+                updated.push_back(f);
                 continue;
             }
             if (!target) {
@@ -155,7 +147,7 @@ bool PullRecords(SyncContext& ctx, CCustomerDB& db, SyncSummary& summary)
                 target->ShowJyakuten = s.showJyakuten;
             }
             target->InsertRecord(record);
-            added.emplace_back(f.pathKey, f.revision);
+            added.emplace_back(f.pathKey, f);
         }
         ++summary.setsDone;
         if (ctx.hooks.progress)
@@ -164,7 +156,7 @@ bool PullRecords(SyncContext& ctx, CCustomerDB& db, SyncSummary& summary)
 
     // A set's records share the conditions of its first record, as the store's reader makes
     // them; updated records follow that rule too.
-    for (auto& [f, unused] : updated) {
+    for (const Fetch& f : updated) {
         CMeasData& set = db.customers.At(f.at.customer).cables.At(f.at.cable).sets.At(f.at.set);
         if (set.RecordCount() > 1)
             ApplyCondition(set, set.RecordAt(0).Condition);
@@ -175,31 +167,37 @@ bool PullRecords(SyncContext& ctx, CCustomerDB& db, SyncSummary& summary)
             MergeImport(db, ExchangeNode::root(), incoming, ExchangeNode::Root, LevelTitles{}, yes);
         if (merged.status == ImportStatus::Done)
             db = std::move(merged.merged);
+        else
+            inStep = false;
     }
     summary.received += static_cast<int>(added.size() + updated.size());
 
     // What the store now holds of each fetched record, for the state once it is saved.
     if (!added.empty() || !updated.empty()) {
         const std::unordered_map<std::string, Where> after = indexStore(db);
-        auto note = [&](const std::string& pathKey, int32_t revision) {
-            auto w = after.find(pathKey);
+        auto note = [&](const Fetch& f) {
+            auto w = after.find(f.pathKey);
             if (w != after.end())
-                ctx.pendingState[pathKey] = {revision, w->second.hash};
+                ctx.pendingState[f.pathKey] = {f.revision, w->second.hash,
+                                               server.records.at(f.pathKey).state.hash};
+            else
+                inStep = false;
         };
-        for (const auto& [k, rev] : added)
-            note(k, rev);
-        for (const auto& [f, unused] : updated)
-            note(f.pathKey, f.revision);
+        for (const auto& [k, f] : added)
+            note(f);
+        for (const Fetch& f : updated)
+            note(f);
         // Condition changes above may have touched records that were in step before.
         for (auto& [k, v] : ctx.state.records) {
             auto w = after.find(k);
             auto before = local.find(k);
-            const bool inStep = before != local.end() && before->second.hash == v.stateHash;
-            if (inStep && w != after.end() && w->second.hash != v.stateHash &&
+            const bool wasInStep = before != local.end() && before->second.hash == v.stateHash;
+            if (wasInStep && w != after.end() && w->second.hash != v.stateHash &&
                 !ctx.pendingState.count(k))
-                ctx.pendingState[k] = {v.revision, w->second.hash};
+                ctx.pendingState[k] = {v.revision, w->second.hash, v.serverHash};
         }
     }
+    ctx.inStep = complete && inStep;
     return complete;
 }
 

@@ -1,6 +1,6 @@
 // Sending: every data set with a record that the database lacks or that changed here goes in
-// one transaction: the set's row is locked, changed records are updated (the old revision to
-// the history), new ones are sent with one binary COPY.
+// one transaction: the set's row is locked, changed records are updated (the server keeps the
+// old revision in its history), new ones are sent with one binary COPY.
 
 #include <unordered_map>
 
@@ -81,11 +81,8 @@ void copyRecord(PgBinaryCopy& copy, int64_t setId, const LocalRecord& l, const s
 int32_t updateRecord(PgConnection& c, const ServerRow& row, const LocalRecord& l,
                      const std::string& ws)
 {
+    // The server's trigger keeps the replaced revision in record_history.
     const CMeasRecord& r = *l.record;
-    c.execParams("INSERT INTO record_history (record_id, revision, body, state_hash, "
-                 "workstation, written_at, superseded_by) SELECT id, revision, body, "
-                 "state_hash, workstation, written_at, $2 FROM records WHERE id = $1",
-                 {PgParam::int8(row.id), PgParam::text(ws)});
     PgResult res = c.execParams(
         "UPDATE records SET body = $2, state_hash = $3, revision = revision + 1, "
         "workstation = $4, written_at = now(), change_seq = nextval('mxr_change_seq'), "
@@ -97,10 +94,17 @@ int32_t updateRecord(PgConnection& c, const ServerRow& row, const LocalRecord& l
     return res.int4(0, 0);
 }
 
-// The records of a set that are new or changed since the last sync; duplicates of one
+const SyncedRecord* baseOf(const SyncState& state, const std::string& pathKey)
+{
+    auto it = state.records.find(pathKey);
+    return it == state.records.end() ? nullptr : &it->second;
+}
+
+// The records of a set that the snapshot lacks or that changed here; duplicates of one
 // measurement within the set (an import taken twice) are sent once.
-std::vector<LocalRecord> pendingRecords(const SyncState& state, const CCustomer& cu,
-                                        const CCable& ca, const CMeasData& set)
+std::vector<LocalRecord> pendingRecords(const SyncState& state, const ServerIndex& server,
+                                        const CCustomer& cu, const CCable& ca,
+                                        const CMeasData& set)
 {
     std::vector<LocalRecord> pending;
     std::unordered_map<std::string, bool> seen;
@@ -111,8 +115,11 @@ std::vector<LocalRecord> pendingRecords(const SyncState& state, const CCustomer&
         l.pathKey = RecordPathKey(cu.name, ca.name, set.name, l.key);
         l.body = EncodeRecord(r);
         l.hash = Hash64(l.body);
-        auto it = state.records.find(l.pathKey);
-        if (it == state.records.end() || it->second.stateHash != l.hash)
+        auto s = server.records.find(l.pathKey);
+        const RecordDecision d =
+            DecideRecord(&l.hash, s == server.records.end() ? nullptr : &s->second.state,
+                         baseOf(state, l.pathKey));
+        if (d.action == RecordAction::Push)
             pending.push_back(std::move(l));
     }
     return pending;
@@ -132,6 +139,8 @@ void pushSet(SyncContext& ctx, const CCustomer& cu, const CCable& ca, const CMea
     const int64_t cableId = upsertName(c, "cables", "customer_id", customerId, ca.name, nullptr);
     const int64_t setId = upsertName(c, "sets", "cable_id", cableId, set.name, &set);
 
+    // The set's rows as they are now, under its lock: another workstation may have written
+    // them since the snapshot.
     std::unordered_map<std::string, ServerRow> rows;
     PgResult r = c.execParams("SELECT content_key, id, revision, state_hash, workstation "
                               "FROM records WHERE set_id = $1",
@@ -147,23 +156,23 @@ void pushSet(SyncContext& ctx, const CCustomer& cu, const CCable& ca, const CMea
         if (row == rows.end()) {
             copyRecord(copy, setId, l, ws);
             ++copied;
-            done[l.pathKey] = {1, l.hash};
+            done[l.pathKey] = {1, l.hash, l.hash};
             continue;
         }
         const ServerRow& s = row->second;
-        if (s.hash == l.hash) {
-            done[l.pathKey] = {s.revision, l.hash};
-            continue;
-        }
-        auto base = ctx.state.records.find(l.pathKey);
-        const bool clean = base != ctx.state.records.end() && base->second.revision == s.revision;
+        const ServerRecordState now{s.revision, s.hash};
+        const RecordDecision d = DecideRecord(&l.hash, &now, baseOf(ctx.state, l.pathKey));
+        if (d.action == RecordAction::InStep)
+            done[l.pathKey] = {s.revision, l.hash, s.hash};
+        if (d.action != RecordAction::Push)
+            continue; // changed elsewhere meanwhile: the pull takes it
         const int32_t revision = updateRecord(c, s, l, ws);
-        if (!clean) {
+        if (d.conflict) {
             const CMeasRecord& rec = *l.record;
             conflicts.push_back({cu.name, ca.name, set.name, rec.DataNo, rec.TestVoltage,
                                  rec.StartTime, s.revision, s.workstation, revision});
         }
-        done[l.pathKey] = {revision, l.hash};
+        done[l.pathKey] = {revision, l.hash, l.hash};
         ++sent;
     }
     if (copied > 0) {
@@ -188,7 +197,8 @@ void pushSet(SyncContext& ctx, const CCustomer& cu, const CCable& ca, const CMea
 
 } // namespace
 
-bool PushSets(SyncContext& ctx, const CCustomerDB& db, SyncSummary& summary)
+bool PushSets(SyncContext& ctx, const CCustomerDB& db, const ServerIndex& server,
+              SyncSummary& summary)
 {
     struct Work {
         const CCustomer* cu;
@@ -203,7 +213,7 @@ bool PushSets(SyncContext& ctx, const CCustomerDB& db, SyncSummary& summary)
             const CCable& ca = cu.cables.At(k);
             for (int s = 0; s < ca.sets.Count(); ++s) {
                 const CMeasData& set = ca.sets.At(s);
-                std::vector<LocalRecord> pending = pendingRecords(ctx.state, cu, ca, set);
+                std::vector<LocalRecord> pending = pendingRecords(ctx.state, server, cu, ca, set);
                 if (!pending.empty())
                     work.push_back({&cu, &ca, &set, std::move(pending)});
             }

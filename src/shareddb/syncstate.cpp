@@ -40,6 +40,18 @@ bool fromHex(std::string_view hex, std::string& out)
     return true;
 }
 
+bool parseHash(const std::string& hex, uint64_t& out)
+{
+    auto [p, ec] = std::from_chars(hex.data(), hex.data() + hex.size(), out, 16);
+    return ec == std::errc() && p == hex.data() + hex.size();
+}
+
+std::string_view hashText(uint64_t v, char (&buf)[17])
+{
+    auto [end, ec] = std::to_chars(buf, buf + 16, v, 16);
+    return {buf, static_cast<std::size_t>(end - buf)};
+}
+
 } // namespace
 
 SyncState ReadSyncState(const std::string& path)
@@ -66,18 +78,19 @@ SyncState ReadSyncState(const std::string& path)
             id.exists = !fields.fail();
             if (!id.exists)
                 id = FileIdentity();
-        } else if (kind == "seq") {
-            fields >> state.changeSeq;
+        } else if (kind == "digest") {
+            fields >> state.serverDigest;
         } else if (kind == "r") {
-            std::string hexKey, hexHash;
+            std::string hexKey, hexHash, hexServer;
             SyncedRecord r;
             fields >> hexKey >> r.revision >> hexHash;
             std::string key;
-            if (fields.fail() || !fromHex(hexKey, key))
+            if (fields.fail() || !fromHex(hexKey, key) || !parseHash(hexHash, r.stateHash))
                 return {};
-            auto [p, ec] =
-                std::from_chars(hexHash.data(), hexHash.data() + hexHash.size(), r.stateHash, 16);
-            if (ec != std::errc())
+            // Files of the first version have no server hash: the local one stands in for it.
+            if (!(fields >> hexServer))
+                r.serverHash = r.stateHash;
+            else if (!parseHash(hexServer, r.serverHash))
                 return {};
             state.records[key] = r;
         }
@@ -94,12 +107,12 @@ bool WriteSyncState(const std::string& path, const SyncState& state)
     if (state.store.exists)
         out << "identity " << state.store.device << ' ' << state.store.inode << ' '
             << state.store.size << ' ' << state.store.mtimeNs << '\n';
-    out << "seq " << state.changeSeq << '\n';
+    if (!state.serverDigest.empty())
+        out << "digest " << state.serverDigest << '\n';
     for (const auto& [key, r] : state.records) {
-        char hash[17];
-        auto [end, ec] = std::to_chars(hash, hash + 16, r.stateHash, 16);
-        out << "r " << toHex(key) << ' ' << r.revision << ' ' << std::string_view(hash, end - hash)
-            << '\n';
+        char local[17], server[17];
+        out << "r " << toHex(key) << ' ' << r.revision << ' ' << hashText(r.stateHash, local)
+            << ' ' << hashText(r.serverHash, server) << '\n';
     }
     return writeFileAtomically(path, out.str());
 }

@@ -1,6 +1,6 @@
-// What this workstation last synchronised: the database, the store file as it was left, the
-// server's change counter then, and for every record the revision and state it had. Kept in a
-// small text file in the application folder.
+// What this workstation last synchronised: the database, the store file as it was left, a
+// digest of the server's records then, and for every record the revision and the states it had
+// on both sides. Kept in a small text file in the application folder.
 #pragma once
 
 #include <cstdint>
@@ -15,18 +15,22 @@ inline constexpr const char* kStateFileName = "shareddb.state";
 
 struct SyncedRecord {
     int32_t revision = 0;
-    uint64_t stateHash = 0; // of the local record as it was after the sync
+    uint64_t stateHash = 0;  // of the local record as it was after the sync
+    uint64_t serverHash = 0; // of the server's revision then (differs where the merge adapted
+                             // the record to its set's conditions)
 };
 
 struct SyncState {
     std::string databaseId;
     std::string storePath;
-    // Set only after a complete sync in both directions: the store file as it was saved then and
-    // the server's highest change number. When both are unchanged there is nothing to do.
+    // Set only after a sync that left both sides holding the same records: the store file as it
+    // was then and the digest of the server's records (ServerDigest). When both are unchanged
+    // there is nothing to do.
     FileIdentity store;
-    int64_t changeSeq = -1;
-    // By RecordPathKey. A record that is here but missing from the store was deleted locally
-    // and is not fetched again.
+    std::string serverDigest;
+    // By RecordPathKey: the base against which a difference is told apart as a change here or a
+    // change elsewhere. It never decides whether a record exists: a record the database holds
+    // and the store lacks is fetched again.
     std::unordered_map<std::string, SyncedRecord> records;
 };
 

@@ -201,3 +201,17 @@ std::string PgTestServer::createDatabase()
     sql("CREATE DATABASE " + name);
     return name;
 }
+
+bool PgTestServer::dumpDatabase(const std::string& db, const std::string& name) const
+{
+    return run({m_bin + "/pg_dump", "-h", m_socketDir, "-p", std::to_string(m_port), "-U", m_user,
+                "-Fc", "-f", m_root + "/" + name, db});
+}
+
+bool PgTestServer::restoreDatabase(const std::string& db, const std::string& name) const
+{
+    return sql("DROP DATABASE IF EXISTS " + db + " WITH (FORCE)") &&
+           sql("CREATE DATABASE " + db) &&
+           run({m_bin + "/pg_restore", "-h", m_socketDir, "-p", std::to_string(m_port), "-U",
+                m_user, "-d", db, m_root + "/" + name});
+}

@@ -30,6 +30,11 @@ public:
     bool sql(const std::string& statement, const std::string& db = "postgres") const;
     // Creates a fresh database and returns its name.
     std::string createDatabase();
+    // pg_dump of a database (custom format) into a file of the server's folder, named `name`;
+    // restoreDatabase drops the database (ending its sessions), creates it again and restores
+    // that dump into it, as an administrator recovering from a backup does.
+    bool dumpDatabase(const std::string& db, const std::string& name) const;
+    bool restoreDatabase(const std::string& db, const std::string& name) const;
 
 private:
     void startWatchdog();

@@ -2,7 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstdlib>
+#include <mutex>
+#include <thread>
 #include <filesystem>
 #include <memory>
 
@@ -159,14 +162,233 @@ TEST_F(SharedDbTest, TwoFoldersEndWithTheUnionAndNoDuplicates)
     EXPECT_TRUE(testfile::readAll(a.storePath) == bytesA);
     EXPECT_EQ(count("records"), 5);
 
-    // A deletion stays local: it is neither fetched back nor removed from the database.
+    // Deletions never travel: a record the database holds and the store lacks is fetched
+    // again, whatever the state file remembers.
     CCustomerDB edited = load(a);
     setOf(edited, "Osaka", "L", "S").RemoveRecordAt(0);
     save(a, edited);
     const SyncSummary after = sync(a);
-    EXPECT_EQ(after.received, 0);
-    EXPECT_EQ(load(a).RecordCount(), 4u);
+    EXPECT_EQ(after.received, 1);
+    EXPECT_EQ(load(a).RecordCount(), 5u);
     EXPECT_EQ(count("records"), 5);
+}
+
+// The store replaced by an older copy (a restored backup, or a synced file kept aside by the
+// program's exit save): every record it lost comes back, and status says a sync is pending.
+TEST_F(SharedDbTest, AStoreRestoredFromAnOlderBackupGetsEveryRecordBack)
+{
+    const SyncTarget a = folder("A"), b = folder("B");
+    CCustomerDB db2;
+    setOf(db2, "C", "K", "S").InsertRecord(makeRecord(1, 1.0));
+    setOf(db2, "C", "K", "S").InsertRecord(makeRecord(2, 2.0));
+    save(b, db2);
+    sync(b);
+    const std::string older = testfile::readAll(b.storePath);
+    CCustomerDB da;
+    for (int i = 3; i <= 6; ++i)
+        setOf(da, "C", "K", i % 2 ? "S" : "T").InsertRecord(makeRecord(i, 1.0));
+    save(a, da);
+    sync(a);
+    EXPECT_EQ(sync(b).received, 4);
+    EXPECT_TRUE(sync(b).nothingToDo);
+
+    // A restore replaces the file (a new file under the old name).
+    testfile::writeAll(b.storePath + ".restore", older);
+    fs::rename(b.storePath + ".restore", b.storePath);
+    EXPECT_TRUE(ReadDbStatus(b).pending);
+    const SyncSummary again = sync(b);
+    EXPECT_EQ(again.received, 4);
+    EXPECT_EQ(again.sent, 0);
+    EXPECT_EQ(load(b).RecordCount(), 6u);
+    EXPECT_TRUE(sync(b).nothingToDo);
+    EXPECT_FALSE(ReadDbStatus(b).pending);
+    EXPECT_EQ(count("records"), 6);
+}
+
+// A push that commits after a later one (its records took their places in the table earlier)
+// is still seen by a workstation that synchronised in between.
+TEST_F(SharedDbTest, APushThatCommitsLateIsNotMissed)
+{
+    const SyncTarget h1 = folder("H1"), h2 = folder("H2"), h3 = folder("H3");
+    // The places exist already: a push that adds a name holds others adding the same name.
+    CCustomerDB d1, d2;
+    setOf(d1, "C", "Long", "S").InsertRecord(makeRecord(99, 1.0, 20));
+    setOf(d2, "C", "Short", "S").InsertRecord(makeRecord(98, 1.0, 20));
+    save(h1, d1);
+    save(h2, d2);
+    sync(h1);
+    sync(h2);
+    sync(h3);
+    d1 = load(h1);
+    d2 = load(h2);
+    for (int i = 0; i < 60; ++i)
+        setOf(d1, "C", "Long", "S").InsertRecord(makeRecord(100 + i, 1.0, 20));
+    setOf(d2, "C", "Short", "S").InsertRecord(makeRecord(1, 1.0));
+    save(h1, d1);
+    save(h2, d2);
+
+    std::mutex m;
+    std::condition_variable cv;
+    bool copied = false, release = false;
+    SyncHooks slow;
+    slow.beforeCommit = [&](PgConnection&, int) {
+        std::unique_lock lock(m);
+        copied = true;
+        cv.notify_all();
+        cv.wait(lock, [&] { return release; });
+    };
+    std::thread longPush([&] { EXPECT_TRUE(RunSync(h1, SyncMode::Sync, slow).ok); });
+    {
+        std::unique_lock lock(m);
+        cv.wait(lock, [&] { return copied; });
+    }
+    EXPECT_EQ(sync(h2).sent, 1);
+    EXPECT_EQ(sync(h3).received, 1);
+    {
+        std::lock_guard lock(m);
+        release = true;
+    }
+    cv.notify_all();
+    longPush.join();
+
+    const SyncSummary late = sync(h3);
+    EXPECT_FALSE(late.nothingToDo);
+    EXPECT_EQ(late.received, 60);
+    EXPECT_EQ(load(h3).RecordCount(), 63u);
+}
+
+// The database restored from a dump taken before some pushes: the folders that hold those
+// records send them again, and a new folder ends with every record.
+TEST_F(SharedDbTest, ADatabaseRestoredFromAnOlderDumpGetsNewerRecordsBack)
+{
+    const SyncTarget a = folder("A"), b = folder("B"), fresh = folder("New");
+    CCustomerDB d;
+    for (int i = 0; i < 6; ++i)
+        setOf(d, "C", "K", "S").InsertRecord(makeRecord(i, 1.0));
+    save(a, d);
+    sync(a);
+    sync(b);
+    ASSERT_TRUE(s_server->dumpDatabase(m_db, "before.dump"));
+
+    CCustomerDB more = load(a);
+    for (int i = 6; i < 10; ++i)
+        setOf(more, "C", "K", "S").InsertRecord(makeRecord(i, 1.0));
+    setOf(more, "C", "K", "S").RecordAt(0).UsedPoints = 20; // an edit after the dump too
+    save(a, more);
+    sync(a);
+    sync(b);
+    ASSERT_EQ(load(b).RecordCount(), 10u);
+
+    ASSERT_TRUE(s_server->restoreDatabase(m_db, "before.dump"));
+    ASSERT_EQ(count("records"), 6);
+    for (int round = 0; round < 2; ++round)
+        for (const SyncTarget* t : {&a, &b})
+            sync(*t);
+    EXPECT_EQ(count("records"), 10);
+    sync(fresh);
+    const CCustomerDB rf = load(fresh);
+    EXPECT_EQ(rf.RecordCount(), 10u);
+    EXPECT_TRUE(contents(rf) == contents(load(a)));
+    EXPECT_TRUE(contents(rf) == contents(load(b)));
+}
+
+// A record whose body was damaged on the server blocks nobody: the rest is fetched, the
+// damaged one is named and asked for again at the next sync.
+TEST_F(SharedDbTest, ADamagedRecordIsSkippedNamedAndAskedForAgain)
+{
+    const SyncTarget a = folder("A"), b = folder("B");
+    CCustomerDB d;
+    for (int i = 1; i <= 4; ++i)
+        setOf(d, "C", "K", "S").InsertRecord(makeRecord(i, 1.0 + i));
+    save(a, d);
+    sync(a);
+    ASSERT_TRUE(s_server->sql("UPDATE records SET body = '\\x0102' WHERE data_no = 3", m_db));
+
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const SyncSummary s = sync(b);
+        EXPECT_FALSE(s.nothingToDo);
+        EXPECT_EQ(s.received, attempt == 0 ? 3 : 0);
+        ASSERT_EQ(s.skipped.size(), 1u);
+        EXPECT_EQ(s.skipped[0].customer, "C");
+        EXPECT_EQ(s.skipped[0].set, "S");
+        EXPECT_EQ(s.skipped[0].dataNo, 3);
+        EXPECT_DOUBLE_EQ(s.skipped[0].testVoltage, 4.0);
+        EXPECT_EQ(s.skipped[0].startTime, makeRecord(3, 4.0).StartTime);
+    }
+    EXPECT_EQ(load(b).RecordCount(), 3u);
+    // Mended on the server (a sync from a folder that holds it sends it again), it arrives.
+    CCustomerDB ea = load(a);
+    setOf(ea, "C", "K", "S").RecordAt(2).UsedPoints = 10;
+    save(a, ea);
+    sync(a);
+    EXPECT_EQ(sync(b).received, 1);
+    EXPECT_TRUE(sync(b).skipped.empty());
+    EXPECT_EQ(load(b).RecordCount(), 4u);
+}
+
+// The server keeps every replaced revision itself, and the sync role can do what a sync needs
+// and no more.
+TEST_F(SharedDbTest, HistoryIsKeptByTheServerAndTheSyncRoleHasLeastRights)
+{
+    ASSERT_TRUE(s_server->sql("DO $$ BEGIN IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = "
+                              "'syncer') THEN CREATE ROLE syncer LOGIN; END IF; END $$"));
+    ASSERT_TRUE(s_server->sql("GRANT mxr_sync TO syncer"));
+    SyncTarget a = folder("A"), b = folder("B");
+    for (SyncTarget* t : {&a, &b})
+        for (auto& [k, v] : t->db.params)
+            if (k == "user")
+                v = "syncer";
+    CCustomerDB d;
+    setOf(d, "C", "K", "S").InsertRecord(makeRecord(1, 1.0));
+    save(a, d);
+    EXPECT_EQ(sync(a).sent, 1);
+    CCustomerDB ea = load(a);
+    setOf(ea, "C", "K", "S").RecordAt(0).UsedPoints = 30;
+    save(a, ea);
+    EXPECT_EQ(sync(a).sent, 1);
+    EXPECT_EQ(sync(b).received, 1);
+    EXPECT_EQ(count("record_history"), 1);
+
+    PgConnection syncer(a.db.params);
+    EXPECT_THROW(syncer.exec("DELETE FROM records"), PgError);
+    EXPECT_THROW(syncer.exec("UPDATE record_history SET workstation = 'x'"), PgError);
+    EXPECT_THROW(syncer.exec("DROP TABLE record_history"), PgError);
+    // A change behind the sync's back is kept in the history and raises the revision, so every
+    // workstation sees it.
+    syncer.exec("UPDATE records SET used_points = 7, body = body || '\\x00'::bytea, "
+                "state_hash = state_hash + 1");
+    EXPECT_EQ(count("record_history"), 2);
+    PgResult rev = syncer.exec("SELECT revision, workstation FROM records");
+    EXPECT_EQ(rev.raw(0, 0), "3");
+    EXPECT_EQ(rev.raw(0, 1), "syncer");
+}
+
+// A store that has synchronised with one database does not merge into another without a word.
+TEST_F(SharedDbTest, AnotherDatabaseIsRefusedUntilTheSwitchIsConfirmed)
+{
+    SyncTarget a = folder("A");
+    CCustomerDB d;
+    setOf(d, "C", "K", "S").InsertRecord(makeRecord(1, 1.0));
+    save(a, d);
+    sync(a);
+    const std::string other = s_server->createDatabase();
+    DbSettings settings;
+    settings.params = s_server->params(other);
+    ASSERT_TRUE(InitDatabase(settings).ok);
+    a.db.params = settings.params;
+
+    const SyncSummary refused = RunSync(a, SyncMode::Sync);
+    EXPECT_FALSE(refused.ok);
+    EXPECT_TRUE(refused.otherDatabase);
+    EXPECT_NE(refused.message.find("別の共有データベース"), std::string::npos);
+    EXPECT_EQ(count("records"), 1);
+    PgConnection c(settings.params);
+    EXPECT_EQ(c.exec("SELECT count(*) FROM records").raw(0, 0), "0");
+
+    a.switchDatabase = true;
+    EXPECT_EQ(sync(a).sent, 1);
+    a.switchDatabase = false;
+    EXPECT_TRUE(sync(a).nothingToDo); // the store now belongs to the new database
 }
 
 TEST_F(SharedDbTest, ConflictLaterRevisionWinsAndTheOtherStaysInHistory)

@@ -58,10 +58,21 @@ QJsonObject summaryJson(const shareddb::SyncSummary& s)
             {"keptRevision", c.supersededRevision},
             {"keptFrom", QString::fromStdString(c.supersededBy)},
             {"winningRevision", c.winningRevision}});
+    QJsonArray skipped;
+    for (const shareddb::SkippedRecord& k : s.skipped)
+        skipped.append(QJsonObject{
+            {"customer", text(k.customer)},
+            {"cable", text(k.cable)},
+            {"set", text(k.set)},
+            {"DataNo", k.dataNo},
+            {"TestVoltage", k.testVoltage},
+            {"StartTime", QJsonObject{{"status", k.startTime.status}, {"date", k.startTime.date}}},
+            {"reason", QString::fromStdString(k.reason)}});
     QJsonObject o{{"ok", s.ok},
                   {"sent", s.sent},
                   {"received", s.received},
                   {"conflicts", conflicts},
+                  {"skipped", skipped},
                   {"nothingToDo", s.nothingToDo},
                   {"cancelled", s.cancelled},
                   {"setsDone", s.setsDone},
@@ -71,6 +82,11 @@ QJsonObject summaryJson(const shareddb::SyncSummary& s)
         o["backup"] = QFile::decodeName(s.backupPath.c_str());
     if (!s.changedAsidePath.empty())
         o["changedAside"] = QFile::decodeName(s.changedAsidePath.c_str());
+    if (s.otherDatabase) {
+        o["otherDatabase"] = true;
+        o["previousDatabaseId"] = QString::fromStdString(s.previousDatabaseId);
+        o["databaseId"] = QString::fromStdString(s.databaseId);
+    }
     return o;
 }
 
@@ -78,10 +94,12 @@ QJsonObject summaryJson(const shareddb::SyncSummary& s)
 
 int runDbCommand(const ToolContext& ctx, const QStringList& args)
 {
-    if (args.size() != 1)
+    QStringList words = args;
+    const bool switchDatabase = words.removeAll(QStringLiteral("--switch-database")) > 0;
+    if (words.size() != 1)
         return usageError(ToolMsg::Expected, {QStringLiteral("db (init | push | pull | sync | status)")});
-    const QString sub = args[0];
-    const std::optional<shareddb::SyncTarget> target = dbTarget(ctx);
+    const QString sub = words[0];
+    std::optional<shareddb::SyncTarget> target = dbTarget(ctx);
     if (!target) {
         return ToolFailure(ToolMsg::NoAppFolder);
     }
@@ -126,6 +144,7 @@ int runDbCommand(const ToolContext& ctx, const QStringList& args)
         mode = shareddb::SyncMode::Sync;
     else
         return usageError(ToolMsg::Expected, {QStringLiteral("db (init | push | pull | sync | status)")});
+    target->switchDatabase = switchDatabase;
     const shareddb::SyncSummary s = shareddb::RunSync(*target, mode);
     QJsonObject o = summaryJson(s);
     for (auto it = where.begin(); it != where.end(); ++it)

@@ -59,12 +59,14 @@ const CommandHelp kCommandHelp[] = {
      "  --records N            number of records (default 5)\n"
      "  --baud B               line rate of the pacing (default 38400)\n"
      "  --repeat               with --pty: send again at every opening\n"},
-    {"db", "usage: mxrtool db (init | push | pull | sync | status)\n"
+    {"db", "usage: mxrtool db (init | push | pull | sync | status) [--switch-database]\n"
            "  init                   create or update the shared database's tables\n"
            "  push                   send new and changed measurements\n"
            "  pull                   fetch measurements this store lacks into it\n"
            "  sync                   push, then pull (what the menu command does)\n"
            "  status                 connection check and counts\n"
+           "  --switch-database      sync although the store synchronised with another\n"
+           "                         database before (both databases' data then merge)\n"
            "  The connection comes from MXRView.INI [SharedDB] (host, port, database, user,\n"
            "  sslmode), each missing value from libpq's PG* variables; the password from\n"
            "  ~/.pgpass or PGPASSWORD.\n"},

@@ -123,6 +123,18 @@ QString SyncSummaryText(const shareddb::SyncSummary& s)
                 .arg(QString::fromStdString(c.supersededBy))
                 .arg(c.supersededRevision)
                 .arg(c.winningRevision);
+    if (!s.skipped.empty())
+        text += QStringLiteral("\n\n共有データベース上で読めない測定データ %1 件は受信せず、次回の"
+                               "同期で再び取得します:")
+                    .arg(s.skipped.size());
+    for (const shareddb::SkippedRecord& k : s.skipped)
+        text += QStringLiteral("\n・%1 / %2 / %3  データNo.%4 (%5 kV) %6")
+                    .arg(ui::toQ(k.customer), ui::toQ(k.cable), ui::toQ(k.set))
+                    .arg(k.dataNo)
+                    .arg(k.testVoltage, 0, 'f', 2)
+                    .arg(k.startTime.status == OleDateTime::Valid
+                             ? QString::fromStdString(k.startTime.format("%Y/%m/%d %H:%M:%S"))
+                             : QStringLiteral("日時なし"));
     if (!s.changedAsidePath.empty())
         text += QStringLiteral("\n\nデータファイルは他のプログラムにより変更されていたため、"
                                "変更前の内容を次に保存しました:\n%1")
@@ -152,10 +164,21 @@ bool RunSharedDbSync(QWidget* parent, CMXRViewDoc& doc, const std::string& iniPa
         (std::filesystem::path(iniPath).parent_path() / shareddb::kStateFileName).string();
     target.backup = ReadBackupPolicy(iniPath);
 
-    CSharedDbSyncDlg dlg(std::move(target), parent);
-    dlg.Start();
-    dlg.exec();
-    const shareddb::SyncSummary& s = dlg.Summary();
+    shareddb::SyncSummary s;
+    for (;;) {
+        CSharedDbSyncDlg dlg(target, parent);
+        dlg.Start();
+        dlg.exec();
+        s = dlg.Summary();
+        // A store that synchronised with another database switches only when the user says so.
+        if (!s.otherDatabase || target.switchDatabase)
+            break;
+        if (ui::messages().questionYesNo(
+                parent, QString::fromStdString(s.message) +
+                            QStringLiteral("\n\nこのデータベースと同期しますか？")) != CMessageInterface::Answer::Yes)
+            return false;
+        target.switchDatabase = true;
+    }
     if (s.storeSaved)
         doc.ReloadStoreFile();
     if (!s.ok) {
