@@ -62,8 +62,8 @@ TEST_F(DbCliTest, EnvironmentAloneIsEnoughAndTheIniOverridesItPerValue)
     setenv("PGPORT", std::to_string(s_server->port()).c_str(), 1);
     setenv("PGUSER", s_server->user().c_str(), 1);
     setenv("PGDATABASE", db.c_str(), 1);
-    EXPECT_EQ(run({"db", "init"})["version"].toInt(), 1);
-    EXPECT_EQ(run({"db", "init"})["versionBefore"].toInt(), 1); // a second init changes nothing
+    EXPECT_EQ(run({"db", "init"})["version"].toInt(), 2);
+    EXPECT_EQ(run({"db", "init"})["versionBefore"].toInt(), 2); // a second init changes nothing
     const QJsonObject first = run({"db", "sync"});
     EXPECT_EQ(first["sent"].toInt(), 1);
     EXPECT_TRUE(run({"db", "sync"})["nothingToDo"].toBool());
