@@ -104,6 +104,11 @@ void ReceptionArchive::fail(const std::string& what, int error)
 {
     close();
     m_failed = true;
+    m_missing = what;
+    // What was written is cut short (or empty): it would replay as a reception that ended
+    // early without an error, so it goes.
+    if (!m_path.empty())
+        ::unlink(m_path.c_str());
     if (m_onFailure)
         m_onFailure(cp932::lit("受信データを保存できません:") + pathText(what) + " (" +
                     std::strerror(error) + ")");
@@ -144,6 +149,14 @@ void ReceptionArchive::addLine(std::string_view bytes)
     std::string line = hexText(bytes);
     line += "\r\n";
     if (!safefile::WriteAll(m_fd, line))
+        fail(m_path, errno);
+}
+
+void ReceptionArchive::addNote(const std::string& note)
+{
+    if (m_failed || m_fd < 0)
+        return;
+    if (!safefile::WriteAll(m_fd, note + "\r\n"))
         fail(m_path, errno);
 }
 

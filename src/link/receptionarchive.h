@@ -25,7 +25,8 @@ ArchiveLimits ArchiveLimitsFrom(int keepFiles, int keepMB);
 class ReceptionArchive {
 public:
     // Called once, with a CP932 text, when the archive cannot be written; later writes of
-    // this reception are then skipped so that the file never holds a gap.
+    // this reception are then skipped and the file written so far is removed, so that no file
+    // with a gap or an empty one stands for the reception.
     using FailureFn = std::function<void(const std::string& text)>;
 
     // folder: where the file goes (created with its parents on the first line); start: the
@@ -42,10 +43,17 @@ public:
     // carriage-return-terminated piece, a trailing piece without one as a line of its own.
     void addRaw(std::string_view bytes);
 
+    // A note line (replaynotes.h) as it is, into a file already begun: a reception that read
+    // nothing leaves no file for a note alone.
+    void addNote(const std::string& note);
+
     void close();
-    // The file written (native path); empty while nothing was written.
-    const std::string& path() const { return m_path; }
+    // The file written (native path); empty while nothing was written and after a failure.
+    const std::string& path() const { return m_failed ? m_none : m_path; }
     bool failed() const { return m_failed; }
+    // After a failure: the file (or the folder) that could not be written, which does not
+    // exist; empty otherwise.
+    const std::string& missingPath() const { return m_failed ? m_missing : m_none; }
 
 private:
     bool open();
@@ -55,6 +63,8 @@ private:
     std::time_t m_start;
     FailureFn m_onFailure;
     std::string m_path;
+    std::string m_missing;
+    const std::string m_none;
     int m_fd = -1;
     bool m_failed = false;
 };
@@ -90,6 +100,7 @@ public:
         return keep(m_inner.readTrailerLine(ctx));
     }
     bool atEnd() const override { return m_inner.atEnd(); }
+    std::vector<std::string> takeNotes() override { return m_inner.takeNotes(); }
 
 private:
     std::string keep(std::string bytes)

@@ -80,6 +80,7 @@ void ReceptionWorker::Start(const ReceptionOptions& options)
     m_options = options;
     m_records.clear();
     m_archivePath.clear();
+    m_archiveMissing.clear();
     m_errors.store(0);
     m_warnings.store(0);
     m_lost.store(0);
@@ -209,6 +210,8 @@ bool ReceptionWorker::transfer()
         *source, m_records, [this](const std::string& text) { postLine(text); }, m_showData,
         m_options.triggValidSec);
     decoder.setWarningHandler([this](const std::string& text) { postWarning(text); });
+    if (archive)
+        decoder.setNoteHandler([&archive](const std::string& note) { archive->addNote(note); });
 
     bool success = false;
     bool restart = false;
@@ -238,6 +241,13 @@ bool ReceptionWorker::transfer()
                 }
                 if (!file)
                     throw CxException(cp932::lit("ファイルがオープン出来ません:") + shown);
+                // An empty file is no reception at all (e.g. an archive a full disk left
+                // empty), not one that ended at once.
+                struct stat st {};
+                if (::fstat(::fileno(file), &st) == 0 && st.st_size == 0) {
+                    std::fclose(file);
+                    throw CxException(cp932::lit("ファイルにデータがありません:") + shown);
+                }
                 replay->attach(file);
             } else {
                 postLine(cp932::lit("シリアルポートオープン"));
@@ -247,6 +257,16 @@ bool ReceptionWorker::transfer()
             }
             decoder.run(m_running);
             success = true;
+            // A replayed archive whose reception was cancelled or failed ends as that
+            // reception did: not successful, and a cancelled one hands nothing over.
+            if (decoder.recordedEnd() == ReceptionEnd::Cancelled) {
+                postError(cp932::lit("記録された受信は中断されています"));
+                m_records.clear();
+                success = false;
+            } else if (decoder.recordedEnd() == ReceptionEnd::Failed) {
+                postError(cp932::lit("記録された受信は失敗しています"));
+                success = false;
+            }
             break;
         } catch (const CxException& e) {
             if (decoder.recordStarted())
@@ -286,8 +306,15 @@ bool ReceptionWorker::transfer()
     if (success)
         postLine(cp932::lit("後処理中...しばらくお待ちください"));
     if (archive) {
+        // A cancelled or failed reception says so in its last line, so that its replay does
+        // not pass for a complete one. The running flag is cleared only by a cancel so far.
+        if (!m_running.load())
+            archive->addNote(EndNote(ReceptionEnd::Cancelled));
+        else if (!success)
+            archive->addNote(EndNote(ReceptionEnd::Failed));
         archive->close();
         m_archivePath = archive->path();
+        m_archiveMissing = archive->missingPath();
         PruneReceptionArchive(m_options.archiveDir, m_options.archiveLimits, m_archivePath);
     }
     sleepMs(m_options.pauses.endMs);

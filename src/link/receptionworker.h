@@ -105,6 +105,9 @@ public:
     // The archive file of the last reception (empty when none was written). Read after the
     // worker has ended.
     const std::string& ArchivePath() const { return m_archivePath; }
+    // The archive file (or folder) that could not be written, so that the last reception has
+    // no archive; empty when it has one or none was asked for. Read after the worker has ended.
+    const std::string& ArchiveMissing() const { return m_archiveMissing; }
 
 private:
     void threadMain();
@@ -131,4 +134,5 @@ private:
     // Written only by the worker while it runs; read after it has ended.
     std::vector<ReceivedRecord> m_records;
     std::string m_archivePath;
+    std::string m_archiveMissing;
 };

@@ -1,6 +1,8 @@
 // Reading a replay file line by line into blocks.
 #include "link/replaysource.h"
 
+#include "link/replaynotes.h"
+
 ReplaySource::~ReplaySource()
 {
     close();
@@ -39,7 +41,7 @@ int ReplaySource::nextChar()
 
 void ReplaySource::beginPass()
 {
-    if (!m_atEnd) {
+    while (!m_atEnd) {
         m_line.clear();
         bool overlong = false;
         bool any = false;
@@ -68,7 +70,12 @@ void ReplaySource::beginPass()
                 overlong = true;
                 e = b + 2 * kLineBufferSize;
             }
-            m_bytes = bytesFromHex(std::string_view(m_line).substr(b, e - b));
+            const std::string_view text = std::string_view(m_line).substr(b, e - b);
+            if (!overlong && IsNoteLine(text)) {
+                m_notes.emplace_back(text);
+                continue;
+            }
+            m_bytes = bytesFromHex(text);
             if (overlong)
                 throwDataError(m_bytes);
             return;

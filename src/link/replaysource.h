@@ -3,11 +3,14 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "link/transfersource.h"
 
 // One block or line per text line, written as hex digits; lines may end in CRLF or LF and
-// surrounding blanks are ignored. At the end of the file every pass gets 0xFF x 6. A text line
+// surrounding blanks are ignored. Note lines (replaynotes.h) are set aside for takeNotes and
+// the pass goes on with the next line. At the end of the file every pass gets 0xFF x 6. A text line
 // of more than kLineBufferSize bytes is not kept: it is reported as "受信データ異常<%s>" with
 // the bytes that fitted.
 class ReplaySource : public ITransferSource {
@@ -30,6 +33,7 @@ public:
     std::string readDataLine(const DecodeContext&) override { return m_bytes; }
     std::string readTrailerLine(const DecodeContext&) override { return m_bytes; }
     bool atEnd() const override { return m_atEnd; }
+    std::vector<std::string> takeNotes() override { return std::exchange(m_notes, {}); }
 
 private:
     int nextChar();
@@ -41,4 +45,5 @@ private:
     bool m_atEnd = false;
     std::string m_line;  // hex characters of the current text line
     std::string m_bytes; // the bytes of the current pass
+    std::vector<std::string> m_notes;
 };

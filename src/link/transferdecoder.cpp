@@ -144,11 +144,37 @@ bool CTransferDecoder::run(const std::atomic<bool>& running)
 bool CTransferDecoder::pass()
 {
     m_source.beginPass();
+    if (!takeNotes())
+        return false;
     switch (m_state) {
     case DecoderState::Header: return header();
     case DecoderState::Date: date(); return true;
     case DecoderState::Points: points(); return true;
     case DecoderState::Trailer: return trailer();
+    }
+    return true;
+}
+
+// Applies the notes the source met: a record's time replaces the current time that a replay
+// gave the record just completed, so that it gets the StartTime the live reception gave it;
+// an end other than complete stops the run (false).
+bool CTransferDecoder::takeNotes()
+{
+    for (const std::string& line : m_source.takeNotes()) {
+        const std::optional<ReplayNote> note = ParseNote(line);
+        if (!note)
+            continue; // a later version's note: nothing to do with it here
+        if (note->kind == ReplayNote::Kind::Time) {
+            if (m_state == DecoderState::Trailer && !m_received.empty() &&
+                m_received.back().DateReplaced) {
+                m_received.back().StartTime = note->time;
+                m_show(cp932::lit("受信時の時刻をセットします ") +
+                       note->time.format("%Y/%m/%d %H:%M:%S"));
+            }
+        } else if (note->end != ReceptionEnd::Complete) {
+            m_recordedEnd = note->end;
+            return false;
+        }
     }
     return true;
 }
@@ -211,8 +237,10 @@ void CTransferDecoder::date()
     if (parsed) {
         m_work.StartTime = *parsed;
     } else {
+        // A warning of the record: counted and shown like a line-count mismatch.
         m_work.StartTime = OleDateTime::now();
-        m_show(cp932::lit("日付データ異常<") + hexText(block) + ">");
+        m_work.DateReplaced = true;
+        (m_warn ? m_warn : m_show)(cp932::lit("日付データ異常<") + hexText(block) + ">");
         m_show(cp932::lit("現在時刻をセットします"));
     }
     m_state = DecoderState::Points;
@@ -232,6 +260,9 @@ void CTransferDecoder::points()
         m_received.push_back(m_work);
         m_recordStarted = false;
         m_state = DecoderState::Trailer;
+        // The time given now is kept beside the record's lines, so a replay gives it again.
+        if (m_work.DateReplaced && m_note)
+            m_note(TimeNote(m_work.StartTime));
         // The record stays as decoded; the user decides whether to register it.
         if (m_work.LineCountMismatch()) {
             const std::string text =

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "link/receivedrecord.h"
+#include "link/replaynotes.h"
 #include "link/transfersource.h"
 
 enum class DecoderState { Header, Date, Points, Trailer };
@@ -34,6 +35,14 @@ public:
     // Where warnings go (a record whose line count differs from its date block's); without
     // a handler they are shown like any other text.
     void setWarningHandler(ShowFn warn) { m_warn = std::move(warn); }
+    // Where note lines for the reception's archive go (replaynotes.h): the time given to a
+    // record whose date block could not be read, written after its end line.
+    void setNoteHandler(ShowFn note) { m_note = std::move(note); }
+
+    // How the source's notes said the recorded reception ended (a replay of an archive whose
+    // last line says it was cancelled or failed); Complete when no note said otherwise. A
+    // pass that meets such a note ends the run there.
+    ReceptionEnd recordedEnd() const { return m_recordedEnd; }
 
     // Back to state Header (after a recovery): the record being received is dropped, the
     // received list stays.
@@ -57,12 +66,15 @@ private:
     void date();
     void points();
     bool trailer();
+    bool takeNotes();
     DecodeContext context() const;
 
     ITransferSource& m_source;
     std::vector<ReceivedRecord>& m_received;
     ShowFn m_show;
     ShowFn m_warn;
+    ShowFn m_note;
+    ReceptionEnd m_recordedEnd = ReceptionEnd::Complete;
     const std::atomic<bool>& m_showData;
     int m_triggValidSec;
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 enum class SourceKind { Serial, Replay, Simulation };
 
@@ -42,6 +43,9 @@ public:
 
     // True once a replay file is exhausted (every further pass gets 0xFF x 6).
     virtual bool atEnd() const { return false; }
+    // The note lines (see replaynotes.h) the source met since the last call, in their order:
+    // a replay file's notes are not blocks and never reach the decoder's steps.
+    virtual std::vector<std::string> takeNotes() { return {}; }
 };
 
 // The longest line (bytes before the carriage return) a source keeps.

@@ -1,5 +1,6 @@
 // How many backups of the data store are kept, as MXRView.INI sets it ([Param] BackupKeepLast,
-// BackupKeepMonths). Read without writing: a missing key means the default.
+// BackupKeepMonths). Read without writing: a missing key means the default, and a count below
+// its minimum (0 or a negative one included) means the minimum.
 #pragma once
 
 #include <string>
@@ -15,5 +16,5 @@ inline storebackup::BackupPolicy ReadBackupPolicy(const std::string& iniPath)
     policy.keepLast = ini.GetInt(inisec::Param, inikey::BackupKeepLast, policy.keepLast, false);
     policy.keepMonths =
         ini.GetInt(inisec::Param, inikey::BackupKeepMonths, policy.keepMonths, false);
-    return policy;
+    return policy.Clamped();
 }

@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <map>
 #include <set>
 #include <stdexcept>
 #include <system_error>
@@ -24,6 +26,7 @@ struct Entry {
     std::string name;
     std::tm stamp{};
     int seq = 1;
+    int created = 0; // 1 + position in the creation order file; 0 when not listed there
     long long key() const // sortable: later is larger
     {
         return ((((static_cast<long long>(stamp.tm_year) * 100 + stamp.tm_mon) * 100 +
@@ -90,19 +93,86 @@ std::vector<std::string> folderNames(const std::string& folder)
     return names;
 }
 
-// Newest first; equal stamps by sequence number.
-std::vector<Entry> backupsIn(const std::vector<std::string>& names)
+// Newest first: by the creation order (`created`, oldest first) where a name is listed there,
+// listed names before those that are not; then by the date of the name and its sequence number.
+std::vector<Entry> backupsIn(const std::vector<std::string>& names,
+                             const std::vector<std::string>& created = {})
 {
+    std::map<std::string, int> position;
+    for (std::size_t i = 0; i < created.size(); ++i)
+        position[created[i]] = static_cast<int>(i) + 1; // a name listed twice: its last place
     std::vector<Entry> list;
     for (const std::string& n : names) {
         Entry e;
-        if (parse(n, e))
+        if (parse(n, e)) {
+            const auto it = position.find(n);
+            e.created = it == position.end() ? 0 : it->second;
             list.push_back(e);
+        }
     }
     std::sort(list.begin(), list.end(), [](const Entry& a, const Entry& b) {
+        if (a.created != b.created)
+            return a.created > b.created;
         return a.key() != b.key() ? a.key() > b.key() : a.seq > b.seq;
     });
     return list;
+}
+
+std::string orderPath(const std::string& folder)
+{
+    return folder + "/" + kCreationOrderFile;
+}
+
+// The names of the creation order file, oldest first; empty when there is none.
+std::vector<std::string> readCreationOrder(const std::string& folder)
+{
+    std::vector<std::string> names;
+    std::ifstream in(orderPath(folder), std::ios::binary);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        Entry e;
+        if (parse(line, e))
+            names.push_back(line);
+    }
+    return names;
+}
+
+// Appends one name with a single write, so that two programs backing up at once never mix
+// their lines. A failure only costs the order: the backup still exists and is kept this time.
+void noteCreated(const std::string& folder, const std::string& name)
+{
+    safefile::Fd fd(::open(orderPath(folder).c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC,
+                           0644));
+    if (fd.get() >= 0)
+        safefile::WriteAll(fd.get(), name + "\n");
+}
+
+// Rewrites the creation order file with only the names that still exist, once removals left
+// names in it that no longer do.
+void compactCreationOrder(const std::string& folder, const std::vector<std::string>& existing)
+{
+    const std::vector<std::string> order = readCreationOrder(folder);
+    const std::set<std::string> present(existing.begin(), existing.end());
+    std::string text;
+    bool stale = false;
+    for (const std::string& n : order) {
+        if (present.count(n))
+            text += n + "\n";
+        else
+            stale = true;
+    }
+    if (!stale)
+        return;
+    try {
+        safefile::ReplaceFile(orderPath(folder), {5000, 100}, false, [&](int out) {
+            if (!safefile::WriteAll(out, text))
+                throw std::system_error(errno, std::generic_category());
+        });
+    } catch (const std::system_error&) {
+        // The stale names do no harm: names that do not exist are never ordered.
+    }
 }
 
 // Copies in to a temporary file beside target and renames it over target.
@@ -122,6 +192,14 @@ int safeCopy(int in, const std::string& target)
 }
 
 } // namespace
+
+BackupPolicy BackupPolicy::Clamped() const
+{
+    BackupPolicy p = *this;
+    p.keepLast = std::max(p.keepLast, kMinKeepLast);
+    p.keepMonths = std::max(p.keepMonths, kMinKeepMonths);
+    return p;
+}
 
 std::string BackupFolderFor(const std::string& storePath)
 {
@@ -151,10 +229,17 @@ bool ParseBackupName(std::string_view name, std::tm& stamp)
 }
 
 std::vector<std::string> PlanPrune(const std::vector<std::string>& names,
-                                   const BackupPolicy& policy, std::time_t now)
+                                   const BackupPolicy& givenPolicy, std::time_t now,
+                                   const std::vector<std::string>& created,
+                                   const std::string& justMade)
 {
-    const std::vector<Entry> list = backupsIn(names);
+    const BackupPolicy policy = givenPolicy.Clamped();
+    const std::vector<Entry> list = backupsIn(names, created);
     std::set<std::string> keep;
+    if (!list.empty())
+        keep.insert(list.front().name);
+    if (!justMade.empty())
+        keep.insert(justMade);
     std::set<int> days;
     std::set<int> months;
     std::tm nowTm{};
@@ -231,8 +316,14 @@ BackupResult MakeBackup(const std::string& givenStorePath, const BackupPolicy& p
         break;
     }
     if (result.ok) {
-        for (const std::string& name : PlanPrune(folderNames(folder), policy, now))
+        const std::string made = result.path.substr(folder.size() + 1);
+        noteCreated(folder, made);
+        const std::vector<std::string> remove =
+            PlanPrune(folderNames(folder), policy, now, readCreationOrder(folder), made);
+        for (const std::string& name : remove)
             ::unlink((folder + "/" + name).c_str());
+        if (!remove.empty())
+            compactCreationOrder(folder, folderNames(folder));
     }
     return result;
 }
@@ -254,7 +345,7 @@ std::vector<BackupInfo> ListBackups(const std::string& storePath)
     std::vector<BackupInfo> infos;
     StoreOptions options;
     options.openWaitMs = 0;
-    for (const Entry& e : backupsIn(folderNames(folder))) {
+    for (const Entry& e : backupsIn(folderNames(folder), readCreationOrder(folder))) {
         BackupInfo info;
         info.name = e.name;
         info.path = folder + "/" + e.name;

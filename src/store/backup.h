@@ -12,10 +12,22 @@
 
 namespace storebackup {
 
+// The least a policy keeps, whatever the settings say: a restore or an import must always
+// leave the backup it made and the one before it.
+inline constexpr int kMinKeepLast = 3;
+inline constexpr int kMinKeepMonths = 1;
+
 struct BackupPolicy {
     int keepLast = 10;   // the newest backups (and the newest of each of that many days)
     int keepMonths = 12; // the newest backup of each of that many calendar months, this one first
+    // The policy with both counts raised to their minimums.
+    BackupPolicy Clamped() const;
 };
+
+// The file in the backup folder that lists the backups in the order they were made, one name a
+// line, oldest first. The clock may have been set wrong when a backup was made, so its name
+// alone does not say which backup is the newest.
+inline constexpr const char* kCreationOrderFile = "order.txt";
 
 // "<folder of the store>/backup".
 std::string BackupFolderFor(const std::string& storePath);
@@ -27,12 +39,18 @@ std::string BackupName(std::time_t when, int seq = 1);
 // The local time a backup name stands for; false for any other name.
 bool ParseBackupName(std::string_view name, std::tm& stamp);
 
-// The names (among `names`, any order) that the rotation removes, as of `now`. Kept are the
+// The names (among `names`, any order) that the rotation removes, as of `now`, under the
+// policy raised to its minimums. "Newest" is the order of creation: the names in `created`
+// (oldest first, as the creation order file lists them) are newer than any name not in it
+// (made before the list was kept), and among those the name's date decides. Kept are the
 // keepLast newest, the newest of each of the keepLast newest days (many backups in one day
-// never push the only copy of an earlier day out) and the newest of each of the keepMonths
-// calendar months ending with the month of `now`. Names that are not backups are never removed.
+// never push the only copy of an earlier day out), the newest of each of the keepMonths
+// calendar months ending with the month of `now`, the newest of all, and `justMade` (the
+// backup of the running operation). Names that are not backups are never removed.
 std::vector<std::string> PlanPrune(const std::vector<std::string>& names,
-                                   const BackupPolicy& policy, std::time_t now);
+                                   const BackupPolicy& policy, std::time_t now,
+                                   const std::vector<std::string>& created = {},
+                                   const std::string& justMade = {});
 
 struct BackupResult {
     bool ok = false;
@@ -44,7 +62,8 @@ struct BackupResult {
 
 // Copies the store to its backup folder (created when missing) as a hard link when the
 // filesystem allows it, otherwise as a copy written to a temporary file and renamed, so a
-// backup is never a partial file. Then prunes the folder by `policy`.
+// backup is never a partial file. Then notes it as the newest in the creation order file and
+// prunes the folder by `policy`, never removing the backup just made.
 BackupResult MakeBackup(const std::string& storePath, const BackupPolicy& policy,
                         std::time_t now = std::time(nullptr));
 
@@ -62,7 +81,7 @@ struct BackupInfo {
     std::string problem;          // the reader's message (CP932) when unreadable
 };
 
-// The backups of a store, newest first, each read with the store reader.
+// The backups of a store, newest (by creation) first, each read with the store reader.
 std::vector<BackupInfo> ListBackups(const std::string& storePath);
 
 enum class RestoreFailure {

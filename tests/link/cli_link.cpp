@@ -9,6 +9,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 
@@ -26,6 +27,7 @@
 #include "link/emulator.h"
 #include "link/emulatorport.h"
 #include "linktestutil.h"
+#include "smalltmpfs.h"
 
 using namespace std::chrono;
 
@@ -212,5 +214,49 @@ TEST_F(LinkCli, ReceiveInterruptedBySignalHandsNothingOver)
         EXPECT_EQ(doc["records"].toArray(), QJsonArray());
         EXPECT_GT(doc["lines"].toArray().size(), 80) << "the first record was received";
         EXPECT_TRUE(p.readAllStandardError().contains("mxrtool: the reception was cancelled\n"));
+
+        // Its archive replays as it ended: cancelled, nothing handed over.
+        const QString archive = doc["archive"].toString();
+        ASSERT_FALSE(archive.isEmpty());
+        const ToolRun replayed = mxrtool(home() + QStringList{"decode", archive});
+        EXPECT_EQ(replayed.exitCode, 1);
+        EXPECT_FALSE(json(replayed)["ok"].toBool(true));
+        EXPECT_EQ(json(replayed)["records"].toArray(), QJsonArray());
+        EXPECT_TRUE(QString::fromUtf8(replayed.err)
+                        .contains(QString::fromUtf8("記録された受信は中断されています")));
     }
+}
+
+// A full disk: the reception hands its records over with a warning, leaves no empty archive
+// and names the one it could not write; an empty file (as an earlier version left) does not
+// decode as a reception.
+TEST_F(LinkCli, ReceiveOnAFullDiskNamesTheMissingArchive)
+{
+    SmallTmpfs disk("64k");
+    if (!disk.mounted())
+        GTEST_SKIP() << disk.reason();
+    disk.fill();
+    ASSERT_TRUE(QDir().mkpath(dir.filePath("DATA")));
+    const QString received = dir.filePath("DATA/received");
+    ASSERT_TRUE(QFile::link(QString::fromStdString(disk.path()), received));
+    const TesterEmulator emu(smallDump(43, 2));
+    EmulatorPtySender tester(emu.serialChunks(), 0);
+    if (!tester.ok())
+        GTEST_SKIP() << "no pseudo-terminal: " << tester.error();
+    const ToolRun live = mxrtoolWithin(
+        home() + QStringList{"receive", "--device", QString::fromStdString(tester.path())}, 30000);
+    ASSERT_EQ(live.exitCode, 0) << live.err.toStdString();
+    const QJsonObject doc = json(live);
+    EXPECT_EQ(doc["records"].toArray().size(), 2);
+    EXPECT_FALSE(doc.contains("archive"));
+    EXPECT_TRUE(doc["archiveMissing"].toString().startsWith(received + "/"))
+        << live.out.toStdString();
+    ASSERT_EQ(doc["warnings"].toArray().size(), 1);
+    EXPECT_TRUE(doc["warnings"][0].toString().startsWith(QString::fromUtf8("受信データを保存できません:")));
+    EXPECT_EQ(QDir(received).entryList(QDir::Files), QStringList{"filler"});
+
+    const ToolRun empty = mxrtool(home() + QStringList{"decode", write("empty.txt", "")});
+    EXPECT_EQ(empty.exitCode, 1);
+    EXPECT_FALSE(json(empty)["ok"].toBool(true));
+    EXPECT_TRUE(QString::fromUtf8(empty.err).contains(QString::fromUtf8("ファイルにデータがありません:")));
 }

@@ -216,17 +216,31 @@ TEST(Decoder, EndOfTransferAndMarkerCase)
     EXPECT_EQ(two.records.size(), 2u);
 }
 
+// The current time, and a warning of the record (counted like a line-count mismatch).
 TEST(Decoder, InvalidDateTakesTheCurrentTime)
 {
     const OleDateTime before = OleDateTime::now();
-    Decoded d = decodeText(kHeader + "0003051311120000\r\nFFFFFFFFFFFF\r\n" + kMarker +
+    Decoded d = decodeText(kHeader + "0000051311120000\r\nFFFFFFFFFFFF\r\n" + kMarker +
                            "FFFFFFFFFFFFFF\r\n");
     ASSERT_EQ(d.records.size(), 1u) << d.error;
     EXPECT_EQ(d.records[0].StartTime.status, OleDateTime::Valid);
     EXPECT_GE(d.records[0].StartTime.date, before.date - 1e-6);
-    ASSERT_GE(d.shown.size(), 4u);
-    EXPECT_EQ(d.shown[2], "日付データ異常<0003051311120000>");
-    EXPECT_EQ(d.shown[3], "現在時刻をセットします");
+    EXPECT_TRUE(d.records[0].DateReplaced);
+    EXPECT_EQ(d.warnings, std::vector<std::string>{"日付データ異常<0000051311120000>"});
+    ASSERT_GE(d.shown.size(), 3u);
+    EXPECT_EQ(d.shown[2], "現在時刻をセットします");
+
+    // A time note after the record's end line (as the live reception's archive has it) gives
+    // the record that time instead; a note elsewhere, or for a record with a good date, does
+    // nothing.
+    const std::string note = "#MXRVIEW TIME 2026/12/10 09:08:07\r\n";
+    d = decodeText(kHeader + "0000051311120000\r\nFFFFFFFFFFFF\r\n" + note + kMarker + kHeader +
+                   note + kDate + "FFFFFFFFFFFF\r\n" + note + kMarker + "FFFFFFFFFFFFFF\r\n");
+    ASSERT_EQ(d.records.size(), 2u) << d.error;
+    EXPECT_EQ(d.records[0].StartTime.format("%Y/%m/%d %H:%M:%S"), "2026/12/10 09:08:07");
+    EXPECT_EQ(d.records[0].StartTime, *OleDateTime::parse("2026/12/10 09:08:07"));
+    EXPECT_FALSE(d.records[1].DateReplaced);
+    EXPECT_NE(d.records[1].StartTime.format("%Y/%m/%d %H:%M:%S"), "2026/12/10 09:08:07");
 }
 
 TEST(Decoder, DamagedBlocksRaiseTheDataError)

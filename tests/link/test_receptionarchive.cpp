@@ -7,12 +7,15 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include <unistd.h>
 
 #include "link/emulator.h"
 #include "link/emulatorport.h"
 #include "link/receptionarchive.h"
+#include "link/replaynotes.h"
+#include "smalltmpfs.h"
 #include "linktestutil.h"
 
 namespace fs = std::filesystem;
@@ -143,14 +146,146 @@ TEST(ReceptionArchive, CancelledReceptionKeepsWhatArrived)
     live.worker.StopWorker();
     ASSERT_TRUE(live.listener.waitFinished(5s));
 
+    // What arrived, then a last line that says the reception was cancelled.
     const std::string text = readAll(live.worker.ArchivePath());
     const std::string firstRecord =
         emu.replayText().substr(0, emu.replayText().find(kMarkerHex) + kMarkerHex.size() + 2);
-    EXPECT_EQ(text, firstRecord);
+    EXPECT_EQ(text, firstRecord + "#MXRVIEW END CANCELLED\r\n");
+    // Its replay ends as the live reception did: not successful, nothing handed over.
+    Reception replay("", ReceptionMode::Replay, live.worker.ArchivePath(), "");
+    ASSERT_TRUE(replay.listener.waitFinished(10s));
+    EXPECT_FALSE(replay.listener.success());
+    EXPECT_TRUE(replay.worker.TakeRecords().empty());
+    EXPECT_EQ(replay.listener.errors(), std::vector<std::string>{"記録された受信は中断されています"});
+
+    // An archive an earlier version wrote (no last line) replays as it always did.
+    const fs::path old = dir.path / "old.txt";
+    std::ofstream(old, std::ios::binary) << firstRecord;
+    Reception oldReplay("", ReceptionMode::Replay, old.string(), "");
+    ASSERT_TRUE(oldReplay.listener.waitFinished(10s));
+    EXPECT_TRUE(oldReplay.listener.success());
+    EXPECT_EQ(oldReplay.worker.TakeRecords(), std::vector<ReceivedRecord>{emu.expected()[0]});
+}
+
+// Replays of archives by their last lines and notes, and of an empty file.
+TEST(ReceptionArchive, ReplayEndsAsTheRecordedReceptionEnded)
+{
+    TempDir dir("ends");
+    const TesterEmulator emu(smallDump(9, 2));
+    const std::string& full = emu.replayText();
+    const std::string firstRecord =
+        full.substr(0, full.find(kMarkerHex) + kMarkerHex.size() + 2);
+    const std::string midSecond = full.substr(0, full.find("\r\n", firstRecord.size() + 200) + 2);
+    struct Case {
+        const char* what;
+        std::string text;
+        bool ok;
+        std::size_t records;
+        std::vector<std::string> errors;
+    };
+    const std::vector<Case> cases = {
+        {"failed after a record", firstRecord + "#MXRVIEW END FAILED\r\n", false, 1,
+         {"記録された受信は失敗しています"}},
+        {"cancelled within a record", midSecond + "#MXRVIEW END CANCELLED\r\n", false, 0,
+         {"記録された受信は中断されています"}},
+        {"a note of a later version is passed over",
+         firstRecord.substr(0, firstRecord.size() - kMarkerHex.size() - 2) +
+             "#MXRVIEW SOMETHING NEW 1\r\n" + full.substr(firstRecord.size() - kMarkerHex.size() - 2),
+         true, 2, {}},
+        {"an empty file is no reception", "", false, 0,
+         {"ファイルにデータがありません:" + (dir.path / "case.txt").string()}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::ofstream(dir.path / "case.txt", std::ios::binary | std::ios::trunc) << c.text;
+        Reception replay("", ReceptionMode::Replay, (dir.path / "case.txt").string(), "");
+        ASSERT_TRUE(replay.listener.waitFinished(10s));
+        EXPECT_EQ(replay.listener.success(), c.ok);
+        EXPECT_EQ(replay.worker.TakeRecords().size(), c.records);
+        EXPECT_EQ(replay.listener.errors(), c.errors);
+    }
+    // A note never passes for a block with a reader that does not know notes: as hex it is
+    // longer than any block, so it is an error wherever a block is due.
+    for (const std::string& note : {TimeNote(*OleDateTime::parse("2026/1/1 0:0:0")),
+                                    EndNote(ReceptionEnd::Complete),
+                                    EndNote(ReceptionEnd::Cancelled), EndNote(ReceptionEnd::Failed)})
+        EXPECT_GT(bytesFromHex(note).size(), 8u) << note;
+}
+
+// A date block that cannot be read gives the record the current time: a warning of that record,
+// and the archive keeps the time so that its replay gives the same record.
+TEST(ReceptionArchive, UnreadableDateIsAWarningAndReplaysWithTheLiveTime)
+{
+    TempDir dir("date");
+    const TesterEmulator emu(smallDump(12, 2));
+    std::vector<EmulatorChunk> chunks = emu.serialChunks();
+    chunks[0].bytes[8 + 3] = 0x13; // month 13
+    EmulatorPtySender tester(chunks, 0);
+    ASSERT_TRUE(tester.ok()) << tester.error();
+    Reception live(tester.path(), ReceptionMode::Serial, {}, dir.path.string());
+    ASSERT_TRUE(live.listener.waitFinished(20s));
+    ASSERT_TRUE(live.listener.success());
+    const std::vector<ReceivedRecord> liveRecords = live.worker.TakeRecords();
+    ASSERT_EQ(liveRecords.size(), 2u);
+    EXPECT_TRUE(liveRecords[0].DateReplaced);
+    EXPECT_EQ(liveRecords[0].StartTime.status, OleDateTime::Valid);
+    EXPECT_EQ(liveRecords[1], emu.expected()[1]);
+    const std::string dateHex = hexText(chunks[0].bytes.substr(8, 8));
+    EXPECT_EQ(live.listener.warnings(), std::vector<std::string>{"日付データ異常<" + dateHex + ">"});
+    EXPECT_EQ(live.worker.Summary().warnings, 1);
+    EXPECT_EQ(live.listener.count("現在時刻をセットします"), 1);
+    const std::string text = readAll(live.worker.ArchivePath());
+    EXPECT_NE(text.find("#MXRVIEW TIME " + liveRecords[0].StartTime.format("%Y/%m/%d %H:%M:%S") +
+                        "\r\n"),
+              std::string::npos);
+
+    // Replayed in a later second than the live reception's: the same records all the same.
+    const auto limit = steady_clock::now() + 5s;
+    while (OleDateTime::now() == liveRecords[0].StartTime && steady_clock::now() < limit)
+        std::this_thread::sleep_for(20ms);
     Reception replay("", ReceptionMode::Replay, live.worker.ArchivePath(), "");
     ASSERT_TRUE(replay.listener.waitFinished(10s));
     EXPECT_TRUE(replay.listener.success());
-    EXPECT_EQ(replay.worker.TakeRecords(), std::vector<ReceivedRecord>{emu.expected()[0]});
+    EXPECT_EQ(replay.worker.TakeRecords(), liveRecords);
+    EXPECT_EQ(replay.listener.warnings(), live.listener.warnings());
+    EXPECT_EQ(replay.worker.Summary().warnings, 1);
+}
+
+// A full disk: the reception goes on and hands its records over, but no empty or cut-short
+// file stands for it; the file that could not be written is named as missing.
+TEST(ReceptionArchive, FullDiskLeavesNoArchiveAndNamesTheMissingFile)
+{
+    SmallTmpfs disk("64k");
+    if (!disk.mounted())
+        GTEST_SKIP() << disk.reason();
+    const fs::path received = fs::path(disk.path()) / "received";
+    fs::create_directories(received);
+    for (const bool fullAtOnce : {true, false}) {
+        SCOPED_TRACE(fullAtOnce ? "full before the first line" : "full on the way");
+        std::error_code ec;
+        fs::remove(fs::path(disk.path()) / "filler", ec);
+        const TesterEmulator emu(smallDump(14, fullAtOnce ? 2 : 8));
+        if (fullAtOnce) {
+            disk.fill();
+        } else {
+            // Room for a few records' lines only.
+            disk.fill();
+            fs::resize_file(fs::path(disk.path()) / "filler",
+                            fs::file_size(fs::path(disk.path()) / "filler") - 4 * 1024);
+        }
+        EmulatorPtySender tester(emu.serialChunks(), 0);
+        ASSERT_TRUE(tester.ok()) << tester.error();
+        Reception live(tester.path(), ReceptionMode::Serial, {}, received.string());
+        ASSERT_TRUE(live.listener.waitFinished(20s));
+        EXPECT_TRUE(live.listener.success());
+        EXPECT_EQ(live.worker.TakeRecords(), emu.expected());
+        const auto warnings = live.listener.warnings();
+        ASSERT_EQ(warnings.size(), 1u);
+        EXPECT_EQ(warnings[0].rfind("受信データを保存できません:", 0), 0u) << warnings[0];
+        EXPECT_TRUE(live.worker.ArchivePath().empty());
+        EXPECT_EQ(fs::path(live.worker.ArchiveMissing()).parent_path(), received);
+        EXPECT_TRUE(filesIn(received).empty()) << filesIn(received)[0];
+    }
 }
 
 TEST(ReceptionArchive, FolderThatCannotBeWrittenIsReportedOnceAndTheReceptionGoesOn)

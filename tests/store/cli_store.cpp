@@ -67,6 +67,43 @@ TEST_F(StoreCli, DumpPrintsTheSchema)
     EXPECT_TRUE(r.out.contains("\"Reserved\": 0.0"));
 }
 
+// Two names that the tree takes for one (only the case of A-Z differs) would leave only the
+// second: the document is refused, naming both, and nothing is written.
+TEST_F(StoreCli, FromJsonRefusesNamesThatFoldEqual)
+{
+    struct Case {
+        const char* what;
+        const char* json;
+        const char* where;
+    };
+    const Case cases[] = {
+        {"customers", R"({"customers": [{"name": "Tokyo"}, {"name": "TOKYO"}]})",
+         "$.customers[1]"},
+        {"cables",
+         R"({"customers": [{"name": "c", "cables": [{"name": "Cable-A"}, {"name": "cable-a"}]}]})",
+         "$.customers[0].cables[1]"},
+        {"sets",
+         R"({"customers": [{"name": "c", "cables": [{"name": "k", "sets": [{"name": "Set1"},
+            {"name": "SET1"}]}]}]})",
+         "$.customers[0].cables[0].sets[1]"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        writeFile(path("twins.json").toStdString(), c.json);
+        const ToolRun r = mxrtool({"store", "from-json", path("twins.json"), path("twins.dat")});
+        EXPECT_EQ(r.exitCode, 1);
+        const std::string err = r.err.toStdString();
+        EXPECT_NE(err.find(c.where), std::string::npos) << err;
+        EXPECT_FALSE(QFile::exists(path("twins.dat")));
+    }
+    writeFile(path("twins.json").toStdString(), cases[1].json);
+    const std::string err =
+        mxrtool({"store", "from-json", path("twins.json"), path("twins.dat")}).err.toStdString();
+    EXPECT_NE(err.find(R"(the name "cable-a" is the same as the name "Cable-A" before it)"),
+              std::string::npos)
+        << err;
+}
+
 TEST_F(StoreCli, ResaveAndFromJsonRoundTrips)
 {
     ASSERT_EQ(mxrtool({"store", "resave", data("canonical.dat"), path("c.dat")}).exitCode, 0);

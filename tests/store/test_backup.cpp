@@ -45,7 +45,8 @@ protected:
         std::vector<std::string> names;
         if (fs::exists(m_dir / "backup"))
             for (const auto& e : fs::directory_iterator(m_dir / "backup"))
-                names.push_back(e.path().filename().string());
+                if (e.path().filename() != kCreationOrderFile)
+                    names.push_back(e.path().filename().string());
         std::sort(names.begin(), names.end());
         return names;
     }
@@ -110,12 +111,17 @@ TEST(BackupRotation, Table)
          monthly,
          {2, 12},
          {}},
-        {"nothing kept at all keeps nothing",
-         {december.begin(), december.begin() + 2},
+        {"counts of 0 keep the minimum",
+         {december.begin(), december.begin() + 5},
          {0, 0},
          {december[0], december[1]}},
+        {"negative counts keep the minimum",
+         {december.begin(), december.begin() + 5},
+         {-1, -1},
+         {december[0], december[1]}},
         {"other files are never removed",
-         {"notes.txt", "MXR.DAT", december[0]},
+         {"notes.txt", "MXR.DAT", "order.txt", december[0], december[1], december[2],
+          december[3]},
          {0, 0},
          {december[0]}},
     };
@@ -137,6 +143,78 @@ TEST(BackupRotation, Table)
         std::sort(removed.begin(), removed.end());
         std::sort(c.removed.begin(), c.removed.end());
         EXPECT_EQ(removed, c.removed) << c.what;
+    }
+}
+
+// A clock once set ahead left backups dated later than today: the one made now is still the
+// newest, and so are the others made after them, by the order in which they were made.
+TEST(BackupRotation, CreationOrderBeatsFutureDates)
+{
+    const std::time_t now = localTime(2026, 12, 10, 9);
+    std::vector<std::string> names;
+    for (int d = 20; d < 30; ++d)
+        names.push_back(BackupName(localTime(2026, 12, d)));
+    const std::string earlier = BackupName(localTime(2026, 12, 10, 8));
+    const std::string made = BackupName(now);
+    std::vector<std::string> created = names; // the future-dated ones first
+    created.push_back(earlier);
+    created.push_back(made);
+    names.push_back(earlier);
+    names.push_back(made);
+    std::vector<std::string> removed = PlanPrune(names, {3, 1}, now, created);
+    std::sort(removed.begin(), removed.end());
+    // Kept: the three made last (the two of today and Dec 29), Dec 28 as the third newest day;
+    // the month's newest by creation is today's.
+    std::vector<std::string> expected(names.begin(), names.begin() + 8);
+    EXPECT_EQ(removed, expected);
+
+    // Without the order file the backup of the running operation and the newest stay.
+    removed = PlanPrune(names, {3, 1}, now, {}, made);
+    EXPECT_EQ(std::count(removed.begin(), removed.end(), made), 0);
+    EXPECT_EQ(std::count(removed.begin(), removed.end(), BackupName(localTime(2026, 12, 29))), 0);
+}
+
+// A restore keeps the store it replaces as a backup and says where: that file must exist
+// afterwards, whatever the counts in the settings and whatever dates the folder holds.
+TEST_F(BackupTest, RestoreNeverRemovesTheBackupOfTheReplacedStore)
+{
+    struct Case {
+        const char* what;
+        BackupPolicy policy;
+        int futureBackups; // made under a clock set ahead (the 20th to the 29th)
+    };
+    const Case cases[] = {
+        {"nothing kept", {0, 0}, 0},
+        {"negative counts", {-1, -1}, 0},
+        {"defaults, ten backups dated later in the month", {}, 10},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(m_dir);
+        fs::create_directories(m_dir);
+        const std::string good = (m_dir / "good.dat").string();
+        ASSERT_TRUE(SaveStore(storetest::sampleTree(1, 1, 2), good).ok);
+        ASSERT_TRUE(SaveStore(storetest::sampleTree(1, 1, 2), m_store).ok);
+        ASSERT_TRUE(MakeBackup(m_store, c.policy, localTime(2026, 12, 1)).ok);
+        for (int i = 0; i < c.futureBackups; ++i)
+            ASSERT_TRUE(MakeBackup(m_store, c.policy, localTime(2026, 12, 20 + i)).ok);
+        ASSERT_TRUE(SaveStore(storetest::sampleTree(2, 2, 3), m_store).ok);
+        const std::string replaced = storetest::readFile(m_store);
+
+        const RestoreResult r = RestoreBackup(good, m_store, c.policy, localTime(2026, 12, 10));
+        ASSERT_TRUE(r.ok) << r.message;
+        ASSERT_TRUE(fs::exists(r.safeguard.path)) << r.safeguard.path;
+        EXPECT_EQ(storetest::readFile(r.safeguard.path), replaced);
+        std::vector<BackupInfo> list = ListBackups(m_store);
+        ASSERT_FALSE(list.empty());
+        EXPECT_EQ(list[0].path, r.safeguard.path) << "the backup made last is listed first";
+
+        // The next backup of the day keeps it too: it is among the newest by creation.
+        ASSERT_TRUE(MakeBackup(m_store, c.policy, localTime(2026, 12, 10, 15)).ok);
+        EXPECT_TRUE(fs::exists(r.safeguard.path));
+        list = ListBackups(m_store);
+        ASSERT_GE(list.size(), 2u);
+        EXPECT_EQ(list[1].path, r.safeguard.path);
     }
 }
 

@@ -32,6 +32,7 @@
 #include "model/cp932text.h"
 #include "support/widgetgrab.h"
 #include "ui/dialogs/commread.h"
+#include "smalltmpfs.h"
 
 namespace {
 
@@ -328,6 +329,44 @@ TEST_F(CommReadTest, LostLinesAreWarnedAndTheSummaryWaitsForOk)
     EXPECT_TRUE(got[0].LineCountMismatch());
     EXPECT_EQ(got[1], emu.expected()[1]);
     EXPECT_EQ(got[2].LineCount, 78);
+}
+
+// A record with an unreadable date and an archive that a full disk kept from being written:
+// both are warnings in the summary, and the summary names the archive as missing (in the list
+// and the application log).
+TEST_F(CommReadTest, SummaryCountsAnUnreadableDateAndNamesAMissingArchive)
+{
+    SmallTmpfs disk("64k");
+    if (!disk.mounted())
+        GTEST_SKIP() << disk.reason();
+    disk.fill();
+    env.archiveDir = disk.path() + "/received";
+    const TesterEmulator emu(smallDump(7, 2));
+    std::vector<EmulatorChunk> chunks = emu.serialChunks();
+    chunks[1].bytes[8 + 4] = 0x32; // day 32
+    PtyTester tester(chunks);
+    auto dlg = start(tester.path());
+    ASSERT_TRUE(waitFor([&] { return ended(*dlg); }, 20000));
+    EXPECT_EQ(dlg->CurrentState(), CCommRead::State::Reviewing);
+    EXPECT_EQ(dlg->StatusLine()->text(),
+              QString::fromUtf8("受信終了: 受信 2 件, エラー 0 件, 欠落 0 件, 警告 2 件"));
+    const QStringList lines = texts(*dlg);
+    const int date = lines.indexOf(QRegularExpression(QString::fromUtf8("^日付データ異常<.*>$")));
+    ASSERT_GE(date, 0);
+    EXPECT_TRUE(dlg->IsWarningLine(date));
+    const QString missing = lines.last();
+    EXPECT_TRUE(missing.startsWith(QString::fromUtf8("受信データは保存されていません:") +
+                                   QString::fromStdString(env.archiveDir) + "/"))
+        << missing.toStdString();
+    EXPECT_TRUE(dlg->IsWarningLine(lines.size() - 1));
+    EXPECT_TRUE(appLogText().contains(missing));
+    EXPECT_TRUE(QDir(QString::fromStdString(env.archiveDir)).entryList(QDir::Files).isEmpty());
+    EXPECT_TRUE(guitest::grabToPng(dlg.get(), guitest::grabDir() + "/commread_missing.png"));
+    dlg->OnOk();
+    const std::vector<ReceivedRecord> got = dlg->TakeRecords();
+    ASSERT_EQ(got.size(), 2u);
+    EXPECT_EQ(got[0], emu.expected()[0]);
+    EXPECT_TRUE(got[1].DateReplaced);
 }
 
 TEST_F(CommReadTest, UntickingStopsTheDataLinesAtOnce)

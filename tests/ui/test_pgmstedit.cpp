@@ -407,6 +407,16 @@ TEST_F(PgMstEditTest, TransferListMarksRecordsWithLostLines)
     EXPECT_FALSE(m->data(m->index(0, 1), Qt::DecorationRole).isValid());
     EXPECT_TRUE(m->data(m->index(1, 1), Qt::DecorationRole).isValid()); // the warning icon
     EXPECT_FALSE(page.TransferList()->IsChecked(1)); // left for the user to decide
+
+    // A record whose date block could not be read is marked as well, and says so.
+    ReceivedRecord undated = clean;
+    undated.DateReplaced = true;
+    page.SetReceived({clean, undated});
+    EXPECT_TRUE(m->data(m->index(1, 1), Qt::ToolTipRole)
+                    .toString()
+                    .startsWith(QString::fromUtf8("日付データ異常")));
+    EXPECT_TRUE(m->data(m->index(1, 2), Qt::BackgroundRole).isValid());
+    EXPECT_TRUE(m->data(m->index(1, 1), Qt::DecorationRole).isValid());
 }
 
 TEST_F(PgMstEditTest, InPlaceRenameBelongsToTheParentsOfItsStart)

@@ -183,10 +183,10 @@ std::string jsonTextList(const std::vector<std::string>& cp932Texts)
 // The reception's document on standard output: {"ok", "lines", "records" (each with its
 // "LineCount" and "announced" count), "warnings", "errors" (how many error texts were shown),
 // "errorTexts", and "archive" with the file a serial reception was archived to, when one was
-// written}. Exit 0 when the reception succeeded; else 1 with its error texts (or the
+// written, or "archiveMissing" with the file that could not be written (there is none then)}. Exit 0 when the reception succeeded; else 1 with its error texts (or the
 // cancel) on standard error. A cancelled reception hands nothing over, as the dialog's cancel.
 int printResult(const Collector& c, const std::vector<ReceivedRecord>& records, bool cancelled,
-                const std::string& archive)
+                const std::string& archive, const std::string& archiveMissing)
 {
     const bool ok = c.success && !cancelled;
     std::string out = "{\n  \"ok\": ";
@@ -206,6 +206,9 @@ int printResult(const Collector& c, const std::vector<ReceivedRecord>& records, 
     out += "  \"errorTexts\": " + jsonTextList(c.errors);
     if (!archive.empty()) // where a serial reception's bytes were kept
         out += ",\n  \"archive\": " + jsonString(QFile::decodeName(archive.c_str()).toStdString());
+    if (!archiveMissing.empty())
+        out += ",\n  \"archiveMissing\": " +
+               jsonString(QFile::decodeName(archiveMissing.c_str()).toStdString());
     out += "\n}\n";
     std::fwrite(out.data(), 1, out.size(), stdout);
     std::fflush(stdout);
@@ -251,7 +254,8 @@ int runReception(ReceptionOptions options, std::unique_ptr<ISerialPort> port, Wa
     std::vector<ReceivedRecord> records = worker.TakeRecords();
     if (cancelled)
         records.clear();
-    return printResult(collector, records, cancelled, worker.ArchivePath());
+    return printResult(collector, records, cancelled, worker.ArchivePath(),
+                       worker.ArchiveMissing());
 }
 
 int decode(const ToolContext& ctx, const QStringList& args)

@@ -312,9 +312,16 @@ CMeasRecord readRecord(const Reader& in)
     return r;
 }
 
-template <class T> void putEntry(CNamedList<T>& list, T&& entry)
+// Adds an entry under its name. The tree finds names with case and width folded, so a second
+// name that folds equal to one already there would replace it: refused with both names.
+template <class T> void putEntry(CNamedList<T>& list, T&& entry, const std::string& where)
 {
-    const int p = list.FindOrInsert(entry.name);
+    bool existed = false;
+    const int p = list.FindOrInsert(entry.name, &existed);
+    if (existed)
+        throw JsonError(where + ": the name \"" + cp932::toUtf8(entry.name) +
+                        "\" is the same as the name \"" + cp932::toUtf8(list.At(p).name) +
+                        "\" before it (names are compared without the case of the letters A-Z)");
     list.At(p) = std::move(entry);
 }
 
@@ -422,11 +429,11 @@ bool StoreFromJson(const QByteArray& json, CCustomerDB& db, std::string& error)
                     for (qsizetype r = 0; r < records.size(); ++r)
                         set.AppendRecord(
                             readRecord(Reader::element(records, r, sin.where() + ".records")));
-                    putEntry(cable.sets, std::move(set));
+                    putEntry(cable.sets, std::move(set), sin.where());
                 }
-                putEntry(customer.cables, std::move(cable));
+                putEntry(customer.cables, std::move(cable), kin.where());
             }
-            putEntry(out.customers, std::move(customer));
+            putEntry(out.customers, std::move(customer), cin.where());
         }
         db = std::move(out);
         return true;

@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QFile>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QHeaderView>
@@ -268,6 +269,7 @@ void CCommRead::onFinished(bool success)
     setBusy(false);
     if (!success) {
         m_status->setText(QStringLiteral("受信処理で問題が発生しました"));
+        noteMissingArchive();
         if (!m_cancelling)
             m_state = State::Failed;
         emit receptionEnded(false);
@@ -304,6 +306,7 @@ void CCommRead::showSummary()
     m_list->setCurrentIndex(last);
     m_list->scrollTo(last);
     m_status->setText(text);
+    noteMissingArchive();
     m_state = State::Reviewing;
     // OK takes the place of the cancel button, which has nothing left to cancel.
     m_cancel->hide();
@@ -312,6 +315,24 @@ void CCommRead::showSummary()
     m_ok->setDefault(true);
     m_ok->setFocus();
     emit summaryShown();
+}
+
+void CCommRead::noteMissingArchive()
+{
+    // The warning that the archive could not be written came while the reception ran; the
+    // summary says once more that this reception has no archive, and which file is missing.
+    const std::string& missing = m_worker.ArchiveMissing();
+    if (missing.empty())
+        return;
+    const QString text = QStringLiteral("受信データは保存されていません:%1")
+                             .arg(QFile::decodeName(missing.c_str()));
+    if (m_env.appLog)
+        m_env.appLog->Write(
+            ui::fromQ(text).value_or(cp932::lit("受信データは保存されていません:") + missing));
+    m_lines->append(text, ReceptionListModel::Kind::Warning);
+    const QModelIndex last = m_lines->index(m_lines->rowCount() - 1);
+    m_list->setCurrentIndex(last);
+    m_list->scrollTo(last);
 }
 
 void CCommRead::handOver()

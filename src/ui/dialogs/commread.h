@@ -119,6 +119,8 @@ private:
     void onText(const std::string& text, int statusMark, int kind);
     void onFinished(bool success);
     void showSummary();
+    // A line in the list and the log naming the archive that could not be written.
+    void noteMissingArchive();
     void handOver();
     void setBusy(bool on);
     void pumpEvents(uint32_t maxMs);

@@ -6,6 +6,7 @@
 #include <QHeaderView>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QStringList>
 
 #include "settings/appsettings.h"
 #include "model/cp932text.h"
@@ -44,20 +45,28 @@ void CPgMstEdit::setupTransfer()
         }
     });
     // A record whose line count differs from the one its date block announced lost lines on
-    // the way (its later points are shifted): the row is tinted, carries a warning icon and
+    // the way (its later points are shifted), and one whose date block could not be read has
+    // the reception's time in place of its own: the row is tinted, carries a warning icon and
     // says why in its tool tip, so that the user can leave it unregistered.
     m_transfer->SetCellExtra([this](int row, int column, int role) -> QVariant {
         if (row < 0 || static_cast<std::size_t>(row) >= m_received.size())
             return {};
         const ReceivedRecord& r = m_received[static_cast<std::size_t>(row)];
-        if (!r.LineCountMismatch())
+        if (!r.LineCountMismatch() && !r.DateReplaced)
             return {};
         switch (role) {
-        case Qt::ToolTipRole:
-            return QStringLiteral("データ数不一致 %1/%2: 受信中にデータ行が失われたため、"
-                                  "以降の時刻がずれている可能性があります")
-                .arg(r.Announced)
-                .arg(r.LineCount);
+        case Qt::ToolTipRole: {
+            QStringList why;
+            if (r.LineCountMismatch())
+                why << QStringLiteral("データ数不一致 %1/%2: 受信中にデータ行が失われたため、"
+                                      "以降の時刻がずれている可能性があります")
+                           .arg(r.Announced)
+                           .arg(r.LineCount);
+            if (r.DateReplaced)
+                why << QStringLiteral("日付データ異常: 測定日時が読めないため、"
+                                      "受信した時刻を測定日時にしています");
+            return why.join(QLatin1Char('\n'));
+        }
         case Qt::DecorationRole:
             if (column == 1)
                 return style()->standardIcon(QStyle::SP_MessageBoxWarning);
