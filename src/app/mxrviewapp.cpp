@@ -124,9 +124,8 @@ void CMXRViewApp::continueTermination()
             break;
         if (!modal->close()) {
             if (modal->property("mxrEndsByItself").toBool()) {
-                connect(modal, &QObject::destroyed, this, [this] {
-                    QTimer::singleShot(0, this, &CMXRViewApp::continueTermination);
-                });
+                connect(modal, &QObject::destroyed, this,
+                        [this] { QTimer::singleShot(0, this, &CMXRViewApp::continueTermination); });
                 return;
             }
             break;

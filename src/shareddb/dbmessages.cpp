@@ -59,12 +59,10 @@ std::string advice(const DbSettings& db, const PgError& e)
     case PgFailure::ConnectionLost:
         return "サーバーとの接続が途中で切れました。サーバーとネットワークを確認してから、"
                "もう一度同期してください。";
-    case PgFailure::Cancelled:
-        return "中止しました。";
+    case PgFailure::Cancelled: return "中止しました。";
     case PgFailure::NoSchema:
     case PgFailure::None:
-    case PgFailure::Other:
-        break;
+    case PgFailure::Other: break;
     }
     return "[SharedDB] の設定とサーバーの状態を確認してください。";
 }

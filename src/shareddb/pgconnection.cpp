@@ -74,11 +74,13 @@ std::string trimmed(const char* text)
         if (line.rfind("LOCATION:", 0) == 0)
             continue;
         const std::size_t sev = line.find(":  ");
-        if (sev != std::string::npos && sev + 9 <= line.size() && line.compare(sev + 8, 2, ": ") == 0 &&
+        if (sev != std::string::npos && sev + 9 <= line.size() &&
+            line.compare(sev + 8, 2, ": ") == 0 &&
             std::all_of(line.begin() + static_cast<long>(sev) + 3,
-                        line.begin() + static_cast<long>(sev) + 8,
-                        [](char c) { return std::isupper(static_cast<unsigned char>(c)) ||
-                                            std::isdigit(static_cast<unsigned char>(c)); }))
+                        line.begin() + static_cast<long>(sev) + 8, [](char c) {
+                            return std::isupper(static_cast<unsigned char>(c)) ||
+                                   std::isdigit(static_cast<unsigned char>(c));
+                        }))
             line.erase(sev + 3, 7);
         out += (out.empty() ? "" : "\n") + line;
     }
@@ -311,7 +313,9 @@ void PgConnection::connect(const std::vector<std::pair<std::string, std::string>
            polled != PGRES_POLLING_FAILED) {
         const ConnStatusType status = PQstatus(m_c);
         reached = reached || (status != CONNECTION_STARTED && status != CONNECTION_NEEDED);
-        pollfd fds[2] = {{PQsocket(m_c), static_cast<short>(polled == PGRES_POLLING_READING ? POLLIN : POLLOUT), 0},
+        pollfd fds[2] = {{PQsocket(m_c),
+                          static_cast<short>(polled == PGRES_POLLING_READING ? POLLIN : POLLOUT),
+                          0},
                          {m_cancel ? m_cancel->wakeFd() : -1, POLLIN, 0}};
         if (m_cancel && m_cancel->requested()) {
             interrupted = PgFailure::Cancelled;
@@ -393,8 +397,7 @@ void PgConnection::wait(bool forWrite)
     const bool cancelled = m_cancel && m_cancel->requested();
     // The server's statement time-out (a second after the time-out) comes first when the
     // server is alive.
-    const int limit =
-        cancelled ? graceMs(m_timeoutMs) : m_timeoutMs + 1000 + graceMs(m_timeoutMs);
+    const int limit = cancelled ? graceMs(m_timeoutMs) : m_timeoutMs + 1000 + graceMs(m_timeoutMs);
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(limit);
     for (;;) {
         const bool cancelNow = m_cancel && m_cancel->requested();
@@ -408,8 +411,8 @@ void PgConnection::wait(bool forWrite)
         if (left == 0) {
             if (cancelNow)
                 giveUp(PgFailure::Cancelled, "cancelled");
-            giveUp(PgFailure::NoResponse, "no answer from the server for " +
-                                              std::to_string(limit / 1000) + " s");
+            giveUp(PgFailure::NoResponse,
+                   "no answer from the server for " + std::to_string(limit / 1000) + " s");
         }
         const int n = ::poll(fds, 2, left);
         if (n < 0 && errno != EINTR)

@@ -69,10 +69,9 @@ protected:
         fs::create_directories(m_home / "DATA");
         m_db = s_server->createDatabase();
         testfile::writeAll(m_home / "MXRView.INI",
-                           "[SharedDB]\r\nhost=" + s_server->socketDir() +
-                               "\r\nport=" + std::to_string(s_server->port()) +
-                               "\r\nuser=" + s_server->user() + "\r\ndatabase=" + m_db +
-                               "\r\ntimeout=600\r\n");
+                           "[SharedDB]\r\nhost=" + s_server->socketDir() + "\r\nport=" +
+                               std::to_string(s_server->port()) + "\r\nuser=" + s_server->user() +
+                               "\r\ndatabase=" + m_db + "\r\ntimeout=600\r\n");
     }
     void TearDown() override { fs::remove_all(m_home); }
 
@@ -154,7 +153,8 @@ TEST_F(DbGuardTest, CommandsThatWriteTheStoreRefuseWhileMXRViewRunsOnTheFolder)
     ASSERT_TRUE(waitFor(inUse));
     const ToolRun restore = mxrtool(home(probe));
     EXPECT_EQ(restore.exitCode, 1);
-    EXPECT_TRUE(restore.err.contains(QByteArray::fromStdString(m_home.string()))) << restore.err.constData();
+    EXPECT_TRUE(restore.err.contains(QByteArray::fromStdString(m_home.string())))
+        << restore.err.constData();
     for (const char* sub : {"sync", "pull"}) {
         const QJsonObject o = run({"db", sub}, 1);
         EXPECT_EQ(o["failure"].toString(), "folderInUse");

@@ -95,8 +95,8 @@ protected:
         DbSettings settings;
         settings.params = s_server->params(m_db);
         ASSERT_TRUE(InitDatabase(settings).ok);
-        m_tmp = fs::temp_directory_path() / ("mxr-timeout-" + std::to_string(getpid()) + "-" +
-                                             std::to_string(++s_counter));
+        m_tmp = fs::temp_directory_path() /
+                ("mxr-timeout-" + std::to_string(getpid()) + "-" + std::to_string(++s_counter));
         fs::remove_all(m_tmp);
         fs::create_directories(m_tmp / "DATA");
         m_target.db.params = s_server->params(m_db);
@@ -106,7 +106,10 @@ protected:
     }
     void TearDown() override { fs::remove_all(m_tmp); }
 
-    int64_t records() { return std::stoll(Session(s_server->params(m_db)).one("SELECT count(*) FROM records")); }
+    int64_t records()
+    {
+        return std::stoll(Session(s_server->params(m_db)).one("SELECT count(*) FROM records"));
+    }
     // Sessions of the test database waiting for a lock.
     bool someoneWaitsForALock()
     {
@@ -298,25 +301,34 @@ TEST_F(SharedDbTimeoutTest, FailuresSayWhatToCheck)
          PgFailure::Unreachable,
          {"共有データベースに接続できません", "サーバーが起動しているか",
           "詳細:\nconnection to server on socket", "No such file or directory"}},
-        {"wrong password", withPass(on(pwSocket, "pwuser", m_db), "password", "nope"),
+        {"wrong password",
+         withPass(on(pwSocket, "pwuser", m_db), "password", "nope"),
          PgFailure::WrongPassword,
          {"ユーザー「pwuser」のパスワードが違います", "password authentication failed"}},
         {"password file ignored for its mode",
          withPass(on(pwSocket, "pwuser", m_db), "passfile", loosePass.string()),
          PgFailure::NoPassword,
-         {"パスワードファイルの権限を 0600", "has group or world access",
-          "no password supplied"}},
-        {"unknown role", on(s_server->socketDir(), "ghost", m_db), PgFailure::NotAllowed,
-         {"ユーザー「ghost」のこの端末からの接続を許可していません", "role \"ghost\" does not exist"}},
-        {"unknown database", on(s_server->socketDir(), s_server->user(), "nope"),
+         {"パスワードファイルの権限を 0600", "has group or world access", "no password supplied"}},
+        {"unknown role",
+         on(s_server->socketDir(), "ghost", m_db),
+         PgFailure::NotAllowed,
+         {"ユーザー「ghost」のこの端末からの接続を許可していません",
+          "role \"ghost\" does not exist"}},
+        {"unknown database",
+         on(s_server->socketDir(), s_server->user(), "nope"),
          PgFailure::UnknownDatabase,
          {"データベース「nope」がありません", "database \"nope\" does not exist"}},
-        {"no tables", on(s_server->socketDir(), s_server->user(), empty), PgFailure::NoSchema,
+        {"no tables",
+         on(s_server->socketDir(), s_server->user(), empty),
+         PgFailure::NoSchema,
          {"db init"}},
-        {"no rights on the tables", on(s_server->socketDir(), "limited", m_db),
+        {"no rights on the tables",
+         on(s_server->socketDir(), "limited", m_db),
          PgFailure::PermissionDenied,
          {"同期に必要な権限", "permission denied for table mxr_schema"}},
-        {"connection lost mid-sync", s_server->params(m_db), PgFailure::ConnectionLost,
+        {"connection lost mid-sync",
+         s_server->params(m_db),
+         PgFailure::ConnectionLost,
          {"接続が途中で切れました", "データファイルは変更していません",
           "terminating connection due to administrator command"},
          [&](PgConnection& c, int) {
@@ -348,11 +360,12 @@ TEST_F(SharedDbTimeoutTest, FailuresSayWhatToCheck)
 
 TEST(SharedDbSettings, TimeoutIsReadAndNeverWritten)
 {
-    const fs::path ini = fs::temp_directory_path() / ("mxr-timeout-ini-" + std::to_string(getpid()));
+    const fs::path ini =
+        fs::temp_directory_path() / ("mxr-timeout-ini-" + std::to_string(getpid()));
     const struct {
         const char* value;
         int seconds;
-    } cases[] = {{nullptr, 30}, {"2", 2},     {" 7 ", 7},   {"0", 30},
+    } cases[] = {{nullptr, 30}, {"2", 2},    {" 7 ", 7}, {"0", 30},
                  {"-5", 30},    {"abc", 30}, {"5s", 30}, {"99999", 3600}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.value ? c.value : "(missing)");

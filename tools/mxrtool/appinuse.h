@@ -4,6 +4,8 @@
 
 #include <pthread.h>
 
+#include <atomic>
+
 #include <string>
 
 namespace shareddb {
@@ -34,5 +36,5 @@ private:
     int m_signalFd = -1, m_stopFd = -1;
     pthread_t m_thread{};
     bool m_started = false;
-    volatile int m_signal = 0;
+    std::atomic<int> m_signal{0};
 };
