@@ -121,11 +121,13 @@ TEST_F(SharedDbCancelUiTest, ALockTimeoutIsToldWithWhatToDo)
                                                "ほかの端末が同じ測定データを同期している")))
         << text.toStdString();
     QMessageBox box(QMessageBox::Critical, QStringLiteral("MXRView"), text);
+    box.show(); // laid out as the user sees it (long lines wrapped)
     EXPECT_TRUE(guitest::grabToPng(&box, guitest::grabDir() + "/shareddb-locktimeout.png"));
     shareddb::SyncTarget stopped = target;
     stopped.db.params = {{"host", dir.filePath("no-server").toStdString()}, {"port", "5"}};
     QMessageBox down(QMessageBox::Critical, QStringLiteral("MXRView"),
                      SyncSummaryText(shareddb::RunSync(stopped, shareddb::SyncMode::Sync)));
+    down.show();
     EXPECT_TRUE(guitest::grabToPng(&down, guitest::grabDir() + "/shareddb-serverdown.png"));
 }
 
