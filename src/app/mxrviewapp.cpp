@@ -110,11 +110,26 @@ void CMXRViewApp::onTerminationSignal()
     // questions get the answer that loses nothing.
     ui::installMessages(std::make_unique<CUnattendedMessages>(m_appLog));
     m_terminationRequested = true;
-    // A message box or dialog waiting for an answer is closed without one first.
+    continueTermination();
+}
+
+void CMXRViewApp::continueTermination()
+{
+    // A message box or dialog waiting for an answer is closed without one first. A window
+    // that cancels its work on closing (the shared database's sync) ends by itself shortly:
+    // the exit goes on once it is gone, so nothing is saved beside work still running.
     for (int nested = 0; nested < 16; ++nested) {
         QWidget* modal = QApplication::activeModalWidget();
-        if (!modal || !modal->close())
+        if (!modal)
             break;
+        if (!modal->close()) {
+            if (modal->property("mxrEndsByItself").toBool()) {
+                connect(modal, &QObject::destroyed, this,
+                        [this] { QTimer::singleShot(0, this, &CMXRViewApp::continueTermination); });
+                return;
+            }
+            break;
+        }
     }
     // As if the user closed the main window: the normal exit follows. During the start-up
     // the window closes as soon as it is shown.

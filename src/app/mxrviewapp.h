@@ -33,6 +33,9 @@ public:
 private:
     void installSignalHandlers();
     void onTerminationSignal();
+    // Closes the modal windows and the main window; waits first for a window that is ending
+    // work it was asked to cancel.
+    void continueTermination();
     void raiseMainWindow();
 
     CxLogFile m_appLog;

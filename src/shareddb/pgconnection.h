@@ -1,9 +1,13 @@
 // PgConnection and PgResult: a small RAII layer over libpq's connection and result handles,
-// with parameterised statements in binary form and COPY ... FROM STDIN.
+// with parameterised statements in binary form and COPY ... FROM STDIN. Every wait on the
+// server is bounded (a time-out) and can be cancelled from another thread or a signal handler.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -12,13 +16,80 @@
 
 struct pg_conn;
 struct pg_result;
+struct pg_cancel;
 
 namespace shareddb {
 
-// A failed statement or a lost connection. what() is libpq's own message (UTF-8).
+// Seconds allowed for connecting, for a lock, for a statement and for a silent peer, unless
+// the settings say otherwise.
+inline constexpr int kDefaultTimeoutSeconds = 30;
+
+// What kind of failure a PgError is: the user's advice depends on it.
+enum class PgFailure {
+    None,
+    Other,
+    Unreachable,      // no server at that address, or it refused the connection
+    ConnectTimeout,   // the server did not complete the connection in time
+    NoPassword,       // the server asks for a password and none was found
+    WrongPassword,    // the password (or user) was refused
+    NotAllowed,       // the server does not let this user or host in (pg_hba, unknown role)
+    UnknownDatabase,  // no database of that name
+    PermissionDenied, // the user lacks a right on a table or the database
+    LockTimeout,      // another session held a lock longer than the time-out
+    StatementTimeout, // a statement ran longer than the time-out
+    NoResponse,       // the server went silent (a frozen backend or a dead network)
+    ConnectionLost,   // the connection ended in the middle
+    Cancelled,        // cancelled on request (PgCancel)
+    NoSchema,         // the database has no tables of this program, or another version (the
+                      // sync's own finding, never a PgError)
+};
+
+// A failed statement or connection. what() is the server's or libpq's own message (UTF-8,
+// trimmed: no location lines, no indent).
 class PgError : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    explicit PgError(const std::string& text, PgFailure kind = PgFailure::Other,
+                     std::string sqlstate = {})
+        : std::runtime_error(text), m_kind(kind), m_sqlstate(std::move(sqlstate))
+    {
+    }
+    PgFailure kind() const { return m_kind; }
+    const std::string& sqlstate() const { return m_sqlstate; }
+    bool connecting = false; // raised while connecting (no statement ran)
+    std::string database;    // connecting: the database and user libpq tried
+    std::string user;
+    std::string note; // what libpq said elsewhere (e.g. why it ignored the password file)
+
+private:
+    PgFailure m_kind;
+    std::string m_sqlstate;
+};
+
+// A cancel request for the connection that uses it: request(), from another thread than the
+// one waiting on the server, sends the server a cancel of the running statement (PQcancel,
+// which may itself wait on a dead network: call it where that blocks nobody) and wakes the
+// waiting thread, which gives the connection up once the statement ends or a short grace
+// has passed. Once requested, it stays requested.
+class PgCancel {
+public:
+    PgCancel();
+    ~PgCancel();
+    PgCancel(const PgCancel&) = delete;
+    PgCancel& operator=(const PgCancel&) = delete;
+
+    void request();
+    bool requested() const { return m_requested.load(); }
+
+private:
+    friend class PgConnection;
+    void attach(pg_conn* c);
+    void detach();
+    int wakeFd() const { return m_fd; }
+
+    std::atomic<bool> m_requested{false};
+    int m_fd = -1; // eventfd, readable once requested
+    std::mutex m_mutex;
+    pg_cancel* m_cancel = nullptr;
 };
 
 // One parameter of a statement: text or binary bytes.
@@ -60,8 +131,12 @@ class PgConnection {
 public:
     // Connects with the given keyword/value pairs (only the values that are set; libpq takes
     // the rest from its environment variables and ~/.pgpass). Throws PgError when the
-    // connection cannot be made.
-    explicit PgConnection(const std::vector<std::pair<std::string, std::string>>& params);
+    // connection cannot be made. timeoutSeconds bounds the connection, every lock wait and
+    // statement (on the server), and every silence of the server (here; TCP keepalives and
+    // the TCP user time-out detect a dead peer). cancel, when given, must outlive the
+    // connection.
+    explicit PgConnection(const std::vector<std::pair<std::string, std::string>>& params,
+                          int timeoutSeconds = kDefaultTimeoutSeconds, PgCancel* cancel = nullptr);
     PgConnection(const PgConnection&) = delete;
     PgConnection& operator=(const PgConnection&) = delete;
     ~PgConnection();
@@ -80,16 +155,33 @@ public:
     // The server process serving this connection.
     int backendPid() const;
     pg_conn* handle() const { return m_c; }
+    // The connection was given up (cancelled, or the server went silent): nothing more is sent.
+    bool abandoned() const { return m_abandoned; }
 
 private:
+    void connect(const std::vector<std::pair<std::string, std::string>>& params);
     [[noreturn]] void fail(pg_result* r);
     PgResult check(pg_result* r);
+    // Sends with send() (unless a cancel was requested) and collects the results.
+    pg_result* run(const std::function<int()>& send);
+    // Flushes what is queued, then reads until the last result (or a COPY IN result).
+    pg_result* collect();
+    void flush();
+    // Waits until the socket is readable (or also writable), bounded by the time-out and
+    // cut short by a cancel. Throws PgError when it gives up.
+    void wait(bool forWrite);
+    [[noreturn]] void giveUp(PgFailure kind, const std::string& text);
 
     pg_conn* m_c = nullptr;
+    PgCancel* m_cancel = nullptr;
+    int m_timeoutMs = kDefaultTimeoutSeconds * 1000;
+    bool m_abandoned = false;
+    PgFailure m_abandonKind = PgFailure::None;
 };
 
 // Holds a transaction: BEGIN now, ROLLBACK at destruction unless commit() was called. A
-// rollback on a lost connection is skipped.
+// rollback on a lost or abandoned connection is skipped (the server rolls back when the
+// connection ends).
 class PgTransaction {
 public:
     explicit PgTransaction(PgConnection& c) : m_c(c) { m_c.exec("BEGIN"); }

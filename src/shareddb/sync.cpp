@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "model/cp932text.h"
+#include "shareddb/dbmessages.h"
 #include "shareddb/schema.h"
 #include "store/store.h"
 
@@ -88,7 +89,7 @@ InitResult InitDatabase(const DbSettings& db)
 {
     InitResult r;
     try {
-        PgConnection c(db.params);
+        PgConnection c(db.params, db.timeoutSeconds);
         try {
             r.versionBefore = Migrate(c);
             r.versionAfter = ReadSchemaStatus(c).version;
@@ -97,7 +98,7 @@ InitResult InitDatabase(const DbSettings& db)
             r.message = std::string("共有データベースのテーブルを作成できません\n") + e.what();
         }
     } catch (const PgError& e) {
-        r.message = ConnectionMessage(db, e.what());
+        r.message = FailureMessage(db, e);
     }
     return r;
 }
@@ -107,7 +108,7 @@ DbStatus ReadDbStatus(const SyncTarget& target)
     DbStatus st;
     st.expectedVersion = CurrentSchemaVersion();
     try {
-        PgConnection c(target.db.params);
+        PgConnection c(target.db.params, target.db.timeoutSeconds);
         const SchemaStatus s = ReadSchemaStatus(c);
         st.schemaVersion = s.version;
         st.databaseId = s.databaseId;
@@ -128,7 +129,7 @@ DbStatus ReadDbStatus(const SyncTarget& target)
         }
         st.ok = true;
     } catch (const PgError& e) {
-        st.message = ConnectionMessage(target.db, e.what());
+        st.message = FailureMessage(target.db, e);
     }
     return st;
 }
@@ -138,17 +139,25 @@ SyncSummary RunSync(const SyncTarget& target, SyncMode mode, const SyncHooks& ho
     SyncSummary summary;
     std::unique_ptr<PgConnection> conn;
     try {
-        conn = std::make_unique<PgConnection>(target.db.params);
+        conn = std::make_unique<PgConnection>(target.db.params, target.db.timeoutSeconds,
+                                              hooks.cancel);
     } catch (const PgError& e) {
-        summary.message = ConnectionMessage(target.db, e.what());
+        if (e.kind() == PgFailure::Cancelled) {
+            summary.ok = summary.cancelled = true;
+            return summary;
+        }
+        summary.failure = e.kind();
+        summary.message = FailureMessage(target.db, e);
         return summary;
     }
     SyncState state = ReadSyncState(target.statePath);
     try {
         const SchemaStatus schema = ReadSchemaStatus(*conn);
         summary.message = schemaProblem(schema);
-        if (!summary.message.empty())
+        if (!summary.message.empty()) {
+            summary.failure = PgFailure::NoSchema;
             return summary;
+        }
         const std::string storeKey = canonicalStorePath(target.storePath);
         summary.databaseId = schema.databaseId;
         if (!stateBelongs(state, schema, storeKey)) {
@@ -193,6 +202,16 @@ SyncSummary RunSync(const SyncTarget& target, SyncMode mode, const SyncHooks& ho
                 complete = PullRecords(ctx, db, after, summary);
                 digest = after.digest;
             }
+        } catch (const PgError& e) {
+            // A cancel in the middle of a set: that set was rolled back, the ones before stay
+            // done, as a cancel between sets leaves them; what was fetched is not kept.
+            if (e.kind() != PgFailure::Cancelled) {
+                WriteSyncState(target.statePath, state);
+                throw;
+            }
+            complete = false;
+            summary.received = 0;
+            ctx.pendingState.clear();
         } catch (...) {
             WriteSyncState(target.statePath, state);
             throw;
@@ -235,8 +254,13 @@ SyncSummary RunSync(const SyncTarget& target, SyncMode mode, const SyncHooks& ho
             return summary;
         }
         summary.ok = true;
-    } catch (const std::exception& e) { // PgError among them
+    } catch (const PgError& e) {
         summary.ok = false;
+        summary.failure = e.kind();
+        summary.message = FailureMessage(target.db, e);
+    } catch (const std::exception& e) {
+        summary.ok = false;
+        summary.failure = PgFailure::Other;
         summary.message = std::string("共有データベースとの同期に失敗しました\n") + e.what();
     }
     return summary;

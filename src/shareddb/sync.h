@@ -50,11 +50,15 @@ struct SyncHooks {
     // Tests: called with the connection after a set's records were sent and before its
     // transaction commits.
     std::function<void(PgConnection&, int setIndex)> beforeCommit;
+    // A cancel that also ends a statement or lock wait in progress (from another thread);
+    // the set in progress is rolled back. Outlives the sync.
+    PgCancel* cancel = nullptr;
 };
 
 struct SyncSummary {
     bool ok = false;
     std::string message; // UTF-8; why it failed
+    PgFailure failure = PgFailure::None; // the kind of failure (None when ok)
     bool cancelled = false;
     bool nothingToDo = false; // the fast check proved both sides unchanged since they last held
                               // the same records

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "appinuse.h"
 #include "commands.h"
 #include "model/cp932text.h"
 #include "store/backup.h"
@@ -52,6 +53,9 @@ int runBackupCommand(const ToolContext& ctx, const QString& sub, const QStringLi
     }
     if (args.size() != 1)
         return usageError(ToolMsg::Expected, {QStringLiteral("store restore BACKUPFILE")});
+    // A running MXRView would write its own copy of the store over the restored one.
+    if (MxrViewHoldsFolder(setup->folder))
+        return ToolFailure(ToolMsg::FolderInUse, {QFile::decodeName(setup->folder.c_str())});
     const storebackup::RestoreResult r = storebackup::RestoreBackup(
         QFile::encodeName(args[0]).toStdString(), setup->storePath, setup->policy);
     if (!r.ok) {

@@ -7,8 +7,10 @@
 #include <optional>
 #include <string>
 
+#include "appinuse.h"
 #include "commands.h"
 #include "model/cp932text.h"
+#include "shareddb/dbmessages.h"
 #include "shareddb/sync.h"
 #include "storesetup.h"
 #include "toolmessages.h"
@@ -22,9 +24,8 @@ QString text(const std::string& cp932)
 
 // The store, the state file and the connection settings of the application folder, read
 // without writing anything to the INI.
-std::optional<shareddb::SyncTarget> dbTarget(const ToolContext& ctx)
+std::optional<shareddb::SyncTarget> dbTarget(const std::optional<StoreSetup>& setup)
 {
-    const std::optional<StoreSetup> setup = ReadStoreSetup(ctx);
     if (!setup)
         return std::nullopt;
     shareddb::SyncTarget t;
@@ -78,6 +79,8 @@ QJsonObject summaryJson(const shareddb::SyncSummary& s)
                   {"setsDone", s.setsDone},
                   {"setsTotal", s.setsTotal},
                   {"storeSaved", s.storeSaved}};
+    if (s.failure != shareddb::PgFailure::None)
+        o["failure"] = QString::fromLatin1(shareddb::FailureCode(s.failure));
     if (!s.backupPath.empty())
         o["backup"] = QFile::decodeName(s.backupPath.c_str());
     if (!s.changedAsidePath.empty())
@@ -99,7 +102,8 @@ int runDbCommand(const ToolContext& ctx, const QStringList& args)
     if (words.size() != 1)
         return usageError(ToolMsg::Expected, {QStringLiteral("db (init | push | pull | sync | status)")});
     const QString sub = words[0];
-    std::optional<shareddb::SyncTarget> target = dbTarget(ctx);
+    const std::optional<StoreSetup> setup = ReadStoreSetup(ctx);
+    std::optional<shareddb::SyncTarget> target = dbTarget(setup);
     if (!target) {
         return ToolFailure(ToolMsg::NoAppFolder);
     }
@@ -144,11 +148,34 @@ int runDbCommand(const ToolContext& ctx, const QStringList& args)
         mode = shareddb::SyncMode::Sync;
     else
         return usageError(ToolMsg::Expected, {QStringLiteral("db (init | push | pull | sync | status)")});
+    // pull and sync write the store: not under a running MXRView, whose exit save would
+    // write its own copy over them.
+    if (mode != shareddb::SyncMode::Push && MxrViewHoldsFolder(setup->folder)) {
+        QJsonObject o = where;
+        o["failure"] = QStringLiteral("folderInUse");
+        return fail(o, ToolText(ToolMsg::FolderInUse, {QFile::decodeName(setup->folder.c_str())})
+                           .toStdString());
+    }
+    // SIGTERM and SIGINT cancel the work at once (the set in progress rolls back), and the
+    // command ends with the status of the signal after telling what was done.
+    shareddb::PgCancel cancel;
+    TerminationWatch watch(cancel);
+    shareddb::SyncHooks hooks;
+    hooks.cancel = &cancel;
+    hooks.cancelled = [&cancel] { return cancel.requested(); };
     target->switchDatabase = switchDatabase;
-    const shareddb::SyncSummary s = shareddb::RunSync(*target, mode);
+    const shareddb::SyncSummary s = shareddb::RunSync(*target, mode, hooks);
     QJsonObject o = summaryJson(s);
     for (auto it = where.begin(); it != where.end(); ++it)
         o[it.key()] = it.value();
+    if (watch.signal() != 0) {
+        o["signal"] = watch.signal();
+        if (s.ok)
+            PrintJson(o);
+        else
+            fail(o, s.message);
+        return 128 + watch.signal();
+    }
     if (!s.ok)
         return fail(o, s.message);
     PrintJson(o);

@@ -77,6 +77,11 @@ constexpr Entry kTable[] = {
      "バックアップから復元できませんでした: %1"},
     {ToolMsg::ReplacedStoreKept, "the replaced store was kept as %1",
      "置き換える前のデータファイルを %1 として残しました"},
+    {ToolMsg::FolderInUse,
+     "MXRView is running on the application folder %1: quit it first, then run the command "
+     "again (the command changes the data store MXRView has open)",
+     "MXRView がアプリケーションフォルダー %1 を使用中です。このコマンドは MXRView が開いている"
+     "データファイルを変更するため、MXRView を終了してからもう一度実行してください"},
 };
 
 const Entry* find(ToolMsg id)

@@ -48,6 +48,7 @@ enum class ToolMsg {
     ReceptionCancelled,  //
     RestoreFailed,       // reason
     ReplacedStoreKept,   // path
+    FolderInUse,         // the application folder
 };
 
 // True when messages are to be Japanese: the first of LC_ALL, LC_MESSAGES and LANG that is

@@ -33,22 +33,26 @@ CSharedDbSyncDlg::CSharedDbSyncDlg(shareddb::SyncTarget target, QWidget* parent)
     layout->addWidget(m_status);
     layout->addWidget(m_progress);
     layout->addLayout(buttons);
+    // Closing it while the worker runs cancels the sync, and the window ends by itself within
+    // the time-out: a program that ends waits for it rather than saving beside it.
+    setProperty("mxrEndsByItself", true);
 }
 
 CSharedDbSyncDlg::~CSharedDbSyncDlg()
 {
-    m_cancel = true;
-    if (m_worker.joinable())
+    if (m_worker.joinable()) {
+        std::thread([cancel = m_cancel] { cancel->request(); }).detach();
         m_worker.join();
+    }
 }
 
 void CSharedDbSyncDlg::Start()
 {
     if (m_running.exchange(true))
         return;
-    m_cancel = false;
     shareddb::SyncHooks hooks;
-    hooks.cancelled = [this] { return m_cancel.load(); };
+    hooks.cancel = m_cancel.get();
+    hooks.cancelled = [cancel = m_cancel.get()] { return cancel->requested(); };
     // Only plain values cross to the UI thread, by queued invocation.
     hooks.progress = [this](int done, int total) {
         QMetaObject::invokeMethod(
@@ -64,12 +68,12 @@ void CSharedDbSyncDlg::Start()
 
 void CSharedDbSyncDlg::OnCancel()
 {
-    if (!m_running)
+    if (!m_running || m_cancel->requested())
         return;
-    m_cancel = true;
+    std::thread([cancel = m_cancel] { cancel->request(); }).detach();
     m_cancelButton->setEnabled(false);
     m_status->setText(
-        QStringLiteral("中止しています（送受信中の測定データを終えてから止まります）..."));
+        QStringLiteral("中止しています（送受信中の測定データセットは取り消します）..."));
 }
 
 void CSharedDbSyncDlg::reject()
@@ -82,7 +86,7 @@ void CSharedDbSyncDlg::reject()
 
 void CSharedDbSyncDlg::OnProgress(int done, int total)
 {
-    if (m_cancel)
+    if (m_cancel->requested())
         return;
     m_status->setText(QStringLiteral("測定データを同期しています..."));
     m_progress->setRange(0, std::max(total, 1));

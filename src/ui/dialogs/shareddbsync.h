@@ -1,10 +1,12 @@
 // CSharedDbSyncDlg: synchronising the data store with the shared database on a worker thread,
-// with a progress bar (data sets done / all) and a cancel between sets; then the summary.
+// with a progress bar (data sets done / all) and a cancel that also ends a statement or a lock
+// wait in progress (the set in progress rolls back); then the summary.
 #pragma once
 
 #include <QDialog>
 
 #include <atomic>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -23,7 +25,8 @@ public:
 
     // Starts the worker; the dialog closes by itself when it ends (syncFinished first).
     void Start();
-    // Asks the worker to stop after the data set it is sending or fetching.
+    // Asks the worker to stop now: the server cancels the running statement, the data set in
+    // progress is rolled back, the sets done before stay done.
     void OnCancel();
     bool IsRunning() const { return m_running.load(); }
     const shareddb::SyncSummary& Summary() const { return m_summary; }
@@ -44,7 +47,9 @@ private:
     shareddb::SyncTarget m_target;
     shareddb::SyncSummary m_summary;
     std::thread m_worker;
-    std::atomic<bool> m_cancel{false};  // set by the UI thread, read by the worker
+    // Set by the UI thread, read by the worker; shared with the short-lived thread that sends
+    // the server's cancel (which may wait on a dead network, so never on the UI thread).
+    std::shared_ptr<shareddb::PgCancel> m_cancel = std::make_shared<shareddb::PgCancel>();
     std::atomic<bool> m_running{false}; // from Start until the result reached the UI thread
     QLabel* m_status = nullptr;
     QProgressBar* m_progress = nullptr;
