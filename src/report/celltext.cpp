@@ -5,15 +5,16 @@
 #include <QPainter>
 #include <QTextLayout>
 
+#include <algorithm>
+
 #include "report/reportmapping.h"
 
 namespace report {
 
-int legibleMinimumHeight(const ReportMapping& mapping)
+int legibleMinimumHeight(const ReportMapping& mapping, int floor)
 {
-    constexpr int kSixPoint = 21; // 6 / 72 inch in 0.1 mm
     constexpr int kMinPixels = 8;
-    int h = kSixPoint;
+    int h = std::max(floor, 1);
     while (mapping.pixelSizeFor(h) < kMinPixels && h < 1000)
         ++h;
     return h;
@@ -50,11 +51,49 @@ QStringList wrapWith(QTextOption::WrapMode mode, const QString& text, const QFon
     return lines;
 }
 
+// The text packed into lines that break only after "｜" separators; empty when a part is
+// wider than a line or more than maxLines lines are needed.
+QStringList wrapAtSeparators(const QString& text, const QFont& font, const QPaintDevice* device,
+                             double width, int maxLines)
+{
+    const QChar separator(0xFF5C); // ｜
+    const QFontMetricsF fm(font, device);
+    QStringList lines;
+    QString line;
+    qsizetype start = 0;
+    while (start < text.size()) {
+        const qsizetype at = text.indexOf(separator, start);
+        const qsizetype end = at < 0 ? text.size() : at + 1;
+        const QString part = text.mid(start, end - start);
+        start = end;
+        if (!line.isEmpty() && fm.horizontalAdvance((line + part).trimmed()) <= width) {
+            line += part;
+            continue;
+        }
+        if (!line.isEmpty())
+            lines << line.trimmed();
+        line = part;
+        if (fm.horizontalAdvance(line.trimmed()) > width || lines.size() >= maxLines)
+            return {};
+    }
+    if (!line.isEmpty())
+        lines << line.trimmed();
+    return lines.size() <= maxLines ? lines : QStringList{};
+}
+
 } // namespace
 
 QStringList wrapLines(const QString& text, const QFont& font, const QPaintDevice* device,
                       double width, int maxLines, bool* complete)
 {
+    if (maxLines > 1 && text.contains(QChar(0xFF5C))) {
+        QStringList lines = wrapAtSeparators(text, font, device, width, maxLines);
+        if (!lines.isEmpty()) {
+            if (complete)
+                *complete = true;
+            return lines;
+        }
+    }
     // Between words where that is enough; between any characters where it is not.
     bool whole = false;
     QStringList lines = wrapWith(QTextOption::WrapAtWordBoundaryOrAnywhere, text, font, device,

@@ -188,7 +188,10 @@ static bool fits(const QFont& font, const Cell& c, const QString& text, const La
 report::TextFit LayoutGrid::legibleFit(const Cell& c, const LayoutContext& ctx)
 {
     const int preferred = c.fittedHeight > 0 ? c.fittedHeight : fitText(c, c.text, ctx);
-    const int minimum = report::legibleMinimumHeight(ctx.mapping);
+    const int minimum =
+        c.style.minimumHeight > 0
+            ? report::legibleMinimumHeight(ctx.mapping, c.style.minimumHeight)
+            : report::legibleMinimumHeight(ctx.mapping);
     if (c.style.align == CellAlign::CenterMultiLine) {
         // Texts with their own line breaks are headers sized by their templates: shrunk to
         // the minimum at most, never wrapped again.

@@ -54,6 +54,7 @@ struct CellStyle {
     int marginLeft = 7, marginTop = 2, marginRight = 7, marginBottom = 2;
     QString face;
     int weight = QFont::Normal;
+    int minimumHeight = 0; // 0.1 mm: the smallest a text is shrunk to; 0: about 6 pt
 };
 
 // A named thing in a cell: a table, a sheet or a graph.

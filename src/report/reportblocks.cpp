@@ -4,6 +4,7 @@
 #include "model/cp932text.h"
 #include "model/format.h"
 #include "model/measrecord.h"
+#include "report/celltext.h"
 
 namespace report {
 
@@ -94,6 +95,12 @@ TableBlock* buildTableMiddle(LayoutGrid& g, int col, int row, const ReportSettin
     t3.setColumnPercent(1, 28);
     t3.setColumnPercent(2, 18);
     t3.cell(1, 0).style.face = pGothicFace();
+    // The three shield currents and their unit do not fit one line of a legible size on
+    // paper (a 4 mm row): this cell gives its row height to two lines of small print, the
+    // values broken after a separator.
+    CellStyle& currents = t3.cell(1, 2).style;
+    currents.minimumHeight = report::kFivePointHeight;
+    currents.marginTop = currents.marginBottom = 0;
     t3.merge({2, 1, 2, 3});
     t3.merge({3, 1, 3, 3});
     t3.setText(0, 0, QStringLiteral("試験環境"));

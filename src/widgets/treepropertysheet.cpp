@@ -2,18 +2,16 @@
 #include "widgets/treepropertysheet.h"
 
 #include <QDialogButtonBox>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
 #include <QScrollArea>
 #include <QStackedWidget>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include <algorithm>
+#include "widgets/windowfit.h"
 
 CTreePropertySheet::CTreePropertySheet(const QString& title, QWidget* parent) : QDialog(parent)
 {
@@ -99,23 +97,10 @@ void CTreePropertySheet::reject()
 
 void CTreePropertySheet::FitInto(const QRect& available, QSize preferred, QSize minimum)
 {
-    // Title bar and borders that the window manager adds around the sheet; known only once
-    // the sheet is shown, so a generous allowance before that.
-    QSize frame = frameGeometry().size() - geometry().size();
-    if (!isVisible() || frame.isEmpty())
-        frame = frame.expandedTo(QSize(16, 40));
-    const QSize room = (available.size() - frame).expandedTo(QSize(200, 150));
-    const QSize size = preferred.boundedTo(room);
-    setMinimumSize(minimum.boundedTo(size));
-    resize(size);
-    const int x = available.left() + (available.width() - size.width() - frame.width()) / 2;
-    const int y = available.top() + (available.height() - size.height() - frame.height()) / 2;
-    move(std::max(x, available.left()), std::max(y, available.top()));
+    windowfit::FitInto(*this, available, preferred, minimum);
 }
 
 void CTreePropertySheet::FitToScreen(QSize preferred, QSize minimum)
 {
-    const QWidget* anchor = parentWidget() ? parentWidget()->window() : this;
-    const QScreen* s = anchor->screen() ? anchor->screen() : QGuiApplication::primaryScreen();
-    FitInto(s ? s->availableGeometry() : QRect(0, 0, 1280, 720), preferred, minimum);
+    windowfit::FitToScreen(*this, preferred, minimum);
 }

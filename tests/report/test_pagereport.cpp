@@ -11,6 +11,7 @@
 #include "report/graphblock.h"
 #include "report/celltext.h"
 #include "report/pagereport.h"
+#include "report/screenreport.h"
 
 namespace {
 
@@ -156,15 +157,25 @@ TEST(PageReport, LongRemarkAndCurrentsStayLegibleAt600Dpi)
         QPainter p(&top);
         page->draw(p, ctx);
     }
-    const int minimumPixels = ctx.mapping.pixelSizeFor(report::legibleMinimumHeight(ctx.mapping));
-    ASSERT_GE(minimumPixels, 49); // 6 pt at 600 dpi
+    ASSERT_GE(ctx.mapping.pixelSizeFor(report::legibleMinimumHeight(ctx.mapping)), 49); // 6 pt
 
+    // The remark: two lines of 6 pt do not fit a 4 mm row, so one line, elided. The currents
+    // cell, made for small print, holds even these on two lines of about 5 pt.
+    struct Case {
+        QPoint at;
+        int floor;
+        bool elided;
+    };
     LayoutGrid* title3 = page->findBlock("title3")->grid();
-    for (const QPoint cellAt : {QPoint(1, 3), QPoint(1, 2)}) {
+    for (const Case& c : {Case{QPoint(1, 3), report::kSixPointHeight, true},
+                          Case{QPoint(1, 2), report::kFivePointHeight, false}}) {
+        const QPoint cellAt = c.at;
+        const int minimumPixels =
+            ctx.mapping.pixelSizeFor(report::legibleMinimumHeight(ctx.mapping, c.floor));
         const Cell& cell = title3->cell(cellAt.x(), cellAt.y());
         const report::TextFit fit = LayoutGrid::legibleFit(cell, ctx);
-        EXPECT_GE(fit.height, report::legibleMinimumHeight(ctx.mapping));
-        EXPECT_TRUE(fit.elided); // two lines of 6 pt do not fit a 4 mm row: one, elided
+        EXPECT_GE(fit.height, report::legibleMinimumHeight(ctx.mapping, c.floor));
+        EXPECT_EQ(fit.elided, c.elided);
 
         // The ink inside the cell (its borders left out) comes in lines of text; the tallest
         // glyph of each is as tall as a glyph of the minimum size.
@@ -188,5 +199,68 @@ TEST(PageReport, LongRemarkAndCurrentsStayLegibleAt600Dpi)
         ASSERT_FALSE(bandHeights.empty());
         for (int h : bandHeights)
             EXPECT_GE(h, minimumPixels * 3 / 4) << "cell " << cellAt.x() << "," << cellAt.y();
+    }
+}
+
+// The shield currents cell shows all three values and the unit, on paper at the resolutions
+// printing and PDF use and on screen at a main window's usual widths: on one line where that
+// is legible, else on two lines broken after a separator, never elided.
+TEST(PageReport, ShieldCurrentsAndTheirUnitAreAllShown)
+{
+    struct Case {
+        const char* what;
+        int dpi;
+        int width; // screen report: device pixels; 0: an A4 page
+        double current;
+    };
+    const Case cases[] = {
+        {"A4 at 300 dpi", 300, 0, 12.4},    {"A4 at 600 dpi", 600, 0, 12.4},
+        {"A4 at 1200 dpi", 1200, 0, 12.4},  {"A4, large currents", 600, 0, 123.4},
+        {"screen, 800 px", 96, 800, 12.4},  {"screen, 1280 px", 96, 1280, 12.4},
+        {"screen, 800 px, large", 96, 800, 123.4},
+    };
+    for (const Case& c : cases) {
+        CMeasRecord r = record(10, 0);
+        r.Condition.CurrentR = c.current - 0.4;
+        r.Condition.CurrentS = c.current;
+        r.Condition.CurrentT = c.current - 0.1;
+        const ReportContent content{"a", "b", "c", &r, true};
+        PageReport pages(ReportSettings{}, content, 1.0, 10, {});
+        ScreenReport screen{ReportSettings{}};
+        const double dpm = c.dpi / 0.0254;
+        const QSize size = c.width > 0 ? QSize(c.width, c.width * 3 / 4)
+                                       : QSize(qRound(8.27 * c.dpi), qRound(11.69 * c.dpi));
+        QImage device(1, 1, QImage::Format_RGB32); // only its resolution is used
+        device.setDotsPerMeterX(qRound(dpm));
+        device.setDotsPerMeterY(qRound(dpm));
+        const LayoutContext ctx{ReportMapping::forDevice(device), &device};
+        LayoutGrid* root = nullptr;
+        if (c.width > 0) {
+            screen.fill(content, 0, 10, 10);
+            screen.layout(ctx.mapping.toLogical(QRectF(QPointF(0, 0), QSizeF(size))), ctx);
+            root = &screen.grid();
+        } else {
+            root = pages.buildPage(1);
+            root->layout(pages.pageRect(ctx.mapping, QRectF(QPointF(0, 0), QSizeF(size))), ctx);
+        }
+        const Cell& cell = root->findBlock("title3")->grid()->cell(1, 2);
+        ASSERT_TRUE(cell.text.endsWith(QStringLiteral(" (mA)"))) << cell.text.toStdString();
+        const report::TextFit fit = LayoutGrid::legibleFit(cell, ctx);
+        EXPECT_FALSE(fit.elided) << c.what;
+        EXPECT_FALSE(fit.overflows) << c.what;
+        EXPECT_LE(fit.lines, 2) << c.what;
+        EXPECT_GE(fit.height, report::kFivePointHeight) << c.what; // about 5 pt at least
+        // The lines drawn hold the whole text.
+        const QFont font = LayoutGrid::deviceFont(cell.style, fit.height, ctx);
+        const double width = ctx.mapping.toDevice(cell.rect).normalized().width() -
+                             (cell.style.marginLeft + cell.style.marginRight) * ctx.mapping.scaleX();
+        bool complete = false;
+        const QStringList lines =
+            report::wrapLines(cell.text, font, &device, width - 1, fit.lines, &complete);
+        EXPECT_TRUE(complete) << c.what;
+        EXPECT_EQ(lines.join(QString()).remove(' '), QString(cell.text).remove(' ')) << c.what;
+        if (fit.lines == 2) { // the break falls between two values
+            EXPECT_TRUE(lines[0].endsWith(QChar(0xFF5C))) << c.what << lines[0].toStdString();
+        }
     }
 }

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QPdfWriter>
 #include <QProcess>
+#include <QScreen>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTableWidget>
@@ -303,6 +304,36 @@ TEST_F(AnalysisWindowsTest, StepPlotMarksTheKnee)
     ASSERT_NE(w, nullptr);
     EXPECT_TRUE(w->Charts().at(0)->Chart().markers.empty());
     EXPECT_FALSE(w->Notes()->text().isEmpty());
+}
+
+// Choosing a window's menu entry while the window is open reuses the window for the new
+// selection (the history used to free its rows of charts twice and crash), and every window
+// opens within the screen's available area, whatever size it would like.
+TEST_F(AnalysisWindowsTest, OpeningAgainReusesTheWindowWithinTheScreen)
+{
+    CCustomer& customer = doc->Store().customers.At(0);
+    CCable& other = customer.cables.At(customer.cables.FindOrInsert("CV-2"));
+    fx::addSet(other, "2030",
+               {fx::record(2023, CabKindR, 2, 0.3), fx::record(2023, CabKindR, 4, 0.6)});
+    const QRect screen = frame->screen()->availableGeometry();
+    for (int command : {cmd::AnalysisHistory, cmd::AnalysisPhase, cmd::AnalysisStep}) {
+        select("2023", 0);
+        CAnalysisWindow* first = run(command);
+        ASSERT_NE(first, nullptr) << command;
+        EXPECT_TRUE(screen.contains(first->frameGeometry()))
+            << command << ": " << first->width() << "x" << first->height() << " on "
+            << screen.width() << "x" << screen.height();
+        const std::size_t charts = first->Charts().size();
+        for (const std::string& cable : {std::string("CV-2"), fx::cable}) { // twice: back again
+            doc->Selection() = {fx::customer(), cable, cable == fx::cable ? "2024" : "2030", 0};
+            doc->LoadSelectedMeasurement();
+            CAnalysisWindow* again = run(command);
+            ASSERT_EQ(again, first) << command;
+            EXPECT_EQ(again->Document().cable, cable) << command;
+            EXPECT_EQ(again->Charts().size(), charts) << command;
+            EXPECT_TRUE(again->isVisible());
+        }
+    }
 }
 
 TEST_F(AnalysisWindowsTest, JudgmentBasisPanelExplainsTheShownRecord)

@@ -194,6 +194,50 @@ TEST_F(PrintOutTest, CancelledPdfLeavesTheFolderAsItWas)
     EXPECT_EQ(pdfFolderFiles(dir.filePath("out")), QStringList{"report.pdf"});
 }
 
+// The progress window is gone once the PDF is written, whether it had appeared (a long job)
+// or not yet (a short one, whose window used to appear half a second later over the question
+// and block it until its キャンセル was clicked).
+TEST_F(PrintOutTest, ProgressIsGoneWhenThePdfQuestionIsAsked)
+{
+    // Answers like the scripted messages and notes the progress windows left at the question.
+    struct Watcher : CScriptedMessages {
+        QWidget* window = nullptr;
+        int progressLeft = -1;
+        Answer questionYesNo(QWidget* parent, const QString& text) override
+        {
+            progressLeft = static_cast<int>(window->findChildren<QProgressDialog*>().size());
+            return CScriptedMessages::questionYesNo(parent, text);
+        }
+    };
+    for (const int points : {100, 6000}) {
+        showRecord(decayRecord(points));
+        auto owned = std::make_unique<Watcher>();
+        Watcher& watcher = *owned;
+        watcher.window = frame.get();
+        auto previous = ui::installMessages(std::move(owned));
+        watcher.pushPath(dir.filePath(QStringLiteral("report%1.pdf").arg(points)));
+        watcher.pushAnswer(CMessageInterface::Answer::No);
+        // A long job shows its window (made to appear at once, as on a slow machine).
+        bool shown = false;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (auto* progress = frame->findChild<QProgressDialog*>("pageProgress");
+                progress && points > 100) {
+                progress->show();
+                shown = true;
+            }
+        });
+        poll.start(0);
+        const auto result =
+            printout::RunPdfOut(frame.get(), *frame->ViewGraph(), *frame->Printer(), settings);
+        poll.stop();
+        const auto mine = ui::installMessages(std::move(previous)); // keeps the watcher
+        EXPECT_EQ(result, printout::PdfResult::Written) << points;
+        EXPECT_EQ(shown, points > 100);
+        EXPECT_EQ(watcher.progressLeft, 0) << points << " points";
+    }
+}
+
 TEST_F(PrintOutTest, PdfIntoAMissingFolderFailsWithAMessage)
 {
     showRecord(decayRecord(100));

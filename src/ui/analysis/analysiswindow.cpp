@@ -24,6 +24,7 @@
 #include "ui/common/programreport.h"
 #include "ui/common/uitext.h"
 #include "ui/dialogs/printout.h"
+#include "widgets/windowfit.h"
 
 using namespace analysisui;
 
@@ -108,7 +109,9 @@ CAnalysisWindow::CAnalysisWindow(QWidget* parent, QPrinter& printer, CAppSetting
     // measurements there.
     setWindowFlags(Qt::Window);
     setAttribute(Qt::WA_DeleteOnClose, false);
-    resize(1000, 760);
+    // Room for the charts and the table where the screen has it; on a smaller screen the
+    // window opens within the available area, so its title bar and buttons stay reachable.
+    windowfit::FitToScreen(*this, QSize(1000, 760), QSize(640, 480));
 
     auto* layout = new QVBoxLayout(this);
     auto* split = new QSplitter(Qt::Vertical, this);
@@ -182,13 +185,14 @@ void CAnalysisWindow::SetDocument(AnalysisDocument doc)
 
 void CAnalysisWindow::RebuildCharts()
 {
+    // The layout items go first: a nested row layout is its own layout item, so deleting
+    // the item deletes the row (deleting both freed it twice), and the charts are then
+    // deleted outside any layout.
+    while (QLayoutItem* item = m_chartLayout->takeAt(0))
+        delete item;
     for (CChartWidget* w : m_charts)
         delete w;
     m_charts.clear();
-    while (QLayoutItem* item = m_chartLayout->takeAt(0)) {
-        delete item->layout();
-        delete item;
-    }
     QHBoxLayout* row = nullptr;
     for (std::size_t i = 0; i < m_doc.charts.size(); ++i) {
         auto* w = new CChartWidget(m_chartArea);

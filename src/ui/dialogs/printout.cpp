@@ -35,8 +35,20 @@ CPageProgress::CPageProgress(QWidget* parent, const QString& label)
 
 CPageProgress::~CPageProgress() = default;
 
+void CPageProgress::Finish()
+{
+    if (!m_dialog)
+        return;
+    m_cancelled = m_cancelled || m_dialog->wasCanceled();
+    // Deleted rather than hidden: a hidden progress dialog still shows itself once its
+    // minimum duration has passed.
+    m_dialog.reset();
+}
+
 bool CPageProgress::Step(int done, int count)
 {
+    if (!m_dialog)
+        return !m_cancelled;
     if (m_dialog->maximum() != count)
         m_dialog->setMaximum(count);
     m_dialog->setValue(done);
@@ -167,7 +179,9 @@ void RunPrint(QWidget* parent, const PagedOutput& output, QPrinter& printer)
         to = printer.toPage();
     }
     CPageProgress progress(parent, QStringLiteral("印刷しています..."));
-    if (!output.print(printer, from, to, progress.Callback()) && progress.Cancelled())
+    const bool printed = output.print(printer, from, to, progress.Callback());
+    progress.Finish();
+    if (!printed && progress.Cancelled())
         printer.abort(); // the pages already spooled are dropped, not printed
 }
 
@@ -216,14 +230,17 @@ PdfResult RunPdfOut(QWidget* parent, const PagedOutput& output, const QString& p
                 pdf.setResolution(printer.resolution());
                 pdf.setTitle(output.title);
                 printed = output.print(pdf, 1, total, progress.Callback());
+                progress.Finish();
                 if (!printed || !file.flush())
                     throw OutputStopped{};
             });
     } catch (const OutputStopped&) {
+        progress.Finish();
         if (progress.Cancelled())
             return PdfResult::Cancelled;
         outcome.status = safefile::ReplaceStatus::IoFailed;
     }
+    progress.Finish(); // before any message: the file is written or failed
     if (outcome.status != safefile::ReplaceStatus::Ok) {
         QString text = QStringLiteral("PDF ファイルを作成できませんでした。\n%1")
                            .arg(QDir::toNativeSeparators(path));

@@ -17,6 +17,8 @@ class QWidget;
 
 // A progress window with "キャンセル" that appears once the output takes longer than about half
 // a second. Every page lets the event loop run, so the windows keep repainting meanwhile.
+// Finish() (or the end of the object) closes it for good, so a question asked once the work is
+// done is not blocked by it.
 class CPageProgress {
 public:
     CPageProgress(QWidget* parent, const QString& label);
@@ -27,6 +29,8 @@ public:
     // After each page: false once the user cancelled.
     bool Step(int done, int count);
     bool Cancelled() const { return m_cancelled; }
+    // The work ended (done, failed or cancelled): the window closes and does not appear later.
+    void Finish();
     std::function<bool(int, int)> Callback()
     {
         return [this](int done, int count) { return Step(done, count); };
