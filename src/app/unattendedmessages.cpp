@@ -17,13 +17,14 @@ void CUnattendedMessages::record(const QString& text)
         m_log.Write(*cp932);
 }
 
-CMessageInterface::Answer CUnattendedMessages::questionYesNo(QWidget*, const QString& text)
+CMessageInterface::Answer CUnattendedMessages::questionYesNo(QWidget*, const QString& text, Answer)
 {
     record(text);
     return Answer::Yes;
 }
 
-CMessageInterface::Answer CUnattendedMessages::questionYesNoCancel(QWidget*, const QString& text)
+CMessageInterface::Answer CUnattendedMessages::questionYesNoCancel(QWidget*, const QString& text,
+                                                                   Answer)
 {
     record(text);
     return Answer::Cancel;

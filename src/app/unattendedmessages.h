@@ -15,8 +15,8 @@ public:
     void information(QWidget*, const QString& text) override { record(text); }
     void notice(QWidget*, const QString& text) override { record(text); }
     // "Yes": the only question on the way out is whether to end without a failed save.
-    Answer questionYesNo(QWidget*, const QString& text) override;
-    Answer questionYesNoCancel(QWidget*, const QString& text) override;
+    Answer questionYesNo(QWidget*, const QString& text, Answer focus = Answer::Yes) override;
+    Answer questionYesNoCancel(QWidget*, const QString& text, Answer focus = Answer::Yes) override;
     // The second button: the read-only store's question offers "another file" there, which
     // keeps both the file on disk and the data in memory.
     int choice(QWidget*, const QString& text, const QStringList& buttons) override;

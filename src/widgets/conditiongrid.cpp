@@ -85,6 +85,8 @@ CConditionGrid::CConditionGrid(QWidget* parent) : QTableWidget(0, 3, parent)
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked |
                     QAbstractItemView::EditKeyPressed);
+    // Tab moves between the controls of the window; the arrow keys move between rows.
+    setTabKeyNavigation(false);
     setShowGrid(true);
 }
 

@@ -186,6 +186,8 @@ CReportList::CReportList(QWidget* parent) : QTableView(parent), m_model(new Repo
     setSelectionMode(QAbstractItemView::SingleSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Tab moves between the controls of the window; the arrow keys move between rows.
+    setTabKeyNavigation(false);
     setShowGrid(true);
     verticalHeader()->hide();
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
@@ -381,6 +383,21 @@ bool CReportList::CommitOpenEdit()
     const bool had = m_pending.has_value();
     DeliverEdit();
     return had;
+}
+
+bool CReportList::HasUndeliveredEdit() const
+{
+    return m_pending && m_pending->row < m_model->rowCount() &&
+           m_pending->text != m_model->index(m_pending->row, m_pending->column).data().toString();
+}
+
+void CReportList::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint)
+{
+    const bool next = hint == QAbstractItemDelegate::EditNextItem;
+    const bool previous = hint == QAbstractItemDelegate::EditPreviousItem;
+    QTableView::closeEditor(editor, next || previous ? QAbstractItemDelegate::NoHint : hint);
+    if (next || previous)
+        focusNextPrevChild(next);
 }
 
 void CReportList::keyPressEvent(QKeyEvent* event)

@@ -73,6 +73,9 @@ public:
     // now, so that a dialog's OK never reads the data before the user's last edit. Returns
     // whether an edit was handed over.
     bool CommitOpenEdit();
+    // True while an edit the editor committed has not reached the owner yet and differs from
+    // the cell's text.
+    bool HasUndeliveredEdit() const;
 
 signals:
     void rowDoubleClicked(int row);
@@ -84,6 +87,9 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    // Tab in an in-place editor ends the edit and moves on to the next control, as Tab
+    // outside it does; it never opens the editor of the next row.
+    void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
 
 private:
     struct PendingEdit {

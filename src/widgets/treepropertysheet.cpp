@@ -17,7 +17,7 @@ CTreePropertySheet::CTreePropertySheet(const QString& title, QWidget* parent) : 
 {
     setWindowTitle(title);
     setSizeGripEnabled(true);
-    m_caption = new QLabel(this);
+    m_caption = new QLabel(QStringLiteral("ページを選んでください"), this);
     m_tree = new QTreeWidget(this);
     m_tree->setHeaderHidden(true);
     m_tree->setRootIsDecorated(false);
@@ -53,6 +53,7 @@ CTreePropertySheet::~CTreePropertySheet() = default;
 void CTreePropertySheet::SetTreeCaption(const QString& caption)
 {
     m_caption->setText(caption);
+    m_caption->setVisible(m_pages->count() == 0 && !caption.isEmpty());
 }
 
 QString CTreePropertySheet::TreeCaption() const
@@ -65,8 +66,10 @@ void CTreePropertySheet::AddPage(QWidget* page, const QString& title, const QIco
     m_pages->addWidget(page);
     auto* item = new QTreeWidgetItem(m_tree, QStringList{title});
     item->setIcon(0, icon);
-    if (m_pages->count() == 1)
+    if (m_pages->count() == 1) {
         m_tree->setCurrentItem(item);
+        m_caption->hide();
+    }
 }
 
 QWidget* CTreePropertySheet::CurrentPage() const

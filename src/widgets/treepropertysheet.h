@@ -18,7 +18,8 @@ public:
     explicit CTreePropertySheet(const QString& title, QWidget* parent = nullptr);
     ~CTreePropertySheet() override;
 
-    // Caption above the tree, shown also when no page is there ("Select a sub-page").
+    // The prompt above the tree, shown only while no page is there (「ページを選んでください」
+    // unless set): with a page shown it would only take room.
     void SetTreeCaption(const QString& caption);
     QString TreeCaption() const;
     // Adds a page (the sheet takes ownership) under its title; the first page is shown.

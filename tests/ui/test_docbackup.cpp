@@ -57,12 +57,42 @@ TEST_F(DocBackupTest, FirstSaveOfTheDayBacksUpAndTheDialogRestores)
     dialog.OnRestore();
     EXPECT_NE(readBytes(store()), originalBytes) << "declined: nothing restored";
 
+    // Replacing the data file is asked with いいえ focused.
+    ASSERT_EQ(messages->entries().size(), 1u);
+    EXPECT_EQ(messages->entries()[0].focus, CMessageInterface::Answer::No);
+
+    messages->clear();
+    doc.Selection() = {"gone", "gone", "gone", 3};
     messages->pushAnswer(CMessageInterface::Answer::Yes);
     dialog.OnRestore();
     EXPECT_EQ(readBytes(store()), originalBytes);
     EXPECT_EQ(doc.Store(), original);
     EXPECT_EQ(backups().size(), 2) << "the replaced store became a backup";
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    // The restored store shows its first measurement, and a line says what came back.
+    EXPECT_EQ(doc.Selection().customer, original.customers.At(0).name);
+    EXPECT_EQ(doc.Selection().index, 0);
+    ASSERT_EQ(messages->entries().size(), 2u);
+    EXPECT_EQ(messages->entries()[1].kind, Kind::Notice);
+    EXPECT_TRUE(messages->entries()[1].text.endsWith(
+        QStringLiteral(" のバックアップから復元しました（需要家 1 件、計測 1 件）。")))
+        << messages->entries()[1].text.toStdString();
+}
+
+TEST(BackupList, SizesReadInUnitsAJapaneseUserKnows)
+{
+    const std::pair<uint64_t, const char*> cases[] = {
+        {0, "0 バイト"},
+        {1023, "1023 バイト"},
+        {1024, "1.0 KB"},
+        {1536, "1.5 KB"},
+        {150 * 1024, "150 KB"},
+        {1024 * 1024, "1.0 MB"},
+        {5 * 1024 * 1024 + 1, "5.0 MB"},
+        {3ull << 30, "3.0 GB"},
+    };
+    for (const auto& [bytes, text] : cases)
+        EXPECT_EQ(BackupSizeText(bytes), QString::fromUtf8(text)) << bytes;
 }
 
 TEST_F(DocBackupTest, AFullDiskFailsTheBackupOnceAndTheStoreIsStillSaved)

@@ -269,12 +269,23 @@ TEST(FinalValueDialog, BoxesFollowTheSelectionAndRefuseOutOfRangeValues)
     EXPECT_NE(dialog.result(), QDialog::Accepted);
     EXPECT_EQ(dialog.FinalIndex(), 14);
 
-    // A valid change goes into the copy of the points and its line.
+    // A typed value with more decimals than the list shows (this record's range shows one) is
+    // refused: the list would show 7.3 for a stored 7.26. Boxes left as they were filled in
+    // are taken whatever their digits.
+    messages->clear();
     dialog.ElapsedBox()->setText(QStringLiteral("1.5"));
     dialog.ValueBox()->setText(QStringLiteral("7.26"));
+    EXPECT_FALSE(dialog.OnChange());
+    EXPECT_EQ(messages->texts(),
+              QStringList{QStringLiteral("0 から 99999.999 までの数字を入力してください。\n"
+                                         "小数点以下は 1 桁までです。")});
+    EXPECT_EQ(dialog.Points()[3], r.Points[3]);
+
+    // A valid change goes into the copy of the points and its line.
+    dialog.ValueBox()->setText(QStringLiteral("7.3"));
     EXPECT_TRUE(dialog.OnChange());
     EXPECT_EQ(dialog.Points()[3].elapsed, 1.5);
-    EXPECT_EQ(dialog.Points()[3].value, CDataValue(7.26));
+    EXPECT_EQ(dialog.Points()[3].value, CDataValue(7.3));
     const QAbstractItemModel* model = dialog.List()->model();
     EXPECT_EQ(model->data(model->index(3, 0)).toString(), QStringLiteral("|  00:01.5(    7.3 )"));
 

@@ -8,11 +8,17 @@
 #include <QCalendarWidget>
 #include <QDateEdit>
 #include <QDialogButtonBox>
+#include <QDir>
+#include <QHeaderView>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeView>
 #include <QFile>
 #include <QFileDialog>
 #include <QLibraryInfo>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTimer>
 #include <QToolButton>
 
@@ -22,6 +28,7 @@
 #include "fixtures.h"
 #include "support/widgetgrab.h"
 #include "ui/common/messages.h"
+#include "ui/dialogs/nameentry.h"
 #include "ui/pages/pgmstedit.h"
 #include "widgets/reportlist.h"
 
@@ -95,6 +102,8 @@ TEST_F(JapaneseUiTest, QuestionsAnswerWithJapaneseButtons)
     whenModal<QMessageBox>([&registration](QMessageBox& box) {
         registration = buttonTexts(box.buttons());
         EXPECT_EQ(box.icon(), QMessageBox::Question);
+        // はい erases the set's measurements: Enter must not.
+        EXPECT_EQ(box.defaultButton(), box.button(QMessageBox::No));
         EXPECT_TRUE(guitest::grabToPng(&box, guitest::grabDir() + "/question_ja.png"));
         box.button(QMessageBox::Cancel)->click();
     });
@@ -106,6 +115,7 @@ TEST_F(JapaneseUiTest, QuestionsAnswerWithJapaneseButtons)
     QStringList deletion;
     whenModal<QMessageBox>([&deletion](QMessageBox& box) {
         deletion = buttonTexts(box.buttons());
+        EXPECT_EQ(box.defaultButton(), box.button(QMessageBox::No));
         box.button(QMessageBox::No)->click();
     });
     page.OnDelete(mstedit::LevelMeasData);
@@ -139,6 +149,56 @@ TEST_F(JapaneseUiTest, FileChooserSpeaksJapanese)
     EXPECT_EQ(title, QStringLiteral("計測データファイルを開く"));
     EXPECT_EQ(buttons.join('|').toStdString(), "キャンセル|開く");
     EXPECT_TRUE(page.Received().empty());
+}
+
+TEST_F(JapaneseUiTest, QuestionsThatLoseDataFocusNo)
+{
+    whenModal<QMessageBox>([](QMessageBox& box) {
+        EXPECT_EQ(box.defaultButton(), box.button(QMessageBox::No));
+        EXPECT_TRUE(guitest::grabToPng(&box, guitest::grabDir() + "/emptyname_question.png"));
+        box.button(QMessageBox::No)->click();
+    });
+    EXPECT_FALSE(ConfirmEmptyName(nullptr, QStringLiteral("需要家名")));
+    // An ordinary question keeps はい as its default.
+    whenModal<QMessageBox>([](QMessageBox& box) {
+        EXPECT_EQ(box.defaultButton(), box.button(QMessageBox::Yes));
+        box.button(QMessageBox::Yes)->click();
+    });
+    EXPECT_EQ(ui::messages().questionYesNo(nullptr, QStringLiteral("作成しますか？")),
+              CMessageInterface::Answer::Yes);
+}
+
+TEST_F(JapaneseUiTest, FileChooserNamesFoldersAndShowsWholeDates)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("DATA")));
+    QString type, date;
+    int dateWidth = 0, dateColumn = 0;
+    whenModal<QFileDialog>([&](QFileDialog& dialog) {
+        dialog.resize(900, 480);
+        auto* view = dialog.findChild<QTreeView*>(QStringLiteral("treeView"));
+        ASSERT_NE(view, nullptr);
+        dialog.setViewMode(QFileDialog::Detail);
+        const QModelIndex root = view->rootIndex();
+        for (int i = 0; i < 200 && view->model()->rowCount(root) == 0; ++i)
+            QTest::qWait(10);
+        ASSERT_GT(view->model()->rowCount(root), 0);
+        type = view->model()->index(0, 2, root).data().toString();
+        date = view->model()->index(0, 3, root).data().toString();
+        dateWidth = view->fontMetrics().horizontalAdvance(date);
+        dateColumn = view->header()->sectionSize(3);
+        EXPECT_GT(view->header()->sectionSize(2), view->fontMetrics().horizontalAdvance(type));
+        EXPECT_TRUE(guitest::grabToPng(&dialog, guitest::grabDir() + "/filechooser_detail.png"));
+        dialog.reject();
+    });
+    ui::messages().openFileName(nullptr, QStringLiteral("開く"), dir.path(),
+                                QStringLiteral("すべてのファイル (*)"));
+    EXPECT_EQ(type, QStringLiteral("フォルダー"));
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d{4}/\\d{2}/\\d{2} \\d{2}:\\d{2}$"))
+                    .match(date)
+                    .hasMatch())
+        << date.toStdString();
+    EXPECT_GT(dateColumn, dateWidth) << date.toStdString();
 }
 
 TEST(JapaneseUi, QtCatalogueCalendarAndNumbers)

@@ -191,7 +191,7 @@ TEST_F(MstEditTest, ConditionEditAppliesToSetAndDefaults)
     struct Case {
         int row;
         const char* text;
-    } cases[] = {{1, "Ｓ相"}, {2, "アース接地"}, {3, "3.25"}, {4, "120"},
+    } cases[] = {{1, "Ｓ相"}, {2, "アース接地"}, {3, "3.2"}, {4, "120"},
                  {5, "雨"},   {9, "0.4"},        {12, ""}};
     for (const auto& c : cases)
         ASSERT_TRUE(model.EditCondition(c.row, lit(c.text))) << c.row;
@@ -199,7 +199,7 @@ TEST_F(MstEditTest, ConditionEditAppliesToSetAndDefaults)
     for (const auto& r : set.Records()) {
         EXPECT_EQ(r.Condition.CabKind, CabKindS);
         EXPECT_EQ(r.Condition.Shindan, lit("アース接地"));
-        EXPECT_DOUBLE_EQ(r.Condition.CabSectionalArea, 3.25);
+        EXPECT_DOUBLE_EQ(r.Condition.CabSectionalArea, 3.2);
         EXPECT_EQ(r.Condition.Weather, lit("雨"));
         EXPECT_EQ(r.Condition.ShisuZetuen, UNSET_VALUE);
     }
@@ -240,12 +240,35 @@ TEST_F(MstEditTest, NumbersOutsideTheirFieldOrNotPlainAreRefusedAndChangeNothing
         const char* text;
         bool accepted;
     } cases[] = {
-        {false, 3, "12,5", false}, {false, 3, "100", false},  {false, 3, "-1", false},
-        {false, 3, "abc", false},  {false, 3, "１２", false}, {false, 3, "", false},
-        {false, 4, "1000", false}, {false, 4, "999.9", true}, {false, 3, " 15 ", true},
-        {true, 7, "101", false},   {true, 7, "12,5", false},  {true, 3, "1e999", false},
-        {true, 6, "-5", true},     {true, 12, "---", true},   {true, 12, "x", false},
+        {false, 3, "12,5", false},
+        {false, 3, "100", false},
+        {false, 3, "-1", false},
+        {false, 3, "abc", false},
+        {false, 3, "１２", false},
+        {false, 3, "", false},
+        {false, 4, "1000", false},
+        {false, 4, "999.9", true},
+        {false, 3, " 15 ", true},
+        {true, 7, "101", false},
+        {true, 7, "12,5", false},
+        {true, 3, "1e999", false},
+        {true, 6, "-5", true},
+        {true, 12, "---", true},
+        {true, 12, "x", false},
         {true, 4, "250", true},
+        // No more decimals than the field shows: the list shows 2 (voltage) and 1 (trigger),
+        // the conditions 1, the insulation resistance up to 2 in five characters.
+        {false, 4, "7.25", false},
+        {false, 4, "7.20", true},
+        {false, 3, "6.255", false},
+        {false, 3, "6.25", true},
+        {true, 3, "12.5", true},
+        {true, 3, "12.55", false},
+        {true, 6, "-0.25", false},
+        {true, 12, "12.34", true},
+        {true, 12, "123.45", false},
+        {true, 12, "1000.5", false},
+        {true, 12, "99999", true},
     };
     for (const Case& c : cases) {
         db = tree();
@@ -263,6 +286,17 @@ TEST_F(MstEditTest, NumbersOutsideTheirFieldOrNotPlainAreRefusedAndChangeNothing
         }
     }
     EXPECT_EQ(entry::rangeMessage(-99.9, 99.9), "-99.9 から 99.9 までの数字を入力してください。");
+    // The refusal names the decimals only when they were the fault.
+    const NumberRange trigger = *MeasCellRange(4);
+    EXPECT_EQ(entry::refusalMessage(trigger, "7.25"),
+              "0 から 999.9 までの数字を入力してください。\n小数点以下は 1 桁までです。");
+    EXPECT_EQ(entry::refusalMessage(trigger, "1000"), entry::rangeMessage(0, 999.9));
+    EXPECT_EQ(entry::refusalMessage(trigger, "7,25"), entry::rangeMessage(0, 999.9));
+    EXPECT_EQ(entry::refusalMessage(*ConditionRange(12), "1000.5"),
+              "0 から 99999 までの数字を入力してください。\n小数点以下は 2 桁までです。\n"
+              "全体で 5 文字までです。");
+    EXPECT_EQ(entry::refusalMessage(NumberRange{0, 10, false, 0}, "2.5"),
+              "0 から 10 までの数字を入力してください。\n小数点以下は入力できません。");
 }
 
 TEST_F(MstEditTest, AnEditorLeftAsItOpenedKeepsTheUnroundedValue)

@@ -155,7 +155,6 @@ TEST(AddItem, OkRefusesDuplicatesAndUnstorableTextAndAcceptsTheRest)
         {2, 0, 0, QStringLiteral("2024春"),
          QStringLiteral("指定の名称は既に存在しています\n2024春")},
         {2, 1, 0, QStringLiteral("2024春"), {}},
-        {1, 0, -1, QString(), {}}, // no sibling has an empty name
         {0, -1, -1, QStringLiteral("顧客😀é"),
          QStringLiteral("保存できない文字が含まれています\n😀　é")},
     };

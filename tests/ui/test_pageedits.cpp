@@ -126,10 +126,18 @@ TEST_F(PageEditsTest, OutOfRangeNumbersAreRefusedAndTheTablesShowWhatIsStored)
               QStringList(2, QStringLiteral("0 から 100 までの数字を入力してください。")));
     for (const auto& r : set().Records())
         EXPECT_EQ(r.Condition.Humidity, 0.0);
-    // An accepted value is shown as stored and formatted ("%.1lf"), not as typed.
-    grid->CommitEdit(4, QStringLiteral(" 123.45 "));
-    EXPECT_DOUBLE_EQ(set().RecordAt(2).Condition.CabLength, 123.45);
-    EXPECT_EQ(grid->Value(4), QStringLiteral("123.5"));
+    // An accepted value is shown as stored and formatted ("%.1lf"); one with more decimals
+    // than the table shows is refused rather than stored beside a text that hides them.
+    grid->CommitEdit(4, QStringLiteral(" 123.4 "));
+    EXPECT_DOUBLE_EQ(set().RecordAt(2).Condition.CabLength, 123.4);
+    EXPECT_EQ(grid->Value(4), QStringLiteral("123.4"));
+    messages->clear();
+    grid->CommitEdit(4, QStringLiteral("123.45"));
+    EXPECT_DOUBLE_EQ(set().RecordAt(2).Condition.CabLength, 123.4);
+    EXPECT_EQ(grid->Value(4), QStringLiteral("123.4"));
+    EXPECT_EQ(messages->texts(),
+              QStringList{QStringLiteral("0 から 99999.9 までの数字を入力してください。\n"
+                                         "小数点以下は 1 桁までです。")});
 
     // The test voltage through the list's own editor: refused, then accepted and re-sorted.
     messages->clear();
@@ -344,6 +352,9 @@ TEST_F(PageEditsTest, DeleteQuestionsSayWhatGoesWithTheEntry)
                                           "】\n\n測定データ 1 件、測定 3 件も削除されます"),
                            QStringLiteral("選択中のデータを削除します\nよろしいですか\n【 2024春 "
                                           "】\n\n測定 3 件も削除されます")}));
+    // A hurried Enter deletes nothing: いいえ has the focus.
+    for (const auto& e : messages->entries())
+        EXPECT_EQ(e.focus, CMessageInterface::Answer::No) << e.text.toStdString();
     EXPECT_EQ(doc.Store(), before);
 }
 
@@ -372,7 +383,8 @@ TEST_F(PageEditsTest, KeyboardReachesEditsDeletionsAndEveryButton)
     ASSERT_EQ(messages->texts().size(), 2);
     EXPECT_TRUE(messages->texts().at(0).contains(QStringLiteral("【 2024春 】")));
     EXPECT_EQ(messages->texts().at(1),
-              QStringLiteral("選択中のデータを削除します\nよろしいですか"));
+              QStringLiteral("選択中のデータを削除します\nよろしいですか\n"
+                             "【 2024/05/12 09:30:00　３相一括　10.00 kV 】"));
     EXPECT_EQ(set().RecordCount(), 3u);
 
     // Every button of the page has a mnemonic of its own.

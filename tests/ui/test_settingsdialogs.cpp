@@ -276,11 +276,18 @@ TEST(SetJudgParam, OkOnASetWritesTheLimitsIntoEveryRecordAndTheFlagsIntoTheSet)
     CAppSettings settings;
     CMeasData set = twoStepSet();
     ASSERT_EQ(set.RecordAt(0).SeikyokuRatio, UNSET_VALUE); // not computed yet
-    whenOpen<CSetJudgParam>([](CSetJudgParam& d) {
+    whenOpen<CSetJudgParam>([&messages](CSetJudgParam& d) {
         EXPECT_EQ(d.BoundEdit(CSetJudgParam::SeikyokuMin)->text(), QStringLiteral("0.5"));
         EXPECT_EQ(d.BoundEdit(CSetJudgParam::LastCurrentMax)->text(), QStringLiteral("10.0"));
         EXPECT_TRUE(d.SeikyokuCheck()->isChecked());
+        // The criterion texts show 成極比 with one decimal: 0.55 would be judged by a bound
+        // that reads "0.6" everywhere, so it is refused.
         d.BoundEdit(CSetJudgParam::SeikyokuMin)->setText(QStringLiteral("0.55"));
+        EXPECT_FALSE(d.OnOK());
+        EXPECT_EQ(messages->texts(),
+                  QStringList{QStringLiteral("0 から 9.9 までの数字を入力してください。\n"
+                                             "小数点以下は 1 桁までです。")});
+        d.BoundEdit(CSetJudgParam::SeikyokuMin)->setText(QStringLiteral("0.6"));
         d.BoundEdit(CSetJudgParam::LastCurrentMax)->setText(QStringLiteral("20.26"));
         d.JyakutenCheck()->setChecked(false);
         EXPECT_TRUE(d.OnOK());
@@ -289,7 +296,8 @@ TEST(SetJudgParam, OkOnASetWritesTheLimitsIntoEveryRecordAndTheFlagsIntoTheSet)
     EXPECT_TRUE(out.accepted);
     EXPECT_TRUE(out.change.limits && out.change.setFlags && !out.change.recordFlags);
     for (const CMeasRecord& r : set.Records()) {
-        EXPECT_EQ(r.Condition.SeikyokuMin, 0.55); // the record keeps what was typed
+        EXPECT_EQ(r.Condition.SeikyokuMin, 0.6);
+        // The final value criterion shows three decimals: all of 20.26 is kept.
         EXPECT_EQ(r.Condition.LastCurrentMax, 20.26);
         EXPECT_EQ(r.Condition.JyakutenMax, 5.0);
         EXPECT_EQ(r.Condition.Weather, "fine"); // the first record's block, copied whole

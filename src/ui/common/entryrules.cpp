@@ -9,6 +9,7 @@
 
 #include "model/cp932text.h"
 #include "model/customerdb.h"
+#include "model/fixedtext.h"
 #include "model/number.h"
 
 namespace entry {
@@ -147,15 +148,49 @@ std::optional<int> parseInteger(std::string_view text)
     return static_cast<int>(v);
 }
 
-std::optional<double> readInRange(const NumberRange& range, std::string_view text)
+namespace {
+
+// The number of the text when it is one within the range, whatever its decimals.
+std::optional<double> readRangeOnly(const NumberRange& range, std::string_view text)
 {
-    if (range.optional) {
-        const std::string_view t = trimmed(text);
-        if (t.empty() || t == "---")
-            return UNSET_VALUE;
-    }
     const std::optional<double> v = parseDecimal(text);
     if (!v || *v < range.min || *v > range.max)
+        return std::nullopt;
+    return v;
+}
+
+bool isUnset(const NumberRange& range, std::string_view text)
+{
+    const std::string_view t = trimmed(text);
+    return range.optional && (t.empty() || t == "---");
+}
+
+} // namespace
+
+bool showsAsTyped(const NumberRange& range, double v)
+{
+    if (range.decimals < 0)
+        return true;
+    std::string shown = fixedtext::Text(v, range.decimals);
+    if (parseDecimal(shown) != v)
+        return false;
+    if (range.maxChars <= 0)
+        return true;
+    if (shown.find('.') != std::string::npos) {
+        while (shown.back() == '0')
+            shown.pop_back();
+        if (shown.back() == '.')
+            shown.pop_back();
+    }
+    return static_cast<int>(shown.size()) <= range.maxChars;
+}
+
+std::optional<double> readInRange(const NumberRange& range, std::string_view text)
+{
+    if (isUnset(range, text))
+        return UNSET_VALUE;
+    const std::optional<double> v = readRangeOnly(range, text);
+    if (!v || !showsAsTyped(range, *v))
         return std::nullopt;
     return v;
 }
@@ -164,6 +199,21 @@ std::string rangeMessage(double min, double max)
 {
     return formatC("%.15g", min) + " から " + formatC("%.15g", max) +
            " までの数字を入力してください。";
+}
+
+std::string refusalMessage(const NumberRange& range, std::string_view text)
+{
+    std::string message = rangeMessage(range.min, range.max);
+    const std::optional<double> v = readRangeOnly(range, text);
+    if (isUnset(range, text) || !v || showsAsTyped(range, *v))
+        return message;
+    if (range.decimals == 0)
+        message += "\n小数点以下は入力できません。";
+    else
+        message += formatC("\n小数点以下は %d 桁までです。", range.decimals);
+    if (range.maxChars > 0)
+        message += formatC("\n全体で %d 文字までです。", range.maxChars);
+    return message;
 }
 
 std::string decimalFieldText(double v)

@@ -47,18 +47,33 @@ std::optional<double> parseDecimal(std::string_view text);
 std::optional<int> parseInteger(std::string_view text);
 
 // The values a number field takes. An optional field also takes "" and "---" (no value).
+// Every number field takes only values it shows as typed: a value with more decimals than
+// the field shows (7.25 in a field that shows one decimal) is refused, never stored beside a
+// rounded text that hides it.
 struct NumberRange {
     double min;
     double max;
     bool optional = false;
+    // Decimals the field shows (-1: as many as the value has).
+    int decimals = -1;
+    // The most characters the field shows, decimals dropped to fit (0: no limit).
+    int maxChars = 0;
 };
+// True when the field shows v as a text that reads back as v: no more decimals than
+// range.decimals, and within range.maxChars once trailing zeros are dropped.
+bool showsAsTyped(const NumberRange& range, double v);
 // The value of a field's text under the range (UNSET_VALUE for an optional field left empty
-// or "---"), or nothing when the text is not one plain number within it ("12,5", "１２").
+// or "---"), or nothing when the text is not one plain number within it ("12,5", "１２") or
+// has more decimals than the field shows.
 std::optional<double> readInRange(const NumberRange& range, std::string_view text);
 
 // The standard message for a number field whose text is not a number within [min, max]
 // (UTF-8): "0 から 9.9 までの数字を入力してください。", the ends as "%.15g" writes them.
 std::string rangeMessage(double min, double max);
+// The message for a text readInRange refused: the standard message, followed by the digits
+// the field takes when the text was a number within the range with too many decimals
+// ("小数点以下は 1 桁までです。").
+std::string refusalMessage(const NumberRange& range, std::string_view text);
 
 // The text a field shows for a double: one decimal when that reads back as the same value
 // ("0.5", "10.0"), otherwise up to 15 significant digits ("0.55").

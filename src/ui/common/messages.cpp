@@ -7,8 +7,14 @@
 #include <algorithm>
 #include <vector>
 
+#include <QDateTime>
 #include <QFileDialog>
+#include <QFileSystemModel>
+#include <QHeaderView>
+#include <QIdentityProxyModel>
 #include <QMessageBox>
+#include <QStyle>
+#include <QTreeView>
 
 #include <utility>
 
@@ -31,11 +37,23 @@ void setJapaneseButtons(QMessageBox& box)
             b->setText(QString::fromUtf16(text));
 }
 
+QMessageBox::StandardButton toButton(CMessageInterface::Answer a)
+{
+    switch (a) {
+    case CMessageInterface::Answer::Yes: return QMessageBox::Yes;
+    case CMessageInterface::Answer::No: return QMessageBox::No;
+    default: return QMessageBox::Cancel;
+    }
+}
+
 int runBox(QWidget* parent, QMessageBox::Icon icon, const QString& text,
-           QMessageBox::StandardButtons buttons)
+           QMessageBox::StandardButtons buttons,
+           QMessageBox::StandardButton focus = QMessageBox::NoButton)
 {
     QMessageBox box(icon, ui::appTitle(), text, buttons, parent);
     setJapaneseButtons(box);
+    if (focus != QMessageBox::NoButton && box.button(focus))
+        box.setDefaultButton(focus);
     return box.exec();
 }
 
@@ -52,6 +70,24 @@ CMessageInterface::Answer toAnswer(int button)
     default: return CMessageInterface::Answer::Cancel;
     }
 }
+
+// The file chooser's modification dates as "2024/05/12 09:30": Qt writes them in the system
+// locale's long form ("12 May 2024 09:30:00" under a C or English locale), which its date
+// column cuts off.
+class JapaneseFileDates : public QIdentityProxyModel {
+public:
+    using QIdentityProxyModel::QIdentityProxyModel;
+
+    QVariant data(const QModelIndex& index, int role) const override
+    {
+        if (index.column() == 3 && role == Qt::DisplayRole)
+            if (const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel())) {
+                const QDateTime t = files->lastModified(mapToSource(index));
+                return t.isValid() ? t.toString(QStringLiteral("yyyy/MM/dd HH:mm")) : QString();
+            }
+        return QIdentityProxyModel::data(index, role);
+    }
+};
 
 // A file or folder chooser with Japanese labels (Qt's catalogue translates the rest of it);
 // the chosen path, or "" when cancelled.
@@ -73,6 +109,19 @@ QString runFileDialog(QWidget* parent, const QString& caption, const QString& di
                                                  ? QStringLiteral("保存")
                                                  : QStringLiteral("開く"));
     dialog.setLabelText(QFileDialog::Reject, QStringLiteral("キャンセル"));
+    // Dates in the Japanese numeric form; the type and date columns wide enough for
+    // "フォルダー" and such a date.
+    dialog.setProxyModel(new JapaneseFileDates(&dialog));
+    if (auto* view = dialog.findChild<QTreeView*>(QStringLiteral("treeView"))) {
+        const int margin = view->style()->pixelMetric(QStyle::PM_HeaderMargin) * 2 + 16;
+        const std::pair<int, QString> widest[] = {{2, QStringLiteral("フォルダー")},
+                                                  {3, QStringLiteral("0000/00/00 00:00")}};
+        for (const auto& [column, text] : widest) {
+            const int width = view->fontMetrics().horizontalAdvance(text) + margin;
+            if (view->header()->count() > column && view->header()->sectionSize(column) < width)
+                view->header()->resizeSection(column, width);
+        }
+    }
     if (dialog.exec() != QDialog::Accepted)
         return {};
     return dialog.selectedFiles().value(0);
@@ -101,16 +150,19 @@ void CQtMessages::notice(QWidget* parent, const QString& text)
     plainBox(parent, QMessageBox::NoIcon, text);
 }
 
-CMessageInterface::Answer CQtMessages::questionYesNo(QWidget* parent, const QString& text)
+CMessageInterface::Answer CQtMessages::questionYesNo(QWidget* parent, const QString& text,
+                                                     Answer focus)
 {
-    return toAnswer(
-        runBox(parent, QMessageBox::Question, text, QMessageBox::Yes | QMessageBox::No));
+    return toAnswer(runBox(parent, QMessageBox::Question, text, QMessageBox::Yes | QMessageBox::No,
+                           toButton(focus)));
 }
 
-CMessageInterface::Answer CQtMessages::questionYesNoCancel(QWidget* parent, const QString& text)
+CMessageInterface::Answer CQtMessages::questionYesNoCancel(QWidget* parent, const QString& text,
+                                                           Answer focus)
 {
     return toAnswer(runBox(parent, QMessageBox::Question, text,
-                           QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel));
+                           QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+                           toButton(focus)));
 }
 
 int CQtMessages::choice(QWidget* parent, const QString& text, const QStringList& buttons)

@@ -23,10 +23,15 @@ public:
     virtual void information(QWidget* parent, const QString& text) = 0;
     // No icon, OK: success notices.
     virtual void notice(QWidget* parent, const QString& text) = 0;
-    // Question icon, Yes/No: deletions, overwrites, name conflicts. Yes or No.
-    virtual Answer questionYesNo(QWidget* parent, const QString& text) = 0;
-    // Question icon, Yes/No/Cancel.
-    virtual Answer questionYesNoCancel(QWidget* parent, const QString& text) = 0;
+    // Question icon, Yes/No: deletions, overwrites, name conflicts. Yes or No. `focus` is the
+    // button that has the focus when the box opens (Enter presses it): No for a question whose
+    // Yes deletes, overwrites or throws away what the user has, so a hurried Enter loses
+    // nothing.
+    virtual Answer questionYesNo(QWidget* parent, const QString& text,
+                                 Answer focus = Answer::Yes) = 0;
+    // Question icon, Yes/No/Cancel, with the focused button as above.
+    virtual Answer questionYesNoCancel(QWidget* parent, const QString& text,
+                                       Answer focus = Answer::Yes) = 0;
     // Question icon with one button per text, in order; the index of the button pressed, -1
     // when the box was closed without one.
     virtual int choice(QWidget* parent, const QString& text, const QStringList& buttons) = 0;
@@ -45,8 +50,9 @@ public:
     void error(QWidget* parent, const QString& text) override;
     void information(QWidget* parent, const QString& text) override;
     void notice(QWidget* parent, const QString& text) override;
-    Answer questionYesNo(QWidget* parent, const QString& text) override;
-    Answer questionYesNoCancel(QWidget* parent, const QString& text) override;
+    Answer questionYesNo(QWidget* parent, const QString& text, Answer focus = Answer::Yes) override;
+    Answer questionYesNoCancel(QWidget* parent, const QString& text,
+                               Answer focus = Answer::Yes) override;
     int choice(QWidget* parent, const QString& text, const QStringList& buttons) override;
     QString openFileName(QWidget* parent, const QString& caption, const QString& dir,
                          const QString& filter) override;

@@ -9,8 +9,41 @@
 #include <QTranslator>
 
 #include <clocale>
+#include <string_view>
 
 #include "model/cp932text.h"
+
+namespace {
+
+// Qt 6 asks for the file chooser's type names ("Folder", "Drive", "File") under a context
+// that Qt's Japanese catalogue does not carry yet, so they stayed English. This translator
+// answers for that context only and leaves every other text to the catalogue.
+class FileTypeNames : public QTranslator {
+public:
+    using QTranslator::QTranslator;
+
+    bool isEmpty() const override { return false; }
+    QString translate(const char* context, const char* source, const char* disambiguation,
+                      int n) const override
+    {
+        Q_UNUSED(disambiguation);
+        Q_UNUSED(n);
+        if (!context || !source || std::string_view(context) != "QAbstractFileIconProvider")
+            return {};
+        const std::string_view s(source);
+        if (s == "Folder")
+            return QStringLiteral("フォルダー");
+        if (s == "Drive")
+            return QStringLiteral("ドライブ");
+        if (s == "File")
+            return QStringLiteral("ファイル");
+        if (s == "%1 File")
+            return QStringLiteral("%1 ファイル");
+        return {};
+    }
+};
+
+} // namespace
 
 namespace ui {
 
@@ -67,6 +100,7 @@ bool installJapaneseUi()
 {
     QLocale::setDefault(japaneseLocale());
     auto* app = QCoreApplication::instance();
+    QCoreApplication::installTranslator(new FileTypeNames(app));
     auto* qt = new QTranslator(app);
     if (!qt->load(QStringLiteral("qtbase_ja"),
                   QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {

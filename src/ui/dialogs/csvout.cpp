@@ -248,7 +248,8 @@ bool CCsvOut::OnOutput()
     if (QFileInfo::exists(shownPath) &&
         msg.questionYesNo(this,
                           QStringLiteral("指定のファイルは既に存在しています\n上書きしますか？\n%1")
-                              .arg(shownPath)) != CMessageInterface::Answer::Yes)
+                              .arg(shownPath),
+                          CMessageInterface::Answer::No) != CMessageInterface::Answer::Yes)
         return false;
 
     const CAppSettings& s = settings();

@@ -165,9 +165,11 @@ bool CDataCopy::OnSave()
     const std::string path = CsvJoinPath(folderPath, nativePath(file));
     const QString shownPath = shown(path);
     if (QFileInfo::exists(shownPath) &&
-        msg.questionYesNo(this, QStringLiteral("指定のファイルは既に存在しています\n上書きしても"
-                                               "よろしいですか\n%1")
-                                    .arg(shownPath)) != CMessageInterface::Answer::Yes)
+        msg.questionYesNo(this,
+                          QStringLiteral("指定のファイルは既に存在しています\n上書きしても"
+                                         "よろしいですか\n%1")
+                              .arg(shownPath),
+                          CMessageInterface::Answer::No) != CMessageInterface::Answer::Yes)
         return false;
 
     settings().SavedataDir = *folderText;

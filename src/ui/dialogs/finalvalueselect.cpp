@@ -11,6 +11,7 @@
 #include "settings/appsettings.h"
 #include "ui/dialogs/finalvaluepoints.h"
 #include "ui/dialogs/listlastval.h"
+#include "ui/common/entryrules.h"
 #include "ui/common/messages.h"
 
 namespace {
@@ -137,8 +138,10 @@ void CSelectLastVal::showEvent(QShowEvent* event)
 
 void CSelectLastVal::showBoxes(double elapsed, double value)
 {
-    m_elapsed->setText(QString::fromStdString(finalvalue::BoxNumberText(elapsed)));
-    m_value->setText(QString::fromStdString(finalvalue::BoxNumberText(value)));
+    m_shownElapsed = QString::fromStdString(finalvalue::BoxNumberText(elapsed));
+    m_shownValue = QString::fromStdString(finalvalue::BoxNumberText(value));
+    m_elapsed->setText(m_shownElapsed);
+    m_value->setText(m_shownValue);
 }
 
 void CSelectLastVal::OnSelChange()
@@ -155,19 +158,31 @@ void CSelectLastVal::OnSelChange()
 std::optional<CSelectLastVal::BoxValues> CSelectLastVal::validateBoxes()
 {
     using namespace finalvalue;
-    auto read = [this](QLineEdit* box, double min, double max) -> std::optional<double> {
-        const std::optional<double> v = ParseBoxNumber(box->text().toStdString(), min, max);
-        if (!v) {
+    // A typed number takes no more decimals than the list shows: tenths of a second, and the
+    // current with the record's range.
+    auto read = [this](QLineEdit* box, const QString& shown, double min, double max,
+                       int decimals) -> std::optional<double> {
+        const std::string text = box->text().toStdString();
+        const entry::NumberRange range{min, max, false, decimals};
+        std::optional<double> v = ParseBoxNumber(text, min, max);
+        if (v && box->text() != shown && !entry::showsAsTyped(range, *v)) {
+            ui::messages().error(this, QString::fromStdString(entry::refusalMessage(range, text)));
+            v.reset();
+        } else if (!v) {
             ui::messages().error(this, QString::fromStdString(RangeMessage(min, max)));
+        }
+        if (!v) {
             box->setFocus();
             box->selectAll();
         }
         return v;
     };
-    const std::optional<double> elapsed = read(m_elapsed, kElapsedMin, kElapsedMax);
+    const std::optional<double> elapsed =
+        read(m_elapsed, m_shownElapsed, kElapsedMin, kElapsedMax, 1);
     if (!elapsed)
         return std::nullopt;
-    const std::optional<double> value = read(m_value, kValueMin, kValueMax);
+    const std::optional<double> value =
+        read(m_value, m_shownValue, kValueMin, kValueMax, m_range == 1 ? 1 : 3);
     if (!value)
         return std::nullopt;
     return BoxValues{*elapsed, *value};
@@ -205,7 +220,8 @@ bool CSelectLastVal::OnCorrectElapsed()
     const int sel = m_list->SelectedIndex();
     if (sel < 0 || sel >= static_cast<int>(m_points.size()))
         return false;
-    if (ui::messages().questionYesNo(this, question()) != CMessageInterface::Answer::Yes)
+    if (ui::messages().questionYesNo(this, question(), CMessageInterface::Answer::No) !=
+        CMessageInterface::Answer::Yes)
         return false;
     finalvalue::CorrectElapsedFrom(m_points, static_cast<std::size_t>(sel));
     m_list->PointsChanged();

@@ -73,6 +73,10 @@ private:
     CListLastVal* m_list = nullptr;
     QLineEdit* m_elapsed = nullptr;
     QLineEdit* m_value = nullptr;
+    // The texts showBoxes put in the boxes: a box left alone is read as it was filled in,
+    // even when the point holds more decimals than the list shows.
+    QString m_shownElapsed;
+    QString m_shownValue;
 };
 
 // Opens the dialog on record `index` of the set; after OK stores the points, makes the chosen

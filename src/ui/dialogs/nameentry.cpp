@@ -16,6 +16,14 @@
 #include "ui/common/messages.h"
 #include "ui/common/uitext.h"
 
+bool ConfirmEmptyName(QWidget* parent, const QString& levelName)
+{
+    return ui::messages().questionYesNo(
+               parent,
+               QStringLiteral("%1が入力されていません。\n空の%1でよろしいですか？").arg(levelName),
+               CMessageInterface::Answer::No) == CMessageInterface::Answer::Yes;
+}
+
 CAddItem::CAddItem(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("addItem"));
@@ -96,6 +104,19 @@ bool CAddItem::OnOK()
         ui::messages().error(this, QStringLiteral("入力は半角 %1 文字までです").arg(m_limit));
         m_edit->setFocus();
         return false;
+    }
+    if (text.trimmed().isEmpty()) {
+        const CAppSettings& s = AppSettings();
+        std::string level;
+        switch (m_kind) {
+        case entry::KindCustomer: level = s.CustomerLabel(cp932::lit("需要家名")); break;
+        case entry::KindCable: level = s.CableLabel(cp932::lit("ケーブル名")); break;
+        default: level = s.MeasurementLabel(cp932::lit("測定データ名")); break;
+        }
+        if (!ConfirmEmptyName(this, ui::toQ(level))) {
+            m_edit->setFocus();
+            return false;
+        }
     }
     if (m_tree && entry::siblingExists(*m_tree, m_kind, m_customer, m_cable, *name)) {
         ui::messages().error(this, QStringLiteral("指定の名称は既に存在しています\n") + text);

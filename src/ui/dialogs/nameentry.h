@@ -11,6 +11,11 @@ class CCustomerDB;
 class QLabel;
 class QLineEdit;
 
+// Asks before a name is left empty (a rename cleared in place, 追加 with an empty field), with
+// いいえ focused; levelName says what the name is ("需要家名"). True when the user wants the
+// empty name.
+bool ConfirmEmptyName(QWidget* parent, const QString& levelName);
+
 class CAddItem : public QDialog {
     Q_OBJECT
 public:
@@ -32,7 +37,7 @@ public:
     // Sets the prompt and the limit of the kind; exec() calls it when the caller has not.
     void OnInitDialog();
     // Checks the text and closes with Accepted; false (a message shown, the dialog open) when
-    // the name is refused.
+    // the name is refused or the user does not want it empty.
     bool OnOK();
     int exec() override;
 

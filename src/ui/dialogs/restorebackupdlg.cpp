@@ -3,10 +3,11 @@
 #include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QLabel>
-#include <QLocale>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
+
+#include <iterator>
 
 #include "model/cp932text.h"
 #include "ui/common/messages.h"
@@ -26,6 +27,22 @@ QString stampText(const std::tm& t)
 }
 
 } // namespace
+
+QString BackupSizeText(uint64_t bytes)
+{
+    if (bytes < 1024)
+        return QStringLiteral("%1 バイト").arg(bytes);
+    const char* units[] = {"KB", "MB", "GB"};
+    double v = static_cast<double>(bytes) / 1024.0;
+    std::size_t unit = 0;
+    while (v >= 1024.0 && unit + 1 < std::size(units)) {
+        v /= 1024.0;
+        ++unit;
+    }
+    return QStringLiteral("%1 %2")
+        .arg(v, 0, 'f', v < 100.0 ? 1 : 0)
+        .arg(QLatin1StringView(units[unit]));
+}
 
 CRestoreBackupDlg::CRestoreBackupDlg(CMXRViewDoc& doc, QWidget* parent)
     : QDialog(parent), m_doc(doc)
@@ -61,7 +78,6 @@ void CRestoreBackupDlg::Fill()
 {
     m_backups = storebackup::ListBackups(NativeStorePath(m_doc.DataFilePath()));
     m_table->setRowCount(static_cast<int>(m_backups.size()));
-    const QLocale locale;
     for (int row = 0; row < static_cast<int>(m_backups.size()); ++row) {
         const storebackup::BackupInfo& b = m_backups[static_cast<std::size_t>(row)];
         auto cell = [&](int column, const QString& text, Qt::Alignment align) {
@@ -72,7 +88,7 @@ void CRestoreBackupDlg::Fill()
             m_table->setItem(row, column, item);
         };
         cell(0, stampText(b.stamp), Qt::AlignLeft);
-        cell(1, locale.formattedDataSize(static_cast<qint64>(b.size)), Qt::AlignRight);
+        cell(1, BackupSizeText(b.size), Qt::AlignRight);
         if (b.readable) {
             cell(2, QString::number(b.customers), Qt::AlignRight);
             cell(3, QString::number(b.measurements), Qt::AlignRight);
@@ -102,15 +118,24 @@ void CRestoreBackupDlg::OnRestore()
         return;
     const storebackup::BackupInfo& b = m_backups[static_cast<std::size_t>(row)];
     if (ui::messages().questionYesNo(
-            this, QStringLiteral("%1 のバックアップでデータファイルを置き換えます。\n"
-                                 "現在のデータファイルはバックアップとして残ります。\n"
-                                 "よろしいですか？")
-                      .arg(stampText(b.stamp))) != CMessageInterface::Answer::Yes)
+            this,
+            QStringLiteral("%1 のバックアップでデータファイルを置き換えます。\n"
+                           "現在のデータファイルはバックアップとして残ります。\n"
+                           "よろしいですか？")
+                .arg(stampText(b.stamp)),
+            CMessageInterface::Answer::No) != CMessageInterface::Answer::Yes)
         return;
-    if (m_doc.RestoreFromBackup(b.path))
-        accept();
-    else
+    const storebackup::BackupInfo restored = b;
+    if (!m_doc.RestoreFromBackup(b.path)) {
         Fill();
+        return;
+    }
+    ui::messages().notice(this, QStringLiteral("%1 のバックアップから復元しました（需要家 %2 件、"
+                                               "計測 %3 件）。")
+                                    .arg(stampText(restored.stamp))
+                                    .arg(restored.customers)
+                                    .arg(restored.measurements));
+    accept();
 }
 
 void RunRestoreBackup(QWidget* parent, CMXRViewDoc& doc)

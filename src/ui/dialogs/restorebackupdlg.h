@@ -31,5 +31,9 @@ private:
     QPushButton* m_restore = nullptr;
 };
 
+// A file size as the backup list shows it: "512 バイト", "12.3 KB", "1.5 MB" (1 KB = 1024
+// bytes, one decimal below 100 of a unit).
+QString BackupSizeText(uint64_t bytes);
+
 // The ファイル menu command.
 void RunRestoreBackup(QWidget* parent, CMXRViewDoc& doc);

@@ -24,13 +24,14 @@ struct BoundField {
     int controlId;
     double maximum;
     double JudgParams::*value;
+    int decimals; // as the criterion texts of the table and the report show the bound
 };
 
 // In Bound order.
 constexpr BoundField kFields[] = {
-    {1031, 9.9, &JudgParams::SeikyokuMin},     {1033, 9.9, &JudgParams::SeikyokuMax},
-    {1032, 9.9, &JudgParams::JyakutenMin},     {1034, 9.9, &JudgParams::JyakutenMax},
-    {1035, 99.9, &JudgParams::LastCurrentMin}, {1036, 99.9, &JudgParams::LastCurrentMax},
+    {1031, 9.9, &JudgParams::SeikyokuMin, 1},     {1033, 9.9, &JudgParams::SeikyokuMax, 1},
+    {1032, 9.9, &JudgParams::JyakutenMin, 1},     {1034, 9.9, &JudgParams::JyakutenMax, 1},
+    {1035, 99.9, &JudgParams::LastCurrentMin, 3}, {1036, 99.9, &JudgParams::LastCurrentMax, 3},
 };
 constexpr double kMinimum = 0.0;
 
@@ -161,12 +162,14 @@ std::optional<JudgParams> CSetJudgParam::readFields()
     for (std::size_t b = 0; b < m_edits.size(); ++b) {
         const BoundField& f = kFields[b];
         const QString text = m_edits[b]->text();
+        const entry::NumberRange range{kMinimum, f.maximum, false, f.decimals};
         // A field the user left alone keeps its value exactly, whatever digits it showed.
-        std::optional<double> v = text == m_shownTexts[b] ? std::optional<double>(m_params.*f.value)
-                                                          : entry::parseDecimal(text.toStdString());
+        std::optional<double> v = text == m_shownTexts[b]
+                                      ? std::optional<double>(m_params.*f.value)
+                                      : entry::readInRange(range, text.toStdString());
         if (!v || *v < kMinimum || *v > f.maximum) {
-            ui::messages().error(this,
-                                 QString::fromStdString(entry::rangeMessage(kMinimum, f.maximum)));
+            ui::messages().error(
+                this, QString::fromStdString(entry::refusalMessage(range, text.toStdString())));
             m_edits[b]->setFocus();
             m_edits[b]->selectAll();
             return std::nullopt;
@@ -206,8 +209,10 @@ bool CSetJudgParam::OnApplyToPast()
     if (!p)
         return false;
     if (ui::messages().questionYesNo(
-            this, QStringLiteral("過去データに適応します\r\n適応後「キャンセル」しても元には戻"
-                                 "せません\r\nよろしいですか")) != CMessageInterface::Answer::Yes)
+            this,
+            QStringLiteral("過去データに適応します\r\n適応後「キャンセル」しても元には戻"
+                           "せません\r\nよろしいですか"),
+            CMessageInterface::Answer::No) != CMessageInterface::Answer::Yes)
         return false;
     if (m_set && ApplyDisplayFlagsToRecords(*m_set, p->ShowSeikyoku, p->ShowJyakuten))
         m_pastChanged = true;

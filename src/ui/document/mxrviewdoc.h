@@ -112,7 +112,7 @@ public:
     // never stops the step that follows. Returns success.
     bool BackUpStore();
     // Replaces the data file with a backup after the current file was backed up, then reads
-    // it again and resets the selection. A failure is shown; returns success.
+    // it again and shows its first measurement. A failure is shown; returns success.
     bool RestoreFromBackup(const std::string& backupPath);
     // Reads the data file again after another part of the program changed it (the shared
     // database's sync) and shows the selection again where it still exists.

@@ -80,7 +80,9 @@ bool CMXRViewDoc::RestoreFromBackup(const std::string& backupPath)
     WriteLog("バックアップから復元しました: ", backupPath);
     SetReadOnly(false);
     LoadStoreFile();
-    ResetSelection();
+    // The restored store starts from its first measurement, as at start-up: the old selection
+    // may name entries the backup does not hold.
+    SelectFirstMeasurement();
     SendListValues();
     return true;
 }

@@ -198,9 +198,8 @@ bool CMXRViewDoc::SaveForClose()
     }
     return ui::messages().questionYesNo(
                m_messageParent,
-               QStringLiteral(
-                   "データファイルを保存できませんでした。\n保存せずに終了しますか？")) ==
-           CMessageInterface::Answer::Yes;
+               QStringLiteral("データファイルを保存できませんでした。\n保存せずに終了しますか？"),
+               CMessageInterface::Answer::No) == CMessageInterface::Answer::Yes;
 }
 
 CMXRViewDoc::SaveResult CMXRViewDoc::SaveStoreFile()
@@ -307,7 +306,8 @@ CMXRViewDoc::SaveResult CMXRViewDoc::SaveToOtherFile()
         ui::messages().questionYesNo(
             m_messageParent,
             QStringLiteral("指定のファイルは既に存在しています\n上書きしてもよろしいですか\n%1")
-                .arg(chosen)) != CMessageInterface::Answer::Yes)
+                .arg(chosen),
+            CMessageInterface::Answer::No) != CMessageInterface::Answer::Yes)
         return SaveResult::Dismissed;
     StoreOutcome outcome;
     {

@@ -46,25 +46,28 @@ std::string SheetTitle(const CAppSettings& s, PageMode mode)
 
 std::optional<NumberRange> MeasCellRange(int column)
 {
-    // The tester sends both as four BCD digits: hundredths of a kV and tenths of a μA.
+    // The tester sends both as four BCD digits: hundredths of a kV and tenths of a μA; the
+    // list shows them so.
     switch (column) {
-    case 3: return NumberRange{0.0, 99.99};
-    case 4: return NumberRange{0.0, 999.9};
+    case 3: return NumberRange{0.0, 99.99, false, 2};
+    case 4: return NumberRange{0.0, 999.9, false, 1};
     default: return std::nullopt;
     }
 }
 
 std::optional<NumberRange> ConditionRange(int rowId)
 {
+    // The table, the report and the default conditions show these with one decimal; the
+    // insulation resistance with up to two in at most five characters.
     switch (rowId) {
-    case 3: return NumberRange{0.0, 9999.9};  // cross-section, sq
-    case 4: return NumberRange{0.0, 99999.9}; // length, m
-    case 6: return NumberRange{-99.9, 99.9};  // temperature, ℃
-    case 7: return NumberRange{0.0, 100.0};   // humidity, %
-    case 9:                                   // shield currents R, S, T, mA
+    case 3: return NumberRange{0.0, 9999.9, false, 1};  // cross-section, sq
+    case 4: return NumberRange{0.0, 99999.9, false, 1}; // length, m
+    case 6: return NumberRange{-99.9, 99.9, false, 1};  // temperature, ℃
+    case 7: return NumberRange{0.0, 100.0, false, 1};   // humidity, %
+    case 9:                                             // shield currents R, S, T, mA
     case 10:
-    case 11: return NumberRange{0.0, 9999.9};
-    case 12: return NumberRange{0.0, 99999.0, true}; // insulation resistance, MΩ
+    case 11: return NumberRange{0.0, 9999.9, false, 1};
+    case 12: return NumberRange{0.0, 99999.0, true, 2, 5}; // insulation resistance, MΩ
     default: return std::nullopt;
     }
 }
@@ -204,6 +207,19 @@ std::string MstEditModel::MeasCell(int row, int column) const
     case 6: return mxrfmt::JyakutenJudgedText(r);
     default: return {};
     }
+}
+
+std::string MstEditModel::MeasSummary(int row) const
+{
+    const CMeasData* set = SelectedSet();
+    if (!set || row < 0 || row >= MeasRowCount())
+        return {};
+    const CMeasRecord& r = set->RecordAt(static_cast<std::size_t>(row));
+    const std::string gap = lit("　");
+    std::string text = mxrfmt::StartDateText(r) + " " + mxrfmt::StartClockText(r);
+    if (r.Condition.CabKind >= CabKindThreePhase && r.Condition.CabKind <= CabKindT)
+        text += gap + CabKindText(r.Condition.CabKind);
+    return text + gap + mxrfmt::TestVoltageText(r) + " kV";
 }
 
 std::string MstEditModel::MeasCaption() const

@@ -71,6 +71,9 @@ public:
     std::string NameAt(int level, int row) const;
     int MeasRowCount() const;
     std::string MeasCell(int row, int column) const;
+    // The measurement at `row` in words for a question: "2024/05/12 09:30:00　Ｒ相　10.00 kV"
+    // (the phase left out while the record has none); "" for no such row.
+    std::string MeasSummary(int row) const;
     // "測定データ一覧：  【 customer－cable－set 】".
     std::string MeasCaption() const;
 

@@ -305,8 +305,10 @@ void CPgMstEdit::OnAdd(int level)
     dialog.SetTree(&m_model.Tree());
     if (dialog.exec() != QDialog::Accepted)
         return;
-    if (m_model.Add(level, dialog.Name()))
+    if (m_model.Add(level, dialog.Name())) {
+        markChanged();
         refreshFrom(level);
+    }
 }
 
 void CPgMstEdit::OnDelete(int level)
@@ -319,9 +321,11 @@ void CPgMstEdit::OnDelete(int level)
     const std::string goes = m_model.DeleteContentsText(level);
     if (!goes.empty())
         text += QStringLiteral("\n\n") + q(goes);
-    if (ui::messages().questionYesNo(this, text) != CMessageInterface::Answer::Yes)
+    if (ui::messages().questionYesNo(this, text, CMessageInterface::Answer::No) !=
+        CMessageInterface::Answer::Yes)
         return;
     m_model.Delete(level);
+    markChanged();
     refreshFrom(level);
 }
 
@@ -329,13 +333,21 @@ void CPgMstEdit::OnDeleteMeas()
 {
     if (!m_model.Editable() || m_model.MeasRow() < 0)
         return;
-    if (ui::messages().questionYesNo(
-            this, QStringLiteral("選択中のデータを削除します\nよろしいですか")) !=
+    // The question names the measurement, so the user sees which of many similar rows goes.
+    const QString text = QStringLiteral("選択中のデータを削除します\nよろしいですか\n【 %1 】")
+                             .arg(q(m_model.MeasSummary(m_model.MeasRow())));
+    if (ui::messages().questionYesNo(this, text, CMessageInterface::Answer::No) !=
         CMessageInterface::Answer::Yes)
         return;
     m_model.DeleteMeas();
+    markChanged();
     refreshMeas();
     refreshConditions();
+}
+
+bool CPgMstEdit::confirmEmptyName(int level)
+{
+    return ConfirmEmptyName(this, q(LevelName(m_settings, level)));
 }
 
 void CPgMstEdit::OnNameEdited(int level, int row, const QString& text)
@@ -343,6 +355,18 @@ void CPgMstEdit::OnNameEdited(int level, int row, const QString& text)
     const auto name = fromUser(this, text);
     if (!name) {
         ++m_refusals;
+        return;
+    }
+    const std::string old = m_model.NameAt(level, row);
+    if (*name == old) {
+        m_names[level]->Repaint();
+        return;
+    }
+    // Delete in the editor clears the text: a name emptied by mistake is caught here. An
+    // empty name stays possible, since stored files may hold one.
+    if (text.trimmed().isEmpty() && !confirmEmptyName(level)) {
+        ++m_refusals;
+        m_names[level]->Repaint();
         return;
     }
     if (auto refusal = m_model.Rename(level, row, *name)) {
@@ -353,6 +377,7 @@ void CPgMstEdit::OnNameEdited(int level, int row, const QString& text)
         m_names[level]->Repaint();
         return;
     }
+    markChanged();
     refreshFrom(level);
 }
 
@@ -369,8 +394,10 @@ bool CPgMstEdit::OnMeasEditQuery(int row, int column)
         return false;
     const auto index = static_cast<std::size_t>(row);
     if (column == 2) {
-        if (RunFinalValueSelection(this, *set, index, m_settings.TriggValidSec))
+        if (RunFinalValueSelection(this, *set, index, m_settings.TriggValidSec)) {
+            markChanged();
             m_meas->Repaint();
+        }
         return false;
     }
     CMeasRecord& r = set->RecordAt(index);
@@ -382,6 +409,7 @@ bool CPgMstEdit::OnMeasEditQuery(int row, int column)
         // The user's choice of the final point is kept; the triggers are recomputed with it.
         r.RecalcFinalAndTriggers(r.UsedPoints, m_settings.TriggValidSec);
         RecalcRatios(*set);
+        markChanged();
         m_meas->Repaint();
     }
     return false;
@@ -397,13 +425,14 @@ void CPgMstEdit::OnMeasEdited(int row, int column, const QString& text)
     m_model.SelectMeasRow(m_model.MeasRow()); // keeps the row valid after outside changes
     if (const auto range = MeasCellRange(column);
         range && *bytes != m_model.MeasCell(row, column) && !entry::readInRange(*range, *bytes)) {
-        refuse(QString::fromStdString(entry::rangeMessage(range->min, range->max)));
+        refuse(QString::fromStdString(entry::refusalMessage(*range, *bytes)));
         m_meas->Repaint(); // the stored value again, not the refused text
         return;
     }
-    if (m_model.EditMeasCell(row, column, *bytes))
+    if (m_model.EditMeasCell(row, column, *bytes)) {
+        markChanged();
         refreshMeas();
-    else
+    } else
         m_meas->Repaint();
 }
 
@@ -414,9 +443,9 @@ void CPgMstEdit::OnConditionEdited(int rowId, const QString& text)
         ++m_refusals;
     } else if (const auto range = ConditionRange(rowId);
                range && m_model.SelectedSet() && !entry::readInRange(*range, *bytes)) {
-        refuse(QString::fromStdString(entry::rangeMessage(range->min, range->max)));
-    } else {
-        m_model.EditCondition(rowId, *bytes);
+        refuse(QString::fromStdString(entry::refusalMessage(*range, *bytes)));
+    } else if (m_model.EditCondition(rowId, *bytes)) {
+        markChanged();
     }
     // The table shows what is stored, in its own format, never the text as typed.
     refreshConditions();
@@ -430,6 +459,8 @@ void CPgMstEdit::OnConditionButton(int rowId)
     const JudgParamOutcome outcome = EditJudgParam(this, *set, m_settings);
     if ((outcome.accepted && outcome.change.limits) || outcome.change.recordFlags)
         m_bulkChanged = true;
+    if (outcome.accepted || outcome.change.recordFlags)
+        markChanged();
     if (outcome.accepted) {
         m_grid->Clear();
         refreshConditions();
@@ -438,6 +469,25 @@ void CPgMstEdit::OnConditionButton(int rowId)
     // cancelled: the ratio columns show them either way.
     if (outcome.accepted || outcome.change.recordFlags)
         m_meas->Repaint();
+}
+
+bool CPgMstEdit::HasChanges() const
+{
+    if (m_changed)
+        return true;
+    for (const CReportList* list : {m_names[0], m_names[1], m_names[2], m_meas})
+        if (list->HasUndeliveredEdit())
+            return true;
+    return false;
+}
+
+bool CPgMstEdit::ConfirmDiscard()
+{
+    if (!HasChanges())
+        return true;
+    return ui::messages().questionYesNo(this, QStringLiteral("変更を破棄しますか？"),
+                                        CMessageInterface::Answer::No) ==
+           CMessageInterface::Answer::Yes;
 }
 
 void FitDataPageSheet(CTreePropertySheet& sheet, PageMode mode, const QRect* available)
@@ -458,17 +508,22 @@ bool RunDataPageSheet(QWidget* parent, PageMode mode, CCustomerDB& tree, DataSel
 {
     const QString title = ui::toQ(SheetTitle(settings, mode));
     CTreePropertySheet sheet(title, parent);
-    sheet.SetTreeCaption(QStringLiteral("Select a sub-page"));
     auto* page = new CPgMstEdit(mode, tree, settings);
     sheet.AddPage(page, title);
     page->SetReceptionSource(liveComm ? *liveComm : tree.comm, log);
     page->SetSelection(selection);
     sheet.SetApplyHook([page] { return page->OnApply() && page->ConfirmClose(); });
-    sheet.SetCloseHook([page] { return page->ConfirmClose(); });
+    sheet.SetCloseHook([page] { return page->ConfirmDiscard() && page->ConfirmClose(); });
     QObject::connect(page, &CPgMstEdit::chooseRequested, &sheet, [&sheet] { sheet.PressOk(); });
     FitDataPageSheet(sheet, mode);
-    if (sheet.exec() != QDialog::Accepted)
+    // The page's condition edits and criteria set the default conditions of the next
+    // registration as they happen (a registration in the same sheet uses them); a sheet that
+    // is not kept leaves them as they were.
+    const DefaultConditionTexts defaults = settings.DefaultConditions();
+    if (sheet.exec() != QDialog::Accepted) {
+        settings.SetDefaultConditions(defaults);
         return false;
+    }
     selection = page->Selection();
     if (bulkChange)
         *bulkChange = page->BulkChanged();

@@ -43,6 +43,12 @@ public:
     // Closing the sheet: asks first while received records are not registered (transfer
     // mode). True when the sheet may close.
     bool ConfirmClose();
+    // True once the page changed its tree (a name, a measurement, a condition, a registration)
+    // or holds an edit not yet handed over.
+    bool HasChanges() const;
+    // Closing the sheet without OK: when it holds changes, asks 「変更を破棄しますか？」 with
+    // いいえ focused. True when the sheet may close.
+    bool ConfirmDiscard();
 
     // Buttons (levels of mstedit::Level). Add asks for the name with the name entry dialog.
     void OnAdd(int level);
@@ -94,6 +100,9 @@ private:
     void rememberQueryRows();
     void restoreQueryRows(int below);
     void refuse(const QString& text);
+    // The entry at (level, row) is about to be renamed to an empty name: asks first.
+    bool confirmEmptyName(int level);
+    void markChanged() { m_changed = true; }
 
     MstEditModel m_model;
     CAppSettings& m_settings;
@@ -101,6 +110,8 @@ private:
     // last open editor added one.
     int m_refusals = 0;
     bool m_bulkChanged = false;
+    // Something in the tree changed since the page opened.
+    bool m_changed = false;
     // The selected rows of the three name lists when the last edit query arrived.
     int m_queryRows[3] = {-1, -1, -1};
 

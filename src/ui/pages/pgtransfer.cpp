@@ -157,7 +157,9 @@ bool CPgMstEdit::RegisterChecked()
                         "ず戻ります")
                         .c_str(),
                     m_settings.MeasurementLabel(lit("測定データ")).c_str());
-        const auto answer = ui::messages().questionYesNoCancel(this, ui::toQ(question));
+        // はい erases the set's measurements: いいえ (add beside them) has the focus.
+        const auto answer = ui::messages().questionYesNoCancel(this, ui::toQ(question),
+                                                               CMessageInterface::Answer::No);
         if (answer == CMessageInterface::Answer::Cancel)
             return false;
         replace = answer == CMessageInterface::Answer::Yes;
@@ -169,6 +171,7 @@ bool CPgMstEdit::RegisterChecked()
         cable, m_model.Row(mstedit::LevelMeasData), m_settings.DefaultConditions());
     transferreg::Register(*set, records, condition, replace);
     transferreg::RemoveAtPositions(m_received, checked);
+    markChanged();
 
     m_model.SelectMeasRow(0);
     refreshMeas();
@@ -182,6 +185,6 @@ bool CPgMstEdit::ConfirmClose()
     if (m_model.Mode() != PageMode::Transfer || m_received.empty())
         return true;
     return ui::messages().questionYesNo(
-               this, QStringLiteral("受信したデータが登録されていません。閉じますか？")) ==
-           CMessageInterface::Answer::Yes;
+               this, QStringLiteral("受信したデータが登録されていません。閉じますか？"),
+               CMessageInterface::Answer::No) == CMessageInterface::Answer::Yes;
 }

@@ -26,15 +26,17 @@ void CScriptedMessages::notice(QWidget*, const QString& text)
     m_entries.push_back({Kind::Notice, text});
 }
 
-CMessageInterface::Answer CScriptedMessages::questionYesNo(QWidget*, const QString& text)
+CMessageInterface::Answer CScriptedMessages::questionYesNo(QWidget*, const QString& text,
+                                                           Answer focus)
 {
-    m_entries.push_back({Kind::YesNo, text});
+    m_entries.push_back({Kind::YesNo, text, focus});
     return nextAnswer(text);
 }
 
-CMessageInterface::Answer CScriptedMessages::questionYesNoCancel(QWidget*, const QString& text)
+CMessageInterface::Answer CScriptedMessages::questionYesNoCancel(QWidget*, const QString& text,
+                                                                 Answer focus)
 {
-    m_entries.push_back({Kind::YesNoCancel, text});
+    m_entries.push_back({Kind::YesNoCancel, text, focus});
     return nextAnswer(text);
 }
 

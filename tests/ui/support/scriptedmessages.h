@@ -26,6 +26,8 @@ public:
     struct Entry {
         Kind kind;
         QString text; // message text, or the chooser's caption
+        // The button a question focused when it opened (Yes for everything but questions).
+        Answer focus = Answer::Yes;
     };
 
     // Answers to the next questions, in order.
@@ -44,8 +46,8 @@ public:
     void error(QWidget*, const QString& text) override;
     void information(QWidget*, const QString& text) override;
     void notice(QWidget*, const QString& text) override;
-    Answer questionYesNo(QWidget*, const QString& text) override;
-    Answer questionYesNoCancel(QWidget*, const QString& text) override;
+    Answer questionYesNo(QWidget*, const QString& text, Answer focus = Answer::Yes) override;
+    Answer questionYesNoCancel(QWidget*, const QString& text, Answer focus = Answer::Yes) override;
     int choice(QWidget*, const QString& text, const QStringList& buttons) override;
     QString openFileName(QWidget*, const QString& caption, const QString&, const QString&) override;
     QString saveFileName(QWidget*, const QString& caption, const QString&, const QString&) override;
