@@ -287,10 +287,11 @@ TEST(AnalysisViews, HistoryTellsSeriesApartAndDatesPointsFromTheirRecords)
     cable.name = "CV-2";
     CMeasRecord r2021 = analysisfixture::record(2021, CabKindR, 2, 0.3);
     CMeasRecord r2022 = analysisfixture::record(2022, CabKindR, 6, 0.9);
-    r2022.Condition.ShisuZetuen = 0.0; // not entered
     analysisfixture::addSet(cable, "mixed", {r2021, r2022});
-    analysisfixture::addSet(cable, "T", {analysisfixture::record(2022, CabKindT, 2, 0.3),
-                                         analysisfixture::record(2022, CabKindT, 6, 0.9)});
+    CMeasRecord tLow = analysisfixture::record(2022, CabKindT, 2, 0.3);
+    CMeasRecord tHigh = analysisfixture::record(2022, CabKindT, 6, 0.9);
+    tLow.Condition.ShisuZetuen = tHigh.Condition.ShisuZetuen = 0.0; // not entered
+    analysisfixture::addSet(cable, "T", {tLow, tHigh});
     const analysisui::AnalysisView v = analysisui::BuildHistoryView(
         analysisfixture::customer(), cable.name, cable, AnalysisThresholds{});
     ASSERT_EQ(v.doc.charts.size(), 3u);
@@ -387,9 +388,10 @@ TEST(AnalysisViews, PhaseWordsFollowTheReport)
     const analysisui::AnalysisView v = analysisui::BuildPhaseView(
         analysisfixture::customer(), cable.name, cable, "2024", AnalysisThresholds{});
     for (const QString& h : v.doc.header)
-        if (h.contains(QStringLiteral("漏れ電流")))
+        if (h.contains(QStringLiteral("漏れ電流"))) {
             EXPECT_TRUE(h.contains(QStringLiteral("(mA)")) || h.contains(QStringLiteral("不平衡率")))
                 << h.toStdString();
+        }
     ASSERT_FALSE(v.doc.notes.isEmpty());
     for (const QString& n : v.doc.notes) {
         EXPECT_TRUE(n.contains(QStringLiteral("最終値の不平衡率"))) << n.toStdString();
