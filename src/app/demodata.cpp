@@ -214,7 +214,7 @@ void addTrendCustomer(CCustomerDB& db)
             c.CabSectionalArea = pump.area;
             c.CurrentR = 10.0 + 0.2 * y;
             c.CurrentS = 10.3 + 0.2 * y;
-            c.CurrentT = 10.1 + 0.2 * y + (y >= kTrendYears - 3 ? 25.0 * (y - 6) : 0.0);
+            c.CurrentT = 10.1 + 0.2 * y + (y >= kTrendYears - 3 ? 30.0 * (y - 6) : 0.0);
             c.ShisuZetuen = 3000.0 - 250.0 * y;
             c.Weather = cp(y % 3 ? "晴" : "曇");
             c.Temperature = 26.0 + y % 4;

@@ -262,6 +262,23 @@ AnalysisView BuildHistoryView(const std::string& customer, const std::string& ca
             std::stable_sort(series.points.begin(), series.points.end(),
                              [](const QPointF& a, const QPointF& b) { return a.x() < b.x(); });
 
+    // The small charts have no room for a line per series: their legend gives the key of the
+    // hues (phases) and of the markers and lines (voltages) instead.
+    if (byPhase)
+        for (Chart* c : {&seikyoku, &jyakuten}) {
+            for (ChartSeries& series : c->series)
+                series.name.clear();
+            for (Phase p : phases)
+                c->series.push_back({q(PhaseText(p)), phaseColour(p), SeriesStyle::Line, {}});
+            for (long volt : voltages)
+                c->series.push_back({QStringLiteral("%1 kV").arg(num(volt / 100.0, 2)),
+                                     QColor(90, 90, 90),
+                                     SeriesStyle::LineAndPoints,
+                                     {},
+                                     voltageMarker(voltageIndex(volt)),
+                                     voltageLine(voltageIndex(volt))});
+        }
+
     double lo = 0, hi = 1;
     if (!dates.empty()) {
         lo = *std::min_element(dates.begin(), dates.end());
