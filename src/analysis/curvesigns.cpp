@@ -4,7 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <deque>
+#include <limits>
 
 #include "analysis/analysistext.h"
 #include "analysis/selectkth.h"
@@ -116,19 +116,23 @@ void findSpikes(const CMeasRecord& r, const Series& s, const AnalysisThresholds&
     // stands out; a short kick stands above both sides. The points of the charging time serve
     // as the earlier half of the first points looked at. A point with nothing before it is
     // not judged: a kick cannot be told from the start of a decay there.
-    // A median is never below its window's minimum, so a point that does not stand out from
-    // the higher of the two minimums cannot stand out from the medians: the minimums (kept in
-    // monotone queues as the windows slide) spare the medians on nearly every point.
-    std::deque<std::size_t> minBefore, minAfter;
-    const auto push = [&](std::deque<std::size_t>& q, std::size_t j) {
-        while (!q.empty() && s.v[q.back()] >= s.v[j])
-            q.pop_back();
-        q.push_back(j);
+    // A median is never below the minimum of any range that holds its window, so a point that
+    // does not stand out from such minimums cannot stand out from the medians. The minimums of
+    // fixed blocks half a window long cover each half window with two blocks; they spare the
+    // medians on nearly every point.
+    const double origin = s.t.front();
+    const auto blockOf = [&](double x) {
+        return static_cast<std::size_t>(std::max(0.0, std::floor((x - origin) / half)));
     };
+    std::vector<double> blockMin(blockOf(s.t.back()) + 2, std::numeric_limits<double>::max());
+    for (std::size_t j = 0; j < s.t.size(); ++j) {
+        double& m = blockMin[blockOf(s.t[j])];
+        m = std::min(m, s.v[j]);
+    }
     const auto standsOut = [&](double v, double ref) {
         return v > t.spikeFactor * ref && v - ref >= minDelta;
     };
-    std::size_t lo = 0, hi = 0, added = 0;
+    std::size_t lo = 0, hi = 0;
     bool in = false;
     CurveSign sign;
     std::vector<CurveSign> found;
@@ -138,19 +142,14 @@ void findSpikes(const CMeasRecord& r, const Series& s, const AnalysisThresholds&
         if (i < s.t.size()) {
             while (lo < i && s.t[lo] < s.t[i] - half)
                 ++lo;
-            for (; added < i; ++added)
-                push(minBefore, added);
-            while (!minBefore.empty() && minBefore.front() < lo)
-                minBefore.pop_front();
             hi = std::max(hi, i + 1);
             while (hi < s.t.size() && s.t[hi] <= s.t[i] + half)
-                push(minAfter, hi++);
-            while (!minAfter.empty() && minAfter.front() <= i)
-                minAfter.pop_front();
+                ++hi;
             if (lo < i) {
-                double bound = s.v[minBefore.front()];
-                if (!minAfter.empty())
-                    bound = std::max(bound, s.v[minAfter.front()]);
+                const std::size_t b = blockOf(s.t[i]);
+                double bound = std::min(blockMin[b], b > 0 ? blockMin[b - 1] : blockMin[b]);
+                if (hi > i + 1)
+                    bound = std::max(bound, std::min(blockMin[b], blockMin[b + 1]));
                 if (standsOut(s.v[i], bound)) {
                     ref = medianOf(s.v, lo, i, scratch);
                     if (hi > i + 1)
