@@ -68,17 +68,17 @@ std::string cp(const char* utf8)
 // 注意), a bad one's climbs (成極比 about 0.45, 不良). Values stay clear of the criteria's
 // boundaries, so a demonstration shows each judgment for a reason one can see.
 struct CableState {
-    double at8kV;          // μA, steady leakage at the top step
-    double exponent;       // I ∝ V^exponent over the lower steps
-    double topFactor;      // extra factor at the top step (the breakdown of a bad cable)
-    double slowAbsorb;     // × leakage
-    double risePerMinute;  // × leakage per minute after the first minute
+    double at8kV;         // μA, steady leakage at the top step
+    double exponent;      // I ∝ V^exponent over the lower steps
+    double topFactor;     // extra factor at the top step (the breakdown of a bad cable)
+    double slowAbsorb;    // × leakage
+    double risePerMinute; // × leakage per minute after the first minute
 };
 
 constexpr CableState kStates[3] = {
-    {0.35, 0.8, 1.0, 3.0, 0.0},  // good: 0.6 μA final at 8 kV
-    {4.0, 1.5, 1.0, 0.5, 0.5},   // doubtful: 5.4 μA
-    {4.5, 1.3, 9.0, 0.0, 2.6},   // bad: 1.7-7 μA below, about 90 μA at the top
+    {0.35, 0.8, 1.0, 3.0, 0.0}, // good: 0.6 μA final at 8 kV
+    {4.0, 1.5, 1.0, 0.5, 0.5},  // doubtful: 5.4 μA
+    {4.5, 1.3, 9.0, 0.0, 2.6},  // bad: 1.7-7 μA below, about 90 μA at the top
 };
 
 constexpr double kPhaseFactor[3] = {1.0, 1.06, 0.95};
@@ -263,8 +263,8 @@ EmulatorOptions DumpOptions(const CalendarTime& today)
     // it is received.
     CalendarTime first{};
     if (const auto midnight = OleDateTime::fromCalendar({today.year, today.month, today.day}))
-        if (const auto before = OleDateTime{midnight->date - 1.0 + 14.0 / 24.0,
-                                            OleDateTime::Valid}.toCalendar())
+        if (const auto before =
+                OleDateTime{midnight->date - 1.0 + 14.0 / 24.0, OleDateTime::Valid}.toCalendar())
             first = *before;
     EmulatorOptions o;
     o.seed = 7;

@@ -27,8 +27,8 @@ struct EmulatorRecordShape {
     // μA at the start of a slow absorption component (time constant slowTau), which keeps a
     // sound cable's current falling past the first minute (成極比 above 1).
     double slowAbsorb = 0.0;
-    double slowTau = 60.0;             // s
-    double noise = 0.02;               // relative peak-to-peak noise of every point
+    double slowTau = 60.0; // s
+    double noise = 0.02;   // relative peak-to-peak noise of every point
     // > 0: a kick multiplies the current by this factor (a discharge on top of the curve)
     // instead of reaching past the trigger setting.
     double kickFactor = 0.0;

@@ -131,13 +131,20 @@ TEST(CurveSigns, CombinedRuleAgreesWithTheRecordsJudgments)
     };
     // Default criteria: final value 良 ≦ 1.0, 不良 ≧ 10.0; 成極比 不良 ≦ 0.5, 良 ≧ 1.0.
     const Case cases[] = {
-        {5.0, 0.8, 1, true},          {5.0, 0.999, 1, true},  {5.0, 0.5, 1, true},
-        {1.01, 0.5, 1, true},         {9.99, 0.9, 1, true},
+        {5.0, 0.8, 1, true},
+        {5.0, 0.999, 1, true},
+        {5.0, 0.5, 1, true},
+        {1.01, 0.5, 1, true},
+        {9.99, 0.9, 1, true},
         // 成極比 1.0 is judged 良: no 成極比低下 beside it.
-        {5.0, 1.0, 1, false},         {5.0, 1.01, 1, false},
+        {5.0, 1.0, 1, false},
+        {5.0, 1.01, 1, false},
         // A final value judged 良 (≦ 1.0) or 不良 (≧ 10.0) is outside the rule.
-        {1.0, 0.5, 1, false},         {0.99, 0.5, 1, false},  {10.0, 0.9, 1, false},
-        {10.01, 0.9, 1, false},       {5.0, UNSET_VALUE, 1, false},
+        {1.0, 0.5, 1, false},
+        {0.99, 0.5, 1, false},
+        {10.0, 0.9, 1, false},
+        {10.01, 0.9, 1, false},
+        {5.0, UNSET_VALUE, 1, false},
         {5.0, 0.8, 0, false},
     };
     for (const auto& c : cases) {
@@ -174,55 +181,55 @@ TEST(CurveSigns, EmulatorDecaysAndKicksTable)
                 for (const double leak : leaks)
                     for (int range = 0; range < 2; ++range)
                         for (const double absorb : {20.0, 60.0}) {
-                        EmulatorOptions o;
-                        o.seed = static_cast<uint32_t>(++seed);
-                        o.measureSeconds = 120;
-                        EmulatorRecordShape shape;
-                        shape.leak = leak;
-                        shape.tau = tau;
-                        shape.noise = noise;
-                        shape.rangeFlag = range;
-                        shape.kicks = kind == 0 ? 0 : 1;
-                        shape.kickFactor = kind == 1 ? 4.0 : 0.0;
-                        // The trigger setting: out of reach, or just above the steady curve.
-                        shape.trigger = kind == 2 ? std::max(20, static_cast<int>(leak * 80))
-                                                  : 9999;
-                        // The absorption current at the start, × the leakage; a kick above
-                        // the trigger setting rises above a lower one.
-                        shape.absorb = (kind == 2 ? absorb / 10.0 : absorb) * leak;
-                        o.shapes = {shape};
-                        const TesterEmulator emu(o);
-                        const CMeasRecord r = emu.expected().at(0);
-                        const CurveSigns s = FindCurveSigns(r, AnalysisThresholds{});
-                        SCOPED_TRACE(testing::Message()
-                                     << "kind " << kind << " tau " << tau << " noise " << noise
-                                     << " leak " << leak << " range " << range << " absorb "
-                                     << absorb);
-                        int spikes = 0, triggerKicks = 0;
-                        for (const CurveSign& sign : s.signs) {
-                            spikes += sign.kind == SignKind::Spike;
-                            triggerKicks += sign.kind == SignKind::TriggerKick;
-                            if (sign.kind == SignKind::Spike && kind == 0)
-                                ADD_FAILURE() << u8(sign.text);
-                        }
-                        if (kind == 1) {
-                            // A kick on a near-zero current in the 0.1 μA range can vanish
-                            // in the counts; wherever it shows, it is one spike.
-                            const bool visible = range == 0 || leak * 3.0 >= 0.2;
-                            if (visible) {
-                                EXPECT_EQ(spikes, 1);
-                            }
-                            EXPECT_LE(spikes, 1);
-                            if (spikes > 1)
-                                for (const CurveSign& sign : s.signs)
+                            EmulatorOptions o;
+                            o.seed = static_cast<uint32_t>(++seed);
+                            o.measureSeconds = 120;
+                            EmulatorRecordShape shape;
+                            shape.leak = leak;
+                            shape.tau = tau;
+                            shape.noise = noise;
+                            shape.rangeFlag = range;
+                            shape.kicks = kind == 0 ? 0 : 1;
+                            shape.kickFactor = kind == 1 ? 4.0 : 0.0;
+                            // The trigger setting: out of reach, or just above the steady curve.
+                            shape.trigger =
+                                kind == 2 ? std::max(20, static_cast<int>(leak * 80)) : 9999;
+                            // The absorption current at the start, × the leakage; a kick above
+                            // the trigger setting rises above a lower one.
+                            shape.absorb = (kind == 2 ? absorb / 10.0 : absorb) * leak;
+                            o.shapes = {shape};
+                            const TesterEmulator emu(o);
+                            const CMeasRecord r = emu.expected().at(0);
+                            const CurveSigns s = FindCurveSigns(r, AnalysisThresholds{});
+                            SCOPED_TRACE(testing::Message()
+                                         << "kind " << kind << " tau " << tau << " noise " << noise
+                                         << " leak " << leak << " range " << range << " absorb "
+                                         << absorb);
+                            int spikes = 0, triggerKicks = 0;
+                            for (const CurveSign& sign : s.signs) {
+                                spikes += sign.kind == SignKind::Spike;
+                                triggerKicks += sign.kind == SignKind::TriggerKick;
+                                if (sign.kind == SignKind::Spike && kind == 0)
                                     ADD_FAILURE() << u8(sign.text);
-                            EXPECT_EQ(triggerKicks, 0);
+                            }
+                            if (kind == 1) {
+                                // A kick on a near-zero current in the 0.1 μA range can vanish
+                                // in the counts; wherever it shows, it is one spike.
+                                const bool visible = range == 0 || leak * 3.0 >= 0.2;
+                                if (visible) {
+                                    EXPECT_EQ(spikes, 1);
+                                }
+                                EXPECT_LE(spikes, 1);
+                                if (spikes > 1)
+                                    for (const CurveSign& sign : s.signs)
+                                        ADD_FAILURE() << u8(sign.text);
+                                EXPECT_EQ(triggerKicks, 0);
+                            }
+                            if (kind == 2) {
+                                EXPECT_EQ(triggerKicks, 1);
+                                EXPECT_EQ(spikes, 0);
+                            }
                         }
-                        if (kind == 2) {
-                            EXPECT_EQ(triggerKicks, 1);
-                            EXPECT_EQ(spikes, 0);
-                        }
-                    }
     }
 }
 

@@ -59,8 +59,8 @@ TEST(DemoTrendCable, ShowsTrendUnbalanceKneeAndRise)
 // records in order; never a date after that day, whatever the day.
 TEST(DemoDump, DatedTheDayBeforeInOrder)
 {
-    for (const CalendarTime today : {CalendarTime{2026, 12, 11}, CalendarTime{2027, 1, 1},
-                                     CalendarTime{2028, 3, 1}}) {
+    for (const CalendarTime today :
+         {CalendarTime{2026, 12, 11}, CalendarTime{2027, 1, 1}, CalendarTime{2028, 3, 1}}) {
         const TesterEmulator emu(demo::DumpOptions(today));
         const auto& records = emu.expected();
         ASSERT_EQ(records.size(), 4u);
@@ -102,8 +102,8 @@ TEST(DemoStore, JudgmentsAreClearAndSoundCablesAreGood)
                 for (std::size_t i = 0; i < set.RecordCount(); ++i) {
                     const CMeasRecord& r = set.RecordAt(i);
                     const CTestCondition& q = r.Condition;
-                    const std::string what = u8(cable.name + " " + set.name) + "#" +
-                                             std::to_string(i);
+                    const std::string what =
+                        u8(cable.name + " " + set.name) + "#" + std::to_string(i);
                     check(r.LastCurrent, q.LastCurrentMin, q.LastCurrentMax, what + "/final");
                     check(r.SeikyokuRatio, q.SeikyokuMin, q.SeikyokuMax, what + "/seikyoku");
                     check(r.JyakutenRatio, q.JyakutenMin, q.JyakutenMax, what + "/jyakuten");
@@ -128,9 +128,8 @@ TEST(DemoStore, JudgmentsAreClearAndSoundCablesAreGood)
     }
     const int trend = db.customers.Find(*cp932::fromUtf8("南風台浄水場"));
     ASSERT_GE(trend, 0);
-    const CableHistory h = BuildCableHistory(db.customers.At(trend).name,
-                                             db.customers.At(trend).cables.At(0),
-                                             AnalysisThresholds{});
+    const CableHistory h = BuildCableHistory(
+        db.customers.At(trend).name, db.customers.At(trend).cables.At(0), AnalysisThresholds{});
     for (std::size_t s = 0; s < 9; ++s) // 2016-2018, R, S and T
         EXPECT_EQ(h.sets[s].cautionCount + h.sets[s].badCount, 0) << u8(h.sets[s].name);
 }

@@ -67,8 +67,8 @@ TEST(History, SummarizeSetMatchesTheHistoryEntry)
     CCable cable;
     CMeasData& set = addSet(cable, "S");
     // 5.2 μA at one minute, 6 μA from five minutes on (flat over the rise window).
-    set.InsertRecord(analysistest::sampled(
-        600, [](double t) { return 5.0 + std::min(t, 300.0) / 300.0; }));
+    set.InsertRecord(
+        analysistest::sampled(600, [](double t) { return 5.0 + std::min(t, 300.0) / 300.0; }));
     set.RecordAt(0).StartTime = *OleDateTime::parse("2024/01/02 03:04:05");
     RecalcRatios(set);
     const SetSummary s = SummarizeSet(cable, cable.sets.At(0), AnalysisThresholds{});

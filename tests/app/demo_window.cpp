@@ -170,8 +170,9 @@ TEST(DemoWindow, AnalysisWindowsOfTheTenYearCable)
             for (const auto& s : c.series) {
                 legend = legend || !s.name.isEmpty();
                 if (s.style == analysisui::SeriesStyle::LineAndPoints && !s.points.empty()) {
-                    EXPECT_TRUE(looks.insert({s.colour.rgb(), static_cast<int>(s.marker),
-                                              static_cast<int>(s.line)})
+                    EXPECT_TRUE(looks
+                                    .insert({s.colour.rgb(), static_cast<int>(s.marker),
+                                             static_cast<int>(s.line)})
                                     .second)
                         << s.name.toStdString() << " looks like another series";
                 }

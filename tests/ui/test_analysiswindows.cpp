@@ -397,7 +397,8 @@ TEST(AnalysisViews, PhaseWordsFollowTheReport)
         analysisfixture::customer(), cable.name, cable, "2024", AnalysisThresholds{});
     for (const QString& h : v.doc.header)
         if (h.contains(QStringLiteral("漏れ電流"))) {
-            EXPECT_TRUE(h.contains(QStringLiteral("(mA)")) || h.contains(QStringLiteral("不平衡率")))
+            EXPECT_TRUE(h.contains(QStringLiteral("(mA)")) ||
+                        h.contains(QStringLiteral("不平衡率")))
                 << h.toStdString();
         }
     ASSERT_FALSE(v.doc.notes.isEmpty());

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 
-
 namespace analysisui {
 
 using namespace report;
@@ -150,6 +149,5 @@ bool AnalysisPages::print(QPagedPaintDevice& device, int fromPage, int toPage,
         },
         progress);
 }
-
 
 } // namespace analysisui

@@ -51,16 +51,16 @@ QColor phaseColour(Phase p)
 // apart.
 MarkerShape voltageMarker(std::size_t i)
 {
-    static const MarkerShape shapes[] = {MarkerShape::Circle,  MarkerShape::Square,
-                                         MarkerShape::Triangle, MarkerShape::Diamond,
+    static const MarkerShape shapes[] = {MarkerShape::Circle,           MarkerShape::Square,
+                                         MarkerShape::Triangle,         MarkerShape::Diamond,
                                          MarkerShape::InvertedTriangle, MarkerShape::Cross};
     return shapes[i % std::size(shapes)];
 }
 
 Qt::PenStyle voltageLine(std::size_t i)
 {
-    static const Qt::PenStyle lines[] = {Qt::SolidLine, Qt::DashLine, Qt::DotLine,
-                                         Qt::DashDotLine, Qt::DashDotDotLine};
+    static const Qt::PenStyle lines[] = {Qt::SolidLine, Qt::DashLine, Qt::DotLine, Qt::DashDotLine,
+                                         Qt::DashDotDotLine};
     return lines[i % std::size(lines)];
 }
 
@@ -203,10 +203,9 @@ AnalysisView BuildHistoryView(const std::string& customer, const std::string& ca
             d.rows.push_back(
                 {q(set.name), day ? dateText(*day, "%Y/%m/%d") : QString(),
                  q(PhaseText(step.phase)), num(step.testVoltage, 2), num(step.finalValue, 3),
-                 judgmentWord(step.judgments, JudgedValue::LastCurrent),
-                 num(step.seikyokuRatio, 2), judgmentWord(step.judgments, JudgedValue::Seikyoku),
-                 num(step.jyakutenRatio, 2), judgmentWord(step.judgments, JudgedValue::Jyakuten),
-                 num(set.insulation, 1),
+                 judgmentWord(step.judgments, JudgedValue::LastCurrent), num(step.seikyokuRatio, 2),
+                 judgmentWord(step.judgments, JudgedValue::Seikyoku), num(step.jyakutenRatio, 2),
+                 judgmentWord(step.judgments, JudgedValue::Jyakuten), num(set.insulation, 1),
                  signSummary(sg)});
             if (!day)
                 continue; // listed, but without a place on the time axis
@@ -293,9 +292,7 @@ AnalysisView BuildHistoryView(const std::string& customer, const std::string& ca
         c->xMin = lo - pad;
         c->xMax = hi + pad;
         c->xTicks = dates;
-        c->xText = [shortSpan](double x) {
-            return dateText(x, shortSpan ? "%Y/%m/%d" : "%Y/%m");
-        };
+        c->xText = [shortSpan](double x) { return dateText(x, shortSpan ? "%Y/%m/%d" : "%Y/%m"); };
     }
     // The criteria of the latest dated set are the bands (sets may carry other criteria).
     if (latest) {
@@ -408,19 +405,27 @@ AnalysisView BuildPhaseView(const std::string& customer, const std::string& cabl
             note += QStringLiteral("--- (%1)")
                         .arg(pg.note.empty() ? QStringLiteral("平均値が 0") : q(pg.note));
         if (pg.shield.status == UnbalanceStatus::Ok)
-            note += QStringLiteral("　漏れ電流の不平衡率 %1 → %2").arg(q(pg.shield.text), shieldJudged);
+            note +=
+                QStringLiteral("　漏れ電流の不平衡率 %1 → %2").arg(q(pg.shield.text), shieldJudged);
         d.notes << note;
     }
     if (groups.empty())
         d.notes << c.emptyText;
     fitChart(c, {}, true);
     d.charts = {c};
-    d.header = {
-        QStringLiteral("試験日"),   QStringLiteral("電圧(kV)"),       QStringLiteral("Ｒ相(μA)"),
-        QStringLiteral("Ｓ相(μA)"), QStringLiteral("Ｔ相(μA)"),       QStringLiteral("最終値不平衡率"),
-        QStringLiteral("判定"),     QStringLiteral("漏れ電流Ｒ(mA)"), QStringLiteral("漏れ電流Ｓ(mA)"),
-        QStringLiteral("漏れ電流Ｔ(mA)"), QStringLiteral("漏れ電流不平衡率"), QStringLiteral("判定"),
-        QStringLiteral("備考")};
+    d.header = {QStringLiteral("試験日"),
+                QStringLiteral("電圧(kV)"),
+                QStringLiteral("Ｒ相(μA)"),
+                QStringLiteral("Ｓ相(μA)"),
+                QStringLiteral("Ｔ相(μA)"),
+                QStringLiteral("最終値不平衡率"),
+                QStringLiteral("判定"),
+                QStringLiteral("漏れ電流Ｒ(mA)"),
+                QStringLiteral("漏れ電流Ｓ(mA)"),
+                QStringLiteral("漏れ電流Ｔ(mA)"),
+                QStringLiteral("漏れ電流不平衡率"),
+                QStringLiteral("判定"),
+                QStringLiteral("備考")};
     d.columnWeights = {1.3, 0.8, 1.0, 1.0, 1.0, 1.2, 0.6, 1.2, 1.2, 1.2, 1.3, 0.6, 2.2};
     return v;
 }
