@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "analysis/analysistext.h"
 #include "analysis/selectkth.h"
@@ -90,6 +91,15 @@ bool overlapsTrigger(const CMeasRecord& r, double start, double stop)
     return false;
 }
 
+// The smallest rise above the local median that can be a spike: the configured minimum, and
+// more than one count of the record's range, so that the quantization of a near-zero current
+// (0.0 and 0.1 μA alternating) is not taken for one.
+double spikeMinDelta(const CMeasRecord& r, const AnalysisThresholds& t)
+{
+    const double count = r.RangeFlag == 1 ? 0.1 : 0.001;
+    return std::max(t.spikeMinDelta, 1.5 * count);
+}
+
 void findSpikes(const CMeasRecord& r, const Series& s, const AnalysisThresholds& t,
                 std::vector<double>& scratch, std::vector<CurveSign>& out)
 {
@@ -98,27 +108,55 @@ void findSpikes(const CMeasRecord& r, const Series& s, const AnalysisThresholds&
         ++from;
     if (from >= s.t.size() || !(t.spikeWindowSeconds > 0))
         return;
-    const Blocks b = blockMedians(s, from, t.spikeWindowSeconds, scratch);
-    // The local median at time x: linear between the centres of neighbouring blocks, so a
-    // decaying curve is followed within a block.
-    std::size_t k = 0;
-    const auto localMedian = [&](double x) {
-        while (k + 1 < b.centre.size() && b.centre[k + 1] <= x)
-            ++k;
-        if (x <= b.centre[k] || k + 1 >= b.centre.size())
-            return b.median[k];
-        const double f = (x - b.centre[k]) / (b.centre[k + 1] - b.centre[k]);
-        return b.median[k] + f * (b.median[k + 1] - b.median[k]);
+    const double half = t.spikeWindowSeconds / 2.0;
+    const double minDelta = spikeMinDelta(r, t);
+    // The reference of a point is the higher of the medians of the half windows before and
+    // after it (the point itself left out). On a decaying curve the earlier half lies above
+    // the point, on a rising curve the later half does, so a smooth monotone curve never
+    // stands out; a short kick stands above both sides. The points of the charging time serve
+    // as the earlier half of the first points looked at. A point with nothing before it is
+    // not judged: a kick cannot be told from the start of a decay there.
+    // A median is never below the minimum of any range that holds its window, so a point that
+    // does not stand out from such minimums cannot stand out from the medians. The minimums of
+    // fixed blocks half a window long cover each half window with two blocks; they spare the
+    // medians on nearly every point.
+    const double origin = s.t.front();
+    const auto blockOf = [&](double x) {
+        return static_cast<std::size_t>(std::max(0.0, std::floor((x - origin) / half)));
     };
-
+    std::vector<double> blockMin(blockOf(s.t.back()) + 2, std::numeric_limits<double>::max());
+    for (std::size_t j = 0; j < s.t.size(); ++j) {
+        double& m = blockMin[blockOf(s.t[j])];
+        m = std::min(m, s.v[j]);
+    }
+    const auto standsOut = [&](double v, double ref) {
+        return v > t.spikeFactor * ref && v - ref >= minDelta;
+    };
+    std::size_t lo = 0, hi = 0;
     bool in = false;
     CurveSign sign;
+    std::vector<CurveSign> found;
     for (std::size_t i = from; i <= s.t.size(); ++i) {
         bool spike = false;
         double ref = 0.0;
         if (i < s.t.size()) {
-            ref = localMedian(s.t[i]);
-            spike = s.v[i] > t.spikeFactor * ref && s.v[i] - ref >= t.spikeMinDelta;
+            while (lo < i && s.t[lo] < s.t[i] - half)
+                ++lo;
+            hi = std::max(hi, i + 1);
+            while (hi < s.t.size() && s.t[hi] <= s.t[i] + half)
+                ++hi;
+            if (lo < i) {
+                const std::size_t b = blockOf(s.t[i]);
+                double bound = std::min(blockMin[b], b > 0 ? blockMin[b - 1] : blockMin[b]);
+                if (hi > i + 1)
+                    bound = std::max(bound, std::min(blockMin[b], blockMin[b + 1]));
+                if (standsOut(s.v[i], bound)) {
+                    ref = medianOf(s.v, lo, i, scratch);
+                    if (hi > i + 1)
+                        ref = std::max(ref, medianOf(s.v, i + 1, hi, scratch));
+                    spike = standsOut(s.v[i], ref);
+                }
+            }
         }
         if (spike) {
             if (!in) {
@@ -136,17 +174,29 @@ void findSpikes(const CMeasRecord& r, const Series& s, const AnalysisThresholds&
             }
         } else if (in) {
             in = false;
-            if (overlapsTrigger(r, sign.start, sign.stop))
-                continue; // already reported as a trigger kick
-            const std::string factor =
-                sign.reference > 0
-                    ? lit(" の ") + formatC("%.1lf", sign.value / sign.reference) + lit(" 倍")
-                    : std::string();
-            sign.text = lit("スパイク ") + timeText(sign.start) + lit(" 最大 ") +
-                        text::current(sign.value) + lit(" μA (局所中央値 ") +
-                        text::current(sign.reference) + lit(" μA") + factor + ")";
-            out.push_back(sign);
+            // A kick whose points dip for a moment (a count of quantization, one sample) is
+            // one kick: parts less than a second apart are joined.
+            if (!found.empty() && sign.start - found.back().stop <= 1.0) {
+                CurveSign& prev = found.back();
+                prev.stop = sign.stop;
+                if (sign.value > prev.value) {
+                    prev.value = sign.value;
+                    prev.reference = sign.reference;
+                }
+            } else {
+                found.push_back(sign);
+            }
         }
+    }
+    for (CurveSign& k : found) {
+        if (overlapsTrigger(r, k.start, k.stop))
+            continue; // already reported as a trigger kick
+        const std::string factor =
+            k.reference > 0 ? lit(" の ") + formatC("%.1lf", k.value / k.reference) + lit(" 倍")
+                            : std::string();
+        k.text = lit("スパイク ") + timeText(k.start) + lit(" 最大 ") + text::current(k.value) +
+                 lit(" μA (局所中央値 ") + text::current(k.reference) + lit(" μA") + factor + ")";
+        out.push_back(std::move(k));
     }
 }
 
@@ -239,12 +289,14 @@ CurveSigns FindCurveSigns(const CMeasRecord& r, const AnalysisThresholds& t)
         out.signs.push_back(std::move(g));
     }
 
-    // The combined rule uses the record's own criteria, so it follows the limits the user
-    // set: with the defaults it reads "final value 1-10 μA and 成極比 ≦ 1.0".
+    // The combined rule uses the record's own criteria and the record's own comparisons, so
+    // that a sign never contradicts a judgment of the same number: the final value is judged
+    // 注意 (between its limits, both excluded) and the 成極比 is not judged 良 (below its
+    // upper limit). With the default limits it reads "final value above 1 and below 10 μA and
+    // 成極比 below 1.0"; a 成極比 of exactly 1.0 is 良 and no sign.
     const CTestCondition& c = r.Condition;
     if (r.ShowSeikyoku != 0 && text::isValue(r.LastCurrent) && text::isValue(r.SeikyokuRatio) &&
-        r.LastCurrent >= c.LastCurrentMin && r.LastCurrent <= c.LastCurrentMax &&
-        r.SeikyokuRatio <= c.SeikyokuMax) {
+        r.JudgeLastCurrent() == Judgment::Caution && r.JudgeSeikyoku() != Judgment::Good) {
         out.lowPolarization = true;
         CurveSign p;
         p.kind = SignKind::LowPolarization;
@@ -253,7 +305,7 @@ CurveSigns FindCurveSigns(const CMeasRecord& r, const AnalysisThresholds& t)
         p.reference = r.SeikyokuRatio;
         p.text = lit("最終値 ") + text::current(r.LastCurrent) + lit(" μA (") +
                  text::limit(c.LastCurrentMin) + lit("～") + text::limit(c.LastCurrentMax) +
-                 lit(" μA) かつ 成極比 ") + text::ratio(r.SeikyokuRatio) + lit(" ≦ ") +
+                 lit(" μA) かつ 成極比 ") + text::ratio(r.SeikyokuRatio) + lit(" < ") +
                  text::limit(c.SeikyokuMax);
         out.signs.push_back(std::move(p));
     }

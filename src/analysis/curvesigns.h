@@ -15,7 +15,7 @@ enum class SignKind {
     TriggerKick,    // a stored trigger event: the current at or above the trigger setting
     Spike,          // a short spike above spikeFactor × the local median, not a trigger event
     GradualRise,    // the current rises over the last minutes instead of decaying
-    LowPolarization // final value within the final-value criteria and 成極比 ≦ its upper limit
+    LowPolarization // final value judged 注意 and 成極比 not judged 良 (below its upper limit)
 };
 
 // One sign found on a record.

@@ -90,6 +90,11 @@ JudgmentExplanation ExplainJudgment(const CMeasRecord& r, JudgedValue which)
     case JudgedValue::Jyakuten: e.judgment = r.JudgeJyakuten(); break;
     }
     e.text = ruleText(which, e.value, e.min, e.max, *e.judgment, which == JudgedValue::Seikyoku);
+    // A 成極比 equal to its upper limit is 良 by the judgment, while the usual practice reads
+    // "1.0 以下" as low. One verdict is shown; the difference of the boundary is said in words.
+    if (which == JudgedValue::Seikyoku && e.judgment == Judgment::Good && e.value <= e.max)
+        e.text += lit(" (上限と等しい値は良と判定。「") + text::limit(e.max) +
+                  lit(" 以下」を低下とみる目安とは境界の扱いが異なる)");
     return e;
 }
 

@@ -16,7 +16,9 @@ SetSummary summarize(const CMeasData& set, const AnalysisThresholds& t,
     s.phases = std::move(phases);
     s.stepCurves = AnalyzeSteps(set, t);
     const auto& records = set.Records();
-    if (!records.empty())
+    // A condition block that was never filled in holds 0 MΩ: no measured value.
+    if (!records.empty() && text::isValue(records.front().Condition.ShisuZetuen) &&
+        records.front().Condition.ShisuZetuen > 0)
         s.insulation = records.front().Condition.ShisuZetuen;
     for (std::size_t i = 0; i < records.size(); ++i) {
         const CMeasRecord& r = records[i];

@@ -32,7 +32,8 @@ struct SetSummary {
     std::string name;                // CP932
     OleDateTime start;               // earliest valid StartTime of its records (invalid when none)
     std::string dateText;            // "2024/05/12" of start, "" without one (CP932)
-    double insulation = UNSET_VALUE; // ShisuZetuen of the condition block, MΩ
+    double insulation = UNSET_VALUE; // ShisuZetuen of the condition block, MΩ; UNSET_VALUE
+                                     // when not entered (0)
     std::vector<StepSummary> steps;  // in stored order (ascending voltage)
     std::vector<StepCurve> stepCurves;
     std::vector<PhaseGroup> phases; // PhaseBalanceAroundSet of this set

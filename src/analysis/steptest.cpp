@@ -47,6 +47,13 @@ StepCurve analyzeCurve(Phase phase, std::vector<StepPoint> steps, double kneeFac
     }
     c.slope = slopeThroughOrigin(c.steps, c.kneeIndex < 0 ? c.steps.size()
                                                           : static_cast<std::size_t>(c.kneeIndex));
+    // One line for the chart and the table alike. At the knee its value is the prediction
+    // the knee was found with (both come from the steps below the knee).
+    if (c.steps.size() > 1)
+        for (StepPoint& s : c.steps) {
+            s.lineValue = c.slope * s.testVoltage;
+            s.lineRatio = s.finalValue / (s.lineValue > 0 ? s.lineValue : SUBSTITUTE_DIVISOR);
+        }
     if (c.steps.size() < 2) {
         c.text = lit("段階が1つのみ");
     } else if (c.kneeIndex < 0) {

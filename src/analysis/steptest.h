@@ -13,13 +13,17 @@
 namespace analysis {
 
 struct StepPoint {
-    std::size_t index = 0;              // record index in the set
-    double testVoltage = 0.0;           // kV
-    double finalValue = 0.0;            // μA
-    double predicted = UNSET_VALUE;     // μA on the line through the lower steps (UNSET for the
-                                        // first step)
-    double departure = UNSET_VALUE;     // finalValue / predicted (a zero prediction divides by
-                                        // 0.001 as the ratios do); UNSET for the first step
+    std::size_t index = 0;          // record index in the set
+    double testVoltage = 0.0;       // kV
+    double finalValue = 0.0;        // μA
+    double predicted = UNSET_VALUE; // μA on the line through the lower steps (UNSET for the
+                                    // first step)
+    double departure = UNSET_VALUE; // finalValue / predicted (a zero prediction divides by
+                                    // 0.001 as the ratios do); UNSET for the first step
+    // The value on the curve's line (slope × testVoltage) and finalValue / that value: the
+    // line the chart draws and the table lists, the same for every step.
+    double lineValue = UNSET_VALUE;
+    double lineRatio = UNSET_VALUE;
     double jyakutenRatio = UNSET_VALUE; // the record's stored 弱点比
     bool knee = false;
 };

@@ -16,7 +16,10 @@ namespace demo {
 // Deterministic: the same tree on every call.
 CCustomerDB BuildStore();
 
-// What the demo's tester sends at every opening of its port: a few fresh records.
+// What the demo's tester sends at every opening of its port: a step test of a sound cable
+// measured the afternoon before `today`, the records in order.
+EmulatorOptions DumpOptions(const CalendarTime& today);
+// The same for the local date of now.
 EmulatorOptions DumpOptions();
 
 // Prepares folder as an application folder for demo mode: creates it, writes the sample store

@@ -117,6 +117,16 @@ void TesterEmulator::addRecord(int index, uint32_t& rng)
     ct.hour = uniformInt(rng, 0, 23);
     ct.minute = uniformInt(rng, 0, 59);
     ct.second = uniformInt(rng, 0, 59);
+    if (m_options.firstStart) {
+        CalendarTime first = *m_options.firstStart;
+        first.second = 0;
+        if (const auto base = OleDateTime::fromCalendar(first)) {
+            const double step = (seconds + 120.0) / 86400.0;
+            const OleDateTime at{base->date + index * step, OleDateTime::Valid};
+            if (const auto cal = at.toCalendar())
+                ct = *cal;
+        }
+    }
     if (shape && shape->start)
         ct = *shape->start;
     emitBlock(bcd(lines, 2) + bcd(ct.year - 2000, 1) + bcd(ct.month, 1) + bcd(ct.day, 1) +
@@ -135,7 +145,7 @@ void TesterEmulator::addRecord(int index, uint32_t& rng)
                            : quality == 1 ? 4 + 4 * uniform(rng)
                                           : 12 + 10 * uniform(rng));
     double absorb = scale * (30 + 40 * uniform(rng));
-    const double tau = 4 + 8 * uniform(rng);
+    double tau = 4 + 8 * uniform(rng);
     double creep = quality == 2 ? leak * 0.01 : 0.0; // µA per second
     const double level = trigger * 0.1;
     int kicks = uniformInt(rng, 0, 2);
@@ -147,7 +157,13 @@ void TesterEmulator::addRecord(int index, uint32_t& rng)
         riseFrom = 60.0;
         if (shape->kicks >= 0)
             kicks = std::min(shape->kicks, 2);
+        if (shape->tau > 0)
+            tau = shape->tau;
     }
+    const double slow = shape ? shape->slowAbsorb : 0.0;
+    const double slowTau = shape && shape->slowTau > 0 ? shape->slowTau : 60.0;
+    const double noise = shape ? std::max(0.0, shape->noise) : 0.02;
+    const double kickFactor = shape ? shape->kickFactor : 0.0;
     const int kickLo = std::min(55, lines / 2);
     const int kickHi = std::max(kickLo, lines - 5);
     const int kickAt[2] = {uniformInt(rng, kickLo, kickHi), uniformInt(rng, kickLo, kickHi)};
@@ -158,11 +174,15 @@ void TesterEmulator::addRecord(int index, uint32_t& rng)
     for (int n = 0; n < lines; ++n) {
         const int t = firstTime + 2 * n; // tenths of a second
         const double sec = t * 0.1;
-        double i = leak + absorb * std::exp(-sec / tau) + creep * std::max(0.0, sec - riseFrom);
-        i *= 1.0 + 0.02 * (uniform(rng) - 0.5);
+        double i = leak + absorb * std::exp(-sec / tau) + slow * std::exp(-sec / slowTau) +
+                   creep * std::max(0.0, sec - riseFrom);
+        i *= 1.0 + noise * (uniform(rng) - 0.5);
         for (int k = 0; k < kicks; ++k)
-            if (n >= kickAt[k] && n < kickAt[k] + 4)
-                i = std::max(i, level * (1.2 + uniform(rng)));
+            if (n >= kickAt[k] && n < kickAt[k] + 4) {
+                const double u = uniform(rng);
+                i = kickFactor > 0 ? i * kickFactor * (1.0 + 0.2 * u)
+                                   : std::max(i, level * (1.2 + u));
+            }
         const int count = std::clamp(static_cast<int>(std::lround(i / unit)), 0, 999999);
         emitLine(bcd(t % 1000000, 3) + bcd(count, 3));
         if (sec > 0) {

@@ -23,6 +23,15 @@ struct EmulatorRecordShape {
     int trigger = 0;                   // trigger setting in 0.1 μA; 0: drawn
     int measureSeconds = 0;            // 0: the options' length
     std::optional<CalendarTime> start; // the date block's time; drawn when empty
+    double tau = -1.0;                 // s, time constant of the absorption current; < 0: drawn
+    // μA at the start of a slow absorption component (time constant slowTau), which keeps a
+    // sound cable's current falling past the first minute (成極比 above 1).
+    double slowAbsorb = 0.0;
+    double slowTau = 60.0; // s
+    double noise = 0.02;   // relative peak-to-peak noise of every point
+    // > 0: a kick multiplies the current by this factor (a discharge on top of the curve)
+    // instead of reaching past the trigger setting.
+    double kickFactor = 0.0;
 };
 
 struct EmulatorOptions {
@@ -37,6 +46,10 @@ struct EmulatorOptions {
     // When not empty, record i follows shapes[i] and the dump holds shapes.size() records.
     // The random draws are made as before, so an empty list changes nothing.
     std::vector<EmulatorRecordShape> shapes;
+    // When set, record i starts at firstStart + i × (measuring time + 2 minutes), unless its
+    // shape gives a start: a dump measured in one session, in order. The random draws are
+    // made as before.
+    std::optional<CalendarTime> firstStart;
 };
 
 // One piece of the serial stream, and how long the tester pauses after it.

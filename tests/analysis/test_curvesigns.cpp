@@ -5,6 +5,7 @@
 
 #include "analysis/curvesigns.h"
 #include "analysistesthelp.h"
+#include "link/emulator.h"
 
 using namespace analysis;
 using analysistest::sampled;
@@ -121,17 +122,30 @@ TEST(CurveSigns, RiseFitIgnoresKicksAndShortMeasurements)
     EXPECT_FALSE(FindCurveSigns(slow, t).gradualRise);
 }
 
-TEST(CurveSigns, CombinedRuleOnTheRecordsCriteria)
+TEST(CurveSigns, CombinedRuleAgreesWithTheRecordsJudgments)
 {
     struct Case {
         double last, ratio;
         int show;
         bool sign;
     };
+    // Default criteria: final value 良 ≦ 1.0, 不良 ≧ 10.0; 成極比 不良 ≦ 0.5, 良 ≧ 1.0.
     const Case cases[] = {
-        {5.0, 0.8, 1, true},    {5.0, 1.0, 1, true},          {5.0, 1.01, 1, false},
-        {1.0, 0.5, 1, true},    {0.99, 0.5, 1, false},        {10.0, 0.9, 1, true},
-        {10.01, 0.9, 1, false}, {5.0, UNSET_VALUE, 1, false}, {5.0, 0.8, 0, false},
+        {5.0, 0.8, 1, true},
+        {5.0, 0.999, 1, true},
+        {5.0, 0.5, 1, true},
+        {1.01, 0.5, 1, true},
+        {9.99, 0.9, 1, true},
+        // 成極比 1.0 is judged 良: no 成極比低下 beside it.
+        {5.0, 1.0, 1, false},
+        {5.0, 1.01, 1, false},
+        // A final value judged 良 (≦ 1.0) or 不良 (≧ 10.0) is outside the rule.
+        {1.0, 0.5, 1, false},
+        {0.99, 0.5, 1, false},
+        {10.0, 0.9, 1, false},
+        {10.01, 0.9, 1, false},
+        {5.0, UNSET_VALUE, 1, false},
+        {5.0, 0.8, 0, false},
     };
     for (const auto& c : cases) {
         CMeasRecord r;
@@ -140,12 +154,83 @@ TEST(CurveSigns, CombinedRuleOnTheRecordsCriteria)
         r.ShowSeikyoku = c.show;
         const CurveSigns s = FindCurveSigns(r, AnalysisThresholds{});
         EXPECT_EQ(s.lowPolarization, c.sign) << c.last << " " << c.ratio << " " << c.show;
+        if (s.lowPolarization) {
+            EXPECT_NE(r.JudgeSeikyoku(), Judgment::Good);
+            EXPECT_EQ(r.JudgeLastCurrent(), Judgment::Caution);
+        }
     }
     CMeasRecord r;
     r.LastCurrent = 5.0;
     r.SeikyokuRatio = 0.8;
     EXPECT_EQ(u8(FindCurveSigns(r, AnalysisThresholds{}).signs.at(0).text),
-              "最終値 5.000 μA (1.0～10.0 μA) かつ 成極比 0.800 ≦ 1.0");
+              "最終値 5.000 μA (1.0～10.0 μA) かつ 成極比 0.800 < 1.0");
+}
+
+// The emulator's curves: absorption decays of several time constants and noise levels on
+// leakages from near zero to tens of μA, in both ranges. A smooth decay has no spike; each
+// real kick, below or above the trigger setting, is found once.
+TEST(CurveSigns, EmulatorDecaysAndKicksTable)
+{
+    const double taus[] = {2.0, 4.0, 8.0, 12.0, 30.0};
+    const double noises[] = {0.0, 0.02, 0.1};
+    const double leaks[] = {0.05, 1.3, 12.0};
+    int seed = 1;
+    for (int kind = 0; kind < 3; ++kind) { // 0 smooth, 1 kick below the trigger, 2 above it
+        for (const double tau : taus)
+            for (const double noise : noises)
+                for (const double leak : leaks)
+                    for (int range = 0; range < 2; ++range)
+                        for (const double absorb : {20.0, 60.0}) {
+                            EmulatorOptions o;
+                            o.seed = static_cast<uint32_t>(++seed);
+                            o.measureSeconds = 120;
+                            EmulatorRecordShape shape;
+                            shape.leak = leak;
+                            shape.tau = tau;
+                            shape.noise = noise;
+                            shape.rangeFlag = range;
+                            shape.kicks = kind == 0 ? 0 : 1;
+                            shape.kickFactor = kind == 1 ? 4.0 : 0.0;
+                            // The trigger setting: out of reach, or just above the steady curve.
+                            shape.trigger =
+                                kind == 2 ? std::max(20, static_cast<int>(leak * 80)) : 9999;
+                            // The absorption current at the start, × the leakage; a kick above
+                            // the trigger setting rises above a lower one.
+                            shape.absorb = (kind == 2 ? absorb / 10.0 : absorb) * leak;
+                            o.shapes = {shape};
+                            const TesterEmulator emu(o);
+                            const CMeasRecord r = emu.expected().at(0);
+                            const CurveSigns s = FindCurveSigns(r, AnalysisThresholds{});
+                            SCOPED_TRACE(testing::Message()
+                                         << "kind " << kind << " tau " << tau << " noise " << noise
+                                         << " leak " << leak << " range " << range << " absorb "
+                                         << absorb);
+                            int spikes = 0, triggerKicks = 0;
+                            for (const CurveSign& sign : s.signs) {
+                                spikes += sign.kind == SignKind::Spike;
+                                triggerKicks += sign.kind == SignKind::TriggerKick;
+                                if (sign.kind == SignKind::Spike && kind == 0)
+                                    ADD_FAILURE() << u8(sign.text);
+                            }
+                            if (kind == 1) {
+                                // A kick on a near-zero current in the 0.1 μA range can vanish
+                                // in the counts; wherever it shows, it is one spike.
+                                const bool visible = range == 0 || leak * 3.0 >= 0.2;
+                                if (visible) {
+                                    EXPECT_EQ(spikes, 1);
+                                }
+                                EXPECT_LE(spikes, 1);
+                                if (spikes > 1)
+                                    for (const CurveSign& sign : s.signs)
+                                        ADD_FAILURE() << u8(sign.text);
+                                EXPECT_EQ(triggerKicks, 0);
+                            }
+                            if (kind == 2) {
+                                EXPECT_EQ(triggerKicks, 1);
+                                EXPECT_EQ(spikes, 0);
+                            }
+                        }
+    }
 }
 
 } // namespace

@@ -36,7 +36,13 @@ TEST(Explain, DefaultCriteriaTable)
         {JudgedValue::LastCurrent, UNSET_VALUE, "最終値 --- (最終点が無効) → 判定なし"},
         {JudgedValue::Seikyoku, 0.5, "成極比 0.500 ≦ 下限 0.5 → 不良"},
         {JudgedValue::Seikyoku, 0.7, "下限 0.5 < 成極比 0.700 < 上限 1.0 → 注意"},
-        {JudgedValue::Seikyoku, 1.0, "成極比 1.000 ≧ 上限 1.0 → 良"},
+        // On the boundary the judgment says 良; the usual "1.0 以下" reading is named in
+        // words, not given as a second verdict.
+        {JudgedValue::Seikyoku, 1.0,
+         "成極比 1.000 ≧ 上限 1.0 → 良 (上限と等しい値は良と判定。「1.0 以下」を低下とみる目安とは"
+         "境界の扱いが異なる)"},
+        {JudgedValue::Seikyoku, 1.2, "成極比 1.200 ≧ 上限 1.0 → 良"},
+        {JudgedValue::Seikyoku, 0.999, "下限 0.5 < 成極比 0.999 < 上限 1.0 → 注意"},
         {JudgedValue::Seikyoku, UNSET_VALUE, "成極比 --- (1分値なし) → 判定なし"},
         {JudgedValue::Jyakuten, 1.0, "弱点比 1.000 ≦ 下限 1.0 → 良"},
         {JudgedValue::Jyakuten, 5.0, "弱点比 5.000 ≧ 上限 5.0 → 不良"},

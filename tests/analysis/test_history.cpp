@@ -1,6 +1,8 @@
 // Cable history: sets in time order, per-step values, judgments, signs; nothing changed.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cmath>
 #include <limits>
 
@@ -64,16 +66,18 @@ TEST(History, SummarizeSetMatchesTheHistoryEntry)
 {
     CCable cable;
     CMeasData& set = addSet(cable, "S");
-    set.InsertRecord(analysistest::sampled(300, [](double) { return 5.0; }));
+    // 5.2 μA at one minute, 6 μA from five minutes on (flat over the rise window).
+    set.InsertRecord(
+        analysistest::sampled(600, [](double t) { return 5.0 + std::min(t, 300.0) / 300.0; }));
     set.RecordAt(0).StartTime = *OleDateTime::parse("2024/01/02 03:04:05");
     RecalcRatios(set);
     const SetSummary s = SummarizeSet(cable, cable.sets.At(0), AnalysisThresholds{});
     EXPECT_EQ(u8(s.dateText), "2024/01/02");
     ASSERT_EQ(s.steps.size(), 1u);
-    // 5 μA, 成極比 1.0: the combined rule is a sign.
+    // Final value 6 μA (注意), 成極比 0.87 (注意): the combined rule is a sign.
     EXPECT_TRUE(s.steps[0].signs.lowPolarization);
     EXPECT_EQ(s.signCount, 1);
-    EXPECT_EQ(s.cautionCount, 1);
+    EXPECT_EQ(s.cautionCount, 2);
 }
 
 } // namespace

@@ -67,6 +67,37 @@ TEST(StepTest, LineValuesAndSlopeBelowTheKnee)
     EXPECT_EQ(c.steps[3].index, 3u);
 }
 
+// The chart draws slope × V; the table lists lineValue and lineRatio: one line for both. At
+// the knee it is the line the knee was found with.
+TEST(StepTest, OneLineForChartAndTable)
+{
+    struct Case {
+        const char* name;
+        std::initializer_list<std::pair<double, double>> steps;
+    };
+    const Case cases[] = {
+        // No knee: the line runs through all steps, not only the lower ones (the 8 kV
+        // prediction from 2-6 kV alone would be 2.784 μA; the line through all gives more).
+        {"bent upwards", {{2, 0.6}, {4, 1.3}, {6, 2.1}, {8, 3.3}}},
+        {"knee", {{2, 1}, {4, 2}, {6, 3}, {8, 10}}},
+        {"early knee", {{2, 1}, {4, 4}, {6, 6}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const StepCurve curve = AnalyzeSteps(setOf(c.steps), AnalysisThresholds{}).at(0);
+        for (std::size_t k = 0; k < curve.steps.size(); ++k) {
+            const StepPoint& p = curve.steps[k];
+            EXPECT_DOUBLE_EQ(p.lineValue, curve.slope * p.testVoltage) << k;
+            EXPECT_DOUBLE_EQ(p.lineRatio, p.finalValue / p.lineValue) << k;
+            if (static_cast<int>(k) == curve.kneeIndex) {
+                EXPECT_DOUBLE_EQ(p.lineValue, p.predicted);
+            }
+        }
+    }
+    const StepCurve single = AnalyzeSteps(setOf({{2, 1}}), AnalysisThresholds{}).at(0);
+    EXPECT_EQ(single.steps[0].lineValue, UNSET_VALUE);
+}
+
 TEST(StepTest, PhasesApartRecordsWithoutPointsLeftOut)
 {
     CMeasData set = setOf({{2, 1}, {4, 2}});

@@ -1,13 +1,18 @@
 // Demo mode's main window: marked as a demonstration in the title and the status bar, showing
 // a measurement of the sample store (and grabbed as the picture of the demo).
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QLabel>
+#include <QPdfWriter>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <set>
+#include <tuple>
 
 #include "settings/appsettings.h"
 #include "link/cxlogfile.h"
@@ -19,6 +24,9 @@
 #include "store/store.h"
 #include "support/scriptedmessages.h"
 #include "support/widgetgrab.h"
+#include "ui/analysis/analysiswindow.h"
+#include "ui/analysis/chartpainter.h"
+#include "ui/frame/commandids.h"
 #include "ui/frame/mainframe.h"
 #include "ui/document/mxrviewdoc.h"
 #include "ui/pages/viewgraph.h"
@@ -110,4 +118,73 @@ TEST(DemoWindow, ShowsTheFirstSampleMeasurementOnceTheStoreIsRead)
     EXPECT_TRUE(frame.ViewGraph()->HasRecord());
     EXPECT_EQ(doc.Selection().index, 0);
     EXPECT_FALSE(doc.Selection().measData.empty());
+}
+
+// The analysis windows on the demo's ten-year cable, at the size of a 1280×720 screen: no two
+// series of the history look alike, every chart names its series, and the pictures and the
+// printed pages are kept beside the grabs.
+TEST(DemoWindow, AnalysisWindowsOfTheTenYearCable)
+{
+    QTemporaryDir dir;
+    ScopedScriptedMessages messages;
+    CAppSettings settings;
+    settings.SetPaths(MakeAppPaths(dir.path().toStdString(), "/usr/bin/MXRView"));
+    settings.LoadSettings();
+    CMXRViewDoc doc;
+    doc.SetDataFilePath(dir.filePath("DATA/MXR.DAT").toStdString());
+    CMainFrame frame(&doc);
+    frame.SetSettings(&settings);
+    doc.OnNewDocument();
+    doc.Store() = demo::BuildStore();
+    const std::string customer = cp932::lit("南風台浄水場");
+    const std::string cable = cp932::lit("送水ポンプ CV 6.6kV");
+    doc.Selection() = {customer, cable, "2025" + cp932::lit("年 T相"), 0};
+    doc.LoadSelectedMeasurement();
+    frame.show();
+    frame.resize(1280, 720);
+    QCoreApplication::processEvents();
+
+    const struct {
+        int command;
+        const char* title;
+        const char* file;
+    } windows[] = {{cmd::AnalysisHistory, "経年変化", "analysis_history"},
+                   {cmd::AnalysisPhase, "相間比較", "analysis_phase"},
+                   {cmd::AnalysisStep, "電圧特性", "analysis_step"}};
+    for (const auto& w : windows) {
+        SCOPED_TRACE(w.title);
+        frame.Action(w.command)->trigger();
+        QCoreApplication::processEvents();
+        CAnalysisWindow* a = nullptr;
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (auto* x = qobject_cast<CAnalysisWindow*>(top);
+                x && x->isVisible() && x->Document().title == QString::fromUtf8(w.title))
+                a = x;
+        ASSERT_NE(a, nullptr);
+        a->resize(1280, 720);
+        QCoreApplication::processEvents();
+        for (const auto* chart : a->Charts()) {
+            const analysisui::Chart& c = chart->Chart();
+            std::set<std::tuple<QRgb, int, int>> looks;
+            bool legend = false;
+            for (const auto& s : c.series) {
+                legend = legend || !s.name.isEmpty();
+                if (s.style == analysisui::SeriesStyle::LineAndPoints && !s.points.empty()) {
+                    EXPECT_TRUE(looks
+                                    .insert({s.colour.rgb(), static_cast<int>(s.marker),
+                                             static_cast<int>(s.line)})
+                                    .second)
+                        << s.name.toStdString() << " looks like another series";
+                }
+            }
+            EXPECT_TRUE(legend) << c.title.toStdString();
+        }
+        EXPECT_TRUE(guitest::grabToPng(a, guitest::grabDir() + "/" + w.file + ".png"));
+        QPdfWriter pdf(guitest::grabDir() + "/" + w.file + ".pdf");
+        pdf.setResolution(150);
+        pdf.setPageSize(QPageSize(QPageSize::A4));
+        analysisui::AnalysisPages pages = a->Pages();
+        ASSERT_TRUE(pages.print(pdf, 1, pages.totalPages()));
+        a->close();
+    }
 }

@@ -280,6 +280,135 @@ TEST(AnalysisViews, PhaseRowsOpenTheRecordOfTheSelectedSet)
     }
 }
 
+// Phases by hue, voltages by marker and line; every chart with a legend; each point dated by
+// its own record; conditions never entered (0 MΩ) shown as no value.
+TEST(AnalysisViews, HistoryTellsSeriesApartAndDatesPointsFromTheirRecords)
+{
+    CCable cable;
+    cable.name = "CV-2";
+    CMeasRecord r2021 = analysisfixture::record(2021, CabKindR, 2, 0.3);
+    CMeasRecord r2022 = analysisfixture::record(2022, CabKindR, 6, 0.9);
+    analysisfixture::addSet(cable, "mixed", {r2021, r2022});
+    CMeasRecord tLow = analysisfixture::record(2022, CabKindT, 2, 0.3);
+    CMeasRecord tHigh = analysisfixture::record(2022, CabKindT, 6, 0.9);
+    tLow.Condition.ShisuZetuen = tHigh.Condition.ShisuZetuen = 0.0; // not entered
+    analysisfixture::addSet(cable, "T", {tLow, tHigh});
+    const analysisui::AnalysisView v = analysisui::BuildHistoryView(
+        analysisfixture::customer(), cable.name, cable, AnalysisThresholds{});
+    ASSERT_EQ(v.doc.charts.size(), 3u);
+    // The large chart names each series; the small ones give the key of hues (phases) and
+    // markers (voltages).
+    for (const auto& s : v.doc.charts[0].series)
+        EXPECT_FALSE(s.name.isEmpty());
+    for (std::size_t k = 1; k < 3; ++k) {
+        QStringList legend;
+        for (const auto& s : v.doc.charts[k].series)
+            if (!s.name.isEmpty())
+                legend << s.name;
+        EXPECT_EQ(legend, (QStringList{QStringLiteral("Ｒ相"), QStringLiteral("Ｔ相"),
+                                       QStringLiteral("2.00 kV"), QStringLiteral("6.00 kV")}))
+            << v.doc.charts[k].title.toStdString();
+    }
+    const auto& series = v.doc.charts[0].series;
+    auto find = [&](const QString& name) -> const analysisui::ChartSeries& {
+        for (const auto& s : series)
+            if (s.name == name)
+                return s;
+        ADD_FAILURE() << name.toStdString();
+        return series.front();
+    };
+    const auto& r2 = find(QStringLiteral("Ｒ相 2.00 kV"));
+    const auto& r6 = find(QStringLiteral("Ｒ相 6.00 kV"));
+    const auto& t2 = find(QStringLiteral("Ｔ相 2.00 kV"));
+    const auto& t6 = find(QStringLiteral("Ｔ相 6.00 kV"));
+    EXPECT_EQ(r2.colour, r6.colour);
+    EXPECT_EQ(t2.colour, t6.colour);
+    EXPECT_NE(r2.colour, t2.colour);
+    EXPECT_EQ(r2.marker, t2.marker);
+    EXPECT_NE(r2.marker, r6.marker);
+    EXPECT_NE(r2.line, r6.line);
+    // The set "mixed" starts in 2021, but its 6 kV record is of 2022: so are its point and row.
+    const double day2022 = std::floor(r2022.StartTime.date);
+    ASSERT_EQ(r6.points.size(), 1u);
+    EXPECT_DOUBLE_EQ(r6.points[0].x(), day2022);
+    EXPECT_EQ(v.doc.rows.at(1).at(1), QStringLiteral("2022/06/01"));
+    EXPECT_EQ(v.doc.rows.at(0).at(1), QStringLiteral("2021/06/01"));
+    // Dates within two years carry year and day.
+    EXPECT_EQ(v.doc.charts[0].xText(day2022), QStringLiteral("2022/06/01"));
+    EXPECT_EQ(v.doc.rows.at(2).at(10), QStringLiteral("---")) << "0 MΩ is not a measurement";
+}
+
+TEST(AnalysisChart, DateLabelsThatWouldOverlapAreThinned)
+{
+    struct Case {
+        const char* name;
+        std::vector<double> centres;
+        std::vector<bool> shown;
+    };
+    // Labels 60 wide, gap 10: centres closer than 70 collide.
+    const Case cases[] = {
+        {"apart", {0, 100, 200}, {true, true, true}},
+        // Two dates a year apart in a ten-year span: the newer one is kept.
+        {"close pair at the end", {0, 100, 200, 240}, {true, true, false, true}},
+        {"close pair inside", {0, 100, 130, 300}, {true, true, false, true}},
+        // A crowd: the first and the newest, nothing between them that collides.
+        {"crowd", {0, 20, 40, 60, 80, 100}, {true, false, false, false, false, true}},
+        {"single", {50}, {true}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::vector<double> widths(c.centres.size(), 60.0);
+        const std::vector<bool> shown = analysisui::visibleLabels(c.centres, widths, 10.0);
+        EXPECT_EQ(shown, c.shown);
+    }
+}
+
+TEST(AnalysisViews, StepTableListsTheLineTheChartDraws)
+{
+    CCable cable;
+    cable.name = "CV-3";
+    analysisfixture::addSet(cable, "s",
+                            {analysisfixture::record(2024, CabKindR, 2, 0.6),
+                             analysisfixture::record(2024, CabKindR, 4, 1.3),
+                             analysisfixture::record(2024, CabKindR, 6, 2.1),
+                             analysisfixture::record(2024, CabKindR, 8, 3.3)});
+    const analysisui::AnalysisView v = analysisui::BuildStepView(
+        analysisfixture::customer(), cable.name, cable, "s", AnalysisThresholds{});
+    const analysisui::Chart& c = v.doc.charts.at(0);
+    const analysisui::ChartSeries* line = nullptr;
+    for (const auto& s : c.series)
+        if (s.style == analysisui::SeriesStyle::DashedLine)
+            line = &s;
+    ASSERT_NE(line, nullptr);
+    ASSERT_EQ(line->points.size(), 2u);
+    const double slope = line->points[1].y() / line->points[1].x();
+    ASSERT_EQ(v.doc.rows.size(), 4u);
+    for (const QStringList& row : v.doc.rows) {
+        const double kv = row.at(1).toDouble();
+        EXPECT_EQ(row.at(3), QString::number(slope * kv, 'f', 3)) << kv;
+    }
+}
+
+TEST(AnalysisViews, PhaseWordsFollowTheReport)
+{
+    // The report calls the μA value 最終値 and the shield currents (mA) 漏れ電流.
+    const CCustomerDB db = analysisfixture::store();
+    const CCable& cable = db.customers.At(0).cables.At(0);
+    const analysisui::AnalysisView v = analysisui::BuildPhaseView(
+        analysisfixture::customer(), cable.name, cable, "2024", AnalysisThresholds{});
+    for (const QString& h : v.doc.header)
+        if (h.contains(QStringLiteral("漏れ電流"))) {
+            EXPECT_TRUE(h.contains(QStringLiteral("(mA)")) ||
+                        h.contains(QStringLiteral("不平衡率")))
+                << h.toStdString();
+        }
+    ASSERT_FALSE(v.doc.notes.isEmpty());
+    for (const QString& n : v.doc.notes) {
+        EXPECT_TRUE(n.contains(QStringLiteral("最終値の不平衡率"))) << n.toStdString();
+        EXPECT_FALSE(n.contains(QStringLiteral("遮へい"))) << n.toStdString();
+    }
+}
+
 TEST_F(AnalysisWindowsTest, StepPlotMarksTheKnee)
 {
     select("2024", 0);

@@ -267,6 +267,8 @@ void writeStepCurve(JsonOut& j, const StepCurve& c, int ind)
         j.numberField("LastCurrent", p.finalValue);
         j.numberField("predicted", p.predicted);
         j.numberField("departure", p.departure);
+        j.numberField("line", p.lineValue);
+        j.numberField("lineRatio", p.lineRatio);
         j.numberField("JyakutenRatio", p.jyakutenRatio);
         boolField(j, "knee", p.knee);
         trimSeparator(j);

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 
-
 namespace analysisui {
 
 using namespace report;
@@ -50,6 +49,13 @@ void AnalysisPages::placeTable(LayoutGrid& g, int row, int first, int count)
     LayoutGrid& t = table->table();
     for (int c = 0; c < m_doc.header.size(); ++c)
         t.setText(c, 0, m_doc.header[c]);
+    if (m_doc.columnWeights.size() == static_cast<std::size_t>(columns)) {
+        double sum = 0;
+        for (double w : m_doc.columnWeights)
+            sum += w;
+        for (int c = 0; c < columns && sum > 0; ++c)
+            t.setColumnPercent(c, 100.0 * m_doc.columnWeights[static_cast<std::size_t>(c)] / sum);
+    }
     t.setRowLength(0, kHeaderRowLength);
     t.setBackground({0, 0, -1, 0}, kLabelBackground);
     t.setBorders({0, 0, -1, 0}, Qt::black, SideBottom);
@@ -143,6 +149,5 @@ bool AnalysisPages::print(QPagedPaintDevice& device, int fromPage, int toPage,
         },
         progress);
 }
-
 
 } // namespace analysisui

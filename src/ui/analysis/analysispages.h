@@ -28,6 +28,9 @@ struct AnalysisDocument {
     std::vector<Chart> charts; // the first across the page, the others side by side below it
     QStringList notes;         // judgment lines under the charts
     QStringList header;        // table columns
+    // Relative widths of the printed table's columns (empty: equal); a long text column (the
+    // signs, the remarks) is given more room so that it wraps rather than being cut.
+    std::vector<double> columnWeights;
     std::vector<QStringList> rows;
 };
 

@@ -4,8 +4,10 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <optional>
 #include <set>
 
+#include "analysis/analysistext.h"
 #include "analysis/history.h"
 #include "analysis/phasebalance.h"
 #include "analysis/steptest.h"
@@ -30,6 +32,36 @@ QColor seriesColour(std::size_t i)
         {31, 119, 180}, {214, 39, 40},  {44, 160, 44},  {148, 103, 189}, {255, 127, 14},
         {140, 86, 75},  {23, 190, 207}, {188, 189, 34}, {227, 119, 194}, {127, 127, 127}};
     return colours[i % std::size(colours)];
+}
+
+// The hue of a phase: R, S and T as the usual red, yellow (a dark amber, legible on paper)
+// and blue; the three phases together and records without a phase in neutral tones.
+QColor phaseColour(Phase p)
+{
+    switch (p) {
+    case Phase::R: return {214, 39, 40};
+    case Phase::S: return {204, 140, 0};
+    case Phase::T: return {31, 100, 200};
+    case Phase::ThreePhase: return {128, 64, 160};
+    default: return {100, 100, 100};
+    }
+}
+
+// The marker and line of the i-th test voltage, so that voltages of one phase (one hue) stay
+// apart.
+MarkerShape voltageMarker(std::size_t i)
+{
+    static const MarkerShape shapes[] = {MarkerShape::Circle,           MarkerShape::Square,
+                                         MarkerShape::Triangle,         MarkerShape::Diamond,
+                                         MarkerShape::InvertedTriangle, MarkerShape::Cross};
+    return shapes[i % std::size(shapes)];
+}
+
+Qt::PenStyle voltageLine(std::size_t i)
+{
+    static const Qt::PenStyle lines[] = {Qt::SolidLine, Qt::DashLine, Qt::DotLine, Qt::DashDotLine,
+                                         Qt::DashDotDotLine};
+    return lines[i % std::size(lines)];
 }
 
 bool isSet(double v)
@@ -131,15 +163,23 @@ AnalysisView BuildHistoryView(const std::string& customer, const std::string& ca
     jyakuten.title = QStringLiteral("弱点比");
 
     // One series per test voltage (to 0.01 kV) in each chart; per phase and voltage when the
-    // cable was measured phase by phase, so the phases of one day do not hide each other.
+    // cable was measured phase by phase, so the phases of one day do not hide each other. The
+    // phase sets the hue, the voltage the marker and the line.
     std::set<Phase> phases;
+    std::set<long> voltages;
     for (const SetSummary& set : h.sets)
-        for (const StepSummary& step : set.steps)
+        for (const StepSummary& step : set.steps) {
             phases.insert(step.phase);
+            voltages.insert(std::lround(step.testVoltage * 100));
+        }
     const bool byPhase = phases.size() > 1;
+    auto voltageIndex = [&](long v) {
+        return static_cast<std::size_t>(std::distance(voltages.begin(), voltages.find(v)));
+    };
     std::map<std::pair<int, long>, std::size_t> seriesOf;
     std::vector<double> dates;
     const CMeasRecord* latest = nullptr;
+    double latestDay = 0;
     int bad = 0, caution = 0, signs = 0;
     for (const SetSummary& set : h.sets) {
         bad += set.badCount;
@@ -148,33 +188,47 @@ AnalysisView BuildHistoryView(const std::string& customer, const std::string& ca
         const CMeasData* data = nullptr;
         if (const int at = cable.sets.Find(set.name); at >= 0)
             data = &cable.sets.At(at);
-        if (data && data->RecordCount() > 0 && set.start.status == OleDateTime::Valid)
-            latest = &data->RecordAt(0);
         for (const StepSummary& step : set.steps) {
             const CurveSigns& sg = step.signs;
+            // Each point is dated by its own record; a record without a date takes its set's.
+            std::optional<double> day = text::dayOf(step.start);
+            if (!day)
+                day = text::dayOf(set.start);
+            if (day && data && step.index < data->Records().size() &&
+                (!latest || *day >= latestDay)) {
+                latest = &data->Records()[step.index];
+                latestDay = *day;
+            }
             v.rowTargets.push_back(target(customer, cableName, set.name, step.index));
             d.rows.push_back(
-                {q(set.name), q(set.dateText), q(PhaseText(step.phase)), num(step.testVoltage, 2),
-                 num(step.finalValue, 3), judgmentWord(step.judgments, JudgedValue::LastCurrent),
-                 num(step.seikyokuRatio, 2), judgmentWord(step.judgments, JudgedValue::Seikyoku),
-                 num(step.jyakutenRatio, 2), judgmentWord(step.judgments, JudgedValue::Jyakuten),
-                 num(set.insulation, 1), signSummary(sg)});
-            if (set.start.status != OleDateTime::Valid)
+                {q(set.name), day ? dateText(*day, "%Y/%m/%d") : QString(),
+                 q(PhaseText(step.phase)), num(step.testVoltage, 2), num(step.finalValue, 3),
+                 judgmentWord(step.judgments, JudgedValue::LastCurrent), num(step.seikyokuRatio, 2),
+                 judgmentWord(step.judgments, JudgedValue::Seikyoku), num(step.jyakutenRatio, 2),
+                 judgmentWord(step.judgments, JudgedValue::Jyakuten), num(set.insulation, 1),
+                 signSummary(sg)});
+            if (!day)
                 continue; // listed, but without a place on the time axis
-            const std::pair<int, long> key{byPhase ? static_cast<int>(step.phase) : 0,
-                                           std::lround(step.testVoltage * 100)};
+            const long volt = std::lround(step.testVoltage * 100);
+            const std::pair<int, long> key{byPhase ? static_cast<int>(step.phase) : 0, volt};
             auto [it, added] = seriesOf.try_emplace(key, finalChart.series.size());
             if (added) {
                 QString name = QStringLiteral("%1 kV").arg(num(step.testVoltage, 2));
                 if (byPhase)
                     name = QStringLiteral("%1 %2").arg(q(PhaseText(step.phase)), name);
-                const QColor colour = seriesColour(it->second);
+                const std::size_t vi = voltageIndex(volt);
+                ChartSeries series{name,
+                                   byPhase ? phaseColour(step.phase) : seriesColour(vi),
+                                   SeriesStyle::LineAndPoints,
+                                   {},
+                                   voltageMarker(vi),
+                                   voltageLine(vi)};
                 for (Chart* c : {&finalChart, &seikyoku, &jyakuten})
-                    c->series.push_back({name, colour, SeriesStyle::LineAndPoints, {}});
+                    c->series.push_back(series);
                 v.pointTargets.emplace_back();
             }
             const std::size_t s = it->second;
-            const double x = set.start.date;
+            const double x = *day;
             dates.push_back(x);
             finalChart.series[s].points.emplace_back(x, step.finalValue);
             v.pointTargets[s].push_back(target(customer, cableName, set.name, step.index));
@@ -184,10 +238,45 @@ AnalysisView BuildHistoryView(const std::string& customer, const std::string& ca
                 jyakuten.series[s].points.emplace_back(x, step.jyakutenRatio);
         }
     }
-    // The small charts name no series: the legend of the large one serves all three.
+    // Points of one series in time order (sets are ordered by their first record only); the
+    // final values keep their measurements beside them.
+    for (std::size_t si = 0; si < finalChart.series.size(); ++si) {
+        std::vector<QPointF>& pts = finalChart.series[si].points;
+        std::vector<std::size_t> order(pts.size());
+        for (std::size_t k = 0; k < order.size(); ++k)
+            order[k] = k;
+        std::stable_sort(order.begin(), order.end(),
+                         [&](std::size_t a, std::size_t b) { return pts[a].x() < pts[b].x(); });
+        std::vector<QPointF> sortedPts;
+        std::vector<DataSelection> sortedTargets;
+        for (std::size_t k : order) {
+            sortedPts.push_back(pts[k]);
+            sortedTargets.push_back(v.pointTargets[si][k]);
+        }
+        pts = std::move(sortedPts);
+        v.pointTargets[si] = std::move(sortedTargets);
+    }
     for (Chart* c : {&seikyoku, &jyakuten})
-        for (ChartSeries& s : c->series)
-            s.name.clear();
+        for (ChartSeries& series : c->series)
+            std::stable_sort(series.points.begin(), series.points.end(),
+                             [](const QPointF& a, const QPointF& b) { return a.x() < b.x(); });
+
+    // The small charts have no room for a line per series: their legend gives the key of the
+    // hues (phases) and of the markers and lines (voltages) instead.
+    if (byPhase)
+        for (Chart* c : {&seikyoku, &jyakuten}) {
+            for (ChartSeries& series : c->series)
+                series.name.clear();
+            for (Phase p : phases)
+                c->series.push_back({q(PhaseText(p)), phaseColour(p), SeriesStyle::Line, {}});
+            for (long volt : voltages)
+                c->series.push_back({QStringLiteral("%1 kV").arg(num(volt / 100.0, 2)),
+                                     QColor(90, 90, 90),
+                                     SeriesStyle::LineAndPoints,
+                                     {},
+                                     voltageMarker(voltageIndex(volt)),
+                                     voltageLine(voltageIndex(volt))});
+        }
 
     double lo = 0, hi = 1;
     if (!dates.empty()) {
@@ -197,12 +286,13 @@ AnalysisView BuildHistoryView(const std::string& customer, const std::string& ca
     const double pad = std::max(20.0, (hi - lo) * 0.06);
     std::sort(dates.begin(), dates.end());
     dates.erase(std::unique(dates.begin(), dates.end()), dates.end());
-    const bool sameYear = !dates.empty() && dateText(lo, "%Y") == dateText(hi, "%Y");
+    // Dates within two years show the day; longer spans the month. Both carry the year.
+    const bool shortSpan = hi - lo < 730;
     for (Chart* c : {&finalChart, &seikyoku, &jyakuten}) {
         c->xMin = lo - pad;
         c->xMax = hi + pad;
         c->xTicks = dates;
-        c->xText = [sameYear](double x) { return dateText(x, sameYear ? "%m/%d" : "%Y/%m"); };
+        c->xText = [shortSpan](double x) { return dateText(x, shortSpan ? "%Y/%m/%d" : "%Y/%m"); };
     }
     // The criteria of the latest dated set are the bands (sets may carry other criteria).
     if (latest) {
@@ -238,6 +328,7 @@ AnalysisView BuildHistoryView(const std::string& customer, const std::string& ca
         QStringLiteral("電圧(kV)"),   QStringLiteral("最終値(μA)"),  QStringLiteral("判定"),
         QStringLiteral("成極比"),     QStringLiteral("判定"),        QStringLiteral("弱点比"),
         QStringLiteral("判定"),       QStringLiteral("ｼｰｽ絶縁(MΩ)"), QStringLiteral("兆候")};
+    d.columnWeights = {1.4, 1.3, 0.9, 0.9, 1.1, 0.7, 0.9, 0.7, 0.9, 0.7, 1.1, 2.6};
     return v;
 }
 
@@ -304,7 +395,7 @@ AnalysisView BuildPhaseView(const std::string& customer, const std::string& cabl
         v.rowTargets.push_back(chosen ? target(customer, cableName, chosen->setName, chosen->index)
                                       : DataSelection());
 
-        QString note = QStringLiteral("%1：漏れ電流の不平衡率 ").arg(label);
+        QString note = QStringLiteral("%1：最終値の不平衡率 ").arg(label);
         if (pg.leakage.status == UnbalanceStatus::Ok)
             note += QStringLiteral("%1 %2 %3 % → %4")
                         .arg(q(pg.leakage.text),
@@ -314,19 +405,28 @@ AnalysisView BuildPhaseView(const std::string& customer, const std::string& cabl
             note += QStringLiteral("--- (%1)")
                         .arg(pg.note.empty() ? QStringLiteral("平均値が 0") : q(pg.note));
         if (pg.shield.status == UnbalanceStatus::Ok)
-            note += QStringLiteral("　遮へい電流 %1 → %2").arg(q(pg.shield.text), shieldJudged);
+            note +=
+                QStringLiteral("　漏れ電流の不平衡率 %1 → %2").arg(q(pg.shield.text), shieldJudged);
         d.notes << note;
     }
     if (groups.empty())
         d.notes << c.emptyText;
     fitChart(c, {}, true);
     d.charts = {c};
-    d.header = {
-        QStringLiteral("試験日"),   QStringLiteral("電圧(kV)"),       QStringLiteral("Ｒ相(μA)"),
-        QStringLiteral("Ｓ相(μA)"), QStringLiteral("Ｔ相(μA)"),       QStringLiteral("不平衡率"),
-        QStringLiteral("判定"),     QStringLiteral("Ｒ(mA)"),         QStringLiteral("Ｓ(mA)"),
-        QStringLiteral("Ｔ(mA)"),   QStringLiteral("遮へい不平衡率"), QStringLiteral("判定"),
-        QStringLiteral("備考")};
+    d.header = {QStringLiteral("試験日"),
+                QStringLiteral("電圧(kV)"),
+                QStringLiteral("Ｒ相(μA)"),
+                QStringLiteral("Ｓ相(μA)"),
+                QStringLiteral("Ｔ相(μA)"),
+                QStringLiteral("最終値不平衡率"),
+                QStringLiteral("判定"),
+                QStringLiteral("漏れ電流Ｒ(mA)"),
+                QStringLiteral("漏れ電流Ｓ(mA)"),
+                QStringLiteral("漏れ電流Ｔ(mA)"),
+                QStringLiteral("漏れ電流不平衡率"),
+                QStringLiteral("判定"),
+                QStringLiteral("備考")};
+    d.columnWeights = {1.3, 0.8, 1.0, 1.0, 1.0, 1.2, 0.6, 1.2, 1.2, 1.2, 1.3, 0.6, 2.2};
     return v;
 }
 
@@ -367,7 +467,7 @@ AnalysisView BuildStepView(const std::string& customer, const std::string& cable
             xs.push_back(s.testVoltage);
             v.rowTargets.push_back(target(customer, cableName, setName, s.index));
             d.rows.push_back({phase, num(s.testVoltage, 2), num(s.finalValue, 3),
-                              num(s.predicted, 3), num(s.departure, 2), num(s.jyakutenRatio, 2),
+                              num(s.lineValue, 3), num(s.lineRatio, 2), num(s.jyakutenRatio, 2),
                               s.knee ? QStringLiteral("屈曲点") : QString()});
         }
         c.series.push_back(std::move(measured));

@@ -44,6 +44,47 @@ QString defaultText(double v)
     return QString::number(v, 'g', 6);
 }
 
+void drawMarker(QPainter& p, MarkerShape shape, const QPointF& at, double r)
+{
+    switch (shape) {
+    case MarkerShape::Circle: p.drawEllipse(at, r, r); break;
+    case MarkerShape::Square: p.drawRect(QRectF(at.x() - r, at.y() - r, 2 * r, 2 * r)); break;
+    case MarkerShape::Triangle:
+    case MarkerShape::InvertedTriangle: {
+        const double s = shape == MarkerShape::Triangle ? 1.0 : -1.0;
+        const QPointF tri[] = {at + QPointF(0, -1.2 * r * s), at + QPointF(-1.1 * r, 0.8 * r * s),
+                               at + QPointF(1.1 * r, 0.8 * r * s)};
+        p.drawPolygon(tri, 3);
+        break;
+    }
+    case MarkerShape::Diamond: {
+        const double d = 1.3 * r;
+        const QPointF dia[] = {at + QPointF(0, -d), at + QPointF(d, 0), at + QPointF(0, d),
+                               at + QPointF(-d, 0)};
+        p.drawPolygon(dia, 4);
+        break;
+    }
+    case MarkerShape::Cross: {
+        const QPen keep = p.pen();
+        QPen thick = keep;
+        thick.setColor(p.brush().color());
+        thick.setWidthF(std::max(keep.widthF(), r / 2.5));
+        p.setPen(thick);
+        p.drawLine(at + QPointF(-r, -r), at + QPointF(r, r));
+        p.drawLine(at + QPointF(-r, r), at + QPointF(r, -r));
+        p.setPen(keep);
+        break;
+    }
+    }
+}
+
+QPen seriesPen(const ChartSeries& s, double width)
+{
+    QPen pen(s.colour, width);
+    pen.setStyle(s.style == SeriesStyle::DashedLine ? Qt::DashLine : s.line);
+    return pen;
+}
+
 bool hasData(const Chart& c)
 {
     return std::any_of(c.series.begin(), c.series.end(),
@@ -112,6 +153,43 @@ double legendWidth(const Chart& c, const ReportMapping& m)
         if (!s.name.isEmpty())
             w = std::max(w, fm.horizontalAdvance(s.name));
     return w > 0 ? w + 90 * m.scaleX() : 0.0;
+}
+
+std::vector<bool> visibleLabels(const std::vector<double>& centres,
+                                const std::vector<double>& widths, double gap)
+{
+    const std::size_t n = centres.size();
+    std::vector<bool> shown(n, false);
+    auto clear = [&](std::size_t a, std::size_t b) {
+        return std::abs(centres[b] - centres[a]) >= (widths[a] + widths[b]) / 2 + gap;
+    };
+    std::size_t last = n;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (last == n || clear(last, i)) {
+            shown[i] = true;
+            last = i;
+        }
+    }
+    // The newest label wins over the one drawn before it when the two collide.
+    if (n > 1 && !shown[n - 1]) {
+        std::size_t prev = n - 1;
+        while (prev > 0 && !shown[prev - 1])
+            --prev;
+        if (prev > 0) {
+            shown[prev - 1] = false;
+            shown[n - 1] = true;
+            // The label before the dropped one may still collide with the newest: drop back
+            // until clear.
+            for (std::size_t k = prev - 1; k-- > 0;) {
+                if (!shown[k])
+                    continue;
+                if (clear(k, n - 1))
+                    break;
+                shown[k] = false;
+            }
+        }
+    }
+    return shown;
 }
 
 QRectF plotArea(const QRectF& rect, const Chart& c, const ReportMapping& m)
@@ -203,24 +281,26 @@ void drawChart(QPainter& p, const QRectF& rect, const Chart& c, const ReportMapp
         for (double v : ticks)
             xLabels.emplace_back(v, c.xText ? c.xText(v) : defaultText(v));
     }
-    // Labels that would run into their neighbour are left out (every other one, and so on).
+    // Labels that would run into a neighbour are left out (dates are not evenly spaced, so
+    // each label is measured against the last one drawn).
     double maxLabel = 1;
-    for (const auto& l : xLabels)
-        maxLabel = std::max(maxLabel, fm.horizontalAdvance(l.second));
-    int every = 1;
-    if (xLabels.size() > 1) {
-        const double room = plot.width() / static_cast<double>(xLabels.size());
-        every = std::max(1, static_cast<int>(std::ceil((maxLabel + 10 * unit) / room)));
+    std::vector<double> centres, widths;
+    for (const auto& l : xLabels) {
+        const double w = fm.horizontalAdvance(l.second);
+        maxLabel = std::max(maxLabel, w);
+        centres.push_back(mapX(c, plot, l.first));
+        widths.push_back(w);
     }
+    const std::vector<bool> shown = visibleLabels(centres, widths, 10 * unit);
     for (std::size_t i = 0; i < xLabels.size(); ++i) {
-        const double x = mapX(c, plot, xLabels[i].first);
+        const double x = centres[i];
         if (x < plot.left() - 1 || x > plot.right() + 1)
             continue;
         if (c.categories.empty()) {
             p.setPen(grid);
             p.drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
         }
-        if (i % every != 0)
+        if (!shown[i])
             continue;
         p.setPen(Qt::black);
         p.drawText(QRectF(x - maxLabel, plot.bottom() + 6 * unit, 2 * maxLabel, fm.height()),
@@ -246,10 +326,7 @@ void drawChart(QPainter& p, const QRectF& rect, const Chart& c, const ReportMapp
             continue;
         }
         if (s.style != SeriesStyle::Points && pts.size() > 1) {
-            QPen pen(s.colour, std::max(1.5, 4 * unit));
-            if (s.style == SeriesStyle::DashedLine)
-                pen.setStyle(Qt::DashLine);
-            p.setPen(pen);
+            p.setPen(seriesPen(s, std::max(1.5, 4 * unit)));
             p.drawPolyline(pts.data(), static_cast<int>(pts.size()));
         }
         if (s.style == SeriesStyle::LineAndPoints || s.style == SeriesStyle::Points) {
@@ -257,7 +334,7 @@ void drawChart(QPainter& p, const QRectF& rect, const Chart& c, const ReportMapp
             p.setBrush(s.colour);
             const double r = std::max(3.0, 9 * unit);
             for (const QPointF& pt : pts)
-                p.drawEllipse(pt, r, r);
+                drawMarker(p, s.marker, pt, r);
             p.setBrush(Qt::NoBrush);
         }
     }
@@ -294,16 +371,16 @@ void drawChart(QPainter& p, const QRectF& rect, const Chart& c, const ReportMapp
             const double y = plot.top() + lineH * (i + 0.5);
             if (y > rect.bottom())
                 break;
-            QPen pen(named[i]->colour, std::max(1.5, 4 * unit));
-            if (named[i]->style == SeriesStyle::DashedLine)
-                pen.setStyle(Qt::DashLine);
-            p.setPen(pen);
-            p.drawLine(QPointF(left, y), QPointF(left + swatch - 12 * unit, y));
+            if (named[i]->style != SeriesStyle::Points) {
+                p.setPen(seriesPen(*named[i], std::max(1.5, 4 * unit)));
+                p.drawLine(QPointF(left, y), QPointF(left + swatch - 12 * unit, y));
+            }
             if (named[i]->style == SeriesStyle::LineAndPoints ||
                 named[i]->style == SeriesStyle::Points) {
+                p.setPen(QPen(named[i]->colour.darker(130), std::max(1.0, 2 * unit)));
                 p.setBrush(named[i]->colour);
                 const double r = std::max(3.0, 9 * unit);
-                p.drawEllipse(QPointF(left + (swatch - 12 * unit) / 2, y), r, r);
+                drawMarker(p, named[i]->marker, QPointF(left + (swatch - 12 * unit) / 2, y), r);
                 p.setBrush(Qt::NoBrush);
             }
             p.setPen(Qt::black);

@@ -18,11 +18,16 @@ namespace analysisui {
 
 enum class SeriesStyle { LineAndPoints, Points, Line, DashedLine, Bars };
 
+// The shape of a series' points, so that series of one colour stay apart (in print too).
+enum class MarkerShape { Circle, Square, Triangle, Diamond, InvertedTriangle, Cross };
+
 struct ChartSeries {
     QString name; // legend text; empty: no legend entry
     QColor colour;
     SeriesStyle style = SeriesStyle::LineAndPoints;
     std::vector<QPointF> points; // x, y in the chart's units
+    MarkerShape marker = MarkerShape::Circle;
+    Qt::PenStyle line = Qt::SolidLine; // of LineAndPoints and Line (DashedLine is dashed)
 };
 
 // A horizontal band of the value axis (criteria: good, caution, bad).
@@ -69,6 +74,11 @@ QRectF plotArea(const QRectF& rect, const Chart& chart, const ReportMapping& map
 // Draws the chart into rect (device units); fonts and line widths follow the mapping, so the
 // same chart keeps its proportions on screen, on paper and in a PDF.
 void drawChart(QPainter& p, const QRectF& rect, const Chart& chart, const ReportMapping& mapping);
+// Which of the x labels (device x positions, label widths) are drawn: from left to right,
+// each label that keeps a gap to the last one drawn; the last label is preferred to the one
+// before it, so the newest date always shows.
+std::vector<bool> visibleLabels(const std::vector<double>& centres,
+                                const std::vector<double>& widths, double gap);
 // The device position of every point of every series, for hit tests on screen.
 std::vector<std::vector<QPointF>> pointPositions(const QRectF& rect, const Chart& chart,
                                                  const ReportMapping& mapping);

@@ -225,7 +225,7 @@ void CMainFrame::CreateMenus()
     AddCommand(analysis, cmd::AnalysisHistory, QStringLiteral("経年変化(&H)..."),
                QStringLiteral("選んだケーブルの測定データを年ごとに比べます"));
     AddCommand(analysis, cmd::AnalysisPhase, QStringLiteral("相間比較(&P)..."),
-               QStringLiteral("選んだ測定データのＲ相・Ｓ相・Ｔ相の漏れ電流を比べます"));
+               QStringLiteral("選んだ測定データのＲ相・Ｓ相・Ｔ相の最終値を比べます"));
     AddCommand(analysis, cmd::AnalysisStep, QStringLiteral("電圧特性(&V)..."),
                QStringLiteral("選んだ測定データの試験電圧と最終値の関係を表示します"));
 
