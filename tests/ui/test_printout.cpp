@@ -203,10 +203,10 @@ TEST_F(PrintOutTest, ProgressIsGoneWhenThePdfQuestionIsAsked)
     struct Watcher : CScriptedMessages {
         QWidget* window = nullptr;
         int progressLeft = -1;
-        Answer questionYesNo(QWidget* parent, const QString& text) override
+        Answer questionYesNo(QWidget* parent, const QString& text, Answer focus) override
         {
             progressLeft = static_cast<int>(window->findChildren<QProgressDialog*>().size());
-            return CScriptedMessages::questionYesNo(parent, text);
+            return CScriptedMessages::questionYesNo(parent, text, focus);
         }
     };
     for (const int points : {100, 6000}) {

@@ -179,7 +179,8 @@ bool RunSharedDbSync(QWidget* parent, CMXRViewDoc& doc, const std::string& iniPa
             break;
         if (ui::messages().questionYesNo(
                 parent, QString::fromStdString(s.message) +
-                            QStringLiteral("\n\nこのデータベースと同期しますか？")) != CMessageInterface::Answer::Yes)
+                            QStringLiteral("\n\nこのデータベースと同期しますか？"),
+                CMessageInterface::Answer::No) != CMessageInterface::Answer::Yes)
             return false;
         target.switchDatabase = true;
     }
