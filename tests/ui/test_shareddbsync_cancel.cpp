@@ -37,6 +37,8 @@ protected:
         target.storePath = store().toStdString();
         target.statePath = dir.filePath("state").toStdString();
         target.workstation = "office-pc";
+        // Each case takes a fresh database for the same folder: no question about the switch.
+        target.switchDatabase = true;
     }
     // One record on the server, a second waiting in the store, and the set's row held by
     // another workstation's open transaction.
