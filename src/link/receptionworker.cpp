@@ -6,12 +6,14 @@
 #include <ctime>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "link/replaynotes.h"
 #include "link/replaysource.h"
 #include "link/serialsource.h"
 #include "link/simulationsource.h"
@@ -52,6 +54,33 @@ std::FILE* openRegularFile(const std::filesystem::path& path, bool& special)
     if (!file)
         ::close(fd);
     return file;
+}
+
+// How an archive says its reception ended, from its last line: a reception cancelled in the
+// middle of a data line leaves that line cut, which the decoder refuses before it reaches the
+// end note.
+std::optional<ReceptionEnd> recordedEndOfFile(const std::string& path)
+{
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f)
+        return std::nullopt;
+    char buf[128];
+    std::fseek(f, 0, SEEK_END);
+    const long size = std::ftell(f);
+    const long from = size > static_cast<long>(sizeof buf) ? size - static_cast<long>(sizeof buf) : 0;
+    std::fseek(f, from, SEEK_SET);
+    const std::size_t n = std::fread(buf, 1, sizeof buf, f);
+    std::fclose(f);
+    std::string_view tail(buf, n);
+    while (!tail.empty() && (tail.back() == '\r' || tail.back() == '\n' || tail.back() == ' '))
+        tail.remove_suffix(1);
+    const std::size_t nl = tail.find_last_of("\r\n");
+    if (nl != std::string_view::npos)
+        tail.remove_prefix(nl + 1);
+    const std::optional<ReplayNote> note = ParseNote(tail);
+    if (!note || note->kind != ReplayNote::Kind::End)
+        return std::nullopt;
+    return note->end;
 }
 
 } // namespace
@@ -298,6 +327,16 @@ bool ReceptionWorker::transfer()
         }
     }
 
+    if (mode == ReceptionMode::Replay && !success && decoder.recordedEnd() == ReceptionEnd::Complete) {
+        // The decoder stopped on a line cut by the recorded cancel or failure: end as it did.
+        const std::optional<ReceptionEnd> end = recordedEndOfFile(m_options.replayPath);
+        if (end == ReceptionEnd::Cancelled) {
+            postError(cp932::lit("記録された受信は中断されています"));
+            m_records.clear();
+        } else if (end == ReceptionEnd::Failed) {
+            postError(cp932::lit("記録された受信は失敗しています"));
+        }
+    }
     if (mode != ReceptionMode::Replay) {
         postLine(cp932::lit("シリアルポートクローズ"));
         if (mode == ReceptionMode::Serial)
