@@ -61,6 +61,10 @@ std::FILE* openRegularFile(const std::filesystem::path& path, bool& special)
 // end note.
 std::optional<ReceptionEnd> recordedEndOfFile(const std::string& path)
 {
+    // Only a regular file: opening a FIFO or a device would wait for a writer.
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return std::nullopt;
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (!f)
         return std::nullopt;
