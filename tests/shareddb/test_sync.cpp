@@ -16,6 +16,7 @@
 #include "shareddb/schema.h"
 #include "shareddb/sync.h"
 #include "store/store.h"
+#include "synctesthelp.h"
 
 namespace fs = std::filesystem;
 using namespace shareddb;
@@ -39,31 +40,8 @@ CMeasRecord makeRecord(int dataNo, double kv, int points = 50)
     return r;
 }
 
-CMeasData& setOf(CCustomerDB& db, const std::string& cu, const std::string& ca,
-                 const std::string& set)
-{
-    CCustomer& c = db.customers.At(db.customers.FindOrInsert(cu));
-    CCable& k = c.cables.At(c.cables.FindOrInsert(ca));
-    return k.sets.At(k.sets.FindOrInsert(set));
-}
-
-// Every record with the folded names of its place: stores that spell a name in other ASCII case
-// still hold the same contents.
-std::vector<std::string> contents(const CCustomerDB& db)
-{
-    std::vector<std::string> all;
-    for (int c = 0; c < db.customers.Count(); ++c)
-        for (int k = 0; k < db.customers.At(c).cables.Count(); ++k)
-            for (int s = 0; s < db.customers.At(c).cables.At(k).sets.Count(); ++s) {
-                const CMeasData& set = db.customers.At(c).cables.At(k).sets.At(s);
-                for (const CMeasRecord& r : set.Records())
-                    all.push_back(NameKey(db.customers.At(c).name) + "/" +
-                                  NameKey(db.customers.At(c).cables.At(k).name) + "/" +
-                                  NameKey(set.name) + "/" + EncodeRecord(r));
-            }
-    std::sort(all.begin(), all.end());
-    return all;
-}
+using synctest::contents;
+using synctest::setOf;
 
 class SharedDbTest : public ::testing::Test {
 protected:

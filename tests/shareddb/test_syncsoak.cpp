@@ -25,6 +25,7 @@
 #include "shareddb/recordcodec.h"
 #include "shareddb/sync.h"
 #include "store/store.h"
+#include "synctesthelp.h"
 
 namespace fs = std::filesystem;
 using namespace shareddb;
@@ -66,9 +67,7 @@ CMeasRecord makeRecord(int dataNo)
 
 CMeasData& setOf(CCustomerDB& db, const Place& p)
 {
-    CCustomer& c = db.customers.At(db.customers.FindOrInsert(p.customer));
-    CCable& k = c.cables.At(c.cables.FindOrInsert(p.cable));
-    return k.sets.At(k.sets.FindOrInsert(p.set));
+    return synctest::setOf(db, p.customer, p.cable, p.set);
 }
 
 // Every record as its place's folded names and its content key, sorted; duplicates stay.
@@ -86,23 +85,6 @@ std::vector<std::string> keysOf(const CCustomerDB& db)
             }
     std::sort(keys.begin(), keys.end());
     return keys;
-}
-
-// Every record's place and bytes, sorted: equal trees hold the same records in the same states.
-std::vector<std::string> contentsOf(const CCustomerDB& db)
-{
-    std::vector<std::string> all;
-    for (int c = 0; c < db.customers.Count(); ++c)
-        for (int k = 0; k < db.customers.At(c).cables.Count(); ++k)
-            for (int s = 0; s < db.customers.At(c).cables.At(k).sets.Count(); ++s) {
-                const CMeasData& set = db.customers.At(c).cables.At(k).sets.At(s);
-                for (const CMeasRecord& r : set.Records())
-                    all.push_back(NameKey(db.customers.At(c).name) + "/" +
-                                  NameKey(db.customers.At(c).cables.At(k).name) + "/" +
-                                  NameKey(set.name) + "/" + EncodeRecord(r));
-            }
-    std::sort(all.begin(), all.end());
-    return all;
 }
 
 class SyncSoakTest : public ::testing::Test {
@@ -278,7 +260,7 @@ TEST_F(SyncSoakTest, EveryFolderAndTheDatabaseEndWithTheUnion)
         ASSERT_TRUE(LoadStore(db, t.storePath).ok);
         EXPECT_TRUE(keysOf(db) == union_)
             << t.workstation << ": " << keysOf(db).size() << " of " << union_.size();
-        EXPECT_TRUE(contentsOf(db) == contentsOf(reference)) << t.workstation;
+        EXPECT_TRUE(synctest::contents(db) == synctest::contents(reference)) << t.workstation;
     }
 }
 
