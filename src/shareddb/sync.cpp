@@ -80,11 +80,6 @@ std::string otherDatabaseMessage(const SyncState& state, const SchemaStatus& sch
 
 } // namespace
 
-std::string ConnectionMessage(const DbSettings& db, const std::string& reason)
-{
-    return "共有データベースに接続できません（" + db.Describe() + "）\n" + reason;
-}
-
 InitResult InitDatabase(const DbSettings& db)
 {
     InitResult r;

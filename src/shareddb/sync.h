@@ -111,8 +111,6 @@ struct InitResult {
 };
 InitResult InitDatabase(const DbSettings& db);
 
-// The connection failure text the user sees, with libpq's own reason.
-std::string ConnectionMessage(const DbSettings& db, const std::string& reason);
 
 // --- the exchange on a tree in memory (RunSync's steps, used by the tests too) ---
 
