@@ -1,5 +1,6 @@
-// The transfer as the reception's worker thread runs it: source start, decoder loop,
-// recovery and restart, closing, and the end code.
+// The transfer as the reception's worker thread runs it, in steps: prepare the source chain,
+// the read loop (open, decode, recover and restart), the recorded end, closing, the archive's
+// end note, and the end code.
 #include "link/receptionworker.h"
 
 #include <chrono>
@@ -71,7 +72,8 @@ std::optional<ReceptionEnd> recordedEndOfFile(const std::string& path)
     char buf[128];
     std::fseek(f, 0, SEEK_END);
     const long size = std::ftell(f);
-    const long from = size > static_cast<long>(sizeof buf) ? size - static_cast<long>(sizeof buf) : 0;
+    const long from =
+        size > static_cast<long>(sizeof buf) ? size - static_cast<long>(sizeof buf) : 0;
     std::fseek(f, from, SEEK_SET);
     const std::size_t n = std::fread(buf, 1, sizeof buf, f);
     std::fclose(f);
@@ -213,158 +215,223 @@ void ReceptionWorker::openPort(bool restart)
     sleepMs(m_options.pauses.openMs);
 }
 
-bool ReceptionWorker::transfer()
-{
-    const ReceptionMode mode = m_options.mode;
-    const OleDateTime start = OleDateTime::now();
-
+// The source chain of one reception: the source (wrapped by the archive on a serial line),
+// the replay source when replaying, and the decoder reading from the chain.
+struct ReceptionWorker::Pipeline {
     std::unique_ptr<ITransferSource> source;
     ReplaySource* replay = nullptr;
+    std::unique_ptr<ReceptionArchive> archive;
+    std::unique_ptr<CTransferDecoder> decoder;
+    bool restart = false; // the source is opened again after a recovery
+};
+
+bool ReceptionWorker::transfer()
+{
+    Pipeline pipe = prepare();
+    const bool success = readLoop(pipe);
+    endAsRecorded(pipe, success);
+    closeSource();
+    if (success)
+        postLine(cp932::lit("後処理中...しばらくお待ちください"));
+    if (pipe.archive)
+        closeArchive(*pipe.archive, success);
+    finish(pipe, success);
+    return success;
+}
+
+// Builds the source for the mode, the archive around a serial source, and the decoder.
+ReceptionWorker::Pipeline ReceptionWorker::prepare()
+{
+    const ReceptionMode mode = m_options.mode;
+    Pipeline pipe;
     if (mode == ReceptionMode::Serial) {
-        source = std::make_unique<SerialSource>(*m_port);
+        pipe.source = std::make_unique<SerialSource>(*m_port);
     } else if (mode == ReceptionMode::Replay) {
         auto r = std::make_unique<ReplaySource>();
-        replay = r.get();
-        source = std::move(r);
+        pipe.replay = r.get();
+        pipe.source = std::move(r);
     } else {
-        source = std::make_unique<SimulationSource>(
-            m_options.seed, start, static_cast<int>(m_options.pauses.simulationPassMs));
+        pipe.source =
+            std::make_unique<SimulationSource>(m_options.seed, OleDateTime::now(),
+                                               static_cast<int>(m_options.pauses.simulationPassMs));
     }
     // A serial reception keeps what it read. A failing archive is reported once and never
     // stops the reception.
-    std::unique_ptr<ReceptionArchive> archive;
     if (mode == ReceptionMode::Serial && !m_options.archiveDir.empty()) {
-        archive = std::make_unique<ReceptionArchive>(
+        pipe.archive = std::make_unique<ReceptionArchive>(
             m_options.archiveDir, std::time(nullptr),
             [this](const std::string& text) { postWarning(text); });
-        source = std::make_unique<ArchivingSource>(std::move(source), *archive);
+        pipe.source = std::make_unique<ArchivingSource>(std::move(pipe.source), *pipe.archive);
     }
-    CTransferDecoder decoder(
-        *source, m_records, [this](const std::string& text) { postLine(text); }, m_showData,
+    pipe.decoder = std::make_unique<CTransferDecoder>(
+        *pipe.source, m_records, [this](const std::string& text) { postLine(text); }, m_showData,
         m_options.triggValidSec);
-    decoder.setWarningHandler([this](const std::string& text) { postWarning(text); });
-    if (archive)
-        decoder.setNoteHandler([&archive](const std::string& note) { archive->addNote(note); });
+    pipe.decoder->setWarningHandler([this](const std::string& text) { postWarning(text); });
+    if (ReceptionArchive* archive = pipe.archive.get())
+        pipe.decoder->setNoteHandler(
+            [archive](const std::string& note) { archive->addNote(note); });
+    return pipe;
+}
 
-    bool success = false;
-    bool restart = false;
+// Opens the source and decodes until the end of the transfer, a cancel or an error that
+// cannot be recovered from; a serial reception recovers from an error at the next marker.
+bool ReceptionWorker::readLoop(Pipeline& pipe)
+{
     for (;;) {
         try {
-            if (mode == ReceptionMode::Replay) {
-                std::error_code ec;
-                std::filesystem::path path = std::filesystem::absolute(m_options.replayPath, ec);
-                if (ec)
-                    path = m_options.replayPath;
-                const std::string shown = pathText(path.string());
-                postLine(cp932::lit("ファイルオープン:") + shown);
-                if (!std::filesystem::exists(path, ec))
-                    throw CxException(cp932::lit("ファイルが存在しません:") + shown);
-                std::FILE* file = nullptr;
-                if (!std::filesystem::is_directory(path, ec)) {
-                    const Clock::time_point t0 = Clock::now();
-                    bool special = false;
-                    while (!(file = openRegularFile(path, special))) {
-                        if (special)
-                            throw CxException(cp932::lit("通常のファイルではありません:") + shown);
-                        if (Clock::now() - t0 >=
-                            std::chrono::milliseconds(m_options.pauses.replayOpenRetryMs))
-                            break;
-                        std::this_thread::sleep_for(std::chrono::milliseconds(200));
-                    }
-                }
-                if (!file)
-                    throw CxException(cp932::lit("ファイルがオープン出来ません:") + shown);
-                // An empty file is no reception at all (e.g. an archive a full disk left
-                // empty), not one that ended at once.
-                struct stat st {};
-                if (::fstat(::fileno(file), &st) == 0 && st.st_size == 0) {
-                    std::fclose(file);
-                    throw CxException(cp932::lit("ファイルにデータがありません:") + shown);
-                }
-                replay->attach(file);
-            } else {
-                postLine(cp932::lit("シリアルポートオープン"));
-                if (mode == ReceptionMode::Serial)
-                    openPort(restart);
-                postLine(cp932::lit("機器からのデータ送信待ち"));
-            }
-            decoder.run(m_running);
-            success = true;
-            // A replayed archive whose reception was cancelled or failed ends as that
-            // reception did: not successful, and a cancelled one hands nothing over.
-            if (decoder.recordedEnd() == ReceptionEnd::Cancelled) {
-                postError(cp932::lit("記録された受信は中断されています"));
-                m_records.clear();
-                success = false;
-            } else if (decoder.recordedEnd() == ReceptionEnd::Failed) {
-                postError(cp932::lit("記録された受信は失敗しています"));
-                success = false;
-            }
-            break;
+            openSource(pipe, pipe.restart);
+            return decode(pipe);
         } catch (const CxException& e) {
-            if (decoder.recordStarted())
-                m_lost.fetch_add(1); // the recovery skips to the next record's marker
-            if (e.HasMessage())
-                postError(e.Message());
-            success = false;
-            if (mode == ReceptionMode::Replay)
-                break;
-            std::string skipped;
-            try {
-                huntMarker(*m_port, archive ? &skipped : nullptr);
-            } catch (const CxException& h) {
-                if (archive)
-                    archive->addRaw(skipped);
-                if (h.HasMessage())
-                    postError(h.Message());
-                break;
-            }
-            if (archive)
-                archive->addRaw(skipped);
-            restart = true;
-            decoder.restart();
+            if (!recover(pipe, e))
+                return false;
         } catch (const std::exception& e) {
             // Nothing else should reach here (e.g. memory exhaustion): report, end as failed.
             postError(cp932::lit("例外発生") + " " + e.what());
-            success = false;
-            break;
+            return false;
         }
     }
+}
 
-    if (mode == ReceptionMode::Replay && !success && decoder.recordedEnd() == ReceptionEnd::Complete) {
-        // The decoder stopped on a line cut by the recorded cancel or failure: end as it did.
-        const std::optional<ReceptionEnd> end = recordedEndOfFile(m_options.replayPath);
-        if (end == ReceptionEnd::Cancelled) {
-            postError(cp932::lit("記録された受信は中断されています"));
-            m_records.clear();
-        } else if (end == ReceptionEnd::Failed) {
-            postError(cp932::lit("記録された受信は失敗しています"));
+void ReceptionWorker::openSource(Pipeline& pipe, bool restart)
+{
+    if (m_options.mode == ReceptionMode::Replay) {
+        pipe.replay->attach(openReplayFile());
+        return;
+    }
+    postLine(cp932::lit("シリアルポートオープン"));
+    if (m_options.mode == ReceptionMode::Serial)
+        openPort(restart);
+    postLine(cp932::lit("機器からのデータ送信待ち"));
+}
+
+// The replay file, opened for reading; throws with the text to show when it cannot be.
+std::FILE* ReceptionWorker::openReplayFile()
+{
+    std::error_code ec;
+    std::filesystem::path path = std::filesystem::absolute(m_options.replayPath, ec);
+    if (ec)
+        path = m_options.replayPath;
+    const std::string shown = pathText(path.string());
+    postLine(cp932::lit("ファイルオープン:") + shown);
+    if (!std::filesystem::exists(path, ec))
+        throw CxException(cp932::lit("ファイルが存在しません:") + shown);
+    std::FILE* file = nullptr;
+    if (!std::filesystem::is_directory(path, ec)) {
+        const Clock::time_point t0 = Clock::now();
+        bool special = false;
+        while (!(file = openRegularFile(path, special))) {
+            if (special)
+                throw CxException(cp932::lit("通常のファイルではありません:") + shown);
+            if (Clock::now() - t0 >= std::chrono::milliseconds(m_options.pauses.replayOpenRetryMs))
+                break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
         }
     }
-    if (mode != ReceptionMode::Replay) {
-        postLine(cp932::lit("シリアルポートクローズ"));
-        if (mode == ReceptionMode::Serial)
-            m_port->Close();
+    if (!file)
+        throw CxException(cp932::lit("ファイルがオープン出来ません:") + shown);
+    // An empty file is no reception at all (e.g. an archive a full disk left empty), not one
+    // that ended at once.
+    struct stat st {};
+    if (::fstat(::fileno(file), &st) == 0 && st.st_size == 0) {
+        std::fclose(file);
+        throw CxException(cp932::lit("ファイルにデータがありません:") + shown);
     }
-    if (success)
-        postLine(cp932::lit("後処理中...しばらくお待ちください"));
-    if (archive) {
-        // A cancelled or failed reception says so in its last line, so that its replay does
-        // not pass for a complete one. The running flag is cleared only by a cancel so far.
-        if (!m_running.load())
-            archive->addNote(EndNote(ReceptionEnd::Cancelled));
-        else if (!success)
-            archive->addNote(EndNote(ReceptionEnd::Failed));
-        archive->close();
-        m_archivePath = archive->path();
-        m_archiveMissing = archive->missingPath();
-        PruneReceptionArchive(m_options.archiveDir, m_options.archiveLimits, m_archivePath);
+    return file;
+}
+
+// Runs the decoder to its end; whether the reception succeeded.
+bool ReceptionWorker::decode(Pipeline& pipe)
+{
+    CTransferDecoder& decoder = *pipe.decoder;
+    decoder.run(m_running);
+    // A replayed archive whose reception was cancelled or failed ends as that reception did:
+    // not successful, and a cancelled one hands nothing over.
+    if (decoder.recordedEnd() == ReceptionEnd::Cancelled) {
+        postError(cp932::lit("記録された受信は中断されています"));
+        m_records.clear();
+        return false;
     }
+    if (decoder.recordedEnd() == ReceptionEnd::Failed) {
+        postError(cp932::lit("記録された受信は失敗しています"));
+        return false;
+    }
+    return true;
+}
+
+// After an error: reports it and, on a serial line, skips to the next record's marker. True
+// when the reception goes on with a restarted decoder.
+bool ReceptionWorker::recover(Pipeline& pipe, const CxException& e)
+{
+    if (pipe.decoder->recordStarted())
+        m_lost.fetch_add(1); // the recovery skips to the next record's marker
+    if (e.HasMessage())
+        postError(e.Message());
+    if (m_options.mode == ReceptionMode::Replay)
+        return false;
+    std::string skipped;
+    try {
+        huntMarker(*m_port, pipe.archive ? &skipped : nullptr);
+    } catch (const CxException& h) {
+        if (pipe.archive)
+            pipe.archive->addRaw(skipped);
+        if (h.HasMessage())
+            postError(h.Message());
+        return false;
+    }
+    if (pipe.archive)
+        pipe.archive->addRaw(skipped);
+    pipe.restart = true;
+    pipe.decoder->restart();
+    return true;
+}
+
+// A replay that stopped on a line cut by the recorded cancel or failure ends as the recorded
+// reception did.
+void ReceptionWorker::endAsRecorded(const Pipeline& pipe, bool success)
+{
+    if (m_options.mode != ReceptionMode::Replay || success ||
+        pipe.decoder->recordedEnd() != ReceptionEnd::Complete)
+        return;
+    const std::optional<ReceptionEnd> end = recordedEndOfFile(m_options.replayPath);
+    if (end == ReceptionEnd::Cancelled) {
+        postError(cp932::lit("記録された受信は中断されています"));
+        m_records.clear();
+    } else if (end == ReceptionEnd::Failed) {
+        postError(cp932::lit("記録された受信は失敗しています"));
+    }
+}
+
+void ReceptionWorker::closeSource()
+{
+    if (m_options.mode == ReceptionMode::Replay)
+        return;
+    postLine(cp932::lit("シリアルポートクローズ"));
+    if (m_options.mode == ReceptionMode::Serial)
+        m_port->Close();
+}
+
+// Ends the archive with a note saying how the reception ended, then prunes the folder.
+void ReceptionWorker::closeArchive(ReceptionArchive& archive, bool success)
+{
+    // A cancelled or failed reception says so in its last line, so that its replay does not
+    // pass for a complete one. The running flag is cleared only by a cancel so far.
+    if (!m_running.load())
+        archive.addNote(EndNote(ReceptionEnd::Cancelled));
+    else if (!success)
+        archive.addNote(EndNote(ReceptionEnd::Failed));
+    archive.close();
+    m_archivePath = archive.path();
+    m_archiveMissing = archive.missingPath();
+    PruneReceptionArchive(m_options.archiveDir, m_options.archiveLimits, m_archivePath);
+}
+
+// The end: the pause, the count for the summary, and Finished to the listener.
+void ReceptionWorker::finish(Pipeline& pipe, bool success)
+{
     sleepMs(m_options.pauses.endMs);
     m_receivedCount.store(static_cast<int>(m_records.size()));
     m_listener.Finished(success);
-    if (replay)
-        replay->close();
+    if (pipe.replay)
+        pipe.replay->close();
     m_running.store(false);
-    return success;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdio>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -14,6 +15,8 @@
 #include "link/receivedrecord.h"
 #include "link/receptionarchive.h"
 #include "link/serialport.h"
+
+class CxException;
 
 // Receives the worker's texts and its end on the worker's thread; a dialog forwards them to
 // its own thread (queued invocation). Every PostLine and PostError counts as pending until the
@@ -110,8 +113,22 @@ public:
     const std::string& ArchiveMissing() const { return m_archiveMissing; }
 
 private:
+    // The transfer's source chain and archive (defined with the steps).
+    struct Pipeline;
+
     void threadMain();
+    // One reception: prepare the source chain, run the read loop, finish with the summary.
     bool transfer();
+    Pipeline prepare();
+    bool readLoop(Pipeline& pipe);
+    void openSource(Pipeline& pipe, bool restart);
+    std::FILE* openReplayFile();
+    bool decode(Pipeline& pipe);
+    bool recover(Pipeline& pipe, const CxException& e);
+    void endAsRecorded(const Pipeline& pipe, bool success);
+    void closeSource();
+    void closeArchive(ReceptionArchive& archive, bool success);
+    void finish(Pipeline& pipe, bool success);
     void postLine(const std::string& text);
     void postError(const std::string& text);
     void postWarning(const std::string& text);

@@ -195,6 +195,14 @@ int PgResult::rows() const
     return m_r ? PQntuples(m_r) : 0;
 }
 
+int PgResult::column(const char* name) const
+{
+    const int col = m_r ? PQfnumber(m_r, name) : -1;
+    if (col < 0)
+        throw PgError(std::string("result has no column ") + name);
+    return col;
+}
+
 std::string_view PgResult::raw(int row, int col) const
 {
     return {PQgetvalue(m_r, row, col), static_cast<std::size_t>(PQgetlength(m_r, row, col))};

@@ -114,6 +114,8 @@ public:
     ~PgResult();
 
     int rows() const;
+    // The number of the column with this name; throws PgError when the result has none.
+    int column(const char* name) const;
     // The raw bytes of a field: text form for text results, the wire form for binary ones.
     std::string_view raw(int row, int col) const;
     // Fields of a binary result.

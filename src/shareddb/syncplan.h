@@ -8,6 +8,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "model/customerdb.h"
 #include "model/oledate.h"
 #include "shareddb/pgconnection.h"
 #include "shareddb/syncstate.h"
@@ -33,6 +34,25 @@ struct ServerRecordState {
 // which gets the local record back.
 RecordDecision DecideRecord(const uint64_t* localHash, const ServerRecordState* server,
                             const SyncedRecord* base);
+
+// Where a data set sits in the local tree.
+struct SetPlace {
+    int customer = 0, cable = 0, set = 0;
+};
+
+// Calls fn(place, customer, cable, set) for every data set of the tree, in tree order: the
+// walk both directions of a sync make over the local records.
+template <class Fn> void ForEachSet(const CCustomerDB& db, Fn&& fn)
+{
+    for (int c = 0; c < db.customers.Count(); ++c) {
+        const CCustomer& cu = db.customers.At(c);
+        for (int k = 0; k < cu.cables.Count(); ++k) {
+            const CCable& ca = cu.cables.At(k);
+            for (int s = 0; s < ca.sets.Count(); ++s)
+                fn(SetPlace{c, k, s}, cu, ca, ca.sets.At(s));
+        }
+    }
+}
 
 // A record of the server as the snapshot lists it (no body).
 struct ServerRecord {

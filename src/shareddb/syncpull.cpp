@@ -19,11 +19,14 @@ public:
     bool ConfirmConditions(const std::string&) override { return true; }
 };
 
+// Where a local record sits, and the hash of its encoded form.
 struct Where {
-    int customer, cable, set;
+    SetPlace set;
     std::size_t index;
     uint64_t hash;
 };
+
+using LocalIndex = std::unordered_map<std::string, Where>; // by RecordPathKey
 
 struct Fetch {
     int64_t id;
@@ -33,25 +36,70 @@ struct Fetch {
     Where at{};
 };
 
+// What the pull has to fetch, grouped by the server's set id, and whether what it has seen
+// so far leaves both sides holding the same records.
+struct PullPlan {
+    std::map<int64_t, std::vector<Fetch>> fetchesBySet;
+    bool inStep = true;
+};
 
-std::unordered_map<std::string, Where> indexStore(const CCustomerDB& db)
+// What the apply step has done so far: new records gathered in a tree of their own for one
+// merge at the end, local records replaced in place.
+struct Applied {
+    CCustomerDB incoming;
+    std::vector<Fetch> added;
+    std::vector<Fetch> updated;
+    bool inStep = true;
+};
+
+LocalIndex indexStore(const CCustomerDB& db)
 {
-    std::unordered_map<std::string, Where> index;
-    for (int c = 0; c < db.customers.Count(); ++c) {
-        const CCustomer& cu = db.customers.At(c);
-        for (int k = 0; k < cu.cables.Count(); ++k) {
-            const CCable& ca = cu.cables.At(k);
-            for (int s = 0; s < ca.sets.Count(); ++s) {
-                const CMeasData& set = ca.sets.At(s);
-                for (std::size_t i = 0; i < set.RecordCount(); ++i) {
-                    const CMeasRecord& r = set.RecordAt(i);
-                    index.emplace(RecordPathKey(cu.name, ca.name, set.name, ContentKey(r)),
-                                  Where{c, k, s, i, Hash64(EncodeRecord(r))});
-                }
-            }
+    LocalIndex index;
+    ForEachSet(db, [&](SetPlace at, const CCustomer& cu, const CCable& ca, const CMeasData& set) {
+        for (std::size_t i = 0; i < set.RecordCount(); ++i) {
+            const CMeasRecord& r = set.RecordAt(i);
+            index.emplace(RecordPathKey(cu.name, ca.name, set.name, ContentKey(r)),
+                          Where{at, i, Hash64(EncodeRecord(r))});
         }
-    }
+    });
     return index;
+}
+
+CMeasData& setAt(CCustomerDB& db, const SetPlace& at)
+{
+    return db.customers.At(at.customer).cables.At(at.cable).sets.At(at.set);
+}
+
+// Classify: the decision for each record of the snapshot. Records in step are noted in the
+// state at once; records changed here are left to the push; the rest are fetched.
+PullPlan classify(SyncState& state, const LocalIndex& local, const ServerIndex& server)
+{
+    PullPlan plan;
+    // Every local record must be in the snapshot for the two sides to hold the same records.
+    for (const auto& [pathKey, w] : local)
+        plan.inStep = plan.inStep && server.records.count(pathKey) > 0;
+
+    for (const auto& [pathKey, rec] : server.records) {
+        const auto base = state.records.find(pathKey);
+        const SyncedRecord* known = base == state.records.end() ? nullptr : &base->second;
+        auto here = local.find(pathKey);
+        const RecordDecision d =
+            DecideRecord(here == local.end() ? nullptr : &here->second.hash, &rec.state, known);
+        if (d.action == RecordAction::InStep) {
+            SyncedRecord now{rec.state.revision, here->second.hash, rec.state.hash};
+            state.records[pathKey] = now;
+            continue;
+        }
+        if (d.action == RecordAction::Push) {
+            plan.inStep = false; // changed here after the push read it, or not pushed (pull only)
+            continue;
+        }
+        Fetch f{rec.id, rec.state.revision, pathKey, here != local.end()};
+        if (f.update)
+            f.at = here->second;
+        plan.fetchesBySet[rec.setId].push_back(std::move(f));
+    }
+    return plan;
 }
 
 std::string idArray(const std::vector<Fetch>& fetches)
@@ -62,142 +110,144 @@ std::string idArray(const std::vector<Fetch>& fetches)
     return a + "}";
 }
 
+// The bodies of one set's fetches, by record id; the views point into the result.
+struct FetchedBodies {
+    PgResult result;
+    std::unordered_map<int64_t, std::string_view> byId;
+};
+
+// Fetch: one query for the bodies of a set's records (those gone since the snapshot are
+// missing from the answer).
+FetchedBodies fetchBodies(PgConnection& c, const std::vector<Fetch>& fetches)
+{
+    FetchedBodies fetched;
+    fetched.result = c.execParams("SELECT id, body FROM records WHERE id = ANY($1::bigint[])",
+                                  {PgParam::text(idArray(fetches))});
+    const PgResult& r = fetched.result;
+    const int idCol = r.column("id"), bodyCol = r.column("body");
+    for (int i = 0; i < r.rows(); ++i)
+        fetched.byId[r.int8(i, idCol)] = r.raw(i, bodyCol);
+    return fetched;
+}
+
+// Apply, per set: a changed record replaces the local one in place; a new one goes into the
+// incoming tree under the server's names. A body that does not decode is skipped and listed.
+void applySet(CCustomerDB& db, const ServerIndex& server, const ServerSetNames& s,
+              const std::vector<Fetch>& fetches, const FetchedBodies& bodies, Applied& applied,
+              SyncSummary& summary)
+{
+    CMeasData* target = nullptr;
+    for (const Fetch& f : fetches) {
+        auto b = bodies.byId.find(f.id);
+        if (b == bodies.byId.end()) {
+            applied.inStep = false; // gone from the server since the snapshot
+            continue;
+        }
+        CMeasRecord record;
+        try {
+            record = DecodeRecord(b->second);
+        } catch (const std::exception& e) {
+            const ServerRecord& rec = server.records.at(f.pathKey);
+            summary.skipped.push_back(
+                {s.customer, s.cable, s.set, rec.dataNo, rec.testVoltage, rec.startTime, e.what()});
+            applied.inStep = false;
+            continue;
+        }
+        if (f.update) {
+            setAt(db, f.at.set).RecordAt(f.at.index) = std::move(record);
+            applied.updated.push_back(f);
+            continue;
+        }
+        if (!target) {
+            CCustomerDB& in = applied.incoming;
+            CCustomer& cu = in.customers.At(in.customers.FindOrInsert(s.customer));
+            CCable& ca = cu.cables.At(cu.cables.FindOrInsert(s.cable));
+            target = &ca.sets.At(ca.sets.FindOrInsert(s.set));
+            target->ShowSeikyoku = s.showSeikyoku;
+            target->ShowJyakuten = s.showJyakuten;
+        }
+        target->InsertRecord(record);
+        applied.added.push_back(f);
+    }
+}
+
+// Apply, at the end: conditions made common again, the new records merged in as an import,
+// and the state each fetched record will have once the store is saved.
+void finishApply(SyncContext& ctx, CCustomerDB& db, const ServerIndex& server,
+                 const LocalIndex& local, Applied& applied)
+{
+    // A set's records share the conditions of its first record, as the store's reader makes
+    // them; updated records follow that rule too.
+    for (const Fetch& f : applied.updated) {
+        CMeasData& set = setAt(db, f.at.set);
+        if (set.RecordCount() > 1)
+            ApplyCondition(set, set.RecordAt(0).Condition);
+    }
+    if (!applied.added.empty()) {
+        AcceptAll yes;
+        ImportResult merged = MergeImport(db, ExchangeNode::root(), applied.incoming,
+                                          ExchangeNode::Root, LevelTitles{}, yes);
+        if (merged.status == ImportStatus::Done)
+            db = std::move(merged.merged);
+        else
+            applied.inStep = false;
+    }
+    if (applied.added.empty() && applied.updated.empty())
+        return;
+
+    // What the store now holds of each fetched record, for the state once it is saved.
+    const LocalIndex after = indexStore(db);
+    auto note = [&](const Fetch& f) {
+        auto w = after.find(f.pathKey);
+        if (w != after.end())
+            ctx.pendingState[f.pathKey] = {f.revision, w->second.hash,
+                                           server.records.at(f.pathKey).state.hash};
+        else
+            applied.inStep = false;
+    };
+    for (const Fetch& f : applied.added)
+        note(f);
+    for (const Fetch& f : applied.updated)
+        note(f);
+    // Condition changes above may have touched records that were in step before.
+    for (auto& [k, v] : ctx.state.records) {
+        auto w = after.find(k);
+        auto before = local.find(k);
+        const bool wasInStep = before != local.end() && before->second.hash == v.stateHash;
+        if (wasInStep && w != after.end() && w->second.hash != v.stateHash &&
+            !ctx.pendingState.count(k))
+            ctx.pendingState[k] = {v.revision, w->second.hash, v.serverHash};
+    }
+}
+
 } // namespace
 
-bool PullRecords(SyncContext& ctx, CCustomerDB& db, const ServerIndex& server,
-                 SyncSummary& summary)
+bool PullRecords(SyncContext& ctx, CCustomerDB& db, const ServerIndex& server, SyncSummary& summary)
 {
-    PgConnection& c = ctx.conn;
-    const std::unordered_map<std::string, Where> local = indexStore(db);
-    // Every local record must be in the snapshot for the two sides to hold the same records.
-    bool inStep = true;
-    for (const auto& [pathKey, w] : local)
-        inStep = inStep && server.records.count(pathKey) > 0;
+    const LocalIndex local = indexStore(db);
+    const PullPlan plan = classify(ctx.state, local, server);
 
-    std::map<int64_t, std::vector<Fetch>> fetchesBySet; // by the server's set id
-    for (const auto& [pathKey, rec] : server.records) {
-        const auto base = ctx.state.records.find(pathKey);
-        const SyncedRecord* known = base == ctx.state.records.end() ? nullptr : &base->second;
-        auto here = local.find(pathKey);
-        const RecordDecision d = DecideRecord(here == local.end() ? nullptr : &here->second.hash,
-                                              &rec.state, known);
-        if (d.action == RecordAction::InStep) {
-            SyncedRecord now{rec.state.revision, here->second.hash, rec.state.hash};
-            ctx.state.records[pathKey] = now;
-            continue;
-        }
-        if (d.action == RecordAction::Push) {
-            inStep = false; // changed here after the push read it, or not pushed (pull only)
-            continue;
-        }
-        Fetch f{rec.id, rec.state.revision, pathKey, here != local.end()};
-        if (f.update)
-            f.at = here->second;
-        fetchesBySet[rec.setId].push_back(std::move(f));
-    }
-
-    summary.setsTotal += static_cast<int>(fetchesBySet.size());
+    summary.setsTotal += static_cast<int>(plan.fetchesBySet.size());
     if (ctx.hooks.progress)
         ctx.hooks.progress(summary.setsDone, summary.setsTotal);
 
-    CCustomerDB incoming;
-    std::vector<std::pair<std::string, Fetch>> added; // path key, fetch
-    std::vector<Fetch> updated;
+    Applied applied;
     bool complete = true;
-    for (auto& [setId, fetches] : fetchesBySet) {
+    for (const auto& [setId, fetches] : plan.fetchesBySet) {
         if (ctx.hooks.cancelled && ctx.hooks.cancelled()) {
             complete = false;
             break;
         }
         const ServerSetNames& s = server.sets.at(setId);
-        PgResult bodies = c.execParams("SELECT id, body FROM records WHERE id = ANY($1::bigint[])",
-                                       {PgParam::text(idArray(fetches))});
-        std::unordered_map<int64_t, std::string_view> byId;
-        for (int i = 0; i < bodies.rows(); ++i)
-            byId[bodies.int8(i, 0)] = bodies.raw(i, 1);
-        CMeasData* target = nullptr;
-        for (const Fetch& f : fetches) {
-            auto b = byId.find(f.id);
-            if (b == byId.end()) {
-                inStep = false; // gone from the server since the snapshot
-                continue;
-            }
-            CMeasRecord record;
-            try {
-                record = DecodeRecord(b->second);
-            } catch (const std::exception& e) {
-                const ServerRecord& rec = server.records.at(f.pathKey);
-                summary.skipped.push_back({s.customer, s.cable, s.set, rec.dataNo,
-                                           rec.testVoltage, rec.startTime, e.what()});
-                inStep = false;
-                continue;
-            }
-            if (f.update) {
-                CMeasData& set =
-                    db.customers.At(f.at.customer).cables.At(f.at.cable).sets.At(f.at.set);
-                set.RecordAt(f.at.index) = std::move(record);
-                updated.push_back(f);
-                continue;
-            }
-            if (!target) {
-                CCustomer& cu = incoming.customers.At(incoming.customers.FindOrInsert(s.customer));
-                CCable& ca = cu.cables.At(cu.cables.FindOrInsert(s.cable));
-                target = &ca.sets.At(ca.sets.FindOrInsert(s.set));
-                target->ShowSeikyoku = s.showSeikyoku;
-                target->ShowJyakuten = s.showJyakuten;
-            }
-            target->InsertRecord(record);
-            added.emplace_back(f.pathKey, f);
-        }
+        const FetchedBodies bodies = fetchBodies(ctx.conn, fetches);
+        applySet(db, server, s, fetches, bodies, applied, summary);
         ++summary.setsDone;
         if (ctx.hooks.progress)
             ctx.hooks.progress(summary.setsDone, summary.setsTotal);
     }
-
-    // A set's records share the conditions of its first record, as the store's reader makes
-    // them; updated records follow that rule too.
-    for (const Fetch& f : updated) {
-        CMeasData& set = db.customers.At(f.at.customer).cables.At(f.at.cable).sets.At(f.at.set);
-        if (set.RecordCount() > 1)
-            ApplyCondition(set, set.RecordAt(0).Condition);
-    }
-    if (!added.empty()) {
-        AcceptAll yes;
-        ImportResult merged =
-            MergeImport(db, ExchangeNode::root(), incoming, ExchangeNode::Root, LevelTitles{}, yes);
-        if (merged.status == ImportStatus::Done)
-            db = std::move(merged.merged);
-        else
-            inStep = false;
-    }
-    summary.received += static_cast<int>(added.size() + updated.size());
-
-    // What the store now holds of each fetched record, for the state once it is saved.
-    if (!added.empty() || !updated.empty()) {
-        const std::unordered_map<std::string, Where> after = indexStore(db);
-        auto note = [&](const Fetch& f) {
-            auto w = after.find(f.pathKey);
-            if (w != after.end())
-                ctx.pendingState[f.pathKey] = {f.revision, w->second.hash,
-                                               server.records.at(f.pathKey).state.hash};
-            else
-                inStep = false;
-        };
-        for (const auto& [k, f] : added)
-            note(f);
-        for (const Fetch& f : updated)
-            note(f);
-        // Condition changes above may have touched records that were in step before.
-        for (auto& [k, v] : ctx.state.records) {
-            auto w = after.find(k);
-            auto before = local.find(k);
-            const bool wasInStep = before != local.end() && before->second.hash == v.stateHash;
-            if (wasInStep && w != after.end() && w->second.hash != v.stateHash &&
-                !ctx.pendingState.count(k))
-                ctx.pendingState[k] = {v.revision, w->second.hash, v.serverHash};
-        }
-    }
-    ctx.inStep = complete && inStep;
+    finishApply(ctx, db, server, local, applied);
+    summary.received += static_cast<int>(applied.added.size() + applied.updated.size());
+    ctx.inStep = complete && plan.inStep && applied.inStep;
     return complete;
 }
 

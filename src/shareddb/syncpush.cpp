@@ -103,8 +103,7 @@ const SyncedRecord* baseOf(const SyncState& state, const std::string& pathKey)
 // The records of a set that the snapshot lacks or that changed here; duplicates of one
 // measurement within the set (an import taken twice) are sent once.
 std::vector<LocalRecord> pendingRecords(const SyncState& state, const ServerIndex& server,
-                                        const CCustomer& cu, const CCable& ca,
-                                        const CMeasData& set)
+                                        const CCustomer& cu, const CCable& ca, const CMeasData& set)
 {
     std::vector<LocalRecord> pending;
     std::unordered_map<std::string, bool> seen;
@@ -145,9 +144,13 @@ void pushSet(SyncContext& ctx, const CCustomer& cu, const CCable& ca, const CMea
     PgResult r = c.execParams("SELECT content_key, id, revision, state_hash, workstation "
                               "FROM records WHERE set_id = $1",
                               {PgParam::int8(setId)});
+    const int keyCol = r.column("content_key"), idCol = r.column("id"),
+              revisionCol = r.column("revision"), hashCol = r.column("state_hash"),
+              workstationCol = r.column("workstation");
     for (int i = 0; i < r.rows(); ++i)
-        rows[r.bytes(i, 0)] = {r.int8(i, 1), r.int4(i, 2), static_cast<uint64_t>(r.int8(i, 3)),
-                               r.bytes(i, 4)};
+        rows[r.bytes(i, keyCol)] = {r.int8(i, idCol), r.int4(i, revisionCol),
+                                    static_cast<uint64_t>(r.int8(i, hashCol)),
+                                    r.bytes(i, workstationCol)};
 
     PgBinaryCopy copy;
     int copied = 0;
@@ -207,18 +210,11 @@ bool PushSets(SyncContext& ctx, const CCustomerDB& db, const ServerIndex& server
         std::vector<LocalRecord> pending;
     };
     std::vector<Work> work;
-    for (int c = 0; c < db.customers.Count(); ++c) {
-        const CCustomer& cu = db.customers.At(c);
-        for (int k = 0; k < cu.cables.Count(); ++k) {
-            const CCable& ca = cu.cables.At(k);
-            for (int s = 0; s < ca.sets.Count(); ++s) {
-                const CMeasData& set = ca.sets.At(s);
-                std::vector<LocalRecord> pending = pendingRecords(ctx.state, server, cu, ca, set);
-                if (!pending.empty())
-                    work.push_back({&cu, &ca, &set, std::move(pending)});
-            }
-        }
-    }
+    ForEachSet(db, [&](SetPlace, const CCustomer& cu, const CCable& ca, const CMeasData& set) {
+        std::vector<LocalRecord> pending = pendingRecords(ctx.state, server, cu, ca, set);
+        if (!pending.empty())
+            work.push_back({&cu, &ca, &set, std::move(pending)});
+    });
     summary.setsTotal = static_cast<int>(work.size());
     summary.setsDone = 0;
     if (ctx.hooks.progress)

@@ -1,4 +1,5 @@
-// Drawing of the analysis charts: frame, bands, grid, ticks, series, markers and legend.
+// Drawing of the analysis charts, one step per part: titles, bands, value axis, time or
+// category axis, series, marks, frame and legend.
 #include "ui/analysis/chartpainter.h"
 
 #include <QFontMetricsF>
@@ -7,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <span>
 
 #include "report/layoutgrid.h"
 
@@ -215,33 +217,76 @@ std::vector<std::vector<QPointF>> pointPositions(const QRectF& rect, const Chart
     return out;
 }
 
-void drawChart(QPainter& p, const QRectF& rect, const Chart& c, const ReportMapping& m)
-{
-    p.save();
-    p.setRenderHint(QPainter::Antialiasing, true);
-    const QRectF plot = plotArea(rect, c, m);
-    const QFont font = chartFont(m);
-    const QFontMetricsF fm(font, p.device());
-    p.setFont(font);
-    const double unit = m.scaleX(); // device units per 0.1 mm
-    const QPen thin(Qt::black, std::max(1.0, 2 * unit));
+namespace {
 
-    // Title above the plot, axis titles.
+// What every step of drawing one chart works with: the painter, the chart's rectangle and
+// plot area, the text font and its metrics, and the device units per 0.1 mm.
+struct ChartCanvas {
+    QPainter& p;
+    const QRectF& rect;
+    const Chart& c;
+    const QRectF plot;
+    const QFont font;
+    const QFontMetricsF fm;
+    const double unit;
+
+    ChartCanvas(QPainter& painter, const QRectF& r, const Chart& chart, const ReportMapping& m)
+        : p(painter), rect(r), c(chart), plot(plotArea(r, chart, m)), font(chartFont(m)),
+          fm(font, painter.device()), unit(m.scaleX())
+    {
+    }
+    QPen gridPen() const { return QPen(kGrid, std::max(1.0, 1 * unit), Qt::DotLine); }
+};
+
+// The markers of a series' points at these device positions.
+void drawPoints(QPainter& p, const ChartSeries& s, std::span<const QPointF> at, double unit)
+{
+    p.setPen(QPen(s.colour.darker(130), std::max(1.0, 2 * unit)));
+    p.setBrush(s.colour);
+    const double r = std::max(3.0, 9 * unit);
+    for (const QPointF& pt : at)
+        drawMarker(p, s.marker, pt, r);
+    p.setBrush(Qt::NoBrush);
+}
+
+bool drawsLine(const ChartSeries& s)
+{
+    return s.style != SeriesStyle::Points;
+}
+
+bool drawsPoints(const ChartSeries& s)
+{
+    return s.style == SeriesStyle::LineAndPoints || s.style == SeriesStyle::Points;
+}
+
+// The title above the plot and the titles of both axes.
+void drawTitles(ChartCanvas& cv, const ReportMapping& m)
+{
+    QPainter& p = cv.p;
+    const QRectF& rect = cv.rect;
+    const QRectF& plot = cv.plot;
     QFont bold = chartFont(m, 32);
     bold.setBold(true);
     p.setFont(bold);
     p.setPen(Qt::black);
     p.drawText(QRectF(rect.left(), rect.top(), rect.width(), plot.top() - rect.top()),
-               Qt::AlignCenter, c.title);
-    p.setFont(font);
+               Qt::AlignCenter, cv.c.title);
+    p.setFont(cv.font);
     // The value axis title sits above the axis, clear of the top tick label.
-    p.drawText(QRectF(rect.left() + 4 * unit, rect.top(), plot.width() / 2,
-                      plot.top() - rect.top() - fm.height() * 0.6),
-               Qt::AlignLeft | Qt::AlignBottom, c.yLabel);
-    p.drawText(QRectF(plot.left(), plot.bottom() + fm.height() * 1.3, plot.width(),
-                      rect.bottom() - plot.bottom() - fm.height() * 1.3),
-               Qt::AlignCenter, c.xLabel);
+    p.drawText(QRectF(rect.left() + 4 * cv.unit, rect.top(), plot.width() / 2,
+                      plot.top() - rect.top() - cv.fm.height() * 0.6),
+               Qt::AlignLeft | Qt::AlignBottom, cv.c.yLabel);
+    p.drawText(QRectF(plot.left(), plot.bottom() + cv.fm.height() * 1.3, plot.width(),
+                      rect.bottom() - plot.bottom() - cv.fm.height() * 1.3),
+               Qt::AlignCenter, cv.c.xLabel);
+}
 
+// The plot's white ground and the criteria bands over it.
+void drawBands(ChartCanvas& cv)
+{
+    QPainter& p = cv.p;
+    const Chart& c = cv.c;
+    const QRectF& plot = cv.plot;
     p.save();
     p.setClipRect(plot);
     p.fillRect(plot, Qt::white);
@@ -254,44 +299,64 @@ void drawChart(QPainter& p, const QRectF& rect, const Chart& c, const ReportMapp
         p.fillRect(band, b.colour);
         if (!b.label.isEmpty()) {
             p.setPen(b.colour.darker(250));
-            p.drawText(band.adjusted(0, 0, -6 * unit, 0), Qt::AlignRight | Qt::AlignTop, b.label);
+            p.drawText(band.adjusted(0, 0, -6 * cv.unit, 0), Qt::AlignRight | Qt::AlignTop,
+                       b.label);
         }
     }
     p.restore();
+}
 
-    // Value axis: nice ticks with gridlines and labels.
-    const QPen grid(kGrid, std::max(1.0, 1 * unit), Qt::DotLine);
-    for (double v : niceTicks(c.yMin, c.yMax, 5)) {
-        const double y = mapY(c, plot, v);
+// Value axis: nice ticks with gridlines and labels.
+void drawValueAxis(ChartCanvas& cv)
+{
+    QPainter& p = cv.p;
+    const QRectF& plot = cv.plot;
+    const QPen grid = cv.gridPen();
+    for (double v : niceTicks(cv.c.yMin, cv.c.yMax, 5)) {
+        const double y = mapY(cv.c, plot, v);
         p.setPen(grid);
         p.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
         p.setPen(Qt::black);
-        p.drawText(QRectF(rect.left(), y - fm.height(), plot.left() - rect.left() - 8 * unit,
-                          2 * fm.height()),
+        p.drawText(QRectF(cv.rect.left(), y - cv.fm.height(),
+                          plot.left() - cv.rect.left() - 8 * cv.unit, 2 * cv.fm.height()),
                    Qt::AlignRight | Qt::AlignVCenter, defaultText(v));
     }
-    // Time or category axis.
-    std::vector<std::pair<double, QString>> xLabels;
+}
+
+// The x values and texts of the time or category axis.
+std::vector<std::pair<double, QString>> xAxisLabels(const Chart& c)
+{
+    std::vector<std::pair<double, QString>> labels;
     if (!c.categories.empty()) {
         for (std::size_t i = 0; i < c.categories.size(); ++i)
-            xLabels.emplace_back(static_cast<double>(i), c.categories[i]);
-    } else {
-        const std::vector<double> ticks =
-            c.xTicks.empty() ? niceTicks(c.xMin, c.xMax, 6) : c.xTicks;
-        for (double v : ticks)
-            xLabels.emplace_back(v, c.xText ? c.xText(v) : defaultText(v));
+            labels.emplace_back(static_cast<double>(i), c.categories[i]);
+        return labels;
     }
+    const std::vector<double> ticks = c.xTicks.empty() ? niceTicks(c.xMin, c.xMax, 6) : c.xTicks;
+    for (double v : ticks)
+        labels.emplace_back(v, c.xText ? c.xText(v) : defaultText(v));
+    return labels;
+}
+
+// Time or category axis: gridlines (time only) and the labels that keep clear of each other.
+void drawXAxis(ChartCanvas& cv)
+{
+    QPainter& p = cv.p;
+    const Chart& c = cv.c;
+    const QRectF& plot = cv.plot;
+    const std::vector<std::pair<double, QString>> xLabels = xAxisLabels(c);
     // Labels that would run into a neighbour are left out (dates are not evenly spaced, so
     // each label is measured against the last one drawn).
     double maxLabel = 1;
     std::vector<double> centres, widths;
     for (const auto& l : xLabels) {
-        const double w = fm.horizontalAdvance(l.second);
+        const double w = cv.fm.horizontalAdvance(l.second);
         maxLabel = std::max(maxLabel, w);
         centres.push_back(mapX(c, plot, l.first));
         widths.push_back(w);
     }
-    const std::vector<bool> shown = visibleLabels(centres, widths, 10 * unit);
+    const std::vector<bool> shown = visibleLabels(centres, widths, 10 * cv.unit);
+    const QPen grid = cv.gridPen();
     for (std::size_t i = 0; i < xLabels.size(); ++i) {
         const double x = centres[i];
         if (x < plot.left() - 1 || x > plot.right() + 1)
@@ -303,91 +368,126 @@ void drawChart(QPainter& p, const QRectF& rect, const Chart& c, const ReportMapp
         if (!shown[i])
             continue;
         p.setPen(Qt::black);
-        p.drawText(QRectF(x - maxLabel, plot.bottom() + 6 * unit, 2 * maxLabel, fm.height()),
+        p.drawText(QRectF(x - maxLabel, plot.bottom() + 6 * cv.unit, 2 * maxLabel, cv.fm.height()),
                    Qt::AlignHCenter | Qt::AlignTop, xLabels[i].second);
     }
+}
 
-    // Series, clipped to the plot.
-    p.save();
-    p.setClipRect(plot.adjusted(-4 * unit, -4 * unit, 4 * unit, 4 * unit));
-    const auto positions = pointPositions(rect, c, m);
-    const double barSlot = c.categories.empty() ? 0.0 : plot.width() / (c.xMax - c.xMin);
+// The series: bars, lines and point markers at the given device positions.
+void drawSeries(ChartCanvas& cv, const std::vector<std::vector<QPointF>>& positions)
+{
+    QPainter& p = cv.p;
+    const Chart& c = cv.c;
+    const double unit = cv.unit;
+    const QPen thin(Qt::black, std::max(1.0, 2 * unit));
+    const double barSlot = c.categories.empty() ? 0.0 : cv.plot.width() / (c.xMax - c.xMin);
     for (std::size_t si = 0; si < c.series.size(); ++si) {
         const ChartSeries& s = c.series[si];
         const std::vector<QPointF>& pts = positions[si];
         if (s.style == SeriesStyle::Bars) {
             const double barW = std::max(2.0, barSlot * 0.5);
             for (const QPointF& pt : pts) {
-                const QRectF bar(pt.x() - barW / 2, pt.y(), barW, mapY(c, plot, 0) - pt.y());
+                const QRectF bar(pt.x() - barW / 2, pt.y(), barW, mapY(c, cv.plot, 0) - pt.y());
                 p.fillRect(bar.normalized(), s.colour);
                 p.setPen(thin);
                 p.drawRect(bar.normalized());
             }
             continue;
         }
-        if (s.style != SeriesStyle::Points && pts.size() > 1) {
+        if (drawsLine(s) && pts.size() > 1) {
             p.setPen(seriesPen(s, std::max(1.5, 4 * unit)));
             p.drawPolyline(pts.data(), static_cast<int>(pts.size()));
         }
-        if (s.style == SeriesStyle::LineAndPoints || s.style == SeriesStyle::Points) {
-            p.setPen(QPen(s.colour.darker(130), std::max(1.0, 2 * unit)));
-            p.setBrush(s.colour);
-            const double r = std::max(3.0, 9 * unit);
-            for (const QPointF& pt : pts)
-                drawMarker(p, s.marker, pt, r);
-            p.setBrush(Qt::NoBrush);
-        }
+        if (drawsPoints(s))
+            drawPoints(p, s, pts, unit);
     }
-    for (const ChartMarker& mk : c.markers) {
-        const QPointF at(mapX(c, plot, mk.at.x()), mapY(c, plot, mk.at.y()));
-        const double r = std::max(5.0, 16 * unit);
-        p.setPen(QPen(mk.colour, std::max(1.5, 4 * unit)));
+}
+
+// The marked points (a step test's knee), each ringed with its text beside it.
+void drawMarks(ChartCanvas& cv)
+{
+    QPainter& p = cv.p;
+    const QRectF& plot = cv.plot;
+    for (const ChartMarker& mk : cv.c.markers) {
+        const QPointF at(mapX(cv.c, plot, mk.at.x()), mapY(cv.c, plot, mk.at.y()));
+        const double r = std::max(5.0, 16 * cv.unit);
+        p.setPen(QPen(mk.colour, std::max(1.5, 4 * cv.unit)));
         p.setBrush(Qt::NoBrush);
         p.drawEllipse(at, r, r);
-        const double w = fm.horizontalAdvance(mk.label) + 4 * unit;
+        const double w = cv.fm.horizontalAdvance(mk.label) + 4 * cv.unit;
         // The text goes to the left of a mark in the right half, so it stays inside the plot.
         const double x = at.x() > plot.center().x() ? at.x() - r - w : at.x() + r;
-        p.drawText(QRectF(x, at.y() - r - fm.height(), w, fm.height()), Qt::AlignCenter, mk.label);
+        p.drawText(QRectF(x, at.y() - r - cv.fm.height(), w, cv.fm.height()), Qt::AlignCenter,
+                   mk.label);
     }
-    p.restore();
+}
 
-    if (!hasData(c)) {
+// The empty text of a chart without data, and the plot's frame.
+void drawFrame(ChartCanvas& cv)
+{
+    QPainter& p = cv.p;
+    if (!hasData(cv.c)) {
         p.setPen(Qt::darkGray);
-        p.drawText(plot, Qt::AlignCenter, c.emptyText);
+        p.drawText(cv.plot, Qt::AlignCenter, cv.c.emptyText);
     }
-    p.setPen(QPen(kAxis, std::max(1.0, 2 * unit)));
-    p.drawRect(plot);
+    p.setPen(QPen(kAxis, std::max(1.0, 2 * cv.unit)));
+    p.drawRect(cv.plot);
+}
 
-    // Legend in a column right of the plot.
+// Legend in a column right of the plot: a swatch of each named series' line and marker.
+void drawLegend(ChartCanvas& cv)
+{
+    QPainter& p = cv.p;
+    const double unit = cv.unit;
     std::vector<const ChartSeries*> named;
-    for (const ChartSeries& s : c.series)
+    for (const ChartSeries& s : cv.c.series)
         if (!s.name.isEmpty())
             named.push_back(&s);
-    if (!named.empty()) {
-        const double lineH = fm.height() * 1.2;
-        const double swatch = 50 * unit;
-        const double left = plot.right() + 20 * unit;
-        for (std::size_t i = 0; i < named.size(); ++i) {
-            const double y = plot.top() + lineH * (i + 0.5);
-            if (y > rect.bottom())
-                break;
-            if (named[i]->style != SeriesStyle::Points) {
-                p.setPen(seriesPen(*named[i], std::max(1.5, 4 * unit)));
-                p.drawLine(QPointF(left, y), QPointF(left + swatch - 12 * unit, y));
-            }
-            if (named[i]->style == SeriesStyle::LineAndPoints ||
-                named[i]->style == SeriesStyle::Points) {
-                p.setPen(QPen(named[i]->colour.darker(130), std::max(1.0, 2 * unit)));
-                p.setBrush(named[i]->colour);
-                const double r = std::max(3.0, 9 * unit);
-                drawMarker(p, named[i]->marker, QPointF(left + (swatch - 12 * unit) / 2, y), r);
-                p.setBrush(Qt::NoBrush);
-            }
-            p.setPen(Qt::black);
-            p.drawText(QRectF(left + swatch, y - lineH / 2, rect.right() - left - swatch, lineH),
-                       Qt::AlignLeft | Qt::AlignVCenter, named[i]->name);
+    const double lineH = cv.fm.height() * 1.2;
+    const double swatch = 50 * unit;
+    const double left = cv.plot.right() + 20 * unit;
+    for (std::size_t i = 0; i < named.size(); ++i) {
+        const ChartSeries& s = *named[i];
+        const double y = cv.plot.top() + lineH * (i + 0.5);
+        if (y > cv.rect.bottom())
+            break;
+        if (drawsLine(s)) {
+            p.setPen(seriesPen(s, std::max(1.5, 4 * unit)));
+            p.drawLine(QPointF(left, y), QPointF(left + swatch - 12 * unit, y));
         }
+        if (drawsPoints(s)) {
+            const QPointF centre(left + (swatch - 12 * unit) / 2, y);
+            drawPoints(p, s, {&centre, 1}, unit);
+        }
+        p.setPen(Qt::black);
+        p.drawText(QRectF(left + swatch, y - lineH / 2, cv.rect.right() - left - swatch, lineH),
+                   Qt::AlignLeft | Qt::AlignVCenter, s.name);
     }
+}
+
+} // namespace
+
+void drawChart(QPainter& p, const QRectF& rect, const Chart& c, const ReportMapping& m)
+{
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing, true);
+    ChartCanvas cv(p, rect, c, m);
+    p.setFont(cv.font);
+    drawTitles(cv, m);
+    drawBands(cv);
+    drawValueAxis(cv);
+    drawXAxis(cv);
+
+    // Series and marks, clipped to the plot with room for the markers at its edges.
+    p.save();
+    const double unit = cv.unit;
+    p.setClipRect(cv.plot.adjusted(-4 * unit, -4 * unit, 4 * unit, 4 * unit));
+    drawSeries(cv, pointPositions(rect, c, m));
+    drawMarks(cv);
+    p.restore();
+
+    drawFrame(cv);
+    drawLegend(cv);
     p.restore();
 }
 
