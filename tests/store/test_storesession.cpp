@@ -79,7 +79,7 @@ TEST_F(StoreSessionTest, IncompleteLoadNeedsADecisionAndSavingOverKeepsTheFile)
     EXPECT_EQ(readOnlyTold, (std::vector<bool>{true, false}));
 }
 
-TEST_F(StoreSessionTest, ReadOnlyFileChangedAfterLoadIsKeptAgainOrNotSavedAtAll)
+TEST_F(StoreSessionTest, ReadOnlyFileChangedAfterLoadIsKeptAsideAgain)
 {
     writeFile(data, damagedStore());
     session.Load();
