@@ -119,6 +119,6 @@ void DemoMode::Decorate(QMainWindow* window) const
     // The load has started already (it told so before this window was marked), so the next
     // change of the loading state is its end.
     QObject::connect(
-        doc, &CMXRViewDoc::loadingChanged, doc, [doc] { doc->SelectFirstMeasurement(); },
+        &doc->Notifier(), &DocumentNotifier::loadingChanged, doc, [doc] { doc->SelectFirstMeasurement(); },
         Qt::SingleShotConnection);
 }

@@ -1,29 +1,53 @@
-// Shared pieces of the ui tests: a view that records hints, a small store, a temporary
+// Shared pieces of the ui tests: a recorder of what the views are told, a small store, a temporary
 // application folder.
 #pragma once
 
+#include <QObject>
 #include <QTemporaryDir>
 
 #include <string>
 #include <utility>
+#include <variant>
 #include <vector>
 
 #include "model/cp932text.h"
 #include "model/customerdb.h"
-#include "ui/document/hints.h"
+#include "ui/document/documentnotifier.h"
 
-struct HintRecorder : CHintReceiver {
-    std::vector<std::pair<int, HintObject>> hints;
-    void OnUpdate(int hintNo, const HintObject& object) override
+// What a view is told, in order: the kind of change and what it carries.
+enum class Change { Names, Cleared, Record, StartTime, Width, Axis, Refresh };
+using ChangeValue = std::variant<std::monostate, SelectionNames, CMeasRecord, double>;
+
+struct ChangeRecorder {
+    std::vector<std::pair<Change, ChangeValue>> changes;
+    QObject context; // ends the connections with the recorder
+
+    void Connect(DocumentNotifier& n)
     {
-        hints.emplace_back(hintNo, object);
+        const auto add = [this](Change c, ChangeValue v = {}) {
+            changes.emplace_back(c, std::move(v));
+        };
+        QObject::connect(&n, &DocumentNotifier::selectionShown, &context,
+                         [add](const SelectionNames& v) { add(Change::Names, v); });
+        QObject::connect(&n, &DocumentNotifier::recordsCleared, &context,
+                         [add] { add(Change::Cleared); });
+        QObject::connect(&n, &DocumentNotifier::recordAdded, &context,
+                         [add](const CMeasRecord& v) { add(Change::Record, v); });
+        QObject::connect(&n, &DocumentNotifier::startTimeChanged, &context,
+                         [add](double v) { add(Change::StartTime, v); });
+        QObject::connect(&n, &DocumentNotifier::widthChanged, &context,
+                         [add](double v) { add(Change::Width, v); });
+        QObject::connect(&n, &DocumentNotifier::axisChanged, &context,
+                         [add](double v) { add(Change::Axis, v); });
+        QObject::connect(&n, &DocumentNotifier::refreshRequested, &context,
+                         [add] { add(Change::Refresh); });
     }
-    std::vector<int> numbers() const
+    std::vector<Change> kinds() const
     {
-        std::vector<int> n;
-        for (const auto& h : hints)
-            n.push_back(h.first);
-        return n;
+        std::vector<Change> k;
+        for (const auto& c : changes)
+            k.push_back(c.first);
+        return k;
     }
 };
 

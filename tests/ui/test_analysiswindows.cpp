@@ -507,12 +507,14 @@ TEST_F(AnalysisWindowsTest, OverlayOffLeavesTheReportAsDrawnAndOnMarksTheGraph)
     // … and the same in a bare report view, which knows nothing of the analysis.
     CViewGraph bare;
     bare.resize(view->size());
-    bare.OnUpdate(hint::Selection, view->Names());
-    bare.OnUpdate(hint::Clear, {});
-    bare.OnUpdate(hint::AddRecord, *view->DisplayedRecord());
-    bare.OnUpdate(hint::StartTime, view->StartTime());
-    bare.OnUpdate(hint::Width, view->Width());
-    bare.OnUpdate(hint::Axis, view->Axis());
+    DocumentNotifier notifier;
+    bare.Connect(notifier);
+    emit notifier.selectionShown(view->Names());
+    emit notifier.recordsCleared();
+    emit notifier.recordAdded(*view->DisplayedRecord());
+    emit notifier.startTimeChanged(view->StartTime());
+    emit notifier.widthChanged(view->Width());
+    emit notifier.axisChanged(view->Axis());
     const QImage plain = bare.grab().toImage();
 
     EXPECT_FALSE(frame->Action(cmd::ViewAnalysisOverlay)->isChecked());

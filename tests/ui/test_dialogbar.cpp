@@ -1,4 +1,4 @@
-// The dialog bar: list items, initial selections, auto-scaling and the hints its lists send.
+// The dialog bar: list items, initial selections, fitting to a record and the changes its lists tell.
 #include <QComboBox>
 #include <QLabel>
 
@@ -20,31 +20,6 @@ QStringList itemsOf(const QComboBox* box)
 }
 
 } // namespace
-
-TEST(AutoScale, PicksSmallestAxisNotBelowPeakAndFirstWidthAboveDuration)
-{
-    struct Case {
-        double maxValue, maxSeconds;
-        const char* axis;
-        const char* width;
-    } cases[] = {
-        {0.3, 185, "1", "4"},    // the worked example
-        {1500, 60, "1000", "2"}, // above every full scale
-        {1000, 30, "1000", "1"}, // equal to a full scale keeps it
-        {100.5, 0, "200", "1"},  // just above a full scale goes one up
-        {1.0, 180, "1", "4"},    // exactly 3 minutes
-        {0, 959, "1", "16"},     // under 16 minutes
-        {7, 960, "10", "16"},    // 16 minutes or more keep the last item
-        {7, 5000, "10", "16"},
-    };
-    const auto axis = dialogbar::axisItems();
-    const auto width = dialogbar::widthItems();
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.maxValue << " uA, " << c.maxSeconds << " s");
-        EXPECT_EQ(axis.at(dialogbar::autoAxisIndex(axis, c.maxValue)), c.axis);
-        EXPECT_EQ(width.at(dialogbar::autoWidthIndex(width, c.maxSeconds)), c.width);
-    }
-}
 
 TEST(DialogBar, ListsHoldTheirItemsLabelsAndInitialSelections)
 {
@@ -73,14 +48,14 @@ TEST(DialogBar, ListsHoldTheirItemsLabelsAndInitialSelections)
     EXPECT_EQ(bar.Width(), -1.0);
 }
 
-TEST(DialogBar, ChosenItemIsSentAsItsHintAtOnce)
+TEST(DialogBar, ChosenItemIsToldAsItsChangeAtOnce)
 {
     CMXRViewDoc doc;
     CDialogBar bar;
     bar.FillLists();
-    doc.AttachDialogBar(&bar);
-    HintRecorder view;
-    doc.AddView(&view);
+    bar.Connect(doc.Notifier());
+    ChangeRecorder view;
+    view.Connect(doc.Notifier());
 
     bar.startTimeList()->setCurrentIndex(5);
     emit bar.startTimeList()->activated(5); // the user's choice of "2.5"
@@ -89,11 +64,11 @@ TEST(DialogBar, ChosenItemIsSentAsItsHintAtOnce)
     bar.axisList()->setCurrentIndex(9);
     emit bar.axisList()->activated(9);
 
-    ASSERT_EQ(view.hints.size(), 3u);
-    EXPECT_EQ(view.hints[0].first, hint::StartTime);
-    EXPECT_EQ(std::get<double>(view.hints[0].second), 2.5);
-    EXPECT_EQ(view.hints[1].first, hint::Width);
-    EXPECT_EQ(std::get<double>(view.hints[1].second), 3.0);
-    EXPECT_EQ(view.hints[2].first, hint::Axis);
-    EXPECT_EQ(std::get<double>(view.hints[2].second), 1.0);
+    ASSERT_EQ(view.changes.size(), 3u);
+    EXPECT_EQ(view.changes[0].first, Change::StartTime);
+    EXPECT_EQ(std::get<double>(view.changes[0].second), 2.5);
+    EXPECT_EQ(view.changes[1].first, Change::Width);
+    EXPECT_EQ(std::get<double>(view.changes[1].second), 3.0);
+    EXPECT_EQ(view.changes[2].first, Change::Axis);
+    EXPECT_EQ(std::get<double>(view.changes[2].second), 1.0);
 }

@@ -96,7 +96,7 @@ TEST_F(DocStoreTest, ALockedStoreIsReadOnlyAndReplacedOnlyOnTheUsersSay)
     writeBytes(store(), original);
     LockHolder other(store().toStdString());
     std::vector<bool> readOnly; // what readOnlyChanged said, in order
-    QObject::connect(&doc, &CMXRViewDoc::readOnlyChanged,
+    QObject::connect(&doc.Notifier(), &DocumentNotifier::readOnlyChanged,
                      [&readOnly](bool on) { readOnly.push_back(on); });
 
     doc.OnNewDocument(); // waits 200 ms for the lock, then gives up
@@ -315,7 +315,7 @@ TEST_F(DocStoreTest, ABackgroundLoadIsWaitedForBeforeAnySave)
     doc.SetStoreOptions({20000, 20, false});
     doc.SetLoadInBackground(true);
     std::vector<bool> loading;
-    QObject::connect(&doc, &CMXRViewDoc::loadingChanged,
+    QObject::connect(&doc.Notifier(), &DocumentNotifier::loadingChanged,
                      [&loading](bool on) { loading.push_back(on); });
 
     doc.OnNewDocument();
@@ -340,7 +340,7 @@ TEST_F(DocStoreTest, ABackgroundLoadFinishesOnItsOwnAndReportsLikeALoadInPlace)
 {
     writeBytes(store(), original.substr(0, original.size() - 3)); // damaged at the end
     doc.SetLoadInBackground(true);
-    QSignalSpy finished(&doc, &CMXRViewDoc::loadingChanged);
+    QSignalSpy finished(&doc.Notifier(), &DocumentNotifier::loadingChanged);
     doc.OnNewDocument();
     while (doc.IsLoading())
         ASSERT_TRUE(finished.wait(5000));

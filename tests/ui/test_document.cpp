@@ -1,4 +1,4 @@
-// CMXRViewDoc: the hint sequences of a selection, loading the store at the first new document
+// CMXRViewDoc: what the views are told for a selection, loading the store at the first new document
 // and committing it.
 #include <QComboBox>
 #include <QDir>
@@ -22,8 +22,8 @@ protected:
         ASSERT_TRUE(dir.isValid());
         doc.SetDataFilePath(path("DATA/MXR.DAT"));
         bar.FillLists();
-        doc.AttachDialogBar(&bar);
-        doc.AddView(&view);
+        bar.Connect(doc.Notifier());
+        view.Connect(doc.Notifier());
     }
     std::string path(const char* name) const { return dir.filePath(name).toStdString(); }
 
@@ -31,7 +31,7 @@ protected:
     ScopedScriptedMessages messages;
     CMXRViewDoc doc;
     CDialogBar bar;
-    HintRecorder view;
+    ChangeRecorder view;
 };
 
 } // namespace
@@ -47,13 +47,13 @@ TEST_F(DocumentTest, MissResetsTheSelectionAndShowsAnEmptyRecord)
     };
     for (const DataSelection& sel : misses) {
         SCOPED_TRACE(sel.cable + "/" + std::to_string(sel.index));
-        view.hints.clear();
+        view.changes.clear();
         doc.Selection() = sel;
         doc.LoadSelectedMeasurement();
         EXPECT_EQ(doc.Selection(), DataSelection());
-        EXPECT_EQ(view.numbers(), (std::vector<int>{101, 102, 107, 101, 102, 103, 107}));
-        EXPECT_EQ(std::get<SelectionNames>(view.hints[3].second), SelectionNames());
-        EXPECT_EQ(std::get<CMeasRecord>(view.hints[5].second), CMeasRecord());
+        EXPECT_EQ(view.kinds(), (std::vector<Change>{Change::Names, Change::Cleared, Change::Refresh, Change::Names, Change::Cleared, Change::Record, Change::Refresh}));
+        EXPECT_EQ(std::get<SelectionNames>(view.changes[3].second), SelectionNames());
+        EXPECT_EQ(std::get<CMeasRecord>(view.changes[5].second), CMeasRecord());
     }
 }
 
@@ -68,13 +68,13 @@ TEST_F(DocumentTest, HitSendsNamesRecordAndAutoScaledLists)
 
     doc.LoadSelectedMeasurement();
 
-    EXPECT_EQ(view.numbers(), (std::vector<int>{101, 102, 103, 107, 104, 105, 106}));
-    EXPECT_EQ(std::get<SelectionNames>(view.hints[0].second),
+    EXPECT_EQ(view.kinds(), (std::vector<Change>{Change::Names, Change::Cleared, Change::Record, Change::Refresh, Change::StartTime, Change::Width, Change::Axis}));
+    EXPECT_EQ(std::get<SelectionNames>(view.changes[0].second),
               (SelectionNames{cp932::lit("顧客Ａ"), "cv-1", cp932::lit("2024春")}));
-    EXPECT_EQ(std::get<CMeasRecord>(view.hints[2].second), r);
-    EXPECT_EQ(std::get<double>(view.hints[4].second), 1.0); // start time kept
-    EXPECT_EQ(std::get<double>(view.hints[5].second), 4.0);
-    EXPECT_EQ(std::get<double>(view.hints[6].second), 1.0);
+    EXPECT_EQ(std::get<CMeasRecord>(view.changes[2].second), r);
+    EXPECT_EQ(std::get<double>(view.changes[4].second), 1.0); // start time kept
+    EXPECT_EQ(std::get<double>(view.changes[5].second), 4.0);
+    EXPECT_EQ(std::get<double>(view.changes[6].second), 1.0);
 }
 
 TEST_F(DocumentTest, ResetSelectionSendsEmptyNamesClearRefresh)
@@ -82,7 +82,7 @@ TEST_F(DocumentTest, ResetSelectionSendsEmptyNamesClearRefresh)
     doc.Selection() = {"a", "b", "c", 2};
     doc.ResetSelection();
     EXPECT_EQ(doc.Selection(), DataSelection());
-    EXPECT_EQ(view.numbers(), (std::vector<int>{101, 102, 107}));
+    EXPECT_EQ(view.kinds(), (std::vector<Change>{Change::Names, Change::Cleared, Change::Refresh}));
 }
 
 TEST_F(DocumentTest, FirstNewDocumentLoadsTheStoreOnceAndSendsTheListValues)
@@ -92,7 +92,7 @@ TEST_F(DocumentTest, FirstNewDocumentLoadsTheStoreOnceAndSendsTheListValues)
 
     ASSERT_TRUE(doc.OnNewDocument());
     EXPECT_EQ(doc.Store(), saved);
-    EXPECT_EQ(view.numbers(), (std::vector<int>{104, 105, 106}));
+    EXPECT_EQ(view.kinds(), (std::vector<Change>{Change::StartTime, Change::Width, Change::Axis}));
 
     // Later new documents do not read the file again.
     doc.Store().customers.RemoveAll();

@@ -1,4 +1,4 @@
-// CViewGraph: hints reach the screen report, the lists' scroll bars follow the data, the wheel
+// CViewGraph: the notifier's changes reach the screen report, the lists' scroll bars follow the data, the wheel
 // scrolls the measurement list, and the view grabs to a picture of the report.
 #include <QCoreApplication>
 #include <QImage>
@@ -38,28 +38,30 @@ CMeasRecord longRecord(int points, int triggers)
     return r;
 }
 
-void show(CViewGraph& view, const CMeasRecord& r, double width, double axis)
+void show(DocumentNotifier& notifier, const CMeasRecord& r, double width, double axis)
 {
-    view.OnUpdate(hint::Selection, SelectionNames{cp932::lit("顧客Ａ"), "CV-1", "S"});
-    view.OnUpdate(hint::Clear, {});
-    view.OnUpdate(hint::AddRecord, r);
-    view.OnUpdate(hint::StartTime, 0.0);
-    view.OnUpdate(hint::Width, width);
-    view.OnUpdate(hint::Axis, axis);
+    emit notifier.selectionShown(SelectionNames{cp932::lit("顧客Ａ"), "CV-1", "S"});
+    emit notifier.recordsCleared();
+    emit notifier.recordAdded(r);
+    emit notifier.startTimeChanged(0.0);
+    emit notifier.widthChanged(width);
+    emit notifier.axisChanged(axis);
 }
 
 } // namespace
 
-TEST(ViewGraph, HintsFillTheReportAndTheEmptyRecordShowsLabelsOnly)
+TEST(ViewGraph, ToldChangesFillTheReportAndTheEmptyRecordShowsLabelsOnly)
 {
     CViewGraph view;
+    DocumentNotifier notifier;
+    view.Connect(notifier);
     view.resize(1024, 720);
-    show(view, CMeasRecord{}, 1, 10);
+    show(notifier, CMeasRecord{}, 1, 10);
     EXPECT_FALSE(view.HasRecord());
     EXPECT_EQ(view.Report().measSheet().dataRows(), 1);
     EXPECT_FALSE(view.MeasScrollBar()->isVisibleTo(&view));
 
-    show(view, longRecord(300, 2), 2, 5);
+    show(notifier, longRecord(300, 2), 2, 5);
     ASSERT_TRUE(view.HasRecord());
     ScreenReport& report = view.Report();
     EXPECT_EQ(report.measSheet().dataRows(), 301);
@@ -73,9 +75,11 @@ TEST(ViewGraph, HintsFillTheReportAndTheEmptyRecordShowsLabelsOnly)
 TEST(ViewGraph, ScrollBarsAndWheelMoveTheListsAndResizeKeepsThemInRange)
 {
     CViewGraph view;
+    DocumentNotifier notifier;
+    view.Connect(notifier);
     view.resize(1024, 720);
     const CMeasRecord r = longRecord(2000, 60);
-    show(view, r, 16, 5);
+    show(notifier, r, 16, 5);
     QScrollBar* meas = view.MeasScrollBar();
     QScrollBar* trigg = view.TriggScrollBar();
     ASSERT_TRUE(meas->isEnabled());
@@ -92,7 +96,7 @@ TEST(ViewGraph, ScrollBarsAndWheelMoveTheListsAndResizeKeepsThemInRange)
     QCoreApplication::sendEvent(&view, &down);
     EXPECT_EQ(meas->value(), 103);
 
-    view.OnUpdate(hint::Axis, 10.0); // a new scale keeps the list where it is
+    emit notifier.axisChanged(10.0); // a new scale keeps the list where it is
     EXPECT_EQ(meas->value(), 103);
 
     trigg->setValue(trigg->maximum());
@@ -107,7 +111,7 @@ TEST(ViewGraph, ScrollBarsAndWheelMoveTheListsAndResizeKeepsThemInRange)
     EXPECT_EQ(meas->maximum(), 2000 - view.Report().measSheet().visibleCount());
     EXPECT_TRUE(guitest::grabToPng(&view, guitest::grabDir() + "/viewgraph.png"));
 
-    show(view, longRecord(500, 1), 16, 5); // another record starts at the top
+    show(notifier, longRecord(500, 1), 16, 5); // another record starts at the top
     EXPECT_EQ(meas->value(), 0);
 }
 
@@ -144,6 +148,8 @@ TEST(ViewGraph, MainWindowShowsTheSelectedMeasurement)
 TEST(ViewGraph, PrintsEveryPageOfTheShownRecordIntoAPdfPrinter)
 {
     CViewGraph view;
+    DocumentNotifier notifier;
+    view.Connect(notifier);
     QTemporaryDir dir;
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
@@ -152,7 +158,7 @@ TEST(ViewGraph, PrintsEveryPageOfTheShownRecordIntoAPdfPrinter)
     EXPECT_FALSE(view.PrintReport(printer, 1, 9)); // nothing shown: nothing printed
     EXPECT_FALSE(QFile::exists(dir.filePath("report.pdf")));
 
-    show(view, longRecord(700, 4), 1, 10); // 139.8 s: one graph page, two table pages
+    show(notifier, longRecord(700, 4), 1, 10); // 139.8 s: one graph page, two table pages
     ASSERT_EQ(view.PrintPageCount(), 3);
     ASSERT_TRUE(view.PrintReport(printer, 1, 99));
     QFile pdf(dir.filePath("report.pdf"));
@@ -189,8 +195,10 @@ QImage drawnAfresh(CViewGraph& view)
 TEST(ViewGraph, RepaintsFromItsPictureUntilRecordScaleScrollOrSizeChange)
 {
     CViewGraph view;
+    DocumentNotifier notifier;
+    view.Connect(notifier);
     view.resize(1000, 700);
-    show(view, longRecord(18000, 60), 16, 10);
+    show(notifier, longRecord(18000, 60), 16, 10);
     QImage before = painted(view);
     EXPECT_EQ(before, drawnAfresh(view));
 
@@ -200,9 +208,9 @@ TEST(ViewGraph, RepaintsFromItsPictureUntilRecordScaleScrollOrSizeChange)
     EXPECT_EQ(view.Report().pictureDraws(), draws);
 
     const std::pair<const char*, std::function<void()>> changes[] = {
-        {"start time", [&] { view.OnUpdate(hint::StartTime, 1.0); }},
-        {"width", [&] { view.OnUpdate(hint::Width, 2.0); }},
-        {"axis", [&] { view.OnUpdate(hint::Axis, 5.0); }},
+        {"start time", [&] { emit notifier.startTimeChanged(1.0); }},
+        {"width", [&] { emit notifier.widthChanged(2.0); }},
+        {"axis", [&] { emit notifier.axisChanged(5.0); }},
         {"measurement scroll", [&] { view.MeasScrollBar()->setValue(40); }},
         {"trigger scroll", [&] { view.TriggScrollBar()->setValue(1); }},
         {"size",
@@ -213,9 +221,9 @@ TEST(ViewGraph, RepaintsFromItsPictureUntilRecordScaleScrollOrSizeChange)
          }},
         {"record",
          [&] {
-             view.OnUpdate(hint::Clear, {});
-             view.OnUpdate(hint::AddRecord, longRecord(900, 2));
-             view.OnUpdate(hint::Refresh, {});
+             emit notifier.recordsCleared();
+             emit notifier.recordAdded(longRecord(900, 2));
+             emit notifier.refreshRequested();
          }},
     };
     for (const auto& [what, change] : changes) {

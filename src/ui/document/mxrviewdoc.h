@@ -1,22 +1,19 @@
 // CMXRViewDoc: the one document of the program. It owns the measurement database and the
-// current selection, and tells the views what to show through numbered hints.
+// current selection, and tells the views what to show through its notifier.
 #pragma once
 
 #include <QObject>
 
-#include <memory>
 #include <string>
-#include <thread>
-#include <vector>
 
 #include "model/customerdb.h"
 #include "model/fileidentity.h"
 #include "store/backup.h"
 #include "store/store.h"
+#include "store/storesession.h"
 #include "ui/document/dataselection.h"
-#include "ui/document/hints.h"
+#include "ui/document/documentnotifier.h"
 
-class CDialogBar;
 class CxLogFile;
 class QWidget;
 
@@ -28,13 +25,13 @@ public:
 
     // The data store file (the "DataFile" setting; relative paths resolve against the
     // application folder, the current directory).
-    void SetDataFilePath(std::string path) { m_dataFile = std::move(path); }
-    const std::string& DataFilePath() const { return m_dataFile; }
+    void SetDataFilePath(std::string path) { m_session.SetDataFilePath(std::move(path)); }
+    const std::string& DataFilePath() const { return m_session.DataFilePath(); }
     // Views the store file at path instead of the data file: it is read without setting
     // anything aside or removing anything beside it, never saved or backed up, and the
     // document stays read-only for the run. Call before the first OnNewDocument.
     void SetViewFile(std::string path);
-    bool IsViewing() const { return m_viewing; }
+    bool IsViewing() const { return m_session.IsViewing(); }
     // Selects the first record of the first set of the first cable of the first customer
     // (the reset selection when the store holds none) and shows it.
     void SelectFirstMeasurement();
@@ -44,14 +41,11 @@ public:
     // The window that owns the messages the document shows.
     void SetMessageParent(QWidget* parent) { m_messageParent = parent; }
 
-    // The dialog bar's lists: filled at the first new document, auto-scaled on a new
-    // selection; a list item the user chooses is sent to the views at once.
-    void AttachDialogBar(CDialogBar* bar);
-    void AddView(CHintReceiver* view);
-    void RemoveView(CHintReceiver* view);
+    // The changes the views, the scale lists and the main window follow.
+    DocumentNotifier& Notifier() { return m_notifier; }
 
-    // The framework's new-document step. The first call loads the store and fills the
-    // lists; every call then sends the list values to the views (hints 104, 105, 106).
+    // The framework's new-document step. The first call loads the store; every call then
+    // asks the scale lists to tell their values.
     bool OnNewDocument();
     bool IsInitialised() const { return m_initialised; }
 
@@ -60,7 +54,7 @@ public:
     // store at once leave it off). Until it has finished the store is empty, loadingChanged
     // tells the frame to accept no edits, and every save first waits for it.
     void SetLoadInBackground(bool on) { m_loadInBackground = on; }
-    bool IsLoading() const { return m_loading; }
+    bool IsLoading() const { return m_session.IsLoading(); }
     // Blocks until a background load has finished and its result is in the document.
     void WaitForLoad();
 
@@ -69,20 +63,17 @@ public:
     CCustomerDB& Store()
     {
         WaitForLoad();
-        return m_store;
+        return m_session.Store();
     }
-    const CCustomerDB& Store() const { return m_store; }
+    const CCustomerDB& Store() const { return m_session.Store(); }
     DataSelection& Selection() { return m_selection; }
     const DataSelection& Selection() const { return m_selection; }
 
-    // Empty selection; hints 101 (three empty names), 102, 107.
+    // Empty selection: three empty names, records cleared, refresh.
     void ResetSelection();
     // Shows the selected record (or resets a selection that no longer matches the store),
-    // then fits the axis and width lists to it.
+    // then asks the scale lists to fit themselves to it.
     void LoadSelectedMeasurement();
-    // Picks axis and width for the peak values and sends the three list values.
-    void AutoScaleDialogBar(double maxValue, double maxSeconds);
-    void UpdateAllViews(int hintNo, const HintObject& object = {});
 
     // Writes the store to the data file now (atomically). Every committed change calls this,
     // so a crash or a power cut loses nothing that was confirmed; closing the main window
@@ -99,14 +90,17 @@ public:
 
     // The last load did not read the whole data file (it could not be opened, was refused or
     // was read in part): nothing overwrites it without the user's say.
-    bool IsReadOnly() const { return m_readOnly; }
+    bool IsReadOnly() const { return m_session.IsReadOnly(); }
     // The identity of the data file when it was last read or written.
-    const FileIdentity& DataFileIdentity() const { return m_identity; }
+    const FileIdentity& DataFileIdentity() const { return m_session.Identity(); }
     // Lock waiting and flushing of the store file (tests shorten the wait).
-    void SetStoreOptions(const StoreOptions& options) { m_storeOptions = options; }
+    void SetStoreOptions(const StoreOptions& options) { m_session.SetStoreOptions(options); }
 
     // How many backups of the data file are kept (from the settings).
-    void SetBackupPolicy(const storebackup::BackupPolicy& policy) { m_backupPolicy = policy; }
+    void SetBackupPolicy(const storebackup::BackupPolicy& policy)
+    {
+        m_session.SetBackupPolicy(policy);
+    }
     // Backs the data file up now (before an import or a re-judging of old data, and before
     // the first save of a day). A failure is written to the log and shown once per run; it
     // never stops the step that follows. Returns success.
@@ -118,53 +112,26 @@ public:
     // database's sync) and shows the selection again where it still exists.
     void ReloadStoreFile();
 
-signals:
-    // After every hint sent to the views (the frame refreshes its command states).
-    void viewsUpdated(int hintNo);
-    // The document became read-only or writable again.
-    void readOnlyChanged(bool readOnly);
-    // A background load of the store started (true) or finished and is in place (false).
-    void loadingChanged(bool loading);
-
 private:
     enum class SaveResult { Saved, Declined, Dismissed, Failed };
 
-    void InitDialogBar();
+    void InitStore();
     void LoadStoreFile();
-    void LoadViewedFile();
-    void StartBackgroundLoad();
     void FinishBackgroundLoad();
-    void ApplyLoadOutcome(const StoreOutcome& outcome);
-    void SendListValues();
+    void ShowLoadOutcome(const LoadOutcome& outcome);
     SaveResult SaveStoreFile();
     SaveResult SaveWhileReadOnly();
-    SaveResult SaveOverReadOnlyFile();
-    SaveResult SaveToDataFile(const FileIdentity& expected);
     SaveResult SaveToOtherFile();
-    void SetReadOnly(bool readOnly);
-    void WriteLog(const std::string& utf8Text, const std::string& path);
+    SaveResult ShowSaveOutcome(const SaveOutcome& outcome);
+    void ShowBackupFailure(const storebackup::BackupResult& result);
 
-    CCustomerDB m_store;
+    // The data file and its rules (load, save, read-only state, backups); the document turns
+    // what it returns into the user's questions and messages.
+    StoreSession m_session;
     DataSelection m_selection;
-    std::string m_dataFile = ".\\DATA\\MXR.DAT";
+    DocumentNotifier m_notifier;
     CxLogFile* m_log = nullptr;
     QWidget* m_messageParent = nullptr;
-    CDialogBar* m_dialogBar = nullptr;
-    std::vector<CHintReceiver*> m_views;
     bool m_initialised = false;
-    bool m_readOnly = false;
-    bool m_viewing = false;      // a file named on the command line, only viewed
-    FileIdentity m_identity;     // of the data file as last read or written
-    std::string m_setAsidePath;  // the copy made at load of a file that could not be read
-    StoreOptions m_storeOptions; // lock waiting for the data file
-    storebackup::BackupPolicy m_backupPolicy;
-    bool m_backupFailureShown = false;
-
     bool m_loadInBackground = false;
-    bool m_loading = false;
-    // The worker of a background load. It writes m_loaded and m_loadOutcome only; the UI
-    // thread reads them after joining it (FinishBackgroundLoad).
-    std::thread m_loadThread;
-    std::unique_ptr<CCustomerDB> m_loaded;
-    StoreOutcome m_loadOutcome;
 };

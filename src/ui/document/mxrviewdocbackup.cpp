@@ -3,8 +3,6 @@
 #include <QDir>
 #include <QString>
 
-#include "link/cxlogfile.h"
-#include "model/cp932text.h"
 #include "ui/common/errnotext.h"
 #include "ui/common/messages.h"
 #include "ui/document/mxrviewdoc.h"
@@ -40,50 +38,40 @@ QString restoreFailureText(const storebackup::RestoreResult& result, const std::
 
 } // namespace
 
+void CMXRViewDoc::ShowBackupFailure(const storebackup::BackupResult& result)
+{
+    ui::messages().information(m_messageParent,
+                               QStringLiteral("データファイルのバックアップを作成できませんでした。\n"
+                                              "データの保存は続けます。\n%1")
+                                   .arg(backupFailureText(result)));
+}
+
 bool CMXRViewDoc::BackUpStore()
 {
-    if (m_viewing)
-        return false; // a viewed file is never written, so it needs no backup
-    const storebackup::BackupResult result =
-        storebackup::MakeBackup(NativeStorePath(m_dataFile), m_backupPolicy);
-    if (result.ok) {
-        if (!result.noStore)
-            WriteLog("データファイルのバックアップを作成しました: ", result.path);
-        return true;
-    }
-    WriteLog("データファイルのバックアップを作成できませんでした: ", result.Describe());
-    if (!m_backupFailureShown) {
-        m_backupFailureShown = true;
-        ui::messages().information(
-            m_messageParent, QStringLiteral("データファイルのバックアップを作成できませんでした。\n"
-                                            "データの保存は続けます。\n%1")
-                                 .arg(backupFailureText(result)));
-    }
-    return false;
+    // A viewed file is never written, so it needs no backup; a failure is told once a run.
+    const BackupOutcome outcome = m_session.BackUp();
+    if (outcome.firstFailure)
+        ShowBackupFailure(outcome.result);
+    return outcome.ok;
 }
 
 bool CMXRViewDoc::RestoreFromBackup(const std::string& backupPath)
 {
-    if (m_viewing)
+    if (m_session.IsViewing())
         return false;
-    const storebackup::RestoreResult result =
-        storebackup::RestoreBackup(backupPath, NativeStorePath(m_dataFile), m_backupPolicy);
-    if (result.safeguard.ok && !result.safeguard.noStore)
-        WriteLog("復元の前にバックアップを作成しました: ", result.safeguard.path);
-    if (!result.ok) {
-        WriteLog("バックアップから復元できませんでした: ", result.message);
+    WaitForLoad();
+    const RestoreOutcome outcome = m_session.Restore(backupPath);
+    if (!outcome.ok) {
         ui::messages().information(m_messageParent,
                                    QStringLiteral("バックアップから復元できませんでした。\n%1")
-                                       .arg(restoreFailureText(result, backupPath)));
+                                       .arg(restoreFailureText(outcome.result, backupPath)));
         return false;
     }
-    WriteLog("バックアップから復元しました: ", backupPath);
-    SetReadOnly(false);
-    LoadStoreFile();
+    ShowLoadOutcome(outcome.load);
     // The restored store starts from its first measurement, as at start-up: the old selection
     // may name entries the backup does not hold.
     SelectFirstMeasurement();
-    SendListValues();
+    emit m_notifier.scaleValuesRequested();
     return true;
 }
 

@@ -1,16 +1,10 @@
-// CMXRViewDoc: loading the data store at start-up and saving it at each commit and at the close,
-// with the guards that keep the user's file: read-only after an incomplete load, a changed file
-// kept aside before it is replaced, stale temporary files of killed saves removed.
+// CMXRViewDoc: the user's side of the store session. It loads the data store at start-up and
+// saves it at each commit and at the close, and turns what the session returns (outcomes and
+// the decisions it needs) into the questions, messages and file dialog the user sees.
 #include <QApplication>
 #include <QCursor>
 #include <QFile>
 
-#include <sys/resource.h>
-#include <unistd.h>
-
-#include "link/cxlogfile.h"
-#include "model/cp932text.h"
-#include "model/safefile.h"
 #include "ui/common/messages.h"
 #include "ui/document/mxrviewdoc.h"
 #include "ui/common/storemessagebox.h"
@@ -38,51 +32,17 @@ enum ReadOnlyChoice { SaveAnyway = 0, SaveElsewhere = 1, DoNotSave = 2 };
 
 } // namespace
 
-void CMXRViewDoc::WriteLog(const std::string& utf8Text, const std::string& path)
-{
-    if (m_log)
-        m_log->Write(cp932::lit(utf8Text) + path);
-}
-
-void CMXRViewDoc::SetReadOnly(bool readOnly)
-{
-    if (m_readOnly == readOnly)
-        return;
-    m_readOnly = readOnly;
-    emit readOnlyChanged(readOnly);
-}
-
 void CMXRViewDoc::SetViewFile(std::string path)
 {
-    m_dataFile = std::move(path);
-    m_viewing = true;
-}
-
-void CMXRViewDoc::LoadViewedFile()
-{
-    SetReadOnly(true);
-    StoreOutcome outcome;
-    {
-        WaitCursor wait;
-        outcome = LoadStore(m_store, m_dataFile, m_storeOptions);
-    }
-    m_identity = outcome.identity;
-    // A missing file reads as an empty store when it is the program's own; a file the user
-    // named must be there.
-    if (outcome.ok && !outcome.identity.exists) {
-        ui::messages().error(
-            m_messageParent,
-            QStringLiteral("指定のファイルを開けません\n%1").arg(shown(m_dataFile)));
-        return;
-    }
-    ui::ShowStoreMessage(m_messageParent, outcome);
+    m_session.SetViewFile(std::move(path));
 }
 
 void CMXRViewDoc::SelectFirstMeasurement()
 {
     m_selection = DataSelection();
-    if (m_store.customers.Count() > 0) {
-        const CCustomer& customer = m_store.customers.At(0);
+    const CCustomerDB& store = m_session.Store();
+    if (store.customers.Count() > 0) {
+        const CCustomer& customer = store.customers.At(0);
         m_selection.customer = customer.name;
         if (customer.cables.Count() > 0) {
             const CCable& cable = customer.cables.At(0);
@@ -98,54 +58,49 @@ void CMXRViewDoc::SelectFirstMeasurement()
     LoadSelectedMeasurement();
 }
 
-namespace {
-
-// The program's own store, in place or on the load thread (plain C++, no Qt object).
-StoreOutcome ReadOwnStore(CCustomerDB& db, const std::string& dataFile,
-                          const StoreOptions& options)
+void CMXRViewDoc::ShowLoadOutcome(const LoadOutcome& outcome)
 {
-    // Saves killed half-way leave their temporary files beside the store.
-    safefile::RemoveStaleTemporaries(safefile::FolderOf(NativeStorePath(dataFile)));
-    // An unreadable store is copied aside before anything could be saved over it.
-    return LoadOwnStore(db, dataFile, options);
+    if (outcome.viewedFileMissing) {
+        ui::messages().error(m_messageParent,
+                             QStringLiteral("指定のファイルを開けません\n%1")
+                                 .arg(shown(m_session.DataFilePath())));
+    } else {
+        ui::ShowStoreMessage(m_messageParent, outcome.store);
+    }
+    emit m_notifier.storeReplaced();
 }
-
-} // namespace
 
 void CMXRViewDoc::LoadStoreFile()
 {
     WaitForLoad();
-    if (m_viewing) {
-        LoadViewedFile();
-        return;
+    LoadOutcome outcome;
+    {
+        WaitCursor wait;
+        outcome = m_session.Load();
     }
-    WaitCursor wait;
-    ApplyLoadOutcome(ReadOwnStore(m_store, m_dataFile, m_storeOptions));
+    ShowLoadOutcome(outcome);
 }
 
-void CMXRViewDoc::StartBackgroundLoad()
+void CMXRViewDoc::InitStore()
 {
-    if (m_loading)
+    // A file named for viewing is read in place: its first measurement is shown at once.
+    if (!m_loadInBackground || m_session.IsViewing()) {
+        LoadStoreFile();
         return;
-    m_loading = true;
-    m_store.customers.RemoveAll();
-    // The load keeps the line settings of the tree it reads into, as a load in place does.
-    m_loaded = std::make_unique<CCustomerDB>();
-    m_loaded->comm = m_store.comm;
-    emit loadingChanged(true);
-    m_loadThread = std::thread([this, path = m_dataFile, options = m_storeOptions,
-                                db = m_loaded.get()] {
-        // Plain C++ only: the store code touches no Qt object. A lower priority leaves the
-        // processor to the UI thread while the window builds and paints its first picture.
-        ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 10);
-        m_loadOutcome = ReadOwnStore(*db, path, options);
-        QMetaObject::invokeMethod(this, &CMXRViewDoc::FinishBackgroundLoad, Qt::QueuedConnection);
+    }
+    if (m_session.IsLoading())
+        return;
+    m_session.StartBackgroundLoad([this] {
+        // On the worker: the document's end of the load runs on the UI thread.
+        QMetaObject::invokeMethod(this, &CMXRViewDoc::FinishBackgroundLoad,
+                                  Qt::QueuedConnection);
     });
+    emit m_notifier.loadingChanged(true);
 }
 
 void CMXRViewDoc::WaitForLoad()
 {
-    if (!m_loading)
+    if (!m_session.IsLoading())
         return;
     WaitCursor wait;
     FinishBackgroundLoad();
@@ -155,36 +110,17 @@ void CMXRViewDoc::FinishBackgroundLoad()
 {
     // Called by the worker's queued call, or earlier by WaitForLoad (the queued call then
     // finds nothing left to do).
-    if (!m_loading)
+    m_session.JoinLoad();
+    const std::optional<LoadOutcome> outcome = m_session.TakeFinishedLoad();
+    if (!outcome)
         return;
-    m_loadThread.join();
-    m_store = std::move(*m_loaded);
-    m_loaded.reset();
-    m_loading = false;
-    ApplyLoadOutcome(m_loadOutcome);
-    m_loadOutcome = {};
-    emit loadingChanged(false);
-}
-
-void CMXRViewDoc::ApplyLoadOutcome(const StoreOutcome& outcome)
-{
-    m_identity = outcome.identity;
-    m_setAsidePath = outcome.setAsidePath;
-    if (!outcome.setAsidePath.empty())
-        WriteLog("読めないデータファイルを退避しました: ", outcome.setAsidePath);
-    else if (outcome.unreadable)
-        WriteLog("読めないデータファイルを退避できませんでした: ", m_dataFile);
-    // A missing file is a first start (success); any other failure left part of the file
-    // unread, so saving the tree in memory over it would lose the rest.
-    if (!outcome.ok) {
-        WriteLog("データファイルを読み取り専用で開きました: ", m_dataFile);
-        SetReadOnly(true);
-    }
-    ui::ShowStoreMessage(m_messageParent, outcome);
+    ShowLoadOutcome(*outcome);
+    emit m_notifier.loadingChanged(false);
 }
 
 bool CMXRViewDoc::CommitStore()
 {
+    emit m_notifier.treeChanged();
     return SaveStoreFile() == SaveResult::Saved;
 }
 
@@ -205,36 +141,52 @@ bool CMXRViewDoc::SaveForClose()
 CMXRViewDoc::SaveResult CMXRViewDoc::SaveStoreFile()
 {
     // A viewed file is never written; the commands that change the store are off meanwhile.
-    if (m_viewing)
+    if (m_session.IsViewing())
         return SaveResult::Declined;
     // A save before the load finished would write the empty tree over the user's file.
     WaitForLoad();
-    if (m_readOnly)
-        return SaveWhileReadOnly();
-    return SaveToDataFile(m_identity);
-}
-
-CMXRViewDoc::SaveResult CMXRViewDoc::SaveToDataFile(const FileIdentity& expected)
-{
-    if (storebackup::NeedsDailyBackup(NativeStorePath(m_dataFile)))
-        BackUpStore();
-    StoreOutcome outcome;
+    SaveOutcome outcome;
     {
         WaitCursor wait;
-        outcome = SaveOwnStore(m_store, m_dataFile, expected, m_storeOptions);
+        outcome = m_session.Save();
     }
-    if (!outcome.changedAsidePath.empty()) {
-        WriteLog("変更されていたデータファイルを退避しました: ", outcome.changedAsidePath);
+    if (outcome.status == SaveStatus::NeedsDecision)
+        return SaveWhileReadOnly();
+    return ShowSaveOutcome(outcome);
+}
+
+CMXRViewDoc::SaveResult CMXRViewDoc::ShowSaveOutcome(const SaveOutcome& outcome)
+{
+    if (outcome.backupFailure)
+        ShowBackupFailure(*outcome.backupFailure);
+    if (outcome.failure == SaveFailure::KeepAsideFailed) {
+        ui::messages().error(
+            m_messageParent,
+            QStringLiteral("データファイルを退避できないため保存しませんでした\n%1")
+                .arg(shown(outcome.path)));
+        return SaveResult::Failed;
+    }
+    if (outcome.wrote) {
+        if (!outcome.store.changedAsidePath.empty())
+            ui::messages().information(
+                m_messageParent,
+                QStringLiteral("データファイルはこのプログラムの外で変更されていました。\n"
+                               "変更されたファイルは次の名前で残してあります:\n%1")
+                    .arg(shown(outcome.store.changedAsidePath)));
+        ui::ShowStoreMessage(m_messageParent, outcome.store);
+    }
+    switch (outcome.status) {
+    case SaveStatus::Saved: break;
+    case SaveStatus::NotWritten: return SaveResult::Declined;
+    case SaveStatus::NeedsDecision: return SaveResult::Dismissed; // answered by the callers
+    case SaveStatus::Failed: return SaveResult::Failed;
+    }
+    if (!outcome.keptPath.empty())
         ui::messages().information(
             m_messageParent,
-            QStringLiteral("データファイルはこのプログラムの外で変更されていました。\n"
-                           "変更されたファイルは次の名前で残してあります:\n%1")
-                .arg(shown(outcome.changedAsidePath)));
-    }
-    ui::ShowStoreMessage(m_messageParent, outcome);
-    if (!outcome.ok)
-        return SaveResult::Failed;
-    m_identity = outcome.identity;
+            QStringLiteral(
+                "データファイルを保存しました。\n元のファイルは次の名前で残してあります:\n%1")
+                .arg(shown(outcome.keptPath)));
     return SaveResult::Saved;
 }
 
@@ -245,7 +197,7 @@ CMXRViewDoc::SaveResult CMXRViewDoc::SaveWhileReadOnly()
         QStringLiteral(
             "データファイルは読み込みが完了しなかったため、読み取り専用で開いています。\n"
             "%1\n変更をどこに保存しますか？")
-            .arg(shown(m_dataFile)),
+            .arg(shown(m_session.DataFilePath())),
         {QStringLiteral("データファイルに保存"), QStringLiteral("別のファイルに保存..."),
          QStringLiteral("保存しない")});
     if (choice == SaveElsewhere)
@@ -254,75 +206,37 @@ CMXRViewDoc::SaveResult CMXRViewDoc::SaveWhileReadOnly()
         return SaveResult::Declined;
     if (choice != SaveAnyway)
         return SaveResult::Dismissed;
-    return SaveOverReadOnlyFile();
-}
-
-CMXRViewDoc::SaveResult CMXRViewDoc::SaveOverReadOnlyFile()
-{
-    // The file as it is now is kept before it is replaced: a file set aside at load that is
-    // still the same needs no second copy.
-    const std::string path = NativeStorePath(m_dataFile);
-    const FileIdentity now = IdentityOfPath(path);
-    std::string keptPath = m_setAsidePath;
-    if (now.exists && (keptPath.empty() || now != m_identity)) {
-        keptPath = CopyAside(path, "kept", std::time(nullptr));
-        if (keptPath.empty()) {
-            ui::messages().error(
-                m_messageParent,
-                QStringLiteral("データファイルを退避できないため保存しませんでした\n%1")
-                    .arg(shown(path)));
-            return SaveResult::Failed;
-        }
-        WriteLog("上書き前のデータファイルを退避しました: ", keptPath);
+    SaveOutcome outcome;
+    {
+        WaitCursor wait;
+        outcome = m_session.SaveOverReadOnlyFile();
     }
-    // Compared with the file just copied: a change after the copy is kept aside as well.
-    const SaveResult saved = SaveToDataFile(now);
-    if (saved != SaveResult::Saved)
-        return saved;
-    m_setAsidePath.clear();
-    SetReadOnly(false);
-    if (now.exists)
-        ui::messages().information(
-            m_messageParent,
-            QStringLiteral(
-                "データファイルを保存しました。\n元のファイルは次の名前で残してあります:\n%1")
-                .arg(shown(keptPath)));
-    return saved;
+    return ShowSaveOutcome(outcome);
 }
 
 CMXRViewDoc::SaveResult CMXRViewDoc::SaveToOtherFile()
 {
     const QString chosen = ui::messages().saveFileName(
-        m_messageParent, QStringLiteral("別のファイルに保存"), shown(NativeStorePath(m_dataFile)),
+        m_messageParent, QStringLiteral("別のファイルに保存"),
+        shown(NativeStorePath(m_session.DataFilePath())),
         QStringLiteral("データファイル (*.DAT *.dat);;すべてのファイル (*)"));
     if (chosen.isEmpty())
         return SaveResult::Dismissed;
     const std::string path = QFile::encodeName(chosen).toStdString();
-    // The data file under another name is no other file: it is kept aside first.
-    const FileIdentity target = IdentityOfPath(path);
-    if (target.exists && target == IdentityOfPath(NativeStorePath(m_dataFile)))
-        return SaveOverReadOnlyFile();
-    if (target.exists &&
-        ui::messages().questionYesNo(
-            m_messageParent,
-            QStringLiteral("指定のファイルは既に存在しています\n上書きしてもよろしいですか\n%1")
-                .arg(chosen),
-            CMessageInterface::Answer::No) != CMessageInterface::Answer::Yes)
-        return SaveResult::Dismissed;
-    StoreOutcome outcome;
+    SaveOutcome outcome;
     {
         WaitCursor wait;
-        outcome = SaveStore(m_store, path, m_storeOptions);
+        outcome = m_session.SaveToOtherFile(path);
     }
-    ui::ShowStoreMessage(m_messageParent, outcome);
-    if (!outcome.ok)
-        return SaveResult::Failed;
-    // The chosen file holds everything now: later commits of this run go there, and the file
-    // that could not be read stays as it was.
-    WriteLog("データファイルを別のファイルに保存しました: ", path);
-    m_dataFile = path;
-    m_identity = outcome.identity;
-    m_setAsidePath.clear();
-    SetReadOnly(false);
-    return SaveResult::Saved;
+    if (outcome.status == SaveStatus::NeedsDecision) {
+        if (ui::messages().questionYesNo(
+                m_messageParent,
+                QStringLiteral("指定のファイルは既に存在しています\n上書きしてもよろしいですか\n%1")
+                    .arg(chosen),
+                CMessageInterface::Answer::No) != CMessageInterface::Answer::Yes)
+            return SaveResult::Dismissed;
+        WaitCursor wait;
+        outcome = m_session.SaveToOtherFile(path, true);
+    }
+    return ShowSaveOutcome(outcome);
 }

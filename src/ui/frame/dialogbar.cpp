@@ -5,8 +5,10 @@
 #include <QHBoxLayout>
 #include <QLabel>
 
-#include "ui/frame/commandids.h"
 #include "model/dialogbarlists.h"
+#include "report/autoscale.h"
+#include "ui/document/documentnotifier.h"
+#include "ui/frame/commandids.h"
 
 CDialogBar::CDialogBar(QWidget* parent) : QWidget(parent)
 {
@@ -74,6 +76,35 @@ double CDialogBar::Axis() const
 
 void CDialogBar::AutoScale(double maxValue, double maxSeconds)
 {
-    m_axis->setCurrentIndex(dialogbar::autoAxisIndex(m_axisItems, maxValue));
-    m_width->setCurrentIndex(dialogbar::autoWidthIndex(m_widthItems, maxSeconds));
+    const autoscale::Choice choice =
+        autoscale::Choose(m_axisItems, m_widthItems, maxValue, maxSeconds);
+    m_axis->setCurrentIndex(choice.axisIndex);
+    m_width->setCurrentIndex(choice.widthIndex);
+}
+
+void CDialogBar::Connect(DocumentNotifier& notifier)
+{
+    connect(this, &CDialogBar::startTimeChosen, &notifier, &DocumentNotifier::startTimeChanged);
+    connect(this, &CDialogBar::widthChosen, &notifier, &DocumentNotifier::widthChanged);
+    connect(this, &CDialogBar::axisChosen, &notifier, &DocumentNotifier::axisChanged);
+    connect(&notifier, &DocumentNotifier::scaleFitRequested, this,
+            [this, &notifier](double maxValue, double maxSeconds) {
+                AutoScale(maxValue, maxSeconds);
+                SendValues(notifier);
+            });
+    connect(&notifier, &DocumentNotifier::scaleValuesRequested, this,
+            [this, &notifier] { SendValues(notifier); });
+}
+
+void CDialogBar::SendValues(DocumentNotifier& notifier) const
+{
+    const double start = StartTime();
+    const double width = Width();
+    const double axis = Axis();
+    if (start >= 0)
+        emit notifier.startTimeChanged(start);
+    if (width >= 0)
+        emit notifier.widthChanged(width);
+    if (axis >= 0)
+        emit notifier.axisChanged(axis);
 }

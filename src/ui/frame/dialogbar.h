@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+class DocumentNotifier;
 class QComboBox;
 
 class CDialogBar : public QWidget {
@@ -25,6 +26,12 @@ public:
     // Selects axis and width for a measurement (the start time is kept). Sends no signal:
     // the caller passes the new values on.
     void AutoScale(double maxValue, double maxSeconds);
+
+    // Ties the lists to the document's notifier: a chosen item is told to the views at once; a
+    // scale fit picks axis and width, then tells the three values; a request for the values
+    // tells them (each only while its list has a selection).
+    void Connect(DocumentNotifier& notifier);
+    void SendValues(DocumentNotifier& notifier) const;
 
     QComboBox* axisList() const { return m_axis; }
     QComboBox* startTimeList() const { return m_startTime; }

@@ -80,18 +80,28 @@ CMainFrame::CMainFrame(CMXRViewDoc* doc, QWidget* parent) : QMainWindow(parent),
     CreateToolBars();
 
     m_doc->SetMessageParent(this);
-    m_doc->AttachDialogBar(m_dialogBar);
-    m_doc->AddView(m_viewGraph);
-    connect(m_doc, &CMXRViewDoc::viewsUpdated, this, [this](int hintNo) {
-        UpdateCommandStates();
-        // A new record (or none) ends with Refresh; start, width and axis change no sign,
-        // and the overlay repaints with the view.
-        if (hintNo == hint::Refresh)
-            m_analysis->Refresh();
-    });
+    // The view follows the document first, then the frame: the command states and the
+    // analysis marks read what the view shows.
+    DocumentNotifier& notifier = m_doc->Notifier();
+    m_viewGraph->Connect(notifier);
+    // The scale lists do not depend on the store.
+    m_dialogBar->FillLists();
+    m_dialogBar->Connect(notifier);
+    // Every change of what the view shows may change which commands apply to it.
+    connect(&notifier, &DocumentNotifier::selectionShown, this, &CMainFrame::UpdateCommandStates);
+    connect(&notifier, &DocumentNotifier::recordsCleared, this, &CMainFrame::UpdateCommandStates);
+    connect(&notifier, &DocumentNotifier::recordAdded, this, &CMainFrame::UpdateCommandStates);
+    for (auto scale : {&DocumentNotifier::startTimeChanged, &DocumentNotifier::widthChanged,
+                       &DocumentNotifier::axisChanged})
+        connect(&notifier, scale, this, &CMainFrame::UpdateCommandStates);
+    connect(&notifier, &DocumentNotifier::refreshRequested, this,
+            &CMainFrame::UpdateCommandStates);
+    // A new record (or none) ends with a refresh; start, width and axis change no sign, and the
+    // overlay repaints with the view.
+    connect(&notifier, &DocumentNotifier::refreshRequested, this, [this] { m_analysis->Refresh(); });
     // While the store is read in the background the window shows it and offers only the
     // commands that do not touch the store.
-    connect(m_doc, &CMXRViewDoc::loadingChanged, this, [this](bool loading) {
+    connect(&notifier, &DocumentNotifier::loadingChanged, this, [this](bool loading) {
         m_messagePane->setText(loading ? QStringLiteral("データファイルを読み込んでいます...")
                                        : QStringLiteral("レディ"));
         if (loading)
@@ -101,7 +111,7 @@ CMainFrame::CMainFrame(CMXRViewDoc* doc, QWidget* parent) : QMainWindow(parent),
         UpdateCommandStates();
     });
     // The title tells while the data file is not written without asking.
-    connect(m_doc, &CMXRViewDoc::readOnlyChanged, this, &CMainFrame::UpdateTitle);
+    connect(&notifier, &DocumentNotifier::readOnlyChanged, this, &CMainFrame::UpdateTitle);
     // "通信設定(&C)...": edits a copy of the store's line settings; OK saves the store.
     SetCommandHandler(cmd::CommSettings, [this] { RunCommSettings(this, *m_doc); });
     // "需要家情報の編集(&C)..." and "測定データの転送(&M)..." on a copy of the store,
@@ -158,10 +168,7 @@ CMainFrame::CMainFrame(CMXRViewDoc* doc, QWidget* parent) : QMainWindow(parent),
     UpdateCommandStates();
 }
 
-CMainFrame::~CMainFrame()
-{
-    m_doc->RemoveView(m_viewGraph);
-}
+CMainFrame::~CMainFrame() = default;
 
 QAction* CMainFrame::AddCommand(QMenu* menu, int commandId, const QString& text,
                                 const QString& prompt, const QString& toolTip)

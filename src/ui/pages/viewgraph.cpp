@@ -1,4 +1,4 @@
-// CViewGraph: hint handling, the screen report's refresh and layout, and its list scrolling.
+// CViewGraph: following the notifier, the screen report's refresh and layout, and its list scrolling.
 #include "ui/pages/viewgraph.h"
 
 #include <QPaintEvent>
@@ -40,36 +40,31 @@ CViewGraph::CViewGraph(QWidget* parent) : QWidget(parent)
 
 CViewGraph::~CViewGraph() = default;
 
-void CViewGraph::OnUpdate(int hintNo, const HintObject& object)
+void CViewGraph::Connect(DocumentNotifier& notifier)
 {
-    switch (hintNo) {
-    case hint::Selection:
-        if (const auto* names = std::get_if<SelectionNames>(&object))
-            m_names = *names;
-        break;
-    case hint::Clear:
+    connect(&notifier, &DocumentNotifier::selectionShown, this,
+            [this](const SelectionNames& names) { m_names = names; });
+    connect(&notifier, &DocumentNotifier::recordsCleared, this, [this] {
         m_records.clear();
         m_newRecord = true;
-        break;
-    case hint::AddRecord:
-        if (const auto* record = std::get_if<CMeasRecord>(&object))
-            m_records.push_back(*record);
+    });
+    connect(&notifier, &DocumentNotifier::recordAdded, this, [this](const CMeasRecord& record) {
+        m_records.push_back(record);
         m_newRecord = true;
-        break;
-    case hint::StartTime:
-    case hint::Width:
-    case hint::Axis:
-        if (const auto* value = std::get_if<double>(&object)) {
-            double& target = hintNo == hint::StartTime ? m_startTime
-                             : hintNo == hint::Width   ? m_width
-                                                       : m_axis;
-            target = *value;
-        }
-        Refresh();
-        break;
-    case hint::Refresh: Refresh(); break;
-    default: break;
-    }
+    });
+    connect(&notifier, &DocumentNotifier::startTimeChanged, this,
+            [this](double v) { SetScale(m_startTime, v); });
+    connect(&notifier, &DocumentNotifier::widthChanged, this,
+            [this](double v) { SetScale(m_width, v); });
+    connect(&notifier, &DocumentNotifier::axisChanged, this,
+            [this](double v) { SetScale(m_axis, v); });
+    connect(&notifier, &DocumentNotifier::refreshRequested, this, [this] { Refresh(); });
+}
+
+void CViewGraph::SetScale(double& target, double value)
+{
+    target = value;
+    Refresh();
 }
 
 bool CViewGraph::HasRecord() const

@@ -1,4 +1,4 @@
-// CViewGraph: the report view. It keeps what the document's hints carry and shows the selected
+// CViewGraph: the report view. It keeps what the document's notifier tells and shows the selected
 // measurement as the screen report (header, result tables, scrolling lists, graph).
 #pragma once
 
@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-#include "ui/document/hints.h"
+#include "ui/document/documentnotifier.h"
 
 class QPagedPaintDevice;
 class QPrinter;
@@ -16,13 +16,14 @@ class QScrollBar;
 class ScreenReport;
 struct LayoutContext;
 
-class CViewGraph : public QWidget, public CHintReceiver {
+class CViewGraph : public QWidget {
     Q_OBJECT
 public:
     explicit CViewGraph(QWidget* parent = nullptr);
     ~CViewGraph() override;
 
-    void OnUpdate(int hintNo, const HintObject& object) override;
+    // Follows the notifier's selection, records, scale and refresh signals.
+    void Connect(DocumentNotifier& notifier);
 
     const SelectionNames& Names() const { return m_names; }
     const std::vector<CMeasRecord>& Records() const { return m_records; }
@@ -58,6 +59,7 @@ protected:
 
 private:
     void Refresh();
+    void SetScale(double& target, double value);
     void Relayout();
     void PlaceScrollBars(const LayoutContext& ctx);
 
