@@ -282,8 +282,8 @@ public:
         m_change.path = pathOf(c.destination);
         if (!c.imported || !c.questions)
             return Outcome{Status::ImportRefused, -1, {}, ImportStatus::NothingChecked};
-        ImportResult result = MergeImport(m_tree, c.destination, *c.imported, c.fileLevel,
-                                          c.titles, *c.questions);
+        ImportResult result =
+            MergeImport(m_tree, c.destination, *c.imported, c.fileLevel, c.titles, *c.questions);
         Outcome out;
         out.importStatus = result.status;
         switch (result.status) {

@@ -130,10 +130,10 @@ struct RecalculateAll {
     int triggValidSec = 10;
 };
 
-using Command = std::variant<AddName, RenameName, RemoveName, RemoveMeasurement, EditMeasurement,
-                             SetMeasurementDisplay, EditCondition, SetCriteria,
-                             ApplyDisplayToRecords, ChooseFinalValue, RegisterReceived,
-                             ImportMerge, RecalculateAll>;
+using Command =
+    std::variant<AddName, RenameName, RemoveName, RemoveMeasurement, EditMeasurement,
+                 SetMeasurementDisplay, EditCondition, SetCriteria, ApplyDisplayToRecords,
+                 ChooseFinalValue, RegisterReceived, ImportMerge, RecalculateAll>;
 
 // ---- What a command did -------------------------------------------------------------------
 
@@ -169,7 +169,7 @@ struct Change {
     // EditMeasurement: MeasField; EditCondition: the table row; ImportMerge: the destination
     // node's ExchangeNode level (path: its names).
     int field = -1;
-    std::size_t count = 0;  // records added (RegisterReceived) or removed with an entry
+    std::size_t count = 0; // records added (RegisterReceived) or removed with an entry
 };
 
 class ChangeObserver {
@@ -181,11 +181,11 @@ public:
 
 enum class Status {
     Done,
-    Unchanged,   // the command found nothing to change (the value was there already)
-    NotFound,    // the path or the measurement index names nothing
-    NameExists,  // a sibling has the name
-    NameTooLong, // over NameLimit bytes
-    Declined,    // the import's questions were answered No
+    Unchanged,     // the command found nothing to change (the value was there already)
+    NotFound,      // the path or the measurement index names nothing
+    NameExists,    // a sibling has the name
+    NameTooLong,   // over NameLimit bytes
+    Declined,      // the import's questions were answered No
     ImportRefused, // the import's checks failed: see importStatus
 };
 

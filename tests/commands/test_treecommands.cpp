@@ -80,9 +80,14 @@ TEST(TreeCommands, RefusalsChangeNothingAndStaySilent)
     };
     const cmd::TreePath noSet{"alpha", "C1", "S9"};
     const CTestCondition& now = s1Of(sampleTree()).RecordAt(0).Condition;
-    const JudgParams sameCriteria{now.SeikyokuMin,    now.SeikyokuMax,    now.JyakutenMin,
-                                  now.JyakutenMax,    now.LastCurrentMin, now.LastCurrentMax,
-                                  s1Of(sampleTree()).ShowSeikyoku, s1Of(sampleTree()).ShowJyakuten};
+    const JudgParams sameCriteria{now.SeikyokuMin,
+                                  now.SeikyokuMax,
+                                  now.JyakutenMin,
+                                  now.JyakutenMax,
+                                  now.LastCurrentMin,
+                                  now.LastCurrentMax,
+                                  s1Of(sampleTree()).ShowSeikyoku,
+                                  s1Of(sampleTree()).ShowJyakuten};
     const Case cases[] = {
         {"add under missing customer", cmd::AddName{cmd::Level::Cable, {"gamma"}, "X"},
          cmd::Status::NotFound},
@@ -136,7 +141,8 @@ TEST(TreeCommands, EveryChangeIsReportedOnce)
     };
     const Case cases[] = {
         {cmd::AddName{cmd::Level::Customer, {}, "gamma"}, cmd::Kind::AddName, {}},
-        {cmd::RenameName{cmd::Level::Cable, {"alpha", "C1"}, "C3"}, cmd::Kind::RenameName,
+        {cmd::RenameName{cmd::Level::Cable, {"alpha", "C1"}, "C3"},
+         cmd::Kind::RenameName,
          {"alpha", "C1"}},
         {cmd::RemoveName{cmd::Level::Customer, {"alpha"}}, cmd::Kind::RemoveName, {"alpha"}},
         {cmd::RemoveMeasurement{kS1, 0}, cmd::Kind::RemoveMeasurement, kS1},
@@ -146,12 +152,11 @@ TEST(TreeCommands, EveryChangeIsReportedOnce)
         {cmd::EditCondition{kS1, 5, wet}, cmd::Kind::EditCondition, kS1},
         {cmd::SetCriteria{kS1, strict}, cmd::Kind::SetCriteria, kS1},
         {cmd::ApplyDisplayToRecords{kS1, 0, 1}, cmd::Kind::ApplyDisplayToRecords, kS1},
-        {cmd::ChooseFinalValue{kS1, 0, rec(10.0).Points, 99, 10}, cmd::Kind::ChooseFinalValue,
-         kS1},
-        {cmd::RegisterReceived{kS1, {rec(15.0, 5)}, wet, false}, cmd::Kind::RegisterReceived,
-         kS1},
+        {cmd::ChooseFinalValue{kS1, 0, rec(10.0).Points, 99, 10}, cmd::Kind::ChooseFinalValue, kS1},
+        {cmd::RegisterReceived{kS1, {rec(15.0, 5)}, wet, false}, cmd::Kind::RegisterReceived, kS1},
         {cmd::ImportMerge{ExchangeNode::root(), &imported, ExchangeNode::Root, {}, &yes},
-         cmd::Kind::ImportMerge, {}},
+         cmd::Kind::ImportMerge,
+         {}},
         {cmd::RecalculateAll{4}, cmd::Kind::RecalculateAll, {}},
     };
     for (const Case& c : cases) {
@@ -170,7 +175,8 @@ TEST(TreeCommands, RenameMovesTheEntryWithItsContentsToItsSortedPlace)
 {
     CCustomerDB db = sampleTree();
     const CCable before = db.customers.At(0).cables.At(0); // C1
-    const cmd::Outcome out = cmd::Run(db, cmd::RenameName{cmd::Level::Cable, {"alpha", "C1"}, "C3"});
+    const cmd::Outcome out =
+        cmd::Run(db, cmd::RenameName{cmd::Level::Cable, {"alpha", "C1"}, "C3"});
     ASSERT_TRUE(out.done());
     EXPECT_EQ(out.position, 1);
     const CCustomer& alpha = db.customers.At(0);
@@ -209,9 +215,9 @@ TEST(TreeCommands, RegistrationGivesEveryRecordTheConditionAndTellsWhereTheyWent
     CTestCondition block;
     block.Remarks = "new";
     Recorder seen;
-    ASSERT_TRUE(cmd::Run(db, cmd::RegisterReceived{kS1, {rec(15.0, 5), rec(5.0, 6)}, block, false},
-                         &seen)
-                    .done());
+    ASSERT_TRUE(
+        cmd::Run(db, cmd::RegisterReceived{kS1, {rec(15.0, 5), rec(5.0, 6)}, block, false}, &seen)
+            .done());
     const CMeasData& set = s1Of(db);
     ASSERT_EQ(set.RecordCount(), 4u);
     for (const CMeasRecord& r : set.Records())
@@ -252,8 +258,9 @@ TEST(TreeCommands, DeclinedImportLeavesTheTreeAlone)
     EXPECT_TRUE(seen.changes.empty());
 
     NoQuestions yes;
-    ASSERT_TRUE(cmd::Run(db, cmd::ImportMerge{ExchangeNode::root(), &imported, ExchangeNode::Root,
-                                               {}, &yes})
-                    .done());
+    ASSERT_TRUE(
+        cmd::Run(db,
+                 cmd::ImportMerge{ExchangeNode::root(), &imported, ExchangeNode::Root, {}, &yes})
+            .done());
     EXPECT_EQ(names(db.customers.At(0).cables), (std::vector<std::string>{"C1", "C2", "C7"}));
 }
