@@ -15,6 +15,7 @@
 #include "settings/inifile.h"
 #include "settings/settingskeys.h"
 #include "commands.h"
+#include "commands/treecommands.h"
 #include "model/cp932text.h"
 #include "model/customerdb.h"
 #include "model/measdata.h"
@@ -108,21 +109,8 @@ int fromJson(const ToolContext& ctx, const QString& in, const QString& outFile, 
     std::string error;
     if (!StoreFromJson(file.readAll(), db, error))
         return ToolFailure(ToolMsg::BadDumpDocument, {in, QString::fromStdString(error)});
-    if (recalc) {
-        const int valid = triggValidSec(ctx);
-        for (int c = 0; c < db.customers.Count(); ++c) {
-            CCustomer& customer = db.customers.At(c);
-            for (int k = 0; k < customer.cables.Count(); ++k) {
-                CCable& cable = customer.cables.At(k);
-                for (int s = 0; s < cable.sets.Count(); ++s) {
-                    CMeasData& set = cable.sets.At(s);
-                    for (CMeasRecord& r : set.Records())
-                        r.RecalcFinalAndTriggers(r.UsedPoints, valid);
-                    RecalcRatios(set);
-                }
-            }
-        }
-    }
+    if (recalc)
+        cmd::Run(db, cmd::RecalculateAll{triggValidSec(ctx)});
     const StoreOutcome saved = SaveStore(db, nativePath(outFile));
     return saved.ok ? 0 : notWritten(outFile, saved);
 }

@@ -14,6 +14,7 @@
 #include <optional>
 
 #include "settings/appsettings.h"
+#include "commands/treecommands.h"
 #include "exchange/importmerge.h"
 #include "ui/dialogs/exchangeui.h"
 #include "ui/common/storemessagebox.h"
@@ -181,9 +182,9 @@ bool CDataInport::OnImport()
     const CCustomerDB imported = BuildExchangeTree(m_fileTree, m_node, m_list->CheckedRows());
     const ExchangeNode destination = exchangeui::CurrentNode(m_destTree);
     MessageQuestions questions(this);
-    ImportResult result =
-        MergeImport(m_document, destination, imported, m_node.level, m_titles, questions);
-    switch (result.status) {
+    const cmd::Outcome outcome = cmd::Run(
+        m_document, cmd::ImportMerge{destination, &imported, m_node.level, m_titles, &questions});
+    switch (outcome.importStatus) {
     case ImportStatus::NothingChecked:
         msg.error(this, QStringLiteral("取り込むデータがチェックされていません"));
         return false;
@@ -197,7 +198,6 @@ bool CDataInport::OnImport()
     case ImportStatus::Declined: return false; // nothing reached the document
     case ImportStatus::Done: break;
     }
-    m_document = std::move(result.merged);
     if (m_commit)
         m_commit();
     // Only entries below the destination were added: its own positions still lead to it.

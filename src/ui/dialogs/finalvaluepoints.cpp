@@ -82,27 +82,4 @@ std::string RangeMessage(double min, double max)
     return entry::rangeMessage(min, max);
 }
 
-void ApplyToRecord(CMeasRecord& record, std::vector<CMeasPoint> points, int finalIndex,
-                   int triggValidSec)
-{
-    record.Points = std::move(points);
-    const int count = static_cast<int>(record.Points.size());
-    int used = finalIndex + 1;
-    if (used < 0)
-        used = 0;
-    if (used > count)
-        used = count;
-    record.RecalcFinalAndTriggers(used, triggValidSec);
-}
-
-bool ApplyToSet(CMeasData& set, std::size_t index, std::vector<CMeasPoint> points, int finalIndex,
-                int triggValidSec)
-{
-    if (index >= set.RecordCount())
-        return false;
-    ApplyToRecord(set.RecordAt(index), std::move(points), finalIndex, triggValidSec);
-    RecalcRatios(set);
-    return true;
-}
-
 } // namespace finalvalue

@@ -11,6 +11,7 @@
 
 #include "model/measdata.h"
 #include "model/measrecord.h"
+#include "commands/setedits.h"
 
 namespace finalvalue {
 
@@ -44,14 +45,8 @@ std::string BoxNumberText(double v);
 // of every number field: "0 から 99999.9 までの数字を入力してください。"
 std::string RangeMessage(double min, double max);
 
-// Stores the edited points in the record and makes point finalIndex its last used point
-// (RecalcFinalAndTriggers with finalIndex + 1; -1 uses none).
-void ApplyToRecord(CMeasRecord& record, std::vector<CMeasPoint> points, int finalIndex,
-                   int triggValidSec);
+// Applying the chosen points and final point to a record and its set (ApplyToRecord,
+// ApplyToSet) is a change of the tree: see commands/setedits.h.
 
-// As ApplyToRecord for record `index` of the set, then recomputes the set's ratios.
-// False (and no change) when the index is outside the set.
-bool ApplyToSet(CMeasData& set, std::size_t index, std::vector<CMeasPoint> points, int finalIndex,
-                int triggValidSec);
 
 } // namespace finalvalue

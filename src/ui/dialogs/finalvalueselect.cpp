@@ -238,15 +238,23 @@ bool CSelectLastVal::OnOK()
     return true;
 }
 
+std::optional<FinalValueChoice> AskFinalValue(QWidget* parent, const CMeasRecord& record)
+{
+    CSelectLastVal dialog(record, parent);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    const int final = dialog.FinalIndex();
+    return FinalValueChoice{dialog.TakePoints(), final};
+}
+
 bool RunFinalValueSelection(QWidget* parent, CMeasData& set, std::size_t index,
                             std::optional<int> triggValidSec)
 {
     if (index >= set.RecordCount())
         return false;
-    CSelectLastVal dialog(set.RecordAt(index), parent);
-    if (dialog.exec() != QDialog::Accepted)
+    auto choice = AskFinalValue(parent, set.RecordAt(index));
+    if (!choice)
         return false;
     const int valid = triggValidSec ? *triggValidSec : AppSettings().TriggValidSec;
-    const int final = dialog.FinalIndex();
-    return finalvalue::ApplyToSet(set, index, dialog.TakePoints(), final, valid);
+    return finalvalue::ApplyToSet(set, index, std::move(choice->points), choice->finalIndex, valid);
 }

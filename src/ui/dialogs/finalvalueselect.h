@@ -79,7 +79,16 @@ private:
     QString m_shownValue;
 };
 
-// Opens the dialog on record `index` of the set; after OK stores the points, makes the chosen
+// What the user chose in the dialog: the edited points and the final position (-1: none).
+struct FinalValueChoice {
+    std::vector<CMeasPoint> points;
+    int finalIndex = -1;
+};
+// Opens the dialog on the record; the choice after OK, nothing after Cancel. Changes nothing:
+// the data page applies the choice as a tree command.
+std::optional<FinalValueChoice> AskFinalValue(QWidget* parent, const CMeasRecord& record);
+
+// Opens the dialog on record `index` of a set outside the document's tree; after OK stores the points, makes the chosen
 // point the last used one (RecalcFinalAndTriggers with the TriggValidSec setting unless given)
 // and recomputes the set's ratios. True when the record was changed; Cancel changes nothing.
 bool RunFinalValueSelection(QWidget* parent, CMeasData& set, std::size_t index,

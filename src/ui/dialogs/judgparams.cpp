@@ -1,22 +1,8 @@
-// Order checks of the judgment limits and their transfer into a measurement data set.
+// Order checks of the judgment limits, the limits of a set, and their default-condition form.
 #include "ui/dialogs/judgparams.h"
 
 #include "model/format.h"
 #include "model/measdata.h"
-
-namespace {
-
-void putLimits(CTestCondition& c, const JudgParams& p)
-{
-    c.SeikyokuMin = p.SeikyokuMin;
-    c.SeikyokuMax = p.SeikyokuMax;
-    c.JyakutenMin = p.JyakutenMin;
-    c.JyakutenMax = p.JyakutenMax;
-    c.LastCurrentMin = p.LastCurrentMin;
-    c.LastCurrentMax = p.LastCurrentMax;
-}
-
-} // namespace
 
 JudgOrderError CheckJudgOrder(const JudgParams& p)
 {
@@ -42,35 +28,6 @@ JudgParams JudgParamsOf(const CMeasData& set)
     p.ShowSeikyoku = set.ShowSeikyoku;
     p.ShowJyakuten = set.ShowJyakuten;
     return p;
-}
-
-JudgParamChange ApplyJudgParams(CMeasData& set, const JudgParams& p)
-{
-    JudgParamChange change;
-    if (set.RecordCount() > 0) {
-        CTestCondition condition = set.RecordAt(0).Condition;
-        putLimits(condition, p);
-        for (const CMeasRecord& r : set.Records())
-            change.limits = change.limits || !(r.Condition == condition);
-        set.RecordAt(0).Condition = condition;
-        ApplyCondition(set, condition);
-        RecalcRatios(set);
-    }
-    change.setFlags = set.ShowSeikyoku != p.ShowSeikyoku || set.ShowJyakuten != p.ShowJyakuten;
-    set.ShowSeikyoku = p.ShowSeikyoku;
-    set.ShowJyakuten = p.ShowJyakuten;
-    return change;
-}
-
-bool ApplyDisplayFlagsToRecords(CMeasData& set, int32_t showSeikyoku, int32_t showJyakuten)
-{
-    bool changed = false;
-    for (CMeasRecord& r : set.Records()) {
-        changed = changed || r.ShowSeikyoku != showSeikyoku || r.ShowJyakuten != showJyakuten;
-        r.ShowSeikyoku = showSeikyoku;
-        r.ShowJyakuten = showJyakuten;
-    }
-    return changed;
 }
 
 void StoreDefaultCriteria(DefaultConditionTexts& defaults, const JudgParams& p)

@@ -214,7 +214,7 @@ bool CSetJudgParam::OnApplyToPast()
                            "せません\r\nよろしいですか"),
             CMessageInterface::Answer::No) != CMessageInterface::Answer::Yes)
         return false;
-    if (m_set && ApplyDisplayFlagsToRecords(*m_set, p->ShowSeikyoku, p->ShowJyakuten))
+    if (m_applyToPast && m_applyToPast(p->ShowSeikyoku, p->ShowJyakuten))
         m_pastChanged = true;
     return true;
 }
@@ -233,17 +233,37 @@ void CSetJudgParam::showEvent(QShowEvent* event)
     QDialog::showEvent(event);
 }
 
+void CSetJudgParam::SetMeasData(CMeasData* set)
+{
+    m_applyToPast = nullptr;
+    if (set)
+        m_applyToPast = [set](int32_t seikyoku, int32_t jyakuten) {
+            return ApplyDisplayFlagsToRecords(*set, seikyoku, jyakuten);
+        };
+}
+
 JudgParamOutcome EditJudgParam(QWidget* parent, CMeasData& set, CAppSettings& settings)
+{
+    JudgParamTarget target;
+    target.applyCriteria = [&set](const JudgParams& p) { return ApplyJudgParams(set, p); };
+    target.applyDisplayToRecords = [&set](int32_t seikyoku, int32_t jyakuten) {
+        return ApplyDisplayFlagsToRecords(set, seikyoku, jyakuten);
+    };
+    return EditJudgParam(parent, set, settings, target);
+}
+
+JudgParamOutcome EditJudgParam(QWidget* parent, const CMeasData& set, CAppSettings& settings,
+                               const JudgParamTarget& target)
 {
     JudgParamOutcome outcome;
     CSetJudgParam dialog(parent);
     dialog.SetParams(JudgParamsOf(set));
-    dialog.SetMeasData(&set);
+    dialog.SetApplyToPast(target.applyDisplayToRecords);
     outcome.accepted = dialog.exec() == QDialog::Accepted;
     outcome.change.recordFlags = dialog.PastDataChanged();
     if (!outcome.accepted)
         return outcome;
-    const JudgParamChange change = ApplyJudgParams(set, dialog.Params());
+    const JudgParamChange change = target.applyCriteria(dialog.Params());
     outcome.change.limits = change.limits;
     outcome.change.setFlags = change.setFlags;
     StoreDefaultCriteria(settings.DefCnd, dialog.Params());

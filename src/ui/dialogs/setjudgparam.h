@@ -6,6 +6,8 @@
 #include <QDialog>
 
 #include <array>
+#include <cstdint>
+#include <functional>
 #include <optional>
 
 #include "ui/dialogs/judgparams.h"
@@ -37,7 +39,11 @@ public:
     const JudgParams& Params() const { return m_params; }
     // The set whose records "過去データにも適応する" changes (not owned; it must outlive the
     // dialog). Without one the button only asks and changes nothing.
-    void SetMeasData(CMeasData* set) { m_set = set; }
+    void SetMeasData(CMeasData* set);
+    // What "過去データにも適応する" does after the user's Yes, in place of SetMeasData: the two
+    // switches go to the function, which tells whether some record changed.
+    using ApplyToPast = std::function<bool(int32_t showSeikyoku, int32_t showJyakuten)>;
+    void SetApplyToPast(ApplyToPast apply) { m_applyToPast = std::move(apply); }
     // True once "過去データにも適応する" changed some record; stays true after Cancel.
     bool PastDataChanged() const { return m_pastChanged; }
 
@@ -64,7 +70,7 @@ private:
     std::optional<JudgParams> readFields();
 
     JudgParams m_params;
-    CMeasData* m_set = nullptr;
+    ApplyToPast m_applyToPast;
     bool m_initialised = false;
     bool m_pastChanged = false;
     std::array<QLineEdit*, 6> m_edits{};
@@ -86,3 +92,13 @@ struct JudgParamOutcome {
 // also become the default criteria of newly registered data. "過去データにも適応する" changes
 // the records' switches even when the dialog is then cancelled.
 JudgParamOutcome EditJudgParam(QWidget* parent, CMeasData& set, CAppSettings& settings);
+
+// Where the dialog's two changes go when the set lives in a tree: the data page passes its
+// model's tree commands.
+struct JudgParamTarget {
+    std::function<JudgParamChange(const JudgParams&)> applyCriteria;
+    std::function<bool(int32_t showSeikyoku, int32_t showJyakuten)> applyDisplayToRecords;
+};
+// As above, the dialog opening on `set`, its changes made through the target.
+JudgParamOutcome EditJudgParam(QWidget* parent, const CMeasData& set, CAppSettings& settings,
+                               const JudgParamTarget& target);

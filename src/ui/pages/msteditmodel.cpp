@@ -32,7 +32,7 @@ std::string LevelName(const CAppSettings& s, int level)
 
 int NameLimit(int level)
 {
-    return level == LevelCustomer ? 40 : 26;
+    return cmd::NameLimit(static_cast<cmd::Level>(level));
 }
 
 std::string SheetTitle(const CAppSettings& s, PageMode mode)
@@ -49,8 +49,8 @@ std::optional<NumberRange> MeasCellRange(int column)
     // The tester sends both as four BCD digits: hundredths of a kV and tenths of a μA; the
     // list shows them so.
     switch (column) {
-    case 3: return NumberRange{0.0, 99.99, false, 2};
-    case 4: return NumberRange{0.0, 999.9, false, 1};
+    case MeasVoltageColumn: return NumberRange{0.0, 99.99, false, 2};
+    case MeasTriggerColumn: return NumberRange{0.0, 999.9, false, 1};
     default: return std::nullopt;
     }
 }
@@ -198,13 +198,14 @@ std::string MstEditModel::MeasCell(int row, int column) const
         return {};
     const CMeasRecord& r = set->RecordAt(static_cast<std::size_t>(row));
     switch (column) {
-    case 0: return mxrfmt::StartDateText(r);
-    case 1: return mxrfmt::StartClockText(r);
-    case 2: return mxrfmt::MeasuringTimeText(r) + lit("，") + mxrfmt::LastCurrentJudgedText(r);
-    case 3: return mxrfmt::TestVoltageText(r);
-    case 4: return mxrfmt::TriggerLevelText(r);
-    case 5: return mxrfmt::SeikyokuJudgedText(r);
-    case 6: return mxrfmt::JyakutenJudgedText(r);
+    case MeasDateColumn: return mxrfmt::StartDateText(r);
+    case MeasTimeColumn: return mxrfmt::StartClockText(r);
+    case MeasFinalColumn:
+        return mxrfmt::MeasuringTimeText(r) + lit("，") + mxrfmt::LastCurrentJudgedText(r);
+    case MeasVoltageColumn: return mxrfmt::TestVoltageText(r);
+    case MeasTriggerColumn: return mxrfmt::TriggerLevelText(r);
+    case MeasSeikyokuColumn: return mxrfmt::SeikyokuJudgedText(r);
+    case MeasJyakutenColumn: return mxrfmt::JyakutenJudgedText(r);
     default: return {};
     }
 }
@@ -235,28 +236,31 @@ std::string MstEditModel::MeasCaption() const
     return text + lit(" 】");
 }
 
+cmd::TreePath MstEditModel::pathAt(int level, int row) const
+{
+    cmd::TreePath path;
+    path.customer = NameAt(LevelCustomer, level == LevelCustomer ? row : m_rows[0]);
+    if (level >= LevelCable)
+        path.cable = NameAt(LevelCable, level == LevelCable ? row : m_rows[1]);
+    if (level >= LevelMeasData)
+        path.set = NameAt(LevelMeasData, row);
+    return path;
+}
+
+cmd::Outcome MstEditModel::run(const cmd::Command& command)
+{
+    return cmd::Run(m_tree, command, m_observer);
+}
+
 bool MstEditModel::Add(int level, const std::string& name)
 {
-    if (!Editable())
+    if (!Editable() || (level > LevelCustomer && m_rows[level - 1] < 0))
         return false;
-    bool existed = false;
-    int at = -1;
-    switch (level) {
-    case LevelCustomer: at = m_tree.customers.FindOrInsert(name, &existed); break;
-    case LevelCable:
-        if (!customer())
-            return false;
-        at = customer()->cables.FindOrInsert(name, &existed);
-        break;
-    default:
-        if (!cable())
-            return false;
-        at = cable()->sets.FindOrInsert(name, &existed);
-        break;
-    }
-    if (existed)
+    cmd::TreePath parent = pathAt(level, -1);
+    const cmd::Outcome out = run(cmd::AddName{static_cast<cmd::Level>(level), parent, name});
+    if (!out.done())
         return false;
-    SelectRow(level, at);
+    SelectRow(level, out.position);
     return true;
 }
 
@@ -265,11 +269,8 @@ bool MstEditModel::Delete(int level)
     const int row = m_rows[level];
     if (!Editable() || row < 0)
         return false;
-    switch (level) {
-    case LevelCustomer: m_tree.customers.RemoveAt(row); break;
-    case LevelCable: customer()->cables.RemoveAt(row); break;
-    default: cable()->sets.RemoveAt(row); break;
-    }
+    if (!run(cmd::RemoveName{static_cast<cmd::Level>(level), pathAt(level, row)}).done())
+        return false;
     const int n = RowCount(level);
     SelectRow(level, row < n ? row : n - 1);
     return true;
@@ -322,62 +323,35 @@ std::string MstEditModel::DeleteContentsText(int level) const
 
 bool MstEditModel::DeleteMeas()
 {
-    CMeasData* set = SelectedSet();
-    if (!Editable() || !set || m_measRow < 0)
+    if (!Editable() || !SelectedSet() || m_measRow < 0)
         return false;
     const int row = m_measRow;
-    set->RemoveRecordAt(static_cast<std::size_t>(row));
-    RecalcRatios(*set);
+    if (!run(cmd::RemoveMeasurement{setPath(), static_cast<std::size_t>(row)}).done())
+        return false;
     SelectMeasRow(row);
     return true;
 }
-
-namespace {
-
-// Renames position `row` of a named list: in place when the order stays, otherwise by moving
-// the entry (with everything below it) to its new sorted place. Returns the new position.
-template <class T> int renameIn(CNamedList<T>& list, int row, const std::string& name)
-{
-    const bool staysPut =
-        (row == 0 || CompareNames(list.At(row - 1).name, name) < 0) &&
-        (row + 1 >= list.Count() || CompareNames(name, list.At(row + 1).name) < 0);
-    if (staysPut) {
-        list.At(row).name = name;
-        return row;
-    }
-    T moved = list.At(row);
-    list.RemoveAt(row);
-    const int at = list.FindOrInsert(name);
-    moved.name = name;
-    list.At(at) = std::move(moved);
-    return at;
-}
-
-} // namespace
 
 std::optional<std::string> MstEditModel::Rename(int level, int row, const std::string& name)
 {
     if (!Editable() || row < 0 || row >= RowCount(level))
         return std::string();
-    const int limit = NameLimit(level);
-    if (static_cast<int>(name.size()) > limit)
+    const cmd::Outcome out =
+        run(cmd::RenameName{static_cast<cmd::Level>(level), pathAt(level, row), name});
+    switch (out.status) {
+    case cmd::Status::NameTooLong: {
+        const int limit = NameLimit(level);
         return formatC(lit("指定の%sは全角%d（半角%d）文字以内です").c_str(),
                        LevelName(m_settings, level).c_str(), limit / 2, limit);
-    int found = -1;
-    switch (level) {
-    case LevelCustomer: found = m_tree.customers.Find(name); break;
-    case LevelCable: found = customer()->cables.Find(name); break;
-    default: found = cable()->sets.Find(name); break;
     }
-    if (found >= 0 && found != row)
+    case cmd::Status::NameExists:
         return formatC(lit("指定の%sは既に存在しています\n%s").c_str(),
                        ColumnTitle(m_settings, level).c_str(), name.c_str());
-    int at = row;
-    switch (level) {
-    case LevelCustomer: at = renameIn(m_tree.customers, row, name); break;
-    case LevelCable: at = renameIn(customer()->cables, row, name); break;
-    default: at = renameIn(cable()->sets, row, name); break;
+    case cmd::Status::Done:
+    case cmd::Status::Unchanged: break;
+    default: return std::string();
     }
+    const int at = out.position;
     if (at != row || m_rows[level] != row) {
         // The entry moved: keep the lower selections when it was the selected one.
         if (m_rows[level] == row) {
@@ -397,9 +371,9 @@ bool MstEditModel::EditMeasCell(int row, int column, const std::string& text)
     const std::size_t index = static_cast<std::size_t>(row);
     CMeasRecord copy = set->RecordAt(index);
     switch (column) {
-    case 0:
-    case 1:
-        if (column == 0)
+    case MeasDateColumn:
+    case MeasTimeColumn:
+        if (column == MeasDateColumn)
             mxrfmt::SetStartDateFromText(copy, text);
         else
             mxrfmt::SetStartClockFromText(copy, text);
@@ -407,15 +381,15 @@ bool MstEditModel::EditMeasCell(int row, int column, const std::string& text)
         if (copy.StartTime.status != OleDateTime::Valid)
             return false;
         break;
-    case 3:
-    case 4: {
+    case MeasVoltageColumn:
+    case MeasTriggerColumn: {
         // The text the cell shows is a rounded form: taking it back would change the value.
         if (text == MeasCell(row, column))
             return false;
         const std::optional<double> v = entry::readInRange(*MeasCellRange(column), text);
         if (!v)
             return false;
-        if (column == 3) {
+        if (column == MeasVoltageColumn) {
             copy.TestVoltage = *v;
             break;
         }
@@ -424,20 +398,21 @@ bool MstEditModel::EditMeasCell(int row, int column, const std::string& text)
         copy.RecalcFinalAndTriggers(copy.UsedPoints, m_settings.TriggValidSec);
         break;
     }
-    case 5: copy.SeikyokuRatio = optionalNumber(text); break;
-    case 6: copy.JyakutenRatio = optionalNumber(text); break;
+    case MeasSeikyokuColumn: copy.SeikyokuRatio = optionalNumber(text); break;
+    case MeasJyakutenColumn: copy.JyakutenRatio = optionalNumber(text); break;
     default: return false;
     }
-    if (copy.TestVoltage != set->RecordAt(index).TestVoltage) {
-        set->RemoveRecordAt(index);
-        const std::size_t at = set->InsertRecord(copy);
-        SelectMeasRow(static_cast<int>(at));
-        RecalcRatios(*set);
-    } else {
-        set->RecordAt(index) = std::move(copy);
-        if (column == 3)
-            RecalcRatios(*set);
-    }
+    static constexpr cmd::MeasField fields[] = {
+        cmd::MeasField::Date,         cmd::MeasField::Time,          cmd::MeasField::Date,
+        cmd::MeasField::TestVoltage,  cmd::MeasField::TriggerLevel,  cmd::MeasField::SeikyokuRatio,
+        cmd::MeasField::JyakutenRatio};
+    const bool moves = copy.TestVoltage != set->RecordAt(index).TestVoltage;
+    const cmd::Outcome out =
+        run(cmd::EditMeasurement{setPath(), index, fields[column], std::move(copy)});
+    if (!out.done())
+        return false;
+    if (moves)
+        SelectMeasRow(out.position);
     return true;
 }
 
@@ -455,26 +430,27 @@ std::vector<ConditionRow> MstEditModel::ConditionRows() const
     const std::string methods = lit("ガード接地|アース接地|シールド電流検出");
     const std::string weather = lit("晴れ|曇り|雨|雷雨|強風");
     using mxrfmt::NumberText;
+    using G = CConditionGrid;
     rows = {
-        {1, g1, lit("条件"), mxrfmt::ConditionText(c), 1, kinds},
-        {2, g1, lit("診断方法"), c.Shindan, 2, methods},
-        {3, g1, lit("断面(sq)"), NumberText(c.CabSectionalArea), 0, {}},
-        {4, g1, lit("長さ(m)"), NumberText(c.CabLength), 0, {}},
-        {5, g1, lit("天候"), c.Weather, 2, weather},
-        {6, g1, lit("温度(℃)"), NumberText(c.Temperature), 0, {}},
-        {7, g1, lit("湿度(%)"), NumberText(c.Humidity), 0, {}},
-        {8, g1, lit("備考"), c.Remarks, 0, {}},
-        {9, g2, lit("Ｒ相(mA)"), NumberText(c.CurrentR), 0, {}},
-        {10, g2, lit("Ｓ相(mA)"), NumberText(c.CurrentS), 0, {}},
-        {11, g2, lit("Ｔ相(mA)"), NumberText(c.CurrentT), 0, {}},
-        {12, g2, lit("絶縁抵抗(MΩ)"), mxrfmt::InsulationText(c.ShisuZetuen), 0, {}},
-        {13, g3, lit("成極比"), mxrfmt::SeikyokuCriterionText(c), 13, {}},
-        {14, g3, lit("弱点比"), mxrfmt::JyakutenCriterionText(c), 13, {}},
-        {15, g3, lit("最終値"), mxrfmt::LastCurrentCriterionText(c), 13, {}},
+        {1, g1, lit("条件"), mxrfmt::ConditionText(c), G::FixedChoice, kinds},
+        {2, g1, lit("診断方法"), c.Shindan, G::OpenChoice, methods},
+        {3, g1, lit("断面(sq)"), NumberText(c.CabSectionalArea), G::TextEditor, {}},
+        {4, g1, lit("長さ(m)"), NumberText(c.CabLength), G::TextEditor, {}},
+        {5, g1, lit("天候"), c.Weather, G::OpenChoice, weather},
+        {6, g1, lit("温度(℃)"), NumberText(c.Temperature), G::TextEditor, {}},
+        {7, g1, lit("湿度(%)"), NumberText(c.Humidity), G::TextEditor, {}},
+        {8, g1, lit("備考"), c.Remarks, G::TextEditor, {}},
+        {9, g2, lit("Ｒ相(mA)"), NumberText(c.CurrentR), G::TextEditor, {}},
+        {10, g2, lit("Ｓ相(mA)"), NumberText(c.CurrentS), G::TextEditor, {}},
+        {11, g2, lit("Ｔ相(mA)"), NumberText(c.CurrentT), G::TextEditor, {}},
+        {12, g2, lit("絶縁抵抗(MΩ)"), mxrfmt::InsulationText(c.ShisuZetuen), G::TextEditor, {}},
+        {13, g3, lit("成極比"), mxrfmt::SeikyokuCriterionText(c), G::ButtonEditor, {}},
+        {14, g3, lit("弱点比"), mxrfmt::JyakutenCriterionText(c), G::ButtonEditor, {}},
+        {15, g3, lit("最終値"), mxrfmt::LastCurrentCriterionText(c), G::ButtonEditor, {}},
     };
     if (!Editable())
         for (auto& r : rows)
-            r.editor = 18;
+            r.editor = G::NoEditor;
     return rows;
 }
 
@@ -492,7 +468,7 @@ bool MstEditModel::EditCondition(int rowId, const std::string& text)
         if (!number)
             return false;
     }
-    CTestCondition& c = set->RecordAt(0).Condition;
+    CTestCondition c = set->RecordAt(0).Condition;
     double* numbers[] = {nullptr,      nullptr,     nullptr,        &c.CabSectionalArea,
                          &c.CabLength, nullptr,     &c.Temperature, &c.Humidity,
                          nullptr,      &c.CurrentR, &c.CurrentS,    &c.CurrentT};
@@ -505,9 +481,47 @@ bool MstEditModel::EditCondition(int rowId, const std::string& text)
     default: *numbers[rowId] = *number; break;
     }
     storeDefaults(c);
-    const CTestCondition block = c;
-    ApplyCondition(*set, block);
-    return true;
+    return run(cmd::EditCondition{setPath(), rowId, c}).done();
+}
+
+bool MstEditModel::ChooseFinalValue(int row, std::vector<CMeasPoint> points, int finalIndex)
+{
+    if (!Editable() || !SelectedSet() || row < 0)
+        return false;
+    return run(cmd::ChooseFinalValue{setPath(), static_cast<std::size_t>(row), std::move(points),
+                                     finalIndex, m_settings.TriggValidSec})
+        .done();
+}
+
+bool MstEditModel::SetMeasDisplay(int row, int32_t showSeikyoku, int32_t showJyakuten)
+{
+    if (!Editable() || !SelectedSet() || row < 0)
+        return false;
+    return run(cmd::SetMeasurementDisplay{setPath(), static_cast<std::size_t>(row), showSeikyoku,
+                                          showJyakuten, m_settings.TriggValidSec})
+        .done();
+}
+
+JudgParamChange MstEditModel::ApplyCriteria(const JudgParams& params)
+{
+    if (!Editable() || !SelectedSet())
+        return {};
+    return run(cmd::SetCriteria{setPath(), params}).criteria;
+}
+
+bool MstEditModel::ApplyDisplayToRecords(int32_t showSeikyoku, int32_t showJyakuten)
+{
+    if (!Editable() || !SelectedSet())
+        return false;
+    return run(cmd::ApplyDisplayToRecords{setPath(), showSeikyoku, showJyakuten}).done();
+}
+
+bool MstEditModel::RegisterReceived(const std::vector<CMeasRecord>& records,
+                                    const CTestCondition& condition, bool replaceExisting)
+{
+    if (!Editable() || !SelectedSet())
+        return false;
+    return run(cmd::RegisterReceived{setPath(), records, condition, replaceExisting}).done();
 }
 
 void MstEditModel::storeDefaults(const CTestCondition& c)

@@ -7,9 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "commands/treecommands.h"
 #include "model/customerdb.h"
 #include "ui/document/dataselection.h"
 #include "ui/common/entryrules.h"
+#include "widgets/conditiongrid.h"
 
 class CAppSettings;
 
@@ -29,18 +31,29 @@ std::string SheetTitle(const CAppSettings& s, PageMode mode);
 struct ConditionRow {
     int id;
     std::string group, label, value; // CP932
-    int editor;                      // 0 text, 1/2 choice list, 13 button, 18 read-only
+    int editor;                      // CConditionGrid::Editor
     std::string choices;             // entries separated by '|'
 };
 
 using entry::NumberRange;
-// Test voltage (column 3) and trigger setting (column 4); nothing for the other columns.
+// The columns of the measurement list.
+enum MeasColumn : int {
+    MeasDateColumn = 0,
+    MeasTimeColumn = 1,
+    MeasFinalColumn = 2, // measuring time and final value: edited in the final value dialog
+    MeasVoltageColumn = 3,
+    MeasTriggerColumn = 4,
+    MeasSeikyokuColumn = 5, // this and the next: edited in the judgment display dialog
+    MeasJyakutenColumn = 6,
+};
+
+// Test voltage and trigger setting; nothing for the other columns.
 std::optional<NumberRange> MeasCellRange(int column);
 // The numeric condition rows (3, 4, 6, 7, 9 to 12); nothing for the others.
 std::optional<NumberRange> ConditionRange(int rowId);
 
 // Column count of the measurement list.
-inline constexpr int kMeasColumns = 7;
+inline constexpr int kMeasColumns = MeasJyakutenColumn + 1;
 
 } // namespace mstedit
 
@@ -48,6 +61,10 @@ class MstEditModel {
 public:
     // The tree is not owned. In display mode nothing in it is ever changed.
     MstEditModel(CCustomerDB& tree, PageMode mode, CAppSettings& settings);
+
+    // Every change this model makes to the tree is a tree command (commands/treecommands.h);
+    // the observer, when set, hears of each one.
+    void SetObserver(cmd::ChangeObserver* observer) { m_observer = observer; }
 
     PageMode Mode() const { return m_mode; }
     bool Editable() const { return m_mode != PageMode::Display; }
@@ -111,6 +128,19 @@ public:
     // nothing changed, for a number outside ConditionRange or the text the row shows already.
     bool EditCondition(int rowId, const std::string& text);
 
+    // The changes the page's dialogs decide on, for the selected set. Each is false (nothing
+    // changed) in display mode or without such a set or row.
+    // The final value dialog's points and final point for measurement `row`.
+    bool ChooseFinalValue(int row, std::vector<CMeasPoint> points, int finalIndex);
+    // The judgment display dialog's switches for measurement `row`.
+    bool SetMeasDisplay(int row, int32_t showSeikyoku, int32_t showJyakuten);
+    // The criteria dialog's OK, and its "過去データにも適応する".
+    JudgParamChange ApplyCriteria(const JudgParams& params);
+    bool ApplyDisplayToRecords(int32_t showSeikyoku, int32_t showJyakuten);
+    // Received records into the selected set, all taking the condition block.
+    bool RegisterReceived(const std::vector<CMeasRecord>& records, const CTestCondition& condition,
+                          bool replaceExisting);
+
 private:
     CCustomer* customer();
     CCable* cable();
@@ -118,10 +148,15 @@ private:
     const CCable* cable() const;
     void cascadeFrom(int level);
     void storeDefaults(const CTestCondition& c);
+    // The names of entry `row` of the level below the selected parents.
+    cmd::TreePath pathAt(int level, int row) const;
+    cmd::TreePath setPath() const { return pathAt(mstedit::LevelMeasData, m_rows[2]); }
+    cmd::Outcome run(const cmd::Command& command);
 
     CCustomerDB& m_tree;
     PageMode m_mode;
     CAppSettings& m_settings;
     int m_rows[3] = {-1, -1, -1};
     int m_measRow = -1;
+    cmd::ChangeObserver* m_observer = nullptr;
 };

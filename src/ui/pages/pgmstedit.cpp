@@ -180,8 +180,8 @@ void CPgMstEdit::setupLists()
     m_meas->horizontalHeader()->setMinimumHeight(2 * QFontMetrics(header).height() + 6);
     m_meas->horizontalHeader()->setStretchLastSection(false);
     if (editable) {
-        m_meas->SetColumnKind(0, CReportList::CellKind::Date);
-        m_meas->SetColumnKind(1, CReportList::CellKind::Time);
+        m_meas->SetColumnKind(MeasDateColumn, CReportList::CellKind::Date);
+        m_meas->SetColumnKind(MeasTimeColumn, CReportList::CellKind::Time);
     } else {
         m_meas->SetAllReadOnly();
     }
@@ -385,30 +385,27 @@ bool CPgMstEdit::OnMeasEditQuery(int row, int column)
 {
     if (!m_model.Editable())
         return false;
-    CMeasData* set = m_model.SelectedSet();
-    if (column != 2 && column != 5 && column != 6)
+    const CMeasData* set = m_model.SelectedSet();
+    if (column != MeasFinalColumn && column != MeasSeikyokuColumn && column != MeasJyakutenColumn)
         return true;
     // These cells are edited in a dialog, never as text. The list asks only for a click on
     // the row already selected, so the first click selects and the second opens the dialog.
     if (!set || row < 0 || static_cast<std::size_t>(row) >= set->RecordCount())
         return false;
     const auto index = static_cast<std::size_t>(row);
-    if (column == 2) {
-        if (RunFinalValueSelection(this, *set, index, m_settings.TriggValidSec)) {
+    if (column == MeasFinalColumn) {
+        if (auto choice = AskFinalValue(this, set->RecordAt(index));
+            choice && m_model.ChooseFinalValue(row, std::move(choice->points), choice->finalIndex)) {
             markChanged();
             m_meas->Repaint();
         }
         return false;
     }
-    CMeasRecord& r = set->RecordAt(index);
+    const CMeasRecord& r = set->RecordAt(index);
     CSettHanteiDisp dialog(this);
     dialog.SetFlags(r.ShowSeikyoku, r.ShowJyakuten);
-    if (dialog.exec() == QDialog::Accepted) {
-        r.ShowSeikyoku = dialog.ShowSeikyoku();
-        r.ShowJyakuten = dialog.ShowJyakuten();
-        // The user's choice of the final point is kept; the triggers are recomputed with it.
-        r.RecalcFinalAndTriggers(r.UsedPoints, m_settings.TriggValidSec);
-        RecalcRatios(*set);
+    if (dialog.exec() == QDialog::Accepted &&
+        m_model.SetMeasDisplay(row, dialog.ShowSeikyoku(), dialog.ShowJyakuten())) {
         markChanged();
         m_meas->Repaint();
     }
@@ -453,10 +450,15 @@ void CPgMstEdit::OnConditionEdited(int rowId, const QString& text)
 
 void CPgMstEdit::OnConditionButton(int rowId)
 {
-    CMeasData* set = m_model.SelectedSet();
+    const CMeasData* set = m_model.SelectedSet();
     if (!m_model.Editable() || !set || set->RecordCount() == 0 || rowId < 13)
         return;
-    const JudgParamOutcome outcome = EditJudgParam(this, *set, m_settings);
+    JudgParamTarget target;
+    target.applyCriteria = [this](const JudgParams& p) { return m_model.ApplyCriteria(p); };
+    target.applyDisplayToRecords = [this](int32_t seikyoku, int32_t jyakuten) {
+        return m_model.ApplyDisplayToRecords(seikyoku, jyakuten);
+    };
+    const JudgParamOutcome outcome = EditJudgParam(this, *set, m_settings, target);
     if ((outcome.accepted && outcome.change.limits) || outcome.change.recordFlags)
         m_bulkChanged = true;
     if (outcome.accepted || outcome.change.recordFlags)

@@ -14,7 +14,7 @@
 #include "ui/dialogs/commread.h"
 #include "ui/common/messages.h"
 #include "ui/pages/pgmstedit.h"
-#include "ui/document/transferreg.h"
+#include "commands/transferreg.h"
 #include "ui/common/uitext.h"
 #include "widgets/conditiongrid.h"
 #include "widgets/reportlist.h"
@@ -125,7 +125,7 @@ void CPgMstEdit::ReadReceptionFromFile()
 
 bool CPgMstEdit::RegisterChecked()
 {
-    CMeasData* set = m_model.SelectedSet();
+    const CMeasData* set = m_model.SelectedSet();
     if (!set) {
         ui::messages().error(
             this, ui::toQ(formatC(lit("登録する%s名称を選んでください").c_str(),
@@ -169,7 +169,7 @@ bool CPgMstEdit::RegisterChecked()
                               .cables.At(m_model.Row(mstedit::LevelCable));
     const CTestCondition condition = transferreg::TemplateCondition(
         cable, m_model.Row(mstedit::LevelMeasData), m_settings.DefaultConditions());
-    transferreg::Register(*set, records, condition, replace);
+    m_model.RegisterReceived(records, condition, replace);
     transferreg::RemoveAtPositions(m_received, checked);
     markChanged();
 

@@ -1,5 +1,5 @@
 // Registration of received records: the condition template and the insertion.
-#include "ui/document/transferreg.h"
+#include "commands/transferreg.h"
 
 #include "model/number.h"
 
