@@ -18,8 +18,7 @@
 #include <unistd.h>
 
 #include "fileutil.h"
-#include "mxrtoolrun.h"
-#include "pgserver.h"
+#include "clidbcase.h"
 #include "shareddb/pgconnection.h"
 #include "store/store.h"
 
@@ -56,46 +55,26 @@ CCustomerDB storeWith(int records)
     return db;
 }
 
-class DbGuardTest : public ::testing::Test {
+class DbGuardTest : public DbCliCase {
 protected:
-    static void SetUpTestSuite() { s_server = std::make_unique<PgTestServer>(); }
-    static void TearDownTestSuite() { s_server.reset(); }
+    DbGuardTest() : DbCliCase("mxr-dbguard") {}
     void SetUp() override
     {
-        if (!s_server->available())
-            GTEST_SKIP() << "no PostgreSQL server for the test: " << s_server->skipReason();
-        m_home = fs::temp_directory_path() / ("mxr-dbguard-" + std::to_string(getpid()));
-        fs::remove_all(m_home);
-        fs::create_directories(m_home / "DATA");
-        m_db = s_server->createDatabase();
+        DbCliCase::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
         testfile::writeAll(m_home / "MXRView.INI",
-                           "[SharedDB]\r\nhost=" + s_server->socketDir() + "\r\nport=" +
-                               std::to_string(s_server->port()) + "\r\nuser=" + s_server->user() +
+                           "[SharedDB]\r\nhost=" + server().socketDir() + "\r\nport=" +
+                               std::to_string(server().port()) + "\r\nuser=" + server().user() +
                                "\r\ndatabase=" + m_db + "\r\ntimeout=600\r\n");
-    }
-    void TearDown() override { fs::remove_all(m_home); }
-
-    QStringList home(const QStringList& args) const
-    {
-        return QStringList{"--home", QString::fromStdString(m_home.string())} + args;
-    }
-    QJsonObject run(const QStringList& args, int expectedExit = 0)
-    {
-        const ToolRun r = mxrtool(home(args));
-        EXPECT_EQ(r.exitCode, expectedExit) << r.err.constData();
-        return QJsonDocument::fromJson(r.out).object();
     }
     std::string one(const std::string& sql)
     {
-        shareddb::PgConnection c(s_server->params(m_db));
+        shareddb::PgConnection c(server().params(m_db));
         return c.exec(sql).bytes(0, 0);
     }
 
-    static std::unique_ptr<PgTestServer> s_server;
-    fs::path m_home;
-    std::string m_db;
 };
-std::unique_ptr<PgTestServer> DbGuardTest::s_server;
 
 TEST_F(DbGuardTest, TerminationSignalsEndABlockedSyncAtOnce)
 {
@@ -107,7 +86,7 @@ TEST_F(DbGuardTest, TerminationSignalsEndABlockedSyncAtOnce)
     for (const int signal : {SIGTERM, SIGINT}) {
         SCOPED_TRACE(signal);
         // Another workstation holds the set's row: the sync waits (its time-out is 600 s).
-        shareddb::PgConnection other(s_server->params(m_db));
+        shareddb::PgConnection other(server().params(m_db));
         other.exec("BEGIN");
         other.exec("SELECT id FROM sets FOR UPDATE");
         QProcess p;

@@ -1,12 +1,15 @@
-// Helpers of the sync tests: a place in a tree and a tree's records in comparable form.
+// Helpers of the sync tests: a workstation's folder, a place in a tree and a tree's records
+// in comparable form.
 #pragma once
 
 #include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "model/customerdb.h"
 #include "shareddb/recordcodec.h"
+#include "shareddb/sync.h"
 
 namespace synctest {
 
@@ -34,6 +37,20 @@ inline std::vector<std::string> contents(const CCustomerDB& db)
             }
     std::sort(all.begin(), all.end());
     return all;
+}
+
+// A workstation's folder `name` under `root` (its DATA folder made), syncing with `params`.
+inline shareddb::SyncTarget folder(const std::vector<std::pair<std::string, std::string>>& params,
+                                   const std::filesystem::path& root, const std::string& name)
+{
+    shareddb::SyncTarget t;
+    t.db.params = params;
+    const std::filesystem::path dir = root / name;
+    std::filesystem::create_directories(dir / "DATA");
+    t.storePath = (dir / "DATA" / "MXR.DAT").string();
+    t.statePath = (dir / shareddb::kStateFileName).string();
+    t.workstation = name;
+    return t;
 }
 
 } // namespace synctest

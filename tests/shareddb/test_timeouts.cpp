@@ -18,7 +18,7 @@
 #include <unistd.h>
 
 #include "fileutil.h"
-#include "pgserver.h"
+#include "pgtestcase.h"
 #include "shareddb/dbmessages.h"
 #include "shareddb/pgconnection.h"
 #include "shareddb/sync.h"
@@ -82,24 +82,18 @@ private:
     std::unique_ptr<PgConnection> m_c;
 };
 
-class SharedDbTimeoutTest : public ::testing::Test {
+class SharedDbTimeoutTest : public PgTestCase<> {
 protected:
-    static void SetUpTestSuite() { s_server = std::make_unique<PgTestServer>(); }
-    static void TearDownTestSuite() { s_server.reset(); }
-
     void SetUp() override
     {
-        if (!s_server->available())
-            GTEST_SKIP() << "no PostgreSQL server for the test: " << s_server->skipReason();
-        m_db = s_server->createDatabase();
-        DbSettings settings;
-        settings.params = s_server->params(m_db);
-        ASSERT_TRUE(InitDatabase(settings).ok);
+        PgTestCase::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
         m_tmp = fs::temp_directory_path() /
                 ("mxr-timeout-" + std::to_string(getpid()) + "-" + std::to_string(++s_counter));
         fs::remove_all(m_tmp);
         fs::create_directories(m_tmp / "DATA");
-        m_target.db.params = s_server->params(m_db);
+        m_target.db.params = server().params(m_db);
         m_target.storePath = (m_tmp / "DATA" / "MXR.DAT").string();
         m_target.statePath = (m_tmp / kStateFileName).string();
         m_target.workstation = "here";
@@ -108,12 +102,12 @@ protected:
 
     int64_t records()
     {
-        return std::stoll(Session(s_server->params(m_db)).one("SELECT count(*) FROM records"));
+        return std::stoll(Session(server().params(m_db)).one("SELECT count(*) FROM records"));
     }
     // Sessions of the test database waiting for a lock.
     bool someoneWaitsForALock()
     {
-        return Session(s_server->params(m_db))
+        return Session(server().params(m_db))
                    .one("SELECT count(*) FROM pg_stat_activity WHERE wait_event_type = 'Lock' "
                         "AND datname = current_database()") != "0";
     }
@@ -124,19 +118,16 @@ protected:
         addRecord(m_target.storePath, 1);
         EXPECT_TRUE(RunSync(m_target, SyncMode::Sync).ok);
         addRecord(m_target.storePath, 2);
-        auto other = std::make_unique<Session>(s_server->params(m_db));
+        auto other = std::make_unique<Session>(server().params(m_db));
         other->exec("BEGIN");
         other->exec("SELECT id FROM sets FOR UPDATE");
         return other;
     }
 
-    static std::unique_ptr<PgTestServer> s_server;
     static int s_counter;
-    std::string m_db;
     fs::path m_tmp;
     SyncTarget m_target;
 };
-std::unique_ptr<PgTestServer> SharedDbTimeoutTest::s_server;
 int SharedDbTimeoutTest::s_counter = 0;
 
 TEST_F(SharedDbTimeoutTest, ALockHeldElsewhereEndsTheSyncWithinTheTimeoutAndTheNextSyncCompletes)
@@ -271,10 +262,12 @@ TEST_F(SharedDbTimeoutTest, FailuresSayWhatToCheck)
 {
     addRecord(m_target.storePath, 1);
     const std::string storeBefore = testfile::readAll(m_target.storePath);
-    ASSERT_TRUE(s_server->sql("CREATE ROLE limited LOGIN"));
-    const std::string empty = s_server->createDatabase();
-    const std::string pwSocket = s_server->passwordSocketDir();
-    const std::string port = std::to_string(s_server->port());
+    // The server may be shared with other programs of the run: the role may be there already.
+    ASSERT_TRUE(server().sql("DO $$ BEGIN IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = "
+                             "'limited') THEN CREATE ROLE limited LOGIN; END IF; END $$"));
+    const std::string empty = server().createDatabase();
+    const std::string pwSocket = server().passwordSocketDir();
+    const std::string port = std::to_string(server().port());
     const fs::path loosePass = m_tmp / "pgpass";
     testfile::writeAll(loosePass, pwSocket + ":" + port + ":*:pwuser:right-password\n");
     ::chmod(loosePass.c_str(), 0644);
@@ -310,29 +303,29 @@ TEST_F(SharedDbTimeoutTest, FailuresSayWhatToCheck)
          PgFailure::NoPassword,
          {"パスワードファイルの権限を 0600", "has group or world access", "no password supplied"}},
         {"unknown role",
-         on(s_server->socketDir(), "ghost", m_db),
+         on(server().socketDir(), "ghost", m_db),
          PgFailure::NotAllowed,
          {"ユーザー「ghost」のこの端末からの接続を許可していません",
           "role \"ghost\" does not exist"}},
         {"unknown database",
-         on(s_server->socketDir(), s_server->user(), "nope"),
+         on(server().socketDir(), server().user(), "nope"),
          PgFailure::UnknownDatabase,
          {"データベース「nope」がありません", "database \"nope\" does not exist"}},
         {"no tables",
-         on(s_server->socketDir(), s_server->user(), empty),
+         on(server().socketDir(), server().user(), empty),
          PgFailure::NoSchema,
          {"db init"}},
         {"no rights on the tables",
-         on(s_server->socketDir(), "limited", m_db),
+         on(server().socketDir(), "limited", m_db),
          PgFailure::PermissionDenied,
          {"同期に必要な権限", "permission denied for table mxr_schema"}},
         {"connection lost mid-sync",
-         s_server->params(m_db),
+         server().params(m_db),
          PgFailure::ConnectionLost,
          {"接続が途中で切れました", "データファイルは変更していません",
           "terminating connection due to administrator command"},
          [&](PgConnection& c, int) {
-             s_server->sql("SELECT pg_terminate_backend(" + std::to_string(c.backendPid()) + ")");
+             server().sql("SELECT pg_terminate_backend(" + std::to_string(c.backendPid()) + ")");
          }},
     };
     for (const Case& c : cases) {
