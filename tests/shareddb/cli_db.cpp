@@ -18,7 +18,6 @@ namespace {
 
 class DbCliTest : public DbCliCase {
 protected:
-    DbCliTest() : DbCliCase("mxr-dbcli") {}
     void SetUp() override
     {
         DbCliCase::SetUp();

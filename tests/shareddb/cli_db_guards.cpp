@@ -57,7 +57,6 @@ CCustomerDB storeWith(int records)
 
 class DbGuardTest : public DbCliCase {
 protected:
-    DbGuardTest() : DbCliCase("mxr-dbguard") {}
     void SetUp() override
     {
         DbCliCase::SetUp();

@@ -8,27 +8,22 @@
 #include <filesystem>
 #include <string>
 
-#include <unistd.h>
-
 #include "mxrtoolrun.h"
 #include "pgtestcase.h"
 
 class DbCliCase : public PgTestCase<> {
 protected:
-    // `tag` names the folder; the database is left without tables (the cases make them).
-    explicit DbCliCase(const char* tag) : PgTestCase(Schema::None), m_tag(tag) {}
+    // The database is left without tables (the cases make them).
+    DbCliCase() : PgTestCase(Schema::None) {}
 
     void SetUp() override
     {
         PgTestCase::SetUp();
         if (IsSkipped() || HasFatalFailure())
             return;
-        m_home = std::filesystem::temp_directory_path() /
-                 (m_tag + "-" + std::to_string(getpid()));
-        std::filesystem::remove_all(m_home);
+        m_home = m_tmp;
         std::filesystem::create_directories(m_home / "DATA");
     }
-    void TearDown() override { std::filesystem::remove_all(m_home); }
 
     QStringList home(const QStringList& args) const
     {
@@ -42,7 +37,4 @@ protected:
     }
 
     std::filesystem::path m_home;
-
-private:
-    std::string m_tag;
 };

@@ -45,17 +45,6 @@ using synctest::setOf;
 
 class SharedDbTest : public PgTestCase<> {
 protected:
-    void SetUp() override
-    {
-        PgTestCase::SetUp();
-        if (IsSkipped() || HasFatalFailure())
-            return;
-        m_tmp = fs::temp_directory_path() /
-                ("mxr-sync-" + std::to_string(getpid()) + "-" + std::to_string(++s_counter));
-        fs::remove_all(m_tmp);
-    }
-    void TearDown() override { fs::remove_all(m_tmp); }
-
     SyncTarget folder(const std::string& name)
     {
         return synctest::folder(server().params(m_db), m_tmp, name);
@@ -82,11 +71,7 @@ protected:
         return std::stoll(std::string(c.exec("SELECT count(*) FROM " + what).raw(0, 0)));
     }
 
-    static int s_counter;
-    fs::path m_tmp;
 };
-
-int SharedDbTest::s_counter = 0;
 
 TEST_F(SharedDbTest, TwoFoldersEndWithTheUnionAndNoDuplicates)
 {

@@ -89,16 +89,6 @@ std::vector<std::string> keysOf(const CCustomerDB& db)
 
 class SyncSoakTest : public PgTestCase<> {
 protected:
-    void SetUp() override
-    {
-        PgTestCase::SetUp();
-        if (IsSkipped() || HasFatalFailure())
-            return;
-        m_tmp = fs::temp_directory_path() / ("mxr-soak-" + std::to_string(getpid()));
-        fs::remove_all(m_tmp);
-    }
-    void TearDown() override { fs::remove_all(m_tmp); }
-
     SyncTarget folder(const std::string& name)
     {
         return synctest::folder(server().params(m_db), m_tmp, name);
@@ -122,7 +112,6 @@ protected:
         return WIFEXITED(status) && WEXITSTATUS(status) == 0;
     }
 
-    fs::path m_tmp;
 };
 
 TEST_F(SyncSoakTest, EveryFolderAndTheDatabaseEndWithTheUnion)

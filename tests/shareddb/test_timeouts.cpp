@@ -89,16 +89,12 @@ protected:
         PgTestCase::SetUp();
         if (IsSkipped() || HasFatalFailure())
             return;
-        m_tmp = fs::temp_directory_path() /
-                ("mxr-timeout-" + std::to_string(getpid()) + "-" + std::to_string(++s_counter));
-        fs::remove_all(m_tmp);
         fs::create_directories(m_tmp / "DATA");
         m_target.db.params = server().params(m_db);
         m_target.storePath = (m_tmp / "DATA" / "MXR.DAT").string();
         m_target.statePath = (m_tmp / kStateFileName).string();
         m_target.workstation = "here";
     }
-    void TearDown() override { fs::remove_all(m_tmp); }
 
     int64_t records()
     {
@@ -124,11 +120,8 @@ protected:
         return other;
     }
 
-    static int s_counter;
-    fs::path m_tmp;
     SyncTarget m_target;
 };
-int SharedDbTimeoutTest::s_counter = 0;
 
 TEST_F(SharedDbTimeoutTest, ALockHeldElsewhereEndsTheSyncWithinTheTimeoutAndTheNextSyncCompletes)
 {
