@@ -21,6 +21,7 @@
 #include "clidbcase.h"
 #include "shareddb/pgconnection.h"
 #include "store/store.h"
+#include "waitfor.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -32,13 +33,7 @@ constexpr int kHangMs = 60000;
 
 bool waitFor(const std::function<bool()>& condition)
 {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kHangMs);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(20ms);
-    }
-    return true;
+    return testwait::until(condition, std::chrono::milliseconds(kHangMs));
 }
 
 CCustomerDB storeWith(int records)

@@ -23,6 +23,7 @@
 #include "shareddb/pgconnection.h"
 #include "shareddb/sync.h"
 #include "store/store.h"
+#include "waitfor.h"
 
 namespace fs = std::filesystem;
 using namespace shareddb;
@@ -59,13 +60,7 @@ void addRecord(const std::string& storePath, int dataNo)
 // Polls a condition (a state of the server that nothing announces) for at most kHang.
 bool waitFor(const std::function<bool()>& condition)
 {
-    const auto end = std::chrono::steady_clock::now() + kHang;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(10ms);
-    }
-    return true;
+    return testwait::until(condition, kHang, 10ms);
 }
 
 // A second session of the test, as another workstation holding locks.

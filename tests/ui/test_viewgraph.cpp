@@ -22,6 +22,7 @@
 #include "ui/document/mxrviewdoc.h"
 #include "model/format.h"
 #include "report/screenreport.h"
+#include "support/mainwindowsetup.h"
 #include "support/widgetgrab.h"
 #include "ui/pages/viewgraph.h"
 
@@ -113,16 +114,9 @@ TEST(ViewGraph, ScrollBarsAndWheelMoveTheListsAndResizeKeepsThemInRange)
 
 TEST(ViewGraph, MainWindowShowsTheSelectedMeasurement)
 {
-    QTemporaryDir dir;
-    ScopedScriptedMessages messages;
-    CAppSettings settings;
-    settings.SetPaths(MakeAppPaths(dir.path().toStdString(), "/usr/bin/MXRView"));
-    settings.LoadSettings();
-    CMXRViewDoc doc;
-    doc.SetDataFilePath(dir.filePath("DATA/MXR.DAT").toStdString());
-    CMainFrame frame(&doc);
-    frame.SetSettings(&settings);
-    doc.OnNewDocument();
+    guitest::MainWindowSetup window;
+    CMXRViewDoc& doc = window.doc;
+    CMainFrame& frame = window.frame();
 
     CMeasRecord r = longRecord(900, 3);
     r.TestVoltage = 10.0;
