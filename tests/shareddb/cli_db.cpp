@@ -10,6 +10,7 @@
 
 #include "fileutil.h"
 #include "clidbcase.h"
+#include "samplerecords.h"
 #include "store/store.h"
 
 namespace fs = std::filesystem;
@@ -29,13 +30,10 @@ protected:
 TEST_F(DbCliTest, EnvironmentAloneIsEnoughAndTheIniOverridesItPerValue)
 {
     const std::string db = m_db;
-    CCustomerDB store;
-    CCustomer& cu = store.customers.At(store.customers.FindOrInsert("C"));
-    CCable& ca = cu.cables.At(cu.cables.FindOrInsert("K"));
     CMeasRecord r;
     r.DataNo = 7;
     r.StartTime = {45000.5, OleDateTime::Valid};
-    ca.sets.At(ca.sets.FindOrInsert("S")).InsertRecord(r);
+    const CCustomerDB store = sample::treeWith({r}, "C", "K", "S");
     ASSERT_TRUE(SaveStore(store, (m_home / "DATA" / "MXR.DAT").string()).ok);
 
     setenv("PGHOST", server().socketDir().c_str(), 1);

@@ -19,6 +19,7 @@
 
 #include "fileutil.h"
 #include "clidbcase.h"
+#include "samplerecords.h"
 #include "shareddb/pgconnection.h"
 #include "store/store.h"
 #include "waitfor.h"
@@ -38,16 +39,12 @@ bool waitFor(const std::function<bool()>& condition)
 
 CCustomerDB storeWith(int records)
 {
-    CCustomerDB db;
-    CCustomer& cu = db.customers.At(db.customers.FindOrInsert("C"));
-    CCable& ca = cu.cables.At(cu.cables.FindOrInsert("K"));
+    std::vector<CMeasRecord> all(static_cast<std::size_t>(records));
     for (int i = 0; i < records; ++i) {
-        CMeasRecord r;
-        r.DataNo = i + 1;
-        r.StartTime = {45000.5 + i, OleDateTime::Valid};
-        ca.sets.At(ca.sets.FindOrInsert("S")).InsertRecord(r);
+        all[static_cast<std::size_t>(i)].DataNo = i + 1;
+        all[static_cast<std::size_t>(i)].StartTime = {45000.5 + i, OleDateTime::Valid};
     }
-    return db;
+    return sample::treeWith(all, "C", "K", "S");
 }
 
 class DbGuardTest : public DbCliCase {

@@ -9,6 +9,7 @@
 
 #include "model/customerdb.h"
 #include "shareddb/recordcodec.h"
+#include "samplerecords.h"
 #include "shareddb/sync.h"
 
 namespace synctest {
@@ -16,9 +17,7 @@ namespace synctest {
 inline CMeasData& setOf(CCustomerDB& db, const std::string& cu, const std::string& ca,
                         const std::string& set)
 {
-    CCustomer& c = db.customers.At(db.customers.FindOrInsert(cu));
-    CCable& k = c.cables.At(c.cables.FindOrInsert(ca));
-    return k.sets.At(k.sets.FindOrInsert(set));
+    return sample::setAt(db, cu, ca, set);
 }
 
 // Every record with the folded names of its place, sorted: stores that spell a name in other

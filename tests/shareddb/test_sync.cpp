@@ -11,6 +11,7 @@
 
 #include "fileutil.h"
 #include "pgtestcase.h"
+#include "samplerecords.h"
 #include "shareddb/pgconnection.h"
 #include "shareddb/recordcodec.h"
 #include "shareddb/schema.h"
@@ -29,13 +30,7 @@ CMeasRecord makeRecord(int dataNo, double kv, int points = 50)
     r.DataNo = dataNo;
     r.TestVoltage = kv;
     r.StartTime = {45000.0 + dataNo / 100.0, OleDateTime::Valid};
-    for (int i = 0; i < points; ++i) {
-        CMeasPoint p;
-        p.elapsed = i * 0.2;
-        p.value = CDataValue(10.0 / (1 + i) + dataNo);
-        r.Points.push_back(p);
-    }
-    r.UsedPoints = points;
+    sample::addPoints(r, points, [dataNo](int i) { return 10.0 / (1 + i) + dataNo; });
     r.LastCurrent = r.Points.back().value.toDouble();
     return r;
 }

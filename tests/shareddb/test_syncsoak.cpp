@@ -21,6 +21,7 @@
 
 #include "fileutil.h"
 #include "pgtestcase.h"
+#include "samplerecords.h"
 #include "shareddb/pgconnection.h"
 #include "shareddb/recordcodec.h"
 #include "shareddb/sync.h"
@@ -54,13 +55,7 @@ CMeasRecord makeRecord(int dataNo)
     r.DataNo = dataNo;
     r.TestVoltage = 1.0 + dataNo % 5;
     r.StartTime = {45000.0 + dataNo / 1000.0, OleDateTime::Valid};
-    for (int i = 0; i < 40; ++i) {
-        CMeasPoint p;
-        p.elapsed = i * 0.2;
-        p.value = CDataValue(10.0 / (1 + i) + dataNo);
-        r.Points.push_back(p);
-    }
-    r.UsedPoints = 40;
+    sample::addPoints(r, 40, [dataNo](int i) { return 10.0 / (1 + i) + dataNo; });
     r.LastCurrent = r.Points.back().value.toDouble();
     return r;
 }

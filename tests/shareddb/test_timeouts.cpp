@@ -19,6 +19,7 @@
 
 #include "fileutil.h"
 #include "pgtestcase.h"
+#include "samplerecords.h"
 #include "shareddb/dbmessages.h"
 #include "shareddb/pgconnection.h"
 #include "shareddb/sync.h"
@@ -40,10 +41,7 @@ CMeasRecord makeRecord(int dataNo)
     r.DataNo = dataNo;
     r.TestVoltage = 1.0;
     r.StartTime = {45000.0 + dataNo / 100.0, OleDateTime::Valid};
-    CMeasPoint p;
-    p.value = CDataValue(1.0 + dataNo);
-    r.Points.push_back(p);
-    r.UsedPoints = 1;
+    sample::addPoints(r, 1, [dataNo](int) { return 1.0 + dataNo; });
     return r;
 }
 
@@ -51,9 +49,7 @@ void addRecord(const std::string& storePath, int dataNo)
 {
     CCustomerDB db;
     ASSERT_TRUE(LoadStore(db, storePath).ok);
-    CCustomer& c = db.customers.At(db.customers.FindOrInsert("C"));
-    CCable& k = c.cables.At(c.cables.FindOrInsert("K"));
-    k.sets.At(k.sets.FindOrInsert("S")).InsertRecord(makeRecord(dataNo));
+    sample::setAt(db, "C", "K", "S").InsertRecord(makeRecord(dataNo));
     ASSERT_TRUE(SaveStore(db, storePath).ok);
 }
 
