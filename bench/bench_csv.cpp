@@ -23,6 +23,8 @@
 #include "model/cp932text.h"
 #include "model/safefile.h"
 
+#include "../tests/common/samplerecords.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -38,14 +40,9 @@ CMeasRecord largeRecord(int points)
     r.SeikyokuRatio = 1.3;
     r.StartTime = *OleDateTime::fromCalendar({2024, 4, 1, 10, 0, 0});
     r.Condition.Remarks = cp932::lit("ベンチマーク");
-    r.Points.reserve(static_cast<std::size_t>(points));
-    for (int i = 0; i < points; ++i) {
-        const double t = 0.2 * i;
-        r.Points.push_back({CDataValue(1.0 + 50.0 * std::exp(-t / 30.0)), t});
-        if (i % 300 == 150)
-            r.Triggers.push_back({CDataValue(6.5), t, t + 0.6});
-    }
-    r.UsedPoints = points;
+    sample::addPoints(r, points, [](int i) { return 1.0 + 50.0 * std::exp(-0.2 * i / 30.0); });
+    for (int i = 150; i < points; i += 300)
+        r.Triggers.push_back({CDataValue(6.5), 0.2 * i, 0.2 * i + 0.6});
     return r;
 }
 

@@ -13,6 +13,8 @@
 #include "ui/dialogs/listlastval.h"
 #include "ui/common/uitext.h"
 
+#include "../tests/common/samplerecords.h"
+
 namespace {
 
 CMeasRecord longRecord(int count)
@@ -21,10 +23,7 @@ CMeasRecord longRecord(int count)
     r.RangeFlag = 1;
     r.TestVoltage = 10.0;
     r.TriggerLevel = 8.0;
-    r.Points.reserve(static_cast<std::size_t>(count));
-    for (int i = 0; i < count; ++i)
-        r.Points.push_back(CMeasPoint{CDataValue(2.0 + (i % 97) * 0.1), i * 0.2});
-    r.UsedPoints = count;
+    sample::addPoints(r, count, [](int i) { return 2.0 + (i % 97) * 0.1; });
     return r;
 }
 

@@ -23,6 +23,8 @@
 #include "report/pagereport.h"
 #include "report/screenreport.h"
 
+#include "../tests/common/samplerecords.h"
+
 namespace {
 
 constexpr int kScreenW = 1280, kScreenH = 960;
@@ -30,11 +32,10 @@ constexpr int kScreenW = 1280, kScreenH = 960;
 CMeasRecord longRecord(int points)
 {
     CMeasRecord r;
-    for (int i = 0; i < points; ++i) {
+    sample::addPoints(r, points, [](int i) {
         const double kick = (i % 997 < 5) ? 8.0 : 0.0;
-        r.Points.push_back({CDataValue(6.0 * std::exp(-i / 400.0) + 0.4 + kick), i * 0.2});
-    }
-    r.UsedPoints = points;
+        return 6.0 * std::exp(-i / 400.0) + 0.4 + kick;
+    });
     r.RecalcFinalAndTriggers(-1, 10);
     return r;
 }

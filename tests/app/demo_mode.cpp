@@ -17,6 +17,7 @@
 #include "app/demodata.h"
 #include "fileutil.h"
 #include "store/store.h"
+#include "waitfor.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -35,13 +36,7 @@ struct TempDir {
 
 bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit = 30s)
 {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(20ms);
-    }
-    return true;
+    return testwait::until(condition, limit);
 }
 
 } // namespace

@@ -23,6 +23,7 @@
 #include "model/cp932text.h"
 #include "store/store.h"
 #include "support/scriptedmessages.h"
+#include "support/mainwindowsetup.h"
 #include "support/widgetgrab.h"
 #include "ui/analysis/analysiswindow.h"
 #include "ui/analysis/chartpainter.h"
@@ -33,16 +34,9 @@
 
 TEST(DemoWindow, SaysDemoInTitleAndStatusBarAndShowsSampleMeasurements)
 {
-    QTemporaryDir dir;
-    ScopedScriptedMessages messages;
-    CAppSettings settings;
-    settings.SetPaths(MakeAppPaths(dir.path().toStdString(), "/usr/bin/MXRView"));
-    settings.LoadSettings();
-    CMXRViewDoc doc;
-    doc.SetDataFilePath(dir.filePath("DATA/MXR.DAT").toStdString());
-    CMainFrame frame(&doc);
-    frame.SetSettings(&settings);
-    doc.OnNewDocument();
+    guitest::MainWindowSetup window;
+    CMXRViewDoc& doc = window.doc;
+    CMainFrame& frame = window.frame();
     DemoMode().Decorate(&frame);
     EXPECT_TRUE(frame.windowTitle().contains(QStringLiteral("デモ")));
     const auto* mark = frame.statusBar()->findChild<QLabel*>(QStringLiteral("demoMark"));
@@ -125,16 +119,9 @@ TEST(DemoWindow, ShowsTheFirstSampleMeasurementOnceTheStoreIsRead)
 // printed pages are kept beside the grabs.
 TEST(DemoWindow, AnalysisWindowsOfTheTenYearCable)
 {
-    QTemporaryDir dir;
-    ScopedScriptedMessages messages;
-    CAppSettings settings;
-    settings.SetPaths(MakeAppPaths(dir.path().toStdString(), "/usr/bin/MXRView"));
-    settings.LoadSettings();
-    CMXRViewDoc doc;
-    doc.SetDataFilePath(dir.filePath("DATA/MXR.DAT").toStdString());
-    CMainFrame frame(&doc);
-    frame.SetSettings(&settings);
-    doc.OnNewDocument();
+    guitest::MainWindowSetup window;
+    CMXRViewDoc& doc = window.doc;
+    CMainFrame& frame = window.frame();
     doc.Store() = demo::BuildStore();
     const std::string customer = cp932::lit("南風台浄水場");
     const std::string cable = cp932::lit("送水ポンプ CV 6.6kV");

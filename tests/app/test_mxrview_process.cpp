@@ -19,6 +19,7 @@
 
 #include "fileutil.h"
 #include "smalltmpfs.h"
+#include "waitfor.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -27,16 +28,9 @@ namespace {
 
 using testfile::readAll;
 
-// Polls a condition every 20 ms for at most the limit.
 bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit = 20s)
 {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(20ms);
-    }
-    return true;
+    return testwait::until(condition, limit);
 }
 
 class MXRViewProcess : public ::testing::Test {

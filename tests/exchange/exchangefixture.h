@@ -9,6 +9,7 @@
 #include "exchange/importmerge.h"
 #include "model/cp932text.h"
 #include "model/customerdb.h"
+#include "samplerecords.h"
 
 namespace xtest {
 
@@ -27,9 +28,7 @@ inline CMeasRecord record(double kV, int dataNo, double lastCurrent = 1.5)
 inline CMeasData& set(CCustomerDB& db, const std::string& customer, const std::string& cable,
                       const std::string& name)
 {
-    CCustomer& c = db.customers.At(db.customers.FindOrInsert(customer));
-    CCable& k = c.cables.At(c.cables.FindOrInsert(cable));
-    return k.sets.At(k.sets.FindOrInsert(name));
+    return sample::setAt(db, customer, cable, name);
 }
 
 // "顧客Ａ" / "CV-1" / "2024春" (3 records: 6, 3, 9 kV inserted), "2024秋" (1 record);

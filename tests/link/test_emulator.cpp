@@ -15,12 +15,11 @@
 
 using namespace std::chrono;
 
-TEST(Emulator, ReplayFormDecodesToTheGeneratedRecords)
+namespace {
+
+// The emulator's replay form decoded as a reception decodes it; the decoding must succeed.
+std::vector<ReceivedRecord> decodeReplay(const TesterEmulator& emu, const EmulatorOptions& o)
 {
-    EmulatorOptions o;
-    o.seed = 77;
-    o.records = 12;
-    const TesterEmulator emu(o);
     ReplaySource src;
     src.attachText(emu.replayText());
     std::vector<ReceivedRecord> got;
@@ -28,6 +27,18 @@ TEST(Emulator, ReplayFormDecodesToTheGeneratedRecords)
     CTransferDecoder dec(
         src, got, [](const std::string&) {}, show, o.triggValidSec);
     EXPECT_TRUE(dec.run(running));
+    return got;
+}
+
+} // namespace
+
+TEST(Emulator, ReplayFormDecodesToTheGeneratedRecords)
+{
+    EmulatorOptions o;
+    o.seed = 77;
+    o.records = 12;
+    const TesterEmulator emu(o);
+    const std::vector<ReceivedRecord> got = decodeReplay(emu, o);
     EXPECT_EQ(got, emu.expected());
 
     std::set<int> ranges, phases, status;
@@ -75,13 +86,7 @@ TEST(Emulator, ShapedRecordsDecodeAsOrdered)
     plain.leak = 0.5;
     o.shapes = {slow, plain};
     const TesterEmulator emu(o);
-    ReplaySource src;
-    src.attachText(emu.replayText());
-    std::vector<ReceivedRecord> got;
-    std::atomic<bool> show{true}, running{true};
-    CTransferDecoder dec(
-        src, got, [](const std::string&) {}, show, o.triggValidSec);
-    EXPECT_TRUE(dec.run(running));
+    const std::vector<ReceivedRecord> got = decodeReplay(emu, o);
     ASSERT_EQ(got, emu.expected());
     ASSERT_EQ(got.size(), 2u);
 

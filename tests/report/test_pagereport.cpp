@@ -12,6 +12,7 @@
 #include "report/celltext.h"
 #include "report/pagereport.h"
 #include "report/screenreport.h"
+#include "samplerecords.h"
 
 namespace {
 
@@ -22,11 +23,8 @@ CMeasRecord record(int points, int triggers)
     r.JyakutenRatio = 2.0;
     r.LastCurrent = 2.345;
     r.RangeFlag = 1;
-    for (int i = 0; i < points; ++i)
-        r.Points.push_back({CDataValue(1.0 + i % 7), i * 0.2});
-    r.UsedPoints = points;
-    for (int k = 0; k < triggers; ++k)
-        r.Triggers.push_back({CDataValue(10.0 + k), 30.0 + k, 30.4 + k});
+    sample::addPoints(r, points, [](int i) { return 1.0 + i % 7; });
+    sample::addTriggers(r, triggers, 10.0, 30.0, 30.4);
     return r;
 }
 

@@ -11,6 +11,7 @@
 #include "model/format.h"
 #include "model/measrecord.h"
 #include "report/screenreport.h"
+#include "samplerecords.h"
 
 namespace {
 
@@ -22,11 +23,8 @@ CMeasRecord makeRecord(int points, int triggers = 0)
     r.TriggerLevel = 2.0;
     r.LastCurrent = 0.5;
     r.StartTime = OleDateTime{45000.5, OleDateTime::Valid};
-    for (int i = 0; i < points; ++i)
-        r.Points.push_back({CDataValue(5.0 * std::exp(-i / 50.0) + 0.2), i * 0.2});
-    r.UsedPoints = points;
-    for (int k = 0; k < triggers; ++k)
-        r.Triggers.push_back({CDataValue(3.0 + k), 10.0 + k, 10.4 + k});
+    sample::addPoints(r, points, [](int i) { return 5.0 * std::exp(-i / 50.0) + 0.2; });
+    sample::addTriggers(r, triggers, 3.0, 10.0, 10.4);
     return r;
 }
 

@@ -9,58 +9,36 @@
 #include <memory>
 
 #include "fileutil.h"
-#include "mxrtoolrun.h"
-#include "pgserver.h"
+#include "clidbcase.h"
+#include "samplerecords.h"
 #include "store/store.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-class DbCliTest : public ::testing::Test {
+class DbCliTest : public DbCliCase {
 protected:
-    static void SetUpTestSuite() { s_server = std::make_unique<PgTestServer>(); }
-    static void TearDownTestSuite() { s_server.reset(); }
     void SetUp() override
     {
-        if (!s_server->available())
-            GTEST_SKIP() << "no PostgreSQL server for the test: " << s_server->skipReason();
-        m_home = fs::temp_directory_path() / ("mxr-dbcli-" + std::to_string(getpid()));
-        fs::remove_all(m_home);
-        fs::create_directories(m_home / "DATA");
+        DbCliCase::SetUp();
         for (const char* v : {"PGHOST", "PGPORT", "PGUSER", "PGDATABASE", "PGSSLMODE"})
             unsetenv(v);
     }
-    void TearDown() override { fs::remove_all(m_home); }
-
-    QJsonObject run(const QStringList& args, int expectedExit = 0)
-    {
-        const ToolRun r =
-            mxrtool(QStringList{"--home", QString::fromStdString(m_home.string())} + args);
-        EXPECT_EQ(r.exitCode, expectedExit) << r.err.constData();
-        return QJsonDocument::fromJson(r.out).object();
-    }
-
-    static std::unique_ptr<PgTestServer> s_server;
-    fs::path m_home;
 };
-std::unique_ptr<PgTestServer> DbCliTest::s_server;
 
 TEST_F(DbCliTest, EnvironmentAloneIsEnoughAndTheIniOverridesItPerValue)
 {
-    const std::string db = s_server->createDatabase();
-    CCustomerDB store;
-    CCustomer& cu = store.customers.At(store.customers.FindOrInsert("C"));
-    CCable& ca = cu.cables.At(cu.cables.FindOrInsert("K"));
+    const std::string db = m_db;
     CMeasRecord r;
     r.DataNo = 7;
     r.StartTime = {45000.5, OleDateTime::Valid};
-    ca.sets.At(ca.sets.FindOrInsert("S")).InsertRecord(r);
+    const CCustomerDB store = sample::treeWith({r}, "C", "K", "S");
     ASSERT_TRUE(SaveStore(store, (m_home / "DATA" / "MXR.DAT").string()).ok);
 
-    setenv("PGHOST", s_server->socketDir().c_str(), 1);
-    setenv("PGPORT", std::to_string(s_server->port()).c_str(), 1);
-    setenv("PGUSER", s_server->user().c_str(), 1);
+    setenv("PGHOST", server().socketDir().c_str(), 1);
+    setenv("PGPORT", std::to_string(server().port()).c_str(), 1);
+    setenv("PGUSER", server().user().c_str(), 1);
     setenv("PGDATABASE", db.c_str(), 1);
     EXPECT_EQ(run({"db", "init"})["version"].toInt(), 2);
     EXPECT_EQ(run({"db", "init"})["versionBefore"].toInt(), 2); // a second init changes nothing
@@ -74,13 +52,13 @@ TEST_F(DbCliTest, EnvironmentAloneIsEnoughAndTheIniOverridesItPerValue)
     // A wrong PGHOST is overridden by the INI's host; the other values still come from PG*.
     setenv("PGHOST", (m_home / "nowhere").c_str(), 1);
     testfile::writeAll(m_home / "MXRView.INI",
-                       "[SharedDB]\r\nhost=" + s_server->socketDir() + "\r\n");
+                       "[SharedDB]\r\nhost=" + server().socketDir() + "\r\n");
     EXPECT_EQ(run({"db", "status"})["records"].toInt(), 1);
 
     // And a wrong INI value is not rescued by the environment.
     testfile::writeAll(m_home / "MXRView.INI",
                        "[SharedDB]\r\nhost=" + (m_home / "nowhere").string() + "\r\n");
-    setenv("PGHOST", s_server->socketDir().c_str(), 1);
+    setenv("PGHOST", server().socketDir().c_str(), 1);
     const QJsonObject refused = run({"db", "sync"}, 1);
     EXPECT_FALSE(refused["ok"].toBool());
     EXPECT_TRUE(refused["message"].toString().contains("共有データベースに接続できません"));

@@ -18,10 +18,11 @@
 #include <unistd.h>
 
 #include "fileutil.h"
-#include "mxrtoolrun.h"
-#include "pgserver.h"
+#include "clidbcase.h"
+#include "samplerecords.h"
 #include "shareddb/pgconnection.h"
 #include "store/store.h"
+#include "waitfor.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -33,69 +34,38 @@ constexpr int kHangMs = 60000;
 
 bool waitFor(const std::function<bool()>& condition)
 {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kHangMs);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(20ms);
-    }
-    return true;
+    return testwait::until(condition, std::chrono::milliseconds(kHangMs));
 }
 
 CCustomerDB storeWith(int records)
 {
-    CCustomerDB db;
-    CCustomer& cu = db.customers.At(db.customers.FindOrInsert("C"));
-    CCable& ca = cu.cables.At(cu.cables.FindOrInsert("K"));
+    std::vector<CMeasRecord> all(static_cast<std::size_t>(records));
     for (int i = 0; i < records; ++i) {
-        CMeasRecord r;
-        r.DataNo = i + 1;
-        r.StartTime = {45000.5 + i, OleDateTime::Valid};
-        ca.sets.At(ca.sets.FindOrInsert("S")).InsertRecord(r);
+        all[static_cast<std::size_t>(i)].DataNo = i + 1;
+        all[static_cast<std::size_t>(i)].StartTime = {45000.5 + i, OleDateTime::Valid};
     }
-    return db;
+    return sample::treeWith(all, "C", "K", "S");
 }
 
-class DbGuardTest : public ::testing::Test {
+class DbGuardTest : public DbCliCase {
 protected:
-    static void SetUpTestSuite() { s_server = std::make_unique<PgTestServer>(); }
-    static void TearDownTestSuite() { s_server.reset(); }
     void SetUp() override
     {
-        if (!s_server->available())
-            GTEST_SKIP() << "no PostgreSQL server for the test: " << s_server->skipReason();
-        m_home = fs::temp_directory_path() / ("mxr-dbguard-" + std::to_string(getpid()));
-        fs::remove_all(m_home);
-        fs::create_directories(m_home / "DATA");
-        m_db = s_server->createDatabase();
+        DbCliCase::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
         testfile::writeAll(m_home / "MXRView.INI",
-                           "[SharedDB]\r\nhost=" + s_server->socketDir() + "\r\nport=" +
-                               std::to_string(s_server->port()) + "\r\nuser=" + s_server->user() +
+                           "[SharedDB]\r\nhost=" + server().socketDir() + "\r\nport=" +
+                               std::to_string(server().port()) + "\r\nuser=" + server().user() +
                                "\r\ndatabase=" + m_db + "\r\ntimeout=600\r\n");
-    }
-    void TearDown() override { fs::remove_all(m_home); }
-
-    QStringList home(const QStringList& args) const
-    {
-        return QStringList{"--home", QString::fromStdString(m_home.string())} + args;
-    }
-    QJsonObject run(const QStringList& args, int expectedExit = 0)
-    {
-        const ToolRun r = mxrtool(home(args));
-        EXPECT_EQ(r.exitCode, expectedExit) << r.err.constData();
-        return QJsonDocument::fromJson(r.out).object();
     }
     std::string one(const std::string& sql)
     {
-        shareddb::PgConnection c(s_server->params(m_db));
+        shareddb::PgConnection c(server().params(m_db));
         return c.exec(sql).bytes(0, 0);
     }
 
-    static std::unique_ptr<PgTestServer> s_server;
-    fs::path m_home;
-    std::string m_db;
 };
-std::unique_ptr<PgTestServer> DbGuardTest::s_server;
 
 TEST_F(DbGuardTest, TerminationSignalsEndABlockedSyncAtOnce)
 {
@@ -107,7 +77,7 @@ TEST_F(DbGuardTest, TerminationSignalsEndABlockedSyncAtOnce)
     for (const int signal : {SIGTERM, SIGINT}) {
         SCOPED_TRACE(signal);
         // Another workstation holds the set's row: the sync waits (its time-out is 600 s).
-        shareddb::PgConnection other(s_server->params(m_db));
+        shareddb::PgConnection other(server().params(m_db));
         other.exec("BEGIN");
         other.exec("SELECT id FROM sets FOR UPDATE");
         QProcess p;

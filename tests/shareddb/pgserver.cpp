@@ -10,9 +10,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <libpq-fe.h>
 
 namespace {
@@ -36,6 +38,21 @@ std::string findBinDir()
 
 PgTestServer::PgTestServer()
 {
+    const char* shared = std::getenv("MXR_TEST_PGSERVER");
+    if (shared && *shared && attach(shared))
+        return;
+    start(false);
+}
+
+PgTestServer::PgTestServer(Start how)
+{
+    if (how == Start::Detached)
+        start(true);
+}
+
+void PgTestServer::start(bool detached)
+{
+    m_owned = true;
     m_bin = findBinDir();
     if (m_bin.empty()) {
         m_reason = "no PostgreSQL server binaries under /usr/lib/postgresql/*/bin";
@@ -91,9 +108,131 @@ PgTestServer::PgTestServer()
         return;
     }
     m_running = true;
-    startWatchdog();
+    if (!detached)
+        startWatchdog();
     // The password test's role, reached over the same sockets but told apart by hba.
     sql("CREATE ROLE pwuser LOGIN PASSWORD 'right-password' SUPERUSER");
+}
+
+namespace {
+
+// The shared server's file: one key=value a line.
+std::map<std::string, std::string> readInfo(const std::string& file)
+{
+    std::map<std::string, std::string> info;
+    std::ifstream in(file);
+    std::string line;
+    while (std::getline(in, line)) {
+        const auto eq = line.find('=');
+        if (eq != std::string::npos)
+            info[line.substr(0, eq)] = line.substr(eq + 1);
+    }
+    return info;
+}
+
+} // namespace
+
+bool PgTestServer::attach(const std::string& file)
+{
+    auto info = readInfo(file);
+    if (info.empty())
+        return false; // no fixture ran: the caller starts a server of its own
+    if (info.count("skip")) {
+        m_reason = info["skip"];
+        return true;
+    }
+    m_bin = info["bin"];
+    m_root = info["root"];
+    m_data = m_root + "/data";
+    m_socketDir = info["socket"];
+    m_pwSocketDir = info["pwsocket"];
+    m_user = info["user"];
+    m_port = std::atoi(info["port"].c_str());
+    m_asPostgres = info["aspostgres"] == "1";
+    m_watchdog = std::atoi(info["watchdog"].c_str());
+    m_running = true;
+    return true;
+}
+
+bool PgTestServer::writeInfo(const std::string& file) const
+{
+    const std::string part = file + ".part";
+    {
+        std::ofstream out(part, std::ios::trunc);
+        if (m_running)
+            out << "bin=" << m_bin << "\nroot=" << m_root << "\nsocket=" << m_socketDir
+                << "\npwsocket=" << m_pwSocketDir << "\nuser=" << m_user << "\nport=" << m_port
+                << "\naspostgres=" << (m_asPostgres ? 1 : 0) << "\nwatchdog=" << m_watchdog
+                << "\n";
+        else
+            out << "skip=" << m_reason << "\n";
+        if (!out.flush())
+            return false;
+    }
+    return std::rename(part.c_str(), file.c_str()) == 0;
+}
+
+int PgTestServer::startShared(const std::string& file)
+{
+    std::remove(file.c_str());
+    PgTestServer s(Start::Detached);
+    if (s.available()) {
+        // The sync role is made by the first schema set-up; cases running side by side
+        // would race to create it on the shared server.
+        s.sql("CREATE ROLE mxr_sync NOLOGIN");
+        s.m_watchdog = s.startParentWatchdog();
+    }
+    if (!s.writeInfo(file)) {
+        std::fprintf(stderr, "cannot write %s\n", file.c_str());
+        return 1;
+    }
+    if (s.available()) {
+        std::printf("PostgreSQL test server at %s, port %d\n", s.m_socketDir.c_str(), s.m_port);
+        s.m_owned = false; // it outlives this process
+    } else {
+        std::printf("no PostgreSQL test server: %s\n", s.m_reason.c_str());
+    }
+    return 0;
+}
+
+int PgTestServer::stopShared(const std::string& file)
+{
+    PgTestServer s(Start::Attached);
+    if (s.attach(file) && s.m_running) {
+        if (s.m_watchdog > 1)
+            kill(static_cast<pid_t>(s.m_watchdog), SIGTERM);
+        s.m_watchdog = -1;
+        s.m_owned = true; // the destructor stops it and removes its folder
+    }
+    std::remove(file.c_str());
+    return 0;
+}
+
+int PgTestServer::startParentWatchdog()
+{
+    // A detached process that waits for the parent (ctest) to end, then kills the server and
+    // removes its folder: stopShared does that first on an ordinary run and ends this watch.
+    const pid_t parent = getppid();
+    const std::string pidPath = m_data + "/postmaster.pid";
+    const std::string root = m_root;
+    const pid_t pid = fork();
+    if (pid != 0)
+        return pid > 0 ? static_cast<int>(pid) : -1;
+    setsid();
+    // Let go of ctest's output pipes, or ctest would wait for this process.
+    const int null = open("/dev/null", O_RDWR);
+    for (int fd = 0; fd < 3; ++fd)
+        dup2(null, fd);
+    for (int fd = 3; fd < 1024; ++fd)
+        close(fd);
+    while (kill(parent, 0) == 0 || errno == EPERM)
+        sleep(1);
+    std::ifstream pidFile(pidPath);
+    long serverPid = 0;
+    if (pidFile >> serverPid && serverPid > 1)
+        kill(static_cast<pid_t>(serverPid), SIGKILL);
+    execl("/bin/rm", "rm", "-rf", root.c_str(), static_cast<char*>(nullptr));
+    _exit(0);
 }
 
 void PgTestServer::startWatchdog()
@@ -127,6 +266,8 @@ void PgTestServer::startWatchdog()
 
 PgTestServer::~PgTestServer()
 {
+    if (!m_owned)
+        return;
     if (m_running &&
         !run({m_bin + "/pg_ctl", "-D", m_data, "-m", "immediate", "-w", "-t", "30", "stop"})) {
         // The server must not outlive the test: kill it by the pid it wrote.
@@ -196,7 +337,8 @@ bool PgTestServer::sql(const std::string& statement, const std::string& db) cons
 
 std::string PgTestServer::createDatabase()
 {
-    const std::string name = "mxr_test_" + std::to_string(++m_dbCounter);
+    const std::string name =
+        "mxr_test_" + std::to_string(getpid()) + "_" + std::to_string(++m_dbCounter);
     sql("DROP DATABASE IF EXISTS " + name);
     sql("CREATE DATABASE " + name);
     return name;

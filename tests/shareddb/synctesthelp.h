@@ -1,21 +1,23 @@
-// Helpers of the sync tests: a place in a tree and a tree's records in comparable form.
+// Helpers of the sync tests: a workstation's folder, a place in a tree and a tree's records
+// in comparable form.
 #pragma once
 
 #include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "model/customerdb.h"
 #include "shareddb/recordcodec.h"
+#include "samplerecords.h"
+#include "shareddb/sync.h"
 
 namespace synctest {
 
 inline CMeasData& setOf(CCustomerDB& db, const std::string& cu, const std::string& ca,
                         const std::string& set)
 {
-    CCustomer& c = db.customers.At(db.customers.FindOrInsert(cu));
-    CCable& k = c.cables.At(c.cables.FindOrInsert(ca));
-    return k.sets.At(k.sets.FindOrInsert(set));
+    return sample::setAt(db, cu, ca, set);
 }
 
 // Every record with the folded names of its place, sorted: stores that spell a name in other
@@ -34,6 +36,20 @@ inline std::vector<std::string> contents(const CCustomerDB& db)
             }
     std::sort(all.begin(), all.end());
     return all;
+}
+
+// A workstation's folder `name` under `root` (its DATA folder made), syncing with `params`.
+inline shareddb::SyncTarget folder(const std::vector<std::pair<std::string, std::string>>& params,
+                                   const std::filesystem::path& root, const std::string& name)
+{
+    shareddb::SyncTarget t;
+    t.db.params = params;
+    const std::filesystem::path dir = root / name;
+    std::filesystem::create_directories(dir / "DATA");
+    t.storePath = (dir / "DATA" / "MXR.DAT").string();
+    t.statePath = (dir / shareddb::kStateFileName).string();
+    t.workstation = name;
+    return t;
 }
 
 } // namespace synctest

@@ -10,7 +10,8 @@
 #include <memory>
 
 #include "fileutil.h"
-#include "pgserver.h"
+#include "pgtestcase.h"
+#include "samplerecords.h"
 #include "shareddb/pgconnection.h"
 #include "shareddb/recordcodec.h"
 #include "shareddb/schema.h"
@@ -29,13 +30,7 @@ CMeasRecord makeRecord(int dataNo, double kv, int points = 50)
     r.DataNo = dataNo;
     r.TestVoltage = kv;
     r.StartTime = {45000.0 + dataNo / 100.0, OleDateTime::Valid};
-    for (int i = 0; i < points; ++i) {
-        CMeasPoint p;
-        p.elapsed = i * 0.2;
-        p.value = CDataValue(10.0 / (1 + i) + dataNo);
-        r.Points.push_back(p);
-    }
-    r.UsedPoints = points;
+    sample::addPoints(r, points, [dataNo](int i) { return 10.0 / (1 + i) + dataNo; });
     r.LastCurrent = r.Points.back().value.toDouble();
     return r;
 }
@@ -43,35 +38,11 @@ CMeasRecord makeRecord(int dataNo, double kv, int points = 50)
 using synctest::contents;
 using synctest::setOf;
 
-class SharedDbTest : public ::testing::Test {
+class SharedDbTest : public PgTestCase<> {
 protected:
-    static void SetUpTestSuite() { s_server = std::make_unique<PgTestServer>(); }
-    static void TearDownTestSuite() { s_server.reset(); }
-
-    void SetUp() override
-    {
-        if (!s_server->available())
-            GTEST_SKIP() << "no PostgreSQL server for the test: " << s_server->skipReason();
-        m_db = s_server->createDatabase();
-        DbSettings settings;
-        settings.params = s_server->params(m_db);
-        ASSERT_TRUE(InitDatabase(settings).ok);
-        m_tmp = fs::temp_directory_path() /
-                ("mxr-sync-" + std::to_string(getpid()) + "-" + std::to_string(++s_counter));
-        fs::remove_all(m_tmp);
-    }
-    void TearDown() override { fs::remove_all(m_tmp); }
-
     SyncTarget folder(const std::string& name)
     {
-        SyncTarget t;
-        t.db.params = s_server->params(m_db);
-        const fs::path dir = m_tmp / name;
-        fs::create_directories(dir / "DATA");
-        t.storePath = (dir / "DATA" / "MXR.DAT").string();
-        t.statePath = (dir / kStateFileName).string();
-        t.workstation = name;
-        return t;
+        return synctest::folder(server().params(m_db), m_tmp, name);
     }
     static CCustomerDB load(const SyncTarget& t)
     {
@@ -91,18 +62,11 @@ protected:
     }
     int64_t count(const std::string& what)
     {
-        PgConnection c(s_server->params(m_db));
+        PgConnection c(server().params(m_db));
         return std::stoll(std::string(c.exec("SELECT count(*) FROM " + what).raw(0, 0)));
     }
 
-    static std::unique_ptr<PgTestServer> s_server;
-    static int s_counter;
-    std::string m_db;
-    fs::path m_tmp;
 };
-
-std::unique_ptr<PgTestServer> SharedDbTest::s_server;
-int SharedDbTest::s_counter = 0;
 
 TEST_F(SharedDbTest, TwoFoldersEndWithTheUnionAndNoDuplicates)
 {
@@ -246,7 +210,7 @@ TEST_F(SharedDbTest, ADatabaseRestoredFromAnOlderDumpGetsNewerRecordsBack)
     save(a, d);
     sync(a);
     sync(b);
-    ASSERT_TRUE(s_server->dumpDatabase(m_db, "before.dump"));
+    ASSERT_TRUE(server().dumpDatabase(m_db, "before.dump"));
 
     CCustomerDB more = load(a);
     for (int i = 6; i < 10; ++i)
@@ -257,7 +221,7 @@ TEST_F(SharedDbTest, ADatabaseRestoredFromAnOlderDumpGetsNewerRecordsBack)
     sync(b);
     ASSERT_EQ(load(b).RecordCount(), 10u);
 
-    ASSERT_TRUE(s_server->restoreDatabase(m_db, "before.dump"));
+    ASSERT_TRUE(server().restoreDatabase(m_db, "before.dump"));
     ASSERT_EQ(count("records"), 6);
     for (int round = 0; round < 2; ++round)
         for (const SyncTarget* t : {&a, &b})
@@ -280,7 +244,7 @@ TEST_F(SharedDbTest, ADamagedRecordIsSkippedNamedAndAskedForAgain)
         setOf(d, "C", "K", "S").InsertRecord(makeRecord(i, 1.0 + i));
     save(a, d);
     sync(a);
-    ASSERT_TRUE(s_server->sql("UPDATE records SET body = '\\x0102' WHERE data_no = 3", m_db));
+    ASSERT_TRUE(server().sql("UPDATE records SET body = '\\x0102' WHERE data_no = 3", m_db));
 
     for (int attempt = 0; attempt < 2; ++attempt) {
         const SyncSummary s = sync(b);
@@ -308,9 +272,9 @@ TEST_F(SharedDbTest, ADamagedRecordIsSkippedNamedAndAskedForAgain)
 // and no more.
 TEST_F(SharedDbTest, HistoryIsKeptByTheServerAndTheSyncRoleHasLeastRights)
 {
-    ASSERT_TRUE(s_server->sql("DO $$ BEGIN IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = "
+    ASSERT_TRUE(server().sql("DO $$ BEGIN IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = "
                               "'syncer') THEN CREATE ROLE syncer LOGIN; END IF; END $$"));
-    ASSERT_TRUE(s_server->sql("GRANT mxr_sync TO syncer"));
+    ASSERT_TRUE(server().sql("GRANT mxr_sync TO syncer"));
     SyncTarget a = folder("A"), b = folder("B");
     for (SyncTarget* t : {&a, &b})
         for (auto& [k, v] : t->db.params)
@@ -349,9 +313,9 @@ TEST_F(SharedDbTest, AnotherDatabaseIsRefusedUntilTheSwitchIsConfirmed)
     setOf(d, "C", "K", "S").InsertRecord(makeRecord(1, 1.0));
     save(a, d);
     sync(a);
-    const std::string other = s_server->createDatabase();
+    const std::string other = server().createDatabase();
     DbSettings settings;
-    settings.params = s_server->params(other);
+    settings.params = server().params(other);
     ASSERT_TRUE(InitDatabase(settings).ok);
     a.db.params = settings.params;
 
@@ -413,7 +377,7 @@ TEST_F(SharedDbTest, ConnectionDroppedMidPushLeavesWholeSetsAndTheNextSyncComple
     SyncHooks hooks;
     hooks.beforeCommit = [&](PgConnection& c, int setIndex) {
         if (setIndex == 1)
-            s_server->sql("SELECT pg_terminate_backend(" + std::to_string(c.backendPid()) + ")",
+            server().sql("SELECT pg_terminate_backend(" + std::to_string(c.backendPid()) + ")",
                           m_db);
     };
     const SyncSummary broken = RunSync(a, SyncMode::Sync, hooks);
@@ -464,8 +428,8 @@ TEST_F(SharedDbTest, RefusedConnectionsLeaveTheStoreUntouched)
     };
     const Case cases[] = {
         {"wrong password",
-         {{"host", s_server->passwordSocketDir()},
-          {"port", std::to_string(s_server->port())},
+         {{"host", server().passwordSocketDir()},
+          {"port", std::to_string(server().port())},
           {"user", "pwuser"},
           {"dbname", m_db},
           {"password", "wrong-password"}},
@@ -518,8 +482,8 @@ TEST_F(SharedDbTest, SyncRefusesADatabaseWithoutTables)
 {
     const SyncTarget a = folder("A");
     SyncTarget t = a;
-    const std::string empty = s_server->createDatabase();
-    t.db.params = s_server->params(empty);
+    const std::string empty = server().createDatabase();
+    t.db.params = server().params(empty);
     const SyncSummary s = RunSync(t, SyncMode::Sync);
     EXPECT_FALSE(s.ok);
     EXPECT_NE(s.message.find("db init"), std::string::npos);

@@ -20,7 +20,8 @@
 #include <set>
 
 #include "fileutil.h"
-#include "pgserver.h"
+#include "pgtestcase.h"
+#include "samplerecords.h"
 #include "shareddb/pgconnection.h"
 #include "shareddb/recordcodec.h"
 #include "shareddb/sync.h"
@@ -54,13 +55,7 @@ CMeasRecord makeRecord(int dataNo)
     r.DataNo = dataNo;
     r.TestVoltage = 1.0 + dataNo % 5;
     r.StartTime = {45000.0 + dataNo / 1000.0, OleDateTime::Valid};
-    for (int i = 0; i < 40; ++i) {
-        CMeasPoint p;
-        p.elapsed = i * 0.2;
-        p.value = CDataValue(10.0 / (1 + i) + dataNo);
-        r.Points.push_back(p);
-    }
-    r.UsedPoints = 40;
+    sample::addPoints(r, 40, [dataNo](int i) { return 10.0 / (1 + i) + dataNo; });
     r.LastCurrent = r.Points.back().value.toDouble();
     return r;
 }
@@ -87,32 +82,11 @@ std::vector<std::string> keysOf(const CCustomerDB& db)
     return keys;
 }
 
-class SyncSoakTest : public ::testing::Test {
+class SyncSoakTest : public PgTestCase<> {
 protected:
-    void SetUp() override
-    {
-        m_server = std::make_unique<PgTestServer>();
-        if (!m_server->available())
-            GTEST_SKIP() << "no PostgreSQL server for the test: " << m_server->skipReason();
-        m_db = m_server->createDatabase();
-        DbSettings settings;
-        settings.params = m_server->params(m_db);
-        ASSERT_TRUE(InitDatabase(settings).ok);
-        m_tmp = fs::temp_directory_path() / ("mxr-soak-" + std::to_string(getpid()));
-        fs::remove_all(m_tmp);
-    }
-    void TearDown() override { fs::remove_all(m_tmp); }
-
     SyncTarget folder(const std::string& name)
     {
-        SyncTarget t;
-        t.db.params = m_server->params(m_db);
-        const fs::path dir = m_tmp / name;
-        fs::create_directories(dir / "DATA");
-        t.storePath = (dir / "DATA" / "MXR.DAT").string();
-        t.statePath = (dir / kStateFileName).string();
-        t.workstation = name;
-        return t;
+        return synctest::folder(server().params(m_db), m_tmp, name);
     }
 
     // The sync in a child process, so that it can be killed at any point.
@@ -133,9 +107,6 @@ protected:
         return WIFEXITED(status) && WEXITSTATUS(status) == 0;
     }
 
-    std::unique_ptr<PgTestServer> m_server;
-    std::string m_db;
-    fs::path m_tmp;
 };
 
 TEST_F(SyncSoakTest, EveryFolderAndTheDatabaseEndWithTheUnion)
@@ -232,10 +203,12 @@ TEST_F(SyncSoakTest, EveryFolderAndTheDatabaseEndWithTheUnion)
                 fs::rename(folders[f].storePath, folders[f].storePath + ".changed-" +
                                                      std::to_string(round));
         }
-        if (round == dumpRound)
-            ASSERT_TRUE(m_server->dumpDatabase(m_db, "soak.dump"));
-        if (round == restoreRound)
-            ASSERT_TRUE(m_server->restoreDatabase(m_db, "soak.dump"));
+        if (round == dumpRound) {
+            ASSERT_TRUE(server().dumpDatabase(m_db, "soak.dump"));
+        }
+        if (round == restoreRound) {
+            ASSERT_TRUE(server().restoreDatabase(m_db, "soak.dump"));
+        }
     }
 
     // Two quiet rounds settle every conflict; a third proves there is nothing left to do.
@@ -248,7 +221,7 @@ TEST_F(SyncSoakTest, EveryFolderAndTheDatabaseEndWithTheUnion)
     EXPECT_TRUE(RunSync(fresh, SyncMode::Sync).ok);
 
     const std::vector<std::string> union_(expected.begin(), expected.end());
-    PgConnection c(m_server->params(m_db));
+    PgConnection c(server().params(m_db));
     EXPECT_EQ(std::stoul(std::string(c.exec("SELECT count(*) FROM records").raw(0, 0))),
               union_.size());
     CCustomerDB reference;

@@ -18,11 +18,13 @@
 #include <unistd.h>
 
 #include "fileutil.h"
-#include "pgserver.h"
+#include "pgtestcase.h"
+#include "samplerecords.h"
 #include "shareddb/dbmessages.h"
 #include "shareddb/pgconnection.h"
 #include "shareddb/sync.h"
 #include "store/store.h"
+#include "waitfor.h"
 
 namespace fs = std::filesystem;
 using namespace shareddb;
@@ -39,10 +41,7 @@ CMeasRecord makeRecord(int dataNo)
     r.DataNo = dataNo;
     r.TestVoltage = 1.0;
     r.StartTime = {45000.0 + dataNo / 100.0, OleDateTime::Valid};
-    CMeasPoint p;
-    p.value = CDataValue(1.0 + dataNo);
-    r.Points.push_back(p);
-    r.UsedPoints = 1;
+    sample::addPoints(r, 1, [dataNo](int) { return 1.0 + dataNo; });
     return r;
 }
 
@@ -50,22 +49,14 @@ void addRecord(const std::string& storePath, int dataNo)
 {
     CCustomerDB db;
     ASSERT_TRUE(LoadStore(db, storePath).ok);
-    CCustomer& c = db.customers.At(db.customers.FindOrInsert("C"));
-    CCable& k = c.cables.At(c.cables.FindOrInsert("K"));
-    k.sets.At(k.sets.FindOrInsert("S")).InsertRecord(makeRecord(dataNo));
+    sample::setAt(db, "C", "K", "S").InsertRecord(makeRecord(dataNo));
     ASSERT_TRUE(SaveStore(db, storePath).ok);
 }
 
 // Polls a condition (a state of the server that nothing announces) for at most kHang.
 bool waitFor(const std::function<bool()>& condition)
 {
-    const auto end = std::chrono::steady_clock::now() + kHang;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(10ms);
-    }
-    return true;
+    return testwait::until(condition, kHang, 10ms);
 }
 
 // A second session of the test, as another workstation holding locks.
@@ -82,38 +73,28 @@ private:
     std::unique_ptr<PgConnection> m_c;
 };
 
-class SharedDbTimeoutTest : public ::testing::Test {
+class SharedDbTimeoutTest : public PgTestCase<> {
 protected:
-    static void SetUpTestSuite() { s_server = std::make_unique<PgTestServer>(); }
-    static void TearDownTestSuite() { s_server.reset(); }
-
     void SetUp() override
     {
-        if (!s_server->available())
-            GTEST_SKIP() << "no PostgreSQL server for the test: " << s_server->skipReason();
-        m_db = s_server->createDatabase();
-        DbSettings settings;
-        settings.params = s_server->params(m_db);
-        ASSERT_TRUE(InitDatabase(settings).ok);
-        m_tmp = fs::temp_directory_path() /
-                ("mxr-timeout-" + std::to_string(getpid()) + "-" + std::to_string(++s_counter));
-        fs::remove_all(m_tmp);
+        PgTestCase::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
         fs::create_directories(m_tmp / "DATA");
-        m_target.db.params = s_server->params(m_db);
+        m_target.db.params = server().params(m_db);
         m_target.storePath = (m_tmp / "DATA" / "MXR.DAT").string();
         m_target.statePath = (m_tmp / kStateFileName).string();
         m_target.workstation = "here";
     }
-    void TearDown() override { fs::remove_all(m_tmp); }
 
     int64_t records()
     {
-        return std::stoll(Session(s_server->params(m_db)).one("SELECT count(*) FROM records"));
+        return std::stoll(Session(server().params(m_db)).one("SELECT count(*) FROM records"));
     }
     // Sessions of the test database waiting for a lock.
     bool someoneWaitsForALock()
     {
-        return Session(s_server->params(m_db))
+        return Session(server().params(m_db))
                    .one("SELECT count(*) FROM pg_stat_activity WHERE wait_event_type = 'Lock' "
                         "AND datname = current_database()") != "0";
     }
@@ -124,20 +105,14 @@ protected:
         addRecord(m_target.storePath, 1);
         EXPECT_TRUE(RunSync(m_target, SyncMode::Sync).ok);
         addRecord(m_target.storePath, 2);
-        auto other = std::make_unique<Session>(s_server->params(m_db));
+        auto other = std::make_unique<Session>(server().params(m_db));
         other->exec("BEGIN");
         other->exec("SELECT id FROM sets FOR UPDATE");
         return other;
     }
 
-    static std::unique_ptr<PgTestServer> s_server;
-    static int s_counter;
-    std::string m_db;
-    fs::path m_tmp;
     SyncTarget m_target;
 };
-std::unique_ptr<PgTestServer> SharedDbTimeoutTest::s_server;
-int SharedDbTimeoutTest::s_counter = 0;
 
 TEST_F(SharedDbTimeoutTest, ALockHeldElsewhereEndsTheSyncWithinTheTimeoutAndTheNextSyncCompletes)
 {
@@ -271,10 +246,12 @@ TEST_F(SharedDbTimeoutTest, FailuresSayWhatToCheck)
 {
     addRecord(m_target.storePath, 1);
     const std::string storeBefore = testfile::readAll(m_target.storePath);
-    ASSERT_TRUE(s_server->sql("CREATE ROLE limited LOGIN"));
-    const std::string empty = s_server->createDatabase();
-    const std::string pwSocket = s_server->passwordSocketDir();
-    const std::string port = std::to_string(s_server->port());
+    // The server may be shared with other programs of the run: the role may be there already.
+    ASSERT_TRUE(server().sql("DO $$ BEGIN IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = "
+                             "'limited') THEN CREATE ROLE limited LOGIN; END IF; END $$"));
+    const std::string empty = server().createDatabase();
+    const std::string pwSocket = server().passwordSocketDir();
+    const std::string port = std::to_string(server().port());
     const fs::path loosePass = m_tmp / "pgpass";
     testfile::writeAll(loosePass, pwSocket + ":" + port + ":*:pwuser:right-password\n");
     ::chmod(loosePass.c_str(), 0644);
@@ -310,29 +287,29 @@ TEST_F(SharedDbTimeoutTest, FailuresSayWhatToCheck)
          PgFailure::NoPassword,
          {"パスワードファイルの権限を 0600", "has group or world access", "no password supplied"}},
         {"unknown role",
-         on(s_server->socketDir(), "ghost", m_db),
+         on(server().socketDir(), "ghost", m_db),
          PgFailure::NotAllowed,
          {"ユーザー「ghost」のこの端末からの接続を許可していません",
           "role \"ghost\" does not exist"}},
         {"unknown database",
-         on(s_server->socketDir(), s_server->user(), "nope"),
+         on(server().socketDir(), server().user(), "nope"),
          PgFailure::UnknownDatabase,
          {"データベース「nope」がありません", "database \"nope\" does not exist"}},
         {"no tables",
-         on(s_server->socketDir(), s_server->user(), empty),
+         on(server().socketDir(), server().user(), empty),
          PgFailure::NoSchema,
          {"db init"}},
         {"no rights on the tables",
-         on(s_server->socketDir(), "limited", m_db),
+         on(server().socketDir(), "limited", m_db),
          PgFailure::PermissionDenied,
          {"同期に必要な権限", "permission denied for table mxr_schema"}},
         {"connection lost mid-sync",
-         s_server->params(m_db),
+         server().params(m_db),
          PgFailure::ConnectionLost,
          {"接続が途中で切れました", "データファイルは変更していません",
           "terminating connection due to administrator command"},
          [&](PgConnection& c, int) {
-             s_server->sql("SELECT pg_terminate_backend(" + std::to_string(c.backendPid()) + ")");
+             server().sql("SELECT pg_terminate_backend(" + std::to_string(c.backendPid()) + ")");
          }},
     };
     for (const Case& c : cases) {

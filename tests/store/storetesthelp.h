@@ -1,18 +1,49 @@
 // Helpers of the store tests: fixture files, a little byte builder, sample trees.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include <stdlib.h>
 
 #include "model/cp932text.h"
 #include "model/customerdb.h"
 #include "store/store.h"
 
 namespace storetest {
+
+// A case with an empty folder of its own (dir), removed after it.
+class FolderTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char tmpl[] = "/tmp/mxr_store_XXXXXX";
+        ASSERT_NE(::mkdtemp(tmpl), nullptr);
+        dir = tmpl;
+    }
+    void TearDown() override { std::filesystem::remove_all(dir); }
+
+    // The names in a folder, sorted.
+    static std::vector<std::string> filesIn(const std::string& folder)
+    {
+        std::vector<std::string> out;
+        for (const auto& e : std::filesystem::directory_iterator(folder))
+            out.push_back(e.path().filename().string());
+        std::sort(out.begin(), out.end());
+        return out;
+    }
+
+    std::string dir;
+};
 
 inline std::string fixture(const std::string& name)
 {

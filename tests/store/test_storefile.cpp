@@ -28,27 +28,7 @@ const std::string& sj(std::string_view utf8)
 
 const StoreOptions kShortWait{300, 20, true};
 
-class StoreFile : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        char tmpl[] = "/tmp/mxr_store_XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        dir = tmpl;
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
-    std::vector<std::string> filesIn(const std::string& folder) const
-    {
-        std::vector<std::string> out;
-        for (const auto& e : fs::directory_iterator(folder))
-            out.push_back(e.path().filename().string());
-        std::sort(out.begin(), out.end());
-        return out;
-    }
-
-    std::string dir;
-};
+using StoreFile = storetest::FolderTest;
 
 // Holds an exclusive advisory lock on a file, as another copy of the program would.
 class OtherCopy {

@@ -21,14 +21,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class StoreGuard : public ::testing::Test {
+class StoreGuard : public storetest::FolderTest {
 protected:
-    void SetUp() override
-    {
-        char tmpl[] = "/tmp/mxr_guard_XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        dir = tmpl;
-    }
     void TearDown() override
     {
         safefile::SetInjectedWriteError(0);
@@ -36,7 +30,7 @@ protected:
             ::kill(pid, SIGKILL);
             ::waitpid(pid, nullptr, 0);
         }
-        fs::remove_all(dir);
+        FolderTest::TearDown();
     }
 
     // Starts a real process that saves to target and stops in the middle of writing: it
@@ -82,16 +76,6 @@ protected:
         return {};
     }
 
-    std::vector<std::string> filesIn(const std::string& folder) const
-    {
-        std::vector<std::string> out;
-        for (const auto& e : fs::directory_iterator(folder))
-            out.push_back(e.path().filename().string());
-        std::sort(out.begin(), out.end());
-        return out;
-    }
-
-    std::string dir;
     std::vector<pid_t> children;
 };
 

@@ -8,6 +8,7 @@
 #include "model/cp932text.h"
 #include "model/customerdb.h"
 #include "model/measdata.h"
+#include "samplerecords.h"
 
 namespace xdata {
 
@@ -34,13 +35,7 @@ inline CMeasRecord measured(double kV, int dataNo, double scale, int seconds = 6
     return r;
 }
 
-inline CMeasData& setAt(CCustomerDB& db, const std::string& customer, const std::string& cable,
-                        const std::string& set)
-{
-    CCustomer& c = db.customers.At(db.customers.FindOrInsert(customer));
-    CCable& k = c.cables.At(c.cables.FindOrInsert(cable));
-    return k.sets.At(k.sets.FindOrInsert(set));
-}
+using sample::setAt;
 
 inline void fill(CMeasData& s, std::initializer_list<double> kVs, int firstNo, double scale)
 {

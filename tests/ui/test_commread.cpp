@@ -462,7 +462,8 @@ TEST(CommReadEnvironment, ComesFromTheSettings)
     EXPECT_EQ(env.archiveLimits.keepBytes, 1024u * 1024u); // below 1 MB counts as 1
 }
 
-TEST_F(CommReadTest, DialogGrabsToPngMidReception)
+using GrabCommRead = CommReadTest;
+TEST_F(GrabCommRead, DialogMidReception)
 {
     const TesterEmulator emu(smallDump(11, 3));
     PtyTester tester(emu.serialChunks(), 9600);

@@ -247,7 +247,8 @@ TEST_F(DataImportTest, FailedReadShowsTheStoreMessageAndKeepsTheTreeRead)
     EXPECT_EQ(m_before, m_doc);
 }
 
-TEST_F(DataImportTest, LooksRightWithAFileLoaded)
+using GrabDataImport = DataImportTest;
+TEST_F(GrabDataImport, DialogWithAFileLoaded)
 {
     load();
     selectFile(ExchangeNode::ofCable(1, 0));

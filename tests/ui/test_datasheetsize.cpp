@@ -151,7 +151,8 @@ TEST_F(DataSheetSizeTest, ListsFollowTheWindowAndTheSmallestSheetScrolls)
     }
 }
 
-TEST_F(DataSheetSizeTest, TransferSheetOnASmallScreenLooksRight)
+using GrabDataSheet = DataSheetSizeTest;
+TEST_F(GrabDataSheet, TransferSheetOnASmallScreen)
 {
     Sheet s(PageMode::Transfer, tree, settings, &kSmallScreen);
     s.page->TransferList()->SetChecked(1, true);

@@ -371,7 +371,7 @@ TEST(FinalValueDialog, RunOnASetAppliesOkAndDropsCancel)
     EXPECT_EQ(set.RecordAt(1), before.RecordAt(1));
 }
 
-TEST(FinalValueDialog, GrabWithAReceivedRecord)
+TEST(Grab, FinalValueDialogWithAReceivedRecord)
 {
     EmulatorOptions options;
     options.seed = 11;

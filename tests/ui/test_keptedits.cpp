@@ -13,6 +13,7 @@
 
 #include "settings/appsettings.h"
 #include "fixtures.h"
+#include "pagefixture.h"
 #include "support/scriptedmessages.h"
 #include "ui/dialogs/nameentry.h"
 #include "ui/document/mxrviewdoc.h"
@@ -29,14 +30,7 @@ namespace {
 
 CMeasRecord measured(double kV)
 {
-    CMeasRecord r;
-    r.TestVoltage = kV;
-    r.TriggerLevel = 5.0;
-    r.StartTime = *OleDateTime::fromCalendar({2024, 5, 12, 9, 30, 0});
-    for (int i = 0; i <= 50; ++i)
-        r.Points.push_back(CMeasPoint{CDataValue(kV * 0.05 * (1.5 - i / 100.0)), 0.2 * i});
-    r.RecalcFinalAndTriggers(-1, 10);
-    return r;
+    return pagetest::measured(kV, 50);
 }
 
 // Runs `during` on the modal sheet once its event loop runs; a sheet left open is closed
@@ -150,10 +144,7 @@ TEST_F(KeptEditsTest, ACancelledSheetLeavesTheDefaultsAndAsksBeforeDroppingItsCh
 TEST_F(KeptEditsTest, ARenameToAnEmptyNameAsksFirst)
 {
     CPgMstEdit page(PageMode::Edit, doc.Store(), settings);
-    page.SetSelection(doc.Selection());
-    page.resize(1000, 700);
-    page.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&page));
+    ASSERT_TRUE(pagetest::show(page, doc.Selection()));
     CReportList* customers = page.NameList(LevelCustomer);
     const QString question =
         QStringLiteral("需要家名が入力されていません。\n空の需要家名でよろしいですか？");

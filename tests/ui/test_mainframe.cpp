@@ -270,7 +270,8 @@ TEST(SplitterState, TextOfTheFourValues)
     EXPECT_EQ(framestate::SplitterStateText(1, -1, -1, -1), "1 100 -1 100");
 }
 
-TEST_F(MainFrameTest, WindowAndMenusGrabToPng)
+using GrabMainFrame = MainFrameTest;
+TEST_F(GrabMainFrame, WindowMenusAboutAndToolBar)
 {
     start();
     frame->resize(900, 600);

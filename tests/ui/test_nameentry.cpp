@@ -183,7 +183,8 @@ TEST(AddItem, OkRefusesDuplicatesAndUnstorableTextAndAcceptsTheRest)
     }
 }
 
-TEST(AddItem, GrabForLooking)
+// A picture to look at, not a check.
+TEST(Grab, NameEntryDialog)
 {
     const CCustomerDB db = twoCustomers();
     CAddItem dlg;

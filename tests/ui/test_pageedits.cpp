@@ -20,6 +20,7 @@
 #include "settings/appsettings.h"
 #include "store/backup.h"
 #include "fixtures.h"
+#include "pagefixture.h"
 #include "support/scriptedmessages.h"
 #include "ui/dialogs/finalvalueselect.h"
 #include "ui/document/mxrviewdoc.h"
@@ -36,14 +37,7 @@ namespace {
 
 CMeasRecord measured(double kV)
 {
-    CMeasRecord r;
-    r.TestVoltage = kV;
-    r.TriggerLevel = 5.0;
-    r.StartTime = *OleDateTime::fromCalendar({2024, 5, 12, 9, 30, 0});
-    for (int i = 0; i <= 100; ++i)
-        r.Points.push_back(CMeasPoint{CDataValue(kV * 0.05 * (1.5 - i / 200.0)), 0.2 * i});
-    r.RecalcFinalAndTriggers(-1, 10);
-    return r;
+    return pagetest::measured(kV, 100);
 }
 
 // "顧客Ａ" / "CV-1" / "2024春" with 10, 20 and 30 kV, and a second cable "CV-2" with one
@@ -287,10 +281,7 @@ TEST_F(PageEditsTest, CriteriaAppliedToPastDataBackUpTheStoreBeforeTheCommit)
 TEST_F(PageEditsTest, SecondClickOnTheFinalValueOpensItsDialogAndNoTextEditor)
 {
     CPgMstEdit page(PageMode::Edit, doc.Store(), settings);
-    page.SetSelection(doc.Selection());
-    page.resize(1000, 700);
-    page.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&page));
+    ASSERT_TRUE(pagetest::show(page, doc.Selection()));
     CReportList* meas = page.MeasList();
     const QPoint cell = meas->visualRect(meas->model()->index(1, 2)).center();
 

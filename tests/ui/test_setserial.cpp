@@ -471,7 +471,7 @@ TEST_F(CommSettingsCommand, MainWindowMenuOpensTheDialog)
     EXPECT_TRUE(std::filesystem::exists(dataFile()));
 }
 
-TEST(SetSerial, DialogAndInformationWindowGrabToPng)
+TEST(Grab, SerialDialogAndItsScanWindow)
 {
     const QString out = guitest::grabDir();
     CSetSerial dlg;

@@ -398,7 +398,8 @@ TEST(SettHanteiDisp, AnyCombinationOfTheTwoSwitchesIsReturned)
         }
 }
 
-TEST(SettingsDialogs, GrabForLooking)
+// Pictures to look at, not a check.
+TEST(Grab, SettingsDialogs)
 {
     const QString out = guitest::grabDir();
     CSetPrintBlank env;

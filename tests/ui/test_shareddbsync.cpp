@@ -11,7 +11,7 @@
 #include <QLabel>
 
 #include "fixtures.h"
-#include "pgserver.h"
+#include "pgtestcase.h"
 #include "shareddb/sync.h"
 #include "store/store.h"
 #include "support/docondisk.h"
@@ -20,19 +20,15 @@
 
 namespace {
 
-class SharedDbSyncUiTest : public DocOnDiskTest {
+class SharedDbSyncUiTest : public PgTestCase<DocOnDiskTest> {
 protected:
-    static void SetUpTestSuite() { s_server = std::make_unique<PgTestServer>(); }
-    static void TearDownTestSuite() { s_server.reset(); }
     void SetUp() override
     {
-        DocOnDiskTest::SetUp();
-        if (!s_server->available())
-            GTEST_SKIP() << "no PostgreSQL server for the test: " << s_server->skipReason();
-        m_dbName = s_server->createDatabase();
+        PgTestCase::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
         shareddb::DbSettings settings;
-        settings.params = s_server->params(m_dbName);
-        ASSERT_TRUE(shareddb::InitDatabase(settings).ok);
+        settings.params = server().params(m_db);
         m_ini = dir.filePath("MXRView.INI").toStdString();
         std::string ini = "[SharedDB]\r\n";
         for (const auto& [k, v] : settings.params)
@@ -47,7 +43,7 @@ protected:
     {
         ASSERT_TRUE(other.isValid());
         shareddb::SyncTarget t;
-        t.db.params = s_server->params(m_dbName);
+        t.db.params = server().params(m_db);
         t.storePath = other.filePath("MXR.DAT").toStdString();
         t.statePath = other.filePath("state").toStdString();
         t.workstation = "field-pc";
@@ -55,11 +51,9 @@ protected:
         ASSERT_TRUE(shareddb::RunSync(t, shareddb::SyncMode::Sync).ok);
     }
 
-    static std::unique_ptr<PgTestServer> s_server;
-    std::string m_dbName, m_ini;
+    std::string m_ini;
     QTemporaryDir other;
 };
-std::unique_ptr<PgTestServer> SharedDbSyncUiTest::s_server;
 
 TEST_F(SharedDbSyncUiTest, MenuCommandSyncsReloadsAndSummarises)
 {
@@ -112,7 +106,7 @@ TEST_F(SharedDbSyncUiTest, DialogRunsOffTheUiThreadAndLooksRight)
 {
     ASSERT_TRUE(SaveStore(storeWith({recordWithPoints({{0, 1.0}})}), store().toStdString()).ok);
     shareddb::SyncTarget t;
-    t.db.params = s_server->params(m_dbName);
+    t.db.params = server().params(m_db);
     t.storePath = store().toStdString();
     t.statePath = dir.filePath("state").toStdString();
     CSharedDbSyncDlg dlg(t);

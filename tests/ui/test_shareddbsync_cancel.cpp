@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "fixtures.h"
-#include "pgserver.h"
+#include "pgtestcase.h"
 #include "shareddb/sync.h"
 #include "store/store.h"
 #include "support/docondisk.h"
@@ -22,18 +22,14 @@ namespace {
 
 constexpr int kHangMs = 60000; // a sync that takes this long has hung
 
-class SharedDbCancelUiTest : public DocOnDiskTest {
+class SharedDbCancelUiTest : public PgTestCase<DocOnDiskTest> {
 protected:
-    static void SetUpTestSuite() { s_server = std::make_unique<PgTestServer>(); }
-    static void TearDownTestSuite() { s_server.reset(); }
     void SetUp() override
     {
-        DocOnDiskTest::SetUp();
-        if (!s_server->available())
-            GTEST_SKIP() << "no PostgreSQL server for the test: " << s_server->skipReason();
-        m_db = s_server->createDatabase();
-        target.db.params = s_server->params(m_db);
-        ASSERT_TRUE(shareddb::InitDatabase(target.db).ok);
+        PgTestCase::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        target.db.params = server().params(m_db);
         target.storePath = store().toStdString();
         target.statePath = dir.filePath("state").toStdString();
         target.workstation = "office-pc";
@@ -50,7 +46,7 @@ protected:
         CMeasRecord second = recordWithPoints({{0, 2.0}});
         second.TestVoltage = 2.0;
         EXPECT_TRUE(SaveStore(storeWith({first, second}), target.storePath).ok);
-        auto other = std::make_unique<shareddb::PgConnection>(s_server->params(m_db));
+        auto other = std::make_unique<shareddb::PgConnection>(server().params(m_db));
         other->exec("BEGIN");
         other->exec("SELECT id FROM sets FOR UPDATE");
         return other;
@@ -58,7 +54,7 @@ protected:
     bool syncWaitsForTheLock()
     {
         const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kHangMs);
-        shareddb::PgConnection c(s_server->params(m_db));
+        shareddb::PgConnection c(server().params(m_db));
         while (c.exec("SELECT count(*) FROM pg_stat_activity WHERE wait_event_type = 'Lock' "
                       "AND datname = current_database()")
                    .bytes(0, 0) == "0") {
@@ -69,11 +65,8 @@ protected:
         return true;
     }
 
-    static std::unique_ptr<PgTestServer> s_server;
-    std::string m_db;
     shareddb::SyncTarget target;
 };
-std::unique_ptr<PgTestServer> SharedDbCancelUiTest::s_server;
 
 TEST_F(SharedDbCancelUiTest, CancelEndsASyncWaitingOnTheServerAtOnce)
 {

@@ -22,6 +22,8 @@
 #include "ui/document/mxrviewdoc.h"
 #include "model/format.h"
 #include "report/screenreport.h"
+#include "samplerecords.h"
+#include "support/mainwindowsetup.h"
 #include "support/widgetgrab.h"
 #include "ui/pages/viewgraph.h"
 
@@ -33,8 +35,7 @@ CMeasRecord longRecord(int points, int triggers)
     for (int i = 0; i < points; ++i)
         pv.push_back({i * 0.2, 4.0 * std::exp(-i / 80.0) + 0.3});
     CMeasRecord r = recordWithPoints(pv);
-    for (int k = 0; k < triggers; ++k)
-        r.Triggers.push_back({CDataValue(2.0 + k), 20.0 + k, 20.6 + k});
+    sample::addTriggers(r, triggers, 2.0, 20.0, 20.6);
     return r;
 }
 
@@ -117,16 +118,9 @@ TEST(ViewGraph, ScrollBarsAndWheelMoveTheListsAndResizeKeepsThemInRange)
 
 TEST(ViewGraph, MainWindowShowsTheSelectedMeasurement)
 {
-    QTemporaryDir dir;
-    ScopedScriptedMessages messages;
-    CAppSettings settings;
-    settings.SetPaths(MakeAppPaths(dir.path().toStdString(), "/usr/bin/MXRView"));
-    settings.LoadSettings();
-    CMXRViewDoc doc;
-    doc.SetDataFilePath(dir.filePath("DATA/MXR.DAT").toStdString());
-    CMainFrame frame(&doc);
-    frame.SetSettings(&settings);
-    doc.OnNewDocument();
+    guitest::MainWindowSetup window;
+    CMXRViewDoc& doc = window.doc;
+    CMainFrame& frame = window.frame();
 
     CMeasRecord r = longRecord(900, 3);
     r.TestVoltage = 10.0;
