@@ -27,7 +27,7 @@
 #include "store/store.h" // NativeStorePath
 #include "ui/common/messages.h"
 #include "ui/common/uitext.h"
-#include "ui/pages/viewgraph.h"
+#include "ui/dialogs/shownreport.h"
 
 namespace {
 
@@ -318,11 +318,11 @@ void CCsvOut::showEvent(QShowEvent* event)
     QDialog::showEvent(event);
 }
 
-bool RunTextOut(QWidget* parent, const CViewGraph& view, CAppSettings& settings, CxLogFile* appLog)
+bool RunTextOut(QWidget* parent, const ShownReport& view, CAppSettings& settings, CxLogFile* appLog)
 {
     if (!view.HasRecord() || view.Records().empty())
         return false;
-    const SelectionNames& n = view.Names();
+    const ShownReport::Names n = view.ShownNames();
     CCsvOut dialog({n.customer, n.cable, n.measData}, view.Records().front(), parent);
     dialog.SetSettings(&settings);
     dialog.SetAppLog(appLog);

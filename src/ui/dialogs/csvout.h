@@ -11,7 +11,6 @@
 #include "model/measrecord.h"
 
 class CAppSettings;
-class CViewGraph;
 class CxLogFile;
 class QCheckBox;
 class QComboBox;
@@ -19,6 +18,7 @@ class QGroupBox;
 class QLineEdit;
 class QPushButton;
 class QUrl;
+class ShownReport;
 
 class CCsvOut : public QDialog {
     Q_OBJECT
@@ -98,4 +98,4 @@ private:
 // The command "テキスト出力(&O)...": the dialog for the names and the first record of the report
 // view, with the given settings and application log. Does nothing while the view holds no
 // record. True after an output.
-bool RunTextOut(QWidget* parent, const CViewGraph& view, CAppSettings& settings, CxLogFile* appLog);
+bool RunTextOut(QWidget* parent, const ShownReport& view, CAppSettings& settings, CxLogFile* appLog);

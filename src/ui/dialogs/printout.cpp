@@ -19,7 +19,7 @@
 #include "ui/common/errnotext.h"
 #include "ui/common/messages.h"
 #include "ui/common/uitext.h"
-#include "ui/pages/viewgraph.h"
+#include "ui/dialogs/shownreport.h"
 
 CPageProgress::CPageProgress(QWidget* parent, const QString& label)
     : m_dialog(std::make_unique<QProgressDialog>(label, QStringLiteral("キャンセル"), 0, 1, parent))
@@ -106,7 +106,7 @@ QString PdfFileProposal(const QString& customer, const QString& cable, const QSt
     return guardEnds(fileNamePart(parts.join('_'))) + QStringLiteral(".pdf");
 }
 
-PagedOutput ViewOutput(const CViewGraph& view)
+PagedOutput ViewOutput(const ShownReport& view)
 {
     return {[&view] { return view.PrintPageCount(); },
             [&view](QPagedPaintDevice& device, int from, int to,
@@ -121,7 +121,7 @@ QString SafeFileName(const QString& text)
     return guardEnds(fileNamePart(text));
 }
 
-QPrintPreviewDialog* CreatePreview(QWidget* parent, CViewGraph& view, QPrinter& printer)
+QPrintPreviewDialog* CreatePreview(QWidget* parent, const ShownReport& view, QPrinter& printer)
 {
     return CreatePreview(parent, ViewOutput(view), printer);
 }
@@ -147,7 +147,7 @@ QPrintPreviewDialog* CreatePreview(QWidget* parent, PagedOutput output, QPrinter
     return dialog;
 }
 
-void RunPreview(QWidget* parent, CViewGraph& view, QPrinter& printer)
+void RunPreview(QWidget* parent, const ShownReport& view, QPrinter& printer)
 {
     if (!view.HasRecord())
         return;
@@ -185,16 +185,16 @@ void RunPrint(QWidget* parent, const PagedOutput& output, QPrinter& printer)
         printer.abort(); // the pages already spooled are dropped, not printed
 }
 
-PdfResult RunPdfOut(QWidget* parent, const CViewGraph& view, const QPrinter& printer,
+PdfResult RunPdfOut(QWidget* parent, const ShownReport& view, const QPrinter& printer,
                     CAppSettings& settings)
 {
     const CMeasRecord* record = view.DisplayedRecord();
     if (!record || view.PrintPageCount() == 0)
         return PdfResult::Dismissed;
     const QString date = QString::fromStdString(mxrfmt::StartDateText(*record)).remove('/');
-    const QString proposal =
-        PdfFileProposal(ui::toQ(view.Names().customer), ui::toQ(view.Names().cable),
-                        ui::toQ(view.Names().measData), date);
+    const ShownReport::Names names = view.ShownNames();
+    const QString proposal = PdfFileProposal(ui::toQ(names.customer), ui::toQ(names.cable),
+                                             ui::toQ(names.measData), date);
     return RunPdfOut(parent, ViewOutput(view), proposal, printer, settings);
 }
 

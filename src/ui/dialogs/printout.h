@@ -8,12 +8,12 @@
 #include <memory>
 
 class CAppSettings;
-class CViewGraph;
 class QPagedPaintDevice;
 class QPrintPreviewDialog;
 class QPrinter;
 class QProgressDialog;
 class QWidget;
+class ShownReport;
 
 // A progress window with "キャンセル" that appears once the output takes longer than about half
 // a second. Every page lets the event loop run, so the windows keep repainting meanwhile.
@@ -52,7 +52,7 @@ struct PagedOutput {
     QString title;
 };
 // The shown record's report as paged output.
-PagedOutput ViewOutput(const CViewGraph& view);
+PagedOutput ViewOutput(const ShownReport& view);
 
 // "<customer>_<cable>_<set>_<YYYYMMDD>.pdf"; characters a file name cannot hold on either
 // system (\ / : * ? " < > | and control characters) become '_', and so do leading and trailing
@@ -65,8 +65,8 @@ QString SafeFileName(const QString& text);
 
 // The preview of the shown record's pages on the printer's page settings; printing from it
 // prints through the same painter. The caller owns and shows the dialog.
-QPrintPreviewDialog* CreatePreview(QWidget* parent, CViewGraph& view, QPrinter& printer);
-void RunPreview(QWidget* parent, CViewGraph& view, QPrinter& printer);
+QPrintPreviewDialog* CreatePreview(QWidget* parent, const ShownReport& view, QPrinter& printer);
+void RunPreview(QWidget* parent, const ShownReport& view, QPrinter& printer);
 QPrintPreviewDialog* CreatePreview(QWidget* parent, PagedOutput output, QPrinter& printer);
 void RunPreview(QWidget* parent, const PagedOutput& output, QPrinter& printer);
 // The standard print dialog (pages 1 … count), then the pages chosen there with progress;
@@ -77,7 +77,7 @@ enum class PdfResult { Written, Dismissed, Cancelled, Failed };
 // Asks for the file (proposed name in the last folder used), writes every page at the
 // printer's resolution and page size into a temporary file renamed over the target when
 // complete, then asks whether to open it.
-PdfResult RunPdfOut(QWidget* parent, const CViewGraph& view, const QPrinter& printer,
+PdfResult RunPdfOut(QWidget* parent, const ShownReport& view, const QPrinter& printer,
                     CAppSettings& settings);
 // The same for any paged output, with the proposed file name (no folder).
 PdfResult RunPdfOut(QWidget* parent, const PagedOutput& output, const QString& proposal,

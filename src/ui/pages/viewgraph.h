@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "ui/dialogs/shownreport.h"
 #include "ui/document/documentnotifier.h"
 
 class QPagedPaintDevice;
@@ -16,7 +17,7 @@ class QScrollBar;
 class ScreenReport;
 struct LayoutContext;
 
-class CViewGraph : public QWidget {
+class CViewGraph : public QWidget, public ShownReport {
     Q_OBJECT
 public:
     explicit CViewGraph(QWidget* parent = nullptr);
@@ -26,16 +27,20 @@ public:
     void Connect(DocumentNotifier& notifier);
 
     const SelectionNames& Names() const { return m_names; }
-    const std::vector<CMeasRecord>& Records() const { return m_records; }
+    ShownReport::Names ShownNames() const override
+    {
+        return {m_names.customer, m_names.cable, m_names.measData};
+    }
+    const std::vector<CMeasRecord>& Records() const override { return m_records; }
     double StartTime() const { return m_startTime; } // minutes
     double Width() const { return m_width; }         // minutes
     double Axis() const { return m_axis; }           // μA
     int RefreshCount() const { return m_refreshCount; }
     // True when a real record is shown; the empty record sent for a missing selection only
     // lays the empty report out.
-    bool HasRecord() const;
+    bool HasRecord() const override;
     // The record the report shows, or nullptr.
-    const CMeasRecord* DisplayedRecord() const;
+    const CMeasRecord* DisplayedRecord() const override;
 
     // The screen report (built on first use) and the scroll bars of its two lists.
     ScreenReport& Report();
@@ -45,11 +50,11 @@ public:
     // Printing the displayed record with the print settings: the number of pages (0 without a
     // record), printing pages from … to (1-based, inclusive) into a printer, and the print
     // command (the standard print dialog, then the pages chosen there).
-    int PrintPageCount() const;
+    int PrintPageCount() const override;
     // A paged device (printer, PDF writer, preview); progress gets the pages done and the pages
     // to print after each page and stops printing by returning false.
     bool PrintReport(QPagedPaintDevice& device, int fromPage, int toPage,
-                     const std::function<bool(int, int)>& progress = {}) const;
+                     const std::function<bool(int, int)>& progress = {}) const override;
     void OnFilePrint(QPrinter& printer);
 
 protected:
