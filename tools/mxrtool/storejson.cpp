@@ -11,6 +11,7 @@
 #include <limits>
 #include <stdexcept>
 
+#include "model/conditionfields.h"
 #include "model/cp932text.h"
 #include "model/format.h"
 #include "jsonout.h"
@@ -19,145 +20,92 @@ namespace {
 
 // ---- writing -------------------------------------------------------------------------------
 
-void writeCondition(JsonOut& j, const CTestCondition& c, int ind)
+using Layout = JsonOut::Layout;
+using Scope = JsonOut::Scope;
+
+// The condition block, four fields to a line.
+void writeCondition(Scope&& c, const CTestCondition& k)
 {
-    j.text += '{';
-    j.newline(ind + 1);
-    j.integerField("CabKind", c.CabKind);
-    j.numberField("CurrentR", c.CurrentR);
-    j.numberField("CurrentS", c.CurrentS);
-    j.numberField("CurrentT", c.CurrentT);
-    j.newline(ind + 1);
-    j.numberField("ShisuZetuen", c.ShisuZetuen);
-    j.numberField("CabSectionalArea", c.CabSectionalArea);
-    j.numberField("CabLength", c.CabLength);
-    j.textField("Weather", c.Weather);
-    j.newline(ind + 1);
-    j.numberField("Temperature", c.Temperature);
-    j.numberField("Humidity", c.Humidity);
-    j.numberField("SeikyokuMin", c.SeikyokuMin);
-    j.numberField("SeikyokuMax", c.SeikyokuMax);
-    j.newline(ind + 1);
-    j.numberField("JyakutenMin", c.JyakutenMin);
-    j.numberField("JyakutenMax", c.JyakutenMax);
-    j.numberField("LastCurrentMin", c.LastCurrentMin);
-    j.numberField("LastCurrentMax", c.LastCurrentMax);
-    j.newline(ind + 1);
-    j.textField("Remarks", c.Remarks);
-    j.key("Shindan");
-    j.cp932(c.Shindan);
-    j.newline(ind);
-    j.text += '}';
+    int onLine = 0;
+    for (const condfields::ConditionField& f : condfields::Fields()) {
+        if (onLine == 4) {
+            c.wrap();
+            onLine = 0;
+        }
+        ++onLine;
+        switch (f.kind) {
+        case condfields::Kind::Integer: c.integer(f.key, k.*f.integer); break;
+        case condfields::Kind::Number: c.number(f.key, k.*f.number); break;
+        case condfields::Kind::Text: c.cp932(f.key, k.*f.text); break;
+        }
+    }
 }
 
-void writeTexts(JsonOut& j, const CMeasRecord& r, int ind)
+void writeTexts(Scope&& t, const CMeasRecord& r)
 {
-    const std::pair<const char*, std::string> texts[] = {
-        {"TestVoltage", mxrfmt::TestVoltageText(r)},
-        {"TriggerLevel", mxrfmt::TriggerLevelText(r)},
-        {"LastCurrent", mxrfmt::LastCurrentText(r)},
-        {"LastCurrentJudged", mxrfmt::LastCurrentJudgedText(r)},
-        {"SeikyokuJudged", mxrfmt::SeikyokuJudgedText(r)},
-        {"JyakutenJudged", mxrfmt::JyakutenJudgedText(r)},
-        {"MeasuringTime", mxrfmt::MeasuringTimeText(r)},
-        {"StartDateTime", mxrfmt::StartDateTimeText(r)},
-        {"StartDate", mxrfmt::StartDateText(r)},
-        {"StartClock", mxrfmt::StartClockText(r)},
-        {"CabKind", mxrfmt::ConditionText(r.Condition)},
-        {"ShisuZetuen", mxrfmt::InsulationText(r.Condition.ShisuZetuen)},
-        {"SeikyokuCriterion", mxrfmt::SeikyokuCriterionText(r.Condition)},
-        {"JyakutenCriterion", mxrfmt::JyakutenCriterionText(r.Condition)},
-        {"LastCurrentCriterion", mxrfmt::LastCurrentCriterionText(r.Condition)},
-    };
-    j.text += '{';
-    bool first = true;
-    for (const auto& [k, v] : texts) {
-        if (!first)
-            j.text += ',';
-        first = false;
-        j.newline(ind + 1);
-        j.key(k);
-        j.cp932(v);
-    }
-    j.newline(ind);
-    j.text += '}';
+    t.cp932("TestVoltage", mxrfmt::TestVoltageText(r));
+    t.cp932("TriggerLevel", mxrfmt::TriggerLevelText(r));
+    t.cp932("LastCurrent", mxrfmt::LastCurrentText(r));
+    t.cp932("LastCurrentJudged", mxrfmt::LastCurrentJudgedText(r));
+    t.cp932("SeikyokuJudged", mxrfmt::SeikyokuJudgedText(r));
+    t.cp932("JyakutenJudged", mxrfmt::JyakutenJudgedText(r));
+    t.cp932("MeasuringTime", mxrfmt::MeasuringTimeText(r));
+    t.cp932("StartDateTime", mxrfmt::StartDateTimeText(r));
+    t.cp932("StartDate", mxrfmt::StartDateText(r));
+    t.cp932("StartClock", mxrfmt::StartClockText(r));
+    t.cp932("CabKind", mxrfmt::ConditionText(r.Condition));
+    t.cp932("ShisuZetuen", mxrfmt::InsulationText(r.Condition.ShisuZetuen));
+    t.cp932("SeikyokuCriterion", mxrfmt::SeikyokuCriterionText(r.Condition));
+    t.cp932("JyakutenCriterion", mxrfmt::JyakutenCriterionText(r.Condition));
+    t.cp932("LastCurrentCriterion", mxrfmt::LastCurrentCriterionText(r.Condition));
 }
 
-void writeRecord(JsonOut& j, const CMeasRecord& r, int ind)
+void writeRecord(Scope&& o, const CMeasRecord& r)
 {
-    j.text += '{';
-    j.newline(ind + 1);
-    j.integerField("DataNo", r.DataNo);
-    j.integerField("StatusFlag", r.StatusFlag);
-    j.integerField("RangeFlag", r.RangeFlag);
-    j.newline(ind + 1);
-    j.numberField("TestVoltage", r.TestVoltage);
-    j.numberField("LastCurrent", r.LastCurrent);
-    j.numberField("TriggerLevel", r.TriggerLevel);
-    j.newline(ind + 1);
-    j.numberField("SeikyokuRatio", r.SeikyokuRatio);
-    j.numberField("JyakutenRatio", r.JyakutenRatio);
-    j.numberField("Reserved", r.Reserved);
-    j.newline(ind + 1);
-    j.integerField("UsedPoints", r.UsedPoints);
-    j.integerField("ShowSeikyoku", r.ShowSeikyoku);
-    j.integerField("ShowJyakuten", r.ShowJyakuten);
-    j.newline(ind + 1);
-    j.key("StartTime");
-    j.text += "{\"status\": ";
-    j.integer(r.StartTime.status);
-    j.text += ", \"date\": ";
-    j.number(r.StartTime.date);
-    j.text += "},";
-    j.newline(ind + 1);
-    j.key("Points");
-    j.text += '[';
-    for (std::size_t i = 0; i < r.Points.size(); ++i) {
-        j.text += i ? ", [" : "[";
-        j.number(r.Points[i].elapsed);
-        j.text += ", ";
-        j.number(r.Points[i].value.toDouble());
-        j.text += ']';
+    o.integer("DataNo", r.DataNo);
+    o.integer("StatusFlag", r.StatusFlag);
+    o.integer("RangeFlag", r.RangeFlag);
+    o.wrap();
+    o.number("TestVoltage", r.TestVoltage);
+    o.number("LastCurrent", r.LastCurrent);
+    o.number("TriggerLevel", r.TriggerLevel);
+    o.wrap();
+    o.number("SeikyokuRatio", r.SeikyokuRatio);
+    o.number("JyakutenRatio", r.JyakutenRatio);
+    o.number("Reserved", r.Reserved);
+    o.wrap();
+    o.integer("UsedPoints", r.UsedPoints);
+    o.integer("ShowSeikyoku", r.ShowSeikyoku);
+    o.integer("ShowJyakuten", r.ShowJyakuten);
+    o.wrap();
+    {
+        Scope start = o.object("StartTime", Layout::Inline);
+        start.integer("status", r.StartTime.status);
+        start.number("date", r.StartTime.date);
     }
-    j.text += "],";
-    j.newline(ind + 1);
-    j.key("Triggers");
-    j.text += '[';
-    for (std::size_t i = 0; i < r.Triggers.size(); ++i) {
-        const CTriggerEvent& e = r.Triggers[i];
-        j.text += i ? ", [" : "[";
-        j.number(e.start);
-        j.text += ", ";
-        j.number(e.stop);
-        j.text += ", ";
-        j.number(e.maximum.toDouble());
-        j.text += ']';
+    o.wrap();
+    {
+        Scope points = o.array("Points", Layout::Inline);
+        for (const auto& p : r.Points) {
+            Scope pair = points.array(Layout::Inline);
+            pair.number(p.elapsed);
+            pair.number(p.value.toDouble());
+        }
     }
-    j.text += "],";
-    j.newline(ind + 1);
-    j.key("Condition");
-    writeCondition(j, r.Condition, ind + 1);
-    j.text += ',';
-    j.newline(ind + 1);
-    j.key("Texts");
-    writeTexts(j, r, ind + 1);
-    j.newline(ind);
-    j.text += '}';
-}
-
-// Writes the elements of a named list as a JSON array, each through f.
-template <class T, class F> void writeList(JsonOut& j, const CNamedList<T>& list, int ind, F f)
-{
-    j.text += '[';
-    for (int p = 0; p < list.Count(); ++p) {
-        if (p)
-            j.text += ',';
-        j.newline(ind + 1);
-        f(list.At(p), ind + 1);
+    o.wrap();
+    {
+        Scope triggers = o.array("Triggers", Layout::Inline);
+        for (const CTriggerEvent& e : r.Triggers) {
+            Scope triple = triggers.array(Layout::Inline);
+            triple.number(e.start);
+            triple.number(e.stop);
+            triple.number(e.maximum.toDouble());
+        }
     }
-    if (list.Count())
-        j.newline(ind);
-    j.text += ']';
+    o.wrap();
+    writeCondition(o.object("Condition", Layout::Wrapped), r.Condition);
+    o.wrap();
+    writeTexts(o.object("Texts", Layout::Lines), r);
 }
 
 // ---- reading -------------------------------------------------------------------------------
@@ -290,25 +238,14 @@ CMeasRecord readRecord(const Reader& in)
     }
     const Reader c = in.object("Condition");
     CTestCondition& k = r.Condition;
-    c.int32("CabKind", k.CabKind);
-    for (auto [key, field] : {std::pair{"CurrentR", &k.CurrentR},
-                              {"CurrentS", &k.CurrentS},
-                              {"CurrentT", &k.CurrentT},
-                              {"ShisuZetuen", &k.ShisuZetuen},
-                              {"CabSectionalArea", &k.CabSectionalArea},
-                              {"CabLength", &k.CabLength},
-                              {"Temperature", &k.Temperature},
-                              {"Humidity", &k.Humidity},
-                              {"SeikyokuMin", &k.SeikyokuMin},
-                              {"SeikyokuMax", &k.SeikyokuMax},
-                              {"JyakutenMin", &k.JyakutenMin},
-                              {"JyakutenMax", &k.JyakutenMax},
-                              {"LastCurrentMin", &k.LastCurrentMin},
-                              {"LastCurrentMax", &k.LastCurrentMax}})
-        c.number(key, *field);
-    c.text("Weather", k.Weather);
-    c.text("Remarks", k.Remarks);
-    c.text("Shindan", k.Shindan);
+    for (const condfields::ConditionField& f : condfields::Fields()) {
+        const std::string key(f.key);
+        switch (f.kind) {
+        case condfields::Kind::Integer: c.int32(key.c_str(), k.*f.integer); break;
+        case condfields::Kind::Number: c.number(key.c_str(), k.*f.number); break;
+        case condfields::Kind::Text: c.text(key.c_str(), k.*f.text); break;
+        }
+    }
     return r;
 }
 
@@ -330,55 +267,39 @@ template <class T> void putEntry(CNamedList<T>& list, T&& entry, const std::stri
 std::string StoreToJson(const CCustomerDB& db, int version)
 {
     JsonOut j;
-    j.text += "{";
-    j.newline(1);
-    j.key("version");
-    j.integer(version);
-    j.text += ',';
-    j.newline(1);
-    j.key("comm");
-    j.text += '[';
-    const auto comm = db.comm.ToArray();
-    for (std::size_t i = 0; i < comm.size(); ++i) {
-        if (i)
-            j.text += ", ";
-        j.integer(comm[i]);
-    }
-    j.text += "],";
-    j.newline(1);
-    j.key("customers");
-    writeList(j, db.customers, 1, [&](const CCustomer& cu, int ind) {
-        j.text += "{\"name\": ";
-        j.cp932(cu.name);
-        j.text += ", \"cables\": ";
-        writeList(j, cu.cables, ind, [&](const CCable& k, int ind2) {
-            j.text += "{\"name\": ";
-            j.cp932(k.name);
-            j.text += ", \"sets\": ";
-            writeList(j, k.sets, ind2, [&](const CMeasData& s, int ind3) {
-                j.text += "{\"name\": ";
-                j.cp932(s.name);
-                j.text += ", \"ShowSeikyoku\": ";
-                j.integer(s.ShowSeikyoku);
-                j.text += ", \"ShowJyakuten\": ";
-                j.integer(s.ShowJyakuten);
-                j.text += ", \"records\": [";
-                for (std::size_t i = 0; i < s.RecordCount(); ++i) {
-                    if (i)
-                        j.text += ',';
-                    j.newline(ind3 + 1);
-                    writeRecord(j, s.RecordAt(i), ind3 + 1);
+    {
+        Scope root = j.object(Layout::Lines);
+        root.integer("version", version);
+        {
+            Scope comm = root.array("comm", Layout::Inline);
+            for (int32_t v : db.comm.ToArray())
+                comm.integer(v);
+        }
+        Scope customers = root.array("customers", Layout::Lines);
+        for (int c = 0; c < db.customers.Count(); ++c) {
+            const CCustomer& cu = db.customers.At(c);
+            Scope co = customers.object(Layout::Inline);
+            co.cp932("name", cu.name);
+            Scope cables = co.array("cables", Layout::Lines);
+            for (int k = 0; k < cu.cables.Count(); ++k) {
+                const CCable& cable = cu.cables.At(k);
+                Scope ko = cables.object(Layout::Inline);
+                ko.cp932("name", cable.name);
+                Scope sets = ko.array("sets", Layout::Lines);
+                for (int s = 0; s < cable.sets.Count(); ++s) {
+                    const CMeasData& set = cable.sets.At(s);
+                    Scope so = sets.object(Layout::Inline);
+                    so.cp932("name", set.name);
+                    so.integer("ShowSeikyoku", set.ShowSeikyoku);
+                    so.integer("ShowJyakuten", set.ShowJyakuten);
+                    Scope records = so.array("records", Layout::Lines);
+                    for (std::size_t i = 0; i < set.RecordCount(); ++i)
+                        writeRecord(records.object(Layout::Wrapped), set.RecordAt(i));
                 }
-                if (s.RecordCount())
-                    j.newline(ind3);
-                j.text += "]}";
-            });
-            j.text += '}';
-        });
-        j.text += '}';
-    });
-    j.newline(0);
-    j.text += "}\n";
+            }
+        }
+    }
+    j.text += '\n';
     return std::move(j.text);
 }
 
@@ -446,6 +367,6 @@ bool StoreFromJson(const QByteArray& json, CCustomerDB& db, std::string& error)
 std::string RecordToJson(const CMeasRecord& r, int indent)
 {
     JsonOut j;
-    writeRecord(j, r, indent);
+    writeRecord(j.object(Layout::Wrapped, indent), r);
     return j.text;
 }

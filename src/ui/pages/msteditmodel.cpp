@@ -3,6 +3,7 @@
 #include "ui/pages/msteditmodel.h"
 
 #include "settings/appsettings.h"
+#include "model/conditionfields.h"
 #include "model/cp932text.h"
 #include "model/format.h"
 #include "model/number.h"
@@ -57,19 +58,11 @@ std::optional<NumberRange> MeasCellRange(int column)
 
 std::optional<NumberRange> ConditionRange(int rowId)
 {
-    // The table, the report and the default conditions show these with one decimal; the
-    // insulation resistance with up to two in at most five characters.
-    switch (rowId) {
-    case 3: return NumberRange{0.0, 9999.9, false, 1};  // cross-section, sq
-    case 4: return NumberRange{0.0, 99999.9, false, 1}; // length, m
-    case 6: return NumberRange{-99.9, 99.9, false, 1};  // temperature, ℃
-    case 7: return NumberRange{0.0, 100.0, false, 1};   // humidity, %
-    case 9:                                             // shield currents R, S, T, mA
-    case 10:
-    case 11: return NumberRange{0.0, 9999.9, false, 1};
-    case 12: return NumberRange{0.0, 99999.0, true, 2, 5}; // insulation resistance, MΩ
-    default: return std::nullopt;
-    }
+    const condfields::ConditionField* f = condfields::FieldOfRow(condfields::RowFromId(rowId));
+    if (!f || !f->range)
+        return std::nullopt;
+    const condfields::FieldRange& r = *f->range;
+    return NumberRange{r.min, r.max, r.optional, r.decimals, r.maxChars};
 }
 
 } // namespace mstedit
@@ -416,6 +409,21 @@ bool MstEditModel::EditMeasCell(int row, int column, const std::string& text)
     return true;
 }
 
+namespace {
+
+// The table's editor code of a field's editor.
+int editorCode(condfields::Editor e)
+{
+    switch (e) {
+    case condfields::Editor::CodeChoice: return CConditionGrid::FixedChoice;
+    case condfields::Editor::TextChoice: return CConditionGrid::OpenChoice;
+    case condfields::Editor::Criterion: return CConditionGrid::ButtonEditor;
+    default: return CConditionGrid::TextEditor;
+    }
+}
+
+} // namespace
+
 std::vector<ConditionRow> MstEditModel::ConditionRows() const
 {
     std::vector<ConditionRow> rows;
@@ -423,44 +431,25 @@ std::vector<ConditionRow> MstEditModel::ConditionRows() const
     if (!set || set->RecordCount() == 0)
         return rows;
     const CTestCondition& c = set->RecordAt(0).Condition;
-    const std::string g1 = lit("1:試験条件"), g2 = lit("2:シールド漏れ電流"),
-                      g3 = lit("3:判定基準");
-    const std::string kinds =
-        CabKindText(1) + "|" + CabKindText(2) + "|" + CabKindText(3) + "|" + CabKindText(4);
-    const std::string methods = lit("ガード接地|アース接地|シールド電流検出");
-    const std::string weather = lit("晴れ|曇り|雨|雷雨|強風");
-    using mxrfmt::NumberText;
-    using G = CConditionGrid;
-    rows = {
-        {1, g1, lit("条件"), mxrfmt::ConditionText(c), G::FixedChoice, kinds},
-        {2, g1, lit("診断方法"), c.Shindan, G::OpenChoice, methods},
-        {3, g1, lit("断面(sq)"), NumberText(c.CabSectionalArea), G::TextEditor, {}},
-        {4, g1, lit("長さ(m)"), NumberText(c.CabLength), G::TextEditor, {}},
-        {5, g1, lit("天候"), c.Weather, G::OpenChoice, weather},
-        {6, g1, lit("温度(℃)"), NumberText(c.Temperature), G::TextEditor, {}},
-        {7, g1, lit("湿度(%)"), NumberText(c.Humidity), G::TextEditor, {}},
-        {8, g1, lit("備考"), c.Remarks, G::TextEditor, {}},
-        {9, g2, lit("Ｒ相(mA)"), NumberText(c.CurrentR), G::TextEditor, {}},
-        {10, g2, lit("Ｓ相(mA)"), NumberText(c.CurrentS), G::TextEditor, {}},
-        {11, g2, lit("Ｔ相(mA)"), NumberText(c.CurrentT), G::TextEditor, {}},
-        {12, g2, lit("絶縁抵抗(MΩ)"), mxrfmt::InsulationText(c.ShisuZetuen), G::TextEditor, {}},
-        {13, g3, lit("成極比"), mxrfmt::SeikyokuCriterionText(c), G::ButtonEditor, {}},
-        {14, g3, lit("弱点比"), mxrfmt::JyakutenCriterionText(c), G::ButtonEditor, {}},
-        {15, g3, lit("最終値"), mxrfmt::LastCurrentCriterionText(c), G::ButtonEditor, {}},
-    };
-    if (!Editable())
-        for (auto& r : rows)
-            r.editor = G::NoEditor;
+    for (int id = 1; id <= condfields::kRowCount; ++id) {
+        const condfields::ConditionField& f =
+            *condfields::FieldOfRow(static_cast<condfields::Row>(id));
+        rows.push_back({id, condfields::GroupLabel(f.group), lit(f.label), f.show(c),
+                        Editable() ? editorCode(f.editor) : CConditionGrid::NoEditor, condfields::Choices(f)});
+    }
     return rows;
 }
 
 bool MstEditModel::EditCondition(int rowId, const std::string& text)
 {
     CMeasData* set = SelectedSet();
-    if (!Editable() || !set || set->RecordCount() == 0 || rowId < 1 || rowId > 12)
+    const condfields::ConditionField* field = condfields::FieldOfRow(condfields::RowFromId(rowId));
+    if (!Editable() || !set || set->RecordCount() == 0 || !field ||
+        field->editor == condfields::Editor::Criterion)
         return false;
     // An editor left as it opened changes nothing: the shown text is a rounded form.
-    if (text == ConditionRows()[static_cast<std::size_t>(rowId - 1)].value)
+    const CTestCondition& shown = set->RecordAt(0).Condition;
+    if (text == field->show(shown))
         return false;
     std::optional<double> number;
     if (const auto range = ConditionRange(rowId)) {
@@ -468,18 +457,8 @@ bool MstEditModel::EditCondition(int rowId, const std::string& text)
         if (!number)
             return false;
     }
-    CTestCondition c = set->RecordAt(0).Condition;
-    double* numbers[] = {nullptr,      nullptr,     nullptr,        &c.CabSectionalArea,
-                         &c.CabLength, nullptr,     &c.Temperature, &c.Humidity,
-                         nullptr,      &c.CurrentR, &c.CurrentS,    &c.CurrentT};
-    switch (rowId) {
-    case 1: c.CabKind = CabKindFromText(text); break;
-    case 2: c.Shindan = text; break;
-    case 5: c.Weather = text; break;
-    case 8: c.Remarks = text; break;
-    case 12: c.ShisuZetuen = *number; break;
-    default: *numbers[rowId] = *number; break;
-    }
+    CTestCondition c = shown;
+    condfields::Store(*field, c, text, number);
     storeDefaults(c);
     return run(cmd::EditCondition{setPath(), rowId, c}).done();
 }
