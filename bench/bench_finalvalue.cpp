@@ -9,8 +9,8 @@
 #include <cstdlib>
 
 #include "ui/dialogs/finalvaluepoints.h"
-#include "ui/dialogs/finalvalueselect.h"
-#include "ui/dialogs/listlastval.h"
+#include "ui/dialogs/finalvaluedialog.h"
+#include "ui/dialogs/finalvaluelist.h"
 #include "ui/common/uitext.h"
 
 #include "../tests/common/samplerecords.h"
@@ -32,7 +32,7 @@ void BM_OpenDialog(benchmark::State& state)
 {
     const CMeasRecord record = longRecord(static_cast<int>(state.range(0)));
     for (auto _ : state) {
-        CSelectLastVal dialog(record);
+        FinalValueDialog dialog(record);
         dialog.show();
         QApplication::processEvents();
         dialog.repaint();
@@ -47,7 +47,7 @@ BENCHMARK(BM_OpenDialog)->Arg(3001)->Arg(65535)->Unit(benchmark::kMillisecond);
 void BM_MoveMark(benchmark::State& state)
 {
     const CMeasRecord record = longRecord(65535);
-    CSelectLastVal dialog(record);
+    FinalValueDialog dialog(record);
     dialog.show();
     QApplication::processEvents();
     int i = 0;

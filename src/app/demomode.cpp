@@ -4,8 +4,8 @@
 #include "app/demodata.h"
 #include "link/emulatorport.h"
 #include "ui/common/uitext.h"
-#include "ui/document/mxrviewdoc.h"
-#include "ui/frame/mainframe.h"
+#include "ui/document/measurementdocument.h"
+#include "ui/frame/mainwindow.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -108,8 +108,8 @@ void DemoMode::Decorate(QMainWindow* window) const
 
     // The sample's first measurement is shown as soon as the store is read, so the report and
     // its graph are there without a click.
-    auto* frame = qobject_cast<CMainFrame*>(window);
-    CMXRViewDoc* doc = frame ? frame->Document() : nullptr;
+    auto* frame = qobject_cast<MainWindow*>(window);
+    MeasurementDocument* doc = frame ? frame->Document() : nullptr;
     if (!doc)
         return;
     if (!doc->IsLoading()) {

@@ -1,8 +1,8 @@
 // main(): the command line that needs no window, demo mode, and the Qt application around
-// CMXRViewApp's start-up and exit.
+// Application's start-up and exit.
 #include "app/demomode.h"
 #include "app/firstpaintprobe.h"
-#include "app/mxrviewapp.h"
+#include "app/application.h"
 
 #include <QApplication>
 
@@ -81,7 +81,7 @@ int main(int argc, char** argv)
         arguments = demo.Arguments(arguments);
     }
 
-    CMXRViewApp theApp;
+    Application theApp;
     if (!theApp.InitInstance(arguments))
         return theApp.ExitInstance();
     if (demoMode)

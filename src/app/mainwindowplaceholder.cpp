@@ -2,9 +2,9 @@
 #include "app/mainwindowplaceholder.h"
 
 #include "settings/appsettings.h"
-#include "ui/frame/mainframe.h"
+#include "ui/frame/mainwindow.h"
 
 QMainWindow* CreateMainWindow(CxLogFile& appLog, const std::string& viewFile)
 {
-    return CMainFrame::CreateWithDocument(AppSettings(), &appLog, viewFile);
+    return MainWindow::CreateWithDocument(AppSettings(), &appLog, viewFile);
 }

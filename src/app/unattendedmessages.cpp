@@ -1,4 +1,4 @@
-// CUnattendedMessages: messages to the log, fixed answers.
+// UnattendedMessages: messages to the log, fixed answers.
 #include "app/unattendedmessages.h"
 
 #include <QDateTime>
@@ -8,7 +8,7 @@
 #include "link/cxlogfile.h"
 #include "ui/common/uitext.h"
 
-void CUnattendedMessages::record(const QString& text)
+void UnattendedMessages::record(const QString& text)
 {
     QString line = text;
     line.replace(QLatin1Char('\n'), QLatin1Char(' '));
@@ -17,26 +17,26 @@ void CUnattendedMessages::record(const QString& text)
         m_log.Write(*cp932);
 }
 
-CMessageInterface::Answer CUnattendedMessages::questionYesNo(QWidget*, const QString& text, Answer)
+MessageInterface::Answer UnattendedMessages::questionYesNo(QWidget*, const QString& text, Answer)
 {
     record(text);
     return Answer::Yes;
 }
 
-CMessageInterface::Answer CUnattendedMessages::questionYesNoCancel(QWidget*, const QString& text,
+MessageInterface::Answer UnattendedMessages::questionYesNoCancel(QWidget*, const QString& text,
                                                                    Answer)
 {
     record(text);
     return Answer::Cancel;
 }
 
-int CUnattendedMessages::choice(QWidget*, const QString& text, const QStringList& buttons)
+int UnattendedMessages::choice(QWidget*, const QString& text, const QStringList& buttons)
 {
     record(text);
     return buttons.size() > 1 ? 1 : -1;
 }
 
-QString CUnattendedMessages::saveFileName(QWidget*, const QString& caption, const QString& dir,
+QString UnattendedMessages::saveFileName(QWidget*, const QString& caption, const QString& dir,
                                           const QString&)
 {
     if (dir.isEmpty())

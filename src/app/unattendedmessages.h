@@ -1,15 +1,16 @@
-// CUnattendedMessages: the message interface once nobody is there to answer (the program was
+// UnattendedMessages: the message interface once nobody is there to answer (the program was
 // told to end by a signal, as at a logout). Texts go to the application log and standard
 // error; questions get the answer that ends the program without losing data.
+// UnattendedMessages was CUnattendedMessages in the Windows program's sources.
 #pragma once
 
 #include "ui/common/messages.h"
 
 class CxLogFile;
 
-class CUnattendedMessages : public CMessageInterface {
+class UnattendedMessages : public MessageInterface {
 public:
-    explicit CUnattendedMessages(CxLogFile& log) : m_log(log) {}
+    explicit UnattendedMessages(CxLogFile& log) : m_log(log) {}
 
     void error(QWidget*, const QString& text) override { record(text); }
     void information(QWidget*, const QString& text) override { record(text); }

@@ -1,4 +1,4 @@
-// CCheckListView: the column layout parser and the check-box rows.
+// CheckListView: the column layout parser and the check-box rows.
 #include "widgets/checklistview.h"
 
 #include <QHeaderView>
@@ -29,7 +29,7 @@ std::vector<ListColumn> ParseColumnLayout(const QString& layout)
     return columns;
 }
 
-CCheckListView::CCheckListView(QWidget* parent) : QTreeWidget(parent)
+CheckListView::CheckListView(QWidget* parent) : QTreeWidget(parent)
 {
     setRootIsDecorated(false);
     setItemsExpandable(false);
@@ -42,7 +42,7 @@ CCheckListView::CCheckListView(QWidget* parent) : QTreeWidget(parent)
     setColumnCount(0);
 }
 
-void CCheckListView::SetColumnLayout(const QString& layout)
+void CheckListView::SetColumnLayout(const QString& layout)
 {
     clear();
     m_columns = ParseColumnLayout(layout);
@@ -58,7 +58,7 @@ void CCheckListView::SetColumnLayout(const QString& layout)
     }
 }
 
-int CCheckListView::checkColumn() const
+int CheckListView::checkColumn() const
 {
     for (std::size_t i = 0; i < m_columns.size(); ++i)
         if (m_columns[i].checkColumn)
@@ -66,7 +66,7 @@ int CCheckListView::checkColumn() const
     return 0;
 }
 
-int CCheckListView::AddRow(const QStringList& texts)
+int CheckListView::AddRow(const QStringList& texts)
 {
     auto* item = new QTreeWidgetItem;
     item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
@@ -84,7 +84,7 @@ int CCheckListView::AddRow(const QStringList& texts)
     return topLevelItemCount() - 1;
 }
 
-void CCheckListView::FitColumnsToContents()
+void CheckListView::FitColumnsToContents()
 {
     for (int i = 0; i < static_cast<int>(m_columns.size()); ++i) {
         const ListColumn& c = m_columns[static_cast<std::size_t>(i)];
@@ -96,19 +96,19 @@ void CCheckListView::FitColumnsToContents()
     }
 }
 
-bool CCheckListView::IsRowChecked(int row) const
+bool CheckListView::IsRowChecked(int row) const
 {
     const QTreeWidgetItem* item = topLevelItem(row);
     return item && item->checkState(checkColumn()) == Qt::Checked;
 }
 
-void CCheckListView::SetRowChecked(int row, bool checked)
+void CheckListView::SetRowChecked(int row, bool checked)
 {
     if (QTreeWidgetItem* item = topLevelItem(row))
         item->setCheckState(checkColumn(), checked ? Qt::Checked : Qt::Unchecked);
 }
 
-std::vector<int> CCheckListView::CheckedRows() const
+std::vector<int> CheckListView::CheckedRows() const
 {
     std::vector<int> rows;
     for (int r = 0; r < topLevelItemCount(); ++r)

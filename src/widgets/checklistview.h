@@ -1,5 +1,6 @@
-// CCheckListView: a report list whose columns come from a column layout text, with a
+// CheckListView: a report list whose columns come from a column layout text, with a
 // check box at the start of every row.
+// CheckListView was CCheckListView in the Windows program's sources.
 #pragma once
 
 #include <QString>
@@ -24,10 +25,10 @@ struct ListColumn {
 // alignment is left; empty entries are skipped.
 std::vector<ListColumn> ParseColumnLayout(const QString& layout);
 
-class CCheckListView : public QTreeWidget {
+class CheckListView : public QTreeWidget {
     Q_OBJECT
 public:
-    explicit CCheckListView(QWidget* parent = nullptr);
+    explicit CheckListView(QWidget* parent = nullptr);
 
     // Empties the list and sets its columns from a layout text (an empty text leaves
     // no columns). The check-box column holds only the check box.

@@ -11,7 +11,7 @@
 // grid, which owns the callback.
 class ConditionGridDelegate : public QStyledItemDelegate {
 public:
-    explicit ConditionGridDelegate(CConditionGrid* grid) : QStyledItemDelegate(grid), m_grid(grid)
+    explicit ConditionGridDelegate(ConditionGrid* grid) : QStyledItemDelegate(grid), m_grid(grid)
     {
     }
 
@@ -22,13 +22,13 @@ public:
         if (!e || index.column() != 1)
             return nullptr;
         switch (e->row.editor) {
-        case CConditionGrid::TextEditor: return new QLineEdit(parent);
-        case CConditionGrid::FixedChoice:
-        case CConditionGrid::OpenChoice: {
+        case ConditionGrid::TextEditor: return new QLineEdit(parent);
+        case ConditionGrid::FixedChoice:
+        case ConditionGrid::OpenChoice: {
             auto* box = new QComboBox(parent);
             box->addItems(e->row.choices.split(QLatin1Char('|')));
             // The second kind also takes a text of its own.
-            box->setEditable(e->row.editor == CConditionGrid::OpenChoice);
+            box->setEditable(e->row.editor == ConditionGrid::OpenChoice);
             return box;
         }
         default: return nullptr;
@@ -68,10 +68,10 @@ public:
     }
 
 private:
-    CConditionGrid* m_grid;
+    ConditionGrid* m_grid;
 };
 
-CConditionGrid::CConditionGrid(QWidget* parent) : QTableWidget(0, 3, parent)
+ConditionGrid::ConditionGrid(QWidget* parent) : QTableWidget(0, 3, parent)
 {
     setItemDelegate(new ConditionGridDelegate(this));
     horizontalHeader()->hide();
@@ -90,14 +90,14 @@ CConditionGrid::CConditionGrid(QWidget* parent) : QTableWidget(0, 3, parent)
     setShowGrid(true);
 }
 
-void CConditionGrid::Clear()
+void ConditionGrid::Clear()
 {
     setRowCount(0);
     m_rows.clear();
     m_lastGroup.clear();
 }
 
-void CConditionGrid::AddRow(const Row& row)
+void ConditionGrid::AddRow(const Row& row)
 {
     if (row.group != m_lastGroup || rowCount() == 0) {
         const int g = rowCount();
@@ -133,7 +133,7 @@ void CConditionGrid::AddRow(const Row& row)
     m_rows[row.id] = Entry{r, row};
 }
 
-bool CConditionGrid::SetValue(int id, const QString& value)
+bool ConditionGrid::SetValue(int id, const QString& value)
 {
     auto it = m_rows.find(id);
     if (it == m_rows.end())
@@ -143,19 +143,19 @@ bool CConditionGrid::SetValue(int id, const QString& value)
     return true;
 }
 
-QString CConditionGrid::Value(int id) const
+QString ConditionGrid::Value(int id) const
 {
     auto it = m_rows.find(id);
     return it == m_rows.end() ? QString() : it->second.row.value;
 }
 
-int CConditionGrid::EditorOf(int id) const
+int ConditionGrid::EditorOf(int id) const
 {
     auto it = m_rows.find(id);
     return it == m_rows.end() ? -1 : it->second.row.editor;
 }
 
-QStringList CConditionGrid::Choices(int id) const
+QStringList ConditionGrid::Choices(int id) const
 {
     auto it = m_rows.find(id);
     return it == m_rows.end() || it->second.row.choices.isEmpty()
@@ -163,7 +163,7 @@ QStringList CConditionGrid::Choices(int id) const
                : it->second.row.choices.split(QLatin1Char('|'));
 }
 
-void CConditionGrid::CommitEdit(int id, const QString& text)
+void ConditionGrid::CommitEdit(int id, const QString& text)
 {
     const int code = EditorOf(id);
     if (code != TextEditor && code != FixedChoice && code != OpenChoice)
@@ -173,7 +173,7 @@ void CConditionGrid::CommitEdit(int id, const QString& text)
         m_edited(id, text);
 }
 
-bool CConditionGrid::CommitOpenEdit()
+bool ConditionGrid::CommitOpenEdit()
 {
     if (state() != QAbstractItemView::EditingState)
         return false;
@@ -188,13 +188,13 @@ bool CConditionGrid::CommitOpenEdit()
     return false;
 }
 
-void CConditionGrid::PressButton(int id)
+void ConditionGrid::PressButton(int id)
 {
     if (EditorOf(id) == ButtonEditor && m_button)
         m_button(id);
 }
 
-const CConditionGrid::Entry* CConditionGrid::entryAtTableRow(int tableRow) const
+const ConditionGrid::Entry* ConditionGrid::entryAtTableRow(int tableRow) const
 {
     for (const auto& [id, e] : m_rows)
         if (e.tableRow == tableRow)

@@ -1,6 +1,7 @@
-// CConditionGrid: the labelled-row grid with a per-row editor (free text, choice list, a
+// ConditionGrid: the labelled-row grid with a per-row editor (free text, choice list, a
 // button, or none), grouped under group captions. Edits and button presses reach the owner
 // through two callbacks carrying the row id.
+// ConditionGrid was CConditionGrid in the Windows program's sources.
 #pragma once
 
 #include <QTableWidget>
@@ -8,7 +9,7 @@
 #include <functional>
 #include <map>
 
-class CConditionGrid : public QTableWidget {
+class ConditionGrid : public QTableWidget {
     Q_OBJECT
 public:
     // Editor codes.
@@ -29,7 +30,7 @@ public:
         QString choices; // entries separated by '|'
     };
 
-    explicit CConditionGrid(QWidget* parent = nullptr);
+    explicit ConditionGrid(QWidget* parent = nullptr);
 
     void Clear();
     bool IsEmpty() const { return m_rows.empty(); }

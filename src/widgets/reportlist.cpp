@@ -73,14 +73,14 @@ public:
         m_checked.assign(static_cast<std::size_t>(m_rows), false);
         endResetModel();
     }
-    void setColumns(const std::vector<CReportList::Column>& c)
+    void setColumns(const std::vector<ReportList::Column>& c)
     {
         beginResetModel();
         m_columns = c;
         endResetModel();
     }
 
-    std::vector<CReportList::Column> m_columns;
+    std::vector<ReportList::Column> m_columns;
     std::function<QString(int, int)> m_text;
     std::function<QVariant(int, int, int)> m_extra;
     std::vector<bool> m_checked;
@@ -122,13 +122,13 @@ void putYearFirst(QCalendarWidget* calendar)
 // owner once the view has closed the editor, since the owner may refill the list in answer.
 class ReportListDelegate : public QStyledItemDelegate {
 public:
-    explicit ReportListDelegate(CReportList* list) : QStyledItemDelegate(list), m_list(list) {}
+    explicit ReportListDelegate(ReportList* list) : QStyledItemDelegate(list), m_list(list) {}
 
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                           const QModelIndex& index) const override
     {
         switch (m_list->ColumnKind(index.column())) {
-        case CReportList::CellKind::Date: {
+        case ReportList::CellKind::Date: {
             auto* e = new QDateEdit(parent);
             // The calendar names months and weekdays in Japanese (年/月, 日〜土) whatever the
             // user's locale; the date itself keeps the stored numeric form.
@@ -140,7 +140,7 @@ public:
             putYearFirst(e->calendarWidget());
             return e;
         }
-        case CReportList::CellKind::Time: {
+        case ReportList::CellKind::Time: {
             auto* e = new QTimeEdit(parent);
             e->setDisplayFormat(QStringLiteral("HH:mm:ss"));
             return e;
@@ -174,12 +174,12 @@ public:
     }
 
 private:
-    CReportList* m_list;
+    ReportList* m_list;
 };
 
 } // namespace
 
-CReportList::CReportList(QWidget* parent) : QTableView(parent), m_model(new ReportListModel(this))
+ReportList::ReportList(QWidget* parent) : QTableView(parent), m_model(new ReportListModel(this))
 {
     setModel(m_model);
     setItemDelegate(new ReportListDelegate(this));
@@ -209,9 +209,9 @@ CReportList::CReportList(QWidget* parent) : QTableView(parent), m_model(new Repo
             [this](const QModelIndex& index) { emit rowDoubleClicked(index.row()); });
 }
 
-CReportList::~CReportList() = default;
+ReportList::~ReportList() = default;
 
-void CReportList::SetColumns(const std::vector<Column>& columns)
+void ReportList::SetColumns(const std::vector<Column>& columns)
 {
     m_model->setColumns(columns);
     m_kinds.assign(columns.size(), CellKind::Text);
@@ -220,62 +220,62 @@ void CReportList::SetColumns(const std::vector<Column>& columns)
         setColumnWidth(static_cast<int>(i), columns[i].width);
 }
 
-int CReportList::ColumnCount() const
+int ReportList::ColumnCount() const
 {
     return m_model->columnCount();
 }
 
-QString CReportList::HeaderText(int column) const
+QString ReportList::HeaderText(int column) const
 {
     return m_model->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
 }
 
-void CReportList::SetColumnKind(int column, CellKind kind)
+void ReportList::SetColumnKind(int column, CellKind kind)
 {
     if (column >= 0 && column < static_cast<int>(m_kinds.size()))
         m_kinds[static_cast<std::size_t>(column)] = kind;
 }
 
-CReportList::CellKind CReportList::ColumnKind(int column) const
+ReportList::CellKind ReportList::ColumnKind(int column) const
 {
     return column >= 0 && column < static_cast<int>(m_kinds.size())
                ? m_kinds[static_cast<std::size_t>(column)]
                : CellKind::Text;
 }
 
-void CReportList::SetColumnReadOnly(int column, bool readOnly)
+void ReportList::SetColumnReadOnly(int column, bool readOnly)
 {
     if (column >= 0 && column < static_cast<int>(m_readOnly.size()))
         m_readOnly[static_cast<std::size_t>(column)] = readOnly;
 }
 
-void CReportList::SetAllReadOnly()
+void ReportList::SetAllReadOnly()
 {
     m_readOnly.assign(m_readOnly.size(), true);
 }
 
-bool CReportList::ColumnReadOnly(int column) const
+bool ReportList::ColumnReadOnly(int column) const
 {
     return column < 0 || column >= static_cast<int>(m_readOnly.size()) ||
            m_readOnly[static_cast<std::size_t>(column)];
 }
 
-void CReportList::SetCheckable(bool on)
+void ReportList::SetCheckable(bool on)
 {
     m_model->m_checkable = on;
 }
 
-void CReportList::SetCellText(std::function<QString(int, int)> fn)
+void ReportList::SetCellText(std::function<QString(int, int)> fn)
 {
     m_model->m_text = std::move(fn);
 }
 
-void CReportList::SetCellExtra(std::function<QVariant(int, int, int)> fn)
+void ReportList::SetCellExtra(std::function<QVariant(int, int, int)> fn)
 {
     m_model->m_extra = std::move(fn);
 }
 
-void CReportList::Refill(int rows, int select)
+void ReportList::Refill(int rows, int select)
 {
     m_silent = true;
     m_model->refill(rows);
@@ -290,7 +290,7 @@ void CReportList::Refill(int rows, int select)
     SelectRow(select >= 0 && select < rows ? select : 0);
 }
 
-void CReportList::Repaint()
+void ReportList::Repaint()
 {
     if (m_model->rowCount() > 0)
         emit m_model->dataChanged(m_model->index(0, 0), m_model->index(m_model->rowCount() - 1,
@@ -298,18 +298,18 @@ void CReportList::Repaint()
     viewport()->update();
 }
 
-int CReportList::RowCount() const
+int ReportList::RowCount() const
 {
     return m_model->rowCount();
 }
 
-int CReportList::SelectedRow() const
+int ReportList::SelectedRow() const
 {
     const QModelIndexList rows = selectionModel()->selectedRows();
     return rows.isEmpty() ? -1 : rows.first().row();
 }
 
-void CReportList::SelectRow(int row)
+void ReportList::SelectRow(int row)
 {
     m_silent = true;
     if (row >= 0 && row < m_model->rowCount()) {
@@ -323,20 +323,20 @@ void CReportList::SelectRow(int row)
     m_silent = false;
 }
 
-bool CReportList::IsChecked(int row) const
+bool ReportList::IsChecked(int row) const
 {
     return row >= 0 && row < m_model->rowCount() &&
            m_model->m_checked[static_cast<std::size_t>(row)];
 }
 
-void CReportList::SetChecked(int row, bool on)
+void ReportList::SetChecked(int row, bool on)
 {
     if (row >= 0 && row < m_model->rowCount())
         m_model->setData(m_model->index(row, 0), on ? Qt::Checked : Qt::Unchecked,
                          Qt::CheckStateRole);
 }
 
-bool CReportList::RequestEdit(int row, int column)
+bool ReportList::RequestEdit(int row, int column)
 {
     if (row < 0 || row >= m_model->rowCount() || ColumnReadOnly(column))
         return false;
@@ -347,19 +347,19 @@ bool CReportList::RequestEdit(int row, int column)
     return QTableView::edit(index, QAbstractItemView::AllEditTriggers, nullptr);
 }
 
-void CReportList::EndEdit(int row, int column, const QString& text)
+void ReportList::EndEdit(int row, int column, const QString& text)
 {
     if (m_ended)
         m_ended(row, column, text);
 }
 
-void CReportList::QueueEdit(int row, int column, const QString& text)
+void ReportList::QueueEdit(int row, int column, const QString& text)
 {
     m_pending = PendingEdit{row, column, text};
-    QMetaObject::invokeMethod(this, &CReportList::DeliverEdit, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, &ReportList::DeliverEdit, Qt::QueuedConnection);
 }
 
-void CReportList::DeliverEdit()
+void ReportList::DeliverEdit()
 {
     if (!m_pending)
         return;
@@ -368,7 +368,7 @@ void CReportList::DeliverEdit()
     EndEdit(edit.row, edit.column, edit.text);
 }
 
-bool CReportList::CommitOpenEdit()
+bool ReportList::CommitOpenEdit()
 {
     // Editors open on the current row (RequestEdit makes the cell current first).
     if (state() == QAbstractItemView::EditingState && currentIndex().isValid()) {
@@ -385,13 +385,13 @@ bool CReportList::CommitOpenEdit()
     return had;
 }
 
-bool CReportList::HasUndeliveredEdit() const
+bool ReportList::HasUndeliveredEdit() const
 {
     return m_pending && m_pending->row < m_model->rowCount() &&
            m_pending->text != m_model->index(m_pending->row, m_pending->column).data().toString();
 }
 
-void CReportList::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint)
+void ReportList::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint)
 {
     const bool next = hint == QAbstractItemDelegate::EditNextItem;
     const bool previous = hint == QAbstractItemDelegate::EditPreviousItem;
@@ -400,7 +400,7 @@ void CReportList::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHin
         focusNextPrevChild(next);
 }
 
-void CReportList::keyPressEvent(QKeyEvent* event)
+void ReportList::keyPressEvent(QKeyEvent* event)
 {
     if (state() != QAbstractItemView::EditingState) {
         const int row = SelectedRow();
@@ -418,7 +418,7 @@ void CReportList::keyPressEvent(QKeyEvent* event)
     QTableView::keyPressEvent(event);
 }
 
-void CReportList::mousePressEvent(QMouseEvent* event)
+void ReportList::mousePressEvent(QMouseEvent* event)
 {
     const QModelIndex index = indexAt(event->position().toPoint());
     m_pressIndex = index;
@@ -427,7 +427,7 @@ void CReportList::mousePressEvent(QMouseEvent* event)
     QTableView::mousePressEvent(event);
 }
 
-void CReportList::mouseReleaseEvent(QMouseEvent* event)
+void ReportList::mouseReleaseEvent(QMouseEvent* event)
 {
     QTableView::mouseReleaseEvent(event);
     const QModelIndex index = indexAt(event->position().toPoint());

@@ -1,8 +1,9 @@
-// CReportList: a virtual report list (the owner supplies each cell's text) with single row
+// ReportList: a virtual report list (the owner supplies each cell's text) with single row
 // selection, optional check boxes, and in-place text, date and time editors per column.
 // A click on a cell of the already selected row (or F2) asks the owner whether the cell may be
 // edited; the edited text goes back to the owner with its row and column. Delete on a row asks
 // the owner to delete it.
+// ReportList was CReportList in the Windows program's sources.
 #pragma once
 
 #include <QTableView>
@@ -13,7 +14,7 @@
 
 class ReportListModel;
 
-class CReportList : public QTableView {
+class ReportList : public QTableView {
     Q_OBJECT
 public:
     enum class CellKind { Text, Date, Time };
@@ -22,8 +23,8 @@ public:
         int width = 80;
     };
 
-    explicit CReportList(QWidget* parent = nullptr);
-    ~CReportList() override;
+    explicit ReportList(QWidget* parent = nullptr);
+    ~ReportList() override;
 
     void SetColumns(const std::vector<Column>& columns);
     int ColumnCount() const;

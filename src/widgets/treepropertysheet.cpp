@@ -13,7 +13,7 @@
 
 #include "widgets/windowfit.h"
 
-CTreePropertySheet::CTreePropertySheet(const QString& title, QWidget* parent) : QDialog(parent)
+TreePropertySheet::TreePropertySheet(const QString& title, QWidget* parent) : QDialog(parent)
 {
     setWindowTitle(title);
     setSizeGripEnabled(true);
@@ -30,8 +30,8 @@ CTreePropertySheet::CTreePropertySheet(const QString& title, QWidget* parent) : 
     m_scroll->setWidget(m_pages);
     m_buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     m_buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("キャンセル"));
-    connect(m_buttons, &QDialogButtonBox::accepted, this, &CTreePropertySheet::accept);
-    connect(m_buttons, &QDialogButtonBox::rejected, this, &CTreePropertySheet::reject);
+    connect(m_buttons, &QDialogButtonBox::accepted, this, &TreePropertySheet::accept);
+    connect(m_buttons, &QDialogButtonBox::rejected, this, &TreePropertySheet::reject);
     connect(m_tree, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
         if (item)
             m_pages->setCurrentIndex(m_tree->indexOfTopLevelItem(item));
@@ -48,20 +48,20 @@ CTreePropertySheet::CTreePropertySheet(const QString& title, QWidget* parent) : 
     all->addWidget(m_buttons);
 }
 
-CTreePropertySheet::~CTreePropertySheet() = default;
+TreePropertySheet::~TreePropertySheet() = default;
 
-void CTreePropertySheet::SetTreeCaption(const QString& caption)
+void TreePropertySheet::SetTreeCaption(const QString& caption)
 {
     m_caption->setText(caption);
     m_caption->setVisible(m_pages->count() == 0 && !caption.isEmpty());
 }
 
-QString CTreePropertySheet::TreeCaption() const
+QString TreePropertySheet::TreeCaption() const
 {
     return m_caption->text();
 }
 
-void CTreePropertySheet::AddPage(QWidget* page, const QString& title, const QIcon& icon)
+void TreePropertySheet::AddPage(QWidget* page, const QString& title, const QIcon& icon)
 {
     m_pages->addWidget(page);
     auto* item = new QTreeWidgetItem(m_tree, QStringList{title});
@@ -72,12 +72,12 @@ void CTreePropertySheet::AddPage(QWidget* page, const QString& title, const QIco
     }
 }
 
-QWidget* CTreePropertySheet::CurrentPage() const
+QWidget* TreePropertySheet::CurrentPage() const
 {
     return m_pages->currentWidget();
 }
 
-bool CTreePropertySheet::PressOk()
+bool TreePropertySheet::PressOk()
 {
     if (m_apply && !m_apply())
         return false;
@@ -85,12 +85,12 @@ bool CTreePropertySheet::PressOk()
     return true;
 }
 
-void CTreePropertySheet::accept()
+void TreePropertySheet::accept()
 {
     PressOk();
 }
 
-void CTreePropertySheet::reject()
+void TreePropertySheet::reject()
 {
     // QDialog's close event and Esc both come here.
     if (m_close && !m_close())
@@ -98,12 +98,12 @@ void CTreePropertySheet::reject()
     QDialog::reject();
 }
 
-void CTreePropertySheet::FitInto(const QRect& available, QSize preferred, QSize minimum)
+void TreePropertySheet::FitInto(const QRect& available, QSize preferred, QSize minimum)
 {
     windowfit::FitInto(*this, available, preferred, minimum);
 }
 
-void CTreePropertySheet::FitToScreen(QSize preferred, QSize minimum)
+void TreePropertySheet::FitToScreen(QSize preferred, QSize minimum)
 {
     windowfit::FitToScreen(*this, preferred, minimum);
 }

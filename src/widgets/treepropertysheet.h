@@ -1,5 +1,6 @@
-// CTreePropertySheet: a modal property sheet whose pages are chosen in a navigation tree on
+// TreePropertySheet: a modal property sheet whose pages are chosen in a navigation tree on
 // its left. OK asks a page hook first, so a page can refuse to close the sheet.
+// TreePropertySheet was CTreePropertySheet in the Windows program's sources.
 #pragma once
 
 #include <QDialog>
@@ -12,11 +13,11 @@ class QScrollArea;
 class QStackedWidget;
 class QTreeWidget;
 
-class CTreePropertySheet : public QDialog {
+class TreePropertySheet : public QDialog {
     Q_OBJECT
 public:
-    explicit CTreePropertySheet(const QString& title, QWidget* parent = nullptr);
-    ~CTreePropertySheet() override;
+    explicit TreePropertySheet(const QString& title, QWidget* parent = nullptr);
+    ~TreePropertySheet() override;
 
     // The prompt above the tree, shown only while no page is there (「ページを選んでください」
     // unless set): with a page shown it would only take room.

@@ -17,7 +17,7 @@
 #include "settings/appsettings.h"
 #include "link/cxlogfile.h"
 #include "link/emulatorport.h"
-#include "ui/dialogs/commread.h"
+#include "ui/dialogs/receptiondialog.h"
 #include "app/demodata.h"
 #include "app/demomode.h"
 #include "model/cp932text.h"
@@ -28,15 +28,15 @@
 #include "ui/analysis/analysiswindow.h"
 #include "ui/analysis/chartpainter.h"
 #include "ui/frame/commandids.h"
-#include "ui/frame/mainframe.h"
-#include "ui/document/mxrviewdoc.h"
-#include "ui/pages/viewgraph.h"
+#include "ui/frame/mainwindow.h"
+#include "ui/document/measurementdocument.h"
+#include "ui/pages/reportview.h"
 
 TEST(DemoWindow, SaysDemoInTitleAndStatusBarAndShowsSampleMeasurements)
 {
     guitest::MainWindowSetup window;
-    CMXRViewDoc& doc = window.doc;
-    CMainFrame& frame = window.frame();
+    MeasurementDocument& doc = window.doc;
+    MainWindow& frame = window.frame();
     DemoMode().Decorate(&frame);
     EXPECT_TRUE(frame.windowTitle().contains(QStringLiteral("デモ")));
     const auto* mark = frame.statusBar()->findChild<QLabel*>(QStringLiteral("demoMark"));
@@ -79,7 +79,7 @@ TEST(DemoWindow, TesterAnswersTheReceptionDialog)
     env.appDir = dir.path().toStdString();
     env.appLog = &appLog;
     env.ports = {{1, tester.path()}};
-    CCommRead dlg(CCommSetting{}, 12345, true);
+    ReceptionDialog dlg(CCommSetting{}, 12345, true);
     dlg.SetEnvironment(env);
     dlg.show();
     dlg.OnInitDialog();
@@ -87,8 +87,8 @@ TEST(DemoWindow, TesterAnswersTheReceptionDialog)
     ASSERT_TRUE(QTest::qWaitFor([&] { return dlg.ListTexts().size() > 400; }, 30000));
     EXPECT_TRUE(guitest::grabToPng(&dlg, guitest::grabDir() + "/demo_reception.png"));
     ASSERT_TRUE(
-        QTest::qWaitFor([&] { return dlg.CurrentState() != CCommRead::State::Receiving; }, 30000));
-    EXPECT_EQ(dlg.CurrentState(), CCommRead::State::Finished);
+        QTest::qWaitFor([&] { return dlg.CurrentState() != ReceptionDialog::State::Receiving; }, 30000));
+    EXPECT_EQ(dlg.CurrentState(), ReceptionDialog::State::Finished);
     EXPECT_EQ(dlg.TakeRecords(), dump.expected());
 }
 
@@ -101,9 +101,9 @@ TEST(DemoWindow, ShowsTheFirstSampleMeasurementOnceTheStoreIsRead)
     ASSERT_TRUE(QDir().mkpath(dir.filePath("DATA")));
     const std::string store = dir.filePath("DATA/MXR.DAT").toStdString();
     ASSERT_TRUE(SaveStore(demo::BuildStore(), store).ok);
-    CMXRViewDoc doc;
+    MeasurementDocument doc;
     doc.SetDataFilePath(store);
-    CMainFrame frame(&doc);
+    MainWindow frame(&doc);
     doc.SetLoadInBackground(true);
     doc.OnNewDocument();
     DemoMode().Decorate(&frame);
@@ -120,8 +120,8 @@ TEST(DemoWindow, ShowsTheFirstSampleMeasurementOnceTheStoreIsRead)
 TEST(DemoWindow, AnalysisWindowsOfTheTenYearCable)
 {
     guitest::MainWindowSetup window;
-    CMXRViewDoc& doc = window.doc;
-    CMainFrame& frame = window.frame();
+    MeasurementDocument& doc = window.doc;
+    MainWindow& frame = window.frame();
     doc.Store() = demo::BuildStore();
     const std::string customer = cp932::lit("南風台浄水場");
     const std::string cable = cp932::lit("送水ポンプ CV 6.6kV");
@@ -142,9 +142,9 @@ TEST(DemoWindow, AnalysisWindowsOfTheTenYearCable)
         SCOPED_TRACE(w.title);
         frame.Action(w.command)->trigger();
         QCoreApplication::processEvents();
-        CAnalysisWindow* a = nullptr;
+        AnalysisWindow* a = nullptr;
         for (QWidget* top : QApplication::topLevelWidgets())
-            if (auto* x = qobject_cast<CAnalysisWindow*>(top);
+            if (auto* x = qobject_cast<AnalysisWindow*>(top);
                 x && x->isVisible() && x->Document().title == QString::fromUtf8(w.title))
                 a = x;
         ASSERT_NE(a, nullptr);

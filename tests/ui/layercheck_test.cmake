@@ -10,8 +10,8 @@ execute_process(COMMAND ${CMAKE_COMMAND} -DFOLDER=${SAMPLE} -DALLOWED=common,doc
 if(result EQUAL 0)
   message(FATAL_ERROR "upward includes passed the check:\n${out}")
 endif()
-foreach(expected [[ui/dialogs/upward.cpp: "ui/pages/viewgraph.h"]]
-                 [[ui/dialogs/relative.h: "../frame/dialogbar.h"]])
+foreach(expected [[ui/dialogs/upward.cpp: "ui/pages/reportview.h"]]
+                 [[ui/dialogs/relative.h: "../frame/scalebar.h"]])
   string(FIND "${out}" "${expected}" at)
   if(at EQUAL -1)
     message(FATAL_ERROR "the check did not name ${expected}:\n${out}")

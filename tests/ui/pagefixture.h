@@ -5,7 +5,7 @@
 
 #include "model/measrecord.h"
 #include "model/oledate.h"
-#include "ui/pages/pgmstedit.h"
+#include "ui/pages/customertreepage.h"
 
 namespace pagetest {
 
@@ -25,7 +25,7 @@ inline CMeasRecord measured(double kV, int lastPoint)
 }
 
 // Selects `selection` on the page and shows it at 1000×700; true once it is on screen.
-inline bool show(CPgMstEdit& page, const DataSelection& selection)
+inline bool show(CustomerTreePage& page, const DataSelection& selection)
 {
     page.SetSelection(selection);
     page.resize(1000, 700);

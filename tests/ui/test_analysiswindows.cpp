@@ -30,10 +30,10 @@
 #include "ui/analysis/chartpainter.h"
 #include "ui/analysis/reportoverlay.h"
 #include "ui/common/uitext.h"
-#include "ui/document/mxrviewdoc.h"
+#include "ui/document/measurementdocument.h"
 #include "ui/frame/commandids.h"
-#include "ui/frame/mainframe.h"
-#include "ui/pages/viewgraph.h"
+#include "ui/frame/mainwindow.h"
+#include "ui/pages/reportview.h"
 
 namespace {
 
@@ -46,9 +46,9 @@ protected:
         ASSERT_TRUE(dir.isValid());
         settings.SetPaths(MakeAppPaths(dir.path().toStdString(), "/usr/bin/MXRView"));
         settings.LoadSettings();
-        doc = std::make_unique<CMXRViewDoc>();
+        doc = std::make_unique<MeasurementDocument>();
         doc->SetDataFilePath(dir.filePath("DATA/MXR.DAT").toStdString());
-        frame = std::make_unique<CMainFrame>(doc.get());
+        frame = std::make_unique<MainWindow>(doc.get());
         frame->SetSettings(&settings);
         doc->OnNewDocument();
         doc->Store() = fx::store();
@@ -59,14 +59,14 @@ protected:
         doc->Selection() = {fx::customer(), fx::cable, set, index};
         doc->LoadSelectedMeasurement();
     }
-    CAnalysisWindow* run(int command)
+    AnalysisWindow* run(int command)
     {
         frame->Action(command)->trigger();
-        auto* w = qobject_cast<CAnalysisWindow*>(QApplication::activeModalWidget());
+        auto* w = qobject_cast<AnalysisWindow*>(QApplication::activeModalWidget());
         if (w)
             return w;
         for (QWidget* top : QApplication::topLevelWidgets())
-            if (auto* a = qobject_cast<CAnalysisWindow*>(top);
+            if (auto* a = qobject_cast<AnalysisWindow*>(top);
                 a && a->isVisible() && a->Document().title == title(command))
                 return a;
         return nullptr;
@@ -78,7 +78,7 @@ protected:
                                                : QStringLiteral("電圧特性");
     }
     // Prints every page into a PDF and keeps it beside the grabs.
-    void printToPdf(CAnalysisWindow& w, const QString& name)
+    void printToPdf(AnalysisWindow& w, const QString& name)
     {
         const QString path = guitest::grabDir() + "/" + name;
         QPdfWriter pdf(path);
@@ -92,8 +92,8 @@ protected:
     QTemporaryDir dir;
     ScopedScriptedMessages messages;
     CAppSettings settings;
-    std::unique_ptr<CMXRViewDoc> doc;
-    std::unique_ptr<CMainFrame> frame;
+    std::unique_ptr<MeasurementDocument> doc;
+    std::unique_ptr<MainWindow> frame;
 };
 
 QString cellText(QTableWidget* t, int row, int col)
@@ -176,7 +176,7 @@ TEST_F(AnalysisWindowsTest, CommandsFollowTheSelection)
 TEST_F(AnalysisWindowsTest, HistoryShowsEveryYearAndAPointOpensItsMeasurement)
 {
     select("2021", 0);
-    CAnalysisWindow* w = run(cmd::AnalysisHistory);
+    AnalysisWindow* w = run(cmd::AnalysisHistory);
     ASSERT_NE(w, nullptr);
     w->resize(1100, 820);
     const auto charts = w->Charts();
@@ -213,7 +213,7 @@ TEST_F(AnalysisWindowsTest, HistoryShowsEveryYearAndAPointOpensItsMeasurement)
 TEST_F(AnalysisWindowsTest, PhaseTableJudgesTheUnbalanceAndWritesCsv)
 {
     select("2024", 0);
-    CAnalysisWindow* w = run(cmd::AnalysisPhase);
+    AnalysisWindow* w = run(cmd::AnalysisPhase);
     ASSERT_NE(w, nullptr);
     w->resize(1100, 760);
     // One row per test voltage of the day, R/S/T from the three sibling sets.
@@ -254,7 +254,7 @@ TEST_F(AnalysisWindowsTest, PhaseTableJudgesTheUnbalanceAndWritesCsv)
         GTEST_SKIP() << "pdfinfo (poppler-utils) not installed";
     const QString pdf = dir.filePath("phase.pdf");
     messages->pushPath(pdf);
-    messages->pushAnswer(CMessageInterface::Answer::No); // do not open it
+    messages->pushAnswer(MessageInterface::Answer::No); // do not open it
     w->OnPdf();
     QProcess info;
     info.start(QStringLiteral("pdfinfo"), {pdf});
@@ -412,7 +412,7 @@ TEST(AnalysisViews, PhaseWordsFollowTheReport)
 TEST_F(AnalysisWindowsTest, StepPlotMarksTheKnee)
 {
     select("2024", 0);
-    CAnalysisWindow* w = run(cmd::AnalysisStep);
+    AnalysisWindow* w = run(cmd::AnalysisStep);
     ASSERT_NE(w, nullptr);
     w->resize(1000, 720);
     const analysisui::Chart& c = w->Charts().at(0)->Chart();
@@ -447,7 +447,7 @@ TEST_F(AnalysisWindowsTest, OpeningAgainReusesTheWindowWithinTheScreen)
     const QRect screen = frame->screen()->availableGeometry();
     for (int command : {cmd::AnalysisHistory, cmd::AnalysisPhase, cmd::AnalysisStep}) {
         select("2023", 0);
-        CAnalysisWindow* first = run(command);
+        AnalysisWindow* first = run(command);
         ASSERT_NE(first, nullptr) << command;
         EXPECT_TRUE(screen.contains(first->frameGeometry()))
             << command << ": " << first->width() << "x" << first->height() << " on "
@@ -456,7 +456,7 @@ TEST_F(AnalysisWindowsTest, OpeningAgainReusesTheWindowWithinTheScreen)
         for (const std::string& cable : {std::string("CV-2"), fx::cable}) { // twice: back again
             doc->Selection() = {fx::customer(), cable, cable == fx::cable ? "2024" : "2030", 0};
             doc->LoadSelectedMeasurement();
-            CAnalysisWindow* again = run(command);
+            AnalysisWindow* again = run(command);
             ASSERT_EQ(again, first) << command;
             EXPECT_EQ(again->Document().cable, cable) << command;
             EXPECT_EQ(again->Charts().size(), charts) << command;
@@ -499,13 +499,13 @@ TEST_F(AnalysisWindowsTest, OverlayOffLeavesTheReportAsDrawnAndOnMarksTheGraph)
     CCable& k = doc->Store().customers.At(0).cables.At(0);
     k.sets.At(k.sets.FindOrInsert("kicks")).AppendRecord(r);
     select("kicks", 0);
-    CViewGraph* view = frame->ViewGraph();
+    ReportView* view = frame->ViewGraph();
     frame->show();
     view->resize(1100, 700);
     QApplication::processEvents();
 
     // … and the same in a bare report view, which knows nothing of the analysis.
-    CViewGraph bare;
+    ReportView bare;
     bare.resize(view->size());
     DocumentNotifier notifier;
     bare.Connect(notifier);

@@ -1,4 +1,4 @@
-// CDataCopy: the tree and list of the document, saving checked rows to export files, and the
+// DataExportDialog: the tree and list of the document, saving checked rows to export files, and the
 // refusals that leave everything as it was.
 #include <gtest/gtest.h>
 
@@ -16,14 +16,14 @@
 #include "store/store.h"
 #include "support/scriptedmessages.h"
 #include "support/widgetgrab.h"
-#include "ui/dialogs/datacopy.h"
+#include "ui/dialogs/dataexportdialog.h"
 #include "ui/dialogs/exchangeui.h"
 #include "widgets/checklistview.h"
 
 namespace {
 
 using Kind = CScriptedMessages::Kind;
-using Answer = CMessageInterface::Answer;
+using Answer = MessageInterface::Answer;
 
 class DataExportTest : public ::testing::Test {
 protected:
@@ -31,7 +31,7 @@ protected:
     {
         ASSERT_TRUE(m_dir.isValid());
         m_settings.SavedataDir = m_dir.path().toStdString();
-        m_dialog = std::make_unique<CDataCopy>(m_doc);
+        m_dialog = std::make_unique<DataExportDialog>(m_doc);
         m_dialog->SetSettings(&m_settings);
         m_dialog->OnInitDialog();
     }
@@ -42,7 +42,7 @@ protected:
     QTemporaryDir m_dir;
     CAppSettings m_settings;
     CCustomerDB m_doc = xdata::realisticTree();
-    std::unique_ptr<CDataCopy> m_dialog;
+    std::unique_ptr<DataExportDialog> m_dialog;
     ScopedScriptedMessages m_msg;
 };
 
@@ -63,7 +63,7 @@ TEST_F(DataExportTest, OpensWithTheDocumentTreeFolderAndProposedName)
     EXPECT_TRUE(QRegularExpression(QStringLiteral("^MX_\\d{8}_\\d{6}\\.dat$"))
                     .match(m_dialog->FileEdit()->text())
                     .hasMatch());
-    CCheckListView* list = m_dialog->List();
+    CheckListView* list = m_dialog->List();
     EXPECT_EQ(QStringLiteral("需要家名称"), list->headerItem()->text(1));
     EXPECT_EQ(3, list->RowCount());
 
@@ -203,7 +203,7 @@ TEST_F(DataExportTest, WriteFailureShowsOnlyTheWritersMessage)
 TEST_F(DataExportTest, EmptyTreeShowsTheRootAndNothingToSave)
 {
     const CCustomerDB empty;
-    CDataCopy dialog(empty);
+    DataExportDialog dialog(empty);
     dialog.SetSettings(&m_settings);
     dialog.OnInitDialog();
     ASSERT_EQ(1, dialog.Tree()->topLevelItemCount());

@@ -1,4 +1,4 @@
-// CDataInport: reading an export file, merging checked rows into the document after the
+// DataImportDialog: reading an export file, merging checked rows into the document after the
 // questions, and every refusal leaving the document as it was.
 #include <gtest/gtest.h>
 
@@ -14,16 +14,16 @@
 #include "support/scriptedmessages.h"
 #include "support/widgetgrab.h"
 #include "ui/frame/commandids.h"
-#include "ui/dialogs/datainport.h"
+#include "ui/dialogs/dataimportdialog.h"
 #include "ui/dialogs/exchangeui.h"
-#include "ui/frame/mainframe.h"
-#include "ui/document/mxrviewdoc.h"
+#include "ui/frame/mainwindow.h"
+#include "ui/document/measurementdocument.h"
 #include "widgets/checklistview.h"
 
 namespace {
 
 using Kind = CScriptedMessages::Kind;
-using Answer = CMessageInterface::Answer;
+using Answer = MessageInterface::Answer;
 using cp932::lit;
 
 // The export file: the realistic tree with one more customer and one more set of 東北電力.
@@ -45,7 +45,7 @@ protected:
         ASSERT_TRUE(SaveStore(fileTree(), m_file.toStdString()).ok);
         m_doc.comm.port = 4;
         m_before = m_doc;
-        m_dialog = std::make_unique<CDataInport>(m_doc);
+        m_dialog = std::make_unique<DataImportDialog>(m_doc);
         m_dialog->SetSettings(&m_settings);
         m_dialog->SetCommitHandler([this] { ++m_commits; });
         m_dialog->OnInitDialog();
@@ -75,7 +75,7 @@ protected:
     CCustomerDB m_doc = xdata::realisticTree();
     CCustomerDB m_before;
     int m_commits = 0;
-    std::unique_ptr<CDataInport> m_dialog;
+    std::unique_ptr<DataImportDialog> m_dialog;
     ScopedScriptedMessages m_msg;
 };
 
@@ -282,9 +282,9 @@ TEST(DataImportSelection, FollowsTheShownRecordPastInsertedOnes)
 TEST(DataExchangeCommands, AreAlwaysEnabled)
 {
     QTemporaryDir dir;
-    CMXRViewDoc* doc = new CMXRViewDoc;
+    MeasurementDocument* doc = new MeasurementDocument;
     doc->SetDataFilePath((dir.path() + "/MXR.DAT").toStdString());
-    CMainFrame frame(doc);
+    MainWindow frame(doc);
     doc->setParent(&frame);
     EXPECT_TRUE(frame.Action(cmd::ExportData)->isEnabled());
     EXPECT_TRUE(frame.Action(cmd::ImportData)->isEnabled());
@@ -305,7 +305,7 @@ TEST_F(DataImportTest, ImportIntoASetWithOtherConditionsAsksFirst)
     check({0, 2});
     selectDest(ExchangeNode::ofSet(1, 1, 0));
 
-    m_msg->pushAnswer(CMessageInterface::Answer::No);
+    m_msg->pushAnswer(MessageInterface::Answer::No);
     EXPECT_FALSE(m_dialog->OnImport());
     ASSERT_EQ(1u, m_msg->entries().size()); // the question, nothing after it
     EXPECT_EQ(Kind::YesNo, m_msg->entries()[0].kind);
@@ -315,7 +315,7 @@ TEST_F(DataImportTest, ImportIntoASetWithOtherConditionsAsksFirst)
     EXPECT_EQ(0, m_commits);
 
     m_msg->clear();
-    m_msg->pushAnswer(CMessageInterface::Answer::Yes);
+    m_msg->pushAnswer(MessageInterface::Answer::Yes);
     ASSERT_TRUE(m_dialog->OnImport());
     const CMeasData& merged = m_doc.customers.At(1).cables.At(1).sets.At(0);
     EXPECT_EQ(before.customers.At(1).cables.At(1).sets.At(0).RecordCount() + 2,

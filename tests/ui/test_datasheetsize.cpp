@@ -13,14 +13,14 @@
 #include "exchangedata.h"
 #include "support/scriptedmessages.h"
 #include "support/widgetgrab.h"
-#include "ui/pages/pgmstedit.h"
+#include "ui/pages/customertreepage.h"
 #include "ui/common/uitext.h"
 #include "widgets/conditiongrid.h"
 #include "widgets/reportlist.h"
 #include "widgets/treepropertysheet.h"
 
 using cp932::lit;
-using namespace mstedit;
+using namespace customertree;
 
 namespace {
 
@@ -38,7 +38,7 @@ struct Sheet {
     Sheet(PageMode mode, CCustomerDB& tree, CAppSettings& settings, const QRect* available)
         : sheet(ui::toQ(SheetTitle(settings, mode)))
     {
-        page = new CPgMstEdit(mode, tree, settings);
+        page = new CustomerTreePage(mode, tree, settings);
         sheet.AddPage(page, sheet.windowTitle());
         page->SetSelection({lit("東北電力"), "", "", 0});
         if (mode == PageMode::Transfer)
@@ -77,8 +77,8 @@ struct Sheet {
                 << when << ": " << b->text().toStdString();
         }
     }
-    CTreePropertySheet sheet;
-    CPgMstEdit* page = nullptr;
+    TreePropertySheet sheet;
+    CustomerTreePage* page = nullptr;
 };
 
 class DataSheetSizeTest : public testing::Test {
@@ -114,7 +114,7 @@ TEST_F(DataSheetSizeTest, ListsFollowTheWindowAndTheSmallestSheetScrolls)
     for (PageMode mode : {PageMode::Edit, PageMode::Transfer}) {
         SCOPED_TRACE(static_cast<int>(mode));
         Sheet s(mode, tree, settings, &kSmallScreen);
-        CPgMstEdit& p = *s.page;
+        CustomerTreePage& p = *s.page;
         std::vector<QWidget*> growing = {p.NameList(LevelCustomer), p.NameList(LevelMeasData),
                                          p.MeasList(), p.Grid()};
         if (mode == PageMode::Transfer)

@@ -16,8 +16,8 @@
 #include "support/docondisk.h"
 #include "support/scriptedmessages.h"
 #include "support/widgetgrab.h"
-#include "ui/document/mxrviewdoc.h"
-#include "ui/dialogs/restorebackupdlg.h"
+#include "ui/document/measurementdocument.h"
+#include "ui/dialogs/restorebackupdialog.h"
 
 namespace {
 
@@ -46,24 +46,24 @@ TEST_F(DocBackupTest, FirstSaveOfTheDayBacksUpAndTheDialogRestores)
     ASSERT_TRUE(doc.CommitStore());
     EXPECT_EQ(backups().size(), 1) << "later saves of the day do not";
 
-    CRestoreBackupDlg dialog(doc);
+    RestoreBackupDialog dialog(doc);
     dialog.show();
     ASSERT_EQ(dialog.Table()->rowCount(), 1);
     EXPECT_EQ(dialog.Table()->item(0, 2)->text(), "1");
     EXPECT_EQ(dialog.Table()->item(0, 3)->text(), "1");
     guitest::grabToPng(&dialog, guitest::grabDir() + "/restore_backup.png");
 
-    messages->pushAnswer(CMessageInterface::Answer::No);
+    messages->pushAnswer(MessageInterface::Answer::No);
     dialog.OnRestore();
     EXPECT_NE(readBytes(store()), originalBytes) << "declined: nothing restored";
 
     // Replacing the data file is asked with いいえ focused.
     ASSERT_EQ(messages->entries().size(), 1u);
-    EXPECT_EQ(messages->entries()[0].focus, CMessageInterface::Answer::No);
+    EXPECT_EQ(messages->entries()[0].focus, MessageInterface::Answer::No);
 
     messages->clear();
     doc.Selection() = {"gone", "gone", "gone", 3};
-    messages->pushAnswer(CMessageInterface::Answer::Yes);
+    messages->pushAnswer(MessageInterface::Answer::Yes);
     dialog.OnRestore();
     EXPECT_EQ(readBytes(store()), originalBytes);
     EXPECT_EQ(doc.Store(), original);

@@ -27,7 +27,7 @@
 #include "support/scriptedmessages.h"
 #include "support/widgetgrab.h"
 #include "ui/common/messages.h"
-#include "ui/document/mxrviewdoc.h"
+#include "ui/document/measurementdocument.h"
 
 namespace {
 
@@ -255,8 +255,8 @@ TEST_F(DocStoreTest, AFailedWriteIsToldAndTheCloseAsksBeforeItEnds)
     EXPECT_TRUE(
         messages->entries()[0].text.contains(QStringLiteral("ディスクの空き容量が不足しています")));
 
-    for (auto [answer, closes] : {std::pair{CMessageInterface::Answer::No, false},
-                                  std::pair{CMessageInterface::Answer::Yes, true}}) {
+    for (auto [answer, closes] : {std::pair{MessageInterface::Answer::No, false},
+                                  std::pair{MessageInterface::Answer::Yes, true}}) {
         messages->clear();
         messages->pushAnswer(answer);
         EXPECT_EQ(doc.SaveForClose(), closes);
@@ -292,7 +292,7 @@ TEST(QtMessagesTest, ChoiceReturnsTheIndexOfThePressedButton)
                                              "保存しない"}[pressed])
                     b->click();
         });
-        CQtMessages messages;
+        DialogMessages messages;
         EXPECT_EQ(
             messages.choice(
                 nullptr,

@@ -1,4 +1,4 @@
-// CMXRViewDoc: what the views are told for a selection, loading the store at the first new document
+// MeasurementDocument: what the views are told for a selection, loading the store at the first new document
 // and committing it.
 #include <QComboBox>
 #include <QDir>
@@ -9,8 +9,8 @@
 #include "fixtures.h"
 #include "store/store.h"
 #include "support/scriptedmessages.h"
-#include "ui/frame/dialogbar.h"
-#include "ui/document/mxrviewdoc.h"
+#include "ui/frame/scalebar.h"
+#include "ui/document/measurementdocument.h"
 #include "ui/common/uitext.h"
 
 namespace {
@@ -29,8 +29,8 @@ protected:
 
     QTemporaryDir dir;
     ScopedScriptedMessages messages;
-    CMXRViewDoc doc;
-    CDialogBar bar;
+    MeasurementDocument doc;
+    ScaleBar bar;
     ChangeRecorder view;
 };
 

@@ -15,8 +15,8 @@
 #include "support/scriptedmessages.h"
 #include "support/widgetgrab.h"
 #include "ui/dialogs/finalvaluepoints.h"
-#include "ui/dialogs/finalvalueselect.h"
-#include "ui/dialogs/listlastval.h"
+#include "ui/dialogs/finalvaluedialog.h"
+#include "ui/dialogs/finalvaluelist.h"
 
 namespace fv = finalvalue;
 
@@ -46,10 +46,10 @@ CMeasRecord series(int count, const std::function<double(double)>& f, double vol
 }
 
 // Runs `during` once the dialog's own event loop runs, on the modal dialog then open.
-void whenModal(std::function<void(CSelectLastVal&)> during)
+void whenModal(std::function<void(FinalValueDialog&)> during)
 {
     QTimer::singleShot(0, [during] {
-        auto* dialog = qobject_cast<CSelectLastVal*>(QApplication::activeModalWidget());
+        auto* dialog = qobject_cast<FinalValueDialog*>(QApplication::activeModalWidget());
         ASSERT_NE(dialog, nullptr);
         during(*dialog);
         // A step that failed to close the dialog must not leave the test waiting forever.
@@ -219,7 +219,7 @@ TEST(FinalValuePoints, ApplyingAFinalPointRecomputesTheRecordAndTheSetRatios)
 TEST(FinalValueList, ModelShowsLinesAndRedrawsOnlyWhatChanged)
 {
     const auto points = pointsAt({{0.0, 1.0}, {0.2, 2.0}, {0.4, 3.0}, {0.6, 4.0}});
-    CLastValModel model;
+    FinalValueListModel model;
     model.SetData(1, -1, &points);
     EXPECT_EQ(model.rowCount(), 4);
     for (int i = 0; i < 4; ++i)
@@ -244,7 +244,7 @@ TEST(FinalValueDialog, BoxesFollowTheSelectionAndRefuseOutOfRangeValues)
     ScopedScriptedMessages messages;
     CMeasRecord r = series(20, [](double t) { return 10.0 + t; });
     r.UsedPoints = 15;
-    CSelectLastVal dialog(r);
+    FinalValueDialog dialog(r);
     dialog.OnInitDialog();
     EXPECT_EQ(dialog.FinalIndex(), 14);
     EXPECT_EQ(dialog.List()->SelectedIndex(), 14);
@@ -302,11 +302,11 @@ TEST(FinalValueDialog, ElapsedCorrectionAsksFirstAndReloadsTheBoxes)
     CMeasRecord r = series(6, [](double) { return 3.0; });
     for (auto& p : r.Points)
         p.elapsed += 30.0;
-    CSelectLastVal dialog(r);
+    FinalValueDialog dialog(r);
     dialog.OnInitDialog();
     dialog.List()->SelectIndex(2);
 
-    messages->pushAnswer(CMessageInterface::Answer::No);
+    messages->pushAnswer(MessageInterface::Answer::No);
     EXPECT_FALSE(dialog.OnCorrectElapsed());
     EXPECT_EQ(dialog.Points(), r.Points);
     ASSERT_EQ(messages->entries().size(), 1u);
@@ -315,7 +315,7 @@ TEST(FinalValueDialog, ElapsedCorrectionAsksFirstAndReloadsTheBoxes)
         QStringLiteral("選択データの経過秒を 0 秒とし\r\n以降のデータ経過秒を 0.2 秒毎に")));
     EXPECT_TRUE(messages->entries()[0].text.endsWith(QStringLiteral("\r\nよろしいですか")));
 
-    messages->pushAnswer(CMessageInterface::Answer::Yes);
+    messages->pushAnswer(MessageInterface::Answer::Yes);
     EXPECT_TRUE(dialog.OnCorrectElapsed());
     EXPECT_EQ(dialog.Points()[0].elapsed, 0.0);
     EXPECT_EQ(dialog.Points()[3].elapsed, 0.2);
@@ -344,7 +344,7 @@ TEST(FinalValueDialog, RunOnASetAppliesOkAndDropsCancel)
     const CMeasData before = set;
 
     // Choosing a final point, then Cancel: nothing changes.
-    whenModal([](CSelectLastVal& d) {
+    whenModal([](FinalValueDialog& d) {
         d.List()->SelectIndex(10);
         d.OnSetFinal();
         d.reject();
@@ -353,7 +353,7 @@ TEST(FinalValueDialog, RunOnASetAppliesOkAndDropsCancel)
     EXPECT_EQ(set, before);
 
     // Final point at 70 s with a corrected value, then OK.
-    whenModal([](CSelectLastVal& d) {
+    whenModal([](FinalValueDialog& d) {
         EXPECT_EQ(d.List()->SelectedIndex(), 399);
         d.List()->SelectIndex(350);
         d.ValueBox()->setText(QStringLiteral("1.5"));
@@ -381,7 +381,7 @@ TEST(Grab, FinalValueDialogWithAReceivedRecord)
     CMeasRecord record = TesterEmulator(options).expected()[2];
     ASSERT_EQ(record.RangeFlag, 0);
     record.UsedPoints = 300; // the final point at one minute, where the current still falls
-    CSelectLastVal dialog(record);
+    FinalValueDialog dialog(record);
     dialog.show();
     QApplication::processEvents();
     EXPECT_EQ(dialog.List()->SelectedIndex(), record.UsedPoints - 1);

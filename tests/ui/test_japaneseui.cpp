@@ -28,8 +28,8 @@
 #include "fixtures.h"
 #include "support/widgetgrab.h"
 #include "ui/common/messages.h"
-#include "ui/dialogs/nameentry.h"
-#include "ui/pages/pgmstedit.h"
+#include "ui/dialogs/nameentrydialog.h"
+#include "ui/pages/customertreepage.h"
 #include "widgets/reportlist.h"
 
 using cp932::lit;
@@ -43,7 +43,7 @@ public:
     ~RealDialogs() { ui::installMessages(std::move(m_previous)); }
 
 private:
-    std::unique_ptr<CMessageInterface> m_previous;
+    std::unique_ptr<MessageInterface> m_previous;
 };
 
 // Runs `during` on the modal window of type T once its event loop runs.
@@ -90,7 +90,7 @@ struct JapaneseUiTest : testing::Test {
 
 TEST_F(JapaneseUiTest, QuestionsAnswerWithJapaneseButtons)
 {
-    CPgMstEdit page(PageMode::Transfer, tree, settings);
+    CustomerTreePage page(PageMode::Transfer, tree, settings);
     page.SetSelection({lit("顧客Ａ"), "CV-1", lit("2024春"), 0});
     ReceivedRecord r;
     static_cast<CMeasRecord&>(r) = record(15);
@@ -118,7 +118,7 @@ TEST_F(JapaneseUiTest, QuestionsAnswerWithJapaneseButtons)
         EXPECT_EQ(box.defaultButton(), box.button(QMessageBox::No));
         box.button(QMessageBox::No)->click();
     });
-    page.OnDelete(mstedit::LevelMeasData);
+    page.OnDelete(customertree::LevelMeasData);
     EXPECT_EQ(deletion.join('|').toStdString(), "いいえ|はい");
     EXPECT_EQ(tree.customers.At(0).cables.At(0).sets.Count(), 1);
 
@@ -134,7 +134,7 @@ TEST_F(JapaneseUiTest, QuestionsAnswerWithJapaneseButtons)
 
 TEST_F(JapaneseUiTest, FileChooserSpeaksJapanese)
 {
-    CPgMstEdit page(PageMode::Transfer, tree, settings);
+    CustomerTreePage page(PageMode::Transfer, tree, settings);
     QStringList buttons;
     QString title;
     whenModal<QFileDialog>([&](QFileDialog& dialog) {
@@ -165,7 +165,7 @@ TEST_F(JapaneseUiTest, QuestionsThatLoseDataFocusNo)
         box.button(QMessageBox::Yes)->click();
     });
     EXPECT_EQ(ui::messages().questionYesNo(nullptr, QStringLiteral("作成しますか？")),
-              CMessageInterface::Answer::Yes);
+              MessageInterface::Answer::Yes);
 }
 
 TEST_F(JapaneseUiTest, FileChooserNamesFoldersAndShowsWholeDates)
@@ -213,9 +213,9 @@ TEST(JapaneseUi, QtCatalogueCalendarAndNumbers)
     }
 
     // The date picker's calendar names months and weekdays in Japanese.
-    CReportList list;
+    ReportList list;
     list.SetColumns({{QStringLiteral("測定日"), 100}});
-    list.SetColumnKind(0, CReportList::CellKind::Date);
+    list.SetColumnKind(0, ReportList::CellKind::Date);
     list.SetCellText([](int, int) { return QStringLiteral("2024/05/12"); });
     list.SetEditQuery([](int, int) { return true; });
     list.Refill(1);

@@ -15,16 +15,16 @@
 #include "fixtures.h"
 #include "pagefixture.h"
 #include "support/scriptedmessages.h"
-#include "ui/dialogs/nameentry.h"
-#include "ui/document/mxrviewdoc.h"
-#include "ui/pages/pgmstedit.h"
+#include "ui/dialogs/nameentrydialog.h"
+#include "ui/document/measurementdocument.h"
+#include "ui/pages/customertreepage.h"
 #include "widgets/conditiongrid.h"
 #include "widgets/reportlist.h"
 #include "widgets/treepropertysheet.h"
 
 using cp932::lit;
-using namespace mstedit;
-using Answer = CMessageInterface::Answer;
+using namespace customertree;
+using Answer = MessageInterface::Answer;
 
 namespace {
 
@@ -35,15 +35,15 @@ CMeasRecord measured(double kV)
 
 // Runs `during` on the modal sheet once its event loop runs; a sheet left open is closed
 // without questions so the test cannot hang.
-void whenSheet(std::function<void(CTreePropertySheet&, CPgMstEdit&)> during)
+void whenSheet(std::function<void(TreePropertySheet&, CustomerTreePage&)> during)
 {
     QTimer::singleShot(0, [during] {
-        auto* sheet = qobject_cast<CTreePropertySheet*>(QApplication::activeModalWidget());
+        auto* sheet = qobject_cast<TreePropertySheet*>(QApplication::activeModalWidget());
         if (!sheet) {
             ADD_FAILURE() << "no sheet";
             return;
         }
-        auto* page = qobject_cast<CPgMstEdit*>(sheet->CurrentPage());
+        auto* page = qobject_cast<CustomerTreePage*>(sheet->CurrentPage());
         ASSERT_NE(page, nullptr);
         during(*sheet, *page);
         if (sheet->isVisible()) {
@@ -80,7 +80,7 @@ protected:
 
     QTemporaryDir dir;
     ScopedScriptedMessages messages;
-    CMXRViewDoc doc;
+    MeasurementDocument doc;
     CAppSettings settings;
 };
 
@@ -91,7 +91,7 @@ const QString kDiscard = QStringLiteral("変更を破棄しますか？");
 TEST_F(KeptEditsTest, ACancelledSheetLeavesTheDefaultsAndAsksBeforeDroppingItsChanges)
 {
     const std::string before = defaults();
-    whenSheet([&](CTreePropertySheet& sheet, CPgMstEdit& page) {
+    whenSheet([&](TreePropertySheet& sheet, CustomerTreePage& page) {
         EXPECT_FALSE(page.HasChanges());
         page.Grid()->CommitEdit(3, QStringLiteral("12.5")); // 断面(sq)
         EXPECT_EQ(settings.DefaultConditions().CabSectionalArea, "12.5")
@@ -119,7 +119,7 @@ TEST_F(KeptEditsTest, ACancelledSheetLeavesTheDefaultsAndAsksBeforeDroppingItsCh
     }
 
     // OK keeps the edit and the defaults that follow it.
-    whenSheet([](CTreePropertySheet& sheet, CPgMstEdit& page) {
+    whenSheet([](TreePropertySheet& sheet, CustomerTreePage& page) {
         page.Grid()->CommitEdit(3, QStringLiteral("12.5"));
         sheet.accept();
     });
@@ -129,8 +129,8 @@ TEST_F(KeptEditsTest, ACancelledSheetLeavesTheDefaultsAndAsksBeforeDroppingItsCh
     // A sheet without changes closes without a word; so does one whose editor was left as it
     // opened.
     messages->clear();
-    whenSheet([](CTreePropertySheet& sheet, CPgMstEdit& page) {
-        CReportList* customers = page.NameList(LevelCustomer);
+    whenSheet([](TreePropertySheet& sheet, CustomerTreePage& page) {
+        ReportList* customers = page.NameList(LevelCustomer);
         ASSERT_TRUE(customers->RequestEdit(0, 0));
         customers->CommitOpenEdit();
         page.Grid()->CommitEdit(3, QStringLiteral("12.5"));
@@ -143,9 +143,9 @@ TEST_F(KeptEditsTest, ACancelledSheetLeavesTheDefaultsAndAsksBeforeDroppingItsCh
 
 TEST_F(KeptEditsTest, ARenameToAnEmptyNameAsksFirst)
 {
-    CPgMstEdit page(PageMode::Edit, doc.Store(), settings);
+    CustomerTreePage page(PageMode::Edit, doc.Store(), settings);
     ASSERT_TRUE(pagetest::show(page, doc.Selection()));
-    CReportList* customers = page.NameList(LevelCustomer);
+    ReportList* customers = page.NameList(LevelCustomer);
     const QString question =
         QStringLiteral("需要家名が入力されていません。\n空の需要家名でよろしいですか？");
 
@@ -174,7 +174,7 @@ TEST_F(KeptEditsTest, ARenameToAnEmptyNameAsksFirst)
     EXPECT_TRUE(page.HasChanges());
 
     // 追加 with an empty field asks the same.
-    CAddItem add;
+    NameEntryDialog add;
     add.SetKind(LevelCable);
     add.OnInitDialog();
     messages->clear();
@@ -191,13 +191,13 @@ TEST_F(KeptEditsTest, ARenameToAnEmptyNameAsksFirst)
 
 TEST_F(KeptEditsTest, TabMovesToTheNextControlAndArrowsMoveBetweenRows)
 {
-    CPgMstEdit page(PageMode::Edit, doc.Store(), settings);
+    CustomerTreePage page(PageMode::Edit, doc.Store(), settings);
     page.SetSelection(doc.Selection());
     page.resize(1000, 700);
     page.show();
     page.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&page));
-    CReportList* customers = page.NameList(LevelCustomer);
+    ReportList* customers = page.NameList(LevelCustomer);
 
     customers->setFocus();
     QTest::keyClick(customers, Qt::Key_Down);

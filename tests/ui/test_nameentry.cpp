@@ -1,4 +1,4 @@
-// CAddItem and the name rules behind it: the byte limit while typing (double-byte characters
+// NameEntryDialog and the name rules behind it: the byte limit while typing (double-byte characters
 // never split), the prompts from the level titles, and the refusals of OK (duplicate
 // siblings, text without a CP932 form).
 #include <QApplication>
@@ -13,7 +13,7 @@
 #include "support/scriptedmessages.h"
 #include "support/widgetgrab.h"
 #include "ui/common/entryrules.h"
-#include "ui/dialogs/nameentry.h"
+#include "ui/dialogs/nameentrydialog.h"
 
 namespace {
 
@@ -107,7 +107,7 @@ TEST(AddItem, PromptsComeFromTheLevelTitlesAndReplaceTheDefaultWhole)
                                 QStringLiteral("試験")};
     const int limits[] = {40, 26, 26};
     for (int kind = 0; kind < 3; ++kind) {
-        CAddItem dlg;
+        NameEntryDialog dlg;
         dlg.SetKind(kind);
         dlg.OnInitDialog();
         EXPECT_EQ(dlg.Prompt()->text(), expected[kind]);
@@ -118,7 +118,7 @@ TEST(AddItem, PromptsComeFromTheLevelTitlesAndReplaceTheDefaultWhole)
 
 TEST(AddItem, TypingPastTheLimitCutsTheTextBackAndKeepsTheCaretAtTheEnd)
 {
-    CAddItem dlg;
+    NameEntryDialog dlg;
     dlg.SetKind(entry::KindCable);
     dlg.OnInitDialog();
     QLineEdit* edit = dlg.NameEdit();
@@ -131,7 +131,7 @@ TEST(AddItem, TypingPastTheLimitCutsTheTextBackAndKeepsTheCaretAtTheEnd)
     edit->setText(QString(25, QChar('c')) + QStringLiteral("あい")); // a paste past the limit
     EXPECT_EQ(edit->text(), QString(25, QChar('c')));
 
-    CAddItem customer;
+    NameEntryDialog customer;
     customer.SetKind(entry::KindCustomer);
     customer.OnInitDialog();
     customer.NameEdit()->setText(QString(21, QChar(0x6F22))); // 42 bytes of 漢
@@ -160,7 +160,7 @@ TEST(AddItem, OkRefusesDuplicatesAndUnstorableTextAndAcceptsTheRest)
     };
     for (const Case& c : cases) {
         messages->clear();
-        CAddItem dlg;
+        NameEntryDialog dlg;
         dlg.SetKind(c.kind);
         dlg.SetCustomer(c.customer);
         dlg.SetCable(c.cable);
@@ -187,7 +187,7 @@ TEST(AddItem, OkRefusesDuplicatesAndUnstorableTextAndAcceptsTheRest)
 TEST(Grab, NameEntryDialog)
 {
     const CCustomerDB db = twoCustomers();
-    CAddItem dlg;
+    NameEntryDialog dlg;
     dlg.SetKind(entry::KindCable);
     dlg.SetTree(&db);
     dlg.OnInitDialog();

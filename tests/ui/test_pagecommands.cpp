@@ -14,15 +14,15 @@
 #include "model/cp932text.h"
 #include "settings/appsettings.h"
 #include "support/scriptedmessages.h"
-#include "ui/dialogs/finalvalueselect.h"
-#include "ui/dialogs/listlastval.h"
-#include "ui/dialogs/setjudgparam.h"
-#include "ui/dialogs/setthanteidisp.h"
-#include "ui/pages/pgmstedit.h"
+#include "ui/dialogs/finalvaluedialog.h"
+#include "ui/dialogs/finalvaluelist.h"
+#include "ui/dialogs/judgmentparametersdialog.h"
+#include "ui/dialogs/judgmentdisplaydialog.h"
+#include "ui/pages/customertreepage.h"
 #include "widgets/reportlist.h"
 
 using cp932::lit;
-using namespace mstedit;
+using namespace customertree;
 
 namespace {
 
@@ -80,7 +80,7 @@ TEST(PageCommands, EveryPageActionThatChangesTheTreeIsOneCommand)
     ScopedScriptedMessages messages;
     CAppSettings settings;
     CCustomerDB db = sampleTree();
-    CPgMstEdit page(PageMode::Transfer, db, settings);
+    CustomerTreePage page(PageMode::Transfer, db, settings);
     page.SetSelection({"A", "K", "S", 0});
     Recorder seen;
     page.Model().SetObserver(&seen);
@@ -96,7 +96,7 @@ TEST(PageCommands, EveryPageActionThatChangesTheTreeIsOneCommand)
 
     step("final value chosen",
          [&] {
-             whenModal<CSelectLastVal>([](CSelectLastVal& d) {
+             whenModal<FinalValueDialog>([](FinalValueDialog& d) {
                  d.List()->SelectIndex(40);
                  ASSERT_TRUE(d.OnSetFinal());
                  ASSERT_TRUE(d.OnOK());
@@ -106,13 +106,13 @@ TEST(PageCommands, EveryPageActionThatChangesTheTreeIsOneCommand)
          {cmd::Kind::ChooseFinalValue});
     step("final value dialog cancelled",
          [&] {
-             whenModal<CSelectLastVal>([](CSelectLastVal& d) { d.reject(); });
+             whenModal<FinalValueDialog>([](FinalValueDialog& d) { d.reject(); });
              page.OnMeasEditQuery(0, MeasFinalColumn);
          },
          {});
     step("display switches of a measurement",
          [&] {
-             whenModal<CSettHanteiDisp>([](CSettHanteiDisp& d) {
+             whenModal<JudgmentDisplayDialog>([](JudgmentDisplayDialog& d) {
                  d.SetFlags(0, 1);
                  d.accept();
              });
@@ -121,11 +121,11 @@ TEST(PageCommands, EveryPageActionThatChangesTheTreeIsOneCommand)
          {cmd::Kind::SetMeasurementDisplay});
     step("criteria, applied to past data, then OK",
          [&] {
-             messages->pushAnswer(CMessageInterface::Answer::Yes);
-             whenModal<CSetJudgParam>([](CSetJudgParam& d) {
+             messages->pushAnswer(MessageInterface::Answer::Yes);
+             whenModal<JudgmentParametersDialog>([](JudgmentParametersDialog& d) {
                  d.JyakutenCheck()->setChecked(false);
                  ASSERT_TRUE(d.OnApplyToPast());
-                 d.BoundEdit(CSetJudgParam::SeikyokuMin)->setText("0.7");
+                 d.BoundEdit(JudgmentParametersDialog::SeikyokuMin)->setText("0.7");
                  ASSERT_TRUE(d.OnOK());
              });
              page.OnConditionButton(13);
@@ -139,19 +139,19 @@ TEST(PageCommands, EveryPageActionThatChangesTheTreeIsOneCommand)
              static_cast<CMeasRecord&>(r) = measured(15, 5);
              page.SetReceived({r});
              page.TransferList()->SetChecked(0, true);
-             messages->pushAnswer(CMessageInterface::Answer::No);
+             messages->pushAnswer(MessageInterface::Answer::No);
              ASSERT_TRUE(page.RegisterChecked());
          },
          {cmd::Kind::RegisterReceived});
     step("measurement deleted",
          [&] {
-             messages->pushAnswer(CMessageInterface::Answer::Yes);
+             messages->pushAnswer(MessageInterface::Answer::Yes);
              page.OnDeleteMeas();
          },
          {cmd::Kind::RemoveMeasurement});
     step("deletion declined",
          [&] {
-             messages->pushAnswer(CMessageInterface::Answer::No);
+             messages->pushAnswer(MessageInterface::Answer::No);
              page.OnDelete(LevelMeasData);
          },
          {});

@@ -22,16 +22,16 @@
 #include "fixtures.h"
 #include "pagefixture.h"
 #include "support/scriptedmessages.h"
-#include "ui/dialogs/finalvalueselect.h"
-#include "ui/document/mxrviewdoc.h"
-#include "ui/pages/pgmstedit.h"
-#include "ui/dialogs/setjudgparam.h"
+#include "ui/dialogs/finalvaluedialog.h"
+#include "ui/document/measurementdocument.h"
+#include "ui/pages/customertreepage.h"
+#include "ui/dialogs/judgmentparametersdialog.h"
 #include "widgets/conditiongrid.h"
 #include "widgets/reportlist.h"
 #include "widgets/treepropertysheet.h"
 
 using cp932::lit;
-using namespace mstedit;
+using namespace customertree;
 
 namespace {
 
@@ -91,14 +91,14 @@ protected:
         doc.Selection() = {lit("顧客Ａ"), "CV-1", lit("2024春"), 0};
     }
     CMeasData& set() { return doc.Store().customers.At(0).cables.At(0).sets.At(0); }
-    static QModelIndex gridValue(CConditionGrid* grid, int tableRow)
+    static QModelIndex gridValue(ConditionGrid* grid, int tableRow)
     {
         return grid->model()->index(tableRow, 1);
     }
 
     QTemporaryDir dir;
     ScopedScriptedMessages messages;
-    CMXRViewDoc doc;
+    MeasurementDocument doc;
     CAppSettings settings;
 };
 
@@ -106,9 +106,9 @@ protected:
 
 TEST_F(PageEditsTest, OutOfRangeNumbersAreRefusedAndTheTablesShowWhatIsStored)
 {
-    CPgMstEdit page(PageMode::Edit, doc.Store(), settings);
+    CustomerTreePage page(PageMode::Edit, doc.Store(), settings);
     page.SetSelection(doc.Selection());
-    CConditionGrid* grid = page.Grid();
+    ConditionGrid* grid = page.Grid();
 
     // Humidity: a decimal comma and a value above 100 are refused with the range message; the
     // store and the table keep 0.0.
@@ -135,7 +135,7 @@ TEST_F(PageEditsTest, OutOfRangeNumbersAreRefusedAndTheTablesShowWhatIsStored)
 
     // The test voltage through the list's own editor: refused, then accepted and re-sorted.
     messages->clear();
-    CReportList* meas = page.MeasList();
+    ReportList* meas = page.MeasList();
     for (const QString& typed : {QStringLiteral("12,5"), QStringLiteral("25")}) {
         ASSERT_TRUE(meas->RequestEdit(0, 3));
         auto* editor = meas->viewport()->findChild<QLineEdit*>();
@@ -156,10 +156,10 @@ TEST_F(PageEditsTest, ConditionNoneStaysUntilTheUserPicksAnEntry)
     for (auto& r : set().Records())
         r.Condition.CabKind = CabKindNone;
     const std::string defaultsBefore = settings.DefaultConditions().CabKind;
-    CPgMstEdit page(PageMode::Edit, doc.Store(), settings);
+    CustomerTreePage page(PageMode::Edit, doc.Store(), settings);
     page.SetSelection(doc.Selection());
     page.show();
-    CConditionGrid* grid = page.Grid();
+    ConditionGrid* grid = page.Grid();
     const QModelIndex kind = gridValue(grid, 1); // below the group caption
     ASSERT_EQ(kind.data().toString(), QStringLiteral("None"));
 
@@ -186,10 +186,10 @@ TEST_F(PageEditsTest, OkKeepsTheEditStillOpenInTheSameTurn)
 {
     // A click on OK while the length is being typed: the sheet is accepted before any event
     // of the editor is handled.
-    whenModal<CTreePropertySheet>([](CTreePropertySheet& sheet) {
-        auto* page = qobject_cast<CPgMstEdit*>(sheet.CurrentPage());
+    whenModal<TreePropertySheet>([](TreePropertySheet& sheet) {
+        auto* page = qobject_cast<CustomerTreePage*>(sheet.CurrentPage());
         ASSERT_NE(page, nullptr);
-        CConditionGrid* grid = page->Grid();
+        ConditionGrid* grid = page->Grid();
         grid->setCurrentIndex(gridValue(grid, 4)); // 長さ(m)
         grid->edit(gridValue(grid, 4));
         auto* editor = grid->viewport()->findChild<QLineEdit*>();
@@ -201,9 +201,9 @@ TEST_F(PageEditsTest, OkKeepsTheEditStillOpenInTheSameTurn)
     EXPECT_DOUBLE_EQ(set().RecordAt(0).Condition.CabLength, 321.0);
 
     // Enter in a name editor, then OK at once: the editor's own commit is still queued.
-    whenModal<CTreePropertySheet>([](CTreePropertySheet& sheet) {
-        auto* page = qobject_cast<CPgMstEdit*>(sheet.CurrentPage());
-        CReportList* cables = page->NameList(LevelCable);
+    whenModal<TreePropertySheet>([](TreePropertySheet& sheet) {
+        auto* page = qobject_cast<CustomerTreePage*>(sheet.CurrentPage());
+        ReportList* cables = page->NameList(LevelCable);
         ASSERT_TRUE(cables->RequestEdit(0, 0));
         auto* editor = cables->viewport()->findChild<QLineEdit*>();
         ASSERT_NE(editor, nullptr);
@@ -218,9 +218,9 @@ TEST_F(PageEditsTest, OkKeepsTheEditStillOpenInTheSameTurn)
 
 TEST_F(PageEditsTest, RefusedLastEditKeepsTheSheetOpen)
 {
-    whenModal<CTreePropertySheet>([this](CTreePropertySheet& sheet) {
-        auto* page = qobject_cast<CPgMstEdit*>(sheet.CurrentPage());
-        CReportList* meas = page->MeasList();
+    whenModal<TreePropertySheet>([this](TreePropertySheet& sheet) {
+        auto* page = qobject_cast<CustomerTreePage*>(sheet.CurrentPage());
+        ReportList* meas = page->MeasList();
         ASSERT_TRUE(meas->RequestEdit(0, 4));
         meas->viewport()->findChild<QLineEdit*>()->setText(QStringLiteral("abc"));
         EXPECT_FALSE(sheet.PressOk());
@@ -233,12 +233,12 @@ TEST_F(PageEditsTest, RefusedLastEditKeepsTheSheetOpen)
 
 TEST_F(PageEditsTest, CancelledCriteriaAfterApplyToPastShowsTheStoredSwitches)
 {
-    CPgMstEdit page(PageMode::Edit, doc.Store(), settings);
+    CustomerTreePage page(PageMode::Edit, doc.Store(), settings);
     page.SetSelection(doc.Selection());
     ASSERT_EQ(page.Model().MeasCell(0, 5).empty(), false);
     QSignalSpy repaints(page.MeasList()->model(), &QAbstractItemModel::dataChanged);
-    messages->pushAnswer(CMessageInterface::Answer::Yes);
-    whenModal<CSetJudgParam>([](CSetJudgParam& dialog) {
+    messages->pushAnswer(MessageInterface::Answer::Yes);
+    whenModal<JudgmentParametersDialog>([](JudgmentParametersDialog& dialog) {
         dialog.SeikyokuCheck()->setChecked(false);
         ASSERT_TRUE(dialog.OnApplyToPast());
         dialog.reject();
@@ -260,11 +260,11 @@ TEST_F(PageEditsTest, CriteriaAppliedToPastDataBackUpTheStoreBeforeTheCommit)
     const qsizetype before = count();
     ASSERT_GE(before, 1);
 
-    messages->pushAnswer(CMessageInterface::Answer::Yes);
-    whenModal<CTreePropertySheet>([](CTreePropertySheet& sheet) {
-        auto* page = qobject_cast<CPgMstEdit*>(sheet.CurrentPage());
+    messages->pushAnswer(MessageInterface::Answer::Yes);
+    whenModal<TreePropertySheet>([](TreePropertySheet& sheet) {
+        auto* page = qobject_cast<CustomerTreePage*>(sheet.CurrentPage());
         ASSERT_NE(page, nullptr);
-        whenModal<CSetJudgParam>([](CSetJudgParam& dialog) {
+        whenModal<JudgmentParametersDialog>([](JudgmentParametersDialog& dialog) {
             dialog.SeikyokuCheck()->setChecked(false);
             ASSERT_TRUE(dialog.OnApplyToPast());
             dialog.reject();
@@ -280,19 +280,19 @@ TEST_F(PageEditsTest, CriteriaAppliedToPastDataBackUpTheStoreBeforeTheCommit)
 
 TEST_F(PageEditsTest, SecondClickOnTheFinalValueOpensItsDialogAndNoTextEditor)
 {
-    CPgMstEdit page(PageMode::Edit, doc.Store(), settings);
+    CustomerTreePage page(PageMode::Edit, doc.Store(), settings);
     ASSERT_TRUE(pagetest::show(page, doc.Selection()));
-    CReportList* meas = page.MeasList();
+    ReportList* meas = page.MeasList();
     const QPoint cell = meas->visualRect(meas->model()->index(1, 2)).center();
 
     bool dialog = false;
-    whenModal<CSelectLastVal>([](CSelectLastVal& d) { d.reject(); }, &dialog);
+    whenModal<FinalValueDialog>([](FinalValueDialog& d) { d.reject(); }, &dialog);
     QTest::mouseClick(meas->viewport(), Qt::LeftButton, {}, cell);
     QCoreApplication::processEvents();
     EXPECT_FALSE(dialog) << "the first click only selects";
     EXPECT_EQ(meas->SelectedRow(), 1);
 
-    whenModal<CSelectLastVal>([](CSelectLastVal& d) { d.reject(); }, &dialog);
+    whenModal<FinalValueDialog>([](FinalValueDialog& d) { d.reject(); }, &dialog);
     QTest::mouseClick(meas->viewport(), Qt::LeftButton, {}, cell);
     EXPECT_TRUE(dialog) << "the second click opens the final value dialog";
     EXPECT_EQ(meas->viewport()->findChild<QLineEdit*>(), nullptr);
@@ -301,19 +301,19 @@ TEST_F(PageEditsTest, SecondClickOnTheFinalValueOpensItsDialogAndNoTextEditor)
 TEST_F(PageEditsTest, ClosingTheTransferSheetWithUnregisteredRecordsAsksFirst)
 {
     const QString question = QStringLiteral("受信したデータが登録されていません。閉じますか？");
-    whenModal<CTreePropertySheet>([&](CTreePropertySheet& sheet) {
-        auto* page = qobject_cast<CPgMstEdit*>(sheet.CurrentPage());
+    whenModal<TreePropertySheet>([&](TreePropertySheet& sheet) {
+        auto* page = qobject_cast<CustomerTreePage*>(sheet.CurrentPage());
         page->SetReceived({received(5), received(15)});
         // No keeps the sheet open, whichever way the user tried to close it.
-        messages->pushAnswer(CMessageInterface::Answer::No);
+        messages->pushAnswer(MessageInterface::Answer::No);
         sheet.reject(); // キャンセル
-        messages->pushAnswer(CMessageInterface::Answer::No);
+        messages->pushAnswer(MessageInterface::Answer::No);
         sheet.close(); // the window's close button
-        messages->pushAnswer(CMessageInterface::Answer::No);
+        messages->pushAnswer(MessageInterface::Answer::No);
         QTest::keyClick(&sheet, Qt::Key_Escape);
         EXPECT_TRUE(sheet.isVisible());
         EXPECT_EQ(messages->texts(), QStringList(3, question));
-        messages->pushAnswer(CMessageInterface::Answer::Yes);
+        messages->pushAnswer(MessageInterface::Answer::Yes);
         sheet.reject();
     });
     EXPECT_FALSE(RunTransferData(nullptr, doc, settings));
@@ -321,18 +321,18 @@ TEST_F(PageEditsTest, ClosingTheTransferSheetWithUnregisteredRecordsAsksFirst)
 
     // With nothing left to register the sheet closes without a question.
     messages->clear();
-    whenModal<CTreePropertySheet>([](CTreePropertySheet& sheet) { sheet.reject(); });
+    whenModal<TreePropertySheet>([](TreePropertySheet& sheet) { sheet.reject(); });
     EXPECT_FALSE(RunTransferData(nullptr, doc, settings));
     EXPECT_TRUE(messages->entries().empty());
 }
 
 TEST_F(PageEditsTest, DeleteQuestionsSayWhatGoesWithTheEntry)
 {
-    CPgMstEdit page(PageMode::Edit, doc.Store(), settings);
+    CustomerTreePage page(PageMode::Edit, doc.Store(), settings);
     page.SetSelection(doc.Selection());
     const CCustomerDB before = doc.Store();
     for (int level : {LevelCustomer, LevelCable, LevelMeasData}) {
-        messages->pushAnswer(CMessageInterface::Answer::No);
+        messages->pushAnswer(MessageInterface::Answer::No);
         page.OnDelete(level);
     }
     EXPECT_EQ(messages->texts(),
@@ -345,20 +345,20 @@ TEST_F(PageEditsTest, DeleteQuestionsSayWhatGoesWithTheEntry)
                                           "】\n\n測定 3 件も削除されます")}));
     // A hurried Enter deletes nothing: いいえ has the focus.
     for (const auto& e : messages->entries())
-        EXPECT_EQ(e.focus, CMessageInterface::Answer::No) << e.text.toStdString();
+        EXPECT_EQ(e.focus, MessageInterface::Answer::No) << e.text.toStdString();
     EXPECT_EQ(doc.Store(), before);
 }
 
 TEST_F(PageEditsTest, KeyboardReachesEditsDeletionsAndEveryButton)
 {
-    CPgMstEdit page(PageMode::Transfer, doc.Store(), settings);
+    CustomerTreePage page(PageMode::Transfer, doc.Store(), settings);
     page.SetSelection(doc.Selection());
     page.resize(1200, 700);
     page.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&page));
 
     // F2 edits the selected name in place; Esc leaves it.
-    CReportList* cables = page.NameList(LevelCable);
+    ReportList* cables = page.NameList(LevelCable);
     cables->setFocus();
     QTest::keyClick(cables, Qt::Key_F2);
     auto* editor = cables->viewport()->findChild<QLineEdit*>();
@@ -367,9 +367,9 @@ TEST_F(PageEditsTest, KeyboardReachesEditsDeletionsAndEveryButton)
     QTest::keyClick(editor, Qt::Key_Escape);
 
     // Delete asks about the selected entry (the set, then a measurement).
-    messages->pushAnswer(CMessageInterface::Answer::No);
+    messages->pushAnswer(MessageInterface::Answer::No);
     QTest::keyClick(page.NameList(LevelMeasData), Qt::Key_Delete);
-    messages->pushAnswer(CMessageInterface::Answer::No);
+    messages->pushAnswer(MessageInterface::Answer::No);
     QTest::keyClick(page.MeasList(), Qt::Key_Delete);
     ASSERT_EQ(messages->texts().size(), 2);
     EXPECT_TRUE(messages->texts().at(0).contains(QStringLiteral("【 2024春 】")));

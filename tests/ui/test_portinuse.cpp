@@ -20,7 +20,7 @@
 #include "link/emulatorport.h"
 #include "link/uucplock.h"
 #include "support/widgetgrab.h"
-#include "ui/dialogs/commread.h"
+#include "ui/dialogs/receptiondialog.h"
 
 TEST(PortInUse, ReceptionNamesTheHolderFromItsLockFile)
 {
@@ -65,17 +65,17 @@ TEST(PortInUse, ReceptionNamesTheHolderFromItsLockFile)
     env.ports = {{5, pty.slavePath()}};
     CCommSetting comm;
     comm.port = 5;
-    CCommRead dlg(comm, 1, true);
+    ReceptionDialog dlg(comm, 1, true);
     dlg.SetEnvironment(env);
     dlg.show();
     dlg.OnInitDialog();
     QElapsedTimer t;
     t.start();
-    while (dlg.CurrentState() == CCommRead::State::Receiving && t.elapsed() < 10000) {
+    while (dlg.CurrentState() == ReceptionDialog::State::Receiving && t.elapsed() < 10000) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
         QThread::msleep(2);
     }
-    ASSERT_EQ(dlg.CurrentState(), CCommRead::State::Failed);
+    ASSERT_EQ(dlg.CurrentState(), ReceptionDialog::State::Failed);
     const QString message =
         QString::fromUtf8(
             "シリアルポートのオープンに失敗,%1 は他のプログラムが使用中です (PID %2)。"

@@ -22,11 +22,11 @@
 #include "support/scriptedmessages.h"
 #include "support/widgetgrab.h"
 #include "ui/frame/commandids.h"
-#include "ui/frame/mainframe.h"
-#include "ui/document/mxrviewdoc.h"
+#include "ui/frame/mainwindow.h"
+#include "ui/document/measurementdocument.h"
 #include "ui/dialogs/printout.h"
 #include "ui/common/uitext.h"
-#include "ui/pages/viewgraph.h"
+#include "ui/pages/reportview.h"
 
 namespace {
 
@@ -69,7 +69,7 @@ protected:
         settings.SetPaths(MakeAppPaths(dir.path().toStdString(), "/usr/bin/MXRView"));
         settings.LoadSettings();
         doc.SetDataFilePath(dir.filePath("DATA/MXR.DAT").toStdString());
-        frame = std::make_unique<CMainFrame>(&doc);
+        frame = std::make_unique<MainWindow>(&doc);
         frame->SetSettings(&settings);
         frame->Printer()->setPageSize(QPageSize(QPageSize::A4));
         doc.OnNewDocument();
@@ -90,8 +90,8 @@ protected:
     QTemporaryDir dir;
     ScopedScriptedMessages messages;
     CAppSettings settings;
-    CMXRViewDoc doc;
-    std::unique_ptr<CMainFrame> frame;
+    MeasurementDocument doc;
+    std::unique_ptr<MainWindow> frame;
 };
 
 } // namespace
@@ -129,7 +129,7 @@ TEST_F(PrintOutTest, PdfFromTheMenuHasThePagesAndTextOfMxrtool)
     ASSERT_TRUE(QDir().mkpath(outDir));
     const QString target = outDir + "/report.pdf";
     messages->pushPath(target);
-    messages->pushAnswer(CMessageInterface::Answer::No); // do not open it
+    messages->pushAnswer(MessageInterface::Answer::No); // do not open it
     frame->Action(cmd::PdfOut)->trigger();
     ASSERT_TRUE(QFile::exists(target)) << messages->texts().join('\n').toStdString();
     // The proposal: the names and the start date, in the documents folder at first; then the
@@ -216,7 +216,7 @@ TEST_F(PrintOutTest, ProgressIsGoneWhenThePdfQuestionIsAsked)
         watcher.window = frame.get();
         auto previous = ui::installMessages(std::move(owned));
         watcher.pushPath(dir.filePath(QStringLiteral("report%1.pdf").arg(points)));
-        watcher.pushAnswer(CMessageInterface::Answer::No);
+        watcher.pushAnswer(MessageInterface::Answer::No);
         // A long job shows its window (made to appear at once, as on a slow machine).
         bool shown = false;
         QTimer poll;

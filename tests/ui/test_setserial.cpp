@@ -1,4 +1,4 @@
-// CSetSerial and its tables: the port scan, the selection of the current values (the prefix
+// SerialSettingsDialog and its tables: the port scan, the selection of the current values (the prefix
 // search included), reading back on OK, the information window, and the menu command's copy
 // back into the store.
 #include <QAbstractItemView>
@@ -32,10 +32,10 @@
 #include "store/store.h"
 #include "support/scriptedmessages.h"
 #include "ui/frame/commandids.h"
-#include "ui/frame/mainframe.h"
-#include "ui/document/mxrviewdoc.h"
+#include "ui/frame/mainwindow.h"
+#include "ui/document/measurementdocument.h"
 #include "ui/dialogs/serialsettingstables.h"
-#include "ui/dialogs/setserial.h"
+#include "ui/dialogs/serialsettingsdialog.h"
 #include "support/widgetgrab.h"
 
 namespace ss = serialsettings;
@@ -51,7 +51,7 @@ QStringList items(const QComboBox* box)
 }
 
 // A probe that finds the given ports openable and notes every port it was asked about.
-CSetSerial::PortProbe portsPresent(std::set<int> present, std::vector<int>* asked = nullptr)
+SerialSettingsDialog::PortProbe portsPresent(std::set<int> present, std::vector<int>* asked = nullptr)
 {
     return [present, asked](int port, const std::string&) {
         if (asked)
@@ -183,7 +183,7 @@ TEST(SerialTables, EntriesNameTheDevice)
 
 TEST(SetSerial, Ports3And17WithSetting17)
 {
-    CSetSerial dlg;
+    SerialSettingsDialog dlg;
     CCommSetting s;
     s.port = 17;
     dlg.SetSetting(s);
@@ -203,7 +203,7 @@ TEST(SetSerial, Ports3And17WithSetting17)
 
 TEST(SetSerial, Ports10And11WithSetting1SelectsCom10)
 {
-    CSetSerial dlg;
+    SerialSettingsDialog dlg;
     dlg.SetPortMap({});
     dlg.SetPortProbe(portsPresent({10, 11}));
     dlg.OnInitDialog(); // default setting: port 1
@@ -216,7 +216,7 @@ TEST(SetSerial, Ports10And11WithSetting1SelectsCom10)
 
 TEST(SetSerial, NoPortFoundOffersTheFixedList)
 {
-    CSetSerial dlg;
+    SerialSettingsDialog dlg;
     CCommSetting s;
     s.port = 13;
     dlg.SetSetting(s);
@@ -235,7 +235,7 @@ TEST(SetSerial, NoPortFoundOffersTheFixedList)
 
 TEST(SetSerial, SettingsRoundTripUnchangedAndEditsAreRead)
 {
-    CSetSerial dlg;
+    SerialSettingsDialog dlg;
     const CCommSetting s{3, 9600, 7, 2, 1, 2};
     dlg.SetSetting(s);
     dlg.SetPortMap({});
@@ -259,13 +259,13 @@ TEST(SetSerial, SettingsRoundTripUnchangedAndEditsAreRead)
 
 TEST(SetSerial, InformationWindowIsShownDuringTheScanOnly)
 {
-    CSetSerial dlg;
+    SerialSettingsDialog dlg;
     dlg.SetPortMap({});
     int seenVisible = 0;
     QStringList texts;
     dlg.SetPortProbe([&](int, const std::string&) {
         for (QWidget* w : QApplication::topLevelWidgets())
-            if (w->objectName() == CSetSerial::ScanInfoName() && w->isVisible()) {
+            if (w->objectName() == SerialSettingsDialog::ScanInfoName() && w->isVisible()) {
                 ++seenVisible;
                 texts.clear();
                 texts << w->windowTitle();
@@ -280,7 +280,7 @@ TEST(SetSerial, InformationWindowIsShownDuringTheScanOnly)
                                   QString::fromUtf8("利用可能なポートを探しています"),
                                   QString::fromUtf8("しばらくお待ちください")}));
     for (QWidget* w : QApplication::topLevelWidgets())
-        EXPECT_FALSE(w->objectName() == CSetSerial::ScanInfoName() && w->isVisible());
+        EXPECT_FALSE(w->objectName() == SerialSettingsDialog::ScanInfoName() && w->isVisible());
 }
 
 TEST(SetSerial, RealScanOffersOpenablePtysOnly)
@@ -313,7 +313,7 @@ TEST(SetSerial, RealScanOffersOpenablePtysOnly)
     const bool lockWritten =
         static_cast<bool>(std::ofstream(lockFile) << std::setw(10) << other << "\n");
 
-    CSetSerial dlg;
+    SerialSettingsDialog dlg;
     dlg.SetPortMap(ports);
     dlg.OnInitDialog();
     ::kill(other, SIGKILL);
@@ -328,7 +328,7 @@ TEST(SetSerial, RealScanOffersOpenablePtysOnly)
 
 TEST(SetSerial, InaccessiblePortIsListedWithHowToGetAccess)
 {
-    CSetSerial dlg;
+    SerialSettingsDialog dlg;
     dlg.SetSetting(CCommSetting{7, 38400, 8, 0, 0, 1});
     dlg.SetPortMap({});
     dlg.SetPortProbe([](int port, const std::string&) -> PortInfo {
@@ -395,12 +395,12 @@ protected:
     }
     std::string dataFile() const { return dir.filePath("MXR.DAT").toStdString(); }
     // act gets the dialog once it runs modally (after its port scan).
-    void whenUp(const std::function<void(CSetSerial&)>& act)
+    void whenUp(const std::function<void(SerialSettingsDialog&)>& act)
     {
         tries = 0;
         poll.disconnect();
         QObject::connect(&poll, &QTimer::timeout, [this, act] {
-            auto* dlg = qobject_cast<CSetSerial*>(QApplication::activeModalWidget());
+            auto* dlg = qobject_cast<SerialSettingsDialog*>(QApplication::activeModalWidget());
             if (dlg) {
                 poll.stop();
                 act(*dlg);
@@ -408,13 +408,13 @@ protected:
                 poll.stop();
                 ADD_FAILURE() << "the dialog did not open";
                 for (QWidget* w : QApplication::topLevelWidgets())
-                    if (auto* d = qobject_cast<CSetSerial*>(w))
+                    if (auto* d = qobject_cast<SerialSettingsDialog*>(w))
                         d->reject();
             }
         });
         poll.start(10);
     }
-    bool run(const std::function<void(CSetSerial&)>& act)
+    bool run(const std::function<void(SerialSettingsDialog&)>& act)
     {
         whenUp(act);
         return RunCommSettings(nullptr, doc, portsPresent({3, 17}));
@@ -424,7 +424,7 @@ protected:
     int tries = 0;
     QTemporaryDir dir;
     ScopedScriptedMessages messages;
-    CMXRViewDoc doc;
+    MeasurementDocument doc;
 };
 
 } // namespace
@@ -432,7 +432,7 @@ protected:
 TEST_F(CommSettingsCommand, CancelLeavesTheStoreAsItWas)
 {
     const CCommSetting before = doc.Store().comm;
-    EXPECT_FALSE(run([](CSetSerial& dlg) {
+    EXPECT_FALSE(run([](SerialSettingsDialog& dlg) {
         dlg.PortList()->setCurrentText("COM3");
         dlg.BaudRateList()->setCurrentText("110");
         dlg.reject();
@@ -443,7 +443,7 @@ TEST_F(CommSettingsCommand, CancelLeavesTheStoreAsItWas)
 
 TEST_F(CommSettingsCommand, OkCopiesBackAndSavesTheStore)
 {
-    EXPECT_TRUE(run([](CSetSerial& dlg) {
+    EXPECT_TRUE(run([](SerialSettingsDialog& dlg) {
         EXPECT_EQ(dlg.PortList()->currentText(), "COM17");
         dlg.PortList()->setCurrentText("COM3");
         dlg.BaudRateList()->setCurrentText("38400");
@@ -459,10 +459,10 @@ TEST_F(CommSettingsCommand, OkCopiesBackAndSavesTheStore)
 
 TEST_F(CommSettingsCommand, MainWindowMenuOpensTheDialog)
 {
-    CMainFrame frame(&doc);
+    MainWindow frame(&doc);
     QAction* action = frame.Action(cmd::CommSettings);
     ASSERT_TRUE(action->isEnabled());
-    whenUp([](CSetSerial& dlg) {
+    whenUp([](SerialSettingsDialog& dlg) {
         dlg.BaudRateList()->setCurrentText("4800");
         dlg.OnOK();
     });
@@ -474,13 +474,13 @@ TEST_F(CommSettingsCommand, MainWindowMenuOpensTheDialog)
 TEST(Grab, SerialDialogAndItsScanWindow)
 {
     const QString out = guitest::grabDir();
-    CSetSerial dlg;
+    SerialSettingsDialog dlg;
     dlg.SetSetting(CCommSetting{5, 38400, 8, 0, 0, 1});
     dlg.SetPortMap({});
     bool infoGrabbed = false;
     dlg.SetPortProbe([&](int port, const std::string&) {
         for (QWidget* w : QApplication::topLevelWidgets())
-            if (!infoGrabbed && w->objectName() == CSetSerial::ScanInfoName() && w->isVisible())
+            if (!infoGrabbed && w->objectName() == SerialSettingsDialog::ScanInfoName() && w->isVisible())
                 infoGrabbed = guitest::grabToPng(w, out + "/setserial_scan.png");
         PortInfo info;
         if (port == 1 || port == 5 || port == 6 || port == 13)

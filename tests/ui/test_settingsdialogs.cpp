@@ -22,16 +22,16 @@
 #include "support/scriptedmessages.h"
 #include "support/widgetgrab.h"
 #include "ui/frame/commandids.h"
-#include "ui/frame/mainframe.h"
-#include "ui/document/mxrviewdoc.h"
+#include "ui/frame/mainwindow.h"
+#include "ui/document/measurementdocument.h"
 #include "ui/common/entryrules.h"
-#include "ui/dialogs/setjudgparam.h"
-#include "ui/dialogs/setprintblank.h"
-#include "ui/dialogs/setthanteidisp.h"
+#include "ui/dialogs/judgmentparametersdialog.h"
+#include "ui/dialogs/settingsdialog.h"
+#include "ui/dialogs/judgmentdisplaydialog.h"
 
 namespace {
 
-using Answer = CMessageInterface::Answer;
+using Answer = MessageInterface::Answer;
 
 // Runs `drive` on the first visible top-level widget of type D as soon as a modal loop runs.
 template <class D> void whenOpen(std::function<void(D&)> drive)
@@ -62,10 +62,10 @@ CMeasData twoStepSet()
     return set;
 }
 
-void setBounds(CSetJudgParam& d, const QStringList& six)
+void setBounds(JudgmentParametersDialog& d, const QStringList& six)
 {
     for (int b = 0; b < 6; ++b)
-        d.BoundEdit(static_cast<CSetJudgParam::Bound>(b))->setText(six[b]);
+        d.BoundEdit(static_cast<JudgmentParametersDialog::Bound>(b))->setText(six[b]);
 }
 
 const QString kBadSeikyoku = QStringLiteral("成極比の入力範囲に誤りがあります");
@@ -130,12 +130,12 @@ TEST(SetPrintBlank, MarginsFromZeroToHundredAreTakenOthersRefusedInOrder)
     };
     for (const Case& c : cases) {
         messages->clear();
-        CSetPrintBlank dlg;
+        SettingsDialog dlg;
         dlg.SetSettings({1, 2, 3, 4, 0});
         dlg.OnInitDialog();
-        EXPECT_EQ(dlg.MarginEdit(CSetPrintBlank::Bottom)->text(), QStringLiteral("3"));
+        EXPECT_EQ(dlg.MarginEdit(SettingsDialog::Bottom)->text(), QStringLiteral("3"));
         for (int side = 0; side < 4; ++side)
-            dlg.MarginEdit(static_cast<CSetPrintBlank::Side>(side))->setText(c.margins[side]);
+            dlg.MarginEdit(static_cast<SettingsDialog::Side>(side))->setText(c.margins[side]);
         dlg.JudgOutCheck()->setChecked(true);
         EXPECT_EQ(dlg.OnOK(), c.accepted) << c.margins.join(',').toStdString();
         if (c.accepted) {
@@ -144,25 +144,25 @@ TEST(SetPrintBlank, MarginsFromZeroToHundredAreTakenOthersRefusedInOrder)
         } else {
             EXPECT_EQ(messages->texts(), QStringList{rangeText});
             EXPECT_EQ(dlg.Settings(), (PrintBlankSettings{1, 2, 3, 4, 0}));
-            EXPECT_EQ(dlg.MarginEdit(CSetPrintBlank::Top)->text(), c.margins[0]); // intact
+            EXPECT_EQ(dlg.MarginEdit(SettingsDialog::Top)->text(), c.margins[0]); // intact
         }
     }
 }
 
 TEST(SetPrintBlank, SpinArrowsStepWithinTheRange)
 {
-    CSetPrintBlank dlg;
+    SettingsDialog dlg;
     dlg.SetSettings({100, 0, 5, 5, 1});
     dlg.OnInitDialog();
-    dlg.MarginSpin(CSetPrintBlank::Top)->stepUp();
-    EXPECT_EQ(dlg.MarginEdit(CSetPrintBlank::Top)->text(), QStringLiteral("100"));
-    dlg.MarginSpin(CSetPrintBlank::Left)->stepDown();
-    EXPECT_EQ(dlg.MarginEdit(CSetPrintBlank::Left)->text(), QStringLiteral("0"));
-    dlg.MarginSpin(CSetPrintBlank::Bottom)->stepBy(3);
-    EXPECT_EQ(dlg.MarginEdit(CSetPrintBlank::Bottom)->text(), QStringLiteral("8"));
-    dlg.MarginEdit(CSetPrintBlank::Right)->setText(QStringLiteral("250"));
-    dlg.MarginSpin(CSetPrintBlank::Right)->stepDown();
-    EXPECT_EQ(dlg.MarginEdit(CSetPrintBlank::Right)->text(), QStringLiteral("99"));
+    dlg.MarginSpin(SettingsDialog::Top)->stepUp();
+    EXPECT_EQ(dlg.MarginEdit(SettingsDialog::Top)->text(), QStringLiteral("100"));
+    dlg.MarginSpin(SettingsDialog::Left)->stepDown();
+    EXPECT_EQ(dlg.MarginEdit(SettingsDialog::Left)->text(), QStringLiteral("0"));
+    dlg.MarginSpin(SettingsDialog::Bottom)->stepBy(3);
+    EXPECT_EQ(dlg.MarginEdit(SettingsDialog::Bottom)->text(), QStringLiteral("8"));
+    dlg.MarginEdit(SettingsDialog::Right)->setText(QStringLiteral("250"));
+    dlg.MarginSpin(SettingsDialog::Right)->stepDown();
+    EXPECT_EQ(dlg.MarginEdit(SettingsDialog::Right)->text(), QStringLiteral("99"));
 }
 
 TEST(SetPrintBlank, TheCommandTakesTheValuesIntoTheSettingsOnlyOnOk)
@@ -172,19 +172,19 @@ TEST(SetPrintBlank, TheCommandTakesTheValuesIntoTheSettingsOnlyOnOk)
     CAppSettings settings;
     settings.SetPaths(MakeAppPaths(dir.path().toStdString(), "/usr/bin/MXRView"));
     settings.PrtBlankTop = 7;
-    whenOpen<CSetPrintBlank>([](CSetPrintBlank& d) {
-        EXPECT_EQ(d.MarginEdit(CSetPrintBlank::Top)->text(), QStringLiteral("7"));
-        d.MarginEdit(CSetPrintBlank::Right)->setText(QStringLiteral("20"));
+    whenOpen<SettingsDialog>([](SettingsDialog& d) {
+        EXPECT_EQ(d.MarginEdit(SettingsDialog::Top)->text(), QStringLiteral("7"));
+        d.MarginEdit(SettingsDialog::Right)->setText(QStringLiteral("20"));
         d.JudgOutCheck()->setChecked(false);
         d.reject();
     });
     EXPECT_FALSE(RunEnvSettings(nullptr, settings));
     EXPECT_EQ(PrintBlankSettings::From(settings), (PrintBlankSettings{7, 5, 5, 5, 1}));
 
-    whenOpen<CSetPrintBlank>([](CSetPrintBlank& d) {
-        d.MarginEdit(CSetPrintBlank::Right)->setText(QStringLiteral("101"));
+    whenOpen<SettingsDialog>([](SettingsDialog& d) {
+        d.MarginEdit(SettingsDialog::Right)->setText(QStringLiteral("101"));
         EXPECT_FALSE(d.OnOK()); // stays open
-        d.MarginEdit(CSetPrintBlank::Right)->setText(QStringLiteral("20"));
+        d.MarginEdit(SettingsDialog::Right)->setText(QStringLiteral("20"));
         d.JudgOutCheck()->setChecked(false);
         EXPECT_TRUE(d.OnOK());
     });
@@ -200,8 +200,8 @@ TEST(SetPrintBlank, AFailedWriteOfTheSettingsIsShownAndTheValuesKept)
     CAppSettings settings;
     settings.SetPaths(MakeAppPaths(dir.path().toStdString(), "/usr/bin/MXRView"));
     settings.LoadSettings();
-    whenOpen<CSetPrintBlank>([](CSetPrintBlank& d) {
-        d.MarginEdit(CSetPrintBlank::Top)->setText(QStringLiteral("12"));
+    whenOpen<SettingsDialog>([](SettingsDialog& d) {
+        d.MarginEdit(SettingsDialog::Top)->setText(QStringLiteral("12"));
         EXPECT_TRUE(d.OnOK());
     });
     safefile::SetInjectedWriteError(ENOSPC); // as a full disk fails the write
@@ -220,13 +220,13 @@ TEST(SetPrintBlank, TheMainWindowsCommandEditsTheFramesSettings)
     QTemporaryDir dir;
     CAppSettings settings;
     settings.SetPaths(MakeAppPaths(dir.path().toStdString(), "/usr/bin/MXRView"));
-    CMXRViewDoc doc;
+    MeasurementDocument doc;
     doc.SetDataFilePath(dir.filePath("DATA/MXR.DAT").toStdString());
-    CMainFrame frame(&doc);
+    MainWindow frame(&doc);
     frame.SetSettings(&settings);
     ASSERT_TRUE(frame.Action(cmd::EnvSettings)->isEnabled());
-    whenOpen<CSetPrintBlank>([](CSetPrintBlank& d) {
-        d.MarginEdit(CSetPrintBlank::Left)->setText(QStringLiteral("33"));
+    whenOpen<SettingsDialog>([](SettingsDialog& d) {
+        d.MarginEdit(SettingsDialog::Left)->setText(QStringLiteral("33"));
         EXPECT_TRUE(d.OnOK());
     });
     frame.Action(cmd::EnvSettings)->trigger();
@@ -253,7 +253,7 @@ TEST(SetJudgParam, RangesAreCheckedBeforeTheOrderOfEachPair)
     };
     for (const Case& c : cases) {
         messages->clear();
-        CSetJudgParam dlg;
+        JudgmentParametersDialog dlg;
         dlg.OnInitDialog();
         setBounds(dlg, c.bounds);
         const bool accepted = dlg.OnOK();
@@ -265,7 +265,7 @@ TEST(SetJudgParam, RangesAreCheckedBeforeTheOrderOfEachPair)
             EXPECT_EQ(messages->texts(), QStringList{c.message});
             EXPECT_EQ(messages->entries()[0].kind, CScriptedMessages::Kind::Error);
             EXPECT_EQ(dlg.Params(), JudgParams{}); // nothing taken
-            EXPECT_EQ(dlg.BoundEdit(CSetJudgParam::SeikyokuMax)->text(), c.bounds[1]);
+            EXPECT_EQ(dlg.BoundEdit(JudgmentParametersDialog::SeikyokuMax)->text(), c.bounds[1]);
         }
     }
 }
@@ -276,19 +276,19 @@ TEST(SetJudgParam, OkOnASetWritesTheLimitsIntoEveryRecordAndTheFlagsIntoTheSet)
     CAppSettings settings;
     CMeasData set = twoStepSet();
     ASSERT_EQ(set.RecordAt(0).SeikyokuRatio, UNSET_VALUE); // not computed yet
-    whenOpen<CSetJudgParam>([&messages](CSetJudgParam& d) {
-        EXPECT_EQ(d.BoundEdit(CSetJudgParam::SeikyokuMin)->text(), QStringLiteral("0.5"));
-        EXPECT_EQ(d.BoundEdit(CSetJudgParam::LastCurrentMax)->text(), QStringLiteral("10.0"));
+    whenOpen<JudgmentParametersDialog>([&messages](JudgmentParametersDialog& d) {
+        EXPECT_EQ(d.BoundEdit(JudgmentParametersDialog::SeikyokuMin)->text(), QStringLiteral("0.5"));
+        EXPECT_EQ(d.BoundEdit(JudgmentParametersDialog::LastCurrentMax)->text(), QStringLiteral("10.0"));
         EXPECT_TRUE(d.SeikyokuCheck()->isChecked());
         // The criterion texts show 成極比 with one decimal: 0.55 would be judged by a bound
         // that reads "0.6" everywhere, so it is refused.
-        d.BoundEdit(CSetJudgParam::SeikyokuMin)->setText(QStringLiteral("0.55"));
+        d.BoundEdit(JudgmentParametersDialog::SeikyokuMin)->setText(QStringLiteral("0.55"));
         EXPECT_FALSE(d.OnOK());
         EXPECT_EQ(messages->texts(),
                   QStringList{QStringLiteral("0 から 9.9 までの数字を入力してください。\n"
                                              "小数点以下は 1 桁までです。")});
-        d.BoundEdit(CSetJudgParam::SeikyokuMin)->setText(QStringLiteral("0.6"));
-        d.BoundEdit(CSetJudgParam::LastCurrentMax)->setText(QStringLiteral("20.26"));
+        d.BoundEdit(JudgmentParametersDialog::SeikyokuMin)->setText(QStringLiteral("0.6"));
+        d.BoundEdit(JudgmentParametersDialog::LastCurrentMax)->setText(QStringLiteral("20.26"));
         d.JyakutenCheck()->setChecked(false);
         EXPECT_TRUE(d.OnOK());
     });
@@ -314,8 +314,8 @@ TEST(SetJudgParam, OkOnASetWritesTheLimitsIntoEveryRecordAndTheFlagsIntoTheSet)
 
     // Cancel changes nothing.
     const CMeasData before = set;
-    whenOpen<CSetJudgParam>([](CSetJudgParam& d) {
-        d.BoundEdit(CSetJudgParam::SeikyokuMin)->setText(QStringLiteral("0.1"));
+    whenOpen<JudgmentParametersDialog>([](JudgmentParametersDialog& d) {
+        d.BoundEdit(JudgmentParametersDialog::SeikyokuMin)->setText(QStringLiteral("0.1"));
         d.reject();
     });
     EXPECT_FALSE(EditJudgParam(nullptr, set, settings).accepted);
@@ -326,10 +326,10 @@ TEST(SetJudgParam, UntouchedFieldsKeepTheirExactValues)
 {
     CMeasData set = twoStepSet();
     set.RecordAt(0).Condition.JyakutenMin = 0.1 + 0.2; // shown as "0.3"
-    CSetJudgParam dlg;
+    JudgmentParametersDialog dlg;
     dlg.SetParams(JudgParamsOf(set));
     dlg.OnInitDialog();
-    EXPECT_EQ(dlg.BoundEdit(CSetJudgParam::JyakutenMin)->text(), QStringLiteral("0.3"));
+    EXPECT_EQ(dlg.BoundEdit(JudgmentParametersDialog::JyakutenMin)->text(), QStringLiteral("0.3"));
     ASSERT_TRUE(dlg.OnOK());
     EXPECT_EQ(dlg.Params(), JudgParamsOf(set));
 }
@@ -342,12 +342,12 @@ TEST(SetJudgParam, ApplyingToPastDataChangesOnlyTheRecordSwitchesAndSurvivesCanc
     const CTestCondition conditionBefore = set.RecordAt(1).Condition;
     messages->pushAnswer(Answer::No);
     messages->pushAnswer(Answer::Yes);
-    whenOpen<CSetJudgParam>([](CSetJudgParam& d) {
-        d.BoundEdit(CSetJudgParam::SeikyokuMin)->setText(QStringLiteral("0.9"));
+    whenOpen<JudgmentParametersDialog>([](JudgmentParametersDialog& d) {
+        d.BoundEdit(JudgmentParametersDialog::SeikyokuMin)->setText(QStringLiteral("0.9"));
         d.SeikyokuCheck()->setChecked(false);
         EXPECT_FALSE(d.OnApplyToPast()); // answered No
         d.ApplyToPastButton()->click();  // answered Yes
-        d.BoundEdit(CSetJudgParam::JyakutenMin)->setText(QStringLiteral("10"));
+        d.BoundEdit(JudgmentParametersDialog::JyakutenMin)->setText(QStringLiteral("10"));
         EXPECT_FALSE(d.OnApplyToPast()); // out of range: no question at all
         d.reject();
     });
@@ -385,7 +385,7 @@ TEST(SettHanteiDisp, AnyCombinationOfTheTwoSwitchesIsReturned)
 {
     for (int s = 0; s < 2; ++s)
         for (int j = 0; j < 2; ++j) {
-            CSettHanteiDisp dlg;
+            JudgmentDisplayDialog dlg;
             dlg.SetFlags(1 - s, 1 - j);
             dlg.OnInitDialog();
             EXPECT_EQ(dlg.SeikyokuCheck()->isChecked(), s == 0);
@@ -402,13 +402,13 @@ TEST(SettHanteiDisp, AnyCombinationOfTheTwoSwitchesIsReturned)
 TEST(Grab, SettingsDialogs)
 {
     const QString out = guitest::grabDir();
-    CSetPrintBlank env;
+    SettingsDialog env;
     env.OnInitDialog();
     EXPECT_TRUE(guitest::grabToPng(&env, out + "/setprintblank.png"));
-    CSetJudgParam judg;
+    JudgmentParametersDialog judg;
     judg.OnInitDialog();
     EXPECT_TRUE(guitest::grabToPng(&judg, out + "/setjudgparam.png"));
-    CSettHanteiDisp disp;
+    JudgmentDisplayDialog disp;
     disp.OnInitDialog();
     EXPECT_TRUE(guitest::grabToPng(&disp, out + "/setthanteidisp.png"));
 }

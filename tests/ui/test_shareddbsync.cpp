@@ -16,7 +16,7 @@
 #include "store/store.h"
 #include "support/docondisk.h"
 #include "support/widgetgrab.h"
-#include "ui/dialogs/shareddbsync.h"
+#include "ui/dialogs/shareddbsyncdialog.h"
 
 namespace {
 
@@ -109,8 +109,8 @@ TEST_F(SharedDbSyncUiTest, DialogRunsOffTheUiThreadAndLooksRight)
     t.db.params = server().params(m_db);
     t.storePath = store().toStdString();
     t.statePath = dir.filePath("state").toStdString();
-    CSharedDbSyncDlg dlg(t);
-    QSignalSpy finished(&dlg, &CSharedDbSyncDlg::syncFinished);
+    SharedDbSyncDialog dlg(t);
+    QSignalSpy finished(&dlg, &SharedDbSyncDialog::syncFinished);
     dlg.Start();
     EXPECT_TRUE(dlg.IsRunning() || finished.count() == 1);
     ASSERT_TRUE(finished.count() == 1 || finished.wait(30000));
@@ -119,7 +119,7 @@ TEST_F(SharedDbSyncUiTest, DialogRunsOffTheUiThreadAndLooksRight)
     EXPECT_FALSE(dlg.IsRunning());
 
     // Pictures for the docs: the dialog half-way, and a summary naming a conflict.
-    CSharedDbSyncDlg shown(t);
+    SharedDbSyncDialog shown(t);
     shown.Status()->setText(QStringLiteral("測定データを同期しています..."));
     shown.Progress()->setRange(0, 12);
     shown.Progress()->setValue(5);

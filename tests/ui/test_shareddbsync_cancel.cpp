@@ -16,7 +16,7 @@
 #include "store/store.h"
 #include "support/docondisk.h"
 #include "support/widgetgrab.h"
-#include "ui/dialogs/shareddbsync.h"
+#include "ui/dialogs/shareddbsyncdialog.h"
 
 namespace {
 
@@ -76,8 +76,8 @@ TEST_F(SharedDbCancelUiTest, CancelEndsASyncWaitingOnTheServerAtOnce)
         SetUp();
         auto other = lockedSet();
         target.db.timeoutSeconds = 600; // only the cancel can end the wait
-        CSharedDbSyncDlg dlg(target);
-        QSignalSpy finished(&dlg, &CSharedDbSyncDlg::syncFinished);
+        SharedDbSyncDialog dlg(target);
+        QSignalSpy finished(&dlg, &SharedDbSyncDialog::syncFinished);
         dlg.Start();
         ASSERT_TRUE(syncWaitsForTheLock());
         if (how == Button) {
@@ -107,8 +107,8 @@ TEST_F(SharedDbCancelUiTest, ALockTimeoutIsToldWithWhatToDo)
 {
     auto other = lockedSet();
     target.db.timeoutSeconds = 1;
-    CSharedDbSyncDlg dlg(target);
-    QSignalSpy finished(&dlg, &CSharedDbSyncDlg::syncFinished);
+    SharedDbSyncDialog dlg(target);
+    QSignalSpy finished(&dlg, &SharedDbSyncDialog::syncFinished);
     dlg.Start();
     ASSERT_TRUE(finished.wait(kHangMs));
     const QString text = SyncSummaryText(dlg.Summary());

@@ -23,9 +23,9 @@
 #include "support/scriptedmessages.h"
 #include "support/widgetgrab.h"
 #include "ui/frame/commandids.h"
-#include "ui/frame/mainframe.h"
-#include "ui/document/mxrviewdoc.h"
-#include "ui/pages/viewgraph.h"
+#include "ui/frame/mainwindow.h"
+#include "ui/document/measurementdocument.h"
+#include "ui/pages/reportview.h"
 
 namespace {
 
@@ -91,12 +91,12 @@ TEST_F(ViewFileTest, ShowsTheFirstMeasurementReadOnlyAndWritesNothing)
     const std::string viewedBytes = readBytes(viewed);
     const auto before = snapshot(home.path());
 
-    std::unique_ptr<CMainFrame> frame(
-        CMainFrame::CreateWithDocument(settings, nullptr, viewed.toStdString()));
+    std::unique_ptr<MainWindow> frame(
+        MainWindow::CreateWithDocument(settings, nullptr, viewed.toStdString()));
     frame->show();
     frame->resize(1024, 720);
 
-    CMXRViewDoc* doc = frame->Document();
+    MeasurementDocument* doc = frame->Document();
     EXPECT_TRUE(doc->IsViewing());
     EXPECT_TRUE(doc->IsReadOnly());
     EXPECT_EQ(doc->Selection().customer, "A-Works");
@@ -150,8 +150,8 @@ TEST_F(ViewFileTest, AMissingOrDamagedFileIsToldAndLeftAsItIs)
             ASSERT_TRUE(f.open(QIODevice::WriteOnly));
             f.write(c.bytes.data(), static_cast<qint64>(c.bytes.size()));
         }
-        std::unique_ptr<CMainFrame> frame(
-            CMainFrame::CreateWithDocument(settings, nullptr, path.toStdString()));
+        std::unique_ptr<MainWindow> frame(
+            MainWindow::CreateWithDocument(settings, nullptr, path.toStdString()));
         EXPECT_FALSE(frame->ViewGraph()->HasRecord());
         EXPECT_TRUE(frame->windowTitle().contains(QString::fromUtf8(c.name)));
         ASSERT_EQ(messages->entries().size(), 1u);

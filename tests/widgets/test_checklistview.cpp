@@ -1,4 +1,4 @@
-// CCheckListView: the column layout text and the checked rows.
+// CheckListView: the column layout text and the checked rows.
 #include <gtest/gtest.h>
 
 #include "widgets/checklistview.h"
@@ -27,7 +27,7 @@ TEST(ColumnLayout, ParsesEntriesAndToleratesSloppyText)
 
 TEST(CheckListView, RowsStartUncheckedAndReportCheckedRowsInOrder)
 {
-    CCheckListView list;
+    CheckListView list;
     list.SetColumnLayout(QStringLiteral("x, 25;日時, 145, 0;値, 75, 1;"));
     ASSERT_EQ(3, list.columnCount());
     EXPECT_EQ(QString(), list.headerItem()->text(0));

@@ -1,4 +1,4 @@
-// CAnalysisCommands: the analysis windows for the selection, the judgment-basis panel, the
+// AnalysisCommands: the analysis windows for the selection, the judgment-basis panel, the
 // report's tool tip and the graph overlay.
 #include "ui/analysis/analysiscommands.h"
 
@@ -17,8 +17,8 @@
 #include "ui/analysis/analysiswindow.h"
 #include "ui/analysis/reportoverlay.h"
 #include "ui/common/uitext.h"
-#include "ui/document/mxrviewdoc.h"
-#include "ui/pages/viewgraph.h"
+#include "ui/document/measurementdocument.h"
+#include "ui/pages/reportview.h"
 
 namespace {
 
@@ -49,7 +49,7 @@ QString explanation(const CMeasRecord& r, const analysis::CurveSigns& signs)
 
 } // namespace
 
-CAnalysisCommands::CAnalysisCommands(QMainWindow& frame, CMXRViewDoc& doc, CViewGraph& view,
+AnalysisCommands::AnalysisCommands(QMainWindow& frame, MeasurementDocument& doc, ReportView& view,
                                      QPrinter& printer, std::function<CAppSettings&()> settings)
     : QObject(&frame), m_frame(frame), m_doc(doc), m_view(view), m_printer(printer),
       m_settings(std::move(settings))
@@ -63,36 +63,36 @@ CAnalysisCommands::CAnalysisCommands(QMainWindow& frame, CMXRViewDoc& doc, CView
     m_panel->setWidget(m_panelText);
     frame.addDockWidget(Qt::RightDockWidgetArea, m_panel);
     m_panel->hide();
-    m_overlay = new CReportOverlay(view);
+    m_overlay = new ReportOverlay(view);
     // The result table of the report explains its judgments in a tool tip.
     view.installEventFilter(this);
 }
 
-CAnalysisCommands::~CAnalysisCommands()
+AnalysisCommands::~AnalysisCommands()
 {
-    for (const QPointer<CAnalysisWindow>& w : {m_history, m_phase, m_step})
+    for (const QPointer<AnalysisWindow>& w : {m_history, m_phase, m_step})
         delete w.data();
 }
 
-bool CAnalysisCommands::HasCable() const
+bool AnalysisCommands::HasCable() const
 {
     return findCable(m_doc.Store(), m_doc.Selection()) != nullptr;
 }
 
-bool CAnalysisCommands::HasSet() const
+bool AnalysisCommands::HasSet() const
 {
     const CCable* cable = findCable(m_doc.Store(), m_doc.Selection());
     return cable && cable->sets.Find(m_doc.Selection().measData) >= 0;
 }
 
-CAnalysisWindow* CAnalysisCommands::Present(QPointer<CAnalysisWindow>& slot,
+AnalysisWindow* AnalysisCommands::Present(QPointer<AnalysisWindow>& slot,
                                             const QString& fileStem, analysisui::AnalysisView view)
 {
     if (!slot) {
-        slot = new CAnalysisWindow(&m_frame, m_printer, m_settings());
+        slot = new AnalysisWindow(&m_frame, m_printer, m_settings());
         slot->SetOpenHandler([this](const DataSelection& t) { OpenMeasurement(t); });
     }
-    CAnalysisWindow* w = slot;
+    AnalysisWindow* w = slot;
     w->SetFileStem(fileStem);
     w->SetDocument(std::move(view.doc));
     w->SetPointTargets(std::move(view.pointTargets));
@@ -102,7 +102,7 @@ CAnalysisWindow* CAnalysisCommands::Present(QPointer<CAnalysisWindow>& slot,
     return w;
 }
 
-CAnalysisWindow* CAnalysisCommands::ShowHistory()
+AnalysisWindow* AnalysisCommands::ShowHistory()
 {
     const CCable* cable = findCable(m_doc.Store(), m_doc.Selection());
     if (!cable)
@@ -113,7 +113,7 @@ CAnalysisWindow* CAnalysisCommands::ShowHistory()
     return Present(m_history, QStringLiteral("HISTORY_%1").arg(ui::toQ(s.cable)), std::move(v));
 }
 
-CAnalysisWindow* CAnalysisCommands::ShowPhase()
+AnalysisWindow* AnalysisCommands::ShowPhase()
 {
     if (!HasSet())
         return nullptr;
@@ -124,7 +124,7 @@ CAnalysisWindow* CAnalysisCommands::ShowPhase()
     return Present(m_phase, QStringLiteral("PHASE_%1_%2").arg(ui::toQ(s.cable), ui::toQ(s.measData)), std::move(v));
 }
 
-CAnalysisWindow* CAnalysisCommands::ShowStep()
+AnalysisWindow* AnalysisCommands::ShowStep()
 {
     if (!HasSet())
         return nullptr;
@@ -135,7 +135,7 @@ CAnalysisWindow* CAnalysisCommands::ShowStep()
     return Present(m_step, QStringLiteral("STEP_%1_%2").arg(ui::toQ(s.cable), ui::toQ(s.measData)), std::move(v));
 }
 
-void CAnalysisCommands::OpenMeasurement(const DataSelection& target)
+void AnalysisCommands::OpenMeasurement(const DataSelection& target)
 {
     m_doc.Selection() = target;
     m_doc.LoadSelectedMeasurement();
@@ -143,18 +143,18 @@ void CAnalysisCommands::OpenMeasurement(const DataSelection& target)
     m_frame.activateWindow();
 }
 
-void CAnalysisCommands::SetPanelVisible(bool on)
+void AnalysisCommands::SetPanelVisible(bool on)
 {
     m_panel->setVisible(on);
     Refresh();
 }
 
-bool CAnalysisCommands::PanelVisible() const
+bool AnalysisCommands::PanelVisible() const
 {
     return m_panel->isVisibleTo(&m_frame);
 }
 
-void CAnalysisCommands::SetOverlay(bool on)
+void AnalysisCommands::SetOverlay(bool on)
 {
     m_overlay->setVisible(on);
     if (on) {
@@ -164,23 +164,23 @@ void CAnalysisCommands::SetOverlay(bool on)
     Refresh();
 }
 
-bool CAnalysisCommands::OverlayOn() const
+bool AnalysisCommands::OverlayOn() const
 {
     return m_overlay->isVisibleTo(&m_view);
 }
 
-QString CAnalysisCommands::ExplanationText() const
+QString AnalysisCommands::ExplanationText() const
 {
     const CMeasRecord* r = m_view.DisplayedRecord();
     return r ? explanation(*r, analysis::FindCurveSigns(*r, Thresholds())) : QString();
 }
 
-QString CAnalysisCommands::PanelText() const
+QString AnalysisCommands::PanelText() const
 {
     return m_panelText->toPlainText();
 }
 
-void CAnalysisCommands::Refresh()
+void AnalysisCommands::Refresh()
 {
     // Only what is shown is computed: the signs of a long record cost a pass over its points.
     const bool panel = PanelVisible();
@@ -197,12 +197,12 @@ void CAnalysisCommands::Refresh()
         m_overlay->SetSigns(signs);
 }
 
-AnalysisThresholds CAnalysisCommands::Thresholds() const
+AnalysisThresholds AnalysisCommands::Thresholds() const
 {
     return ReadAnalysisThresholds(m_settings().SystemIniPath());
 }
 
-bool CAnalysisCommands::eventFilter(QObject* watched, QEvent* event)
+bool AnalysisCommands::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched != &m_view || event->type() != QEvent::ToolTip)
         return false;

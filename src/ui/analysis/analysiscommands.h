@@ -1,6 +1,7 @@
-// CAnalysisCommands: what the main window's "解析(&A)" menu and the two analysis items of its
+// AnalysisCommands: what the main window's "解析(&A)" menu and the two analysis items of its
 // "表示(&V)" menu do: opening the history, phase and step windows for the current selection,
 // the judgment-basis panel and the overlay of analysis marks on the report's graph.
+// AnalysisCommands was CAnalysisCommands in the Windows program's sources.
 #pragma once
 
 #include <QObject>
@@ -10,33 +11,33 @@
 
 #include "ui/analysis/analysisviews.h"
 
-class CAnalysisWindow;
+class AnalysisWindow;
 class CAppSettings;
-class CMXRViewDoc;
-class CReportOverlay;
-class CViewGraph;
+class MeasurementDocument;
+class ReportOverlay;
+class ReportView;
 class QDockWidget;
 class QMainWindow;
 class QPrinter;
 class QTextEdit;
 
-class CAnalysisCommands : public QObject {
+class AnalysisCommands : public QObject {
     Q_OBJECT
 public:
     // All references belong to the main window and outlive this object; settings gives the
     // program's settings when asked (they may be attached after the window is built).
-    CAnalysisCommands(QMainWindow& frame, CMXRViewDoc& doc, CViewGraph& view, QPrinter& printer,
+    AnalysisCommands(QMainWindow& frame, MeasurementDocument& doc, ReportView& view, QPrinter& printer,
                       std::function<CAppSettings&()> settings);
-    ~CAnalysisCommands() override;
+    ~AnalysisCommands() override;
 
     // The selection names a cable (history) or a data set (phase, step) of the store.
     bool HasCable() const;
     bool HasSet() const;
 
     // Opens (or brings forward and refreshes) the window for the current selection.
-    CAnalysisWindow* ShowHistory();
-    CAnalysisWindow* ShowPhase();
-    CAnalysisWindow* ShowStep();
+    AnalysisWindow* ShowHistory();
+    AnalysisWindow* ShowPhase();
+    AnalysisWindow* ShowStep();
 
     // "判定根拠(&J)": the panel with the explanation of each judgment and the record's signs.
     void SetPanelVisible(bool on);
@@ -47,7 +48,7 @@ public:
     // never stored, so the report looks as it always did until the user asks for the marks.
     void SetOverlay(bool on);
     bool OverlayOn() const;
-    CReportOverlay* Overlay() const { return m_overlay; }
+    ReportOverlay* Overlay() const { return m_overlay; }
 
     // The explanation of the shown record (judgments and signs), as the panel and the tool tip
     // of the report's result table show it; empty without a record.
@@ -57,7 +58,7 @@ public:
 
 private:
     // The window of the slot (made on first use) showing the view, raised.
-    CAnalysisWindow* Present(QPointer<CAnalysisWindow>& slot, const QString& fileStem,
+    AnalysisWindow* Present(QPointer<AnalysisWindow>& slot, const QString& fileStem,
                              analysisui::AnalysisView view);
     void OpenMeasurement(const struct DataSelection& target);
     // The limits of system.ini, read when asked (the file may change while the program runs).
@@ -65,14 +66,14 @@ private:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
     QMainWindow& m_frame;
-    CMXRViewDoc& m_doc;
-    CViewGraph& m_view;
+    MeasurementDocument& m_doc;
+    ReportView& m_view;
     QPrinter& m_printer;
     std::function<CAppSettings&()> m_settings;
-    QPointer<CAnalysisWindow> m_history;
-    QPointer<CAnalysisWindow> m_phase;
-    QPointer<CAnalysisWindow> m_step;
+    QPointer<AnalysisWindow> m_history;
+    QPointer<AnalysisWindow> m_phase;
+    QPointer<AnalysisWindow> m_step;
     QDockWidget* m_panel = nullptr;
     QTextEdit* m_panelText = nullptr;
-    CReportOverlay* m_overlay = nullptr;
+    ReportOverlay* m_overlay = nullptr;
 };

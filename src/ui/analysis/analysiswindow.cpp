@@ -1,4 +1,4 @@
-// CAnalysisWindow and CChartWidget: layout, chart hit tests, and the output buttons.
+// AnalysisWindow and ChartWidget: layout, chart hit tests, and the output buttons.
 #include "ui/analysis/analysiswindow.h"
 
 #include <QDir>
@@ -28,25 +28,25 @@
 
 using namespace analysisui;
 
-CChartWidget::CChartWidget(QWidget* parent) : QWidget(parent)
+ChartWidget::ChartWidget(QWidget* parent) : QWidget(parent)
 {
     setMinimumSize(240, 160);
 }
 
-void CChartWidget::SetChart(analysisui::Chart chart)
+void ChartWidget::SetChart(analysisui::Chart chart)
 {
     m_chart = std::move(chart);
     update();
 }
 
-void CChartWidget::paintEvent(QPaintEvent*)
+void ChartWidget::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
     p.fillRect(rect(), Qt::white);
     drawChart(p, QRectF(rect()), m_chart, ReportMapping::forDevice(*this));
 }
 
-QPointF CChartWidget::PointPosition(int series, int index) const
+QPointF ChartWidget::PointPosition(int series, int index) const
 {
     const auto pos = pointPositions(QRectF(rect()), m_chart, ReportMapping::forDevice(*this));
     if (series < 0 || series >= static_cast<int>(pos.size()) || index < 0 ||
@@ -55,7 +55,7 @@ QPointF CChartWidget::PointPosition(int series, int index) const
     return pos[series][index];
 }
 
-bool CChartWidget::Hit(const QPointF& at, int& series, int& index) const
+bool ChartWidget::Hit(const QPointF& at, int& series, int& index) const
 {
     const auto pos = pointPositions(QRectF(rect()), m_chart, ReportMapping::forDevice(*this));
     double best = 12.0; // pixels: close enough to mean that point
@@ -73,7 +73,7 @@ bool CChartWidget::Hit(const QPointF& at, int& series, int& index) const
     return series >= 0;
 }
 
-void CChartWidget::mousePressEvent(QMouseEvent* event)
+void ChartWidget::mousePressEvent(QMouseEvent* event)
 {
     int s = -1, i = -1;
     if (event->button() == Qt::LeftButton && Hit(event->position(), s, i))
@@ -81,7 +81,7 @@ void CChartWidget::mousePressEvent(QMouseEvent* event)
     QWidget::mousePressEvent(event);
 }
 
-bool CChartWidget::event(QEvent* event)
+bool ChartWidget::event(QEvent* event)
 {
     if (event->type() == QEvent::ToolTip) {
         auto* help = static_cast<QHelpEvent*>(event);
@@ -102,7 +102,7 @@ bool CChartWidget::event(QEvent* event)
     return QWidget::event(event);
 }
 
-CAnalysisWindow::CAnalysisWindow(QWidget* parent, QPrinter& printer, CAppSettings& settings)
+AnalysisWindow::AnalysisWindow(QWidget* parent, QPrinter& printer, CAppSettings& settings)
     : QDialog(parent), m_printer(printer), m_settings(settings)
 {
     // A window of its own beside the main window: the user keeps it open while choosing
@@ -149,9 +149,9 @@ CAnalysisWindow::CAnalysisWindow(QWidget* parent, QPrinter& printer, CAppSetting
         buttons->addWidget(b);
         return b;
     };
-    add(QStringLiteral("印刷(&P)..."), "printButton", &CAnalysisWindow::OnPrint);
-    add(QStringLiteral("印刷プレビュー(&V)"), "previewButton", &CAnalysisWindow::OnPreview);
-    add(QStringLiteral("PDF出力(&D)..."), "pdfButton", &CAnalysisWindow::OnPdf);
+    add(QStringLiteral("印刷(&P)..."), "printButton", &AnalysisWindow::OnPrint);
+    add(QStringLiteral("印刷プレビュー(&V)"), "previewButton", &AnalysisWindow::OnPreview);
+    add(QStringLiteral("PDF出力(&D)..."), "pdfButton", &AnalysisWindow::OnPdf);
     add(QStringLiteral("CSV出力(&O)..."), "csvButton", [this] { OnCsv(); });
     buttons->addStretch(1);
     add(QStringLiteral("閉じる"), "closeButton", &QDialog::close);
@@ -163,7 +163,7 @@ CAnalysisWindow::CAnalysisWindow(QWidget* parent, QPrinter& printer, CAppSetting
     });
 }
 
-void CAnalysisWindow::SetDocument(AnalysisDocument doc)
+void AnalysisWindow::SetDocument(AnalysisDocument doc)
 {
     m_doc = std::move(doc);
     setWindowTitle(QStringLiteral("%1 - %2").arg(m_doc.title, ui::appTitle()));
@@ -183,23 +183,23 @@ void CAnalysisWindow::SetDocument(AnalysisDocument doc)
     m_table->resizeColumnsToContents();
 }
 
-void CAnalysisWindow::RebuildCharts()
+void AnalysisWindow::RebuildCharts()
 {
     // The layout items go first: a nested row layout is its own layout item, so deleting
     // the item deletes the row (deleting both freed it twice), and the charts are then
     // deleted outside any layout.
     while (QLayoutItem* item = m_chartLayout->takeAt(0))
         delete item;
-    for (CChartWidget* w : m_charts)
+    for (ChartWidget* w : m_charts)
         delete w;
     m_charts.clear();
     QHBoxLayout* row = nullptr;
     for (std::size_t i = 0; i < m_doc.charts.size(); ++i) {
-        auto* w = new CChartWidget(m_chartArea);
+        auto* w = new ChartWidget(m_chartArea);
         w->setObjectName(QStringLiteral("chart%1").arg(i));
         w->SetChart(m_doc.charts[i]);
         const int chartIndex = static_cast<int>(i);
-        connect(w, &CChartWidget::pointClicked, this, [this, chartIndex](int s, int idx) {
+        connect(w, &ChartWidget::pointClicked, this, [this, chartIndex](int s, int idx) {
             // Targets belong to the series of the first chart.
             if (chartIndex != 0 || s >= static_cast<int>(m_pointTargets.size()) ||
                 idx >= static_cast<int>(m_pointTargets[s].size()))
@@ -219,18 +219,18 @@ void CAnalysisWindow::RebuildCharts()
     }
 }
 
-void CAnalysisWindow::Open(const DataSelection& target)
+void AnalysisWindow::Open(const DataSelection& target)
 {
     if (m_open && target.index >= 0)
         m_open(target);
 }
 
-AnalysisPages CAnalysisWindow::Pages() const
+AnalysisPages AnalysisWindow::Pages() const
 {
     return AnalysisPages(ui::ProgramReportSettings(), m_doc, ui::ProgramPrintOptions());
 }
 
-printout::PagedOutput CAnalysisWindow::Output() const
+printout::PagedOutput AnalysisWindow::Output() const
 {
     return {[this] { return AnalysisPages::PageCount(m_doc.rows.size()); },
             [this](QPagedPaintDevice& device, int from, int to,
@@ -241,23 +241,23 @@ printout::PagedOutput CAnalysisWindow::Output() const
             m_doc.title};
 }
 
-void CAnalysisWindow::OnPrint()
+void AnalysisWindow::OnPrint()
 {
     printout::RunPrint(this, Output(), m_printer);
 }
 
-void CAnalysisWindow::OnPreview()
+void AnalysisWindow::OnPreview()
 {
     printout::RunPreview(this, Output(), m_printer);
 }
 
-void CAnalysisWindow::OnPdf()
+void AnalysisWindow::OnPdf()
 {
     const QString proposal = printout::SafeFileName(m_fileStem) + QStringLiteral(".pdf");
     printout::RunPdfOut(this, Output(), proposal, m_printer, m_settings);
 }
 
-std::string CAnalysisWindow::CsvBytes() const
+std::string AnalysisWindow::CsvBytes() const
 {
     const CsvLabels labels =
         CsvLabelsFor(m_settings.TitleCustomer, m_settings.TitleCable, m_settings.TitleMeasurement);
@@ -267,7 +267,7 @@ std::string CAnalysisWindow::CsvBytes() const
     return CsvEncode(std::move(content), encoding);
 }
 
-bool CAnalysisWindow::WriteCsvTo(const QString& path)
+bool AnalysisWindow::WriteCsvTo(const QString& path)
 {
     const CsvWriteOutcome out = WriteCsvFile(QFile::encodeName(path).toStdString(), CsvBytes());
     if (!out.ok) {
@@ -279,7 +279,7 @@ bool CAnalysisWindow::WriteCsvTo(const QString& path)
     return true;
 }
 
-bool CAnalysisWindow::OnCsv()
+bool AnalysisWindow::OnCsv()
 {
     QString dir = ui::toQ(m_settings.TextOutDir);
     if (dir.isEmpty() || !QFileInfo(dir).isDir())

@@ -1,5 +1,7 @@
-// CAnalysisWindow: the frame the three analysis windows share: charts, judgment lines and the
+// AnalysisWindow: the frame the three analysis windows share: charts, judgment lines and the
 // result table on screen, and the buttons that print, preview, write a PDF and write CSV.
+// AnalysisWindow was CAnalysisWindow in the Windows program's sources.
+// ChartWidget was CChartWidget in the Windows program's sources.
 #pragma once
 
 #include <QDialog>
@@ -22,10 +24,10 @@ struct PagedOutput;
 }
 
 // One chart on screen; a click near a point reports its series and index.
-class CChartWidget : public QWidget {
+class ChartWidget : public QWidget {
     Q_OBJECT
 public:
-    explicit CChartWidget(QWidget* parent = nullptr);
+    explicit ChartWidget(QWidget* parent = nullptr);
     void SetChart(analysisui::Chart chart);
     const analysisui::Chart& Chart() const { return m_chart; }
     // The device position of a point (for tests and tool tips); (-1, -1) when absent.
@@ -44,11 +46,11 @@ private:
     analysisui::Chart m_chart;
 };
 
-class CAnalysisWindow : public QDialog {
+class AnalysisWindow : public QDialog {
     Q_OBJECT
 public:
     // printer and settings belong to the main window and outlive this window.
-    CAnalysisWindow(QWidget* parent, QPrinter& printer, CAppSettings& settings);
+    AnalysisWindow(QWidget* parent, QPrinter& printer, CAppSettings& settings);
 
     // Shows a document: charts, judgment lines and table.
     void SetDocument(analysisui::AnalysisDocument doc);
@@ -64,7 +66,7 @@ public:
     // Called with the measurement to show in the main window.
     void SetOpenHandler(std::function<void(const DataSelection&)> h) { m_open = std::move(h); }
 
-    std::vector<CChartWidget*> Charts() const { return m_charts; }
+    std::vector<ChartWidget*> Charts() const { return m_charts; }
     QTableWidget* Table() const { return m_table; }
     QLabel* Notes() const { return m_notes; }
 
@@ -94,7 +96,7 @@ private:
     QString m_fileStem = QStringLiteral("ANALYSIS");
     QWidget* m_chartArea = nullptr;
     QVBoxLayout* m_chartLayout = nullptr;
-    std::vector<CChartWidget*> m_charts;
+    std::vector<ChartWidget*> m_charts;
     QLabel* m_notes = nullptr;
     QTableWidget* m_table = nullptr;
     std::vector<DataSelection> m_rowTargets;

@@ -1,4 +1,4 @@
-// CReportOverlay: geometry follows the report view; painting the marks in the graph's plot.
+// ReportOverlay: geometry follows the report view; painting the marks in the graph's plot.
 #include "ui/analysis/reportoverlay.h"
 
 #include <QEvent>
@@ -11,7 +11,7 @@
 #include "report/graphblock.h"
 #include "report/screenreport.h"
 #include "ui/common/uitext.h"
-#include "ui/pages/viewgraph.h"
+#include "ui/pages/reportview.h"
 
 namespace {
 
@@ -22,7 +22,7 @@ const QColor kFitColour{110, 0, 200}; // the rise's fitted line, apart from the 
 
 } // namespace
 
-CReportOverlay::CReportOverlay(CViewGraph& view) : QWidget(&view), m_view(view)
+ReportOverlay::ReportOverlay(ReportView& view) : QWidget(&view), m_view(view)
 {
     setObjectName(QStringLiteral("analysisOverlay"));
     setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -32,13 +32,13 @@ CReportOverlay::CReportOverlay(CViewGraph& view) : QWidget(&view), m_view(view)
     hide();
 }
 
-void CReportOverlay::SetSigns(analysis::CurveSigns signs)
+void ReportOverlay::SetSigns(analysis::CurveSigns signs)
 {
     m_signs = std::move(signs);
     update();
 }
 
-bool CReportOverlay::eventFilter(QObject* watched, QEvent* event)
+bool ReportOverlay::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == &m_view && event->type() == QEvent::Resize) {
         setGeometry(QRect(QPoint(0, 0), static_cast<QResizeEvent*>(event)->size()));
@@ -47,7 +47,7 @@ bool CReportOverlay::eventFilter(QObject* watched, QEvent* event)
     return false;
 }
 
-void CReportOverlay::paintEvent(QPaintEvent*)
+void ReportOverlay::paintEvent(QPaintEvent*)
 {
     const CMeasRecord* r = m_view.DisplayedRecord();
     if (!r)

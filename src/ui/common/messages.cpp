@@ -1,4 +1,4 @@
-// CQtMessages: QMessageBox and QFileDialog behind the message interface.
+// DialogMessages: QMessageBox and QFileDialog behind the message interface.
 #include "ui/common/messages.h"
 
 #include <QAbstractButton>
@@ -37,11 +37,11 @@ void setJapaneseButtons(QMessageBox& box)
             b->setText(QString::fromUtf16(text));
 }
 
-QMessageBox::StandardButton toButton(CMessageInterface::Answer a)
+QMessageBox::StandardButton toButton(MessageInterface::Answer a)
 {
     switch (a) {
-    case CMessageInterface::Answer::Yes: return QMessageBox::Yes;
-    case CMessageInterface::Answer::No: return QMessageBox::No;
+    case MessageInterface::Answer::Yes: return QMessageBox::Yes;
+    case MessageInterface::Answer::No: return QMessageBox::No;
     default: return QMessageBox::Cancel;
     }
 }
@@ -62,12 +62,12 @@ void plainBox(QWidget* parent, QMessageBox::Icon icon, const QString& text)
     runBox(parent, icon, text, QMessageBox::Ok);
 }
 
-CMessageInterface::Answer toAnswer(int button)
+MessageInterface::Answer toAnswer(int button)
 {
     switch (button) {
-    case QMessageBox::Yes: return CMessageInterface::Answer::Yes;
-    case QMessageBox::No: return CMessageInterface::Answer::No;
-    default: return CMessageInterface::Answer::Cancel;
+    case QMessageBox::Yes: return MessageInterface::Answer::Yes;
+    case QMessageBox::No: return MessageInterface::Answer::No;
+    default: return MessageInterface::Answer::Cancel;
     }
 }
 
@@ -127,37 +127,37 @@ QString runFileDialog(QWidget* parent, const QString& caption, const QString& di
     return dialog.selectedFiles().value(0);
 }
 
-std::unique_ptr<CMessageInterface>& current()
+std::unique_ptr<MessageInterface>& current()
 {
-    static std::unique_ptr<CMessageInterface> instance = std::make_unique<CQtMessages>();
+    static std::unique_ptr<MessageInterface> instance = std::make_unique<DialogMessages>();
     return instance;
 }
 
 } // namespace
 
-void CQtMessages::error(QWidget* parent, const QString& text)
+void DialogMessages::error(QWidget* parent, const QString& text)
 {
     plainBox(parent, QMessageBox::Critical, text);
 }
 
-void CQtMessages::information(QWidget* parent, const QString& text)
+void DialogMessages::information(QWidget* parent, const QString& text)
 {
     plainBox(parent, QMessageBox::Information, text);
 }
 
-void CQtMessages::notice(QWidget* parent, const QString& text)
+void DialogMessages::notice(QWidget* parent, const QString& text)
 {
     plainBox(parent, QMessageBox::NoIcon, text);
 }
 
-CMessageInterface::Answer CQtMessages::questionYesNo(QWidget* parent, const QString& text,
+MessageInterface::Answer DialogMessages::questionYesNo(QWidget* parent, const QString& text,
                                                      Answer focus)
 {
     return toAnswer(runBox(parent, QMessageBox::Question, text, QMessageBox::Yes | QMessageBox::No,
                            toButton(focus)));
 }
 
-CMessageInterface::Answer CQtMessages::questionYesNoCancel(QWidget* parent, const QString& text,
+MessageInterface::Answer DialogMessages::questionYesNoCancel(QWidget* parent, const QString& text,
                                                            Answer focus)
 {
     return toAnswer(runBox(parent, QMessageBox::Question, text,
@@ -165,7 +165,7 @@ CMessageInterface::Answer CQtMessages::questionYesNoCancel(QWidget* parent, cons
                            toButton(focus)));
 }
 
-int CQtMessages::choice(QWidget* parent, const QString& text, const QStringList& buttons)
+int DialogMessages::choice(QWidget* parent, const QString& text, const QStringList& buttons)
 {
     QMessageBox box(QMessageBox::Question, ui::appTitle(), text, QMessageBox::NoButton, parent);
     std::vector<QAbstractButton*> pressed;
@@ -176,14 +176,14 @@ int CQtMessages::choice(QWidget* parent, const QString& text, const QStringList&
     return it == pressed.end() ? -1 : static_cast<int>(it - pressed.begin());
 }
 
-QString CQtMessages::openFileName(QWidget* parent, const QString& caption, const QString& dir,
+QString DialogMessages::openFileName(QWidget* parent, const QString& caption, const QString& dir,
                                   const QString& filter)
 {
     return runFileDialog(parent, caption, dir, filter, QFileDialog::AcceptOpen,
                          QFileDialog::ExistingFile, {});
 }
 
-QString CQtMessages::saveFileName(QWidget* parent, const QString& caption, const QString& dir,
+QString DialogMessages::saveFileName(QWidget* parent, const QString& caption, const QString& dir,
                                   const QString& filter)
 {
     // Overwrite questions are asked by the callers through this interface.
@@ -191,7 +191,7 @@ QString CQtMessages::saveFileName(QWidget* parent, const QString& caption, const
                          QFileDialog::AnyFile, QFileDialog::DontConfirmOverwrite);
 }
 
-QString CQtMessages::folderName(QWidget* parent, const QString& caption, const QString& dir)
+QString DialogMessages::folderName(QWidget* parent, const QString& caption, const QString& dir)
 {
     return runFileDialog(parent, caption, dir, {}, QFileDialog::AcceptOpen, QFileDialog::Directory,
                          QFileDialog::ShowDirsOnly);
@@ -199,15 +199,15 @@ QString CQtMessages::folderName(QWidget* parent, const QString& caption, const Q
 
 namespace ui {
 
-CMessageInterface& messages()
+MessageInterface& messages()
 {
     return *current();
 }
 
-std::unique_ptr<CMessageInterface> installMessages(std::unique_ptr<CMessageInterface> m)
+std::unique_ptr<MessageInterface> installMessages(std::unique_ptr<MessageInterface> m)
 {
     if (!m)
-        m = std::make_unique<CQtMessages>();
+        m = std::make_unique<DialogMessages>();
     std::swap(current(), m);
     return m;
 }

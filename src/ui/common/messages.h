@@ -1,6 +1,8 @@
 // The one interface through which UI code shows messages, asks questions and lets the user
 // choose files and folders. The program installs QMessageBox/QFileDialog behind it; tests
 // install a scripted answerer, so no dialog ever blocks a test.
+// DialogMessages was CQtMessages in the Windows program's sources.
+// MessageInterface was CMessageInterface in the Windows program's sources.
 #pragma once
 
 #include <QString>
@@ -11,11 +13,11 @@
 
 class QWidget;
 
-class CMessageInterface {
+class MessageInterface {
 public:
     enum class Answer { Yes, No, Cancel };
 
-    virtual ~CMessageInterface() = default;
+    virtual ~MessageInterface() = default;
 
     // Error icon, OK: refusals and failures.
     virtual void error(QWidget* parent, const QString& text) = 0;
@@ -45,7 +47,7 @@ public:
 };
 
 // The dialogs of the running program.
-class CQtMessages : public CMessageInterface {
+class DialogMessages : public MessageInterface {
 public:
     void error(QWidget* parent, const QString& text) override;
     void information(QWidget* parent, const QString& text) override;
@@ -63,10 +65,10 @@ public:
 
 namespace ui {
 
-// The interface in use; CQtMessages unless one was installed.
-CMessageInterface& messages();
+// The interface in use; DialogMessages unless one was installed.
+MessageInterface& messages();
 // Installs another implementation (tests) and returns the previous one; nullptr restores the
 // dialogs of the program.
-std::unique_ptr<CMessageInterface> installMessages(std::unique_ptr<CMessageInterface> m);
+std::unique_ptr<MessageInterface> installMessages(std::unique_ptr<MessageInterface> m);
 
 } // namespace ui

@@ -117,16 +117,16 @@ void SelectNode(QTreeWidget* tree, const ExchangeNode& node)
     tree->scrollToItem(item);
 }
 
-CCheckListView* NewCheckList(QWidget* parent)
+CheckListView* NewCheckList(QWidget* parent)
 {
-    auto* list = new CCheckListView(parent);
+    auto* list = new CheckListView(parent);
     list->setObjectName(QStringLiteral("list1024"));
     list->setFont(listFont());
     list->header()->setFont(listFont());
     return list;
 }
 
-void FillList(CCheckListView* list, const CCustomerDB& db, const ExchangeNode& node,
+void FillList(CheckListView* list, const CCustomerDB& db, const ExchangeNode& node,
               const LevelTitles& titles)
 {
     list->SetColumnLayout(ui::toQ(ChildListLayout(node, titles)));
@@ -146,7 +146,7 @@ QString MessageText(const std::string& cp932)
     return text;
 }
 
-CWaitWindow::CWaitWindow(QWidget* parent, const QString& text) : QDialog(parent)
+WaitWindow::WaitWindow(QWidget* parent, const QString& text) : QDialog(parent)
 {
     setObjectName(QStringLiteral("waitWindow"));
     setWindowTitle(ui::appTitle());
@@ -163,7 +163,7 @@ CWaitWindow::CWaitWindow(QWidget* parent, const QString& text) : QDialog(parent)
     QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
-CWaitWindow::~CWaitWindow()
+WaitWindow::~WaitWindow()
 {
     QApplication::restoreOverrideCursor();
 }

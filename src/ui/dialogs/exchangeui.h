@@ -1,5 +1,6 @@
 // Pieces the export and import dialogs share: the customer tree widget with each item's node,
 // the children list, the wait window, and the store's messages.
+// WaitWindow was CWaitWindow in the Windows program's sources.
 #pragma once
 
 #include <QDialog>
@@ -9,7 +10,7 @@
 #include "model/customerdb.h"
 
 class CAppSettings;
-class CCheckListView;
+class CheckListView;
 class QTreeWidget;
 class QTreeWidgetItem;
 struct StoreOutcome;
@@ -33,9 +34,9 @@ ExchangeNode CurrentNode(const QTreeWidget* tree);
 void SelectNode(QTreeWidget* tree, const ExchangeNode& node);
 
 // A check-box list in the lists' font ("ＭＳ Ｐゴシック" 10 point).
-CCheckListView* NewCheckList(QWidget* parent);
+CheckListView* NewCheckList(QWidget* parent);
 // Rebuilds the list for a node: its column layout and one unchecked row per child.
-void FillList(CCheckListView* list, const CCustomerDB& db, const ExchangeNode& node,
+void FillList(CheckListView* list, const CCustomerDB& db, const ExchangeNode& node,
               const LevelTitles& titles);
 
 // A program text with Windows line ends as a message box shows it.
@@ -43,11 +44,11 @@ QString MessageText(const std::string& cp932);
 
 // The modeless "保存しています..." / "読み込んでいます..." window, shown with the wait cursor for
 // its lifetime.
-class CWaitWindow : public QDialog {
+class WaitWindow : public QDialog {
     Q_OBJECT
 public:
-    CWaitWindow(QWidget* parent, const QString& text);
-    ~CWaitWindow() override;
+    WaitWindow(QWidget* parent, const QString& text);
+    ~WaitWindow() override;
 };
 
 } // namespace exchangeui

@@ -21,7 +21,7 @@
 #include "ui/common/uitext.h"
 #include "ui/dialogs/shownreport.h"
 
-CPageProgress::CPageProgress(QWidget* parent, const QString& label)
+PrintProgress::PrintProgress(QWidget* parent, const QString& label)
     : m_dialog(std::make_unique<QProgressDialog>(label, QStringLiteral("キャンセル"), 0, 1, parent))
 {
     m_dialog->setObjectName(QStringLiteral("pageProgress"));
@@ -33,9 +33,9 @@ CPageProgress::CPageProgress(QWidget* parent, const QString& label)
     m_dialog->setValue(0); // starts the clock that shows the window after the minimum duration
 }
 
-CPageProgress::~CPageProgress() = default;
+PrintProgress::~PrintProgress() = default;
 
-void CPageProgress::Finish()
+void PrintProgress::Finish()
 {
     if (!m_dialog)
         return;
@@ -45,7 +45,7 @@ void CPageProgress::Finish()
     m_dialog.reset();
 }
 
-bool CPageProgress::Step(int done, int count)
+bool PrintProgress::Step(int done, int count)
 {
     if (!m_dialog)
         return !m_cancelled;
@@ -140,7 +140,7 @@ QPrintPreviewDialog* CreatePreview(QWidget* parent, PagedOutput output, QPrinter
                              from = target->fromPage();
                              to = target->toPage();
                          }
-                         CPageProgress progress(dialog,
+                         PrintProgress progress(dialog,
                                                 QStringLiteral("ページを作成しています..."));
                          output.print(*target, from, to, progress.Callback());
                      });
@@ -178,7 +178,7 @@ void RunPrint(QWidget* parent, const PagedOutput& output, QPrinter& printer)
         from = printer.fromPage();
         to = printer.toPage();
     }
-    CPageProgress progress(parent, QStringLiteral("印刷しています..."));
+    PrintProgress progress(parent, QStringLiteral("印刷しています..."));
     const bool printed = output.print(printer, from, to, progress.Callback());
     progress.Finish();
     if (!printed && progress.Cancelled())
@@ -214,7 +214,7 @@ PdfResult RunPdfOut(QWidget* parent, const PagedOutput& output, const QString& p
     if (auto folder = ui::fromQ(QDir::toNativeSeparators(QFileInfo(path).absolutePath())))
         settings.PdfOutDir = *folder;
 
-    CPageProgress progress(parent, QStringLiteral("PDF ファイルを作成しています..."));
+    PrintProgress progress(parent, QStringLiteral("PDF ファイルを作成しています..."));
     bool printed = false;
     safefile::ReplaceOutcome outcome;
     try {
@@ -251,7 +251,7 @@ PdfResult RunPdfOut(QWidget* parent, const PagedOutput& output, const QString& p
     }
     if (ui::messages().questionYesNo(
             parent, QStringLiteral("PDF ファイルを作成しました。\n%1\n\n開きますか?")
-                        .arg(QDir::toNativeSeparators(path))) == CMessageInterface::Answer::Yes)
+                        .arg(QDir::toNativeSeparators(path))) == MessageInterface::Answer::Yes)
         QDesktopServices::openUrl(QUrl::fromLocalFile(path));
     return PdfResult::Written;
 }

@@ -1,5 +1,6 @@
 // Print preview and PDF output of the shown record, and the progress window that page-by-page
 // output (printing, PDF, preview) shows while it runs long.
+// PrintProgress was CPageProgress in the Windows program's sources.
 #pragma once
 
 #include <QString>
@@ -19,12 +20,12 @@ class ShownReport;
 // a second. Every page lets the event loop run, so the windows keep repainting meanwhile.
 // Finish() (or the end of the object) closes it for good, so a question asked once the work is
 // done is not blocked by it.
-class CPageProgress {
+class PrintProgress {
 public:
-    CPageProgress(QWidget* parent, const QString& label);
-    ~CPageProgress();
-    CPageProgress(const CPageProgress&) = delete;
-    CPageProgress& operator=(const CPageProgress&) = delete;
+    PrintProgress(QWidget* parent, const QString& label);
+    ~PrintProgress();
+    PrintProgress(const PrintProgress&) = delete;
+    PrintProgress& operator=(const PrintProgress&) = delete;
 
     // After each page: false once the user cancelled.
     bool Step(int done, int count);

@@ -1,4 +1,4 @@
-// CLockIndicators: lock states read through the X connection Qt already holds.
+// LockIndicators: lock states read through the X connection Qt already holds.
 #include "ui/frame/lockindicators.h"
 
 #include <QEvent>
@@ -27,7 +27,7 @@ std::optional<LockStates> readLockStates()
     return LockStates{(mask & 1u) != 0, (mask & 2u) != 0, (mask & 4u) != 0};
 }
 
-CLockIndicators::CLockIndicators(QStatusBar* bar) : QObject(bar)
+LockIndicators::LockIndicators(QStatusBar* bar) : QObject(bar)
 {
     const auto pane = [bar](const char* text) {
         auto* label = new QLabel(QString::fromLatin1(text), bar);
@@ -46,7 +46,7 @@ CLockIndicators::CLockIndicators(QStatusBar* bar) : QObject(bar)
     Update();
 }
 
-void CLockIndicators::Update()
+void LockIndicators::Update()
 {
     const std::optional<LockStates> states = readLockStates();
     const auto show = [&](QLabel* label, const char* text, bool lit) {
@@ -63,7 +63,7 @@ void CLockIndicators::Update()
     show(m_scroll, "SCRL", states && states->scroll);
 }
 
-bool CLockIndicators::eventFilter(QObject* watched, QEvent* event)
+bool LockIndicators::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::KeyRelease) {
         const int key = static_cast<QKeyEvent*>(event)->key();

@@ -1,4 +1,5 @@
-// CLockIndicators: the CAP, NUM and SCRL panes of the status bar.
+// LockIndicators: the CAP, NUM and SCRL panes of the status bar.
+// LockIndicators was CLockIndicators in the Windows program's sources.
 #pragma once
 
 #include <QObject>
@@ -22,10 +23,10 @@ std::optional<LockStates> readLockStates();
 // a lock key is pressed and whenever a window of the program becomes active. A lit pane shows
 // its text; an unlit one stays as an empty pane of the same width. Where the states cannot
 // be read the three texts are shown greyed.
-class CLockIndicators : public QObject {
+class LockIndicators : public QObject {
     Q_OBJECT
 public:
-    explicit CLockIndicators(QStatusBar* bar);
+    explicit LockIndicators(QStatusBar* bar);
 
     void Update();
 

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "support/scriptedmessages.h"
-#include "ui/document/mxrviewdoc.h"
+#include "ui/document/measurementdocument.h"
 
 // The bytes of a file, empty when it cannot be read.
 inline std::string readBytes(const QString& path)
@@ -36,5 +36,5 @@ protected:
 
     QTemporaryDir dir;
     ScopedScriptedMessages messages;
-    CMXRViewDoc doc;
+    MeasurementDocument doc;
 };

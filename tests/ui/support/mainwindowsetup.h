@@ -9,8 +9,8 @@
 
 #include "settings/appsettings.h"
 #include "support/scriptedmessages.h"
-#include "ui/document/mxrviewdoc.h"
-#include "ui/frame/mainframe.h"
+#include "ui/document/measurementdocument.h"
+#include "ui/frame/mainwindow.h"
 
 namespace guitest {
 
@@ -21,19 +21,19 @@ public:
         settings.SetPaths(MakeAppPaths(dir.path().toStdString(), "/usr/bin/MXRView"));
         settings.LoadSettings();
         doc.SetDataFilePath(dir.filePath("DATA/MXR.DAT").toStdString());
-        m_frame = std::make_unique<CMainFrame>(&doc);
+        m_frame = std::make_unique<MainWindow>(&doc);
         m_frame->SetSettings(&settings);
         doc.OnNewDocument();
     }
-    CMainFrame& frame() { return *m_frame; }
+    MainWindow& frame() { return *m_frame; }
 
     QTemporaryDir dir;
     ScopedScriptedMessages messages;
     CAppSettings settings;
-    CMXRViewDoc doc;
+    MeasurementDocument doc;
 
 private:
-    std::unique_ptr<CMainFrame> m_frame;
+    std::unique_ptr<MainWindow> m_frame;
 };
 
 } // namespace guitest

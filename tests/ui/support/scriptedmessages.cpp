@@ -26,14 +26,14 @@ void CScriptedMessages::notice(QWidget*, const QString& text)
     m_entries.push_back({Kind::Notice, text});
 }
 
-CMessageInterface::Answer CScriptedMessages::questionYesNo(QWidget*, const QString& text,
+MessageInterface::Answer CScriptedMessages::questionYesNo(QWidget*, const QString& text,
                                                            Answer focus)
 {
     m_entries.push_back({Kind::YesNo, text, focus});
     return nextAnswer(text);
 }
 
-CMessageInterface::Answer CScriptedMessages::questionYesNoCancel(QWidget*, const QString& text,
+MessageInterface::Answer CScriptedMessages::questionYesNoCancel(QWidget*, const QString& text,
                                                                  Answer focus)
 {
     m_entries.push_back({Kind::YesNoCancel, text, focus});
@@ -73,7 +73,7 @@ QString CScriptedMessages::folderName(QWidget*, const QString& caption, const QS
     return nextPath(caption);
 }
 
-CMessageInterface::Answer CScriptedMessages::nextAnswer(const QString& text)
+MessageInterface::Answer CScriptedMessages::nextAnswer(const QString& text)
 {
     if (m_answers.empty()) {
         ADD_FAILURE() << "unexpected question: " << text.toStdString();

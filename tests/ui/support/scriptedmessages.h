@@ -10,7 +10,7 @@
 
 #include "ui/common/messages.h"
 
-class CScriptedMessages : public CMessageInterface {
+class CScriptedMessages : public MessageInterface {
 public:
     enum class Kind {
         Error,
@@ -77,5 +77,5 @@ public:
 
 private:
     CScriptedMessages* m_messages;
-    std::unique_ptr<CMessageInterface> m_previous;
+    std::unique_ptr<MessageInterface> m_previous;
 };

@@ -1,3 +1,3 @@
 // Sample for the layer check: reaches up into the frame by a relative path.
 #pragma once
-#include "../frame/dialogbar.h"
+#include "../frame/scalebar.h"

@@ -1,0 +1,227 @@
+// SettingsDialog: the cross of margin fields with their spin arrows, the print-judgments
+// switch, and the range checks of OK.
+#include "ui/dialogs/settingsdialog.h"
+#include "ui/common/storemessagebox.h"
+
+#include <QAbstractSpinBox>
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+#include "settings/appsettings.h"
+#include "ui/common/entryrules.h"
+#include "ui/common/messages.h"
+
+namespace {
+
+// An integer field with an attached spin: the arrows and the arrow keys step within the
+// range, while the text itself accepts anything, so that OK can tell the user what is wrong
+// with a typed value instead of the field silently changing it.
+class MarginSpinEdit : public QAbstractSpinBox {
+public:
+    MarginSpinEdit(int minimum, int maximum, QWidget* parent)
+        : QAbstractSpinBox(parent), m_min(minimum), m_max(maximum)
+    {
+        setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        setCorrectionMode(QAbstractSpinBox::CorrectToPreviousValue);
+        setKeyboardTracking(true);
+        setAccelerated(true);
+    }
+
+    QLineEdit* editor() const { return lineEdit(); }
+
+    void stepBy(int steps) override
+    {
+        // A text that is not a number steps from the lower end, as a spin attached to an
+        // edit does.
+        const int now = entry::parseInteger(text().toStdString()).value_or(m_min);
+        const int next = std::clamp(std::clamp(now, m_min, m_max) + steps, m_min, m_max);
+        lineEdit()->setText(QString::number(next));
+        lineEdit()->selectAll();
+    }
+
+    QValidator::State validate(QString&, int&) const override { return QValidator::Acceptable; }
+    void fixup(QString&) const override {}
+
+    QSize sizeHint() const override
+    {
+        // Wide enough for "100" and the arrows.
+        QSize s = QAbstractSpinBox::sizeHint();
+        s.setWidth(fontMetrics().horizontalAdvance(QStringLiteral("0000")) + 28);
+        return s;
+    }
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+protected:
+    StepEnabled stepEnabled() const override
+    {
+        const auto v = entry::parseInteger(text().toStdString());
+        if (!v)
+            return StepUpEnabled | StepDownEnabled;
+        StepEnabled e = StepNone;
+        if (*v < m_max)
+            e |= StepUpEnabled;
+        if (*v > m_min)
+            e |= StepDownEnabled;
+        return e;
+    }
+
+private:
+    int m_min;
+    int m_max;
+};
+
+MarginSpinEdit* spinAt(const std::array<QAbstractSpinBox*, 4>& spins, int side)
+{
+    return static_cast<MarginSpinEdit*>(spins[static_cast<std::size_t>(side)]);
+}
+
+} // namespace
+
+PrintBlankSettings PrintBlankSettings::From(const CAppSettings& s)
+{
+    return {s.PrtBlankTop, s.PrtBlankLeft, s.PrtBlankBottom, s.PrtBlankRight, s.PrtJudgOut};
+}
+
+void PrintBlankSettings::StoreInto(CAppSettings& s) const
+{
+    s.PrtBlankTop = top;
+    s.PrtBlankLeft = left;
+    s.PrtBlankBottom = bottom;
+    s.PrtBlankRight = right;
+    s.PrtJudgOut = judgOut;
+}
+
+SettingsDialog::SettingsDialog(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("setPrintBlank"));
+    setWindowTitle(QStringLiteral("環境設定"));
+
+    // Control ids of the edits, in Side order.
+    static constexpr int kEditIds[] = {1016, 1018, 1017, 1019};
+    static const char16_t* const kLabels[] = {u"上", u"左", u"下", u"右"};
+    auto* cross = new QGridLayout;
+    cross->setHorizontalSpacing(18);
+    cross->setVerticalSpacing(8);
+    for (int side = Top; side <= Right; ++side) {
+        auto* spin = new MarginSpinEdit(kMinMargin, kMaxMargin, this);
+        spin->setObjectName(QStringLiteral("edit%1").arg(kEditIds[side]));
+        m_spins[static_cast<std::size_t>(side)] = spin;
+        auto* field = new QHBoxLayout;
+        field->setSpacing(5);
+        auto* label = new QLabel(QString::fromUtf16(kLabels[side]), this);
+        label->setBuddy(spin);
+        field->addWidget(label);
+        field->addWidget(spin);
+        field->addWidget(new QLabel(QStringLiteral("mm"), this));
+        static constexpr int kRow[] = {0, 1, 2, 1};
+        static constexpr int kColumn[] = {1, 0, 1, 2};
+        cross->addLayout(field, kRow[side], kColumn[side], Qt::AlignCenter);
+    }
+
+    m_judgOut = new QCheckBox(QStringLiteral("成極比・弱点比・最終値の判定結果を印刷する"), this);
+    m_judgOut->setObjectName(QStringLiteral("check1034"));
+
+    auto* buttons = new QDialogButtonBox(this);
+    QPushButton* ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
+    ok->setDefault(true);
+    buttons->addButton(QStringLiteral("キャンセル"), QDialogButtonBox::RejectRole);
+    connect(buttons, &QDialogButtonBox::accepted, this, &SettingsDialog::OnOK);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(16, 14, 16, 12);
+    layout->setSpacing(10);
+    layout->addWidget(new QLabel(QStringLiteral("印刷用紙の余白設定："), this));
+    auto* indented = new QHBoxLayout;
+    indented->addSpacing(12);
+    indented->addLayout(cross);
+    indented->addStretch(1);
+    layout->addLayout(indented);
+    layout->addSpacing(4);
+    layout->addWidget(m_judgOut);
+    layout->addSpacing(4);
+    layout->addWidget(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+SettingsDialog::~SettingsDialog() = default;
+
+QLineEdit* SettingsDialog::MarginEdit(Side side) const
+{
+    return spinAt(m_spins, side)->editor();
+}
+
+QAbstractSpinBox* SettingsDialog::MarginSpin(Side side) const
+{
+    return m_spins[static_cast<std::size_t>(side)];
+}
+
+void SettingsDialog::OnInitDialog()
+{
+    m_initialised = true;
+    const int values[] = {m_settings.top, m_settings.left, m_settings.bottom, m_settings.right};
+    for (int side = Top; side <= Right; ++side)
+        MarginEdit(static_cast<Side>(side))->setText(QString::number(values[side]));
+    m_judgOut->setChecked(m_settings.judgOut != 0);
+}
+
+bool SettingsDialog::OnOK()
+{
+    int values[4] = {};
+    for (int side = Top; side <= Right; ++side) {
+        QLineEdit* edit = MarginEdit(static_cast<Side>(side));
+        const auto v = entry::parseInteger(edit->text().toStdString());
+        if (!v || *v < kMinMargin || *v > kMaxMargin) {
+            ui::messages().error(this, QStringLiteral("%1 から %2 までの整数を入力してください。")
+                                           .arg(kMinMargin)
+                                           .arg(kMaxMargin));
+            MarginSpin(static_cast<Side>(side))->setFocus();
+            edit->selectAll();
+            return false;
+        }
+        values[side] = *v;
+    }
+    m_settings.top = values[Top];
+    m_settings.left = values[Left];
+    m_settings.bottom = values[Bottom];
+    m_settings.right = values[Right];
+    m_settings.judgOut = m_judgOut->isChecked() ? 1 : 0;
+    accept();
+    return true;
+}
+
+int SettingsDialog::exec()
+{
+    if (!m_initialised)
+        OnInitDialog();
+    return QDialog::exec();
+}
+
+void SettingsDialog::showEvent(QShowEvent* event)
+{
+    if (!m_initialised)
+        OnInitDialog();
+    QDialog::showEvent(event);
+}
+
+bool RunEnvSettings(QWidget* parent, CAppSettings& settings)
+{
+    SettingsDialog dialog(parent);
+    dialog.SetSettings(PrintBlankSettings::From(settings));
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    dialog.Settings().StoreInto(settings);
+    // Written at once rather than only at a normal exit, so a crash later in the run does not
+    // lose what the user just confirmed. The run mark is not part of this save.
+    if (!settings.SaveSettings())
+        ui::ShowSettingsWriteFailure(parent, settings.IniPath());
+    return true;
+}

@@ -1,0 +1,73 @@
+// MeasurementDocument: the selection and what the views are told (the store file: measurementdocumentstore.cpp).
+#include "ui/document/measurementdocument.h"
+
+#include "link/cxlogfile.h"
+
+
+MeasurementDocument::MeasurementDocument(QObject* parent) : QObject(parent)
+{
+    m_session.SetLog([this](const std::string& line) {
+        if (m_log)
+            m_log->Write(line);
+    });
+    m_session.SetReadOnlyListener(
+        [this](bool readOnly) { emit m_notifier.readOnlyChanged(readOnly); });
+}
+
+// The session waits for a background load; its queued end is dropped with the document.
+MeasurementDocument::~MeasurementDocument() = default;
+
+bool MeasurementDocument::OnNewDocument()
+{
+    if (!m_initialised) {
+        m_initialised = true;
+        InitStore();
+    }
+    emit m_notifier.scaleValuesRequested();
+    return true;
+}
+
+void MeasurementDocument::ResetSelection()
+{
+    m_selection = DataSelection();
+    emit m_notifier.selectionShown(SelectionNames{});
+    emit m_notifier.recordsCleared();
+    emit m_notifier.refreshRequested();
+}
+
+void MeasurementDocument::LoadSelectedMeasurement()
+{
+    const CMeasRecord* found = nullptr;
+    const CCustomerDB& store = m_session.Store();
+    const int c = store.customers.Find(m_selection.customer);
+    if (c >= 0) {
+        const CCustomer& customer = store.customers.At(c);
+        const int k = customer.cables.Find(m_selection.cable);
+        if (k >= 0) {
+            const CCable& cable = customer.cables.At(k);
+            const int s = cable.sets.Find(m_selection.measData);
+            if (s >= 0) {
+                const CMeasData& set = cable.sets.At(s);
+                if (m_selection.index >= 0 &&
+                    static_cast<std::size_t>(m_selection.index) < set.RecordCount())
+                    found = &set.RecordAt(static_cast<std::size_t>(m_selection.index));
+            }
+        }
+    }
+    if (!found)
+        ResetSelection();
+
+    // A copy: the views may outlive a later change of the store.
+    const CMeasRecord record = found ? *found : CMeasRecord();
+    emit m_notifier.selectionShown(
+        SelectionNames{m_selection.customer, m_selection.cable, m_selection.measData});
+    emit m_notifier.recordsCleared();
+    emit m_notifier.recordAdded(record);
+    emit m_notifier.refreshRequested();
+
+    if (record.UsedPoints > 0) {
+        double maxValue = 0.0, maxSeconds = 0.0;
+        record.PeakValues(true, maxValue, maxSeconds);
+        emit m_notifier.scaleFitRequested(maxValue, maxSeconds);
+    }
+}

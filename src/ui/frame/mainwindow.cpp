@@ -1,0 +1,482 @@
+// MainWindow: building the menus, bars and status bar, and the commands it handles itself.
+#include "ui/frame/mainwindow.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QDockWidget>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenuBar>
+#include <QGuiApplication>
+#include <QPageSetupDialog>
+#include <QPrinter>
+#include <QScreen>
+#include <QStatusBar>
+#include <QStyle>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+#include "ui/analysis/analysiscommands.h"
+#include "ui/frame/commandids.h"
+#include "ui/dialogs/csvexportdialog.h"
+#include "ui/dialogs/restorebackupdialog.h"
+#include "ui/dialogs/shareddbsyncdialog.h"
+#include "ui/dialogs/dataexportdialog.h"
+#include "ui/dialogs/dataimportdialog.h"
+#include "settings/appsettings.h"
+#include "settings/backupsettings.h"
+#include "ui/frame/scalebar.h"
+#include "ui/frame/framestate.h"
+#include "ui/frame/lockindicators.h"
+#include "ui/document/measurementdocument.h"
+#include "ui/pages/customertreepage.h"
+#include "ui/dialogs/printout.h"
+#include "ui/dialogs/settingsdialog.h"
+#include "ui/dialogs/serialsettingsdialog.h"
+#include "ui/frame/toolicons.h"
+#include "ui/common/uitext.h"
+#include "ui/pages/reportview.h"
+
+#ifndef MXR_VERSION_TEXT
+#define MXR_VERSION_TEXT "0.0.0.0"
+#endif
+
+namespace {
+
+// Commands that work from the start; the others wait for their handlers.
+bool builtIn(int id)
+{
+    return id == cmd::PrintSetup || id == cmd::AppExit || id == cmd::ViewToolBar ||
+           id == cmd::ViewStatusBar || id == cmd::AppAbout;
+}
+
+} // namespace
+
+MainWindow::MainWindow(MeasurementDocument* doc, QWidget* parent) : QMainWindow(parent), m_doc(doc)
+{
+    setObjectName(QStringLiteral("mainFrame"));
+    setWindowTitle(ui::appTitle());
+    setWindowIcon(ui::drawnToolIcon(cmd::ShowData));
+    // The printer's own resolution, so the report's lines and fonts keep their sizes in
+    // 0.1 mm instead of being drawn in screen pixels.
+    m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+
+    // The report view fills the client area (the second splitter column is always hidden).
+    m_viewGraph = new ReportView(this);
+    setCentralWidget(m_viewGraph);
+    m_analysis =
+        new AnalysisCommands(*this, *m_doc, *m_viewGraph, *m_printer, [this]() -> CAppSettings& {
+            return m_settings ? *m_settings : AppSettings();
+        });
+
+    CreateMenus();
+    CreateStatusBar();
+    CreateToolBars();
+
+    m_doc->SetMessageParent(this);
+    // The view follows the document first, then the frame: the command states and the
+    // analysis marks read what the view shows.
+    DocumentNotifier& notifier = m_doc->Notifier();
+    m_viewGraph->Connect(notifier);
+    // The scale lists do not depend on the store.
+    m_dialogBar->FillLists();
+    m_dialogBar->Connect(notifier);
+    // Every change of what the view shows may change which commands apply to it.
+    connect(&notifier, &DocumentNotifier::selectionShown, this, &MainWindow::UpdateCommandStates);
+    connect(&notifier, &DocumentNotifier::recordsCleared, this, &MainWindow::UpdateCommandStates);
+    connect(&notifier, &DocumentNotifier::recordAdded, this, &MainWindow::UpdateCommandStates);
+    for (auto scale : {&DocumentNotifier::startTimeChanged, &DocumentNotifier::widthChanged,
+                       &DocumentNotifier::axisChanged})
+        connect(&notifier, scale, this, &MainWindow::UpdateCommandStates);
+    connect(&notifier, &DocumentNotifier::refreshRequested, this,
+            &MainWindow::UpdateCommandStates);
+    // A new record (or none) ends with a refresh; start, width and axis change no sign, and the
+    // overlay repaints with the view.
+    connect(&notifier, &DocumentNotifier::refreshRequested, this, [this] { m_analysis->Refresh(); });
+    // While the store is read in the background the window shows it and offers only the
+    // commands that do not touch the store.
+    connect(&notifier, &DocumentNotifier::loadingChanged, this, [this](bool loading) {
+        m_messagePane->setText(loading ? QStringLiteral("データファイルを読み込んでいます...")
+                                       : QStringLiteral("レディ"));
+        if (loading)
+            setCursor(Qt::BusyCursor);
+        else
+            unsetCursor();
+        UpdateCommandStates();
+    });
+    // The title tells while the data file is not written without asking.
+    connect(&notifier, &DocumentNotifier::readOnlyChanged, this, &MainWindow::UpdateTitle);
+    // "通信設定(&C)...": edits a copy of the store's line settings; OK saves the store.
+    SetCommandHandler(cmd::CommSettings, [this] { RunCommSettings(this, *m_doc); });
+    // "需要家情報の編集(&C)..." and "測定データの転送(&M)..." on a copy of the store,
+    // "測定データの表示(&S)..." on the store itself.
+    SetCommandHandler(cmd::EditCustomer, [this] {
+        RunEditCustomer(this, *m_doc, m_settings ? *m_settings : AppSettings());
+    });
+    SetCommandHandler(cmd::TransferData, [this] {
+        RunTransferData(this, *m_doc, m_settings ? *m_settings : AppSettings());
+    });
+    SetCommandHandler(cmd::ShowData, [this] {
+        RunShowData(this, *m_doc, m_settings ? *m_settings : AppSettings());
+    });
+    // "印刷...": the shown record as the printed report (enabled only while the view holds one).
+    SetCommandHandler(cmd::FilePrint, [this] { m_viewGraph->OnFilePrint(*m_printer); });
+    // "印刷プレビュー(&V)" and "PDF出力(&D)...": the same pages as printing.
+    SetCommandHandler(cmd::PrintPreview,
+                      [this] { printout::RunPreview(this, *m_viewGraph, *m_printer); });
+    SetCommandHandler(cmd::PdfOut, [this] {
+        printout::RunPdfOut(this, *m_viewGraph, *m_printer,
+                            m_settings ? *m_settings : AppSettings());
+    });
+    // "テキスト出力(&O)...": the shown record as CSV (enabled only while the view holds one).
+    SetCommandHandler(cmd::TextOut, [this] {
+        RunTextOut(this, *m_viewGraph, m_settings ? *m_settings : AppSettings(), m_doc->Log());
+    });
+    // "環境設定(&E)...": print margins and judgments; kept in the settings saved at exit.
+    SetCommandHandler(cmd::EnvSettings,
+                      [this] { RunEnvSettings(this, m_settings ? *m_settings : AppSettings()); });
+    // "測定データをファイルへ保存する(&O)..." and "測定データをファイルから取り込む(&I)...": export
+    // files; an import replaces the store as a whole, saves it and reloads the selection.
+    SetCommandHandler(cmd::ExportData, [this] { RunDataExport(this, m_doc->Store()); });
+    SetCommandHandler(cmd::ImportData, [this] { RunDataImport(this, *m_doc); });
+    SetCommandHandler(cmd::RestoreBackup, [this] { RunRestoreBackup(this, *m_doc); });
+    // "解析(&A)": windows for the selected cable or data set; they read the store only.
+    SetCommandHandler(cmd::AnalysisHistory, [this] { m_analysis->ShowHistory(); });
+    SetCommandHandler(cmd::AnalysisPhase, [this] { m_analysis->ShowPhase(); });
+    SetCommandHandler(cmd::AnalysisStep, [this] { m_analysis->ShowStep(); });
+    SetCommandHandler(cmd::ViewJudgmentBasis, [this] {
+        m_analysis->SetPanelVisible(!m_analysis->PanelVisible());
+        UpdateCommandStates();
+    });
+    // The panel's own close button unticks the menu item.
+    connect(m_analysis->Panel(), &QDockWidget::visibilityChanged, this,
+            [this] { UpdateCommandStates(); });
+    SetCommandHandler(cmd::ViewAnalysisOverlay, [this] {
+        m_analysis->SetOverlay(!m_analysis->OverlayOn());
+        UpdateCommandStates();
+    });
+    // "共有データベースと同期(&Y)...": the store file with the shared database, then reloaded.
+    SetCommandHandler(cmd::SharedDbSync, [this] {
+        RunSharedDbSync(this, *m_doc, m_settings ? m_settings->IniPath() : "MXRView.INI");
+    });
+    UpdateCommandStates();
+}
+
+MainWindow::~MainWindow() = default;
+
+QAction* MainWindow::AddCommand(QMenu* menu, int commandId, const QString& text,
+                                const QString& prompt, const QString& toolTip)
+{
+    auto* action = new QAction(text, this);
+    action->setObjectName(QStringLiteral("cmd%1").arg(commandId));
+    action->setData(commandId);
+    action->setStatusTip(prompt);
+    if (!toolTip.isEmpty())
+        action->setToolTip(toolTip);
+    menu->addAction(action);
+    m_actions[commandId] = action;
+    connect(action, &QAction::triggered, this, [this, commandId] { OnCommand(commandId); });
+    return action;
+}
+
+void MainWindow::CreateMenus()
+{
+    QMenu* file = menuBar()->addMenu(QStringLiteral("ファイル(&F)"));
+    AddCommand(file, cmd::TextOut, QStringLiteral("テキスト出力(&O)..."),
+               QStringLiteral("表示中の測定データをテキスト ファイルに出力します"),
+               QStringLiteral("テキスト出力"));
+    // The shortcut shown after the tab is live: Ctrl+P prints once printing is wired.
+    QAction* print =
+        AddCommand(file, cmd::FilePrint, QStringLiteral("印刷...\tCtrl+P(&P)"),
+                   QStringLiteral("表示中の測定データを印刷します"), QStringLiteral("印刷"));
+    print->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    AddCommand(file, cmd::PrintPreview, QStringLiteral("印刷プレビュー(&V)"),
+               QStringLiteral("印刷イメージを全ページ表示します"),
+               QStringLiteral("印刷プレビュー"));
+    AddCommand(file, cmd::PdfOut, QStringLiteral("PDF出力(&D)..."),
+               QStringLiteral("表示中の測定データを PDF ファイルに出力します"),
+               QStringLiteral("PDF出力"));
+    AddCommand(file, cmd::PrintSetup, QStringLiteral("プリンタの設定(&R)..."),
+               QStringLiteral("プリンタおよび印刷オプションを変更します"));
+    AddCommand(file, cmd::RestoreBackup, QStringLiteral("バックアップから復元(&B)..."),
+               QStringLiteral("データファイルを以前のバックアップの状態に戻します"));
+    AddCommand(file, cmd::SharedDbSync, QStringLiteral("共有データベースと同期(&Y)..."),
+               QStringLiteral("測定データを会社の共有データベースと送受信します"));
+    file->addSeparator();
+    AddCommand(file, cmd::AppExit, QStringLiteral("アプリケーションの終了(&X)"),
+               QStringLiteral("アプリケーションを終了します"));
+
+    QMenu* data = menuBar()->addMenu(QStringLiteral("測定データ(&M)"));
+    AddCommand(data, cmd::EditCustomer, QStringLiteral("需要家情報の編集(&C)..."),
+               QStringLiteral("需要家、ケーブル、測定データの情報を編集します"),
+               QStringLiteral("需要家情報の編集"));
+    AddCommand(data, cmd::TransferData, QStringLiteral("測定データの転送(&M)..."),
+               QStringLiteral("測定器から測定データを受信して登録します"),
+               QStringLiteral("測定データの転送"));
+    AddCommand(data, cmd::ShowData, QStringLiteral("測定データの表示(&S)..."),
+               QStringLiteral("登録されている測定データを選んで表示します"),
+               QStringLiteral("測定データの表示"));
+    data->addSeparator();
+    AddCommand(data, cmd::ImportData, QStringLiteral("測定データをファイルから取り込む(&I)..."),
+               QStringLiteral("保存ファイルから測定データを取り込みます"));
+    AddCommand(data, cmd::ExportData, QStringLiteral("測定データをファイルへ保存する(&O)..."),
+               QStringLiteral("選んだ測定データをファイルへ保存します"));
+
+    QMenu* analysis = menuBar()->addMenu(QStringLiteral("解析(&A)"));
+    AddCommand(analysis, cmd::AnalysisHistory, QStringLiteral("経年変化(&H)..."),
+               QStringLiteral("選んだケーブルの測定データを年ごとに比べます"));
+    AddCommand(analysis, cmd::AnalysisPhase, QStringLiteral("相間比較(&P)..."),
+               QStringLiteral("選んだ測定データのＲ相・Ｓ相・Ｔ相の最終値を比べます"));
+    AddCommand(analysis, cmd::AnalysisStep, QStringLiteral("電圧特性(&V)..."),
+               QStringLiteral("選んだ測定データの試験電圧と最終値の関係を表示します"));
+
+    QMenu* settings = menuBar()->addMenu(QStringLiteral("設定(&S)"));
+    AddCommand(settings, cmd::EnvSettings, QStringLiteral("環境設定(&E)..."),
+               QStringLiteral("印刷の余白と判定の出力を設定します"), QStringLiteral("環境設定"));
+    AddCommand(settings, cmd::CommSettings, QStringLiteral("通信設定(&C)..."),
+               QStringLiteral("測定器と通信するポートと通信条件を設定します"));
+
+    QMenu* view = menuBar()->addMenu(QStringLiteral("表示(&V)"));
+    QAction* toolBar = AddCommand(view, cmd::ViewToolBar, QStringLiteral("ツール バー(&T)"),
+                                  QStringLiteral("ツール バーの表示/非表示を切り替えます"));
+    toolBar->setCheckable(true);
+    toolBar->setChecked(true);
+    QAction* statusBar = AddCommand(view, cmd::ViewStatusBar, QStringLiteral("ステータス バー(&S)"),
+                                    QStringLiteral("ステータス バーの表示/非表示を切り替えます"));
+    statusBar->setCheckable(true);
+    statusBar->setChecked(true);
+    view->addSeparator();
+    AddCommand(view, cmd::ViewJudgmentBasis, QStringLiteral("判定根拠(&J)"),
+               QStringLiteral("表示中の測定データの判定の根拠と波形の兆候を表示します"))
+        ->setCheckable(true);
+    AddCommand(view, cmd::ViewAnalysisOverlay, QStringLiteral("解析マーク(&K)"),
+               QStringLiteral("グラフにトリガー区間と波形の兆候を重ねて表示します"))
+        ->setCheckable(true);
+
+    QMenu* help = menuBar()->addMenu(QStringLiteral("ヘルプ(&H)"));
+    AddCommand(help, cmd::AppAbout, QStringLiteral("バージョン情報(&A)..."),
+               QStringLiteral("プログラムの情報とバージョンを表示します"),
+               QStringLiteral("バージョン情報"));
+
+    for (QMenu* menu : {file, data, analysis, settings, view, help})
+        connect(menu, &QMenu::aboutToShow, this, &MainWindow::UpdateCommandStates);
+}
+
+void MainWindow::CreateToolBars()
+{
+    m_toolBar = addToolBar(QStringLiteral("ツール バー"));
+    m_toolBar->setObjectName(QStringLiteral("toolBar"));
+    m_toolBar->setIconSize(QSize(16, 16));
+    for (int id : cmd::ToolBarLayout) {
+        if (id == 0) {
+            m_toolBar->addSeparator();
+            continue;
+        }
+        QAction* action = m_actions.at(id);
+        action->setIcon(ui::toolIcon(id));
+        m_toolBar->addAction(action);
+    }
+    // Menu entries keep their texts only, as in the menus of the bar's own style.
+    for (auto& [id, action] : m_actions)
+        action->setIconVisibleInMenu(false);
+
+    m_dialogBand = addToolBar(QStringLiteral("ダイアログ バー"));
+    m_dialogBand->setObjectName(QStringLiteral("dialogBar"));
+    m_dialogBar = new ScaleBar(m_dialogBand);
+    m_dialogBand->addWidget(m_dialogBar);
+}
+
+void MainWindow::CreateStatusBar()
+{
+    QStatusBar* bar = statusBar();
+    bar->setObjectName(QStringLiteral("statusBar"));
+    // The idle text sits under the prompts: a status tip covers it and uncovers it again.
+    m_messagePane = new QLabel(QStringLiteral("レディ"), bar);
+    m_messagePane->setObjectName(QStringLiteral("messagePane"));
+    bar->addWidget(m_messagePane, 1);
+    m_indicators = new LockIndicators(bar);
+}
+
+QAction* MainWindow::Action(int commandId) const
+{
+    const auto it = m_actions.find(commandId);
+    return it == m_actions.end() ? nullptr : it->second;
+}
+
+void MainWindow::SetCommandHandler(int commandId, std::function<void()> handler)
+{
+    m_handlers[commandId] = std::move(handler);
+    UpdateCommandStates();
+}
+
+void MainWindow::UpdateCommandStates()
+{
+    for (auto& [id, action] : m_actions) {
+        bool enabled = builtIn(id) || (m_handlers.count(id) != 0 && !m_doc->IsLoading());
+        if (id == cmd::TextOut || id == cmd::FilePrint || id == cmd::PrintPreview ||
+            id == cmd::PdfOut)
+            enabled = enabled && m_viewGraph->HasRecord();
+        if (id == cmd::AnalysisHistory)
+            enabled = enabled && m_analysis->HasCable();
+        if (id == cmd::AnalysisPhase || id == cmd::AnalysisStep)
+            enabled = enabled && m_analysis->HasSet();
+        action->setEnabled(enabled);
+    }
+    m_actions.at(cmd::ViewToolBar)->setChecked(m_toolBar && m_toolBar->isVisibleTo(this));
+    m_actions.at(cmd::ViewStatusBar)->setChecked(statusBar()->isVisibleTo(this));
+    m_actions.at(cmd::ViewJudgmentBasis)->setChecked(m_analysis->PanelVisible());
+    m_actions.at(cmd::ViewAnalysisOverlay)->setChecked(m_analysis->OverlayOn());
+}
+
+void MainWindow::OnCommand(int commandId)
+{
+    switch (commandId) {
+    case cmd::AppExit: close(); return;
+    case cmd::AppAbout: OnAbout(); return;
+    case cmd::PrintSetup: OnPrintSetup(); return;
+    case cmd::ViewToolBar: {
+        // The toolbar and the dialog bar are one band group: shown and hidden together.
+        const bool show = !m_toolBar->isVisibleTo(this);
+        m_toolBar->setVisible(show);
+        m_dialogBand->setVisible(show);
+        UpdateCommandStates();
+        return;
+    }
+    case cmd::ViewStatusBar:
+        statusBar()->setVisible(!statusBar()->isVisibleTo(this));
+        UpdateCommandStates();
+        return;
+    default: break;
+    }
+    const auto it = m_handlers.find(commandId);
+    if (it != m_handlers.end() && it->second)
+        it->second();
+}
+
+QString MainWindow::VersionText()
+{
+    return QStringLiteral("Version：%1").arg(QStringLiteral(MXR_VERSION_TEXT));
+}
+
+QDialog* MainWindow::CreateAboutDialog()
+{
+    auto* dialog = new QDialog(this);
+    dialog->setObjectName(QStringLiteral("aboutDialog"));
+    dialog->setWindowTitle(QStringLiteral("バージョン情報"));
+    auto* layout = new QVBoxLayout(dialog);
+    auto* row = new QHBoxLayout;
+    auto* icon = new QLabel(dialog);
+    icon->setPixmap(ui::drawnToolIcon(cmd::ShowData).pixmap(32, 32));
+    row->addWidget(icon, 0, Qt::AlignTop);
+    auto* texts = new QVBoxLayout;
+    // The product name and description of the version information, then the file version.
+    texts->addWidget(new QLabel(QStringLiteral("MXRView"), dialog));
+    texts->addWidget(new QLabel(ui::appTitle(), dialog));
+    texts->addWidget(new QLabel(VersionText(), dialog));
+    row->addLayout(texts, 1);
+    layout->addLayout(row);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, dialog);
+    connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
+    layout->addWidget(buttons);
+    return dialog;
+}
+
+void MainWindow::OnAbout()
+{
+    QDialog* dialog = CreateAboutDialog();
+    dialog->exec();
+    delete dialog;
+}
+
+void MainWindow::OnPrintSetup()
+{
+    QPageSetupDialog dialog(m_printer.get(), this);
+    dialog.exec();
+}
+
+void MainWindow::RestorePlacement()
+{
+    // A first start gets two thirds of the screen, at least 800 × 600.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QSize avail = screen->availableGeometry().size();
+        resize(std::max(800, avail.width() * 2 / 3), std::max(600, avail.height() * 2 / 3));
+    }
+    if (m_settings && framestate::ApplyPlacement(*this, *m_settings))
+        setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+void MainWindow::UpdateTitle()
+{
+    QString title = ui::appTitle();
+    if (m_doc->IsViewing())
+        title += QStringLiteral(" - ") +
+                 QFileInfo(QFile::decodeName(m_doc->DataFilePath().c_str())).fileName();
+    if (m_doc->IsReadOnly())
+        title += QStringLiteral(" [読み取り専用]");
+    setWindowTitle(title);
+}
+
+void MainWindow::EnterViewingMode()
+{
+    // Nothing the viewer does may change the viewed file or the installation's settings.
+    for (int id : {cmd::EditCustomer, cmd::TransferData, cmd::ImportData, cmd::RestoreBackup,
+                   cmd::CommSettings, cmd::EnvSettings, cmd::SharedDbSync})
+        m_handlers.erase(id);
+    UpdateCommandStates();
+    auto* mark = new QLabel(
+        QStringLiteral("読み取り専用で表示中: %1")
+            .arg(QDir::toNativeSeparators(QFile::decodeName(m_doc->DataFilePath().c_str()))),
+        statusBar());
+    mark->setObjectName(QStringLiteral("viewFileMark"));
+    statusBar()->insertWidget(0, mark);
+    UpdateTitle();
+}
+
+MainWindow* MainWindow::CreateWithDocument(CAppSettings& settings, CxLogFile* appLog,
+                                           const std::string& viewFile)
+{
+    auto* doc = new MeasurementDocument;
+    if (viewFile.empty())
+        doc->SetDataFilePath(settings.DataFile);
+    else
+        doc->SetViewFile(viewFile);
+    doc->SetBackupPolicy(ReadBackupPolicy(settings.IniPath()));
+    doc->SetLog(appLog);
+    auto* frame = new MainWindow(doc);
+    doc->setParent(frame);
+    frame->SetSettings(&settings);
+    frame->RestorePlacement();
+    doc->SetLoadInBackground(true);
+    doc->OnNewDocument();
+    if (doc->IsViewing()) {
+        frame->EnterViewingMode();
+        doc->SelectFirstMeasurement();
+    }
+    return frame;
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    // Placement into the settings (written at exit), the store to its file, then the
+    // splitter state, as the window goes away. The window stays open when the user keeps it
+    // (a dismissed question, or a failed save they do not want to leave behind). The save
+    // shows its own wait cursor, never over a question.
+    if (m_settings)
+        framestate::StorePlacement(*this, *m_settings);
+    if (!m_doc->SaveForClose()) {
+        event->ignore();
+        return;
+    }
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    // A viewing copy leaves the installation's settings file as it found it.
+    if (m_settings && !m_doc->IsViewing())
+        framestate::WriteSplitterState(m_settings->IniPath(), *m_viewGraph);
+    QApplication::restoreOverrideCursor();
+    event->accept();
+}
