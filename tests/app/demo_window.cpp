@@ -135,9 +135,9 @@ TEST(DemoWindow, AnalysisWindowsOfTheTenYearCable)
         int command;
         const char* title;
         const char* file;
-    } windows[] = {{cmd::AnalysisHistory, "経年変化", "analysis_history"},
-                   {cmd::AnalysisPhase, "相間比較", "analysis_phase"},
-                   {cmd::AnalysisStep, "電圧特性", "analysis_step"}};
+    } windows[] = {{commandid::AnalysisHistory, "経年変化", "analysis_history"},
+                   {commandid::AnalysisPhase, "相間比較", "analysis_phase"},
+                   {commandid::AnalysisStep, "電圧特性", "analysis_step"}};
     for (const auto& w : windows) {
         SCOPED_TRACE(w.title);
         frame.Action(w.command)->trigger();

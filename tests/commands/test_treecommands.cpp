@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "commands/treecommands.h"
+#include "samplerecords.h"
 
 namespace {
 
@@ -25,16 +26,8 @@ CMeasRecord rec(double kV, int second = 0)
 // has no sets.
 CCustomerDB sampleTree()
 {
-    CCustomerDB db;
-    db.customers.FindOrInsert("beta");
-    CCustomer& a = db.customers.At(db.customers.FindOrInsert("alpha"));
-    a.cables.FindOrInsert("C2");
-    CCable& c1 = a.cables.At(a.cables.FindOrInsert("C1"));
-    CMeasData& s1 = c1.sets.At(c1.sets.FindOrInsert("S1"));
-    s1.InsertRecord(rec(20.0, 1));
-    s1.InsertRecord(rec(10.0, 0));
-    RecalcRatios(s1);
-    c1.sets.FindOrInsert("S2");
+    CCustomerDB db = sample::editTree({rec(20.0, 1), rec(10.0, 0)});
+    RecalcRatios(sample::setAt(db, "alpha", "C1", "S1"));
     return db;
 }
 

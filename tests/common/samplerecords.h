@@ -49,4 +49,21 @@ inline CCustomerDB treeWith(const std::vector<CMeasRecord>& records, const std::
     return db;
 }
 
+// The small tree the edit tests work on: customers "beta" and "alpha"; alpha has cables "C2"
+// (no sets) and "C1" with set "S1" holding the records (inserted in the order given) and an
+// empty set "S2".
+inline CCustomerDB editTree(const std::vector<CMeasRecord>& s1Records)
+{
+    CCustomerDB db;
+    db.customers.FindOrInsert("beta");
+    CCustomer& a = db.customers.At(db.customers.FindOrInsert("alpha"));
+    a.cables.FindOrInsert("C2");
+    CCable& c1 = a.cables.At(a.cables.FindOrInsert("C1"));
+    CMeasData& s1 = c1.sets.At(c1.sets.FindOrInsert("S1"));
+    for (const CMeasRecord& r : s1Records)
+        s1.InsertRecord(r);
+    c1.sets.FindOrInsert("S2");
+    return db;
+}
+
 } // namespace sample

@@ -73,8 +73,8 @@ protected:
     }
     static QString title(int command)
     {
-        return command == cmd::AnalysisHistory ? QStringLiteral("経年変化")
-               : command == cmd::AnalysisPhase ? QStringLiteral("相間比較")
+        return command == commandid::AnalysisHistory ? QStringLiteral("経年変化")
+               : command == commandid::AnalysisPhase ? QStringLiteral("相間比較")
                                                : QStringLiteral("電圧特性");
     }
     // Prints every page into a PDF and keeps it beside the grabs.
@@ -161,22 +161,22 @@ TEST(AnalysisCsv, Cp932LinesWithQuotedFields)
 
 TEST_F(AnalysisWindowsTest, CommandsFollowTheSelection)
 {
-    for (int id : {cmd::AnalysisHistory, cmd::AnalysisPhase, cmd::AnalysisStep})
+    for (int id : {commandid::AnalysisHistory, commandid::AnalysisPhase, commandid::AnalysisStep})
         EXPECT_FALSE(frame->Action(id)->isEnabled()) << id;
     select("2022", 0);
-    for (int id : {cmd::AnalysisHistory, cmd::AnalysisPhase, cmd::AnalysisStep})
+    for (int id : {commandid::AnalysisHistory, commandid::AnalysisPhase, commandid::AnalysisStep})
         EXPECT_TRUE(frame->Action(id)->isEnabled()) << id;
     // A cable selected without a set: the history only.
     doc->Selection() = {fx::customer(), fx::cable, "", -1};
     frame->UpdateCommandStates();
-    EXPECT_TRUE(frame->Action(cmd::AnalysisHistory)->isEnabled());
-    EXPECT_FALSE(frame->Action(cmd::AnalysisPhase)->isEnabled());
+    EXPECT_TRUE(frame->Action(commandid::AnalysisHistory)->isEnabled());
+    EXPECT_FALSE(frame->Action(commandid::AnalysisPhase)->isEnabled());
 }
 
 TEST_F(AnalysisWindowsTest, HistoryShowsEveryYearAndAPointOpensItsMeasurement)
 {
     select("2021", 0);
-    AnalysisWindow* w = run(cmd::AnalysisHistory);
+    AnalysisWindow* w = run(commandid::AnalysisHistory);
     ASSERT_NE(w, nullptr);
     w->resize(1100, 820);
     const auto charts = w->Charts();
@@ -213,7 +213,7 @@ TEST_F(AnalysisWindowsTest, HistoryShowsEveryYearAndAPointOpensItsMeasurement)
 TEST_F(AnalysisWindowsTest, PhaseTableJudgesTheUnbalanceAndWritesCsv)
 {
     select("2024", 0);
-    AnalysisWindow* w = run(cmd::AnalysisPhase);
+    AnalysisWindow* w = run(commandid::AnalysisPhase);
     ASSERT_NE(w, nullptr);
     w->resize(1100, 760);
     // One row per test voltage of the day, R/S/T from the three sibling sets.
@@ -412,7 +412,7 @@ TEST(AnalysisViews, PhaseWordsFollowTheReport)
 TEST_F(AnalysisWindowsTest, StepPlotMarksTheKnee)
 {
     select("2024", 0);
-    AnalysisWindow* w = run(cmd::AnalysisStep);
+    AnalysisWindow* w = run(commandid::AnalysisStep);
     ASSERT_NE(w, nullptr);
     w->resize(1000, 720);
     const analysisui::Chart& c = w->Charts().at(0)->Chart();
@@ -429,7 +429,7 @@ TEST_F(AnalysisWindowsTest, StepPlotMarksTheKnee)
     CMeasData& one = k.sets.At(k.sets.FindOrInsert("single"));
     one.AppendRecord(fx::record(2024, CabKindR, 2, 0.5));
     select("single", 0);
-    w = run(cmd::AnalysisStep);
+    w = run(commandid::AnalysisStep);
     ASSERT_NE(w, nullptr);
     EXPECT_TRUE(w->Charts().at(0)->Chart().markers.empty());
     EXPECT_FALSE(w->Notes()->text().isEmpty());
@@ -445,7 +445,7 @@ TEST_F(AnalysisWindowsTest, OpeningAgainReusesTheWindowWithinTheScreen)
     fx::addSet(other, "2030",
                {fx::record(2023, CabKindR, 2, 0.3), fx::record(2023, CabKindR, 4, 0.6)});
     const QRect screen = frame->screen()->availableGeometry();
-    for (int command : {cmd::AnalysisHistory, cmd::AnalysisPhase, cmd::AnalysisStep}) {
+    for (int command : {commandid::AnalysisHistory, commandid::AnalysisPhase, commandid::AnalysisStep}) {
         select("2023", 0);
         AnalysisWindow* first = run(command);
         ASSERT_NE(first, nullptr) << command;
@@ -468,7 +468,7 @@ TEST_F(AnalysisWindowsTest, OpeningAgainReusesTheWindowWithinTheScreen)
 TEST_F(AnalysisWindowsTest, JudgmentBasisPanelExplainsTheShownRecord)
 {
     select(cp932::lit("2024Ｔ相"), 2);
-    QAction* item = frame->Action(cmd::ViewJudgmentBasis);
+    QAction* item = frame->Action(commandid::ViewJudgmentBasis);
     EXPECT_FALSE(item->isChecked());
     EXPECT_FALSE(frame->Analysis()->Panel()->isVisibleTo(frame.get()));
     item->trigger();
@@ -517,15 +517,15 @@ TEST_F(AnalysisWindowsTest, OverlayOffLeavesTheReportAsDrawnAndOnMarksTheGraph)
     emit notifier.axisChanged(view->Axis());
     const QImage plain = bare.grab().toImage();
 
-    EXPECT_FALSE(frame->Action(cmd::ViewAnalysisOverlay)->isChecked());
+    EXPECT_FALSE(frame->Action(commandid::ViewAnalysisOverlay)->isChecked());
     EXPECT_EQ(view->grab().toImage(), plain);
-    frame->Action(cmd::ViewAnalysisOverlay)->trigger();
+    frame->Action(commandid::ViewAnalysisOverlay)->trigger();
     EXPECT_TRUE(frame->Analysis()->OverlayOn());
     EXPECT_FALSE(frame->Analysis()->Overlay()->Signs().signs.empty());
     const QImage marked = view->grab().toImage();
     EXPECT_NE(marked, plain);
     marked.save(guitest::grabDir() + "/analysis_overlay.png");
-    frame->Action(cmd::ViewAnalysisOverlay)->trigger();
+    frame->Action(commandid::ViewAnalysisOverlay)->trigger();
     EXPECT_EQ(view->grab().toImage(), plain);
     // The switch is not kept in the settings file shared with the older program.
     settings.SaveSettings();

@@ -266,7 +266,7 @@ TEST(CsvOutCommand, TheMainWindowWritesTheShownRecordWithItsNames)
     doc.Store() = storeWith({csvtest::sampleRecord()});
     doc.Selection() = {cp932::lit("顧客Ａ"), "CV-1", cp932::lit("2024春"), 0};
     doc.LoadSelectedMeasurement();
-    ASSERT_TRUE(frame.Action(cmd::TextOut)->isEnabled());
+    ASSERT_TRUE(frame.Action(commandid::TextOut)->isEnabled());
 
     bool driven = false;
     QTimer::singleShot(0, [&] {
@@ -276,7 +276,7 @@ TEST(CsvOutCommand, TheMainWindowWritesTheShownRecordWithItsNames)
         if (!dialog->OnOutput())
             dialog->reject();
     });
-    frame.Action(cmd::TextOut)->trigger();
+    frame.Action(commandid::TextOut)->trigger();
 
     ASSERT_TRUE(driven);
     EXPECT_EQ(settings.TextOutFile, "DAT_20051211_090507.CSV");

@@ -4,6 +4,7 @@
 
 #include "settings/appsettings.h"
 #include "model/cp932text.h"
+#include "samplerecords.h"
 #include "ui/pages/customertreemodel.h"
 
 using cp932::lit;
@@ -27,16 +28,7 @@ CMeasRecord rec(double kV, double trigger = 5.0)
 // and "C2" (no sets).
 CCustomerDB tree()
 {
-    CCustomerDB db;
-    db.customers.FindOrInsert("beta");
-    CCustomer& a = db.customers.At(db.customers.FindOrInsert("alpha"));
-    a.cables.FindOrInsert("C2");
-    CCable& c1 = a.cables.At(a.cables.FindOrInsert("C1"));
-    CMeasData& s1 = c1.sets.At(c1.sets.FindOrInsert("S1"));
-    s1.InsertRecord(rec(20.0));
-    s1.InsertRecord(rec(10.0));
-    c1.sets.FindOrInsert("S2");
-    return db;
+    return sample::editTree({rec(20.0), rec(10.0)});
 }
 
 struct MstEditTest : ::testing::Test {

@@ -286,8 +286,8 @@ TEST(DataExchangeCommands, AreAlwaysEnabled)
     doc->SetDataFilePath((dir.path() + "/MXR.DAT").toStdString());
     MainWindow frame(doc);
     doc->setParent(&frame);
-    EXPECT_TRUE(frame.Action(cmd::ExportData)->isEnabled());
-    EXPECT_TRUE(frame.Action(cmd::ImportData)->isEnabled());
+    EXPECT_TRUE(frame.Action(commandid::ExportData)->isEnabled());
+    EXPECT_TRUE(frame.Action(commandid::ImportData)->isEnabled());
 }
 
 } // namespace

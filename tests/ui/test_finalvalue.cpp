@@ -6,6 +6,7 @@
 #include <QTimer>
 
 #include <gtest/gtest.h>
+#include "support/whenmodal.h"
 
 #include <functional>
 
@@ -45,19 +46,9 @@ CMeasRecord series(int count, const std::function<double(double)>& f, double vol
     return r;
 }
 
-// Runs `during` once the dialog's own event loop runs, on the modal dialog then open.
 void whenModal(std::function<void(FinalValueDialog&)> during)
 {
-    QTimer::singleShot(0, [during] {
-        auto* dialog = qobject_cast<FinalValueDialog*>(QApplication::activeModalWidget());
-        ASSERT_NE(dialog, nullptr);
-        during(*dialog);
-        // A step that failed to close the dialog must not leave the test waiting forever.
-        if (dialog->isVisible()) {
-            ADD_FAILURE() << "the dialog is still open";
-            dialog->reject();
-        }
-    });
+    guitest::whenModal<FinalValueDialog>(std::move(during));
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // chooser, Qt's own catalogue, and the calendar of the date picker, while numbers keep the C
 // form.
 #include <gtest/gtest.h>
+#include "support/whenmodal.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -46,22 +47,7 @@ private:
     std::unique_ptr<MessageInterface> m_previous;
 };
 
-// Runs `during` on the modal window of type T once its event loop runs.
-template <class T> void whenModal(std::function<void(T&)> during)
-{
-    QTimer::singleShot(0, [during] {
-        auto* w = qobject_cast<T*>(QApplication::activeModalWidget());
-        if (!w) {
-            ADD_FAILURE() << "no modal " << T::staticMetaObject.className();
-            return;
-        }
-        during(*w);
-        if (w->isVisible()) {
-            ADD_FAILURE() << "the window is still open";
-            w->reject();
-        }
-    });
-}
+using guitest::whenModal;
 
 QStringList buttonTexts(const QList<QAbstractButton*>& buttons)
 {

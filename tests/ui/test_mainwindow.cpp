@@ -64,32 +64,32 @@ TEST_F(MainWindowTest, MenusHoldEveryItemWithItsCommandId)
     start();
     const std::vector<std::pair<const char*, std::vector<MenuItem>>> expected = {
         {"ファイル(&F)",
-         {{"テキスト出力(&O)...", cmd::TextOut},
-          {"印刷...\tCtrl+P(&P)", cmd::FilePrint},
-          {"印刷プレビュー(&V)", cmd::PrintPreview},
-          {"PDF出力(&D)...", cmd::PdfOut},
-          {"プリンタの設定(&R)...", cmd::PrintSetup},
-          {"バックアップから復元(&B)...", cmd::RestoreBackup},
-          {"共有データベースと同期(&Y)...", cmd::SharedDbSync},
-          {"アプリケーションの終了(&X)", cmd::AppExit}}},
+         {{"テキスト出力(&O)...", commandid::TextOut},
+          {"印刷...\tCtrl+P(&P)", commandid::FilePrint},
+          {"印刷プレビュー(&V)", commandid::PrintPreview},
+          {"PDF出力(&D)...", commandid::PdfOut},
+          {"プリンタの設定(&R)...", commandid::PrintSetup},
+          {"バックアップから復元(&B)...", commandid::RestoreBackup},
+          {"共有データベースと同期(&Y)...", commandid::SharedDbSync},
+          {"アプリケーションの終了(&X)", commandid::AppExit}}},
         {"測定データ(&M)",
-         {{"需要家情報の編集(&C)...", cmd::EditCustomer},
-          {"測定データの転送(&M)...", cmd::TransferData},
-          {"測定データの表示(&S)...", cmd::ShowData},
-          {"測定データをファイルから取り込む(&I)...", cmd::ImportData},
-          {"測定データをファイルへ保存する(&O)...", cmd::ExportData}}},
+         {{"需要家情報の編集(&C)...", commandid::EditCustomer},
+          {"測定データの転送(&M)...", commandid::TransferData},
+          {"測定データの表示(&S)...", commandid::ShowData},
+          {"測定データをファイルから取り込む(&I)...", commandid::ImportData},
+          {"測定データをファイルへ保存する(&O)...", commandid::ExportData}}},
         {"解析(&A)",
-         {{"経年変化(&H)...", cmd::AnalysisHistory},
-          {"相間比較(&P)...", cmd::AnalysisPhase},
-          {"電圧特性(&V)...", cmd::AnalysisStep}}},
+         {{"経年変化(&H)...", commandid::AnalysisHistory},
+          {"相間比較(&P)...", commandid::AnalysisPhase},
+          {"電圧特性(&V)...", commandid::AnalysisStep}}},
         {"設定(&S)",
-         {{"環境設定(&E)...", cmd::EnvSettings}, {"通信設定(&C)...", cmd::CommSettings}}},
+         {{"環境設定(&E)...", commandid::EnvSettings}, {"通信設定(&C)...", commandid::CommSettings}}},
         {"表示(&V)",
-         {{"ツール バー(&T)", cmd::ViewToolBar},
-          {"ステータス バー(&S)", cmd::ViewStatusBar},
-          {"判定根拠(&J)", cmd::ViewJudgmentBasis},
-          {"解析マーク(&K)", cmd::ViewAnalysisOverlay}}},
-        {"ヘルプ(&H)", {{"バージョン情報(&A)...", cmd::AppAbout}}},
+         {{"ツール バー(&T)", commandid::ViewToolBar},
+          {"ステータス バー(&S)", commandid::ViewStatusBar},
+          {"判定根拠(&J)", commandid::ViewJudgmentBasis},
+          {"解析マーク(&K)", commandid::ViewAnalysisOverlay}}},
+        {"ヘルプ(&H)", {{"バージョン情報(&A)...", commandid::AppAbout}}},
     };
     const QList<QAction*> menus = frame->menuBar()->actions();
     ASSERT_EQ(menus.size(), static_cast<qsizetype>(expected.size()));
@@ -113,31 +113,31 @@ TEST_F(MainWindowTest, MenusHoldEveryItemWithItsCommandId)
 TEST_F(MainWindowTest, CommandsWaitForTheirDialogsAndTextOutForARecord)
 {
     start();
-    for (int id : {cmd::TextOut, cmd::FilePrint, cmd::PrintPreview, cmd::PdfOut})
+    for (int id : {commandid::TextOut, commandid::FilePrint, commandid::PrintPreview, commandid::PdfOut})
         EXPECT_FALSE(frame->Action(id)->isEnabled()) << id;
-    for (int id : {cmd::PrintSetup, cmd::AppExit, cmd::ViewToolBar, cmd::ViewStatusBar,
-                   cmd::AppAbout, cmd::CommSettings, cmd::EnvSettings, cmd::EditCustomer,
-                   cmd::ShowData, cmd::TransferData, cmd::ImportData, cmd::ExportData})
+    for (int id : {commandid::PrintSetup, commandid::AppExit, commandid::ViewToolBar, commandid::ViewStatusBar,
+                   commandid::AppAbout, commandid::CommSettings, commandid::EnvSettings, commandid::EditCustomer,
+                   commandid::ShowData, commandid::TransferData, commandid::ImportData, commandid::ExportData})
         EXPECT_TRUE(frame->Action(id)->isEnabled()) << id;
 
     int runs = 0;
-    frame->SetCommandHandler(cmd::TextOut, [&runs] { ++runs; });
-    frame->SetCommandHandler(cmd::EditCustomer, [] {});
-    EXPECT_TRUE(frame->Action(cmd::EditCustomer)->isEnabled());
-    EXPECT_FALSE(frame->Action(cmd::TextOut)->isEnabled()); // no record shown
+    frame->SetCommandHandler(commandid::TextOut, [&runs] { ++runs; });
+    frame->SetCommandHandler(commandid::EditCustomer, [] {});
+    EXPECT_TRUE(frame->Action(commandid::EditCustomer)->isEnabled());
+    EXPECT_FALSE(frame->Action(commandid::TextOut)->isEnabled()); // no record shown
 
     doc->Store() = storeWith({recordWithPoints({{0, 1.0}})});
     doc->Selection() = {cp932::lit("顧客Ａ"), "CV-1", cp932::lit("2024春"), 0};
     doc->LoadSelectedMeasurement();
-    ASSERT_TRUE(frame->Action(cmd::TextOut)->isEnabled());
-    frame->Action(cmd::TextOut)->trigger();
+    ASSERT_TRUE(frame->Action(commandid::TextOut)->isEnabled());
+    frame->Action(commandid::TextOut)->trigger();
     EXPECT_EQ(runs, 1);
 
     // A selection that no longer matches: the empty record shown does not count.
     doc->Selection().index = 5;
     doc->LoadSelectedMeasurement();
     EXPECT_EQ(frame->ViewGraph()->Records().size(), 1u);
-    EXPECT_FALSE(frame->Action(cmd::TextOut)->isEnabled());
+    EXPECT_FALSE(frame->Action(commandid::TextOut)->isEnabled());
 }
 
 TEST_F(MainWindowTest, ToolBarOrderAndTheBarsShowAndHide)
@@ -151,21 +151,21 @@ TEST_F(MainWindowTest, ToolBarOrderAndTheBarsShowAndHide)
             EXPECT_FALSE(a->toolTip().isEmpty());
         }
     }
-    EXPECT_EQ(ids, std::vector<int>(std::begin(cmd::ToolBarLayout), std::end(cmd::ToolBarLayout)));
+    EXPECT_EQ(ids, std::vector<int>(std::begin(commandid::ToolBarLayout), std::end(commandid::ToolBarLayout)));
 
     frame->show();
-    frame->Action(cmd::ViewToolBar)->trigger();
+    frame->Action(commandid::ViewToolBar)->trigger();
     EXPECT_FALSE(frame->ToolBar()->isVisible());
     EXPECT_FALSE(frame->DialogBarBand()->isVisible());
-    EXPECT_FALSE(frame->Action(cmd::ViewToolBar)->isChecked());
-    frame->Action(cmd::ViewToolBar)->trigger();
+    EXPECT_FALSE(frame->Action(commandid::ViewToolBar)->isChecked());
+    frame->Action(commandid::ViewToolBar)->trigger();
     EXPECT_TRUE(frame->ToolBar()->isVisible());
     EXPECT_TRUE(frame->DialogBarBand()->isVisible());
 
-    frame->Action(cmd::ViewStatusBar)->trigger();
+    frame->Action(commandid::ViewStatusBar)->trigger();
     EXPECT_FALSE(frame->statusBar()->isVisible());
-    EXPECT_FALSE(frame->Action(cmd::ViewStatusBar)->isChecked());
-    frame->Action(cmd::ViewStatusBar)->trigger();
+    EXPECT_FALSE(frame->Action(commandid::ViewStatusBar)->isChecked());
+    frame->Action(commandid::ViewStatusBar)->trigger();
     EXPECT_TRUE(frame->statusBar()->isVisible());
     frame->hide();
 }
@@ -182,7 +182,7 @@ TEST_F(MainWindowTest, StatusBarShowsReadyPromptsAndLockIndicators)
     EXPECT_FALSE(caps->isEnabled());
 
     // A menu prompt covers the idle text while the item is highlighted.
-    frame->Action(cmd::EnvSettings)->showStatusText(frame->menuBar());
+    frame->Action(commandid::EnvSettings)->showStatusText(frame->menuBar());
     EXPECT_EQ(frame->statusBar()->currentMessage(),
               QStringLiteral("印刷の余白と判定の出力を設定します"));
     frame->statusBar()->clearMessage();
@@ -286,7 +286,7 @@ TEST_F(GrabMainFrame, WindowMenusAboutAndToolBar)
         menu->hide();
     }
     // Every command wired, to see the icons as they look enabled.
-    for (int id : cmd::ToolBarLayout)
+    for (int id : commandid::ToolBarLayout)
         if (id != 0)
             frame->SetCommandHandler(id, [] {});
     std::unique_ptr<QDialog> about(frame->CreateAboutDialog());

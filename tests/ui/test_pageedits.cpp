@@ -2,6 +2,7 @@
 // when the sheet closes is kept, dialogs open where the user expects them, nothing received
 // is dropped without a question, and the keyboard reaches every action.
 #include <gtest/gtest.h>
+#include "support/whenmodal.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -60,26 +61,7 @@ ReceivedRecord received(double kV)
     return r;
 }
 
-// Runs `during` on the modal window of type T once its event loop runs. The test fails when
-// no such window opened; a window left open is closed so the test cannot hang.
-template <class T> void whenModal(std::function<void(T&)> during, bool* seen = nullptr)
-{
-    QTimer::singleShot(0, [during, seen] {
-        auto* w = qobject_cast<T*>(QApplication::activeModalWidget());
-        if (seen)
-            *seen = w != nullptr;
-        if (!w) {
-            if (!seen)
-                ADD_FAILURE() << "no modal " << T::staticMetaObject.className();
-            return;
-        }
-        during(*w);
-        if (w->isVisible()) {
-            ADD_FAILURE() << "the window is still open";
-            w->reject();
-        }
-    });
-}
+using guitest::whenModal;
 
 class PageEditsTest : public testing::Test {
 protected:

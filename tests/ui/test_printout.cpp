@@ -123,14 +123,14 @@ TEST_F(PrintOutTest, PdfFromTheMenuHasThePagesAndTextOfMxrtool)
         GTEST_SKIP() << "pdfinfo/pdftotext (poppler-utils) not installed";
     const CMeasRecord r = decayRecord(1500);
     showRecord(r);
-    ASSERT_TRUE(frame->Action(cmd::PdfOut)->isEnabled());
+    ASSERT_TRUE(frame->Action(commandid::PdfOut)->isEnabled());
 
     const QString outDir = dir.filePath("out");
     ASSERT_TRUE(QDir().mkpath(outDir));
     const QString target = outDir + "/report.pdf";
     messages->pushPath(target);
     messages->pushAnswer(MessageInterface::Answer::No); // do not open it
-    frame->Action(cmd::PdfOut)->trigger();
+    frame->Action(commandid::PdfOut)->trigger();
     ASSERT_TRUE(QFile::exists(target)) << messages->texts().join('\n').toStdString();
     // The proposal: the names and the start date, in the documents folder at first; then the
     // folder used is remembered.

@@ -460,7 +460,7 @@ TEST_F(CommSettingsCommand, OkCopiesBackAndSavesTheStore)
 TEST_F(CommSettingsCommand, MainWindowMenuOpensTheDialog)
 {
     MainWindow frame(&doc);
-    QAction* action = frame.Action(cmd::CommSettings);
+    QAction* action = frame.Action(commandid::CommSettings);
     ASSERT_TRUE(action->isEnabled());
     whenUp([](SerialSettingsDialog& dlg) {
         dlg.BaudRateList()->setCurrentText("4800");

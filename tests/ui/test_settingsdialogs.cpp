@@ -224,12 +224,12 @@ TEST(SetPrintBlank, TheMainWindowsCommandEditsTheFramesSettings)
     doc.SetDataFilePath(dir.filePath("DATA/MXR.DAT").toStdString());
     MainWindow frame(&doc);
     frame.SetSettings(&settings);
-    ASSERT_TRUE(frame.Action(cmd::EnvSettings)->isEnabled());
+    ASSERT_TRUE(frame.Action(commandid::EnvSettings)->isEnabled());
     whenOpen<SettingsDialog>([](SettingsDialog& d) {
         d.MarginEdit(SettingsDialog::Left)->setText(QStringLiteral("33"));
         EXPECT_TRUE(d.OnOK());
     });
-    frame.Action(cmd::EnvSettings)->trigger();
+    frame.Action(commandid::EnvSettings)->trigger();
     EXPECT_EQ(settings.PrtBlankLeft, 33);
 }
 

@@ -112,10 +112,10 @@ TEST_F(ViewFileTest, ShowsTheFirstMeasurementReadOnlyAndWritesNothing)
     ASSERT_NE(mark, nullptr);
     EXPECT_TRUE(mark->text().contains(viewed));
 
-    for (int id : {cmd::EditCustomer, cmd::TransferData, cmd::ImportData, cmd::RestoreBackup,
-                   cmd::CommSettings, cmd::EnvSettings, cmd::SharedDbSync})
+    for (int id : {commandid::EditCustomer, commandid::TransferData, commandid::ImportData, commandid::RestoreBackup,
+                   commandid::CommSettings, commandid::EnvSettings, commandid::SharedDbSync})
         EXPECT_FALSE(frame->Action(id)->isEnabled()) << id;
-    for (int id : {cmd::ShowData, cmd::TextOut, cmd::FilePrint, cmd::ExportData})
+    for (int id : {commandid::ShowData, commandid::TextOut, commandid::FilePrint, commandid::ExportData})
         EXPECT_TRUE(frame->Action(id)->isEnabled()) << id;
     EXPECT_TRUE(guitest::grabToPng(frame.get(), guitest::grabDir() + "/view_file.png"));
 

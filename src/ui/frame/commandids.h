@@ -1,7 +1,7 @@
 // Command ids of the main window's menus and toolbar, and the control ids of the dialog bar.
 #pragma once
 
-namespace cmd {
+namespace commandid {
 
 // "ファイル(&F)"
 inline constexpr int TextOut = 32807;      // "テキスト出力(&O)..."
@@ -39,7 +39,7 @@ inline constexpr int ToolBarLayout[] = {
     EditCustomer, ShowData, 0, TransferData, 0, TextOut, FilePrint,
     PrintPreview, PdfOut,   0, EnvSettings,  0, AppAbout};
 
-} // namespace cmd
+} // namespace commandid
 
 namespace ctl {
 

@@ -52,8 +52,8 @@ namespace {
 // Commands that work from the start; the others wait for their handlers.
 bool builtIn(int id)
 {
-    return id == cmd::PrintSetup || id == cmd::AppExit || id == cmd::ViewToolBar ||
-           id == cmd::ViewStatusBar || id == cmd::AppAbout;
+    return id == commandid::PrintSetup || id == commandid::AppExit || id == commandid::ViewToolBar ||
+           id == commandid::ViewStatusBar || id == commandid::AppAbout;
 }
 
 } // namespace
@@ -62,7 +62,7 @@ MainWindow::MainWindow(MeasurementDocument* doc, QWidget* parent) : QMainWindow(
 {
     setObjectName(QStringLiteral("mainFrame"));
     setWindowTitle(ui::appTitle());
-    setWindowIcon(ui::drawnToolIcon(cmd::ShowData));
+    setWindowIcon(ui::drawnToolIcon(commandid::ShowData));
     // The printer's own resolution, so the report's lines and fonts keep their sizes in
     // 0.1 mm instead of being drawn in screen pixels.
     m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
@@ -113,56 +113,56 @@ MainWindow::MainWindow(MeasurementDocument* doc, QWidget* parent) : QMainWindow(
     // The title tells while the data file is not written without asking.
     connect(&notifier, &DocumentNotifier::readOnlyChanged, this, &MainWindow::UpdateTitle);
     // "通信設定(&C)...": edits a copy of the store's line settings; OK saves the store.
-    SetCommandHandler(cmd::CommSettings, [this] { RunCommSettings(this, *m_doc); });
+    SetCommandHandler(commandid::CommSettings, [this] { RunCommSettings(this, *m_doc); });
     // "需要家情報の編集(&C)..." and "測定データの転送(&M)..." on a copy of the store,
     // "測定データの表示(&S)..." on the store itself.
-    SetCommandHandler(cmd::EditCustomer, [this] {
+    SetCommandHandler(commandid::EditCustomer, [this] {
         RunEditCustomer(this, *m_doc, m_settings ? *m_settings : AppSettings());
     });
-    SetCommandHandler(cmd::TransferData, [this] {
+    SetCommandHandler(commandid::TransferData, [this] {
         RunTransferData(this, *m_doc, m_settings ? *m_settings : AppSettings());
     });
-    SetCommandHandler(cmd::ShowData, [this] {
+    SetCommandHandler(commandid::ShowData, [this] {
         RunShowData(this, *m_doc, m_settings ? *m_settings : AppSettings());
     });
     // "印刷...": the shown record as the printed report (enabled only while the view holds one).
-    SetCommandHandler(cmd::FilePrint, [this] { m_viewGraph->OnFilePrint(*m_printer); });
+    SetCommandHandler(commandid::FilePrint, [this] { m_viewGraph->OnFilePrint(*m_printer); });
     // "印刷プレビュー(&V)" and "PDF出力(&D)...": the same pages as printing.
-    SetCommandHandler(cmd::PrintPreview,
+    SetCommandHandler(commandid::PrintPreview,
                       [this] { printout::RunPreview(this, *m_viewGraph, *m_printer); });
-    SetCommandHandler(cmd::PdfOut, [this] {
+    SetCommandHandler(commandid::PdfOut, [this] {
         printout::RunPdfOut(this, *m_viewGraph, *m_printer,
                             m_settings ? *m_settings : AppSettings());
     });
     // "テキスト出力(&O)...": the shown record as CSV (enabled only while the view holds one).
-    SetCommandHandler(cmd::TextOut, [this] {
+    SetCommandHandler(commandid::TextOut, [this] {
         RunTextOut(this, *m_viewGraph, m_settings ? *m_settings : AppSettings(), m_doc->Log());
     });
     // "環境設定(&E)...": print margins and judgments; kept in the settings saved at exit.
-    SetCommandHandler(cmd::EnvSettings,
+    SetCommandHandler(commandid::EnvSettings,
                       [this] { RunEnvSettings(this, m_settings ? *m_settings : AppSettings()); });
     // "測定データをファイルへ保存する(&O)..." and "測定データをファイルから取り込む(&I)...": export
     // files; an import replaces the store as a whole, saves it and reloads the selection.
-    SetCommandHandler(cmd::ExportData, [this] { RunDataExport(this, m_doc->Store()); });
-    SetCommandHandler(cmd::ImportData, [this] { RunDataImport(this, *m_doc); });
-    SetCommandHandler(cmd::RestoreBackup, [this] { RunRestoreBackup(this, *m_doc); });
+    SetCommandHandler(commandid::ExportData, [this] { RunDataExport(this, m_doc->Store()); });
+    SetCommandHandler(commandid::ImportData, [this] { RunDataImport(this, *m_doc); });
+    SetCommandHandler(commandid::RestoreBackup, [this] { RunRestoreBackup(this, *m_doc); });
     // "解析(&A)": windows for the selected cable or data set; they read the store only.
-    SetCommandHandler(cmd::AnalysisHistory, [this] { m_analysis->ShowHistory(); });
-    SetCommandHandler(cmd::AnalysisPhase, [this] { m_analysis->ShowPhase(); });
-    SetCommandHandler(cmd::AnalysisStep, [this] { m_analysis->ShowStep(); });
-    SetCommandHandler(cmd::ViewJudgmentBasis, [this] {
+    SetCommandHandler(commandid::AnalysisHistory, [this] { m_analysis->ShowHistory(); });
+    SetCommandHandler(commandid::AnalysisPhase, [this] { m_analysis->ShowPhase(); });
+    SetCommandHandler(commandid::AnalysisStep, [this] { m_analysis->ShowStep(); });
+    SetCommandHandler(commandid::ViewJudgmentBasis, [this] {
         m_analysis->SetPanelVisible(!m_analysis->PanelVisible());
         UpdateCommandStates();
     });
     // The panel's own close button unticks the menu item.
     connect(m_analysis->Panel(), &QDockWidget::visibilityChanged, this,
             [this] { UpdateCommandStates(); });
-    SetCommandHandler(cmd::ViewAnalysisOverlay, [this] {
+    SetCommandHandler(commandid::ViewAnalysisOverlay, [this] {
         m_analysis->SetOverlay(!m_analysis->OverlayOn());
         UpdateCommandStates();
     });
     // "共有データベースと同期(&Y)...": the store file with the shared database, then reloaded.
-    SetCommandHandler(cmd::SharedDbSync, [this] {
+    SetCommandHandler(commandid::SharedDbSync, [this] {
         RunSharedDbSync(this, *m_doc, m_settings ? m_settings->IniPath() : "MXRView.INI");
     });
     UpdateCommandStates();
@@ -188,79 +188,79 @@ QAction* MainWindow::AddCommand(QMenu* menu, int commandId, const QString& text,
 void MainWindow::CreateMenus()
 {
     QMenu* file = menuBar()->addMenu(QStringLiteral("ファイル(&F)"));
-    AddCommand(file, cmd::TextOut, QStringLiteral("テキスト出力(&O)..."),
+    AddCommand(file, commandid::TextOut, QStringLiteral("テキスト出力(&O)..."),
                QStringLiteral("表示中の測定データをテキスト ファイルに出力します"),
                QStringLiteral("テキスト出力"));
     // The shortcut shown after the tab is live: Ctrl+P prints once printing is wired.
     QAction* print =
-        AddCommand(file, cmd::FilePrint, QStringLiteral("印刷...\tCtrl+P(&P)"),
+        AddCommand(file, commandid::FilePrint, QStringLiteral("印刷...\tCtrl+P(&P)"),
                    QStringLiteral("表示中の測定データを印刷します"), QStringLiteral("印刷"));
     print->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
-    AddCommand(file, cmd::PrintPreview, QStringLiteral("印刷プレビュー(&V)"),
+    AddCommand(file, commandid::PrintPreview, QStringLiteral("印刷プレビュー(&V)"),
                QStringLiteral("印刷イメージを全ページ表示します"),
                QStringLiteral("印刷プレビュー"));
-    AddCommand(file, cmd::PdfOut, QStringLiteral("PDF出力(&D)..."),
+    AddCommand(file, commandid::PdfOut, QStringLiteral("PDF出力(&D)..."),
                QStringLiteral("表示中の測定データを PDF ファイルに出力します"),
                QStringLiteral("PDF出力"));
-    AddCommand(file, cmd::PrintSetup, QStringLiteral("プリンタの設定(&R)..."),
+    AddCommand(file, commandid::PrintSetup, QStringLiteral("プリンタの設定(&R)..."),
                QStringLiteral("プリンタおよび印刷オプションを変更します"));
-    AddCommand(file, cmd::RestoreBackup, QStringLiteral("バックアップから復元(&B)..."),
+    AddCommand(file, commandid::RestoreBackup, QStringLiteral("バックアップから復元(&B)..."),
                QStringLiteral("データファイルを以前のバックアップの状態に戻します"));
-    AddCommand(file, cmd::SharedDbSync, QStringLiteral("共有データベースと同期(&Y)..."),
+    AddCommand(file, commandid::SharedDbSync, QStringLiteral("共有データベースと同期(&Y)..."),
                QStringLiteral("測定データを会社の共有データベースと送受信します"));
     file->addSeparator();
-    AddCommand(file, cmd::AppExit, QStringLiteral("アプリケーションの終了(&X)"),
+    AddCommand(file, commandid::AppExit, QStringLiteral("アプリケーションの終了(&X)"),
                QStringLiteral("アプリケーションを終了します"));
 
     QMenu* data = menuBar()->addMenu(QStringLiteral("測定データ(&M)"));
-    AddCommand(data, cmd::EditCustomer, QStringLiteral("需要家情報の編集(&C)..."),
+    AddCommand(data, commandid::EditCustomer, QStringLiteral("需要家情報の編集(&C)..."),
                QStringLiteral("需要家、ケーブル、測定データの情報を編集します"),
                QStringLiteral("需要家情報の編集"));
-    AddCommand(data, cmd::TransferData, QStringLiteral("測定データの転送(&M)..."),
+    AddCommand(data, commandid::TransferData, QStringLiteral("測定データの転送(&M)..."),
                QStringLiteral("測定器から測定データを受信して登録します"),
                QStringLiteral("測定データの転送"));
-    AddCommand(data, cmd::ShowData, QStringLiteral("測定データの表示(&S)..."),
+    AddCommand(data, commandid::ShowData, QStringLiteral("測定データの表示(&S)..."),
                QStringLiteral("登録されている測定データを選んで表示します"),
                QStringLiteral("測定データの表示"));
     data->addSeparator();
-    AddCommand(data, cmd::ImportData, QStringLiteral("測定データをファイルから取り込む(&I)..."),
+    AddCommand(data, commandid::ImportData, QStringLiteral("測定データをファイルから取り込む(&I)..."),
                QStringLiteral("保存ファイルから測定データを取り込みます"));
-    AddCommand(data, cmd::ExportData, QStringLiteral("測定データをファイルへ保存する(&O)..."),
+    AddCommand(data, commandid::ExportData, QStringLiteral("測定データをファイルへ保存する(&O)..."),
                QStringLiteral("選んだ測定データをファイルへ保存します"));
 
     QMenu* analysis = menuBar()->addMenu(QStringLiteral("解析(&A)"));
-    AddCommand(analysis, cmd::AnalysisHistory, QStringLiteral("経年変化(&H)..."),
+    AddCommand(analysis, commandid::AnalysisHistory, QStringLiteral("経年変化(&H)..."),
                QStringLiteral("選んだケーブルの測定データを年ごとに比べます"));
-    AddCommand(analysis, cmd::AnalysisPhase, QStringLiteral("相間比較(&P)..."),
+    AddCommand(analysis, commandid::AnalysisPhase, QStringLiteral("相間比較(&P)..."),
                QStringLiteral("選んだ測定データのＲ相・Ｓ相・Ｔ相の最終値を比べます"));
-    AddCommand(analysis, cmd::AnalysisStep, QStringLiteral("電圧特性(&V)..."),
+    AddCommand(analysis, commandid::AnalysisStep, QStringLiteral("電圧特性(&V)..."),
                QStringLiteral("選んだ測定データの試験電圧と最終値の関係を表示します"));
 
     QMenu* settings = menuBar()->addMenu(QStringLiteral("設定(&S)"));
-    AddCommand(settings, cmd::EnvSettings, QStringLiteral("環境設定(&E)..."),
+    AddCommand(settings, commandid::EnvSettings, QStringLiteral("環境設定(&E)..."),
                QStringLiteral("印刷の余白と判定の出力を設定します"), QStringLiteral("環境設定"));
-    AddCommand(settings, cmd::CommSettings, QStringLiteral("通信設定(&C)..."),
+    AddCommand(settings, commandid::CommSettings, QStringLiteral("通信設定(&C)..."),
                QStringLiteral("測定器と通信するポートと通信条件を設定します"));
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("表示(&V)"));
-    QAction* toolBar = AddCommand(view, cmd::ViewToolBar, QStringLiteral("ツール バー(&T)"),
+    QAction* toolBar = AddCommand(view, commandid::ViewToolBar, QStringLiteral("ツール バー(&T)"),
                                   QStringLiteral("ツール バーの表示/非表示を切り替えます"));
     toolBar->setCheckable(true);
     toolBar->setChecked(true);
-    QAction* statusBar = AddCommand(view, cmd::ViewStatusBar, QStringLiteral("ステータス バー(&S)"),
+    QAction* statusBar = AddCommand(view, commandid::ViewStatusBar, QStringLiteral("ステータス バー(&S)"),
                                     QStringLiteral("ステータス バーの表示/非表示を切り替えます"));
     statusBar->setCheckable(true);
     statusBar->setChecked(true);
     view->addSeparator();
-    AddCommand(view, cmd::ViewJudgmentBasis, QStringLiteral("判定根拠(&J)"),
+    AddCommand(view, commandid::ViewJudgmentBasis, QStringLiteral("判定根拠(&J)"),
                QStringLiteral("表示中の測定データの判定の根拠と波形の兆候を表示します"))
         ->setCheckable(true);
-    AddCommand(view, cmd::ViewAnalysisOverlay, QStringLiteral("解析マーク(&K)"),
+    AddCommand(view, commandid::ViewAnalysisOverlay, QStringLiteral("解析マーク(&K)"),
                QStringLiteral("グラフにトリガー区間と波形の兆候を重ねて表示します"))
         ->setCheckable(true);
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("ヘルプ(&H)"));
-    AddCommand(help, cmd::AppAbout, QStringLiteral("バージョン情報(&A)..."),
+    AddCommand(help, commandid::AppAbout, QStringLiteral("バージョン情報(&A)..."),
                QStringLiteral("プログラムの情報とバージョンを表示します"),
                QStringLiteral("バージョン情報"));
 
@@ -273,7 +273,7 @@ void MainWindow::CreateToolBars()
     m_toolBar = addToolBar(QStringLiteral("ツール バー"));
     m_toolBar->setObjectName(QStringLiteral("toolBar"));
     m_toolBar->setIconSize(QSize(16, 16));
-    for (int id : cmd::ToolBarLayout) {
+    for (int id : commandid::ToolBarLayout) {
         if (id == 0) {
             m_toolBar->addSeparator();
             continue;
@@ -319,28 +319,28 @@ void MainWindow::UpdateCommandStates()
 {
     for (auto& [id, action] : m_actions) {
         bool enabled = builtIn(id) || (m_handlers.count(id) != 0 && !m_doc->IsLoading());
-        if (id == cmd::TextOut || id == cmd::FilePrint || id == cmd::PrintPreview ||
-            id == cmd::PdfOut)
+        if (id == commandid::TextOut || id == commandid::FilePrint || id == commandid::PrintPreview ||
+            id == commandid::PdfOut)
             enabled = enabled && m_viewGraph->HasRecord();
-        if (id == cmd::AnalysisHistory)
+        if (id == commandid::AnalysisHistory)
             enabled = enabled && m_analysis->HasCable();
-        if (id == cmd::AnalysisPhase || id == cmd::AnalysisStep)
+        if (id == commandid::AnalysisPhase || id == commandid::AnalysisStep)
             enabled = enabled && m_analysis->HasSet();
         action->setEnabled(enabled);
     }
-    m_actions.at(cmd::ViewToolBar)->setChecked(m_toolBar && m_toolBar->isVisibleTo(this));
-    m_actions.at(cmd::ViewStatusBar)->setChecked(statusBar()->isVisibleTo(this));
-    m_actions.at(cmd::ViewJudgmentBasis)->setChecked(m_analysis->PanelVisible());
-    m_actions.at(cmd::ViewAnalysisOverlay)->setChecked(m_analysis->OverlayOn());
+    m_actions.at(commandid::ViewToolBar)->setChecked(m_toolBar && m_toolBar->isVisibleTo(this));
+    m_actions.at(commandid::ViewStatusBar)->setChecked(statusBar()->isVisibleTo(this));
+    m_actions.at(commandid::ViewJudgmentBasis)->setChecked(m_analysis->PanelVisible());
+    m_actions.at(commandid::ViewAnalysisOverlay)->setChecked(m_analysis->OverlayOn());
 }
 
 void MainWindow::OnCommand(int commandId)
 {
     switch (commandId) {
-    case cmd::AppExit: close(); return;
-    case cmd::AppAbout: OnAbout(); return;
-    case cmd::PrintSetup: OnPrintSetup(); return;
-    case cmd::ViewToolBar: {
+    case commandid::AppExit: close(); return;
+    case commandid::AppAbout: OnAbout(); return;
+    case commandid::PrintSetup: OnPrintSetup(); return;
+    case commandid::ViewToolBar: {
         // The toolbar and the dialog bar are one band group: shown and hidden together.
         const bool show = !m_toolBar->isVisibleTo(this);
         m_toolBar->setVisible(show);
@@ -348,7 +348,7 @@ void MainWindow::OnCommand(int commandId)
         UpdateCommandStates();
         return;
     }
-    case cmd::ViewStatusBar:
+    case commandid::ViewStatusBar:
         statusBar()->setVisible(!statusBar()->isVisibleTo(this));
         UpdateCommandStates();
         return;
@@ -372,7 +372,7 @@ QDialog* MainWindow::CreateAboutDialog()
     auto* layout = new QVBoxLayout(dialog);
     auto* row = new QHBoxLayout;
     auto* icon = new QLabel(dialog);
-    icon->setPixmap(ui::drawnToolIcon(cmd::ShowData).pixmap(32, 32));
+    icon->setPixmap(ui::drawnToolIcon(commandid::ShowData).pixmap(32, 32));
     row->addWidget(icon, 0, Qt::AlignTop);
     auto* texts = new QVBoxLayout;
     // The product name and description of the version information, then the file version.
@@ -425,8 +425,8 @@ void MainWindow::UpdateTitle()
 void MainWindow::EnterViewingMode()
 {
     // Nothing the viewer does may change the viewed file or the installation's settings.
-    for (int id : {cmd::EditCustomer, cmd::TransferData, cmd::ImportData, cmd::RestoreBackup,
-                   cmd::CommSettings, cmd::EnvSettings, cmd::SharedDbSync})
+    for (int id : {commandid::EditCustomer, commandid::TransferData, commandid::ImportData, commandid::RestoreBackup,
+                   commandid::CommSettings, commandid::EnvSettings, commandid::SharedDbSync})
         m_handlers.erase(id);
     UpdateCommandStates();
     auto* mark = new QLabel(

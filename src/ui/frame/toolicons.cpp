@@ -17,15 +17,15 @@ struct ThemeName {
 };
 
 constexpr ThemeName kThemeNames[] = {
-    {cmd::EditCustomer, "x-office-address-book"},
-    {cmd::ShowData, "x-office-spreadsheet"},
-    {cmd::TransferData, "network-receive"},
-    {cmd::TextOut, "document-export"},
-    {cmd::FilePrint, "document-print"},
-    {cmd::PrintPreview, "document-print-preview"},
-    {cmd::PdfOut, "application-pdf"},
-    {cmd::EnvSettings, "preferences-system"},
-    {cmd::AppAbout, "help-about"},
+    {commandid::EditCustomer, "x-office-address-book"},
+    {commandid::ShowData, "x-office-spreadsheet"},
+    {commandid::TransferData, "network-receive"},
+    {commandid::TextOut, "document-export"},
+    {commandid::FilePrint, "document-print"},
+    {commandid::PrintPreview, "document-print-preview"},
+    {commandid::PdfOut, "application-pdf"},
+    {commandid::EnvSettings, "preferences-system"},
+    {commandid::AppAbout, "help-about"},
 };
 
 bool themeComplete()
@@ -233,15 +233,15 @@ QPixmap drawAt(int commandId, int size)
     p.setRenderHint(QPainter::Antialiasing);
     p.scale(size / 16.0, size / 16.0);
     switch (commandId) {
-    case cmd::EditCustomer: drawEditCustomer(p); break;
-    case cmd::ShowData: drawShowData(p); break;
-    case cmd::TransferData: drawTransfer(p); break;
-    case cmd::TextOut: drawTextOut(p); break;
-    case cmd::FilePrint: drawPrint(p); break;
-    case cmd::PrintPreview: drawPreview(p); break;
-    case cmd::PdfOut: drawPdfOut(p); break;
-    case cmd::EnvSettings: drawSettings(p); break;
-    case cmd::AppAbout: drawAbout(p); break;
+    case commandid::EditCustomer: drawEditCustomer(p); break;
+    case commandid::ShowData: drawShowData(p); break;
+    case commandid::TransferData: drawTransfer(p); break;
+    case commandid::TextOut: drawTextOut(p); break;
+    case commandid::FilePrint: drawPrint(p); break;
+    case commandid::PrintPreview: drawPreview(p); break;
+    case commandid::PdfOut: drawPdfOut(p); break;
+    case commandid::EnvSettings: drawSettings(p); break;
+    case commandid::AppAbout: drawAbout(p); break;
     default: break;
     }
     return pm;
