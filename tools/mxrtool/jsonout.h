@@ -58,38 +58,13 @@ public:
         string(k);
         text += ": ";
     }
-    // "key": value followed by ", " (the next newline drops the trailing space).
-    void numberField(std::string_view k, double v)
-    {
-        key(k);
-        number(v);
-        text += ", ";
-    }
-    void integerField(std::string_view k, long long v)
-    {
-        key(k);
-        integer(v);
-        text += ", ";
-    }
-    void textField(std::string_view k, const std::string& cp932Text)
-    {
-        key(k);
-        cp932(cp932Text);
-        text += ", ";
-    }
-    void newline(int indent)
-    {
-        if (!text.empty() && text.back() == ' ')
-            text.pop_back();
-        text += '\n';
-        text.append(static_cast<std::size_t>(indent) * 2, ' ');
-    }
-
     // How a scope places its elements.
     enum class Layout {
         Inline,  // {"a": 1, "b": 2}: one line
         Lines,   // each element on a line of its own, the closing bracket on the next
         Wrapped, // elements on a new line, joined by ", " until wrap() starts the next line
+        Flow,    // as Wrapped, but the first element follows the opening bracket and the closing
+                 // one follows the last element: only wrap() breaks the line
     };
 
     // An open object or array: puts the comma and line break before each element and closes
@@ -131,7 +106,7 @@ public:
             m_closed = true;
             assert(m_j.m_depth == m_depth);
             --m_j.m_depth;
-            if (m_layout != Layout::Inline && !m_first)
+            if ((m_layout == Layout::Lines || m_layout == Layout::Wrapped) && !m_first)
                 m_j.lineBreak(m_indent);
             m_j.text += m_close;
         }
@@ -147,7 +122,7 @@ public:
             assert(!m_closed && m_j.m_depth == m_depth);
             if (!m_first)
                 m_j.text += ',';
-            if (m_layout == Layout::Lines || (m_layout == Layout::Wrapped && (m_first || m_wrap)))
+            if (m_layout == Layout::Lines || (m_layout == Layout::Wrapped && m_first) || (m_layout != Layout::Inline && m_wrap))
                 m_j.lineBreak(m_indent + 1);
             else if (!m_first)
                 m_j.text += ' ';
