@@ -22,9 +22,7 @@ namespace {
 
 constexpr const char* kUsage = "analyze STORE --customer C --cable K [--set S]";
 
-struct AnalyzeArgs {
-    QString store, customer, cable, set;
-};
+struct AnalyzeArgs : RecordNames {}; // no index: the whole cable or set
 
 std::optional<QString> parse(const QStringList& args, AnalyzeArgs& a)
 {
@@ -147,21 +145,25 @@ void writePhaseGroups(Scope&& a, const std::vector<PhaseGroup>& groups)
 void writeSign(Scope&& o, const CurveSign& c)
 {
     o.string("kind", signKey(c.kind));
-    o.number("start", c.start);
-    o.number("stop", c.stop);
-    o.number("value", c.value);
-    o.number("reference", c.reference);
+    o.numbers({
+        {"start", c.start},
+        {"stop", c.stop},
+        {"value", c.value},
+        {"reference", c.reference},
+    });
     o.cp932("text", c.text);
 }
 
 void writeRise(Scope&& o, const RiseFit& r)
 {
     o.boolean("evaluated", r.evaluated);
-    o.number("windowStart", r.windowStart);
-    o.number("windowStop", r.windowStop);
-    o.number("slope", r.slope);
-    o.number("median", r.median);
-    o.number("slopePercent", r.slopePercent);
+    o.numbers({
+        {"windowStart", r.windowStart},
+        {"windowStop", r.windowStop},
+        {"slope", r.slope},
+        {"median", r.median},
+        {"slopePercent", r.slopePercent},
+    });
     o.boolean("rising", r.rising);
 }
 
@@ -172,10 +174,12 @@ void writeRecord(Scope&& o, const StepSummary& s)
     o.cp932("start", s.start.status == OleDateTime::Null ? std::string()
                                                          : s.start.format("%Y/%m/%d %H:%M:%S"));
     o.wrap();
-    o.number("TestVoltage", s.testVoltage);
-    o.number("LastCurrent", s.finalValue);
-    o.number("SeikyokuRatio", s.seikyokuRatio);
-    o.number("JyakutenRatio", s.jyakutenRatio);
+    o.numbers({
+        {"TestVoltage", s.testVoltage},
+        {"LastCurrent", s.finalValue},
+        {"SeikyokuRatio", s.seikyokuRatio},
+        {"JyakutenRatio", s.jyakutenRatio},
+    });
     o.wrap();
     {
         Scope judgments = o.array("judgments", Layout::Flow);
@@ -200,13 +204,15 @@ void writeRecord(Scope&& o, const StepSummary& s)
 void writeStepPoint(Scope&& o, const StepPoint& p)
 {
     o.integer("index", static_cast<long long>(p.index));
-    o.number("TestVoltage", p.testVoltage);
-    o.number("LastCurrent", p.finalValue);
-    o.number("predicted", p.predicted);
-    o.number("departure", p.departure);
-    o.number("line", p.lineValue);
-    o.number("lineRatio", p.lineRatio);
-    o.number("JyakutenRatio", p.jyakutenRatio);
+    o.numbers({
+        {"TestVoltage", p.testVoltage},
+        {"LastCurrent", p.finalValue},
+        {"predicted", p.predicted},
+        {"departure", p.departure},
+        {"line", p.lineValue},
+        {"lineRatio", p.lineRatio},
+        {"JyakutenRatio", p.jyakutenRatio},
+    });
     o.boolean("knee", p.knee);
 }
 
@@ -240,13 +246,15 @@ void writeSet(Scope&& o, const SetSummary& s)
 
 void writeThresholds(Scope&& o, const AnalysisThresholds& t)
 {
-    o.number("UnbalanceLimit", t.unbalanceLimitPercent);
-    o.number("SpikeFactor", t.spikeFactor);
-    o.number("SpikeWindowSec", t.spikeWindowSeconds);
-    o.number("SpikeMinDelta", t.spikeMinDelta);
-    o.number("RiseMinutes", t.riseWindowMinutes);
-    o.number("RiseSlopePercent", t.riseSlopePercentPerMinute);
-    o.number("KneeFactor", t.kneeFactor);
+    o.numbers({
+        {"UnbalanceLimit", t.unbalanceLimitPercent},
+        {"SpikeFactor", t.spikeFactor},
+        {"SpikeWindowSec", t.spikeWindowSeconds},
+        {"SpikeMinDelta", t.spikeMinDelta},
+        {"RiseMinutes", t.riseWindowMinutes},
+        {"RiseSlopePercent", t.riseSlopePercentPerMinute},
+        {"KneeFactor", t.kneeFactor},
+    });
     o.integer("TriggValidSec", t.triggValidSec);
 }
 
@@ -255,12 +263,9 @@ void writeThresholds(Scope&& o, const AnalysisThresholds& t)
 int runAnalyzeCommand(const ToolContext& ctx, const QStringList& args)
 {
     AnalyzeArgs a;
-    if (const auto problem = parse(args, a))
-        return usageError(*problem);
-
     CCustomerDB db;
     NamedRecord found;
-    if (const int failed = LoadNamedRecord({a.store, a.customer, a.cable, a.set, -1}, db, found))
+    if (const int failed = ParseAndLoadNamedRecord(args, a, parse, db, found))
         return failed;
     const CCable& cable = *found.cable;
 

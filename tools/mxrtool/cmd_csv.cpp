@@ -35,9 +35,8 @@ CsvLabels labels(const ToolContext& ctx)
                         title(inikey::TitleMeasurement));
 }
 
-struct CsvArgs {
-    QString store, customer, cable, set, out;
-    int index = -1;
+struct CsvArgs : RecordNames {
+    QString out;
     CsvEncoding encoding = CsvEncoding::Cp932; // not the dialog's remembered choice: scripts
                                                // get the same bytes wherever they run
 };
@@ -92,12 +91,9 @@ std::optional<QString> parse(const QStringList& args, CsvArgs& a)
 int runCsvCommand(const ToolContext& ctx, const QStringList& args)
 {
     CsvArgs a;
-    if (const auto problem = parse(args, a))
-        return usageError(*problem);
-
     CCustomerDB db;
     NamedRecord found;
-    if (const int failed = LoadNamedRecord({a.store, a.customer, a.cable, a.set, a.index}, db, found))
+    if (const int failed = ParseAndLoadNamedRecord(args, a, parse, db, found))
         return failed;
 
     // The names as the store spells them, as the main window passes them to the dialog.

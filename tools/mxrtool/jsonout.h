@@ -5,8 +5,10 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <initializer_list>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "model/cp932text.h"
 
@@ -77,6 +79,12 @@ public:
 
         // Elements of an object.
         void number(std::string_view k, double v) { key(k).number(v); }
+        // Number members in the order given.
+        void numbers(std::initializer_list<std::pair<std::string_view, double>> members)
+        {
+            for (const auto& [k, v] : members)
+                number(k, v);
+        }
         void integer(std::string_view k, long long v) { key(k).integer(v); }
         void string(std::string_view k, std::string_view utf8) { key(k).string(utf8); }
         void cp932(std::string_view k, const std::string& cp932Text) { key(k).cp932(cp932Text); }
