@@ -17,6 +17,7 @@
 #include "toolmessages.h"
 
 using namespace analysis;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -26,19 +27,14 @@ struct AnalyzeArgs : RecordNames {}; // no index: the whole cable or set
 
 std::optional<QString> parse(const QStringList& args, AnalyzeArgs& a)
 {
-    for (int i = 0; i < args.size(); ++i) {
-        const QString& arg = args[i];
-        if (arg != "--customer" && arg != "--cable" && arg != "--set") {
-            if (!a.store.isEmpty())
-                return ToolText(ToolMsg::UnexpectedArgument, {arg});
-            a.store = arg;
-            continue;
-        }
-        if (i + 1 >= args.size())
-            return ToolText(ToolMsg::NeedsValue, {arg});
-        const QString value = args[++i];
-        (arg == "--customer" ? a.customer : arg == "--cable" ? a.cable : a.set) = value;
-    }
+    const auto problem = ParseStoreArguments(
+        args, {"--customer"_L1, "--cable"_L1, "--set"_L1}, a.store,
+        [&](const QString& option, const QString& value) -> std::optional<QString> {
+            (option == "--customer" ? a.customer : option == "--cable" ? a.cable : a.set) = value;
+            return std::nullopt;
+        });
+    if (problem)
+        return problem;
     if (a.store.isEmpty() || a.customer.isEmpty() || a.cable.isEmpty())
         return ToolText(ToolMsg::Expected, {QString::fromLatin1(kUsage)});
     return std::nullopt;
@@ -258,15 +254,8 @@ void writeThresholds(Scope&& o, const AnalysisThresholds& t)
     o.integer("TriggValidSec", t.triggValidSec);
 }
 
-} // namespace
-
-int runAnalyzeCommand(const ToolContext& ctx, const QStringList& args)
+int analyze(const ToolContext& ctx, const NamedRecord& found)
 {
-    AnalyzeArgs a;
-    CCustomerDB db;
-    NamedRecord found;
-    if (const int failed = ParseAndLoadNamedRecord(args, a, parse, db, found))
-        return failed;
     const CCable& cable = *found.cable;
 
     const AnalysisThresholds t = thresholds(ctx);
@@ -296,4 +285,13 @@ int runAnalyzeCommand(const ToolContext& ctx, const QStringList& args)
     j.text += '\n';
     std::fwrite(j.text.data(), 1, j.text.size(), stdout);
     return 0;
+}
+
+} // namespace
+
+int runAnalyzeCommand(const ToolContext& ctx, const QStringList& args)
+{
+    return RunOnNamedRecord(args, parse, [&](const AnalyzeArgs&, const NamedRecord& found) {
+        return analyze(ctx, found);
+    });
 }
