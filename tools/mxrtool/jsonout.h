@@ -17,6 +17,9 @@
 class JsonOut {
 public:
     std::string text;
+    // Control characters in strings as \u00XX throughout (the reception documents' form) rather
+    // than \n, \r and \t.
+    bool unicodeControlEscapes = false;
 
     void number(double v)
     {
@@ -39,9 +42,14 @@ public:
             switch (c) {
             case '"': text += "\\\""; break;
             case '\\': text += "\\\\"; break;
-            case '\n': text += "\\n"; break;
-            case '\r': text += "\\r"; break;
-            case '\t': text += "\\t"; break;
+            case '\n':
+            case '\r':
+            case '\t':
+                if (!unicodeControlEscapes) {
+                    text += c == '\n' ? "\\n" : c == '\r' ? "\\r" : "\\t";
+                    break;
+                }
+                [[fallthrough]];
             default:
                 if (c < 0x20) {
                     char esc[8];
@@ -106,6 +114,8 @@ public:
 
         // Wrapped: the next element starts a new line.
         void wrap() { m_wrap = true; }
+        // The next element stays on the current line, even as the first of a Wrapped scope.
+        void joinLine() { m_join = true; }
         // Ends the scope before its destructor does.
         void close()
         {
@@ -130,12 +140,16 @@ public:
             assert(!m_closed && m_j.m_depth == m_depth);
             if (!m_first)
                 m_j.text += ',';
-            if (m_layout == Layout::Lines || (m_layout == Layout::Wrapped && m_first) || (m_layout != Layout::Inline && m_wrap))
+            const bool lineBreak = !m_join && (m_layout == Layout::Lines ||
+                                               (m_layout == Layout::Wrapped && m_first) ||
+                                               (m_layout != Layout::Inline && m_wrap));
+            if (lineBreak)
                 m_j.lineBreak(m_indent + 1);
             else if (!m_first)
                 m_j.text += ' ';
             m_first = false;
             m_wrap = false;
+            m_join = false;
             return m_j;
         }
         JsonOut& key(std::string_view k)
@@ -154,6 +168,7 @@ public:
         int m_depth;
         bool m_first = true;
         bool m_wrap = false;
+        bool m_join = false;
         bool m_closed = false;
     };
 
