@@ -1,5 +1,6 @@
 // analyze: the cable analysis (history, phase balance, step test, curve signs, judgment
 // explanations) of one cable or one set, as JSON.
+#include <array>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -16,30 +17,24 @@
 #include "toolmessages.h"
 
 using namespace analysis;
+using namespace Qt::StringLiterals;
 
 namespace {
 
 constexpr const char* kUsage = "analyze STORE --customer C --cable K [--set S]";
 
-struct AnalyzeArgs {
-    QString store, customer, cable, set;
-};
+struct AnalyzeArgs : RecordNames {}; // no index: the whole cable or set
 
 std::optional<QString> parse(const QStringList& args, AnalyzeArgs& a)
 {
-    for (int i = 0; i < args.size(); ++i) {
-        const QString& arg = args[i];
-        if (arg != "--customer" && arg != "--cable" && arg != "--set") {
-            if (!a.store.isEmpty())
-                return ToolText(ToolMsg::UnexpectedArgument, {arg});
-            a.store = arg;
-            continue;
-        }
-        if (i + 1 >= args.size())
-            return ToolText(ToolMsg::NeedsValue, {arg});
-        const QString value = args[++i];
-        (arg == "--customer" ? a.customer : arg == "--cable" ? a.cable : a.set) = value;
-    }
+    const auto problem = ParseStoreArguments(
+        args, {"--customer"_L1, "--cable"_L1, "--set"_L1}, a.store,
+        [&](const QString& option, const QString& value) -> std::optional<QString> {
+            (option == "--customer" ? a.customer : option == "--cable" ? a.cable : a.set) = value;
+            return std::nullopt;
+        });
+    if (problem)
+        return problem;
     if (a.store.isEmpty() || a.customer.isEmpty() || a.cable.isEmpty())
         return ToolText(ToolMsg::Expected, {QString::fromLatin1(kUsage)});
     return std::nullopt;
@@ -80,257 +75,187 @@ const char* statusKey(UnbalanceStatus s)
     }
 }
 
-void boolField(JsonOut& j, const char* k, bool v)
-{
-    j.key(k);
-    j.text += v ? "true, " : "false, ";
-}
+using Scope = JsonOut::Scope;
+using Layout = JsonOut::Layout;
 
-void optionalNumber(JsonOut& j, const std::optional<double>& v)
+// A value that may be missing: null then.
+void optionalNumber(Scope& a, const std::optional<double>& v)
 {
     if (v)
-        j.number(*v);
+        a.number(*v);
     else
-        j.text += "null";
+        a.null();
 }
 
-void closeObject(JsonOut& j, int indent)
+// The three phases' values as an inline array.
+void phaseValues(Scope&& a, const std::array<std::optional<double>, 3>& v)
 {
-    j.newline(indent);
-    j.text += '}';
+    for (const auto& value : v)
+        optionalNumber(a, value);
 }
 
-// Drops the separator after the last member or element.
-void trimSeparator(JsonOut& j)
-{
-    while (!j.text.empty() && (j.text.back() == ' ' || j.text.back() == ','))
-        j.text.pop_back();
-}
-
-// The items as a JSON array, each on a line of its own indented one step deeper than ind.
+// The items as an array with each on a line of its own.
 template <class Item, class Write>
-void writeArray(JsonOut& j, const std::vector<Item>& items, int ind, Write write)
+void writeArray(Scope&& a, const std::vector<Item>& items, Write write)
 {
-    j.text += '[';
-    for (const Item& item : items) {
-        j.newline(ind + 1);
-        write(item);
-        j.text += ',';
-    }
-    trimSeparator(j);
-    if (!items.empty())
-        j.newline(ind);
-    j.text += "], ";
+    for (const Item& item : items)
+        write(a, item);
 }
 
-void writeUnbalance(JsonOut& j, const char* k, const Unbalance& u)
+void writeUnbalance(Scope&& o, const Unbalance& u)
 {
-    j.key(k);
-    j.text += "{";
-    j.key("status");
-    j.string(statusKey(u.status));
-    j.text += ", ";
-    j.numberField("percent", u.percent);
-    boolField(j, "exceeds", u.exceeds);
-    j.textField("text", u.text);
-    trimSeparator(j);
-    j.text += "}, ";
+    o.string("status", statusKey(u.status));
+    o.number("percent", u.percent);
+    o.boolean("exceeds", u.exceeds);
+    o.cp932("text", u.text);
 }
 
-void writePhaseGroups(JsonOut& j, const std::vector<PhaseGroup>& groups, int ind)
+void writePhaseGroups(Scope&& a, const std::vector<PhaseGroup>& groups)
 {
-    j.text += '[';
     for (const PhaseGroup& g : groups) {
-        j.newline(ind + 1);
-        j.text += '{';
-        j.textField("day", g.dayText);
-        j.numberField("TestVoltage", g.testVoltage);
-        j.key("final");
-        j.text += '[';
-        for (int p = 0; p < 3; ++p) {
-            optionalNumber(j, g.finalValue[p]);
-            j.text += p < 2 ? ", " : "], ";
-        }
-        j.key("records");
-        j.text += '[';
-        for (int p = 0; p < 3; ++p) {
-            if (g.record[p]) {
-                j.text += '{';
-                j.textField("set", g.record[p]->setName);
-                j.integerField("index", static_cast<long long>(g.record[p]->index));
-                trimSeparator(j);
-                j.text += '}';
-            } else {
-                j.text += "null";
+        Scope o = a.object(Layout::Flow);
+        o.cp932("day", g.dayText);
+        o.number("TestVoltage", g.testVoltage);
+        phaseValues(o.array("final", Layout::Inline), g.finalValue);
+        {
+            Scope records = o.array("records", Layout::Inline);
+            for (const auto& r : g.record) {
+                if (!r) {
+                    records.null();
+                    continue;
+                }
+                Scope ref = records.object(Layout::Inline);
+                ref.cp932("set", r->setName);
+                ref.integer("index", static_cast<long long>(r->index));
             }
-            j.text += p < 2 ? ", " : "], ";
         }
-        j.newline(ind + 2);
-        writeUnbalance(j, "unbalance", g.leakage);
-        j.newline(ind + 2);
-        j.key("shield");
-        j.text += '[';
-        for (int p = 0; p < 3; ++p) {
-            optionalNumber(j, g.shieldCurrent[p]);
-            j.text += p < 2 ? ", " : "], ";
-        }
-        writeUnbalance(j, "shieldUnbalance", g.shield);
-        j.textField("note", g.note);
-        trimSeparator(j);
-        j.text += "},";
+        o.wrap();
+        writeUnbalance(o.object("unbalance", Layout::Inline), g.leakage);
+        o.wrap();
+        phaseValues(o.array("shield", Layout::Inline), g.shieldCurrent);
+        writeUnbalance(o.object("shieldUnbalance", Layout::Inline), g.shield);
+        o.cp932("note", g.note);
     }
-    trimSeparator(j);
-    if (!groups.empty())
-        j.newline(ind);
-    j.text += ']';
 }
 
-void writeRecord(JsonOut& j, const StepSummary& s, int ind)
+void writeSign(Scope&& o, const CurveSign& c)
 {
-    j.text += '{';
-    j.newline(ind + 1);
-    j.integerField("index", static_cast<long long>(s.index));
-    j.textField("phase", PhaseText(s.phase));
-    j.textField("start", s.start.status == OleDateTime::Null ? std::string()
-                                                             : s.start.format("%Y/%m/%d %H:%M:%S"));
-    j.newline(ind + 1);
-    j.numberField("TestVoltage", s.testVoltage);
-    j.numberField("LastCurrent", s.finalValue);
-    j.numberField("SeikyokuRatio", s.seikyokuRatio);
-    j.numberField("JyakutenRatio", s.jyakutenRatio);
-    j.newline(ind + 1);
-    j.key("judgments");
-    j.text += '[';
-    for (const JudgmentExplanation& e : s.judgments) {
-        j.newline(ind + 2);
-        j.text += '{';
-        j.key("value");
-        j.string(judgedKey(e.which));
-        j.text += ", ";
-        j.key("judgment");
-        if (e.judgment)
-            j.cp932(JudgmentWord(*e.judgment));
-        else
-            j.text += "null";
-        j.text += ", ";
-        j.textField("text", e.text);
-        trimSeparator(j);
-        j.text += "},";
-    }
-    trimSeparator(j);
-    j.text += "], ";
-    j.newline(ind + 1);
-    j.key("signs");
-    writeArray(j, s.signs.signs, ind + 1, [&](const CurveSign& c) {
-        j.text += '{';
-        j.key("kind");
-        j.string(signKey(c.kind));
-        j.text += ", ";
-        j.numberField("start", c.start);
-        j.numberField("stop", c.stop);
-        j.numberField("value", c.value);
-        j.numberField("reference", c.reference);
-        j.textField("text", c.text);
-        trimSeparator(j);
-        j.text += '}';
+    o.string("kind", signKey(c.kind));
+    o.numbers({
+        {"start", c.start},
+        {"stop", c.stop},
+        {"value", c.value},
+        {"reference", c.reference},
     });
-    j.newline(ind + 1);
-    const RiseFit& r = s.signs.rise;
-    j.key("rise");
-    j.text += '{';
-    boolField(j, "evaluated", r.evaluated);
-    j.numberField("windowStart", r.windowStart);
-    j.numberField("windowStop", r.windowStop);
-    j.numberField("slope", r.slope);
-    j.numberField("median", r.median);
-    j.numberField("slopePercent", r.slopePercent);
-    boolField(j, "rising", r.rising);
-    trimSeparator(j);
-    j.text += '}';
-    closeObject(j, ind);
+    o.cp932("text", c.text);
 }
 
-void writeStepCurve(JsonOut& j, const StepCurve& c, int ind)
+void writeRise(Scope&& o, const RiseFit& r)
 {
-    j.text += '{';
-    j.textField("phase", PhaseText(c.phase));
-    j.numberField("slope", c.slope);
-    j.integerField("knee", c.kneeIndex);
-    j.textField("text", c.text);
-    j.key("points");
-    j.text += '[';
-    for (const StepPoint& p : c.steps) {
-        j.newline(ind + 1);
-        j.text += '{';
-        j.integerField("index", static_cast<long long>(p.index));
-        j.numberField("TestVoltage", p.testVoltage);
-        j.numberField("LastCurrent", p.finalValue);
-        j.numberField("predicted", p.predicted);
-        j.numberField("departure", p.departure);
-        j.numberField("line", p.lineValue);
-        j.numberField("lineRatio", p.lineRatio);
-        j.numberField("JyakutenRatio", p.jyakutenRatio);
-        boolField(j, "knee", p.knee);
-        trimSeparator(j);
-        j.text += "},";
+    o.boolean("evaluated", r.evaluated);
+    o.numbers({
+        {"windowStart", r.windowStart},
+        {"windowStop", r.windowStop},
+        {"slope", r.slope},
+        {"median", r.median},
+        {"slopePercent", r.slopePercent},
+    });
+    o.boolean("rising", r.rising);
+}
+
+void writeRecord(Scope&& o, const StepSummary& s)
+{
+    o.integer("index", static_cast<long long>(s.index));
+    o.cp932("phase", PhaseText(s.phase));
+    o.cp932("start", s.start.status == OleDateTime::Null ? std::string()
+                                                         : s.start.format("%Y/%m/%d %H:%M:%S"));
+    o.wrap();
+    o.numbers({
+        {"TestVoltage", s.testVoltage},
+        {"LastCurrent", s.finalValue},
+        {"SeikyokuRatio", s.seikyokuRatio},
+        {"JyakutenRatio", s.jyakutenRatio},
+    });
+    o.wrap();
+    {
+        Scope judgments = o.array("judgments", Layout::Flow);
+        for (const JudgmentExplanation& e : s.judgments) {
+            judgments.wrap();
+            Scope j = judgments.object(Layout::Inline);
+            j.string("value", judgedKey(e.which));
+            if (e.judgment)
+                j.cp932("judgment", JudgmentWord(*e.judgment));
+            else
+                j.null("judgment");
+            j.cp932("text", e.text);
+        }
     }
-    trimSeparator(j);
-    if (!c.steps.empty())
-        j.newline(ind);
-    j.text += "]}";
+    o.wrap();
+    writeArray(o.array("signs", Layout::Lines), s.signs.signs,
+               [](Scope& a, const CurveSign& c) { writeSign(a.object(Layout::Inline), c); });
+    o.wrap();
+    writeRise(o.object("rise", Layout::Inline), s.signs.rise);
 }
 
-void writeSet(JsonOut& j, const SetSummary& s, int ind)
+void writeStepPoint(Scope&& o, const StepPoint& p)
 {
-    j.text += '{';
-    j.newline(ind + 1);
-    j.textField("name", s.name);
-    j.textField("date", s.dateText);
-    j.numberField("insulation", s.insulation);
-    j.integerField("badCount", s.badCount);
-    j.integerField("cautionCount", s.cautionCount);
-    j.integerField("signCount", s.signCount);
-    j.newline(ind + 1);
-    j.key("records");
-    writeArray(j, s.steps, ind + 1, [&](const StepSummary& r) { writeRecord(j, r, ind + 2); });
-    j.newline(ind + 1);
-    j.key("steps");
-    writeArray(j, s.stepCurves, ind + 1,
-               [&](const StepCurve& c) { writeStepCurve(j, c, ind + 2); });
-    j.newline(ind + 1);
-    j.key("phases");
-    writePhaseGroups(j, s.phases, ind + 1);
-    closeObject(j, ind);
+    o.integer("index", static_cast<long long>(p.index));
+    o.numbers({
+        {"TestVoltage", p.testVoltage},
+        {"LastCurrent", p.finalValue},
+        {"predicted", p.predicted},
+        {"departure", p.departure},
+        {"line", p.lineValue},
+        {"lineRatio", p.lineRatio},
+        {"JyakutenRatio", p.jyakutenRatio},
+    });
+    o.boolean("knee", p.knee);
 }
 
-void writeThresholds(JsonOut& j, const AnalysisThresholds& t)
+void writeStepCurve(Scope&& o, const StepCurve& c)
 {
-    j.key("thresholds");
-    j.text += '{';
-    j.numberField("UnbalanceLimit", t.unbalanceLimitPercent);
-    j.numberField("SpikeFactor", t.spikeFactor);
-    j.numberField("SpikeWindowSec", t.spikeWindowSeconds);
-    j.numberField("SpikeMinDelta", t.spikeMinDelta);
-    j.numberField("RiseMinutes", t.riseWindowMinutes);
-    j.numberField("RiseSlopePercent", t.riseSlopePercentPerMinute);
-    j.numberField("KneeFactor", t.kneeFactor);
-    j.integerField("TriggValidSec", t.triggValidSec);
-    trimSeparator(j);
-    j.text += "}, ";
+    o.cp932("phase", PhaseText(c.phase));
+    o.number("slope", c.slope);
+    o.integer("knee", c.kneeIndex);
+    o.cp932("text", c.text);
+    writeArray(o.array("points", Layout::Lines), c.steps,
+               [](Scope& a, const StepPoint& p) { writeStepPoint(a.object(Layout::Inline), p); });
 }
 
-} // namespace
-
-int runAnalyzeCommand(const ToolContext& ctx, const QStringList& args)
+void writeSet(Scope&& o, const SetSummary& s)
 {
-    AnalyzeArgs a;
-    if (const auto problem = parse(args, a))
-        return usageError(*problem);
+    o.cp932("name", s.name);
+    o.cp932("date", s.dateText);
+    o.number("insulation", s.insulation);
+    o.integer("badCount", s.badCount);
+    o.integer("cautionCount", s.cautionCount);
+    o.integer("signCount", s.signCount);
+    o.wrap();
+    writeArray(o.array("records", Layout::Lines), s.steps,
+               [](Scope& a, const StepSummary& r) { writeRecord(a.object(Layout::Wrapped), r); });
+    o.wrap();
+    writeArray(o.array("steps", Layout::Lines), s.stepCurves,
+               [](Scope& a, const StepCurve& c) { writeStepCurve(a.object(Layout::Inline), c); });
+    o.wrap();
+    writePhaseGroups(o.array("phases", Layout::Lines), s.phases);
+}
 
-    CCustomerDB db;
-    NamedRecord found;
-    if (const int failed = LoadNamedRecord({a.store, a.customer, a.cable, a.set, -1}, db, found))
-        return failed;
+void writeThresholds(Scope&& o, const AnalysisThresholds& t)
+{
+    o.numbers({
+        {"UnbalanceLimit", t.unbalanceLimitPercent},
+        {"SpikeFactor", t.spikeFactor},
+        {"SpikeWindowSec", t.spikeWindowSeconds},
+        {"SpikeMinDelta", t.spikeMinDelta},
+        {"RiseMinutes", t.riseWindowMinutes},
+        {"RiseSlopePercent", t.riseSlopePercentPerMinute},
+        {"KneeFactor", t.kneeFactor},
+    });
+    o.integer("TriggValidSec", t.triggValidSec);
+}
+
+int analyze(const ToolContext& ctx, const NamedRecord& found)
+{
     const CCable& cable = *found.cable;
 
     const AnalysisThresholds t = thresholds(ctx);
@@ -345,20 +270,28 @@ int runAnalyzeCommand(const ToolContext& ctx, const QStringList& args)
     }
 
     JsonOut j;
-    j.text += '{';
-    j.newline(1);
-    j.textField("customer", found.customer->name);
-    j.textField("cable", cable.name);
-    j.newline(1);
-    writeThresholds(j, t);
-    j.newline(1);
-    j.key("sets");
-    writeArray(j, sets, 1, [&](const SetSummary& s) { writeSet(j, s, 2); });
-    j.newline(1);
-    j.key("phases");
-    writePhaseGroups(j, phases, 1);
-    j.newline(0);
-    j.text += "}\n";
+    {
+        Scope doc = j.object(Layout::Wrapped);
+        doc.cp932("customer", found.customer->name);
+        doc.cp932("cable", cable.name);
+        doc.wrap();
+        writeThresholds(doc.object("thresholds", Layout::Inline), t);
+        doc.wrap();
+        writeArray(doc.array("sets", Layout::Lines), sets,
+                   [](Scope& a, const SetSummary& s) { writeSet(a.object(Layout::Wrapped), s); });
+        doc.wrap();
+        writePhaseGroups(doc.array("phases", Layout::Lines), phases);
+    }
+    j.text += '\n';
     std::fwrite(j.text.data(), 1, j.text.size(), stdout);
     return 0;
+}
+
+} // namespace
+
+int runAnalyzeCommand(const ToolContext& ctx, const QStringList& args)
+{
+    return RunOnNamedRecord(args, parse, [&](const AnalyzeArgs&, const NamedRecord& found) {
+        return analyze(ctx, found);
+    });
 }

@@ -16,6 +16,8 @@
 #include "model/measdata.h"
 #include "store/store.h"
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 constexpr const char* kUsage =
@@ -35,9 +37,8 @@ CsvLabels labels(const ToolContext& ctx)
                         title(inikey::TitleMeasurement));
 }
 
-struct CsvArgs {
-    QString store, customer, cable, set, out;
-    int index = -1;
+struct CsvArgs : RecordNames {
+    QString out;
     CsvEncoding encoding = CsvEncoding::Cp932; // not the dialog's remembered choice: scripts
                                                // get the same bytes wherever they run
 };
@@ -46,19 +47,7 @@ struct CsvArgs {
 std::optional<QString> parse(const QStringList& args, CsvArgs& a)
 {
     bool indexGiven = false;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString& arg = args[i];
-        const bool option = arg == "--customer" || arg == "--cable" || arg == "--set" ||
-                            arg == "--index" || arg == "-o" || arg == "--encoding";
-        if (!option) {
-            if (!a.store.isEmpty())
-                return ToolText(ToolMsg::UnexpectedArgument, {arg});
-            a.store = arg;
-            continue;
-        }
-        if (i + 1 >= args.size())
-            return ToolText(ToolMsg::NeedsValue, {arg});
-        const QString value = args[++i];
+    const auto take = [&](const QString& arg, const QString& value) -> std::optional<QString> {
         if (arg == "--customer")
             a.customer = value;
         else if (arg == "--cable")
@@ -79,32 +68,30 @@ std::optional<QString> parse(const QStringList& args, CsvArgs& a)
                 return ToolText(ToolMsg::IndexFromZero);
             indexGiven = true;
         }
-    }
+        return std::nullopt;
+    };
+    if (auto problem = ParseStoreArguments(args,
+                                           {"--customer"_L1, "--cable"_L1, "--set"_L1, "--index"_L1,
+                                            "-o"_L1, "--encoding"_L1},
+                                           a.store, take))
+        return problem;
     if (a.store.isEmpty() || a.customer.isEmpty() || a.cable.isEmpty() || a.set.isEmpty() ||
         a.out.isEmpty() || !indexGiven)
         return ToolText(ToolMsg::Expected, {QString::fromLatin1(kUsage)});
     return std::nullopt;
 }
 
-
 } // namespace
 
 int runCsvCommand(const ToolContext& ctx, const QStringList& args)
 {
-    CsvArgs a;
-    if (const auto problem = parse(args, a))
-        return usageError(*problem);
-
-    CCustomerDB db;
-    NamedRecord found;
-    if (const int failed = LoadNamedRecord({a.store, a.customer, a.cable, a.set, a.index}, db, found))
-        return failed;
-
-    // The names as the store spells them, as the main window passes them to the dialog.
-    const CsvNames names{found.customer->name, found.cable->name, found.set->name};
-    CsvWriteOptions options;
-    options.encoding = a.encoding;
-    const CsvWriteOutcome out =
-        WriteCsv(QFile::encodeName(a.out).toStdString(), names, *found.record, labels(ctx), options);
-    return out.ok ? 0 : ProgramFailure(ToolMsg::CsvNotWritten, {a.out}, out.message);
+    return RunOnNamedRecord(args, parse, [&](const CsvArgs& a, const NamedRecord& found) {
+        // The names as the store spells them, as the main window passes them to the dialog.
+        const CsvNames names{found.customer->name, found.cable->name, found.set->name};
+        CsvWriteOptions options;
+        options.encoding = a.encoding;
+        const CsvWriteOutcome out = WriteCsv(QFile::encodeName(a.out).toStdString(), names,
+                                             *found.record, labels(ctx), options);
+        return out.ok ? 0 : ProgramFailure(ToolMsg::CsvNotWritten, {a.out}, out.message);
+    });
 }

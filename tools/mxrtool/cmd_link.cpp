@@ -27,6 +27,7 @@
 #include "link/emulatorport.h"
 #include "link/receptionworker.h"
 #include "model/cp932text.h"
+#include "jsonout.h"
 #include "storejson.h"
 
 namespace {
@@ -151,33 +152,10 @@ private:
     std::unique_ptr<CxSerialPort> m_port;
 };
 
-std::string jsonString(std::string_view utf8)
+void writeTexts(JsonOut::Scope&& a, const std::vector<std::string>& cp932Texts)
 {
-    std::string out = "\"";
-    for (unsigned char c : utf8) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20) {
-            char esc[8];
-            std::snprintf(esc, sizeof esc, "\\u%04x", c);
-            out += esc;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + '"';
-}
-
-std::string jsonTextList(const std::vector<std::string>& cp932Texts)
-{
-    std::string out = "[";
-    for (std::size_t i = 0; i < cp932Texts.size(); ++i) {
-        out += i ? ",\n    " : "\n    ";
-        out += jsonString(cp932::toUtf8(cp932Texts[i]));
-    }
-    out += cp932Texts.empty() ? "]" : "\n  ]";
-    return out;
+    for (const std::string& t : cp932Texts)
+        a.cp932(t);
 }
 
 // The reception's document on standard output: {"ok", "lines", "records" (each with its
@@ -189,28 +167,34 @@ int printResult(const Collector& c, const std::vector<ReceivedRecord>& records, 
                 const std::string& archive, const std::string& archiveMissing)
 {
     const bool ok = c.success && !cancelled;
-    std::string out = "{\n  \"ok\": ";
-    out += ok ? "true" : "false";
-    out += ",\n  \"lines\": " + jsonTextList(c.lines) + ",\n";
-    out += "  \"records\": [";
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        out += i ? ",\n    " : "\n    ";
-        std::string rec = RecordToJson(records[i], 2);
-        rec.insert(1, "\"LineCount\": " + std::to_string(records[i].LineCount) +
-                          ", \"announced\": " + std::to_string(records[i].Announced) + ",");
-        out += rec;
+    using Layout = JsonOut::Layout;
+    JsonOut out;
+    out.unicodeControlEscapes = true;
+    {
+        JsonOut::Scope doc = out.object(Layout::Lines);
+        doc.boolean("ok", ok);
+        writeTexts(doc.array("lines", Layout::Lines), c.lines);
+        {
+            JsonOut::Scope list = doc.array("records", Layout::Lines);
+            for (const ReceivedRecord& r : records) {
+                JsonOut::Scope rec = list.object(Layout::Wrapped);
+                rec.joinLine();
+                rec.integer("LineCount", r.LineCount);
+                rec.integer("announced", r.Announced);
+                rec.wrap();
+                WriteRecordMembers(std::move(rec), r);
+            }
+        }
+        writeTexts(doc.array("warnings", Layout::Lines), c.warnings);
+        doc.integer("errors", static_cast<long long>(c.errors.size()));
+        writeTexts(doc.array("errorTexts", Layout::Lines), c.errors);
+        if (!archive.empty()) // where a serial reception's bytes were kept
+            doc.string("archive", QFile::decodeName(archive.c_str()).toStdString());
+        if (!archiveMissing.empty())
+            doc.string("archiveMissing", QFile::decodeName(archiveMissing.c_str()).toStdString());
     }
-    out += records.empty() ? "],\n" : "\n  ],\n";
-    out += "  \"warnings\": " + jsonTextList(c.warnings) + ",\n";
-    out += "  \"errors\": " + std::to_string(c.errors.size()) + ",\n";
-    out += "  \"errorTexts\": " + jsonTextList(c.errors);
-    if (!archive.empty()) // where a serial reception's bytes were kept
-        out += ",\n  \"archive\": " + jsonString(QFile::decodeName(archive.c_str()).toStdString());
-    if (!archiveMissing.empty())
-        out += ",\n  \"archiveMissing\": " +
-               jsonString(QFile::decodeName(archiveMissing.c_str()).toStdString());
-    out += "\n}\n";
-    std::fwrite(out.data(), 1, out.size(), stdout);
+    out.text += '\n';
+    std::fwrite(out.text.data(), 1, out.text.size(), stdout);
     std::fflush(stdout);
     if (ok)
         return 0;

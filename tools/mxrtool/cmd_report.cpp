@@ -17,6 +17,7 @@
 #include "model/cp932text.h"
 #include "model/customerdb.h"
 #include "model/measdata.h"
+#include "report/autoscale.h"
 #include "report/pagereport.h"
 #include "report/screenreport.h"
 #include "store/store.h"
@@ -187,14 +188,13 @@ int runReportCommand(const ToolContext& ctx, const QStringList& args)
     // Width and axis as the main window's auto-scaling would choose them.
     double maxValue = 0.0, maxSeconds = 0.0;
     record.PeakValues(true, maxValue, maxSeconds);
-    if (a.axis <= 0) {
-        const auto items = dialogbar::axisItems();
-        a.axis = dialogbar::itemValue(items, dialogbar::autoAxisIndex(items, maxValue));
-    }
-    if (a.widthMin <= 0) {
-        const auto items = dialogbar::widthItems();
-        a.widthMin = dialogbar::itemValue(items, dialogbar::autoWidthIndex(items, maxSeconds));
-    }
+    const auto axisItems = dialogbar::axisItems();
+    const auto widthItems = dialogbar::widthItems();
+    const autoscale::Choice fit = autoscale::Choose(axisItems, widthItems, maxValue, maxSeconds);
+    if (a.axis <= 0)
+        a.axis = dialogbar::itemValue(axisItems, fit.axisIndex);
+    if (a.widthMin <= 0)
+        a.widthMin = dialogbar::itemValue(widthItems, fit.widthIndex);
 
     ReportContent content;
     content.judgments = true;

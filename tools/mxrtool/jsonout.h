@@ -5,8 +5,10 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <initializer_list>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "model/cp932text.h"
 
@@ -15,6 +17,9 @@
 class JsonOut {
 public:
     std::string text;
+    // Control characters in strings as \u00XX throughout (the reception documents' form) rather
+    // than \n, \r and \t.
+    bool unicodeControlEscapes = false;
 
     void number(double v)
     {
@@ -37,9 +42,14 @@ public:
             switch (c) {
             case '"': text += "\\\""; break;
             case '\\': text += "\\\\"; break;
-            case '\n': text += "\\n"; break;
-            case '\r': text += "\\r"; break;
-            case '\t': text += "\\t"; break;
+            case '\n':
+            case '\r':
+            case '\t':
+                if (!unicodeControlEscapes) {
+                    text += c == '\n' ? "\\n" : c == '\r' ? "\\r" : "\\t";
+                    break;
+                }
+                [[fallthrough]];
             default:
                 if (c < 0x20) {
                     char esc[8];
@@ -58,38 +68,13 @@ public:
         string(k);
         text += ": ";
     }
-    // "key": value followed by ", " (the next newline drops the trailing space).
-    void numberField(std::string_view k, double v)
-    {
-        key(k);
-        number(v);
-        text += ", ";
-    }
-    void integerField(std::string_view k, long long v)
-    {
-        key(k);
-        integer(v);
-        text += ", ";
-    }
-    void textField(std::string_view k, const std::string& cp932Text)
-    {
-        key(k);
-        cp932(cp932Text);
-        text += ", ";
-    }
-    void newline(int indent)
-    {
-        if (!text.empty() && text.back() == ' ')
-            text.pop_back();
-        text += '\n';
-        text.append(static_cast<std::size_t>(indent) * 2, ' ');
-    }
-
     // How a scope places its elements.
     enum class Layout {
         Inline,  // {"a": 1, "b": 2}: one line
         Lines,   // each element on a line of its own, the closing bracket on the next
         Wrapped, // elements on a new line, joined by ", " until wrap() starts the next line
+        Flow,    // as Wrapped, but the first element follows the opening bracket and the closing
+                 // one follows the last element: only wrap() breaks the line
     };
 
     // An open object or array: puts the comma and line break before each element and closes
@@ -102,6 +87,12 @@ public:
 
         // Elements of an object.
         void number(std::string_view k, double v) { key(k).number(v); }
+        // Number members in the order given.
+        void numbers(std::initializer_list<std::pair<std::string_view, double>> members)
+        {
+            for (const auto& [k, v] : members)
+                number(k, v);
+        }
         void integer(std::string_view k, long long v) { key(k).integer(v); }
         void string(std::string_view k, std::string_view utf8) { key(k).string(utf8); }
         void cp932(std::string_view k, const std::string& cp932Text) { key(k).cp932(cp932Text); }
@@ -123,6 +114,8 @@ public:
 
         // Wrapped: the next element starts a new line.
         void wrap() { m_wrap = true; }
+        // The next element stays on the current line, even as the first of a Wrapped scope.
+        void joinLine() { m_join = true; }
         // Ends the scope before its destructor does.
         void close()
         {
@@ -131,7 +124,7 @@ public:
             m_closed = true;
             assert(m_j.m_depth == m_depth);
             --m_j.m_depth;
-            if (m_layout != Layout::Inline && !m_first)
+            if ((m_layout == Layout::Lines || m_layout == Layout::Wrapped) && !m_first)
                 m_j.lineBreak(m_indent);
             m_j.text += m_close;
         }
@@ -147,12 +140,16 @@ public:
             assert(!m_closed && m_j.m_depth == m_depth);
             if (!m_first)
                 m_j.text += ',';
-            if (m_layout == Layout::Lines || (m_layout == Layout::Wrapped && (m_first || m_wrap)))
+            const bool lineBreak = !m_join && (m_layout == Layout::Lines ||
+                                               (m_layout == Layout::Wrapped && m_first) ||
+                                               (m_layout != Layout::Inline && m_wrap));
+            if (lineBreak)
                 m_j.lineBreak(m_indent + 1);
             else if (!m_first)
                 m_j.text += ' ';
             m_first = false;
             m_wrap = false;
+            m_join = false;
             return m_j;
         }
         JsonOut& key(std::string_view k)
@@ -171,6 +168,7 @@ public:
         int m_depth;
         bool m_first = true;
         bool m_wrap = false;
+        bool m_join = false;
         bool m_closed = false;
     };
 

@@ -364,9 +364,7 @@ bool StoreFromJson(const QByteArray& json, CCustomerDB& db, std::string& error)
     }
 }
 
-std::string RecordToJson(const CMeasRecord& r, int indent)
+void WriteRecordMembers(JsonOut::Scope&& o, const CMeasRecord& r)
 {
-    JsonOut j;
-    writeRecord(j.object(Layout::Wrapped, indent), r);
-    return j.text;
+    writeRecord(std::move(o), r);
 }

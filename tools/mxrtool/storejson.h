@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "jsonout.h"
 #include "model/customerdb.h"
 
 // The dump document: version, comm, customers with cables, sets and records, each record with
@@ -19,6 +20,6 @@ std::string StoreToJson(const CCustomerDB& db, int version);
 // read). False with a message (UTF-8) naming the place when the document does not fit.
 bool StoreFromJson(const QByteArray& json, CCustomerDB& db, std::string& error);
 
-// One record as the dump writes it: a JSON object (starting with '{') laid out for nesting
-// level indent. Used by decode and receive.
-std::string RecordToJson(const CMeasRecord& r, int indent);
+// One record's members as the dump writes them, into an open Wrapped object. Used by decode and
+// receive.
+void WriteRecordMembers(JsonOut::Scope&& o, const CMeasRecord& r);
