@@ -63,6 +63,7 @@ struct OtherProcess {
         if (pid > 0) {
             ::kill(pid, SIGKILL);
             ::waitpid(pid, nullptr, 0);
+            pid = -1; // the number may soon belong to another process
         }
     }
     ~OtherProcess() { end(); }

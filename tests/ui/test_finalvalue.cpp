@@ -14,6 +14,7 @@
 #include "model/cp932text.h"
 #include "model/format.h"
 #include "support/scriptedmessages.h"
+#include "support/directsetedits.h"
 #include "support/widgetgrab.h"
 #include "ui/dialogs/finalvaluepoints.h"
 #include "ui/dialogs/finalvaluedialog.h"
@@ -340,7 +341,7 @@ TEST(FinalValueDialog, RunOnASetAppliesOkAndDropsCancel)
         d.OnSetFinal();
         d.reject();
     });
-    EXPECT_FALSE(RunFinalValueSelection(nullptr, set, 0, 10));
+    EXPECT_FALSE(guitest::RunFinalValueSelection(nullptr, set, 0, 10));
     EXPECT_EQ(set, before);
 
     // Final point at 70 s with a corrected value, then OK.
@@ -352,7 +353,7 @@ TEST(FinalValueDialog, RunOnASetAppliesOkAndDropsCancel)
         d.OnSetFinal();
         d.OnOK();
     });
-    EXPECT_TRUE(RunFinalValueSelection(nullptr, set, 0, 10));
+    EXPECT_TRUE(guitest::RunFinalValueSelection(nullptr, set, 0, 10));
     const CMeasRecord& r0 = set.RecordAt(0);
     EXPECT_EQ(r0.UsedPoints, 351);
     EXPECT_EQ(r0.LastCurrent, 1.5);

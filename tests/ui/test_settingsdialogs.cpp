@@ -20,6 +20,7 @@
 #include "fixtures.h"
 #include "model/safefile.h"
 #include "support/scriptedmessages.h"
+#include "support/directsetedits.h"
 #include "support/widgetgrab.h"
 #include "ui/frame/commandids.h"
 #include "ui/frame/mainwindow.h"
@@ -292,7 +293,7 @@ TEST(SetJudgParam, OkOnASetWritesTheLimitsIntoEveryRecordAndTheFlagsIntoTheSet)
         d.JyakutenCheck()->setChecked(false);
         EXPECT_TRUE(d.OnOK());
     });
-    const JudgParamOutcome out = EditJudgParam(nullptr, set, settings);
+    const JudgParamOutcome out = guitest::EditJudgParam(nullptr, set, settings);
     EXPECT_TRUE(out.accepted);
     EXPECT_TRUE(out.change.limits && out.change.setFlags && !out.change.recordFlags);
     for (const CMeasRecord& r : set.Records()) {
@@ -318,7 +319,7 @@ TEST(SetJudgParam, OkOnASetWritesTheLimitsIntoEveryRecordAndTheFlagsIntoTheSet)
         d.BoundEdit(JudgmentParametersDialog::SeikyokuMin)->setText(QStringLiteral("0.1"));
         d.reject();
     });
-    EXPECT_FALSE(EditJudgParam(nullptr, set, settings).accepted);
+    EXPECT_FALSE(guitest::EditJudgParam(nullptr, set, settings).accepted);
     EXPECT_EQ(set, before);
 }
 
@@ -351,7 +352,7 @@ TEST(SetJudgParam, ApplyingToPastDataChangesOnlyTheRecordSwitchesAndSurvivesCanc
         EXPECT_FALSE(d.OnApplyToPast()); // out of range: no question at all
         d.reject();
     });
-    const JudgParamOutcome out = EditJudgParam(nullptr, set, settings);
+    const JudgParamOutcome out = guitest::EditJudgParam(nullptr, set, settings);
     EXPECT_FALSE(out.accepted);
     EXPECT_TRUE(out.change.recordFlags);
     EXPECT_FALSE(out.change.limits || out.change.setFlags);

@@ -247,14 +247,3 @@ std::optional<FinalValueChoice> AskFinalValue(QWidget* parent, const CMeasRecord
     return FinalValueChoice{dialog.TakePoints(), final};
 }
 
-bool RunFinalValueSelection(QWidget* parent, CMeasData& set, std::size_t index,
-                            std::optional<int> triggValidSec)
-{
-    if (index >= set.RecordCount())
-        return false;
-    auto choice = AskFinalValue(parent, set.RecordAt(index));
-    if (!choice)
-        return false;
-    const int valid = triggValidSec ? *triggValidSec : AppSettings().TriggValidSec;
-    return finalvalue::ApplyToSet(set, index, std::move(choice->points), choice->finalIndex, valid);
-}

@@ -89,8 +89,3 @@ struct FinalValueChoice {
 // the data page applies the choice as a tree command.
 std::optional<FinalValueChoice> AskFinalValue(QWidget* parent, const CMeasRecord& record);
 
-// Opens the dialog on record `index` of a set outside the document's tree; after OK stores the points, makes the chosen
-// point the last used one (RecalcFinalAndTriggers with the TriggValidSec setting unless given)
-// and recomputes the set's ratios. True when the record was changed; Cancel changes nothing.
-bool RunFinalValueSelection(QWidget* parent, CMeasData& set, std::size_t index,
-                            std::optional<int> triggValidSec = std::nullopt);

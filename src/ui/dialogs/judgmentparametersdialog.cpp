@@ -233,24 +233,7 @@ void JudgmentParametersDialog::showEvent(QShowEvent* event)
     QDialog::showEvent(event);
 }
 
-void JudgmentParametersDialog::SetMeasData(CMeasData* set)
-{
-    m_applyToPast = nullptr;
-    if (set)
-        m_applyToPast = [set](int32_t seikyoku, int32_t jyakuten) {
-            return ApplyDisplayFlagsToRecords(*set, seikyoku, jyakuten);
-        };
-}
 
-JudgParamOutcome EditJudgParam(QWidget* parent, CMeasData& set, CAppSettings& settings)
-{
-    JudgParamTarget target;
-    target.applyCriteria = [&set](const JudgParams& p) { return ApplyJudgParams(set, p); };
-    target.applyDisplayToRecords = [&set](int32_t seikyoku, int32_t jyakuten) {
-        return ApplyDisplayFlagsToRecords(set, seikyoku, jyakuten);
-    };
-    return EditJudgParam(parent, set, settings, target);
-}
 
 JudgParamOutcome EditJudgParam(QWidget* parent, const CMeasData& set, CAppSettings& settings,
                                const JudgParamTarget& target)

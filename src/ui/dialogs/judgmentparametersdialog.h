@@ -38,11 +38,9 @@ public:
     // The caller's values before the dialog opens, the accepted ones after OK.
     void SetParams(const JudgParams& p) { m_params = p; }
     const JudgParams& Params() const { return m_params; }
-    // The set whose records "過去データにも適応する" changes (not owned; it must outlive the
-    // dialog). Without one the button only asks and changes nothing.
-    void SetMeasData(CMeasData* set);
-    // What "過去データにも適応する" does after the user's Yes, in place of SetMeasData: the two
-    // switches go to the function, which tells whether some record changed.
+    // What "過去データにも適応する" does after the user's Yes: the two switches go to the
+    // function, which tells whether some record changed. Without one the button only asks and
+    // changes nothing.
     using ApplyToPast = std::function<bool(int32_t showSeikyoku, int32_t showJyakuten)>;
     void SetApplyToPast(ApplyToPast apply) { m_applyToPast = std::move(apply); }
     // True once "過去データにも適応する" changed some record; stays true after Cancel.
@@ -87,19 +85,17 @@ struct JudgParamOutcome {
     JudgParamChange change; // limits, set flags, record flags (the last also after Cancel)
 };
 
-// Runs the criteria dialog on a set: the limits of its first record and its two flags. OK
-// writes the limits into the first record, copies its condition block into every record
-// (ApplyCondition), sets the set's flags and recomputes the ratios (RecalcRatios); the limits
-// also become the default criteria of newly registered data. "過去データにも適応する" changes
-// the records' switches even when the dialog is then cancelled.
-JudgParamOutcome EditJudgParam(QWidget* parent, CMeasData& set, CAppSettings& settings);
-
 // Where the dialog's two changes go when the set lives in a tree: the data page passes its
 // model's tree commands.
 struct JudgParamTarget {
     std::function<JudgParamChange(const JudgParams&)> applyCriteria;
     std::function<bool(int32_t showSeikyoku, int32_t showJyakuten)> applyDisplayToRecords;
 };
-// As above, the dialog opening on `set`, its changes made through the target.
+// Runs the criteria dialog on a set: the limits of its first record and its two flags. OK hands
+// the limits to target.applyCriteria (which writes them into the first record, copies its
+// condition block into every record, sets the set's flags and recomputes the ratios); the
+// limits also become the default criteria of newly registered data. "過去データにも適応する"
+// hands the records' switches to target.applyDisplayToRecords, even when the dialog is then
+// cancelled. The dialog itself changes nothing.
 JudgParamOutcome EditJudgParam(QWidget* parent, const CMeasData& set, CAppSettings& settings,
                                const JudgParamTarget& target);
