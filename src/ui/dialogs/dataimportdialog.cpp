@@ -220,34 +220,12 @@ void DataImportDialog::showEvent(QShowEvent* event)
     QDialog::showEvent(event);
 }
 
-const CMeasRecord* SelectedRecord(const CCustomerDB& db, const DataSelection& selection)
-{
-    const int c = db.customers.Find(selection.customer);
-    if (c < 0)
-        return nullptr;
-    const CCustomer& customer = db.customers.At(c);
-    const int k = customer.cables.Find(selection.cable);
-    if (k < 0)
-        return nullptr;
-    const CCable& cable = customer.cables.At(k);
-    const int s = cable.sets.Find(selection.measData);
-    if (s < 0 || selection.index < 0)
-        return nullptr;
-    const CMeasData& set = cable.sets.At(s);
-    if (static_cast<std::size_t>(selection.index) >= set.RecordCount())
-        return nullptr;
-    return &set.RecordAt(static_cast<std::size_t>(selection.index));
-}
-
 void FollowSelectedRecord(const CCustomerDB& db, DataSelection& selection, const CMeasRecord& shown)
 {
     const CMeasRecord* now = SelectedRecord(db, selection);
     if (!now || *now == shown)
         return;
-    const int c = db.customers.Find(selection.customer);
-    const CCable& cable =
-        db.customers.At(c).cables.At(db.customers.At(c).cables.Find(selection.cable));
-    const CMeasData& set = cable.sets.At(cable.sets.Find(selection.measData));
+    const CMeasData& set = *SelectedSet(db, selection);
     for (std::size_t i = static_cast<std::size_t>(selection.index); i < set.RecordCount(); ++i)
         if (set.RecordAt(i) == shown) {
             selection.index = static_cast<int>(i);

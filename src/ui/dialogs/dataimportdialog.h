@@ -83,8 +83,6 @@ private:
     QTreeWidget* m_destTree = nullptr;
 };
 
-// The record the selection shows, if any.
-const CMeasRecord* SelectedRecord(const CCustomerDB& db, const DataSelection& selection);
 // After an import inserted records into the selected set, moves the selection's index to the
 // record it showed before (records are only added, so it is at or after the old index).
 void FollowSelectedRecord(const CCustomerDB& db, DataSelection& selection,

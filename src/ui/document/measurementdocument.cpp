@@ -37,23 +37,7 @@ void MeasurementDocument::ResetSelection()
 
 void MeasurementDocument::LoadSelectedMeasurement()
 {
-    const CMeasRecord* found = nullptr;
-    const CCustomerDB& store = m_session.Store();
-    const int c = store.customers.Find(m_selection.customer);
-    if (c >= 0) {
-        const CCustomer& customer = store.customers.At(c);
-        const int k = customer.cables.Find(m_selection.cable);
-        if (k >= 0) {
-            const CCable& cable = customer.cables.At(k);
-            const int s = cable.sets.Find(m_selection.measData);
-            if (s >= 0) {
-                const CMeasData& set = cable.sets.At(s);
-                if (m_selection.index >= 0 &&
-                    static_cast<std::size_t>(m_selection.index) < set.RecordCount())
-                    found = &set.RecordAt(static_cast<std::size_t>(m_selection.index));
-            }
-        }
-    }
+    const CMeasRecord* found = SelectedRecord(m_session.Store(), m_selection);
     if (!found)
         ResetSelection();
 
