@@ -100,8 +100,6 @@ public:
         void null(std::string_view k) { key(k).text += "null"; }
         Scope object(std::string_view k, Layout l) { return key(k).open('{', '}', l, childIndent()); }
         Scope array(std::string_view k, Layout l) { return key(k).open('[', ']', l, childIndent()); }
-        // A value written by the caller after the key, e.g. a number in a form of its own.
-        JsonOut& raw(std::string_view k) { return key(k); }
 
         // Elements of an array.
         void number(double v) { next().number(v); }
