@@ -58,6 +58,11 @@ bool builtIn(int id)
 
 } // namespace
 
+CAppSettings& MainWindow::Settings() const
+{
+    return m_settings ? *m_settings : AppSettings();
+}
+
 MainWindow::MainWindow(MeasurementDocument* doc, QWidget* parent) : QMainWindow(parent), m_doc(doc)
 {
     setObjectName(QStringLiteral("mainFrame"));
@@ -71,9 +76,8 @@ MainWindow::MainWindow(MeasurementDocument* doc, QWidget* parent) : QMainWindow(
     m_viewGraph = new ReportView(this);
     setCentralWidget(m_viewGraph);
     m_analysis =
-        new AnalysisCommands(*this, *m_doc, *m_viewGraph, *m_printer, [this]() -> CAppSettings& {
-            return m_settings ? *m_settings : AppSettings();
-        });
+        new AnalysisCommands(*this, *m_doc, *m_viewGraph, *m_printer,
+                             [this]() -> CAppSettings& { return Settings(); });
 
     CreateMenus();
     CreateStatusBar();
@@ -117,13 +121,13 @@ MainWindow::MainWindow(MeasurementDocument* doc, QWidget* parent) : QMainWindow(
     // "需要家情報の編集(&C)..." and "測定データの転送(&M)..." on a copy of the store,
     // "測定データの表示(&S)..." on the store itself.
     SetCommandHandler(commandid::EditCustomer, [this] {
-        RunEditCustomer(this, *m_doc, m_settings ? *m_settings : AppSettings());
+        RunEditCustomer(this, *m_doc, Settings());
     });
     SetCommandHandler(commandid::TransferData, [this] {
-        RunTransferData(this, *m_doc, m_settings ? *m_settings : AppSettings());
+        RunTransferData(this, *m_doc, Settings());
     });
     SetCommandHandler(commandid::ShowData, [this] {
-        RunShowData(this, *m_doc, m_settings ? *m_settings : AppSettings());
+        RunShowData(this, *m_doc, Settings());
     });
     // "印刷...": the shown record as the printed report (enabled only while the view holds one).
     SetCommandHandler(commandid::FilePrint, [this] { m_viewGraph->OnFilePrint(*m_printer); });
@@ -132,15 +136,15 @@ MainWindow::MainWindow(MeasurementDocument* doc, QWidget* parent) : QMainWindow(
                       [this] { printout::RunPreview(this, *m_viewGraph, *m_printer); });
     SetCommandHandler(commandid::PdfOut, [this] {
         printout::RunPdfOut(this, *m_viewGraph, *m_printer,
-                            m_settings ? *m_settings : AppSettings());
+                            Settings());
     });
     // "テキスト出力(&O)...": the shown record as CSV (enabled only while the view holds one).
     SetCommandHandler(commandid::TextOut, [this] {
-        RunTextOut(this, *m_viewGraph, m_settings ? *m_settings : AppSettings(), m_doc->Log());
+        RunTextOut(this, *m_viewGraph, Settings(), m_doc->Log());
     });
     // "環境設定(&E)...": print margins and judgments; kept in the settings saved at exit.
     SetCommandHandler(commandid::EnvSettings,
-                      [this] { RunEnvSettings(this, m_settings ? *m_settings : AppSettings()); });
+                      [this] { RunEnvSettings(this, Settings()); });
     // "測定データをファイルへ保存する(&O)..." and "測定データをファイルから取り込む(&I)...": export
     // files; an import replaces the store as a whole, saves it and reloads the selection.
     SetCommandHandler(commandid::ExportData, [this] { RunDataExport(this, m_doc->Store()); });

@@ -66,6 +66,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // The settings given with SetSettings, else the program's own.
+    CAppSettings& Settings() const;
     void CreateMenus();
     void CreateToolBars();
     void CreateStatusBar();
