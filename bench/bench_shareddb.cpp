@@ -13,13 +13,14 @@
 
 #include "pgserver.h"
 #include "shareddb/pgconnection.h"
-#include "shareddb/recordcodec.h"
+#include "store/recordcodec.h"
 #include "shareddb/schema.h"
 #include "shareddb/sync.h"
 #include "store/store.h"
 
 namespace fs = std::filesystem;
 using namespace shareddb;
+using namespace recordcodec;
 
 namespace {
 

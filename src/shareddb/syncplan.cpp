@@ -1,9 +1,10 @@
 // The record decision and the server's snapshot.
 #include "shareddb/syncplan.h"
 
-#include "shareddb/recordcodec.h"
+#include "store/recordcodec.h"
 
 namespace shareddb {
+using namespace recordcodec;
 namespace {
 
 constexpr const char* kDigestSql =

@@ -5,10 +5,11 @@
 #include <unordered_map>
 
 #include "exchange/importmerge.h"
-#include "shareddb/recordcodec.h"
+#include "store/recordcodec.h"
 #include "shareddb/sync.h"
 
 namespace shareddb {
+using namespace recordcodec;
 namespace {
 
 // The sync merges without asking: the same names are the same customer, cable and set, and

@@ -5,10 +5,11 @@
 #include <unordered_map>
 
 #include "model/cp932text.h"
-#include "shareddb/recordcodec.h"
+#include "store/recordcodec.h"
 #include "shareddb/sync.h"
 
 namespace shareddb {
+using namespace recordcodec;
 namespace {
 
 struct LocalRecord {

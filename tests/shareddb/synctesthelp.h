@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "model/customerdb.h"
-#include "shareddb/recordcodec.h"
+#include "store/recordcodec.h"
 #include "samplerecords.h"
 #include "shareddb/sync.h"
 
@@ -30,9 +30,9 @@ inline std::vector<std::string> contents(const CCustomerDB& db)
             for (int s = 0; s < db.customers.At(c).cables.At(k).sets.Count(); ++s) {
                 const CMeasData& set = db.customers.At(c).cables.At(k).sets.At(s);
                 for (const CMeasRecord& r : set.Records())
-                    all.push_back(shareddb::NameKey(db.customers.At(c).name) + "/" +
-                                  shareddb::NameKey(db.customers.At(c).cables.At(k).name) + "/" +
-                                  shareddb::NameKey(set.name) + "/" + shareddb::EncodeRecord(r));
+                    all.push_back(recordcodec::NameKey(db.customers.At(c).name) + "/" +
+                                  recordcodec::NameKey(db.customers.At(c).cables.At(k).name) + "/" +
+                                  recordcodec::NameKey(set.name) + "/" + recordcodec::EncodeRecord(r));
             }
     std::sort(all.begin(), all.end());
     return all;

@@ -13,7 +13,7 @@
 #include "pgtestcase.h"
 #include "samplerecords.h"
 #include "shareddb/pgconnection.h"
-#include "shareddb/recordcodec.h"
+#include "store/recordcodec.h"
 #include "shareddb/schema.h"
 #include "shareddb/sync.h"
 #include "store/store.h"

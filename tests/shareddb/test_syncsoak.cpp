@@ -23,13 +23,14 @@
 #include "pgtestcase.h"
 #include "samplerecords.h"
 #include "shareddb/pgconnection.h"
-#include "shareddb/recordcodec.h"
+#include "store/recordcodec.h"
 #include "shareddb/sync.h"
 #include "store/store.h"
 #include "synctesthelp.h"
 
 namespace fs = std::filesystem;
 using namespace shareddb;
+using namespace recordcodec;
 
 namespace {
 

@@ -1,5 +1,5 @@
-// A record as the shared database keeps it: its bytes in the store's own record layout, the
-// content key that identifies it however often it is sent, and the hash of its state.
+// A record as the shared database and the journal keep it: its bytes in the store's own record
+// layout, the content key that identifies it however often it is sent, and the hash of its state.
 #pragma once
 
 #include <cstdint>
@@ -8,7 +8,7 @@
 
 #include "model/measrecord.h"
 
-namespace shareddb {
+namespace recordcodec {
 
 // A 64-bit hash of bytes (not cryptographic: it tells versions of one record apart).
 uint64_t Hash64(std::string_view bytes, uint64_t seed = 0);
@@ -29,4 +29,4 @@ std::string NameKey(std::string_view name);
 std::string RecordPathKey(std::string_view customer, std::string_view cable, std::string_view set,
                           std::string_view contentKey);
 
-} // namespace shareddb
+} // namespace recordcodec

@@ -1,5 +1,5 @@
 // Encoding, content keys and hashes of records for the shared database.
-#include "shareddb/recordcodec.h"
+#include "store/recordcodec.h"
 
 #include <cstring>
 
@@ -7,7 +7,7 @@
 #include "store/archive.h"
 #include "store/storeformat.h"
 
-namespace shareddb {
+namespace recordcodec {
 namespace {
 
 constexpr uint64_t kMul = 0x9E3779B97F4A7C15ull;
@@ -103,4 +103,4 @@ std::string RecordPathKey(std::string_view customer, std::string_view cable, std
     return key;
 }
 
-} // namespace shareddb
+} // namespace recordcodec
