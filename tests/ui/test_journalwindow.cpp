@@ -7,7 +7,10 @@
 #include <QDateTime>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QPdfWriter>
 #include <QPrinter>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTimeZone>
@@ -300,6 +303,33 @@ TEST_F(JournalWindowTest, AJournalThatCannotBeReadSaysWhy)
     });
     EXPECT_EQ(w->StateLabel()->text(),
               QStringLiteral("変更履歴を読み込めませんでした: disk I/O error"));
+}
+
+TEST_F(JournalWindowTest, PdfHoldsTheRowsShownAndWhatNarrowedThem)
+{
+    if (QStandardPaths::findExecutable("pdftotext").isEmpty())
+        GTEST_SKIP() << "pdftotext (poppler-utils) not installed";
+    const JapanTime japan;
+    JournalWindow* w =
+        Open([](const ws::JournalFilter&) { return JournalQueryResult{true, {}, sampleJournal()}; });
+    w->SetTextFilter(QStringLiteral("suzuki"));
+    const QString path = guitest::grabDir() + "/journal.pdf"; // kept to be looked at
+    {
+        QPdfWriter pdf(path);
+        pdf.setResolution(300);
+        pdf.setPageSize(QPageSize(QPageSize::A4));
+        const printout::PagedOutput out = w->Output();
+        ASSERT_EQ(out.pageCount(), 1);
+        ASSERT_TRUE(out.print(pdf, 1, 1, {}));
+    }
+    QProcess p;
+    p.start(QStringLiteral("pdftotext"), {path, QStringLiteral("-")});
+    ASSERT_TRUE(p.waitForFinished(30000));
+    const QString text = QString::fromUtf8(p.readAllStandardOutput());
+    for (const char* expected : {"変更履歴", "範囲 0", "検索「suzuki」", "2026/12/05 09:30:00",
+                                 "測定データの編集", "外部で変更", "PC-02"})
+        EXPECT_TRUE(text.contains(QString::fromUtf8(expected))) << expected << "\n" << text.toStdString();
+    EXPECT_FALSE(text.contains(QStringLiteral("tanaka"))) << text.toStdString();
 }
 
 TEST(JournalPages, RowsContinueOnFurtherPagesAndAnEmptyTableSaysSo)
