@@ -2,7 +2,10 @@
 // filters, its printout, and the window over a real workspace file.
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QDate>
 #include <QDateTime>
 #include <QLabel>
@@ -21,12 +24,17 @@
 #include <vector>
 
 #include "report/layoutgrid.h"
+#include "samplerecords.h"
 #include "settings/appsettings.h"
+#include "support/mainwindowsetup.h"
 #include "support/widgetgrab.h"
 #include "ui/dialogs/journalmodel.h"
 #include "ui/dialogs/journalpages.h"
 #include "ui/dialogs/journalwindow.h"
+#include "ui/frame/commandids.h"
 #include "workspace/journaltable.h"
+#include "workspace/treediff.h"
+#include "workspace/workspace.h"
 
 namespace {
 
@@ -386,4 +394,53 @@ TEST(GrabJournal, WindowAt1280x720)
     w.show();
     w.View()->setCurrentIndex(w.Model()->index(3, 0));
     EXPECT_TRUE(guitest::grabToPng(&w, guitest::grabDir() + "/journal_window.png"));
+}
+
+// The menu entry opens the window over the workspace beside the document's store, offering the
+// parts of the tree the selection names.
+TEST(JournalFromTheMenu, ReadsTheStoresWorkspaceForTheSelection)
+{
+    guitest::MainWindowSetup setup;
+    ASSERT_TRUE(QDir(setup.dir.path()).mkpath(QStringLiteral("DATA")));
+    CMeasRecord record;
+    record.TestVoltage = 2.0;
+    record.StartTime = OleDateTime{46000.5, OleDateTime::Valid};
+    sample::addPoints(record, 10, [](int i) { return 1.0 + i; });
+    setup.doc.Store() = sample::treeWith({record}, "alpha", "C1", "S1");
+    setup.doc.Selection() = {"alpha", "C1", "S1", 0};
+    const std::string key = ws::KeyText(setup.doc.Store().customers.At(0).cables.At(0).sets.At(0).RecordAt(0));
+
+    // Without a workspace: an empty journal, and none made by looking.
+    QAction* show = setup.frame().Action(commandid::ShowJournal);
+    ASSERT_NE(show, nullptr);
+    ASSERT_TRUE(show->isEnabled());
+    show->trigger();
+    auto* w = setup.frame().findChild<JournalWindow*>();
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(w->StateLabel()->text(), QStringLiteral("変更履歴はまだありません"));
+    const std::string storePath = setup.doc.DataFilePath();
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(ws::WorkspacePathFor(storePath))));
+
+    {
+        ws::Workspace ws;
+        ASSERT_TRUE(ws.Open(storePath, true).usable());
+        ws::JournalItem edited = item(ws::ItemChange::Changed, ws::ItemLevel::Record, "alpha", "C1", "S1");
+        edited.contentKey = key;
+        ws.Append({0, jst(2026, 12, 1), "u", "w", "edit-measurement", "測定データの編集", "", {edited}});
+        ws.Append({0, jst(2026, 12, 2), "u", "w", "add-name", "追加: beta", "",
+                   {item(ws::ItemChange::Added, ws::ItemLevel::Customer, "beta")}});
+    }
+    // The same command again brings the one window forward and reads the journal again.
+    show->trigger();
+    EXPECT_EQ(setup.frame().findChildren<JournalWindow*>().size(), 1);
+    EXPECT_EQ(w->Model()->rowCount(), 2);
+    auto* scopes = w->findChild<QComboBox*>(QStringLiteral("journalScope"));
+    ASSERT_EQ(scopes->count(), 5); // everything, customer, cable, set, the shown record
+    EXPECT_TRUE(scopes->itemText(4).startsWith(QStringLiteral("表示中の測定: alpha / C1 / S1")))
+        << scopes->itemText(4).toStdString();
+    for (int i : {1, 4}) {
+        scopes->setCurrentIndex(i);
+        EXPECT_EQ(w->Model()->rowCount(), 1) << i;
+        EXPECT_EQ(w->Model()->Table().EntryAt(0).summary, "測定データの編集") << i;
+    }
 }

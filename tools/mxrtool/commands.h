@@ -30,3 +30,4 @@ int runCsvCommand(const ToolContext& ctx, const QStringList& args);     // csv
 int runReportCommand(const ToolContext& ctx, const QStringList& args);  // report
 int runAnalyzeCommand(const ToolContext& ctx, const QStringList& args); // analyze
 int runDbCommand(const ToolContext& ctx, const QStringList& args);      // db init|push|pull|sync|status
+int runJournalCommand(const ToolContext& ctx, const QStringList& args); // journal

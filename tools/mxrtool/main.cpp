@@ -29,7 +29,9 @@ const char kUsage[] =
     "  csv STORE --customer C --cable K --set S --index I -o OUT.csv [--encoding cp932|utf8bom]\n"
     "  report STORE --customer C --cable K --set S --index I (--pdf OUT.pdf | --png OUT.png "
     "[--page P] | --screen-png OUT.png [--size WxH]) [options]\n"
-    "  analyze STORE --customer C --cable K [--set S]\n";
+    "  analyze STORE --customer C --cable K [--set S]\n"
+    "  journal [STORE] [--customer C] [--cable K] [--set S] [--since YYYY-MM-DD] "
+    "[--until YYYY-MM-DD] [--limit N]\n";
 
 // Each command's options, one line each, for "mxrtool COMMAND --help".
 struct CommandHelp {
@@ -95,6 +97,15 @@ const CommandHelp kCommandHelp[] = {
      "usage: mxrtool analyze STORE --customer C --cable K [--set S]\n"
      "  --customer C, --cable K   the cable: its history, phase balance, step tests, signs\n"
      "  --set S                only this measurement data set\n"},
+    {"journal",
+     "usage: mxrtool journal [STORE] [options]\n"
+     "  STORE                  the data store (default: the application folder's)\n"
+     "  --customer C           only changes at or below this customer\n"
+     "  --cable K              ... this cable (with --customer)\n"
+     "  --set S                ... this measurement data set (with --cable)\n"
+     "  --since YYYY-MM-DD     changes from this day on (local time)\n"
+     "  --until YYYY-MM-DD     changes up to the end of this day\n"
+     "  --limit N              only the newest N changes\n"},
 };
 
 } // namespace
@@ -180,5 +191,7 @@ int main(int argc, char** argv)
         return runReportCommand(ctx, args);
     if (command == "db")
         return runDbCommand(ctx, args);
+    if (command == "journal")
+        return runJournalCommand(ctx, args);
     return usageError(ToolMsg::UnknownCommand, {command});
 }

@@ -82,6 +82,9 @@ constexpr Entry kTable[] = {
      "again (the command changes the data store MXRView has open)",
      "MXRView がアプリケーションフォルダー %1 を使用中です。このコマンドは MXRView が開いている"
      "データファイルを変更するため、MXRView を終了してからもう一度実行してください"},
+    {ToolMsg::JournalKeptAside,
+     "the workspace was damaged: it was kept as %1 and a new one started",
+     "ワークスペースが壊れていたため %1 として残し、新しく作り直しました"},
 };
 
 const Entry* find(ToolMsg id)

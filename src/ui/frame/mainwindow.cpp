@@ -29,6 +29,7 @@
 #include "ui/dialogs/shareddbsyncdialog.h"
 #include "ui/dialogs/dataexportdialog.h"
 #include "ui/dialogs/dataimportdialog.h"
+#include "ui/dialogs/journalcommand.h"
 #include "settings/appsettings.h"
 #include "settings/backupsettings.h"
 #include "ui/frame/scalebar.h"
@@ -153,6 +154,10 @@ MainWindow::MainWindow(MeasurementDocument* doc, QWidget* parent) : QMainWindow(
     SetCommandHandler(commandid::ExportData, [this] { RunDataExport(this, m_doc->Store()); });
     SetCommandHandler(commandid::ImportData, [this] { RunDataImport(this, *m_doc); });
     SetCommandHandler(commandid::RestoreBackup, [this] { RunRestoreBackup(this, *m_doc); });
+    // "変更履歴(&J)...": the journal of the store's workspace; it only reads.
+    SetCommandHandler(commandid::ShowJournal, [this] {
+        ShowJournalWindow(this, *m_doc, *m_printer, Settings());
+    });
     // "解析(&A)": windows for the selected cable or data set; they read the store only.
     SetCommandHandler(commandid::AnalysisHistory, [this] { m_analysis->ShowHistory(); });
     SetCommandHandler(commandid::AnalysisPhase, [this] { m_analysis->ShowPhase(); });
@@ -234,6 +239,9 @@ void MainWindow::CreateMenus()
                QStringLiteral("保存ファイルから測定データを取り込みます"));
     AddCommand(data, commandid::ExportData, QStringLiteral("測定データをファイルへ保存する(&O)..."),
                QStringLiteral("選んだ測定データをファイルへ保存します"));
+    data->addSeparator();
+    AddCommand(data, commandid::ShowJournal, QStringLiteral("変更履歴(&J)..."),
+               QStringLiteral("データファイルの変更の記録を表示します"));
 
     QMenu* analysis = menuBar()->addMenu(QStringLiteral("解析(&A)"));
     AddCommand(analysis, commandid::AnalysisHistory, QStringLiteral("経年変化(&H)..."),
