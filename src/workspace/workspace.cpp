@@ -382,7 +382,17 @@ std::vector<JournalEntry> Workspace::Query(const JournalFilter& filter) const
     sql += " ORDER BY id";
 
     std::vector<JournalEntry> out;
-    std::map<int64_t, std::size_t> at;
+    {
+        // Room for every entry the ids allow (the untouched part of a large block costs no
+        // memory), so a long journal is not moved again at each growth of the vector.
+        sqlite::Stmt range(m_db, "SELECT min(id), max(id) FROM journal");
+        if (range.Step() && !range.IsNull(0)) {
+            std::size_t room = static_cast<std::size_t>(range.Int(1) - range.Int(0) + 1);
+            if (filter.limit)
+                room = std::min(room, filter.limit);
+            out.reserve(room);
+        }
+    }
     {
         sqlite::Stmt s(m_db, sql);
         for (std::size_t i = 0; i < texts.size(); ++i)
@@ -396,7 +406,6 @@ std::vector<JournalEntry> Workspace::Query(const JournalFilter& filter) const
             e.command = s.Text(4);
             e.summary = s.Text(5);
             e.reason = s.Text(6);
-            at.emplace(e.id, out.size());
             out.push_back(std::move(e));
         }
     }
@@ -406,9 +415,16 @@ std::vector<JournalEntry> Workspace::Query(const JournalFilter& filter) const
                          "new_key, new_name, fields, state_hash, count FROM journal_item "
                          "WHERE entry_id BETWEEN ? AND ? ORDER BY entry_id, seq");
     s.Bind(1, out.front().id).Bind(2, out.back().id);
+    // Entries and items both come in the order of the entry ids: each item's entry is found by
+    // walking on from the previous one (items of entries the filter left out are skipped).
+    std::size_t at = 0;
     while (s.Step()) {
-        const auto found = at.find(s.Int(0));
-        if (found == at.end())
+        const int64_t id = s.Int(0);
+        while (at < out.size() && out[at].id < id)
+            ++at;
+        if (at == out.size())
+            break;
+        if (out[at].id != id)
             continue;
         JournalItem item;
         ParseItemChange(s.Text(1), item.change);
@@ -422,7 +438,7 @@ std::vector<JournalEntry> Workspace::Query(const JournalFilter& filter) const
         item.fields = decodeFields(s.Text(9));
         item.stateHash = static_cast<uint64_t>(s.Int(10));
         item.count = static_cast<std::size_t>(s.Int(11));
-        out[found->second].items.push_back(std::move(item));
+        out[at].items.push_back(std::move(item));
     }
     return out;
 }

@@ -78,10 +78,12 @@ protected:
         added.level = ws::ItemLevel::Customer;
         added.customer = "東工業";
         w.Append(entry(jst(1, 10), "add-name", "追加: 東工業", {added}));
+        // The other customer's change lies between this customer's two, so a query by name
+        // leaves a gap in the ids it returns.
         w.Append(entry(jst(5, 9), "edit-measurement", "測定データの編集",
-                       {recordItem("東工業", "CV-1", "2026春")}));
-        w.Append(entry(jst(5, 23), "edit-measurement", "測定データの編集",
                        {recordItem("西電機", "CV-9", "2026秋")}));
+        w.Append(entry(jst(5, 23), "edit-measurement", "測定データの編集",
+                       {recordItem("東工業", "CV-1", "2026春")}));
         ws::JournalEntry withdraw = entry(jst(10, 8), "withdraw-approval", "承認の取り消し", {});
         withdraw.reason = "再測定のため";
         w.Append(withdraw);
@@ -101,7 +103,8 @@ protected:
     {
         std::vector<QString> s;
         for (const QJsonValue& e : o["entries"].toArray())
-            s.push_back(e["summary"].toString() + "@" + e["time"].toString().mid(8, 5));
+            s.push_back(e["summary"].toString() + "@" + e["time"].toString().mid(8, 5) + "#" +
+                        QString::number(e["items"].toArray().size()));
         return s;
     }
 
@@ -118,10 +121,10 @@ TEST_F(JournalCliTest, EntriesCarryEveryValueOldestFirst)
     EXPECT_EQ(o["workspace"].toString().toStdString(), ws::WorkspacePathFor(store));
     const QJsonArray entries = o["entries"].toArray();
     ASSERT_EQ(entries.size(), 4);
-    const QJsonObject edit = entries[1].toObject();
-    EXPECT_LT(entries[0]["id"].toInteger(), edit["id"].toInteger());
-    EXPECT_EQ(edit["time"].toString(), QStringLiteral("2026-12-05T09:00:00+09:00"));
-    EXPECT_EQ(edit["epoch"].toInteger(), jst(5, 9));
+    const QJsonObject edit = entries[2].toObject();
+    EXPECT_LT(entries[1]["id"].toInteger(), edit["id"].toInteger());
+    EXPECT_EQ(edit["time"].toString(), QStringLiteral("2026-12-05T23:00:00+09:00"));
+    EXPECT_EQ(edit["epoch"].toInteger(), jst(5, 23));
     EXPECT_EQ(edit["user"].toString(), QStringLiteral("tanaka"));
     EXPECT_EQ(edit["workstation"].toString(), QStringLiteral("PC-01"));
     EXPECT_EQ(edit["command"].toString(), QStringLiteral("edit-measurement"));
@@ -140,22 +143,24 @@ TEST_F(JournalCliTest, EntriesCarryEveryValueOldestFirst)
 
 TEST_F(JournalCliTest, OptionsNarrowTheEntries)
 {
-    const QString add = QStringLiteral("追加: 東工業@01T10"), edit1 = QStringLiteral("測定データの編集@05T09"),
-                  edit2 = QStringLiteral("測定データの編集@05T23"),
-                  withdraw = QStringLiteral("承認の取り消し@10T08");
+    // Summary, day and hour, and the number of items each entry came with.
+    const QString add = QStringLiteral("追加: 東工業@01T10#1"),
+                  west = QStringLiteral("測定データの編集@05T09#1"),
+                  east = QStringLiteral("測定データの編集@05T23#1"),
+                  withdraw = QStringLiteral("承認の取り消し@10T08#0");
     struct Case {
         QStringList args;
         std::vector<QString> expected;
     } cases[] = {
-        {{"--customer", "東工業"}, {add, edit1}},
+        {{"--customer", "東工業"}, {add, east}},
         // Changes of the names above a set belong to its history too (its customer was added).
-        {{"--customer", "東工業", "--cable", "CV-1", "--set", "2026春"}, {add, edit1}},
+        {{"--customer", "東工業", "--cable", "CV-1", "--set", "2026春"}, {add, east}},
         {{"--customer", "西電機", "--cable", "CV-1"}, {}},
         // Days are local: the 23:00 edit of the 5th is still the 5th in Japan.
-        {{"--since", "2026-12-05", "--until", "2026-12-05"}, {edit1, edit2}},
+        {{"--since", "2026-12-05", "--until", "2026-12-05"}, {west, east}},
         {{"--since", "2026-12-06"}, {withdraw}},
         {{"--until", "2026-12-01"}, {add}},
-        {{"--limit", "2"}, {edit2, withdraw}},
+        {{"--limit", "2"}, {east, withdraw}},
     };
     for (const Case& c : cases)
         EXPECT_EQ(summaries(run(c.args)), c.expected) << c.args.join(' ').toStdString();
