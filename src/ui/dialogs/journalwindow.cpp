@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QAbstractItemView>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -21,6 +22,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "exchange/csvwriter.h"
 #include "settings/appsettings.h"
 #include "ui/common/messages.h"
@@ -28,6 +31,7 @@
 #include "ui/common/uitext.h"
 #include "ui/dialogs/journalmodel.h"
 #include "ui/dialogs/journalpages.h"
+#include "widgets/windowfit.h"
 
 namespace {
 
@@ -60,7 +64,6 @@ JournalWindow::JournalWindow(QWidget* parent, QPrinter& printer, CAppSettings& s
     setWindowTitle(QStringLiteral("変更履歴 - %1").arg(ui::appTitle()));
     setWindowFlag(Qt::WindowMaximizeButtonHint, true);
     setSizeGripEnabled(true);
-    resize(1100, 640);
     auto* layout = new QVBoxLayout(this);
 
     auto* filters = new QHBoxLayout;
@@ -68,7 +71,10 @@ JournalWindow::JournalWindow(QWidget* parent, QPrinter& printer, CAppSettings& s
     filters->addWidget(scopeLabel);
     m_scopeList = new QComboBox(this);
     m_scopeList->setObjectName(QStringLiteral("journalScope"));
-    m_scopeList->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    // A record's scope names its customer, cable, set, date and voltage: the list keeps a
+    // bounded width (the popup shows the whole text), so the window fits a small screen.
+    m_scopeList->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    m_scopeList->setMinimumContentsLength(24);
     scopeLabel->setBuddy(m_scopeList);
     filters->addWidget(m_scopeList);
     filters->addSpacing(12);
@@ -167,6 +173,7 @@ JournalWindow::JournalWindow(QWidget* parent, QPrinter& printer, CAppSettings& s
         connect(d, &QDateEdit::dateChanged, this, &JournalWindow::ApplyFilter);
     connect(m_level, &QComboBox::currentIndexChanged, this, &JournalWindow::ApplyFilter);
     connect(m_scopeList, &QComboBox::currentIndexChanged, this, &JournalWindow::Reload);
+    windowfit::FitToScreen(*this, QSize(1100, 640), QSize(640, 400));
     connect(m_model, &QAbstractItemModel::modelReset, this, &JournalWindow::ShowDetail);
     connect(m_view->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             &JournalWindow::ShowDetail);
@@ -177,8 +184,12 @@ void JournalWindow::SetScopes(std::vector<JournalScope> scopes, int current)
     m_scopes = std::move(scopes);
     const QSignalBlocker block(m_scopeList);
     m_scopeList->clear();
-    for (const JournalScope& s : m_scopes)
+    int widest = 0;
+    for (const JournalScope& s : m_scopes) {
         m_scopeList->addItem(s.label);
+        widest = std::max(widest, m_scopeList->fontMetrics().horizontalAdvance(s.label));
+    }
+    m_scopeList->view()->setMinimumWidth(widest + 32);
     m_scopeList->setCurrentIndex(std::clamp(current, 0, static_cast<int>(m_scopes.size()) - 1));
     Reload();
 }
