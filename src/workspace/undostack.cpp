@@ -36,7 +36,8 @@ uint64_t combine(uint64_t h, uint64_t value)
 uint64_t contentHash(const CMeasData& set)
 {
     uint64_t h = recordcodec::Hash64({}, 0x5E7u + static_cast<uint64_t>(set.RecordCount()));
-    h = recordcodec::Hash64(std::to_string(set.ShowSeikyoku) + ',' + std::to_string(set.ShowJyakuten), h);
+    h = recordcodec::Hash64(
+        std::to_string(set.ShowSeikyoku) + ',' + std::to_string(set.ShowJyakuten), h);
     for (const CMeasRecord& r : set.Records())
         h = recordcodec::Hash64(recordcodec::EncodeRecord(r), h);
     return h;
@@ -233,7 +234,8 @@ struct Part {
     }
 };
 
-template <class T> Part replacePart(Level level, const TreePath& parent, const T* before, const T* after)
+template <class T>
+Part replacePart(Level level, const TreePath& parent, const T* before, const T* after)
 {
     Part part;
     part.level = level;
@@ -250,7 +252,8 @@ template <class T> Part replacePart(Level level, const TreePath& parent, const T
     return part;
 }
 
-template <class T> Part movePart(Level level, const TreePath& parent, const T& before, const T& after)
+template <class T>
+Part movePart(Level level, const TreePath& parent, const T& before, const T& after)
 {
     Part part;
     part.level = level;
@@ -265,10 +268,22 @@ template <class T> Part movePart(Level level, const TreePath& parent, const T& b
 }
 
 // The children of an entry on the level below it, and that level.
-inline CNamedList<CCable>& childrenOf(CCustomer& c) { return c.cables; }
-inline const CNamedList<CCable>& childrenOf(const CCustomer& c) { return c.cables; }
-inline CNamedList<CMeasData>& childrenOf(CCable& c) { return c.sets; }
-inline const CNamedList<CMeasData>& childrenOf(const CCable& c) { return c.sets; }
+inline CNamedList<CCable>& childrenOf(CCustomer& c)
+{
+    return c.cables;
+}
+inline const CNamedList<CCable>& childrenOf(const CCustomer& c)
+{
+    return c.cables;
+}
+inline CNamedList<CMeasData>& childrenOf(CCable& c)
+{
+    return c.sets;
+}
+inline const CNamedList<CMeasData>& childrenOf(const CCable& c)
+{
+    return c.sets;
+}
 
 class PartFinder {
 public:
@@ -322,10 +337,9 @@ public:
         std::vector<std::pair<const T*, const T*>> pairs;
         int i = 0, j = 0;
         while (i < before.Count() || j < after.Count()) {
-            const int r = i >= before.Count() ? 1
-                          : j >= after.Count()
-                              ? -1
-                              : CompareNames(before.At(i).name, after.At(j).name);
+            const int r = i >= before.Count()  ? 1
+                          : j >= after.Count() ? -1
+                                               : CompareNames(before.At(i).name, after.At(j).name);
             if (r < 0)
                 pairs.emplace_back(&before.At(i++), nullptr);
             else if (r > 0)
@@ -447,8 +461,8 @@ TouchedCustomers TouchedBy(const std::vector<JournalItem>& items)
 UndoStack::UndoStack(std::size_t budgetBytes) : m_budget(budgetBytes) {}
 UndoStack::~UndoStack() = default;
 
-bool UndoStack::Push(const CCustomerDB& before, const CCustomerDB& after,
-                     const TouchedCustomers& touched, std::string name)
+UndoStack::PushResult UndoStack::Push(const CCustomerDB& before, const CCustomerDB& after,
+                                      const TouchedCustomers& touched, std::string name)
 {
     auto step = std::make_unique<Step>();
     step->name = std::move(name);
@@ -457,16 +471,17 @@ bool UndoStack::Push(const CCustomerDB& before, const CCustomerDB& after,
     step->nowComm = after.comm;
     step->otherComm = before.comm;
     if (step->parts.empty() && !step->commChanged)
-        return false;
+        return PushResult::Unchanged;
     m_redo.clear();
+    m_last = Last::None;
     step->measure();
     if (step->bytes > m_budget) {
         Clear();
-        return false;
+        return PushResult::TooLarge;
     }
     m_undo.push_back(std::move(step));
     trim();
-    return true;
+    return PushResult::Recorded;
 }
 
 std::string UndoStack::UndoName() const
@@ -481,16 +496,32 @@ std::string UndoStack::RedoName() const
 
 UndoOutcome UndoStack::Undo(CCustomerDB& tree)
 {
-    return swap(m_undo, m_redo, tree);
+    UndoOutcome out = swap(m_undo, m_redo, tree, true);
+    m_last = out.done() ? Last::Undo : Last::None;
+    return out;
 }
 
 UndoOutcome UndoStack::Redo(CCustomerDB& tree)
 {
-    return swap(m_redo, m_undo, tree);
+    UndoOutcome out = swap(m_redo, m_undo, tree, true);
+    m_last = out.done() ? Last::Redo : Last::None;
+    return out;
+}
+
+UndoOutcome UndoStack::TakeBack(CCustomerDB& tree)
+{
+    const Last last = m_last;
+    m_last = Last::None;
+    if (last == Last::Undo)
+        return swap(m_redo, m_undo, tree, false);
+    if (last == Last::Redo)
+        return swap(m_undo, m_redo, tree, false);
+    return {};
 }
 
 void UndoStack::Clear()
 {
+    m_last = Last::None;
     m_undo.clear();
     m_redo.clear();
 }
@@ -615,7 +646,8 @@ cmd::Change changeOf(const Part& part, bool wasPresent, const std::string& wasNa
 } // namespace
 
 UndoOutcome UndoStack::swap(std::deque<std::unique_ptr<Step>>& from,
-                            std::deque<std::unique_ptr<Step>>& to, CCustomerDB& tree)
+                            std::deque<std::unique_ptr<Step>>& to, CCustomerDB& tree,
+                            bool checkLocks)
 {
     UndoOutcome out;
     if (from.empty())
@@ -643,7 +675,7 @@ UndoOutcome UndoStack::swap(std::deque<std::unique_ptr<Step>>& from,
         out.where = "通信設定";
         return out;
     }
-    if (m_locked) {
+    if (checkLocks && m_locked) {
         for (const TreePath& set : sets) {
             if (m_locked(set)) {
                 out.status = UndoStatus::Locked;

@@ -66,13 +66,17 @@ public:
     UndoStack(const UndoStack&) = delete;
     UndoStack& operator=(const UndoStack&) = delete;
 
+    enum class PushResult {
+        Recorded,
+        Unchanged, // the action changed nothing: the stack is as it was
+        TooLarge,  // its parts alone exceed the budget: the stack was emptied
+    };
     // Records a committed action: the tree before and after it, the customers it touched
-    // (nothing: compare all) and its name (UTF-8). Clears what could be redone. Returns false
-    // when nothing could be recorded: the action changed nothing, or its parts alone exceed
-    // the budget; in that case the whole stack is cleared, since undoing an older step past
-    // an action that cannot be undone would leave a state that never was.
-    bool Push(const CCustomerDB& before, const CCustomerDB& after, const TouchedCustomers& touched,
-              std::string name);
+    // (nothing: compare all) and its name (UTF-8). Clears what could be redone. An action too
+    // large to keep empties the whole stack, since undoing an older step past an action that
+    // cannot be undone would leave a state that never was.
+    PushResult Push(const CCustomerDB& before, const CCustomerDB& after,
+                    const TouchedCustomers& touched, std::string name);
 
     bool CanUndo() const { return !m_undo.empty(); }
     bool CanRedo() const { return !m_redo.empty(); }
@@ -85,6 +89,10 @@ public:
     UndoOutcome Undo(CCustomerDB& tree);
     // Makes the step undone last again; it moves back to the undo side.
     UndoOutcome Redo(CCustomerDB& tree);
+
+    // The last Undo or Redo was not kept (its save failed or was declined): tree, its result,
+    // goes back as it was and the step back to its side. Only right before any other call.
+    UndoOutcome TakeBack(CCustomerDB& tree);
 
     void Clear();
     // nullptr: nothing is locked.
@@ -101,14 +109,16 @@ public:
     struct Step;
 
 private:
-    UndoOutcome swap(std::deque<std::unique_ptr<Step>>& from,
-                     std::deque<std::unique_ptr<Step>>& to, CCustomerDB& tree);
+    enum class Last { None, Undo, Redo };
+    UndoOutcome swap(std::deque<std::unique_ptr<Step>>& from, std::deque<std::unique_ptr<Step>>& to,
+                     CCustomerDB& tree, bool checkLocks);
     void trim();
 
     std::deque<std::unique_ptr<Step>> m_undo; // newest last
     std::deque<std::unique_ptr<Step>> m_redo; // the next to redo last
     std::size_t m_budget;
     LockQuery m_locked;
+    Last m_last = Last::None;
 };
 
 } // namespace ws

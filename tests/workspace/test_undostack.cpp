@@ -14,6 +14,7 @@ namespace {
 
 using cmd::Level;
 using ws::UndoStatus;
+using Pushed = ws::UndoStack::PushResult;
 
 CMeasRecord rec(double kV, int second = 0, int points = 400)
 {
@@ -54,7 +55,8 @@ std::vector<cmd::Change> act(ws::UndoStack& stack, CCustomerDB& tree,
     Recorder seen;
     for (const cmd::Command& c : commands)
         EXPECT_TRUE(cmd::Run(tree, c, &seen).done()) << name;
-    EXPECT_TRUE(stack.Push(before, tree, ws::TouchedBy(seen.changes), name)) << name;
+    EXPECT_EQ(stack.Push(before, tree, ws::TouchedBy(seen.changes), name), Pushed::Recorded)
+        << name;
     return seen.changes;
 }
 
@@ -100,8 +102,7 @@ TEST(UndoStack, UndoAndRedoGiveTheExactTrees)
           cmd::EditCondition{{"omega", "C1", "S1"}, 7, wetCondition()}}},
         {"a sheet: rename a cable there and back",
          {cmd::RenameName{Level::Cable, {"alpha", "C2"}, "C9"},
-          cmd::RenameName{Level::Cable, {"alpha", "C9"}, "C2"},
-          cmd::RemoveMeasurement{kT1, 0}}},
+          cmd::RenameName{Level::Cable, {"alpha", "C9"}, "C2"}, cmd::RemoveMeasurement{kT1, 0}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -128,7 +129,8 @@ TEST(UndoStack, UndoAndRedoGiveTheExactTrees)
     }
 }
 
-// Steps go back in the reverse order and forward again; a new action ends what could be redone.
+// Steps go back in the reverse order and forward again; a new action ends what could be
+// redone.
 TEST(UndoStack, StepsUndoInReverseAndANewActionDropsTheRedoSide)
 {
     ws::UndoStack stack;
@@ -140,6 +142,13 @@ TEST(UndoStack, StepsUndoInReverseAndANewActionDropsTheRedoSide)
     states.push_back(tree);
     act(stack, tree, {cmd::EditCondition{{"zeta", "C1", "S1"}, 7, wetCondition()}}, "three");
     states.push_back(tree);
+
+    // An undo whose save failed is taken back: the tree and the stack as they were.
+    ASSERT_TRUE(stack.Undo(tree).done());
+    ASSERT_TRUE(stack.TakeBack(tree).done());
+    EXPECT_TRUE(tree == states[3]);
+    EXPECT_EQ(stack.UndoName(), "three");
+    EXPECT_FALSE(stack.CanRedo());
 
     for (int i = 2; i >= 0; --i) {
         ASSERT_TRUE(stack.Undo(tree).done());
@@ -278,7 +287,8 @@ TEST(UndoStack, MemoryIsBoundedByTheTouchedPartsAndTheBudget)
     // Removing the customer would keep all of it.
     const CCustomerDB before = tree;
     ASSERT_TRUE(cmd::Run(tree, cmd::RemoveName{Level::Customer, {"zeta"}}).done());
-    EXPECT_FALSE(stack.Push(before, tree, std::vector<std::string>{"zeta"}, "remove all"));
+    EXPECT_EQ(stack.Push(before, tree, std::vector<std::string>{"zeta"}, "remove all"),
+              Pushed::TooLarge);
     EXPECT_FALSE(stack.CanUndo());
     EXPECT_FALSE(stack.CanRedo());
     EXPECT_EQ(stack.MemoryUsed(), 0u);
@@ -306,11 +316,12 @@ TEST(UndoStack, TouchedCustomersComeFromChangesOrItemsAndFallBack)
     CCustomerDB tree = sampleTree();
     const CCustomerDB before = tree;
     ASSERT_TRUE(cmd::Run(tree, cmd::RemoveMeasurement{kT1, 0}).done());
-    ASSERT_TRUE(stack.Push(before, tree, std::vector<std::string>{"nobody"}, "step"));
+    ASSERT_EQ(stack.Push(before, tree, std::vector<std::string>{"nobody"}, "step"),
+              Pushed::Recorded);
     ASSERT_TRUE(stack.Undo(tree).done());
     EXPECT_TRUE(tree == before);
     // An action that changed nothing is no step.
-    EXPECT_FALSE(stack.Push(tree, tree, std::nullopt, "nothing"));
+    EXPECT_EQ(stack.Push(tree, tree, std::nullopt, "nothing"), Pushed::Unchanged);
     EXPECT_TRUE(stack.CanRedo());
 }
 
@@ -321,7 +332,7 @@ TEST(UndoStack, LineSettingsAreUndone)
     CCustomerDB tree = sampleTree();
     const CCustomerDB before = tree;
     tree.comm.baudRate = 9600;
-    ASSERT_TRUE(stack.Push(before, tree, std::vector<std::string>{}, "通信設定"));
+    ASSERT_EQ(stack.Push(before, tree, std::vector<std::string>{}, "通信設定"), Pushed::Recorded);
     ASSERT_TRUE(stack.Undo(tree).done());
     EXPECT_EQ(tree.comm.baudRate, before.comm.baudRate);
     ASSERT_TRUE(stack.Redo(tree).done());
