@@ -350,7 +350,64 @@ public:
         comparePairs(level, parent, pairs);
     }
 
+    // The entries of two lists that the touched entries name, each as deep as they go: an
+    // entry touched itself is compared whole, one above a touched entry only along the way to
+    // it. A name that neither list holds makes the whole list compared.
+    template <class T>
+    void compareTouched(Level level, const TreePath& parent, const CNamedList<T>& before,
+                        const CNamedList<T>& after, const std::vector<const TouchedEntry*>& touched)
+    {
+        std::vector<std::string> keys;
+        std::vector<std::pair<const T*, const T*>> pairs;
+        for (const TouchedEntry* entry : touched) {
+            const std::string& name = nameAt(entry->path, level);
+            const std::string key = recordcodec::NameKey(name);
+            if (std::find(keys.begin(), keys.end(), key) != keys.end())
+                continue;
+            const int a = before.Find(name);
+            const int b = after.Find(name);
+            if (a < 0 && b < 0) {
+                compareLists(level, parent, before, after);
+                return;
+            }
+            keys.push_back(key);
+            pairs.emplace_back(a < 0 ? nullptr : &before.At(a), b < 0 ? nullptr : &after.At(b));
+        }
+        if constexpr (!std::is_same_v<T, CMeasData>) {
+            const Level below = static_cast<Level>(static_cast<int>(level) + 1);
+            std::vector<std::pair<const T*, const T*>> whole;
+            for (const auto& [a, b] : pairs) {
+                if (!a || !b || a->name != b->name) {
+                    whole.emplace_back(a, b);
+                    continue;
+                }
+                std::vector<const TouchedEntry*> deeper;
+                bool itself = false;
+                for (const TouchedEntry* entry : touched) {
+                    if (CompareNames(nameAt(entry->path, level), a->name) != 0)
+                        continue;
+                    itself = itself || entry->level == level;
+                    deeper.push_back(entry);
+                }
+                if (itself)
+                    whole.emplace_back(a, b);
+                else
+                    compareTouched(below, pathOf(level, parent, a->name), childrenOf(*a),
+                                   childrenOf(*b), deeper);
+            }
+            pairs = std::move(whole);
+        }
+        comparePairs(level, parent, pairs);
+    }
+
 private:
+    static const std::string& nameAt(const TreePath& path, Level level)
+    {
+        return level == Level::Customer ? path.customer
+               : level == Level::Cable  ? path.cable
+                                        : path.set;
+    }
+
     // One entry under one name on both sides: a set is a part when it differs; a customer or a
     // cable holds nothing but its name and children, so its parts are its children's.
     void compareSame(Level level, const TreePath& parent, const CMeasData& a, const CMeasData& b)
@@ -386,36 +443,20 @@ struct UndoStack::Step {
 
 namespace {
 
-// The parts that differ between two trees; with touched, only among those customers.
+// The parts that differ between two trees; with touched, only at and below those entries.
 std::vector<Part> findParts(const CCustomerDB& before, const CCustomerDB& after,
-                            const TouchedCustomers& touched)
+                            const Touched& touched)
 {
     std::vector<Part> parts;
     PartFinder finder(parts);
-    bool all = !touched.has_value();
-    std::vector<std::pair<const CCustomer*, const CCustomer*>> pairs;
-    if (touched) {
-        std::vector<std::string> keys;
-        for (const std::string& name : *touched) {
-            const int a = before.customers.Find(name);
-            const int b = after.customers.Find(name);
-            if (a < 0 && b < 0) {
-                // A name neither tree knows: the hint is not to be trusted.
-                all = true;
-                break;
-            }
-            const std::string key = recordcodec::NameKey(name);
-            if (std::find(keys.begin(), keys.end(), key) != keys.end())
-                continue;
-            keys.push_back(key);
-            pairs.emplace_back(a < 0 ? nullptr : &before.customers.At(a),
-                               b < 0 ? nullptr : &after.customers.At(b));
-        }
-    }
-    if (all)
+    if (!touched) {
         finder.compareLists(Level::Customer, {}, before.customers, after.customers);
-    else
-        finder.comparePairs(Level::Customer, {}, pairs);
+        return parts;
+    }
+    std::vector<const TouchedEntry*> entries;
+    for (const TouchedEntry& entry : *touched)
+        entries.push_back(&entry);
+    finder.compareTouched(Level::Customer, {}, before.customers, after.customers, entries);
     return parts;
 }
 
@@ -423,37 +464,48 @@ std::vector<Part> findParts(const CCustomerDB& before, const CCustomerDB& after,
 
 // ---- Hints ----------------------------------------------------------------------------------
 
-TouchedCustomers TouchedBy(const std::vector<cmd::Change>& changes)
+Touched TouchedBy(const std::vector<cmd::Change>& changes)
 {
-    std::vector<std::string> names;
+    std::vector<TouchedEntry> entries;
     for (const cmd::Change& c : changes) {
         if (c.kind == cmd::Kind::ImportMerge || c.kind == cmd::Kind::RecalculateAll)
             return std::nullopt;
-        if (c.level == Level::Customer &&
-            (c.kind == cmd::Kind::AddName || c.kind == cmd::Kind::RenameName))
-            names.push_back(c.newName);
-        if (!c.path.customer.empty())
-            names.push_back(c.path.customer);
+        // An addition names the parent in its path and the entry in newName.
+        if (c.kind == cmd::Kind::AddName || c.kind == cmd::Kind::RenameName)
+            entries.push_back({c.level, pathOf(c.level, c.path, c.newName)});
+        if (c.kind != cmd::Kind::AddName)
+            entries.push_back({c.level, c.path});
     }
-    return names;
+    return entries;
 }
 
-TouchedCustomers TouchedBy(const std::vector<JournalItem>& items)
+Touched TouchedBy(const std::vector<JournalItem>& items)
 {
-    std::vector<std::string> names;
+    std::vector<TouchedEntry> entries;
     for (const JournalItem& item : items) {
-        auto name = cp932::fromUtf8(item.customer);
-        if (!name)
-            return std::nullopt;
-        names.push_back(std::move(*name));
-        if (item.level == ItemLevel::Customer && item.change == ItemChange::Renamed) {
+        TouchedEntry entry;
+        entry.level = item.level == ItemLevel::Customer ? Level::Customer
+                      : item.level == ItemLevel::Cable  ? Level::Cable
+                                                        : Level::Set;
+        const int depth = static_cast<int>(entry.level);
+        std::string* names[] = {&entry.path.customer, &entry.path.cable, &entry.path.set};
+        const std::string* texts[] = {&item.customer, &item.cable, &item.set};
+        for (int i = 0; i <= depth; ++i) {
+            auto name = cp932::fromUtf8(*texts[i]);
+            if (!name)
+                return std::nullopt;
+            *names[i] = std::move(*name);
+        }
+        entries.push_back(entry);
+        if (item.change == ItemChange::Renamed) {
             auto renamed = cp932::fromUtf8(item.newName);
             if (!renamed)
                 return std::nullopt;
-            names.push_back(std::move(*renamed));
+            *names[depth] = std::move(*renamed);
+            entries.push_back(std::move(entry));
         }
     }
-    return names;
+    return entries;
 }
 
 // ---- The stack ------------------------------------------------------------------------------
@@ -462,7 +514,7 @@ UndoStack::UndoStack(std::size_t budgetBytes) : m_budget(budgetBytes) {}
 UndoStack::~UndoStack() = default;
 
 UndoStack::PushResult UndoStack::Push(const CCustomerDB& before, const CCustomerDB& after,
-                                      const TouchedCustomers& touched, std::string name)
+                                      const Touched& touched, std::string name)
 {
     auto step = std::make_unique<Step>();
     step->name = std::move(name);

@@ -46,12 +46,18 @@ struct UndoOutcome {
     bool done() const { return status == UndoStatus::Done; }
 };
 
-// The names of the customers an action touched (CP932), as far as its changes or its journal
-// items tell them; nothing when they do not (an import, a recomputation of everything): the
-// whole tree is compared then.
-using TouchedCustomers = std::optional<std::vector<std::string>>;
-TouchedCustomers TouchedBy(const std::vector<cmd::Change>& changes);
-TouchedCustomers TouchedBy(const std::vector<JournalItem>& items);
+// An entry an action touched (CP932 names; the levels below `level` stay empty): the parts of
+// a step are looked for at and below the entries its action touched.
+struct TouchedEntry {
+    cmd::Level level = cmd::Level::Customer;
+    cmd::TreePath path;
+};
+// What the changes or the journal items of an action tell it touched (a rename: the entry
+// under both names); nothing when they do not tell (an import, a recomputation of everything):
+// the whole trees are compared then.
+using Touched = std::optional<std::vector<TouchedEntry>>;
+Touched TouchedBy(const std::vector<cmd::Change>& changes);
+Touched TouchedBy(const std::vector<JournalItem>& items);
 
 class UndoStack {
 public:
@@ -71,12 +77,12 @@ public:
         Unchanged, // the action changed nothing: the stack is as it was
         TooLarge,  // its parts alone exceed the budget: the stack was emptied
     };
-    // Records a committed action: the tree before and after it, the customers it touched
+    // Records a committed action: the tree before and after it, the entries it touched
     // (nothing: compare all) and its name (UTF-8). Clears what could be redone. An action too
     // large to keep empties the whole stack, since undoing an older step past an action that
     // cannot be undone would leave a state that never was.
-    PushResult Push(const CCustomerDB& before, const CCustomerDB& after,
-                    const TouchedCustomers& touched, std::string name);
+    PushResult Push(const CCustomerDB& before, const CCustomerDB& after, const Touched& touched,
+                    std::string name);
 
     bool CanUndo() const { return !m_undo.empty(); }
     bool CanRedo() const { return !m_redo.empty(); }

@@ -47,16 +47,18 @@ struct Recorder : cmd::ChangeObserver {
     }
 };
 
-// Runs the commands of one action on the tree and records it as one step.
+// Runs the commands of one action on the tree and records it as one step, with the entries
+// its changes name (or, with wholeTree, comparing everything).
 std::vector<cmd::Change> act(ws::UndoStack& stack, CCustomerDB& tree,
-                             const std::vector<cmd::Command>& commands, const std::string& name)
+                             const std::vector<cmd::Command>& commands, const std::string& name,
+                             bool wholeTree = false)
 {
     const CCustomerDB before = tree;
     Recorder seen;
     for (const cmd::Command& c : commands)
         EXPECT_TRUE(cmd::Run(tree, c, &seen).done()) << name;
-    EXPECT_EQ(stack.Push(before, tree, ws::TouchedBy(seen.changes), name), Pushed::Recorded)
-        << name;
+    const ws::Touched touched = wholeTree ? std::nullopt : ws::TouchedBy(seen.changes);
+    EXPECT_EQ(stack.Push(before, tree, touched, name), Pushed::Recorded) << name;
     return seen.changes;
 }
 
@@ -104,29 +106,30 @@ TEST(UndoStack, UndoAndRedoGiveTheExactTrees)
          {cmd::RenameName{Level::Cable, {"alpha", "C2"}, "C9"},
           cmd::RenameName{Level::Cable, {"alpha", "C9"}, "C2"}, cmd::RemoveMeasurement{kT1, 0}}},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        ws::UndoStack stack;
-        CCustomerDB tree = sampleTree();
-        const CCustomerDB before = tree;
-        act(stack, tree, c.commands, c.what);
-        const CCustomerDB after = tree;
+    for (const bool wholeTree : {false, true})
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.what) + (wholeTree ? ", whole tree compared" : ""));
+            ws::UndoStack stack;
+            CCustomerDB tree = sampleTree();
+            const CCustomerDB before = tree;
+            act(stack, tree, c.commands, c.what, wholeTree);
+            const CCustomerDB after = tree;
 
-        ASSERT_TRUE(stack.CanUndo());
-        EXPECT_EQ(stack.UndoName(), c.what);
-        const ws::UndoOutcome undone = stack.Undo(tree);
-        ASSERT_EQ(undone.status, UndoStatus::Done) << undone.where;
-        EXPECT_EQ(undone.stepName, c.what);
-        EXPECT_FALSE(undone.changes.empty());
-        EXPECT_TRUE(tree == before);
-        EXPECT_FALSE(stack.CanUndo());
-        EXPECT_EQ(stack.RedoName(), c.what);
+            ASSERT_TRUE(stack.CanUndo());
+            EXPECT_EQ(stack.UndoName(), c.what);
+            const ws::UndoOutcome undone = stack.Undo(tree);
+            ASSERT_EQ(undone.status, UndoStatus::Done) << undone.where;
+            EXPECT_EQ(undone.stepName, c.what);
+            EXPECT_FALSE(undone.changes.empty());
+            EXPECT_TRUE(tree == before);
+            EXPECT_FALSE(stack.CanUndo());
+            EXPECT_EQ(stack.RedoName(), c.what);
 
-        ASSERT_TRUE(stack.Redo(tree).done());
-        EXPECT_TRUE(tree == after);
-        EXPECT_EQ(stack.UndoName(), c.what);
-        EXPECT_FALSE(stack.CanRedo());
-    }
+            ASSERT_TRUE(stack.Redo(tree).done());
+            EXPECT_TRUE(tree == after);
+            EXPECT_EQ(stack.UndoName(), c.what);
+            EXPECT_FALSE(stack.CanRedo());
+        }
 }
 
 // Steps go back in the reverse order and forward again; a new action ends what could be
@@ -287,36 +290,70 @@ TEST(UndoStack, MemoryIsBoundedByTheTouchedPartsAndTheBudget)
     // Removing the customer would keep all of it.
     const CCustomerDB before = tree;
     ASSERT_TRUE(cmd::Run(tree, cmd::RemoveName{Level::Customer, {"zeta"}}).done());
-    EXPECT_EQ(stack.Push(before, tree, std::vector<std::string>{"zeta"}, "remove all"),
+    EXPECT_EQ(stack.Push(before, tree, std::vector<ws::TouchedEntry>{{Level::Customer, {"zeta"}}},
+                         "remove all"),
               Pushed::TooLarge);
     EXPECT_FALSE(stack.CanUndo());
     EXPECT_FALSE(stack.CanRedo());
     EXPECT_EQ(stack.MemoryUsed(), 0u);
 }
 
-// The customers an action touched, from its changes or its journal items; where they cannot
-// tell (an import, an unknown name) every customer is compared.
-TEST(UndoStack, TouchedCustomersComeFromChangesOrItemsAndFallBack)
+// The entries an action touched, from its changes or its journal items, limit the compare;
+// where they cannot tell (an import, a name neither tree holds) the whole list is compared.
+TEST(UndoStack, TouchedEntriesComeFromChangesOrItemsAndFallBack)
 {
-    cmd::Change rename{cmd::Kind::RenameName, Level::Customer, {"alpha"}};
-    rename.newName = "zeta";
-    EXPECT_EQ(ws::TouchedBy({rename}), (std::vector<std::string>{"zeta", "alpha"}));
+    const auto paths = [](const ws::Touched& touched) {
+        std::vector<std::pair<Level, cmd::TreePath>> out;
+        for (const ws::TouchedEntry& e : touched.value())
+            out.emplace_back(e.level, e.path);
+        return out;
+    };
+    cmd::Change rename{cmd::Kind::RenameName, Level::Cable, {"alpha", "C1"}};
+    rename.newName = "C3";
+    cmd::Change add{cmd::Kind::AddName, Level::Set, {"alpha", "C1"}};
+    add.newName = "S0";
+    EXPECT_EQ(paths(ws::TouchedBy({rename, add})),
+              (std::vector<std::pair<Level, cmd::TreePath>>{{Level::Cable, {"alpha", "C3"}},
+                                                            {Level::Cable, {"alpha", "C1"}},
+                                                            {Level::Set, {"alpha", "C1", "S0"}}}));
     EXPECT_FALSE(ws::TouchedBy({cmd::Change{cmd::Kind::ImportMerge}}).has_value());
 
-    ws::JournalItem item;
-    item.level = ws::ItemLevel::Customer;
-    item.change = ws::ItemChange::Renamed;
-    item.customer = "需要家";
-    item.newName = "新";
-    EXPECT_EQ(ws::TouchedBy({item}),
-              (std::vector<std::string>{cp932::lit("需要家"), cp932::lit("新")}));
+    ws::JournalItem renamed;
+    renamed.level = ws::ItemLevel::Customer;
+    renamed.change = ws::ItemChange::Renamed;
+    renamed.customer = "需要家";
+    renamed.newName = "新";
+    ws::JournalItem record;
+    record.level = ws::ItemLevel::Record;
+    record.customer = "a";
+    record.cable = "k";
+    record.set = "s";
+    EXPECT_EQ(
+        paths(ws::TouchedBy({renamed, record})),
+        (std::vector<std::pair<Level, cmd::TreePath>>{{Level::Customer, {cp932::lit("需要家")}},
+                                                      {Level::Customer, {cp932::lit("新")}},
+                                                      {Level::Set, {"a", "k", "s"}}}));
 
-    // A hint naming no customer of either tree: the whole tree is compared.
+    // Only the set named is compared: a change beside it is no part of the step.
     ws::UndoStack stack;
     CCustomerDB tree = sampleTree();
     const CCustomerDB before = tree;
+    ASSERT_TRUE(cmd::Run(tree, cmd::RemoveMeasurement{kS1, 0}).done());
     ASSERT_TRUE(cmd::Run(tree, cmd::RemoveMeasurement{kT1, 0}).done());
-    ASSERT_EQ(stack.Push(before, tree, std::vector<std::string>{"nobody"}, "step"),
+    const CCustomerDB after = tree;
+    ASSERT_EQ(stack.Push(before, tree, std::vector<ws::TouchedEntry>{{Level::Set, kS1}}, "S1"),
+              Pushed::Recorded);
+    ASSERT_TRUE(stack.Undo(tree).done());
+    EXPECT_TRUE(tree.customers.At(0) == before.customers.At(0));
+    EXPECT_TRUE(tree.customers.At(1) == after.customers.At(1));
+
+    // A name neither tree holds: its whole list is compared.
+    tree = after;
+    stack.Clear();
+    ASSERT_EQ(stack.Push(before, tree,
+                         std::vector<ws::TouchedEntry>{{Level::Set, {"beta", "B1", "nothing"}},
+                                                       {Level::Customer, {"nobody"}}},
+                         "step"),
               Pushed::Recorded);
     ASSERT_TRUE(stack.Undo(tree).done());
     EXPECT_TRUE(tree == before);
@@ -332,7 +369,8 @@ TEST(UndoStack, LineSettingsAreUndone)
     CCustomerDB tree = sampleTree();
     const CCustomerDB before = tree;
     tree.comm.baudRate = 9600;
-    ASSERT_EQ(stack.Push(before, tree, std::vector<std::string>{}, "通信設定"), Pushed::Recorded);
+    ASSERT_EQ(stack.Push(before, tree, std::vector<ws::TouchedEntry>{}, "通信設定"),
+              Pushed::Recorded);
     ASSERT_TRUE(stack.Undo(tree).done());
     EXPECT_EQ(tree.comm.baudRate, before.comm.baudRate);
     ASSERT_TRUE(stack.Redo(tree).done());
