@@ -525,7 +525,6 @@ UndoStack::PushResult UndoStack::Push(const CCustomerDB& before, const CCustomer
     if (step->parts.empty() && !step->commChanged)
         return PushResult::Unchanged;
     m_redo.clear();
-    m_last = Last::None;
     step->measure();
     if (step->bytes > m_budget) {
         Clear();
@@ -548,32 +547,16 @@ std::string UndoStack::RedoName() const
 
 UndoOutcome UndoStack::Undo(CCustomerDB& tree)
 {
-    UndoOutcome out = swap(m_undo, m_redo, tree, true);
-    m_last = out.done() ? Last::Undo : Last::None;
-    return out;
+    return swap(m_undo, m_redo, tree);
 }
 
 UndoOutcome UndoStack::Redo(CCustomerDB& tree)
 {
-    UndoOutcome out = swap(m_redo, m_undo, tree, true);
-    m_last = out.done() ? Last::Redo : Last::None;
-    return out;
-}
-
-UndoOutcome UndoStack::TakeBack(CCustomerDB& tree)
-{
-    const Last last = m_last;
-    m_last = Last::None;
-    if (last == Last::Undo)
-        return swap(m_redo, m_undo, tree, false);
-    if (last == Last::Redo)
-        return swap(m_undo, m_redo, tree, false);
-    return {};
+    return swap(m_redo, m_undo, tree);
 }
 
 void UndoStack::Clear()
 {
-    m_last = Last::None;
     m_undo.clear();
     m_redo.clear();
 }
@@ -688,8 +671,9 @@ cmd::Change changeOf(const Part& part, bool wasPresent, const std::string& wasNa
         c.kind = cmd::Kind::RemoveName;
         c.path = pathOf(part.level, part.parent, wasName);
     } else {
-        // A set whose content was put back: its records and flags.
-        c.kind = cmd::Kind::EditCondition;
+        // A set whose content was put back. As an edit of measurements, so that the journal
+        // pairs records whose content key the swap changed (a date or voltage put back).
+        c.kind = cmd::Kind::EditMeasurement;
         c.path = pathOf(part.level, part.parent, wasName);
     }
     return c;
@@ -698,8 +682,7 @@ cmd::Change changeOf(const Part& part, bool wasPresent, const std::string& wasNa
 } // namespace
 
 UndoOutcome UndoStack::swap(std::deque<std::unique_ptr<Step>>& from,
-                            std::deque<std::unique_ptr<Step>>& to, CCustomerDB& tree,
-                            bool checkLocks)
+                            std::deque<std::unique_ptr<Step>>& to, CCustomerDB& tree)
 {
     UndoOutcome out;
     if (from.empty())
@@ -727,7 +710,7 @@ UndoOutcome UndoStack::swap(std::deque<std::unique_ptr<Step>>& from,
         out.where = "通信設定";
         return out;
     }
-    if (checkLocks && m_locked) {
+    if (m_locked) {
         for (const TreePath& set : sets) {
             if (m_locked(set)) {
                 out.status = UndoStatus::Locked;

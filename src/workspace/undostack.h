@@ -39,8 +39,8 @@ struct UndoOutcome {
     // "需要家「A」ケーブル「K」測定データ「S」".
     std::string where;
     // Done: the parts the step put back, as changes naming them (a part that appears is an
-    // AddName, one that goes a RemoveName, a rename a RenameName, a changed set an
-    // EditCondition of the set), so that DiffTrees compares exactly these.
+    // AddName, one that goes a RemoveName, a rename a RenameName, a set whose content was
+    // swapped an EditMeasurement of it), so that DiffTrees compares exactly these.
     std::vector<cmd::Change> changes;
 
     bool done() const { return status == UndoStatus::Done; }
@@ -96,10 +96,6 @@ public:
     // Makes the step undone last again; it moves back to the undo side.
     UndoOutcome Redo(CCustomerDB& tree);
 
-    // The last Undo or Redo was not kept (its save failed or was declined): tree, its result,
-    // goes back as it was and the step back to its side. Only right before any other call.
-    UndoOutcome TakeBack(CCustomerDB& tree);
-
     void Clear();
     // nullptr: nothing is locked.
     void SetLockQuery(LockQuery query) { m_locked = std::move(query); }
@@ -115,16 +111,14 @@ public:
     struct Step;
 
 private:
-    enum class Last { None, Undo, Redo };
     UndoOutcome swap(std::deque<std::unique_ptr<Step>>& from, std::deque<std::unique_ptr<Step>>& to,
-                     CCustomerDB& tree, bool checkLocks);
+                     CCustomerDB& tree);
     void trim();
 
     std::deque<std::unique_ptr<Step>> m_undo; // newest last
     std::deque<std::unique_ptr<Step>> m_redo; // the next to redo last
     std::size_t m_budget;
     LockQuery m_locked;
-    Last m_last = Last::None;
 };
 
 } // namespace ws

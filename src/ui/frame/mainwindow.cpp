@@ -156,12 +156,10 @@ MainWindow::MainWindow(MeasurementDocument* doc, QWidget* parent) : QMainWindow(
     SetCommandHandler(commandid::ImportData, [this] { RunDataImport(this, *m_doc); });
     SetCommandHandler(commandid::RestoreBackup, [this] { RunRestoreBackup(this, *m_doc); });
     // "元に戻す" and "やり直し": a step of this run as a new change of the store; the menu
-    // names the step, and the status bar tells when the steps were dropped.
+    // names the step.
     SetCommandHandler(commandid::EditUndo, [this] { m_undo->Undo(); });
     SetCommandHandler(commandid::EditRedo, [this] { m_undo->Redo(); });
     connect(m_undo, &UndoCommands::changed, this, &MainWindow::UpdateCommandStates);
-    connect(m_undo, &UndoCommands::note, this,
-            [this](const QString& text) { statusBar()->showMessage(text, 15000); });
     // "解析(&A)": windows for the selected cable or data set; they read the store only.
     SetCommandHandler(commandid::AnalysisHistory, [this] { m_analysis->ShowHistory(); });
     SetCommandHandler(commandid::AnalysisPhase, [this] { m_analysis->ShowPhase(); });

@@ -4,9 +4,11 @@
 
 #include <QWidget>
 
+#include <ctime>
 #include <string>
 
 #include "ui/common/messages.h"
+#include "workspace/treediff.h"
 #include "ui/document/measurementdocument.h"
 
 namespace {
@@ -42,6 +44,8 @@ UndoCommands::UndoCommands(MeasurementDocument& doc, QWidget* messageParent)
     connect(&doc.Notifier(), &DocumentNotifier::storeReplaced, this, [this] {
         clearFor(QStringLiteral("データファイルを読み直したため、元に戻す履歴を消去しました"));
     });
+    doc.AddCommitListener([this](const CCustomerDB& before, const CCustomerDB& after,
+                                 const ws::JournalEntry& entry) { Record(before, after, entry); });
 }
 
 QString UndoCommands::UndoText() const
@@ -70,7 +74,8 @@ void UndoCommands::Record(const CCustomerDB& before, const CCustomerDB& after,
     const ws::UndoStack::PushResult result =
         m_stack.Push(before, after, ws::TouchedBy(entry.items), entry.summary);
     if (result == ws::UndoStack::PushResult::TooLarge)
-        emit note(QStringLiteral("この変更は大きすぎるため元に戻せません (元に戻す履歴を消去しました)"));
+        emit m_doc.Notifier().statusNote(
+            QStringLiteral("この変更は大きすぎるため元に戻せません（元に戻す履歴を消去しました）"));
     if (result != ws::UndoStack::PushResult::Unchanged)
         emit changed();
 }
@@ -111,15 +116,13 @@ bool UndoCommands::run(bool undo)
         return false;
     }
 
+    // The store holds the result from here on, saved or not (as after a sheet's OK), so the
+    // step has moved whatever the save's outcome.
     m_running = true;
-    const bool kept = commitStep(undo, std::move(after), outcome);
+    commitStep(undo, std::move(after), outcome);
     m_running = false;
-    if (!kept) {
-        CCustomerDB back = m_doc.Store();
-        m_stack.TakeBack(back);
-    }
     emit changed();
-    return kept;
+    return true;
 }
 
 void UndoCommands::clearFor(const QString& why)
@@ -127,16 +130,19 @@ void UndoCommands::clearFor(const QString& why)
     if (!m_stack.CanUndo() && !m_stack.CanRedo())
         return;
     m_stack.Clear();
-    emit note(why);
+    emit m_doc.Notifier().statusNote(why);
     emit changed();
 }
 
-bool UndoCommands::commitStep(bool undo, CCustomerDB&& after, const ws::UndoOutcome& outcome)
+void UndoCommands::commitStep(bool undo, CCustomerDB&& after, const ws::UndoOutcome& outcome)
 {
-    (void)undo;
-    (void)outcome;
+    CCustomerDB before = std::move(m_doc.Store());
     m_doc.Store() = std::move(after);
-    m_doc.CommitStore();
+    // The entry names what the step put back; its command and name say it was an undo.
+    ws::JournalEntry entry = ws::MakeEntry(before, m_doc.Store(), outcome.changes,
+                                           m_doc.Journal().GetActor(), std::time(nullptr));
+    entry.command = undo ? ws::kind::Undo : ws::kind::Redo;
+    entry.summary = (undo ? "元に戻す: " : "やり直し: ") + outcome.stepName;
+    m_doc.CommitChange(before, std::move(entry));
     m_doc.LoadSelectedMeasurement();
-    return true;
 }

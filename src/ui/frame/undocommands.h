@@ -18,7 +18,8 @@ class QWidget;
 class UndoCommands : public QObject {
     Q_OBJECT
 public:
-    // Follows the document's commits and store replacements; messages go to messageParent.
+    // Follows the document's commits and store replacements; messages go to messageParent,
+    // notes to the document's status notes.
     UndoCommands(MeasurementDocument& doc, QWidget* messageParent);
 
     bool CanUndo() const { return m_stack.CanUndo(); }
@@ -42,14 +43,11 @@ public:
 signals:
     // The steps changed: the menu follows.
     void changed();
-    // A note for the status bar: why the steps were dropped.
-    void note(const QString& text);
 
 private:
     bool run(bool undo);
-    // Commits the tree a step gave as a change of the store; false when the store did not
-    // take it.
-    bool commitStep(bool undo, CCustomerDB&& after, const ws::UndoOutcome& outcome);
+    // The store takes the tree a step gave, committed as a change with its own entry.
+    void commitStep(bool undo, CCustomerDB&& after, const ws::UndoOutcome& outcome);
     void clearFor(const QString& why);
 
     MeasurementDocument& m_doc;

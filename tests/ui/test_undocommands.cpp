@@ -20,7 +20,6 @@
 #include "support/widgetgrab.h"
 #include "ui/frame/commandids.h"
 #include "ui/frame/undocommands.h"
-#include "ui/pages/customertreepage.h"
 #include "workspace/workspace.h"
 
 namespace {
@@ -50,17 +49,21 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowActive(&w.frame()));
     }
     QString storePath() const { return w.dir.filePath("DATA/MXR.DAT"); }
-    // The transfer sheet's OK after registering records into the set.
+    // A registration committed as the transfer sheet's OK commits it: the commands' changes
+    // with the tree before them.
     void registerRecords(std::vector<CMeasRecord> records)
     {
-        ASSERT_TRUE(RunTransferData(&w.frame(), w.doc, w.settings,
-                                    [&](PageMode, CCustomerDB& tree, DataSelection&) {
-                                        return cmd::Run(tree, cmd::RegisterReceived{
-                                                                  kSet, records, {}, false})
-                                            .done();
-                                    }));
+        const CCustomerDB before = w.doc.Store();
+        cmd::ChangeList changes;
+        ASSERT_TRUE(
+            cmd::Run(w.doc.Store(), cmd::RegisterReceived{kSet, records, {}, false}, &changes)
+                .done());
+        ASSERT_TRUE(w.doc.CommitChange(before, changes.changes));
     }
-    void press(int key) { QTest::keyClick(&w.frame(), static_cast<Qt::Key>(key), Qt::ControlModifier); }
+    void press(int key)
+    {
+        QTest::keyClick(&w.frame(), static_cast<Qt::Key>(key), Qt::ControlModifier);
+    }
     std::vector<ws::JournalEntry> journal() const
     {
         ws::Workspace workspace;
@@ -99,7 +102,7 @@ TEST_F(UndoUiTest, CtrlZRestoresTheStoreFileAndIsJournaledCtrlYRedoes)
     // The journal only grew: the registration is still in it under the undo and the redo.
     ASSERT_GE(entries.size(), 3u);
     EXPECT_EQ(entries[entries.size() - 3].command, cmd::KindName(cmd::Kind::RegisterReceived));
-    EXPECT_TRUE(messages->entries().empty()) << messages->texts().join("\n").toStdString();
+    EXPECT_TRUE(w.messages->entries().empty()) << w.messages->texts().join("\n").toStdString();
 }
 
 TEST_F(UndoUiTest, TheMenuNamesTheStepAndFollowsTheStack)
@@ -136,7 +139,8 @@ TEST_F(UndoUiTest, AReloadDropsTheStepsWithANote)
     EXPECT_FALSE(w.frame().Undo()->CanUndo());
     EXPECT_FALSE(w.frame().Undo()->CanRedo());
     EXPECT_FALSE(action(commandid::EditUndo)->isEnabled());
-    EXPECT_TRUE(w.frame().statusBar()->currentMessage().contains(QStringLiteral("元に戻す履歴を消去")))
+    EXPECT_TRUE(
+        w.frame().statusBar()->currentMessage().contains(QStringLiteral("元に戻す履歴を消去")))
         << w.frame().statusBar()->currentMessage().toStdString();
 }
 
@@ -151,11 +155,12 @@ TEST_F(UndoUiTest, AnUndoOverAChangedSetIsRefusedAndTold)
     press(Qt::Key_Z);
     EXPECT_EQ(w.doc.Store(), now);
     EXPECT_EQ(readBytes(storePath()), file);
-    ASSERT_EQ(messages->entries().size(), 1u);
-    EXPECT_EQ(messages->entries()[0].kind, Kind::Error);
-    EXPECT_TRUE(messages->entries()[0].text.startsWith(
-        QStringLiteral("元に戻せません: 測定データ 1 件の登録\n需要家「顧客Ａ」のケーブル「CV-1」の測定データ「2024春」")))
-        << messages->entries()[0].text.toStdString();
+    ASSERT_EQ(w.messages->entries().size(), 1u);
+    EXPECT_EQ(w.messages->entries()[0].kind, Kind::Error);
+    EXPECT_TRUE(w.messages->entries()[0].text.startsWith(
+        QStringLiteral("元に戻せません: 測定データ 1 "
+                       "件の登録\n需要家「顧客Ａ」のケーブル「CV-1」の測定データ「2024春」")))
+        << w.messages->entries()[0].text.toStdString();
 }
 
 TEST_F(UndoUiTest, CtrlZInADialogsTextFieldStaysTheFields)
