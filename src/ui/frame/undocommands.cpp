@@ -45,7 +45,7 @@ UndoCommands::UndoCommands(MeasurementDocument& doc, QWidget* messageParent)
         clearFor(QStringLiteral("データファイルを読み直したため、元に戻す履歴を消去しました"));
     });
     doc.AddCommitListener([this](const CCustomerDB& before, const CCustomerDB& after,
-                                 const ws::JournalEntry& entry) { Record(before, after, entry); });
+                                 const ws::JournalEntry& entry) { record(before, after, entry); });
 }
 
 QString UndoCommands::UndoText() const
@@ -60,11 +60,11 @@ QString UndoCommands::RedoText() const
                     QStringLiteral("Ctrl+Y"));
 }
 
-void UndoCommands::Record(const CCustomerDB& before, const CCustomerDB& after,
+void UndoCommands::record(const CCustomerDB& before, const CCustomerDB& after,
                           const ws::JournalEntry& entry)
 {
     // An undo or redo of ours moved its step already; an approval changes no tree.
-    if (m_running || entry.command == ws::kind::Undo || entry.command == ws::kind::Redo ||
+    if (entry.command == ws::kind::Undo || entry.command == ws::kind::Redo ||
         entry.command == ws::kind::Approve || entry.command == ws::kind::Withdraw)
         return;
     if (replacesTheStore(entry.command)) {
@@ -118,9 +118,7 @@ bool UndoCommands::run(bool undo)
 
     // The store holds the result from here on, saved or not (as after a sheet's OK), so the
     // step has moved whatever the save's outcome.
-    m_running = true;
     commitStep(undo, std::move(after), outcome);
-    m_running = false;
     emit changed();
     return true;
 }

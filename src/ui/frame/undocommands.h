@@ -37,14 +37,13 @@ public:
     void SetLockQuery(ws::UndoStack::LockQuery query) { m_stack.SetLockQuery(std::move(query)); }
     const ws::UndoStack& Stack() const { return m_stack; }
 
-    // A committed change as a step (the document's commit listener).
-    void Record(const CCustomerDB& before, const CCustomerDB& after, const ws::JournalEntry& entry);
-
 signals:
     // The steps changed: the menu follows.
     void changed();
 
 private:
+    // A committed change as a step (the document's commit listener).
+    void record(const CCustomerDB& before, const CCustomerDB& after, const ws::JournalEntry& entry);
     bool run(bool undo);
     // The store takes the tree a step gave, committed as a change with its own entry.
     void commitStep(bool undo, CCustomerDB&& after, const ws::UndoOutcome& outcome);
@@ -53,5 +52,4 @@ private:
     MeasurementDocument& m_doc;
     QWidget* m_messageParent;
     ws::UndoStack m_stack;
-    bool m_running = false; // an undo or redo is being committed: not a step of its own
 };
