@@ -17,9 +17,14 @@
 #include "samplerecords.h"
 #include "support/docondisk.h"
 #include "support/mainwindowsetup.h"
+#include "support/whenmodal.h"
 #include "support/widgetgrab.h"
 #include "ui/frame/commandids.h"
 #include "ui/frame/undocommands.h"
+#include "ui/pages/customertreepage.h"
+#include "widgets/conditiongrid.h"
+#include "widgets/reportlist.h"
+#include "widgets/treepropertysheet.h"
 #include "workspace/workspace.h"
 
 namespace {
@@ -178,6 +183,43 @@ TEST_F(UndoUiTest, CtrlZInADialogsTextFieldStaysTheFields)
     EXPECT_EQ(field->text(), QString());
     EXPECT_TRUE(w.frame().Undo()->CanUndo());
     EXPECT_EQ(w.doc.Store().RecordCount(), 2u);
+}
+
+// The editing sheet's OK, with a condition edit and a cable rename, is one step; Ctrl+Z in the
+// sheet's name editor undoes the typing, not the store.
+TEST_F(UndoUiTest, ASheetsOkIsOneStepAndCtrlZInItsEditorIsTheEditors)
+{
+    registerRecords({received(10.0, 1)});
+    const CCustomerDB registered = w.doc.Store();
+    w.doc.Selection() = {kSet.customer, kSet.cable, kSet.set, 0};
+    guitest::whenModal<TreePropertySheet>([](TreePropertySheet& sheet) {
+        auto* page = qobject_cast<CustomerTreePage*>(sheet.CurrentPage());
+        ASSERT_NE(page, nullptr);
+        page->Grid()->CommitEdit(4, QStringLiteral("321")); // 長さ(m)
+        ReportList* cables = page->NameList(customertree::LevelCable);
+        ASSERT_TRUE(cables->RequestEdit(0, 0));
+        auto* editor = cables->viewport()->findChild<QLineEdit*>();
+        ASSERT_NE(editor, nullptr);
+        editor->setText(QStringLiteral("CV-9"));
+        QTest::keyClicks(editor, "x");
+        QTest::keyClick(editor, Qt::Key_Z, Qt::ControlModifier);
+        EXPECT_EQ(editor->text(), QStringLiteral("CV-9"));
+        QTest::keyClick(editor, Qt::Key_Return);
+        sheet.accept();
+    });
+    action(commandid::EditCustomer)->trigger();
+    ASSERT_EQ(w.doc.Store().customers.At(0).cables.At(0).name, "CV-9");
+    EXPECT_EQ(w.frame().Undo()->Stack().UndoCount(), 2u); // the registration is still there
+
+    // The window manager gives the main window back its activation; the offscreen platform
+    // leaves that to the test.
+    w.frame().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w.frame()));
+    press(Qt::Key_Z);
+    EXPECT_EQ(w.doc.Store(), registered);
+    press(Qt::Key_Z);
+    EXPECT_EQ(w.doc.Store().RecordCount(), 1u);
+    EXPECT_TRUE(w.messages->entries().empty()) << w.messages->texts().join("\n").toStdString();
 }
 
 using GrabUndoUi = UndoUiTest;
