@@ -14,6 +14,7 @@
 #include "store/store.h"
 #include "store/storesession.h"
 #include "workspace/storejournal.h"
+#include "workspace/treediff.h"
 
 namespace {
 
@@ -80,3 +81,42 @@ BENCHMARK(BM_RegisterAndSaveJournaled)->Unit(benchmark::kMillisecond)->Iteration
 } // namespace
 
 BENCHMARK_MAIN();
+namespace {
+void BM_MakeEntryOnly(benchmark::State& state)
+{
+    CCustomerDB tree = benchtree::Make100MB();
+    int n = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        CCustomerDB before = tree;
+        std::vector<CMeasRecord> received;
+        for (int i = 0; i < 3; ++i)
+            received.push_back(benchtree::Record(100 + n * 3 + i, 40000.0));
+        ++n;
+        state.ResumeTiming();
+        cmd::ChangeList changes;
+        cmd::Run(tree, cmd::RegisterReceived{{"Customer 7", "Cable 1", "Set 0"}, received, {}, false}, &changes);
+        benchmark::DoNotOptimize(ws::MakeEntry(before, tree, changes.changes, {}, 0));
+    }
+}
+BENCHMARK(BM_MakeEntryOnly)->Unit(benchmark::kMillisecond)->Iterations(8);
+}
+namespace {
+void BM_BeginFinish(benchmark::State& state)
+{
+    const std::string folder = freshFolder();
+    ws::Workspace w;
+    w.Open(folder + "/MXR.DAT", true);
+    ws::JournalEntry e;
+    e.command = "register-received";
+    e.items.resize(3);
+    FileIdentity id;
+    id.exists = true;
+    for (auto _ : state) {
+        const int64_t n = w.BeginSave(e, id);
+        w.FinishSave(n, id);
+    }
+    std::filesystem::remove_all(folder);
+}
+BENCHMARK(BM_BeginFinish)->Unit(benchmark::kMillisecond)->Iterations(20);
+}

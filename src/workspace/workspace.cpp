@@ -299,6 +299,21 @@ int64_t Workspace::BeginSave(const JournalEntry& entry, const FileIdentity& expe
 
 void Workspace::FinishSave(int64_t id, const FileIdentity& written)
 {
+    // Only the pending entry must be on disk before the store file is replaced: a finish lost
+    // to a power cut is made again at the next open from the store file's identity. So this
+    // commit need not wait for the disk.
+    m_db.Exec("PRAGMA synchronous=NORMAL");
+    struct FullAgain {
+        sqlite::Db& db;
+        ~FullAgain()
+        {
+            try {
+                db.Exec("PRAGMA synchronous=FULL");
+            } catch (const sqlite::Error&) {
+                // The connection is unusable; the next statement says so.
+            }
+        }
+    } fullAgain{m_db};
     sqlite::Transaction t(m_db);
     sqlite::Stmt s(m_db, "UPDATE journal SET state=? WHERE id=? AND state=?");
     s.Bind(1, int64_t{kDone}).Bind(2, id).Bind(3, int64_t{kPending}).Run();
