@@ -14,7 +14,6 @@
 #include "store/store.h"
 #include "store/storesession.h"
 #include "workspace/storejournal.h"
-#include "workspace/treediff.h"
 
 namespace {
 
@@ -82,26 +81,7 @@ BENCHMARK(BM_RegisterAndSaveJournaled)->Unit(benchmark::kMillisecond)->Iteration
 
 BENCHMARK_MAIN();
 namespace {
-void BM_MakeEntryOnly(benchmark::State& state)
-{
-    CCustomerDB tree = benchtree::Make100MB();
-    int n = 0;
-    for (auto _ : state) {
-        state.PauseTiming();
-        CCustomerDB before = tree;
-        std::vector<CMeasRecord> received;
-        for (int i = 0; i < 3; ++i)
-            received.push_back(benchtree::Record(100 + n * 3 + i, 40000.0));
-        ++n;
-        state.ResumeTiming();
-        cmd::ChangeList changes;
-        cmd::Run(tree, cmd::RegisterReceived{{"Customer 7", "Cable 1", "Set 0"}, received, {}, false}, &changes);
-        benchmark::DoNotOptimize(ws::MakeEntry(before, tree, changes.changes, {}, 0));
-    }
-}
-BENCHMARK(BM_MakeEntryOnly)->Unit(benchmark::kMillisecond)->Iterations(8);
-}
-namespace {
+// The two commits of a journaled save alone (pending, then done).
 void BM_BeginFinish(benchmark::State& state)
 {
     const std::string folder = freshFolder();

@@ -103,29 +103,15 @@ std::vector<FieldChange> decodeFields(std::string_view text)
     return out;
 }
 
-std::string stamp(std::time_t now)
-{
-    std::tm local{};
-    localtime_r(&now, &local);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &local);
-    return text;
-}
-
-// Moves the damaged file (and its WAL and shared-memory files) aside; returns the new name.
+// Keeps the damaged file as "<path>.damaged-YYYYMMDD-HHMMSS" and removes it (with its WAL and
+// shared-memory files) so that a new one can start; returns the copy's name, "" on failure.
 std::string moveAside(const std::string& path)
 {
-    const std::string base = path + ".damaged-" + stamp(std::time(nullptr));
-    std::string aside = base;
-    for (int n = 2; IdentityOfPath(aside).exists; ++n)
-        aside = base + "-" + std::to_string(n);
-    if (std::rename(path.c_str(), aside.c_str()) != 0)
+    const std::string aside = CopyAside(path, "damaged", std::time(nullptr));
+    if (aside.empty())
         return {};
-    for (const char* suffix : {"-wal", "-shm"}) {
-        const std::string from = path + suffix;
-        if (IdentityOfPath(from).exists)
-            std::rename(from.c_str(), (aside + suffix).c_str());
-    }
+    for (const char* suffix : {"", "-wal", "-shm"})
+        std::remove((path + suffix).c_str());
     return aside;
 }
 
