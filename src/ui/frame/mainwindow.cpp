@@ -31,6 +31,7 @@
 #include "ui/dialogs/dataimportdialog.h"
 #include "settings/appsettings.h"
 #include "settings/backupsettings.h"
+#include "shareddb/dbsettings.h"
 #include "ui/frame/scalebar.h"
 #include "ui/frame/framestate.h"
 #include "ui/frame/lockindicators.h"
@@ -478,6 +479,9 @@ MainWindow* MainWindow::CreateWithDocument(CAppSettings& settings, CxLogFile* ap
     else
         doc->SetViewFile(viewFile);
     doc->SetBackupPolicy(ReadBackupPolicy(settings.IniPath()));
+    // The journal names this workstation as the shared database does.
+    doc->Journal().SetActor(
+        ws::CurrentActor(shareddb::ReadDbSettings(settings.IniPath()).workstation));
     doc->SetLog(appLog);
     auto* frame = new MainWindow(doc);
     doc->setParent(frame);
