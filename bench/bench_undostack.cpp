@@ -8,14 +8,16 @@
 #include <string>
 #include <vector>
 
+#include "benchtree.h"
 #include "commands/treecommands.h"
 #include "model/customerdb.h"
 #include "workspace/undostack.h"
 
 namespace {
 
-// About 100 MB of points: 2,600 records of 2,500 points; "Customer 0" holds 1,000 of them.
-constexpr int kCustomers = 41, kRecords = 10, kPoints = 2500;
+// About 100 MB of points: 2,600 records of the store benchmarks' kind (2,500 points each);
+// "Customer 0" holds 1,000 of them.
+constexpr int kCustomers = 41;
 
 const CCustomerDB& store()
 {
@@ -29,18 +31,8 @@ const CCustomerDB& store()
                 CCable& ca = cu.cables.At(cu.cables.FindOrInsert("Cable " + std::to_string(k)));
                 for (int s = 0; s < 2; ++s) {
                     CMeasData& set = ca.sets.At(ca.sets.FindOrInsert("Set " + std::to_string(s)));
-                    for (int r = 0; r < kRecords; ++r) {
-                        CMeasRecord rec;
-                        rec.TestVoltage = 1.0 + r;
-                        rec.TriggerLevel = 5.0;
-                        rec.StartTime = {38697.5 + r, 0};
-                        rec.Points.reserve(kPoints);
-                        for (int i = 0; i < kPoints; ++i)
-                            rec.Points.push_back(
-                                {CDataValue(20.0 / (1 + 0.01 * i) + 0.5), 0.2 * (i + 1)});
-                        rec.RecalcFinalAndTriggers(-1, 10);
-                        set.AppendRecord(std::move(rec));
-                    }
+                    for (int r = 0; r < benchtree::kRecords; ++r)
+                        set.AppendRecord(benchtree::Record(r));
                 }
             }
         }
