@@ -112,7 +112,7 @@ CMeasRecord asStored(const CMeasRecord& r)
 // for per content key.
 class Evidence {
 public:
-    Evidence(Workspace* w, const CCustomerDB& tree) : m_w(w && w->IsOpen() ? w : nullptr)
+    Evidence(Workspace* w, const CCustomerDB& tree) : m_w(w && w->IsOpen() ? w : nullptr), m_tree(tree)
     {
         if (!m_w)
             return;
@@ -125,17 +125,6 @@ public:
         } catch (const std::exception&) {
             m_links.clear();
         }
-        std::set<std::string> present;
-        for (int c = 0; c < tree.customers.Count(); ++c)
-            for (int k = 0; k < tree.customers.At(c).cables.Count(); ++k)
-                for (int m = 0; m < tree.customers.At(c).cables.At(k).sets.Count(); ++m) {
-                    const CMeasData& set = tree.customers.At(c).cables.At(k).sets.At(m);
-                    for (std::size_t i = 0; i < set.RecordCount(); ++i)
-                        present.insert(KeyText(set.RecordAt(i)));
-                }
-        for (std::size_t i = 0; i < m_links.size(); ++i)
-            if (!present.count(m_links[i].contentKey))
-                m_orphans.push_back(i);
     }
 
     // The record's keys, its own first and then the ones it had before journaled changes of
@@ -145,6 +134,8 @@ public:
                            const std::string& set, std::vector<std::string>& keys)
     {
         keys = {key};
+        if (m_links.empty())
+            return nullptr; // nothing was ever registered from a reception here
         for (int step = 0; step < kMaxKeySteps; ++step) {
             const std::string& k = keys.back();
             if (const Provenance* p = linkOf(k))
@@ -167,7 +158,7 @@ public:
         // with the same number and voltage into the set of the same names, stands for it.
         const Provenance* byTime = nullptr;
         const Provenance* byPlace = nullptr;
-        for (const std::size_t i : m_orphans) {
+        for (const std::size_t i : orphans()) {
             const Provenance& p = m_links[i];
             CMeasRecord was;
             try {
@@ -210,6 +201,27 @@ public:
     }
 
 private:
+    // The links whose record is no longer in the store under its key (found once, when first
+    // needed: it costs the content key of every record).
+    const std::vector<std::size_t>& orphans()
+    {
+        if (m_orphansFound || m_links.empty())
+            return m_orphans;
+        m_orphansFound = true;
+        std::set<std::string> present;
+        for (int c = 0; c < m_tree.customers.Count(); ++c)
+            for (int k = 0; k < m_tree.customers.At(c).cables.Count(); ++k)
+                for (int m = 0; m < m_tree.customers.At(c).cables.At(k).sets.Count(); ++m) {
+                    const CMeasData& set = m_tree.customers.At(c).cables.At(k).sets.At(m);
+                    for (std::size_t i = 0; i < set.RecordCount(); ++i)
+                        present.insert(KeyText(set.RecordAt(i)));
+                }
+        for (std::size_t i = 0; i < m_links.size(); ++i)
+            if (!present.count(m_links[i].contentKey))
+                m_orphans.push_back(i);
+        return m_orphans;
+    }
+
     const Provenance* linkOf(const std::string& key) const
     {
         for (const Provenance& p : m_links) // newest first
@@ -237,8 +249,10 @@ private:
     }
 
     Workspace* m_w;
+    const CCustomerDB& m_tree;
     std::vector<Provenance> m_links; // newest first
     std::vector<std::size_t> m_orphans;
+    bool m_orphansFound = false;
     std::map<std::string, std::vector<JournalEntry>> m_entries;
 };
 
@@ -366,26 +380,42 @@ int RecordProvenance(Workspace& workspace, const std::string& storePath, const C
 {
     if (links.empty() || !workspace.IsOpen())
         return 0;
-    const CMeasData* set = cmd::FindSet(const_cast<CCustomerDB&>(tree), setPath);
-    if (!set)
-        return 0;
+    // Every record of the tree with its names, those of the set named first.
+    struct Place {
+        const CMeasRecord* record;
+        cmd::TreePath path;
+        bool taken = false;
+    };
+    std::vector<Place> places;
+    for (int pass = 0; pass < 2; ++pass)
+        for (int c = 0; c < tree.customers.Count(); ++c)
+            for (int k = 0; k < tree.customers.At(c).cables.Count(); ++k)
+                for (int m = 0; m < tree.customers.At(c).cables.At(k).sets.Count(); ++m) {
+                    const cmd::TreePath path{tree.customers.At(c).name,
+                                             tree.customers.At(c).cables.At(k).name,
+                                             tree.customers.At(c).cables.At(k).sets.At(m).name};
+                    if ((path == setPath) != (pass == 0))
+                        continue;
+                    const CMeasData& set = tree.customers.At(c).cables.At(k).sets.At(m);
+                    for (std::size_t i = 0; i < set.RecordCount(); ++i)
+                        places.push_back({&set.RecordAt(i), path});
+                }
     sqlite::Db& db = workspace.Db();
     CreateProvenanceTable(db);
     const int64_t journalId = newestJournalId(workspace);
-    std::vector<bool> taken(set->RecordCount(), false);
     sqlite::Transaction tx(db);
     sqlite::Stmt insert(db, "INSERT INTO provenance (content_key, archive, first_line, line_count,"
                             " sha256, received_at, registered_at, journal_id, customer, cable,"
                             " set_name, record) VALUES (?,?,?,?,?,?,?,?,?,?,?,?)");
     int written = 0;
     for (const ReceivedLink& link : links) {
-        std::size_t at = set->RecordCount();
-        for (std::size_t i = 0; i < set->RecordCount(); ++i)
-            if (!taken[i] && KeyText(set->RecordAt(i)) == link.contentKey) {
-                at = i;
+        Place* place = nullptr;
+        for (Place& p : places)
+            if (!p.taken && KeyText(*p.record) == link.contentKey) {
+                place = &p;
                 break;
             }
-        if (at == set->RecordCount())
+        if (!place)
             continue;
         std::string lines;
         if (ReadArchiveLines(link.archivePath, link.firstLine, link.lineCount, lines) !=
@@ -394,7 +424,7 @@ int RecordProvenance(Workspace& workspace, const std::string& storePath, const C
         const std::optional<ReceivedRecord> again = DecodeArchivedRecord(lines, 10);
         if (!again || KeyText(*again) != link.contentKey)
             continue;
-        taken[at] = true;
+        place->taken = true;
         insert.Reset();
         insert.Bind(1, link.contentKey)
             .Bind(2, keptArchivePath(link.archivePath, storePath))
@@ -404,15 +434,30 @@ int RecordProvenance(Workspace& workspace, const std::string& storePath, const C
             .Bind(6, link.receivedAt)
             .Bind(7, now)
             .Bind(8, journalId)
-            .Bind(9, cp932::toUtf8(setPath.customer))
-            .Bind(10, cp932::toUtf8(setPath.cable))
-            .Bind(11, cp932::toUtf8(setPath.set))
-            .BindBlob(12, recordcodec::EncodeRecord(set->RecordAt(at)));
+            .Bind(9, cp932::toUtf8(place->path.customer))
+            .Bind(10, cp932::toUtf8(place->path.cable))
+            .Bind(11, cp932::toUtf8(place->path.set))
+            .BindBlob(12, recordcodec::EncodeRecord(*place->record));
         insert.Run();
         ++written;
     }
     tx.Commit();
     return written;
+}
+
+int RecordProvenanceFor(const std::string& storePath, const CCustomerDB& tree,
+                        const std::vector<ReceivedLink>& links, int64_t now)
+{
+    if (links.empty())
+        return 0;
+    try {
+        Workspace workspace;
+        if (!workspace.Open(storePath, false).usable())
+            return 0;
+        return RecordProvenance(workspace, storePath, tree, {}, links, now);
+    } catch (const std::exception&) {
+        return 0;
+    }
 }
 
 std::vector<Provenance> ProvenanceOf(sqlite::Db& db, const std::string& contentKey)

@@ -65,12 +65,18 @@ struct Provenance {
 // The archive path of a link as the store's folder sees it (absolute, native).
 std::string ArchiveOnDisk(const Provenance& p, const std::string& storePath);
 
-// Writes the links of the records of set `set` of tree (as saved) that came from links: the
-// archive's lines are read and hashed now, and a record whose lines do not decode again to
-// its content key gets no link. Returns how many links were written.
+// Writes the links of the records of tree (as saved) that came from links: each link goes to
+// the first record of its content key in set `set`, else anywhere in the tree (a set renamed
+// after the registration). The archive's lines are read and hashed now, and a record whose
+// lines do not decode again to its content key gets no link. Returns how many links were
+// written.
 int RecordProvenance(Workspace& workspace, const std::string& storePath, const CCustomerDB& tree,
                      const cmd::TreePath& set, const std::vector<ReceivedLink>& links,
                      int64_t now);
+// The same into the workspace beside the store, when it has one (after a journaled save it
+// does); failures are swallowed: the records then have no link, which verification tells.
+int RecordProvenanceFor(const std::string& storePath, const CCustomerDB& tree,
+                        const std::vector<ReceivedLink>& links, int64_t now);
 
 // Every stored link of a content key, the newest first.
 std::vector<Provenance> ProvenanceOf(sqlite::Db& db, const std::string& contentKey);

@@ -49,6 +49,12 @@ enum class ToolMsg {
     RestoreFailed,       // reason
     ReplacedStoreKept,   // path
     FolderInUse,         // the application folder
+    // receive --register, verify
+    RegisterNeedsNames,  //
+    NotRegistered,       // the reason follows
+    IncompleteReception, //
+    NameNotUsable,       // name
+    VerifyChanged,       // count
 };
 
 // True when messages are to be Japanese: the first of LC_ALL, LC_MESSAGES and LANG that is

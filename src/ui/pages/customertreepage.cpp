@@ -9,6 +9,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <ctime>
+
 #include "settings/appsettings.h"
 #include "model/cp932text.h"
 #include "model/number.h"
@@ -506,7 +508,7 @@ void FitDataPageSheet(TreePropertySheet& sheet, PageMode mode, const QRect* avai
 
 bool RunDataPageSheet(QWidget* parent, PageMode mode, CCustomerDB& tree, DataSelection& selection,
                       CAppSettings& settings, const CCommSetting* liveComm, CxLogFile* log,
-                      bool* bulkChange)
+                      bool* bulkChange, std::vector<ws::ReceivedLink>* registeredLinks)
 {
     const QString title = ui::toQ(SheetTitle(settings, mode));
     TreePropertySheet sheet(title, parent);
@@ -529,6 +531,8 @@ bool RunDataPageSheet(QWidget* parent, PageMode mode, CCustomerDB& tree, DataSel
     selection = page->Selection();
     if (bulkChange)
         *bulkChange = page->BulkChanged();
+    if (registeredLinks)
+        *registeredLinks = page->RegisteredLinks();
     return true;
 }
 
@@ -556,10 +560,11 @@ bool runOnCopy(QWidget* parent, MeasurementDocument& doc, CAppSettings& settings
     CCustomerDB copy = doc.Store(); // deep: the sheet edits only this
     DataSelection sel = doc.Selection();
     bool bulkChange = false;
+    std::vector<ws::ReceivedLink> links;
     if (!runner) {
         runner = [&](PageMode m, CCustomerDB& tree, DataSelection& s) {
             return RunDataPageSheet(parent, m, tree, s, settings, &doc.Store().comm, doc.Log(),
-                                    &bulkChange);
+                                    &bulkChange, &links);
         };
     }
     if (!runner(mode, copy, sel))
@@ -571,7 +576,9 @@ bool runOnCopy(QWidget* parent, MeasurementDocument& doc, CAppSettings& settings
     doc.Store() = std::move(copy);
     doc.Selection() = sel;
     rememberChoice(settings, sel);
-    doc.CommitStore();
+    // Registered records keep their link to the reception once they are saved.
+    if (doc.CommitStore() && !links.empty())
+        ws::RecordProvenanceFor(doc.DataFilePath(), doc.Store(), links, std::time(nullptr));
     doc.LoadSelectedMeasurement();
     return true;
 }
