@@ -21,6 +21,7 @@
 #include "link/emulatorport.h"
 #include "linktestutil.h"
 #include "model/cp932text.h"
+#include "store/backup.h"
 #include "store/store.h"
 #include "store/storesession.h"
 #include "workspace/storejournal.h"
@@ -86,10 +87,26 @@ TEST_F(ProvenanceCli, RegisteredReceptionVerifiesUntilChangedBehindTheProgramsBa
     EXPECT_TRUE(reg["setMade"].toBool());
     EXPECT_TRUE(std::filesystem::exists(ws::WorkspacePathFor(storePath)));
 
+    // A second reception into the same set: the store there is backed up first, and both
+    // are journaled as filings.
+    const TesterEmulator second(smallDump(54, 1));
+    const ToolRun again = receive(second.serialChunks(), target());
+    ASSERT_EQ(again.exitCode, 0) << again.err.toStdString();
+    EXPECT_FALSE(json(again)["registered"].toObject()["setMade"].toBool(true));
+    EXPECT_FALSE(storebackup::ListBackups(storePath).empty());
+    {
+        ws::Workspace w;
+        ASSERT_TRUE(w.Open(storePath, false).usable());
+        int filings = 0;
+        for (const ws::JournalEntry& e : w.Query())
+            filings += e.command == ws::kind::Receive;
+        EXPECT_EQ(filings, 2);
+    }
+
     ToolRun v = mxrtool(home() + QStringList{"verify"});
     ASSERT_EQ(v.exitCode, 0) << v.err.toStdString() << v.out.toStdString();
-    EXPECT_EQ(states(json(v)), std::vector<std::string>(3, "match"));
-    EXPECT_EQ(json(v)["records"].toArray()[0]["customer"].toString(), "需要家A");
+    EXPECT_EQ(states(json(v)), std::vector<std::string>(4, "match"));
+    EXPECT_EQ(json(v)["records"].toArray()[0].toObject()["customer"].toString(), QString::fromUtf8("需要家A"));
 
     // The registration was journaled; a condition edit through a journaled command of the
     // program is explained.
@@ -114,8 +131,8 @@ TEST_F(ProvenanceCli, RegisteredReceptionVerifiesUntilChangedBehindTheProgramsBa
     }
     v = mxrtool(home() + QStringList{"verify", "--customer", "需要家A"});
     ASSERT_EQ(v.exitCode, 0) << v.out.toStdString();
-    EXPECT_EQ(states(json(v)), std::vector<std::string>(3, "match"));
-    EXPECT_EQ(json(v)["records"].toArray()[1]["explained"].toArray().size(), 1);
+    EXPECT_EQ(states(json(v)), std::vector<std::string>(4, "match"));
+    EXPECT_EQ(json(v)["records"].toArray()[1].toObject()["explained"].toArray().size(), 1);
 
     // A point edited in the store file by another program.
     CCustomerDB tree;
@@ -125,19 +142,28 @@ TEST_F(ProvenanceCli, RegisteredReceptionVerifiesUntilChangedBehindTheProgramsBa
     ASSERT_TRUE(SaveStore(tree, storePath).ok);
     v = mxrtool(home() + QStringList{"verify", "--customer", "需要家A", "--cable", "CV-1"});
     EXPECT_EQ(v.exitCode, 1);
-    EXPECT_EQ(states(json(v)), (std::vector<std::string>{"match", "changed", "match"}));
+    EXPECT_EQ(states(json(v)), (std::vector<std::string>{"match", "changed", "match", "match"}));
     const QJsonObject changed = json(v)["records"].toArray()[1].toObject();
-    EXPECT_EQ(changed["changed"].toArray()[0]["field"].toString(), "測定点の値") << v.out.toStdString();
+    EXPECT_EQ(changed["changed"].toArray()[0].toObject()["field"].toString(), QString::fromUtf8("測定点の値")) << v.out.toStdString();
 
-    // The archive gone: no reception to prove anything by.
+    // The first archive gone: its records have no reception to prove anything by; the record
+    // of the second reception still matches.
     QFile::remove(json(filed)["archive"].toString());
     v = mxrtool(home() + QStringList{"verify"});
     EXPECT_EQ(v.exitCode, 0) << v.out.toStdString();
+    int missing = 0, matching = 0;
     for (const QJsonValue& rec : json(v)["records"].toArray()) {
+        if (rec["state"].toString() == "match") {
+            ++matching;
+            continue;
+        }
+        ++missing;
         EXPECT_EQ(rec["state"].toString(), "no-reception");
         EXPECT_EQ(rec["reason"].toString(), "archive-missing");
-        EXPECT_EQ(rec["stateText"].toString(), "受信記録なし");
+        EXPECT_EQ(rec["stateText"].toString(), QString::fromUtf8("受信記録なし"));
     }
+    EXPECT_EQ(missing, 3);
+    EXPECT_EQ(matching, 1);
 }
 
 TEST_F(ProvenanceCli, IncompleteReceptionFilesNothing)

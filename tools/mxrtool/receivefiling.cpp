@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <ctime>
+#include <filesystem>
 
 #include "commands/transferreg.h"
 #include "commands/treecommands.h"
@@ -15,6 +16,9 @@
 #include "toolmessages.h"
 #include "workspace/provenance.h"
 #include "workspace/storejournal.h"
+#include "workspace/treediff.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -112,7 +116,14 @@ bool FileReceived(const ToolContext& ctx, const FilingTarget& target,
         ToolFailure(ToolMsg::NoSet, {shown(target.set)});
         return false;
     }
-    journal.Stage(before, tree, changes.changes);
+    // One entry of its own kind, named for the registration (the names made for it are among
+    // its items), with the archive it came from as its reason.
+    ws::JournalEntry entry = ws::MakeEntry(before, tree, changes.changes, journal.GetActor(),
+                                           std::time(nullptr));
+    entry.command = ws::kind::Receive;
+    entry.summary = ws::StepName({changes.changes.back()});
+    entry.reason = archivePath.empty() ? std::string() : fs::path(archivePath).filename().string();
+    journal.Stage(before, std::move(entry));
     const SaveOutcome saved = session.Save();
     if (saved.status != SaveStatus::Saved) {
         ProgramFailure(ToolMsg::StoreNotWritten, {QFile::decodeName(setup->storePath.c_str())},
