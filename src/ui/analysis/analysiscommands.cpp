@@ -208,7 +208,8 @@ void AnalysisCommands::Refresh()
     if (panel) {
         QString text = r ? explanation(*r, signs) : QStringLiteral("測定データが表示されていません");
         const DataSelection& s = m_doc.Selection();
-        if (r && SelectedRecord(m_doc.Store(), s) == r) {
+        // The shown record is the view's copy of the selected one.
+        if (r && SelectedRecord(m_doc.Store(), s)) {
             ws::Workspace workspace;
             const bool open = workspace.Open(m_doc.DataFilePath(), false).usable();
             const ws::RecordVerdict v = ws::VerifyRecord(

@@ -26,7 +26,9 @@ QString FieldsText(const std::vector<ws::FieldChange>& fields)
 {
     QStringList parts;
     for (const ws::FieldChange& f : fields)
-        parts << QStringLiteral("%1: %2 → %3").arg(u(f.field), u(f.before), u(f.after));
+        parts << (f.before == f.after // a count of differences ("3 点が異なる") says it all
+                      ? QStringLiteral("%1: %2").arg(u(f.field), u(f.before))
+                      : QStringLiteral("%1: %2 → %3").arg(u(f.field), u(f.before), u(f.after)));
     return parts.join(QStringLiteral("; "));
 }
 
