@@ -31,6 +31,7 @@
 #include "ui/dialogs/dataimportdialog.h"
 #include "settings/appsettings.h"
 #include "settings/backupsettings.h"
+#include "shareddb/dbsettings.h"
 #include "ui/frame/scalebar.h"
 #include "ui/frame/framestate.h"
 #include "ui/frame/lockindicators.h"
@@ -116,6 +117,9 @@ MainWindow::MainWindow(MeasurementDocument* doc, QWidget* parent) : QMainWindow(
     });
     // The title tells while the data file is not written without asking.
     connect(&notifier, &DocumentNotifier::readOnlyChanged, this, &MainWindow::UpdateTitle);
+    // Notes of the document (the journal found an outside change ...) stay for a while.
+    connect(&notifier, &DocumentNotifier::statusNote, this,
+            [this](const QString& text) { statusBar()->showMessage(text, 15000); });
     // "通信設定(&C)...": edits a copy of the store's line settings; OK saves the store.
     SetCommandHandler(commandid::CommSettings, [this] { RunCommSettings(this, *m_doc); });
     // "需要家情報の編集(&C)..." and "測定データの転送(&M)..." on a copy of the store,
@@ -451,6 +455,9 @@ MainWindow* MainWindow::CreateWithDocument(CAppSettings& settings, CxLogFile* ap
     else
         doc->SetViewFile(viewFile);
     doc->SetBackupPolicy(ReadBackupPolicy(settings.IniPath()));
+    // The journal names this workstation as the shared database does.
+    doc->Journal().SetActor(
+        ws::CurrentActor(shareddb::ReadDbSettings(settings.IniPath()).workstation));
     doc->SetLog(appLog);
     auto* frame = new MainWindow(doc);
     doc->setParent(frame);

@@ -17,6 +17,7 @@
 #include "ui/dialogs/finalvaluedialog.h"
 #include "ui/common/messages.h"
 #include "ui/document/measurementdocument.h"
+#include "workspace/workspace.h"
 #include "ui/dialogs/nameentrydialog.h"
 #include "ui/dialogs/judgmentparametersdialog.h"
 #include "ui/dialogs/judgmentdisplaydialog.h"
@@ -508,11 +509,13 @@ void FitDataPageSheet(TreePropertySheet& sheet, PageMode mode, const QRect* avai
 
 bool RunDataPageSheet(QWidget* parent, PageMode mode, CCustomerDB& tree, DataSelection& selection,
                       CAppSettings& settings, const CCommSetting* liveComm, CxLogFile* log,
-                      bool* bulkChange, std::vector<ws::ReceivedLink>* registeredLinks)
+                      bool* bulkChange, cmd::ChangeObserver* observer,
+                      std::vector<ws::ReceivedLink>* registeredLinks)
 {
     const QString title = ui::toQ(SheetTitle(settings, mode));
     TreePropertySheet sheet(title, parent);
     auto* page = new CustomerTreePage(mode, tree, settings);
+    page->Model().SetObserver(observer);
     sheet.AddPage(page, title);
     page->SetReceptionSource(liveComm ? *liveComm : tree.comm, log);
     page->SetSelection(selection);
@@ -560,11 +563,12 @@ bool runOnCopy(QWidget* parent, MeasurementDocument& doc, CAppSettings& settings
     CCustomerDB copy = doc.Store(); // deep: the sheet edits only this
     DataSelection sel = doc.Selection();
     bool bulkChange = false;
+    cmd::ChangeList changes;
     std::vector<ws::ReceivedLink> links;
     if (!runner) {
         runner = [&](PageMode m, CCustomerDB& tree, DataSelection& s) {
             return RunDataPageSheet(parent, m, tree, s, settings, &doc.Store().comm, doc.Log(),
-                                    &bulkChange, &links);
+                                    &bulkChange, &changes, &links);
         };
     }
     if (!runner(mode, copy, sel))
@@ -573,12 +577,24 @@ bool runOnCopy(QWidget* parent, MeasurementDocument& doc, CAppSettings& settings
     // was before committing them.
     if (bulkChange)
         doc.BackUpStore();
+    // The sheet's OK is one action: the journal keeps what its commands changed.
+    CCustomerDB before = std::move(doc.Store());
     doc.Store() = std::move(copy);
     doc.Selection() = sel;
     rememberChoice(settings, sel);
     // Registered records keep their link to the reception once they are saved.
-    if (doc.CommitStore() && !links.empty())
-        ws::RecordProvenanceFor(doc.DataFilePath(), doc.Store(), links, std::time(nullptr));
+    if (doc.CommitChange(before, changes.changes) && !links.empty()) {
+        const int64_t now = std::time(nullptr);
+        if (ws::Workspace* w = doc.Workspace()) {
+            try {
+                ws::RecordProvenance(*w, doc.DataFilePath(), doc.Store(), {}, links, now);
+            } catch (const std::exception&) {
+                // Filed without their link: verification says 受信記録なし for them.
+            }
+        } else {
+            ws::RecordProvenanceFor(doc.DataFilePath(), doc.Store(), links, now);
+        }
+    }
     doc.LoadSelectedMeasurement();
     return true;
 }
