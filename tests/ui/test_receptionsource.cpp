@@ -23,6 +23,11 @@
 #include "ui/document/measurementdocument.h"
 #include "ui/frame/commandids.h"
 #include "ui/frame/mainwindow.h"
+#include "ui/pages/customertreepage.h"
+#include "store/store.h"
+#include "support/whenmodal.h"
+#include "widgets/reportlist.h"
+#include "widgets/treepropertysheet.h"
 #include "workspace/provenance.h"
 #include "workspace/workspace.h"
 
@@ -48,14 +53,9 @@ protected:
         doc->Store() = fx::store();
         frame->resize(1200, 860);
 
-        const TesterEmulator emu(smallDump(61, 2));
-        EmulatorPtySender tester(emu.serialChunks(), 0);
-        ASSERT_TRUE(tester.ok()) << tester.error();
-        Reception live(tester.path(), ReceptionMode::Serial, {},
-                       dir.filePath("DATA/received").toStdString());
-        ASSERT_TRUE(live.listener.waitFinished(20s));
-        ASSERT_TRUE(live.listener.success());
-        const std::vector<ReceivedRecord> records = live.worker.TakeRecords();
+        std::vector<ReceivedRecord> records;
+        std::vector<ws::ReceivedLink> links;
+        receive(61, 2, records, links);
         set = {fx::customer(), fx::cable, "received"};
         ASSERT_TRUE(cmd::Run(doc->Store(), cmd::AddName{cmd::Level::Set, {set.customer, set.cable},
                                                         set.set})
@@ -65,11 +65,23 @@ protected:
                         .done());
         ws::Workspace w;
         ASSERT_TRUE(w.Open(storePath, true).usable());
-        ASSERT_EQ(ws::RecordProvenance(w, storePath, doc->Store(), set,
-                                       ws::LinksOf(records, live.worker.RecordSpans(),
-                                                   live.worker.ArchivePath(), 1765440000),
-                                       1765440000),
-                  2);
+        ASSERT_EQ(ws::RecordProvenance(w, storePath, doc->Store(), set, links, 1765440000), 2);
+    }
+    // A reception of the emulator's dump over a pty, archived beside the store.
+    void receive(uint32_t seed, int count, std::vector<ReceivedRecord>& records,
+                 std::vector<ws::ReceivedLink>& links)
+    {
+        const TesterEmulator emu(smallDump(seed, count));
+        EmulatorPtySender tester(emu.serialChunks(), 0);
+        ASSERT_TRUE(tester.ok()) << tester.error();
+        Reception live(tester.path(), ReceptionMode::Serial, {},
+                       dir.filePath("DATA/received").toStdString());
+        ASSERT_TRUE(live.listener.waitFinished(20s));
+        ASSERT_TRUE(live.listener.success());
+        records = live.worker.TakeRecords();
+        links = ws::LinksOf(records, live.worker.RecordSpans(), live.worker.ArchivePath(),
+                            1765440000);
+        ASSERT_EQ(links.size(), records.size());
     }
     void select(const std::string& setName, int index)
     {
@@ -118,4 +130,34 @@ TEST_F(ReceptionSourceTest, PanelNamesTheReceptionOfTheShownRecordAndVerifiesIts
     EXPECT_TRUE(text.contains(QStringLiteral("検証: 受信記録なし (受信元の記録がありません)")))
         << text.toStdString();
     frame->Action(commandid::ViewJudgmentBasis)->trigger(); // the panel closed before the window
+}
+
+// The transfer sheet: a record registered and kept with OK is saved, journaled and linked.
+TEST_F(ReceptionSourceTest, TransferSheetLinksWhatItRegistersOnceSaved)
+{
+    ASSERT_TRUE(SaveStore(doc->Store(), storePath).ok);
+    ASSERT_TRUE(doc->OnNewDocument()); // read from the file, with its journal
+    std::vector<ReceivedRecord> records;
+    std::vector<ws::ReceivedLink> links;
+    receive(62, 2, records, links);
+    guitest::whenModal<TreePropertySheet>([&](TreePropertySheet& sheet) {
+        auto* page = qobject_cast<CustomerTreePage*>(sheet.CurrentPage());
+        ASSERT_NE(page, nullptr);
+        page->SetSelection({set.customer, set.cable, set.set, 0});
+        page->SetReceived(records, links);
+        page->TransferList()->SetChecked(1, true);
+        messages->pushAnswer(MessageInterface::Answer::No); // beside the set's records
+        ASSERT_TRUE(page->RegisterChecked());
+        messages->pushAnswer(MessageInterface::Answer::Yes); // leave record 0 unregistered
+        sheet.PressOk();
+    });
+    ASSERT_TRUE(RunTransferData(nullptr, *doc, settings));
+    ws::Workspace w;
+    ASSERT_TRUE(w.Open(storePath, false).usable());
+    EXPECT_EQ(ws::ProvenanceOf(w.Db(), links[1].contentKey).size(), 1u);
+    EXPECT_TRUE(ws::ProvenanceOf(w.Db(), links[0].contentKey).empty()) << "not registered";
+    const std::vector<ws::RecordVerdict> v = ws::VerifyRecords(&w, storePath, doc->Store(), set);
+    ASSERT_EQ(v.size(), 3u);
+    for (const ws::RecordVerdict& r : v)
+        EXPECT_EQ(r.state, ws::VerifyState::Match) << r.index << ws::ReasonName(r.reason);
 }
