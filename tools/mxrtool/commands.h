@@ -21,6 +21,7 @@ int runStoreCommand(const ToolContext& ctx, const QStringList& args); // store d
 int runDecodeCommand(const ToolContext& ctx, const QStringList& args);  // decode
 int runReceiveCommand(const ToolContext& ctx, const QStringList& args); // receive
 int runEmulateCommand(const ToolContext& ctx, const QStringList& args); // emulate
+int runVerifyCommand(const ToolContext& ctx, const QStringList& args);  // verify
 
 // Writes a usage error (the text, then the usage lines) to standard error and returns 2.
 int usageError(const QString& text);

@@ -22,7 +22,9 @@ const char kUsage[] =
     "  store dump FILE | store resave IN OUT | store from-json IN.json OUT [--recalc]\n"
     "  store backups | store restore BACKUPFILE\n"
     "  decode REPLAYFILE\n"
-    "  receive (--port N | --device PATH) [--silence-s S]\n"
+    "  receive (--port N | --device PATH) [--silence-s S] [--register --customer C --cable K "
+    "--set S]\n"
+    "  verify [--customer C [--cable K [--set S]]]\n"
     "  emulate (--device PATH | --pty | --replay-out FILE) [--seed S] [--records N] [--baud B] "
     "[--repeat]\n"
     "  db (init | push | pull | sync | status)\n"
@@ -49,9 +51,15 @@ const CommandHelp kCommandHelp[] = {
      "usage: mxrtool decode REPLAYFILE\n"
      "  REPLAYFILE             hex text lines of a reception, decoded as the dialog does\n"},
     {"receive", "usage: mxrtool receive (--port N | --device PATH) [--silence-s S]\n"
+                "                       [--register --customer C --cable K --set S]\n"
                 "  --port N               the port number, through the [Ports] mapping\n"
                 "  --device PATH          a serial device path\n"
-                "  --silence-s S          cancel after S seconds without a byte\n"},
+                "  --silence-s S          cancel after S seconds without a byte\n"
+                "  --register             file the records into set S of cable K of customer C\n"
+                "                         (made when missing), saved and journaled\n"},
+    {"verify", "usage: mxrtool verify [--customer C [--cable K [--set S]]]\n"
+               "  compares each stored record with the archived reception it was registered\n"
+               "  from; exit 1 when any record differs where no journaled edit explains it\n"},
     {"emulate",
      "usage: mxrtool emulate (--device PATH | --pty | --replay-out FILE) [options]\n"
      "  --device PATH          send the dump to a serial device\n"
@@ -183,6 +191,8 @@ int main(int argc, char** argv)
         return runReceiveCommand(ctx, args);
     if (command == "emulate")
         return runEmulateCommand(ctx, args);
+    if (command == "verify")
+        return runVerifyCommand(ctx, args);
     if (command == "csv")
         return runCsvCommand(ctx, args);
     if (command == "analyze")

@@ -85,6 +85,16 @@ constexpr Entry kTable[] = {
     {ToolMsg::JournalKeptAside,
      "the workspace was damaged: it was kept as %1 and a new one started",
      "ワークスペースが壊れていたため %1 として残し、新しく作り直しました"},
+    {ToolMsg::RegisterNeedsNames, "--register needs --customer C, --cable K and --set S",
+     "--register には --customer C, --cable K, --set S が必要です"},
+    {ToolMsg::NotRegistered, "nothing was registered:", "何も登録していません:"},
+    {ToolMsg::IncompleteReception,
+     "the reception was incomplete (records lost or damaged): nothing was registered",
+     "受信が不完全です (欠落または異常なデータがあります): 何も登録していません"},
+    {ToolMsg::NameNotUsable, "the name %1 cannot be used (too long, or not in CP932)",
+     "名前 %1 は使用できません (長すぎるか CP932 にない文字があります)"},
+    {ToolMsg::VerifyChanged, "%1 record(s) differ from their reception",
+     "%1 件のデータが受信時と異なります"},
 };
 
 const Entry* find(ToolMsg id)

@@ -50,6 +50,12 @@ enum class ToolMsg {
     ReplacedStoreKept,   // path
     FolderInUse,         // the application folder
     JournalKeptAside,    // path of the damaged workspace kept aside
+    // receive --register, verify
+    RegisterNeedsNames,  //
+    NotRegistered,       // the reason follows
+    IncompleteReception, //
+    NameNotUsable,       // name
+    VerifyChanged,       // count
 };
 
 // True when messages are to be Japanese: the first of LC_ALL, LC_MESSAGES and LANG that is

@@ -9,12 +9,15 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <ctime>
+
 #include "settings/appsettings.h"
 #include "model/cp932text.h"
 #include "model/number.h"
 #include "ui/dialogs/finalvaluedialog.h"
 #include "ui/common/messages.h"
 #include "ui/document/measurementdocument.h"
+#include "workspace/workspace.h"
 #include "ui/dialogs/nameentrydialog.h"
 #include "ui/dialogs/judgmentparametersdialog.h"
 #include "ui/dialogs/judgmentdisplaydialog.h"
@@ -506,7 +509,8 @@ void FitDataPageSheet(TreePropertySheet& sheet, PageMode mode, const QRect* avai
 
 bool RunDataPageSheet(QWidget* parent, PageMode mode, CCustomerDB& tree, DataSelection& selection,
                       CAppSettings& settings, const CCommSetting* liveComm, CxLogFile* log,
-                      bool* bulkChange, cmd::ChangeObserver* observer)
+                      bool* bulkChange, cmd::ChangeObserver* observer,
+                      std::vector<ws::ReceivedLink>* registeredLinks)
 {
     const QString title = ui::toQ(SheetTitle(settings, mode));
     TreePropertySheet sheet(title, parent);
@@ -530,6 +534,8 @@ bool RunDataPageSheet(QWidget* parent, PageMode mode, CCustomerDB& tree, DataSel
     selection = page->Selection();
     if (bulkChange)
         *bulkChange = page->BulkChanged();
+    if (registeredLinks)
+        *registeredLinks = page->RegisteredLinks();
     return true;
 }
 
@@ -558,10 +564,11 @@ bool runOnCopy(QWidget* parent, MeasurementDocument& doc, CAppSettings& settings
     DataSelection sel = doc.Selection();
     bool bulkChange = false;
     cmd::ChangeList changes;
+    std::vector<ws::ReceivedLink> links;
     if (!runner) {
         runner = [&](PageMode m, CCustomerDB& tree, DataSelection& s) {
             return RunDataPageSheet(parent, m, tree, s, settings, &doc.Store().comm, doc.Log(),
-                                    &bulkChange, &changes);
+                                    &bulkChange, &changes, &links);
         };
     }
     if (!runner(mode, copy, sel))
@@ -575,7 +582,19 @@ bool runOnCopy(QWidget* parent, MeasurementDocument& doc, CAppSettings& settings
     doc.Store() = std::move(copy);
     doc.Selection() = sel;
     rememberChoice(settings, sel);
-    doc.CommitChange(before, changes.changes);
+    // Registered records keep their link to the reception once they are saved.
+    if (doc.CommitChange(before, changes.changes) && !links.empty()) {
+        const int64_t now = std::time(nullptr);
+        if (ws::Workspace* w = doc.Workspace()) {
+            try {
+                ws::RecordProvenance(*w, doc.DataFilePath(), doc.Store(), {}, links, now);
+            } catch (const std::exception&) {
+                // Filed without their link: verification says 受信記録なし for them.
+            }
+        } else {
+            ws::RecordProvenanceFor(doc.DataFilePath(), doc.Store(), links, now);
+        }
+    }
     doc.LoadSelectedMeasurement();
     return true;
 }
