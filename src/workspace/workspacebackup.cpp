@@ -9,6 +9,7 @@
 
 #include "model/cp932text.h"
 #include "model/safefile.h"
+#include "workspace/journalidentity.h"
 #include "workspace/sqlitedb.h"
 #include "workspace/treediff.h"
 #include "workspace/workspace.h"
@@ -202,6 +203,8 @@ RestoreJournal RestoreWorkspace(const std::string& backupPath, const std::string
                                                     : opened.error;
                 return result;
             }
+            if (result.wholeCopy)
+                RenewJournalIdentity(workspace);
             if (!result.wholeCopy) {
                 // The copy as this program's schema has it (an older one is migrated on a
                 // temporary copy; the backup itself stays as it was).

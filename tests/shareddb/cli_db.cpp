@@ -40,7 +40,7 @@ TEST_F(DbCliTest, EnvironmentAloneIsEnoughAndTheIniOverridesItPerValue)
     setenv("PGPORT", std::to_string(server().port()).c_str(), 1);
     setenv("PGUSER", server().user().c_str(), 1);
     setenv("PGDATABASE", db.c_str(), 1);
-    EXPECT_EQ(run({"db", "init"})["version"].toInt(), 2);
+    EXPECT_EQ(run({"db", "init"})["version"].toInt(), 3);
     EXPECT_EQ(run({"db", "init"})["versionBefore"].toInt(), 2); // a second init changes nothing
     const QJsonObject first = run({"db", "sync"});
     EXPECT_EQ(first["sent"].toInt(), 1);
