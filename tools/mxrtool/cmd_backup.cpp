@@ -11,8 +11,11 @@
 #include "appinuse.h"
 #include "commands.h"
 #include "model/cp932text.h"
+#include "shareddb/dbsettings.h"
 #include "store/backup.h"
+#include "store/store.h"
 #include "storesetup.h"
+#include "workspace/workspacebackup.h"
 
 namespace {
 
@@ -56,12 +59,24 @@ int runBackupCommand(const ToolContext& ctx, const QString& sub, const QStringLi
     // A running MXRView would write its own copy of the store over the restored one.
     if (MxrViewHoldsFolder(setup->folder))
         return ToolFailure(ToolMsg::FolderInUse, {QFile::decodeName(setup->folder.c_str())});
-    const storebackup::RestoreResult r = storebackup::RestoreBackup(
-        QFile::encodeName(args[0]).toStdString(), setup->storePath, setup->policy);
+    const std::string backupPath = QFile::encodeName(args[0]).toStdString();
+    // The store as it was, for what the restore changes in the journal's entry.
+    CCustomerDB before;
+    const bool beforeRead = LoadStore(before, setup->storePath).ok;
+    const storebackup::RestoreResult r =
+        storebackup::RestoreBackup(backupPath, setup->storePath, setup->policy);
     if (!r.ok) {
         return ToolFailure(ToolMsg::RestoreFailed, {QString::fromLocal8Bit(r.message.c_str())});
     }
     if (!r.safeguard.noStore)
         ToolNote(ToolMsg::ReplacedStoreKept, {QFile::decodeName(r.safeguard.path.c_str())});
+    CCustomerDB after;
+    const StoreOutcome restored = LoadStore(after, setup->storePath);
+    const ws::RestoreJournal journal = ws::RestoreWorkspace(
+        backupPath, setup->storePath, beforeRead ? &before : nullptr, after, restored.identity,
+        ws::CurrentActor(cp932::toUtf8(shareddb::ReadDbSettings(setup->iniPath).workstation)),
+        static_cast<int64_t>(std::time(nullptr)));
+    if (!journal.ok)
+        ToolNote(ToolMsg::RestoreNotJournaled, {QString::fromStdString(journal.error)});
     return 0;
 }

@@ -48,6 +48,7 @@ enum class ToolMsg {
     ReceptionCancelled,  //
     RestoreFailed,       // reason
     ReplacedStoreKept,   // path
+    RestoreNotJournaled, // reason
     FolderInUse,         // the application folder
 };
 

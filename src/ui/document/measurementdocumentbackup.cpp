@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QString>
 
+#include <ctime>
+
 #include "ui/common/errnotext.h"
 #include "ui/common/messages.h"
 #include "ui/document/measurementdocument.h"
@@ -60,6 +62,7 @@ bool MeasurementDocument::RestoreFromBackup(const std::string& backupPath)
     if (m_session.IsViewing())
         return false;
     WaitForLoad();
+    const CCustomerDB before = m_session.Store();
     const RestoreOutcome outcome = m_session.Restore(backupPath);
     if (!outcome.ok) {
         ui::messages().information(m_messageParent,
@@ -67,6 +70,16 @@ bool MeasurementDocument::RestoreFromBackup(const std::string& backupPath)
                                        .arg(restoreFailureText(outcome.result, backupPath)));
         return false;
     }
+    // The workspace follows the store: the backup's approvals and links come back, and the
+    // journal records the restore.
+    const ws::RestoreJournal journal = ws::RestoreWorkspace(
+        backupPath, NativeStorePath(DataFilePath()), &before, m_session.Store(),
+        m_session.Identity(), ws::CurrentActor(), static_cast<int64_t>(std::time(nullptr)));
+    if (!journal.ok)
+        ui::messages().information(
+            m_messageParent, QStringLiteral("データファイルは復元しましたが、変更履歴に記録でき"
+                                            "ませんでした。\n%1")
+                                 .arg(QString::fromStdString(journal.error)));
     ShowLoadOutcome(outcome.load);
     // The restored store starts from its first measurement, as at start-up: the old selection
     // may name entries the backup does not hold.
