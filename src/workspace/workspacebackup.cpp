@@ -167,8 +167,10 @@ storebackup::BackupPolicy WithWorkspace(storebackup::BackupPolicy policy)
 
 bool IsJournalTable(const std::string& name)
 {
+    // The entries and their items, the store as the journal knows it, the schema's notes and
+    // the journal's identity for the shared database.
     static const std::set<std::string> journal = {
-        "meta", "entries", "items", "fields", "store_state", "store_records", "journal_sync",
+        "meta", "journal", "journal_item", "store_record", "journal_sync",
     };
     return journal.count(name) > 0;
 }

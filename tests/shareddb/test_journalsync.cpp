@@ -148,19 +148,35 @@ TEST_F(JournalSyncTest, AJournalStartedAnewIsNotTakenForTheOldOne)
     EXPECT_EQ(serverEntries(), 2);
 }
 
-// No one changes or removes what was sent: not the sync role, not the tables' owner.
+// The sync role may send and read the journal and nothing more; no one changes or removes what
+// was sent, not even the tables' owner.
 TEST_F(JournalSyncTest, TheServerKeepsTheJournalAppendOnly)
 {
+    ASSERT_TRUE(server().sql("DO $$ BEGIN IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = "
+                              "'syncer') THEN CREATE ROLE syncer LOGIN; END IF; END $$"));
+    ASSERT_TRUE(server().sql("GRANT mxr_sync TO syncer"));
     SyncTarget a = folder("A");
+    for (auto& [k, v] : a.db.params)
+        if (k == "user")
+            v = "syncer";
     {
         ws::Workspace w;
         ASSERT_TRUE(w.Open(a.storePath, true).usable());
         w.Append(entryOf("需要家1", "一つ目", 1765400000));
     }
-    ASSERT_EQ(RunSync(a, SyncMode::Sync).journalSent, 1);
+    const SyncSummary s = RunSync(a, SyncMode::Sync);
+    ASSERT_TRUE(s.ok) << s.message;
+    EXPECT_EQ(s.journalSent, 1);
+    const SharedJournalResult read = ReadSharedJournal(a.db);
+    ASSERT_TRUE(read.ok) << read.message;
+    EXPECT_EQ(read.entries.size(), 1u);
+
+    PgConnection syncer(a.db.params);
     PgConnection owner(server().params(m_db));
-    for (const char* sql : {"UPDATE journal_entries SET summary = 'x'", "DELETE FROM journal_fields",
-                            "DELETE FROM journal_items", "TRUNCATE journal_entries CASCADE"})
-        EXPECT_THROW(owner.exec(sql), PgError) << sql;
+    for (PgConnection* c : {&syncer, &owner})
+        for (const char* sql :
+             {"UPDATE journal_entries SET summary = 'x'", "DELETE FROM journal_fields",
+              "UPDATE journal_items SET customer = 'x'", "TRUNCATE journal_entries CASCADE"})
+            EXPECT_THROW(c->exec(sql), PgError) << sql;
     EXPECT_EQ(serverEntries(), 1);
 }

@@ -130,6 +130,14 @@ TEST_F(WorkspaceBackupTest, BackupCarriesAConsistentCopyWithTheSameTimestamp)
     for (int i = 0; i < 3; ++i)
         live.Append(entryNamed("承認 " + std::to_string(i), 1000 + i));
     ASSERT_TRUE(fs::exists(ws::WorkspacePathFor(m_store) + "-wal"));
+    {
+        // What a byte copy of the database file would hold: not the entries still in the WAL.
+        const std::string bytes = (m_dir / "bytes.sqlite").string();
+        fs::copy_file(ws::WorkspacePathFor(m_store), bytes);
+        ws::Workspace byteCopy;
+        ASSERT_TRUE(byteCopy.OpenFile(bytes, false).usable());
+        ASSERT_LT(byteCopy.Query().size(), 3u);
+    }
 
     const storebackup::BackupResult b =
         storebackup::MakeBackup(m_store, m_policy, localTime(2026, 12, 11, 9, 30));
