@@ -61,20 +61,31 @@ std::string quoted(const std::string& name)
     return q + "\"";
 }
 
-// Replaces the rows of every table of the attached copy that is not the journal's with the
-// copy's rows (the columns both have); a table the workspace lacks is created as the copy has
-// it. One transaction.
-void takeTables(sqlite::Db& db)
+std::vector<std::pair<std::string, std::string>> tablesOf(sqlite::Db& db, const char* schema)
 {
     std::vector<std::pair<std::string, std::string>> tables; // name, CREATE statement
-    {
-        sqlite::Stmt list(db, "SELECT name, sql FROM copy.sqlite_master WHERE type = 'table' "
-                              "AND name NOT LIKE 'sqlite_%' ORDER BY name");
-        while (list.Step())
-            if (!IsJournalTable(list.Text(0)))
-                tables.emplace_back(list.Text(0), list.Text(1));
-    }
+    sqlite::Stmt list(db, std::string("SELECT name, sql FROM ") + schema +
+                              ".sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite_%' "
+                              "ORDER BY name");
+    while (list.Step())
+        if (!IsJournalTable(list.Text(0)))
+            tables.emplace_back(list.Text(0), list.Text(1));
+    return tables;
+}
+
+// Replaces the rows of every table of the attached copy that is not the journal's with the
+// copy's rows (the columns both have); a table the workspace lacks is created as the copy has
+// it, and one the copy lacks (made after the backup) is emptied. One transaction.
+void takeTables(sqlite::Db& db)
+{
+    const auto tables = tablesOf(db, "copy");
+    std::set<std::string> inCopy;
+    for (const auto& table : tables)
+        inCopy.insert(table.first);
     sqlite::Transaction tx(db);
+    for (const auto& table : tablesOf(db, "main"))
+        if (!inCopy.count(table.first))
+            db.Exec(("DELETE FROM main." + quoted(table.first)).c_str());
     for (const auto& [name, create] : tables) {
         std::vector<std::string> mine = columnsOf(db, "main", name);
         if (mine.empty()) {
@@ -219,7 +230,7 @@ RestoreJournal RestoreWorkspace(const std::string& backupPath, const std::string
                 {
                     Workspace migrated;
                     const OpenOutcome ok = migrated.OpenFile(temporary, false);
-                    if (!ok.usable()) {
+                    if (ok.status != OpenStatus::Opened) {
                         removeDatabaseFiles(temporary);
                         result.error = "the backup's workspace cannot be read: " + copy;
                         return result;

@@ -205,6 +205,7 @@ TEST_F(WorkspaceBackupTest, RestoreBringsTheCopyBackAndJournalsTheRestore)
         backupPath = b.path;
         live.Append(entryNamed("後", 2000));
         setOtherTable(live, "changed later");
+        live.Db().Exec("CREATE TABLE made_later (value TEXT); INSERT INTO made_later VALUES ('x')");
     }
     const CCustomerDB changed = treeOf(3);
     ASSERT_TRUE(SaveStore(changed, m_store).ok);
@@ -234,6 +235,11 @@ TEST_F(WorkspaceBackupTest, RestoreBringsTheCopyBackAndJournalsTheRestore)
     EXPECT_EQ(last.time, 3000);
     EXPECT_FALSE(last.items.empty()) << "the records the restore removed";
     EXPECT_EQ(otherTable(live), "as backed up");
+    {
+        sqlite::Stmt later(live.Db(), "SELECT count(*) FROM made_later");
+        ASSERT_TRUE(later.Step());
+        EXPECT_EQ(later.Int(0), 0) << "a table made after the backup holds nothing of then";
+    }
     ASSERT_TRUE(live.KnownIdentity().has_value());
     EXPECT_EQ(*live.KnownIdentity(), loaded.identity);
     EXPECT_TRUE(live.DiffWithState(restored).empty());
