@@ -12,6 +12,8 @@ MeasurementDocument::MeasurementDocument(QObject* parent) : QObject(parent)
     });
     m_session.SetReadOnlyListener(
         [this](bool readOnly) { emit m_notifier.readOnlyChanged(readOnly); });
+    // Backups carry the workspace from the start, before the settings give their counts.
+    m_session.SetBackupPolicy(ws::WithWorkspace({}));
 }
 
 // The session waits for a background load; its queued end is dropped with the document.
