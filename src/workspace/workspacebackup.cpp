@@ -11,7 +11,7 @@
 #include "model/safefile.h"
 #include "workspace/journalidentity.h"
 #include "workspace/sqlitedb.h"
-#include "workspace/treediff.h"
+#include "workspace/storejournal.h"
 #include "workspace/workspace.h"
 
 namespace ws {
@@ -186,91 +186,98 @@ bool IsJournalTable(const std::string& name)
     return journal.count(name) > 0;
 }
 
-RestoreJournal RestoreWorkspace(const std::string& backupPath, const std::string& storePath,
-                                const CCustomerDB* before, const CCustomerDB& after,
-                                const FileIdentity& identity, const Actor& actor, int64_t now)
+WorkspaceRestore RestoreWorkspaceTables(const std::string& backupPath,
+                                        const std::string& storePath)
 {
-    RestoreJournal result;
+    WorkspaceRestore result;
     const std::string copy = WorkspaceCopyFor(backupPath);
     const std::string live = WorkspacePathFor(storePath);
     result.fromCopy = exists(copy);
+    if (!result.fromCopy) {
+        result.ok = true;
+        return result;
+    }
     try {
         Workspace workspace;
-        if (result.fromCopy) {
-            OpenOutcome opened = workspace.Open(storePath, false);
-            if (opened.status == OpenStatus::Missing || opened.status == OpenStatus::Replaced) {
-                // Nothing of this store's history is here (none, or a damaged one kept aside):
-                // the copy becomes the workspace.
-                workspace.Close();
-                removeDatabaseFiles(live);
-                const std::string error = CopyDatabase(copy, live);
-                if (!error.empty()) {
-                    result.error = error;
-                    return result;
-                }
-                result.wholeCopy = true;
-                opened = workspace.Open(storePath, false);
-            }
-            if (!opened.usable()) {
-                result.error = opened.error.empty() ? "the workspace cannot be opened: " + live
-                                                    : opened.error;
+        OpenOutcome opened = workspace.Open(storePath, false);
+        if (opened.status == OpenStatus::Missing || opened.status == OpenStatus::Replaced) {
+            // Nothing of this store's history is here (none, or a damaged one kept aside): the
+            // copy becomes the workspace.
+            workspace.Close();
+            removeDatabaseFiles(live);
+            const std::string error = CopyDatabase(copy, live);
+            if (!error.empty()) {
+                result.error = error;
                 return result;
             }
-            if (result.wholeCopy)
-                RenewJournalIdentity(workspace);
-            if (!result.wholeCopy) {
-                // The copy as this program's schema has it (an older one is migrated on a
-                // temporary copy; the backup itself stays as it was).
-                const std::string temporary = live + "-restore";
-                const std::string error = CopyDatabase(copy, temporary);
-                if (!error.empty()) {
-                    result.error = error;
-                    return result;
-                }
-                {
-                    Workspace migrated;
-                    const OpenOutcome ok = migrated.OpenFile(temporary, false);
-                    if (ok.status != OpenStatus::Opened) {
-                        removeDatabaseFiles(temporary);
-                        result.error = "the backup's workspace cannot be read: " + copy;
-                        return result;
-                    }
-                }
-                sqlite::Stmt attach(workspace.Db(), "ATTACH DATABASE ?1 AS copy");
-                attach.Bind(1, temporary);
-                attach.Run();
-                try {
-                    takeTables(workspace.Db());
-                } catch (...) {
-                    workspace.Db().Exec("DETACH DATABASE copy");
-                    removeDatabaseFiles(temporary);
-                    throw;
-                }
-                workspace.Db().Exec("DETACH DATABASE copy");
+            result.wholeCopy = true;
+            opened = workspace.Open(storePath, false);
+        }
+        if (!opened.usable()) {
+            result.error =
+                opened.error.empty() ? "the workspace cannot be opened: " + live : opened.error;
+            return result;
+        }
+        if (result.wholeCopy) {
+            RenewJournalIdentity(workspace);
+            result.ok = true;
+            return result;
+        }
+        // The copy as this program's schema has it (an older one is migrated on a temporary
+        // copy; the backup itself stays as it was).
+        const std::string temporary = live + "-restore";
+        const std::string error = CopyDatabase(copy, temporary);
+        if (!error.empty()) {
+            result.error = error;
+            return result;
+        }
+        {
+            Workspace migrated;
+            if (migrated.OpenFile(temporary, false).status != OpenStatus::Opened) {
                 removeDatabaseFiles(temporary);
-            }
-        } else {
-            const OpenOutcome opened = workspace.Open(storePath, true);
-            if (!opened.usable()) {
-                result.error = opened.error.empty() ? "the workspace cannot be opened: " + live
-                                                    : opened.error;
+                result.error = "the backup's workspace cannot be read: " + copy;
                 return result;
             }
         }
-        JournalEntry entry;
-        entry.time = now;
-        entry.user = actor.user;
-        entry.workstation = actor.workstation;
-        entry.command = kind::Restore;
-        entry.reason = fileName(backupPath);
-        entry.summary = "バックアップからの復元: " + entry.reason;
-        if (before)
-            entry.items = DiffTrees(*before, after);
-        result.entryId = workspace.Append(entry);
-        workspace.SetBaseline(after, identity);
+        sqlite::Stmt attach(workspace.Db(), "ATTACH DATABASE ?1 AS copy");
+        attach.Bind(1, temporary);
+        attach.Run();
+        try {
+            takeTables(workspace.Db());
+        } catch (...) {
+            workspace.Db().Exec("DETACH DATABASE copy");
+            removeDatabaseFiles(temporary);
+            throw;
+        }
+        workspace.Db().Exec("DETACH DATABASE copy");
+        removeDatabaseFiles(temporary);
         result.ok = true;
     } catch (const std::exception& e) {
         result.error = e.what();
+    }
+    return result;
+}
+
+RestoreJournal RestoreWorkspace(const std::string& backupPath, const std::string& storePath,
+                                const CCustomerDB& after, const FileIdentity& identity,
+                                const Actor& actor)
+{
+    RestoreJournal result;
+    static_cast<WorkspaceRestore&>(result) = RestoreWorkspaceTables(backupPath, storePath);
+    if (!result.ok)
+        return result;
+    StoreJournal journal;
+    journal.SetActor(actor);
+    std::string warning;
+    journal.SetWarning([&](const std::string& text) { warning = text; });
+    journal.Attach(storePath);
+    const std::optional<JournalEntry> entry =
+        journal.AfterLoad(after, identity, kind::Restore, kRestoreSummary, fileName(backupPath));
+    if (entry)
+        result.entryId = entry->id;
+    if (!warning.empty()) {
+        result.ok = false;
+        result.error = warning;
     }
     return result;
 }

@@ -2,9 +2,9 @@
 // accompanied by a copy of its workspace made with SQLite's online backup (a consistent copy
 // even while another program writes; never a byte copy of a WAL database), named after the
 // backup: "MXR-20261211-093000.DAT" -> "MXR-20261211-093000.workspace.sqlite". A restore brings
-// that copy's approvals and received-record links back with the store's content, keeps the
-// journal (it is append-only: no entry made after the backup is lost) and journals the
-// restore itself. Plain C++ over libsqlite3.
+// that copy's approvals and received-record links back with the store's content and keeps the
+// journal (it is append-only: no entry made after the backup is lost), which then records the
+// restore. Plain C++ over libsqlite3.
 #pragma once
 
 #include <cstdint>
@@ -38,23 +38,35 @@ storebackup::BackupPolicy WithWorkspace(storebackup::BackupPolicy policy);
 // Every other table (approvals, received-record links ...) is taken from the backup's copy.
 bool IsJournalTable(const std::string& name);
 
-struct RestoreJournal {
+struct WorkspaceRestore {
     bool ok = false;
-    std::string error;        // UTF-8, when not ok
-    bool fromCopy = false;    // the backup had a workspace copy and its tables were taken
-    bool wholeCopy = false;   // there was no workspace: the copy became it, journal and all
-    int64_t entryId = 0;      // the restore's journal entry
+    std::string error;      // UTF-8, when not ok
+    bool fromCopy = false;  // the backup had a workspace copy and its tables were taken
+    bool wholeCopy = false; // there was no usable workspace: the copy became it, journal and
+                            // all (a journal kept open elsewhere must be attached again)
 };
 
-// After the store at storePath was replaced by the backup at backupPath (and read again as
-// after, with its file identity): takes the tables of the backup's workspace copy other than
-// the journal's into the store's workspace (the whole copy where the store had no usable
-// workspace), journals the restore (kind::Restore, reason: the backup's file name; its items
-// what differs from before, when given) and takes after as the journal's known store state.
-// A backup without a copy keeps the workspace as it is and journals the restore there (one is
-// created when there was none).
+// After the store at storePath was replaced by the backup at backupPath, before the journal
+// reads the restored store: takes the tables of the backup's workspace copy other than the
+// journal's into the store's workspace, in one transaction (the whole copy where the store had
+// no usable workspace, under a new journal identity). A backup without a copy leaves the
+// workspace as it is. Journals nothing: the journal's next look at the store does (StoreJournal::
+// AfterLoad with kind::Restore), as for every store it finds replaced.
+WorkspaceRestore RestoreWorkspaceTables(const std::string& backupPath,
+                                        const std::string& storePath);
+
+// The summary of a restore's journal entry; its reason is the backup's file name.
+inline constexpr const char* kRestoreSummary = "バックアップから復元";
+
+struct RestoreJournal : WorkspaceRestore {
+    int64_t entryId = 0; // the restore's journal entry (0: none was written)
+};
+
+// The whole step for a program without a journal of its own open (mxrtool):
+// RestoreWorkspaceTables, then the restore journaled as the document journals it, against the
+// store as read again (after, identity). A store without a workspace journals nothing.
 RestoreJournal RestoreWorkspace(const std::string& backupPath, const std::string& storePath,
-                                const CCustomerDB* before, const CCustomerDB& after,
-                                const FileIdentity& identity, const Actor& actor, int64_t now);
+                                const CCustomerDB& after, const FileIdentity& identity,
+                                const Actor& actor);
 
 } // namespace ws

@@ -294,11 +294,17 @@ TEST_F(StoreCli, RestoreJournalsItselfAndKeepsTheWorkspaceWithTheReplacedStore)
     {
         ws::Workspace w;
         ASSERT_TRUE(w.Open(store, true).usable());
+        w.SetBaseline(sampleTree(2, 2, 3), IdentityOfPath(store));
         w.Append(note);
     }
     const storebackup::BackupResult b = storebackup::MakeBackup(store, ws::WithWorkspace({}));
     ASSERT_TRUE(b.ok);
     ASSERT_TRUE(SaveStore(sampleTree(1, 1, 1), store).ok);
+    {
+        ws::Workspace w; // as after a journaled save
+        ASSERT_TRUE(w.Open(store, false).usable());
+        w.SetBaseline(sampleTree(1, 1, 1), IdentityOfPath(store));
+    }
 
     const ToolRun r =
         mxrtool({"--home", dir.path(), "store", "restore", QString::fromStdString(b.path)});

@@ -64,6 +64,16 @@ ws::JournalEntry entryNamed(const std::string& summary, int64_t time)
     return e;
 }
 
+// The workspace of the store at path as the document starts it: the store as it is now is the
+// journal's known state.
+void startJournal(ws::Workspace& w, const std::string& store)
+{
+    ASSERT_TRUE(w.Open(store, true).usable());
+    CCustomerDB tree;
+    ASSERT_TRUE(LoadStore(tree, store).ok);
+    w.SetBaseline(tree, IdentityOfPath(store));
+}
+
 std::vector<std::string> summaries(const ws::Workspace& w)
 {
     std::vector<std::string> list;
@@ -126,7 +136,7 @@ TEST_F(WorkspaceBackupTest, BackupCarriesAConsistentCopyWithTheSameTimestamp)
 {
     ASSERT_TRUE(SaveStore(treeOf(2), m_store).ok);
     ws::Workspace live;
-    ASSERT_TRUE(live.Open(m_store, true).usable());
+    startJournal(live, m_store);
     for (int i = 0; i < 3; ++i)
         live.Append(entryNamed("承認 " + std::to_string(i), 1000 + i));
     ASSERT_TRUE(fs::exists(ws::WorkspacePathFor(m_store) + "-wal"));
@@ -196,7 +206,7 @@ TEST_F(WorkspaceBackupTest, RestoreBringsTheCopyBackAndJournalsTheRestore)
     std::string backupPath;
     {
         ws::Workspace live;
-        ASSERT_TRUE(live.Open(m_store, true).usable());
+        startJournal(live, m_store);
         live.Append(entryNamed("前", 1000));
         setOtherTable(live, "as backed up");
         const storebackup::BackupResult b =
@@ -206,9 +216,10 @@ TEST_F(WorkspaceBackupTest, RestoreBringsTheCopyBackAndJournalsTheRestore)
         live.Append(entryNamed("後", 2000));
         setOtherTable(live, "changed later");
         live.Db().Exec("CREATE TABLE made_later (value TEXT); INSERT INTO made_later VALUES ('x')");
+        // A journaled save of two more records.
+        ASSERT_TRUE(SaveStore(treeOf(3), m_store).ok);
+        live.SetBaseline(treeOf(3), IdentityOfPath(m_store));
     }
-    const CCustomerDB changed = treeOf(3);
-    ASSERT_TRUE(SaveStore(changed, m_store).ok);
 
     const storebackup::RestoreResult r =
         storebackup::RestoreBackup(backupPath, m_store, m_policy, localTime(2026, 12, 11, 10));
@@ -217,23 +228,21 @@ TEST_F(WorkspaceBackupTest, RestoreBringsTheCopyBackAndJournalsTheRestore)
     const StoreOutcome loaded = LoadStore(restored, m_store);
     ASSERT_TRUE(loaded.ok);
     ASSERT_TRUE(restored == old);
-    const ws::RestoreJournal j = ws::RestoreWorkspace(backupPath, m_store, &changed, restored,
-                                                      loaded.identity, {"suzuki", "端末2"}, 3000);
+    const ws::RestoreJournal j =
+        ws::RestoreWorkspace(backupPath, m_store, restored, loaded.identity, {"suzuki", "端末2"});
     ASSERT_TRUE(j.ok) << j.error;
     EXPECT_TRUE(j.fromCopy);
     EXPECT_FALSE(j.wholeCopy);
 
     ws::Workspace live;
     ASSERT_TRUE(live.Open(m_store, false).usable());
-    EXPECT_EQ(summaries(live), (std::vector<std::string>{
-                                   "前", "後", "バックアップからの復元: MXR-20261211-090000.DAT"}));
+    EXPECT_EQ(summaries(live), (std::vector<std::string>{"前", "後", ws::kRestoreSummary}));
     const ws::JournalEntry last = live.Query().back();
     EXPECT_EQ(last.id, j.entryId);
     EXPECT_EQ(last.command, ws::kind::Restore);
     EXPECT_EQ(last.reason, "MXR-20261211-090000.DAT");
     EXPECT_EQ(last.user, "suzuki");
-    EXPECT_EQ(last.time, 3000);
-    EXPECT_FALSE(last.items.empty()) << "the records the restore removed";
+    EXPECT_EQ(last.items.size(), 2u) << "the two records the restore removed";
     EXPECT_EQ(otherTable(live), "as backed up");
     {
         sqlite::Stmt later(live.Db(), "SELECT count(*) FROM made_later");
@@ -264,7 +273,7 @@ TEST_F(WorkspaceBackupTest, RestoreWithoutCopyOrWithoutWorkspace)
     std::string withCopy;
     {
         ws::Workspace live;
-        ASSERT_TRUE(live.Open(m_store, true).usable());
+        startJournal(live, m_store);
         live.Append(entryNamed("前", 1000));
         setOtherTable(live, "present");
         journalId = ws::JournalIdentity(live);
@@ -273,29 +282,37 @@ TEST_F(WorkspaceBackupTest, RestoreWithoutCopyOrWithoutWorkspace)
         ASSERT_TRUE(b.ok);
         withCopy = b.path;
     }
-    CCustomerDB tree;
-    ASSERT_TRUE(LoadStore(tree, m_store).ok);
+    // Restored: the same content in a new file.
+    const CCustomerDB tree = treeOf(1);
+    ASSERT_TRUE(SaveStore(tree, m_store).ok);
     const FileIdentity identity = IdentityOfPath(m_store);
 
-    ws::RestoreJournal j =
-        ws::RestoreWorkspace(plain.path, m_store, nullptr, tree, identity, {"u", "w"}, 2000);
+    ws::RestoreJournal j = ws::RestoreWorkspace(plain.path, m_store, tree, identity, {"u", "w"});
     ASSERT_TRUE(j.ok) << j.error;
     EXPECT_FALSE(j.fromCopy);
     {
         ws::Workspace live;
         ASSERT_TRUE(live.Open(m_store, false).usable());
-        EXPECT_EQ(summaries(live),
-                  (std::vector<std::string>{"前", "バックアップからの復元: MXR-20261211-080000.DAT"}));
+        EXPECT_EQ(summaries(live), (std::vector<std::string>{"前", ws::kRestoreSummary}));
+        EXPECT_EQ(live.Query().back().reason, "MXR-20261211-080000.DAT");
         EXPECT_EQ(otherTable(live), "present");
     }
 
     fs::remove(ws::WorkspacePathFor(m_store));
-    j = ws::RestoreWorkspace(withCopy, m_store, nullptr, tree, identity, {"u", "w"}, 3000);
+    ASSERT_TRUE(SaveStore(tree, m_store).ok);
+    j = ws::RestoreWorkspace(withCopy, m_store, tree, IdentityOfPath(m_store), {"u", "w"});
     ASSERT_TRUE(j.ok) << j.error;
     EXPECT_TRUE(j.wholeCopy);
     ws::Workspace live;
     ASSERT_TRUE(live.Open(m_store, false).usable());
-    EXPECT_EQ(summaries(live),
-              (std::vector<std::string>{"前", "バックアップからの復元: MXR-20261211-090000.DAT"}));
+    EXPECT_EQ(summaries(live), (std::vector<std::string>{"前", ws::kRestoreSummary}));
+    EXPECT_EQ(live.Query().back().reason, "MXR-20261211-090000.DAT");
     EXPECT_NE(ws::JournalIdentity(live), journalId);
+
+    // No workspace and no copy: nothing to journal in, and none is made.
+    fs::remove(ws::WorkspacePathFor(m_store));
+    j = ws::RestoreWorkspace(plain.path, m_store, tree, identity, {"u", "w"});
+    EXPECT_TRUE(j.ok) << j.error;
+    EXPECT_EQ(j.entryId, 0);
+    EXPECT_FALSE(fs::exists(ws::WorkspacePathFor(m_store)));
 }

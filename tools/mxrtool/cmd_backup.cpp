@@ -11,7 +11,6 @@
 #include "appinuse.h"
 #include "commands.h"
 #include "model/cp932text.h"
-#include "shareddb/dbsettings.h"
 #include "store/backup.h"
 #include "store/store.h"
 #include "storesetup.h"
@@ -60,9 +59,6 @@ int runBackupCommand(const ToolContext& ctx, const QString& sub, const QStringLi
     if (MxrViewHoldsFolder(setup->folder))
         return ToolFailure(ToolMsg::FolderInUse, {QFile::decodeName(setup->folder.c_str())});
     const std::string backupPath = QFile::encodeName(args[0]).toStdString();
-    // The store as it was, for what the restore changes in the journal's entry.
-    CCustomerDB before;
-    const bool beforeRead = LoadStore(before, setup->storePath).ok;
     const storebackup::RestoreResult r =
         storebackup::RestoreBackup(backupPath, setup->storePath, setup->policy);
     if (!r.ok) {
@@ -73,9 +69,8 @@ int runBackupCommand(const ToolContext& ctx, const QString& sub, const QStringLi
     CCustomerDB after;
     const StoreOutcome restored = LoadStore(after, setup->storePath);
     const ws::RestoreJournal journal = ws::RestoreWorkspace(
-        backupPath, setup->storePath, beforeRead ? &before : nullptr, after, restored.identity,
-        ws::CurrentActor(cp932::toUtf8(shareddb::ReadDbSettings(setup->iniPath).workstation)),
-        static_cast<int64_t>(std::time(nullptr)));
+        backupPath, setup->storePath, after, restored.identity,
+        ws::CurrentActor());
     if (!journal.ok)
         ToolNote(ToolMsg::RestoreNotJournaled, {QString::fromStdString(journal.error)});
     return 0;

@@ -1,9 +1,9 @@
 // The document's backups of the data file: made before risky steps and the first save of a
 // day, and restored from the ファイル menu.
+#include <filesystem>
+
 #include <QDir>
 #include <QString>
-
-#include <ctime>
 
 #include "ui/common/errnotext.h"
 #include "ui/common/messages.h"
@@ -62,24 +62,32 @@ bool MeasurementDocument::RestoreFromBackup(const std::string& backupPath)
     if (m_session.IsViewing())
         return false;
     WaitForLoad();
-    const CCustomerDB before = m_session.Store();
+    m_loadCommand = ws::kind::Restore;
+    m_loadSummary = ws::kRestoreSummary;
+    m_loadReason = std::filesystem::path(backupPath).filename().string();
     const RestoreOutcome outcome = m_session.Restore(backupPath);
+    if (!outcome.ok) {
+        m_loadCommand = ws::kind::External;
+        m_loadSummary.clear();
+        m_loadReason.clear();
+    }
     if (!outcome.ok) {
         ui::messages().information(m_messageParent,
                                    QStringLiteral("バックアップから復元できませんでした。\n%1")
                                        .arg(restoreFailureText(outcome.result, backupPath)));
         return false;
     }
-    // The workspace follows the store: the backup's approvals and links come back, and the
-    // journal records the restore.
-    const ws::RestoreJournal journal = ws::RestoreWorkspace(
-        backupPath, NativeStorePath(DataFilePath()), &before, m_session.Store(),
-        m_session.Identity(), ws::CurrentActor(), static_cast<int64_t>(std::time(nullptr)));
-    if (!journal.ok)
+    // The workspace follows the store: the backup's approvals and links come back (the
+    // journal, which records the restore as it looks at the store below, stays).
+    const ws::WorkspaceRestore workspace =
+        ws::RestoreWorkspaceTables(backupPath, NativeStorePath(DataFilePath()));
+    if (workspace.wholeCopy)
+        m_journal.Attach(m_session.DataFilePath());
+    if (!workspace.ok)
         ui::messages().information(
-            m_messageParent, QStringLiteral("データファイルは復元しましたが、変更履歴に記録でき"
-                                            "ませんでした。\n%1")
-                                 .arg(QString::fromStdString(journal.error)));
+            m_messageParent, QStringLiteral("データファイルは復元しましたが、変更履歴のデータベースを"
+                                            "バックアップの時点に戻せませんでした。\n%1")
+                                 .arg(QString::fromStdString(workspace.error)));
     ShowLoadOutcome(outcome.load);
     // The restored store starts from its first measurement, as at start-up: the old selection
     // may name entries the backup does not hold.
@@ -88,8 +96,10 @@ bool MeasurementDocument::RestoreFromBackup(const std::string& backupPath)
     return true;
 }
 
-void MeasurementDocument::ReloadStoreFile()
+void MeasurementDocument::ReloadStoreFile(const char* command, std::string summary)
 {
+    m_loadCommand = command;
+    m_loadSummary = std::move(summary);
     LoadStoreFile();
     LoadSelectedMeasurement();
 }

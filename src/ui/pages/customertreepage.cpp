@@ -506,11 +506,12 @@ void FitDataPageSheet(TreePropertySheet& sheet, PageMode mode, const QRect* avai
 
 bool RunDataPageSheet(QWidget* parent, PageMode mode, CCustomerDB& tree, DataSelection& selection,
                       CAppSettings& settings, const CCommSetting* liveComm, CxLogFile* log,
-                      bool* bulkChange)
+                      bool* bulkChange, cmd::ChangeObserver* observer)
 {
     const QString title = ui::toQ(SheetTitle(settings, mode));
     TreePropertySheet sheet(title, parent);
     auto* page = new CustomerTreePage(mode, tree, settings);
+    page->Model().SetObserver(observer);
     sheet.AddPage(page, title);
     page->SetReceptionSource(liveComm ? *liveComm : tree.comm, log);
     page->SetSelection(selection);
@@ -556,10 +557,11 @@ bool runOnCopy(QWidget* parent, MeasurementDocument& doc, CAppSettings& settings
     CCustomerDB copy = doc.Store(); // deep: the sheet edits only this
     DataSelection sel = doc.Selection();
     bool bulkChange = false;
+    cmd::ChangeList changes;
     if (!runner) {
         runner = [&](PageMode m, CCustomerDB& tree, DataSelection& s) {
             return RunDataPageSheet(parent, m, tree, s, settings, &doc.Store().comm, doc.Log(),
-                                    &bulkChange);
+                                    &bulkChange, &changes);
         };
     }
     if (!runner(mode, copy, sel))
@@ -568,10 +570,12 @@ bool runOnCopy(QWidget* parent, MeasurementDocument& doc, CAppSettings& settings
     // was before committing them.
     if (bulkChange)
         doc.BackUpStore();
+    // The sheet's OK is one action: the journal keeps what its commands changed.
+    CCustomerDB before = std::move(doc.Store());
     doc.Store() = std::move(copy);
     doc.Selection() = sel;
     rememberChoice(settings, sel);
-    doc.CommitStore();
+    doc.CommitChange(before, changes.changes);
     doc.LoadSelectedMeasurement();
     return true;
 }

@@ -141,7 +141,8 @@ private:
 // when given, tells whether the committed tree holds a bulk change of past records.
 bool RunDataPageSheet(QWidget* parent, PageMode mode, CCustomerDB& tree, DataSelection& selection,
                       CAppSettings& settings, const CCommSetting* liveComm = nullptr,
-                      CxLogFile* log = nullptr, bool* bulkChange = nullptr);
+                      CxLogFile* log = nullptr, bool* bulkChange = nullptr,
+                      cmd::ChangeObserver* observer = nullptr);
 
 // Sizes the data page sheet for the screen's available area (or the given one): its
 // preferred size where the area has room, never larger than the area.
