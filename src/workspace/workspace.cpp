@@ -103,29 +103,15 @@ std::vector<FieldChange> decodeFields(std::string_view text)
     return out;
 }
 
-std::string stamp(std::time_t now)
-{
-    std::tm local{};
-    localtime_r(&now, &local);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &local);
-    return text;
-}
-
-// Moves the damaged file (and its WAL and shared-memory files) aside; returns the new name.
+// Keeps the damaged file as "<path>.damaged-YYYYMMDD-HHMMSS" and removes it (with its WAL and
+// shared-memory files) so that a new one can start; returns the copy's name, "" on failure.
 std::string moveAside(const std::string& path)
 {
-    const std::string base = path + ".damaged-" + stamp(std::time(nullptr));
-    std::string aside = base;
-    for (int n = 2; IdentityOfPath(aside).exists; ++n)
-        aside = base + "-" + std::to_string(n);
-    if (std::rename(path.c_str(), aside.c_str()) != 0)
+    const std::string aside = CopyAside(path, "damaged", std::time(nullptr));
+    if (aside.empty())
         return {};
-    for (const char* suffix : {"-wal", "-shm"}) {
-        const std::string from = path + suffix;
-        if (IdentityOfPath(from).exists)
-            std::rename(from.c_str(), (aside + suffix).c_str());
-    }
+    for (const char* suffix : {"", "-wal", "-shm"})
+        std::remove((path + suffix).c_str());
     return aside;
 }
 
@@ -299,6 +285,21 @@ int64_t Workspace::BeginSave(const JournalEntry& entry, const FileIdentity& expe
 
 void Workspace::FinishSave(int64_t id, const FileIdentity& written)
 {
+    // Only the pending entry must be on disk before the store file is replaced: a finish lost
+    // to a power cut is made again at the next open from the store file's identity. So this
+    // commit need not wait for the disk.
+    m_db.Exec("PRAGMA synchronous=NORMAL");
+    struct FullAgain {
+        sqlite::Db& db;
+        ~FullAgain()
+        {
+            try {
+                db.Exec("PRAGMA synchronous=FULL");
+            } catch (const sqlite::Error&) {
+                // The connection is unusable; the next statement says so.
+            }
+        }
+    } fullAgain{m_db};
     sqlite::Transaction t(m_db);
     sqlite::Stmt s(m_db, "UPDATE journal SET state=? WHERE id=? AND state=?");
     s.Bind(1, int64_t{kDone}).Bind(2, id).Bind(3, int64_t{kPending}).Run();
