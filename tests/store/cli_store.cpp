@@ -262,6 +262,7 @@ TEST_F(StoreCli, BackupsListAndRestoreRoundTrip)
     EXPECT_TRUE(backups[0]["readable"].toBool());
     EXPECT_EQ(backups[0]["customers"].toInt(), 2);
     EXPECT_EQ(backups[0]["measurements"].toInt(), 4);
+    EXPECT_FALSE(backups[0].toObject().contains("workspace")) << "a store without a workspace";
     EXPECT_EQ(backups[1]["time"].toString(), "2020-01-01T00:00:00");
     EXPECT_FALSE(backups[1]["readable"].toBool());
     EXPECT_FALSE(backups[1]["problem"].toString().isEmpty());
@@ -320,6 +321,7 @@ TEST_F(StoreCli, RestoreJournalsItselfAndKeepsTheWorkspaceWithTheReplacedStore)
     const QJsonArray backups = QJsonDocument::fromJson(
         mxrtool({"--home", dir.path(), "store", "backups"}).out).object()["backups"].toArray();
     ASSERT_EQ(backups.size(), 2);
+    EXPECT_EQ(backups[1]["workspace"].toString().toStdString(), ws::WorkspaceCopyFor(b.path));
     const std::string kept = backups[0]["file"].toString().toStdString();
     ws::Workspace keptCopy;
     ASSERT_TRUE(keptCopy.OpenFile(ws::WorkspaceCopyFor(kept), false).usable());

@@ -28,6 +28,9 @@ int listBackups(const StoreSetup& setup)
                       {"time", when},
                       {"size", static_cast<double>(b.size)},
                       {"readable", b.readable}};
+        const std::string workspace = ws::WorkspaceCopyFor(b.path);
+        if (QFile::exists(QFile::decodeName(workspace.c_str())))
+            o["workspace"] = QFile::decodeName(workspace.c_str());
         if (b.readable) {
             o["customers"] = static_cast<double>(b.customers);
             o["measurements"] = static_cast<double>(b.measurements);
