@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace storebackup {
@@ -28,6 +29,12 @@ using CompanionBackup =
     std::function<std::string(const std::string& storePath, const std::string& backupPath)>;
 
 struct BackupPolicy {
+    BackupPolicy() = default;
+    BackupPolicy(int last, int months, CompanionBackup with = {})
+        : keepLast(last), keepMonths(months), companion(std::move(with))
+    {
+    }
+
     int keepLast = 10;   // the newest backups (and the newest of each of that many days)
     int keepMonths = 12; // the newest backup of each of that many calendar months, this one first
     CompanionBackup companion; // empty: the store file alone
