@@ -1,7 +1,8 @@
 // Sending a 100 MB store (2,000 records of 2,500 points) into an empty shared database, against
 // a plain binary COPY of the same record bytes into a one-column table on the same server; and
-// a sync with nothing to do. Starts its own PostgreSQL server (as tests/shareddb does) and skips
-// when none can be started.
+// a sync with nothing to do; and sending a change journal of 100,000 entries, and the check a
+// sync makes when the server already holds them all. Starts its own PostgreSQL server (as
+// tests/shareddb does) and skips when none can be started.
 // links: mxr_shareddb mxr_pgtestserver
 #include <benchmark/benchmark.h>
 
@@ -12,11 +13,13 @@
 #include <string>
 
 #include "pgserver.h"
+#include "shareddb/journalsync.h"
 #include "shareddb/pgconnection.h"
 #include "store/recordcodec.h"
 #include "shareddb/schema.h"
 #include "shareddb/sync.h"
 #include "store/store.h"
+#include "workspace/workspace.h"
 
 namespace fs = std::filesystem;
 using namespace shareddb;
@@ -159,6 +162,76 @@ void BM_SyncWithNothingToDo(benchmark::State& state)
     }
 }
 BENCHMARK(BM_SyncWithNothingToDo)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+constexpr int kJournalEntries = 100000;
+
+// A workspace of kJournalEntries entries (one record item with two changed values each) beside
+// a store of its own, so the store benchmarks above send no journal.
+ws::Workspace& journal(World& w)
+{
+    static ws::Workspace workspace;
+    if (!workspace.IsOpen()) {
+        fs::create_directories(w.dir / "J");
+        workspace.Open((w.dir / "J" / "MXR.DAT").string(), true);
+        workspace.Db().Exec("PRAGMA synchronous=OFF"); // setting up only
+        for (int i = 0; i < kJournalEntries; ++i) {
+            ws::JournalEntry e;
+            e.time = 1765400000 + i;
+            e.user = "tanaka";
+            e.workstation = "端末1";
+            e.command = "edit-condition";
+            e.summary = "測定条件の変更";
+            ws::JournalItem item;
+            item.customer = "需要家" + std::to_string(i % 50);
+            item.cable = "K1";
+            item.set = "S" + std::to_string(i % 7);
+            item.contentKey = std::string(64, 'a');
+            item.fields = {{"試験電圧", "5.00", "6.00"}, {"診断方法", "", "直流"}};
+            e.items.push_back(item);
+            workspace.Append(e);
+        }
+    }
+    return workspace;
+}
+
+void BM_PushJournalIntoEmptyDatabase(benchmark::State& state)
+{
+    World* withServer = worldWithServer(state);
+    if (!withServer)
+        return;
+    World& w = *withServer;
+    ws::Workspace& workspace = journal(w);
+    for (auto _ : state) {
+        state.PauseTiming();
+        const std::string name = w.server->createDatabase();
+        SyncTarget t = freshTarget(w, name);
+        InitDatabase(t.db);
+        PgConnection c(t.db.params);
+        state.ResumeTiming();
+        if (PushJournal(c, workspace, "bench") != kJournalEntries)
+            state.SkipWithError("not every entry was sent");
+    }
+    state.SetItemsProcessed(state.iterations() * kJournalEntries);
+}
+BENCHMARK(BM_PushJournalIntoEmptyDatabase)->Unit(benchmark::kMillisecond)->Iterations(2)->UseRealTime();
+
+void BM_PushJournalNothingNew(benchmark::State& state)
+{
+    World* withServer = worldWithServer(state);
+    if (!withServer)
+        return;
+    World& w = *withServer;
+    ws::Workspace& workspace = journal(w);
+    const std::string name = w.server->createDatabase();
+    SyncTarget t = freshTarget(w, name);
+    InitDatabase(t.db);
+    PgConnection c(t.db.params);
+    PushJournal(c, workspace, "bench");
+    for (auto _ : state)
+        if (PushJournal(c, workspace, "bench") != 0)
+            state.SkipWithError("entries were sent again");
+}
+BENCHMARK(BM_PushJournalNothingNew)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
 

@@ -119,6 +119,78 @@ BEGIN
     END IF;
 END $$;
 )sql",
+    // The change journals of the workstations' workspaces, each entry with the items it
+    // touched and their values before and after. A journal is named by the workstation that
+    // sends it and the journal's own random id (a workspace started anew or restored whole
+    // from a copy has a new one, so its entry ids never meet those of the one before). The
+    // tables are append-only for everyone: no right to change or remove a row, and triggers
+    // that refuse it even to the owner.
+    R"sql(
+CREATE TABLE journal_entries (
+    workstation text NOT NULL,
+    journal_id text NOT NULL,
+    entry_id bigint NOT NULL,
+    entry_time timestamptz NOT NULL,
+    os_user text NOT NULL,
+    made_on text NOT NULL,
+    command text NOT NULL,
+    summary text NOT NULL,
+    reason text NOT NULL,
+    pushed_at timestamptz NOT NULL DEFAULT now(),
+    PRIMARY KEY (workstation, journal_id, entry_id));
+CREATE INDEX journal_entries_time ON journal_entries (entry_time);
+CREATE TABLE journal_items (
+    workstation text NOT NULL,
+    journal_id text NOT NULL,
+    entry_id bigint NOT NULL,
+    item_no integer NOT NULL,
+    change text NOT NULL,
+    level integer NOT NULL,
+    customer text NOT NULL,
+    cable text NOT NULL,
+    set_name text NOT NULL,
+    content_key text NOT NULL,
+    new_key text NOT NULL,
+    new_name text NOT NULL,
+    state_hash bigint NOT NULL,
+    record_count bigint NOT NULL,
+    PRIMARY KEY (workstation, journal_id, entry_id, item_no),
+    FOREIGN KEY (workstation, journal_id, entry_id) REFERENCES journal_entries);
+CREATE TABLE journal_fields (
+    workstation text NOT NULL,
+    journal_id text NOT NULL,
+    entry_id bigint NOT NULL,
+    item_no integer NOT NULL,
+    field_no integer NOT NULL,
+    field text NOT NULL,
+    value_before text NOT NULL,
+    value_after text NOT NULL,
+    PRIMARY KEY (workstation, journal_id, entry_id, item_no, field_no),
+    FOREIGN KEY (workstation, journal_id, entry_id, item_no) REFERENCES journal_items);
+CREATE FUNCTION mxr_journal_append_only() RETURNS trigger LANGUAGE plpgsql AS $$
+BEGIN
+    RAISE EXCEPTION 'the journal is append-only: % on % refused', TG_OP, TG_TABLE_NAME;
+END $$;
+CREATE TRIGGER journal_entries_append_only BEFORE UPDATE OR DELETE ON journal_entries
+    FOR EACH ROW EXECUTE FUNCTION mxr_journal_append_only();
+CREATE TRIGGER journal_items_append_only BEFORE UPDATE OR DELETE ON journal_items
+    FOR EACH ROW EXECUTE FUNCTION mxr_journal_append_only();
+CREATE TRIGGER journal_fields_append_only BEFORE UPDATE OR DELETE ON journal_fields
+    FOR EACH ROW EXECUTE FUNCTION mxr_journal_append_only();
+CREATE TRIGGER journal_entries_no_truncate BEFORE TRUNCATE ON journal_entries
+    FOR EACH STATEMENT EXECUTE FUNCTION mxr_journal_append_only();
+CREATE TRIGGER journal_items_no_truncate BEFORE TRUNCATE ON journal_items
+    FOR EACH STATEMENT EXECUTE FUNCTION mxr_journal_append_only();
+CREATE TRIGGER journal_fields_no_truncate BEFORE TRUNCATE ON journal_fields
+    FOR EACH STATEMENT EXECUTE FUNCTION mxr_journal_append_only();
+REVOKE ALL ON journal_entries, journal_items, journal_fields FROM PUBLIC;
+DO $$
+BEGIN
+    IF EXISTS (SELECT FROM pg_roles WHERE rolname = 'mxr_sync') THEN
+        GRANT SELECT, INSERT ON journal_entries, journal_items, journal_fields TO mxr_sync;
+    END IF;
+END $$;
+)sql",
 };
 
 constexpr int kLockKey = 0x4D585256; // any constant shared by every copy of the program

@@ -9,6 +9,7 @@
 
 #include "model/cp932text.h"
 #include "shareddb/dbmessages.h"
+#include "shareddb/journalsync.h"
 #include "shareddb/schema.h"
 #include "store/store.h"
 
@@ -171,6 +172,19 @@ SyncSummary RunSync(const SyncTarget& target, SyncMode mode, const SyncHooks& ho
         conn->execParams("INSERT INTO workstations VALUES ($1, now()) ON CONFLICT (id) DO "
                          "UPDATE SET last_sync = now()",
                          {PgParam::text(cp932::toUtf8(ws))});
+        // The journal goes first: a change of the journal alone (an approval) leaves the
+        // store as it was, and the quick check below would end the sync before it.
+        if (mode != SyncMode::Pull) {
+            try {
+                summary.journalSent = PushStoreJournal(*conn, target.storePath,
+                                                       cp932::toUtf8(ws), summary.journalProblem);
+            } catch (const PgError& e) {
+                if (e.kind() != PgFailure::Cancelled)
+                    throw;
+                summary.ok = summary.cancelled = true;
+                return summary;
+            }
+        }
         if (mode == SyncMode::Sync && nothingChanged(state, target.storePath, *conn)) {
             summary.ok = summary.nothingToDo = true;
             return summary;

@@ -73,6 +73,8 @@ struct SyncSummary {
     bool storeSaved = false;
     std::string backupPath;       // made before the store was changed
     std::string changedAsidePath; // the store had been changed by another program meanwhile
+    int journalSent = 0;          // entries of the store's change journal sent
+    std::string journalProblem;   // UTF-8: the journal could not be read, so none was sent
 };
 
 struct SyncTarget {

@@ -228,6 +228,21 @@ bool ParseBackupName(std::string_view name, std::tm& stamp)
     return true;
 }
 
+std::vector<std::string> CompanionsOf(const std::vector<std::string>& names,
+                                      const std::string& backupName)
+{
+    std::vector<std::string> found;
+    Entry e;
+    if (!parse(backupName, e))
+        return found;
+    // "MXR-20261211-093000." never prefixes "MXR-20261211-093000-2.DAT" or its companions.
+    const std::string prefix = backupName.substr(0, backupName.size() - 3);
+    for (const std::string& n : names)
+        if (n != backupName && n.size() > prefix.size() && n.compare(0, prefix.size(), prefix) == 0)
+            found.push_back(n);
+    return found;
+}
+
 std::vector<std::string> PlanPrune(const std::vector<std::string>& names,
                                    const BackupPolicy& givenPolicy, std::time_t now,
                                    const std::vector<std::string>& created,
@@ -316,12 +331,18 @@ BackupResult MakeBackup(const std::string& givenStorePath, const BackupPolicy& p
         break;
     }
     if (result.ok) {
+        if (policy.companion)
+            result.companionError = policy.companion(storePath, result.path);
         const std::string made = result.path.substr(folder.size() + 1);
         noteCreated(folder, made);
+        const std::vector<std::string> present = folderNames(folder);
         const std::vector<std::string> remove =
-            PlanPrune(folderNames(folder), policy, now, readCreationOrder(folder), made);
-        for (const std::string& name : remove)
+            PlanPrune(present, policy, now, readCreationOrder(folder), made);
+        for (const std::string& name : remove) {
             ::unlink((folder + "/" + name).c_str());
+            for (const std::string& companion : CompanionsOf(present, name))
+                ::unlink((folder + "/" + companion).c_str());
+        }
         if (!remove.empty())
             compactCreationOrder(folder, folderNames(folder));
     }

@@ -6,8 +6,10 @@
 
 #include <cstdint>
 #include <ctime>
+#include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace storebackup {
@@ -17,9 +19,25 @@ namespace storebackup {
 inline constexpr int kMinKeepLast = 3;
 inline constexpr int kMinKeepMonths = 1;
 
+// What else is kept beside the store and goes with each of its backups (the workspace
+// database): called by MakeBackup once the store's backup exists, with the store's path and the
+// backup's, it copies its file beside the backup under the backup's name with an ending of its
+// own ("MXR-20261211-093000.DAT" -> "MXR-20261211-093000.<ending>") and returns "" or why it
+// could not. The store's backup stands either way. The rotation removes every file so named
+// together with its backup.
+using CompanionBackup =
+    std::function<std::string(const std::string& storePath, const std::string& backupPath)>;
+
 struct BackupPolicy {
+    BackupPolicy() = default;
+    BackupPolicy(int last, int months, CompanionBackup with = {})
+        : keepLast(last), keepMonths(months), companion(std::move(with))
+    {
+    }
+
     int keepLast = 10;   // the newest backups (and the newest of each of that many days)
     int keepMonths = 12; // the newest backup of each of that many calendar months, this one first
+    CompanionBackup companion; // empty: the store file alone
     // The policy with both counts raised to their minimums.
     BackupPolicy Clamped() const;
 };
@@ -39,6 +57,11 @@ std::string BackupName(std::time_t when, int seq = 1);
 // The local time a backup name stands for; false for any other name.
 bool ParseBackupName(std::string_view name, std::tm& stamp);
 
+// The files of `names` that belong to the backup `backupName` (its name without ".DAT" followed
+// by '.', other than the backup itself): the companions made with it.
+std::vector<std::string> CompanionsOf(const std::vector<std::string>& names,
+                                      const std::string& backupName);
+
 // The names (among `names`, any order) that the rotation removes, as of `now`, under the
 // policy raised to its minimums. "Newest" is the order of creation: the names in `created`
 // (oldest first, as the creation order file lists them) are newer than any name not in it
@@ -57,13 +80,15 @@ struct BackupResult {
     bool noStore = false;         // nothing to back up (no store file yet): ok as well
     std::string path;             // the backup made
     int error = 0;                // errno of the failure
+    std::string companionError;   // the policy's companion could not be copied (UTF-8)
     std::string Describe() const; // failure text for the log (UTF-8-free ASCII + path)
 };
 
 // Copies the store to its backup folder (created when missing) as a hard link when the
 // filesystem allows it, otherwise as a copy written to a temporary file and renamed, so a
-// backup is never a partial file. Then notes it as the newest in the creation order file and
-// prunes the folder by `policy`, never removing the backup just made.
+// backup is never a partial file. Then has the policy's companion copied beside it, notes it as
+// the newest in the creation order file and prunes the folder by `policy`, never removing the
+// backup just made; a pruned backup's companion files go with it.
 BackupResult MakeBackup(const std::string& storePath, const BackupPolicy& policy,
                         std::time_t now = std::time(nullptr));
 

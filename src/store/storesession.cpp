@@ -243,6 +243,10 @@ BackupOutcome StoreSession::BackUp()
     if (outcome.result.ok) {
         if (!outcome.result.noStore)
             Note("データファイルのバックアップを作成しました: ", outcome.result.path);
+        if (!outcome.result.companionError.empty())
+            Note("作業データベースのバックアップを作成できませんでした: ",
+                 cp932::fromUtf8(outcome.result.companionError)
+                     .value_or(outcome.result.companionError));
         outcome.ok = true;
         return outcome;
     }

@@ -16,6 +16,8 @@
 
 #include "store/backup.h"
 #include "storetesthelp.h"
+#include "workspace/workspace.h"
+#include "workspace/workspacebackup.h"
 
 using namespace storetest;
 
@@ -260,6 +262,7 @@ TEST_F(StoreCli, BackupsListAndRestoreRoundTrip)
     EXPECT_TRUE(backups[0]["readable"].toBool());
     EXPECT_EQ(backups[0]["customers"].toInt(), 2);
     EXPECT_EQ(backups[0]["measurements"].toInt(), 4);
+    EXPECT_FALSE(backups[0].toObject().contains("workspace")) << "a store without a workspace";
     EXPECT_EQ(backups[1]["time"].toString(), "2020-01-01T00:00:00");
     EXPECT_FALSE(backups[1]["readable"].toBool());
     EXPECT_FALSE(backups[1]["problem"].toString().isEmpty());
@@ -276,4 +279,51 @@ TEST_F(StoreCli, BackupsListAndRestoreRoundTrip)
     const ToolRun after = mxrtool({"--home", dir.path(), "store", "backups"});
     EXPECT_EQ(QJsonDocument::fromJson(after.out).object()["backups"].toArray().size(), 3)
         << "the replaced store became a backup";
+}
+
+// A restore takes the backup's workspace copy along and journals itself; the workspace as it
+// was stays with the backup of the replaced store.
+TEST_F(StoreCli, RestoreJournalsItselfAndKeepsTheWorkspaceWithTheReplacedStore)
+{
+    const std::string store = dir.filePath("DATA/MXR.DAT").toStdString();
+    QDir(dir.path()).mkpath("DATA");
+    ASSERT_TRUE(SaveStore(sampleTree(2, 2, 3), store).ok);
+    ws::JournalEntry note;
+    note.time = 1000;
+    note.command = ws::kind::Approve;
+    note.summary = "承認";
+    {
+        ws::Workspace w;
+        ASSERT_TRUE(w.Open(store, true).usable());
+        w.SetBaseline(sampleTree(2, 2, 3), IdentityOfPath(store));
+        w.Append(note);
+    }
+    const storebackup::BackupResult b = storebackup::MakeBackup(store, ws::WithWorkspace({}));
+    ASSERT_TRUE(b.ok);
+    ASSERT_TRUE(SaveStore(sampleTree(1, 1, 1), store).ok);
+    {
+        ws::Workspace w; // as after a journaled save
+        ASSERT_TRUE(w.Open(store, false).usable());
+        w.SetBaseline(sampleTree(1, 1, 1), IdentityOfPath(store));
+    }
+
+    const ToolRun r =
+        mxrtool({"--home", dir.path(), "store", "restore", QString::fromStdString(b.path)});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    ws::Workspace w;
+    ASSERT_TRUE(w.Open(store, false).usable());
+    const std::vector<ws::JournalEntry> entries = w.Query();
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[1].command, ws::kind::Restore);
+    EXPECT_EQ(entries[1].reason, b.path.substr(b.path.rfind('/') + 1));
+    EXPECT_FALSE(entries[1].items.empty()) << "the records the restore brought back";
+
+    const QJsonArray backups = QJsonDocument::fromJson(
+        mxrtool({"--home", dir.path(), "store", "backups"}).out).object()["backups"].toArray();
+    ASSERT_EQ(backups.size(), 2);
+    EXPECT_EQ(backups[1]["workspace"].toString().toStdString(), ws::WorkspaceCopyFor(b.path));
+    const std::string kept = backups[0]["file"].toString().toStdString();
+    ws::Workspace keptCopy;
+    ASSERT_TRUE(keptCopy.OpenFile(ws::WorkspaceCopyFor(kept), false).usable());
+    EXPECT_EQ(keptCopy.Query().size(), 1u);
 }

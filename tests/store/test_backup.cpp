@@ -301,3 +301,48 @@ TEST_F(BackupTest, FullDiskFailsTheBackupWithoutPartialFileAndTheStoreStillSaves
     ASSERT_TRUE(LoadStore(back, m_store).ok);
     EXPECT_EQ(back, next);
 }
+
+TEST(BackupCompanions, NamedAfterTheirBackupOnly)
+{
+    const std::vector<std::string> names = {
+        "MXR-20261210-120000.DAT",          "MXR-20261210-120000.workspace.sqlite",
+        "MXR-20261210-120000.workspace.sqlite-part",
+        "MXR-20261210-120000-2.DAT",        "MXR-20261210-120000-2.workspace.sqlite",
+        "MXR-20261210-1200001.DAT",         "order.txt", "MXR-20261210-120000"};
+    EXPECT_EQ(CompanionsOf(names, "MXR-20261210-120000.DAT"),
+              (std::vector<std::string>{"MXR-20261210-120000.workspace.sqlite",
+                                        "MXR-20261210-120000.workspace.sqlite-part"}));
+    EXPECT_EQ(CompanionsOf(names, "MXR-20261210-120000-2.DAT"),
+              (std::vector<std::string>{"MXR-20261210-120000-2.workspace.sqlite"}));
+    EXPECT_TRUE(CompanionsOf(names, "order.txt").empty()) << "not a backup: no companions";
+}
+
+// The policy's companion is made beside each backup under its name, and the rotation removes
+// it with its backup; its failure leaves the store's backup standing.
+TEST_F(BackupTest, CompanionIsMadeWithItsBackupAndRotatedWithIt)
+{
+    ASSERT_TRUE(SaveStore(storetest::sampleTree(1, 1, 2), m_store).ok);
+    BackupPolicy policy{kMinKeepLast, kMinKeepMonths};
+    std::vector<std::string> calls;
+    policy.companion = [&](const std::string& store, const std::string& backup) {
+        calls.push_back(store + " -> " + backup);
+        storetest::writeFile(backup.substr(0, backup.size() - 4) + ".extra", "x");
+        return std::string();
+    };
+    for (int minute = 0; minute < 5; ++minute)
+        ASSERT_TRUE(MakeBackup(m_store, policy, localTime(2026, 12, 10, 9, minute)).ok);
+    ASSERT_EQ(calls.size(), 5u);
+    EXPECT_EQ(calls[0], m_store + " -> " + (m_dir / "backup" / "MXR-20261210-090000.DAT").string());
+    EXPECT_EQ(backupNames(),
+              (std::vector<std::string>{"MXR-20261210-090200.DAT", "MXR-20261210-090200.extra",
+                                        "MXR-20261210-090300.DAT", "MXR-20261210-090300.extra",
+                                        "MXR-20261210-090400.DAT", "MXR-20261210-090400.extra"}));
+
+    policy.companion = [](const std::string&, const std::string&) {
+        return std::string("cannot copy");
+    };
+    const BackupResult failed = MakeBackup(m_store, policy, localTime(2026, 12, 10, 9, 5));
+    EXPECT_TRUE(failed.ok);
+    EXPECT_EQ(failed.companionError, "cannot copy");
+    EXPECT_TRUE(fs::exists(failed.path));
+}

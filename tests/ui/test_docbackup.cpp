@@ -18,6 +18,8 @@
 #include "support/widgetgrab.h"
 #include "ui/document/measurementdocument.h"
 #include "ui/dialogs/restorebackupdialog.h"
+#include "workspace/workspace.h"
+#include "workspace/workspacebackup.h"
 
 namespace {
 
@@ -77,6 +79,39 @@ TEST_F(DocBackupTest, FirstSaveOfTheDayBacksUpAndTheDialogRestores)
     EXPECT_TRUE(messages->entries()[1].text.endsWith(
         QStringLiteral(" のバックアップから復元しました（需要家 1 件、計測 1 件）。")))
         << messages->entries()[1].text.toStdString();
+}
+
+// The document's backups carry the workspace, and a restore from the dialog journals itself.
+TEST_F(DocBackupTest, TheWorkspaceGoesWithTheBackupAndTheRestoreIsJournaled)
+{
+    ASSERT_TRUE(SaveStore(storeWith({recordWithPoints({{0, 1.0}})}), store().toStdString()).ok);
+    {
+        ws::Workspace w;
+        ASSERT_TRUE(w.Open(store().toStdString(), true).usable());
+        ws::JournalEntry note;
+        note.time = 1000;
+        note.command = ws::kind::Approve;
+        note.summary = "承認";
+        w.Append(note);
+    }
+    doc.OnNewDocument();
+    doc.Store() = storeWith({recordWithPoints({{0, 9.0}})});
+    ASSERT_TRUE(doc.CommitStore());
+    ASSERT_EQ(backups().size(), 1);
+    const QString name = backups()[0];
+    const std::string backup = dir.filePath("DATA/backup/" + name).toStdString();
+    EXPECT_TRUE(std::filesystem::exists(ws::WorkspaceCopyFor(backup)));
+
+    RestoreBackupDialog dialog(doc);
+    messages->pushAnswer(MessageInterface::Answer::Yes);
+    dialog.OnRestore();
+    ASSERT_EQ(dialog.result(), QDialog::Accepted);
+    ws::Workspace w;
+    ASSERT_TRUE(w.Open(store().toStdString(), false).usable());
+    const std::vector<ws::JournalEntry> entries = w.Query();
+    ASSERT_FALSE(entries.empty());
+    EXPECT_EQ(entries.back().command, ws::kind::Restore);
+    EXPECT_EQ(entries.back().reason, name.toStdString());
 }
 
 TEST(BackupList, SizesReadInUnitsAJapaneseUserKnows)

@@ -12,7 +12,9 @@
 #include "commands.h"
 #include "model/cp932text.h"
 #include "store/backup.h"
+#include "store/store.h"
 #include "storesetup.h"
+#include "workspace/workspacebackup.h"
 
 namespace {
 
@@ -26,6 +28,9 @@ int listBackups(const StoreSetup& setup)
                       {"time", when},
                       {"size", static_cast<double>(b.size)},
                       {"readable", b.readable}};
+        const std::string workspace = ws::WorkspaceCopyFor(b.path);
+        if (QFile::exists(QFile::decodeName(workspace.c_str())))
+            o["workspace"] = QFile::decodeName(workspace.c_str());
         if (b.readable) {
             o["customers"] = static_cast<double>(b.customers);
             o["measurements"] = static_cast<double>(b.measurements);
@@ -56,12 +61,20 @@ int runBackupCommand(const ToolContext& ctx, const QString& sub, const QStringLi
     // A running MXRView would write its own copy of the store over the restored one.
     if (MxrViewHoldsFolder(setup->folder))
         return ToolFailure(ToolMsg::FolderInUse, {QFile::decodeName(setup->folder.c_str())});
-    const storebackup::RestoreResult r = storebackup::RestoreBackup(
-        QFile::encodeName(args[0]).toStdString(), setup->storePath, setup->policy);
+    const std::string backupPath = QFile::encodeName(args[0]).toStdString();
+    const storebackup::RestoreResult r =
+        storebackup::RestoreBackup(backupPath, setup->storePath, setup->policy);
     if (!r.ok) {
         return ToolFailure(ToolMsg::RestoreFailed, {QString::fromLocal8Bit(r.message.c_str())});
     }
     if (!r.safeguard.noStore)
         ToolNote(ToolMsg::ReplacedStoreKept, {QFile::decodeName(r.safeguard.path.c_str())});
+    CCustomerDB after;
+    const StoreOutcome restored = LoadStore(after, setup->storePath);
+    const ws::RestoreJournal journal = ws::RestoreWorkspace(
+        backupPath, setup->storePath, after, restored.identity,
+        ws::CurrentActor());
+    if (!journal.ok)
+        ToolNote(ToolMsg::RestoreNotJournaled, {QString::fromStdString(journal.error)});
     return 0;
 }

@@ -78,7 +78,10 @@ QJsonObject summaryJson(const shareddb::SyncSummary& s)
                   {"cancelled", s.cancelled},
                   {"setsDone", s.setsDone},
                   {"setsTotal", s.setsTotal},
-                  {"storeSaved", s.storeSaved}};
+                  {"storeSaved", s.storeSaved},
+                  {"journalSent", s.journalSent}};
+    if (!s.journalProblem.empty())
+        o["journalProblem"] = QString::fromStdString(s.journalProblem);
     if (s.failure != shareddb::PgFailure::None)
         o["failure"] = QString::fromLatin1(shareddb::FailureCode(s.failure));
     if (!s.backupPath.empty())

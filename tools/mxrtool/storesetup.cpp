@@ -10,6 +10,7 @@
 #include "settings/inifile.h"
 #include "settings/settingskeys.h"
 #include "store/store.h"
+#include "workspace/workspacebackup.h"
 
 std::optional<StoreSetup> ReadStoreSetup(const ToolContext& ctx)
 {
@@ -25,7 +26,8 @@ std::optional<StoreSetup> ReadStoreSetup(const ToolContext& ctx)
     if (file.rfind("./", 0) == 0)
         file = file.substr(2);
     setup.storePath = file.empty() || file[0] != '/' ? *folder + "/" + file : file;
-    setup.policy = ReadBackupPolicy(setup.iniPath);
+    // Every backup the commands make carries the store's workspace.
+    setup.policy = ws::WithWorkspace(ReadBackupPolicy(setup.iniPath));
     return setup;
 }
 

@@ -77,6 +77,9 @@ constexpr Entry kTable[] = {
      "バックアップから復元できませんでした: %1"},
     {ToolMsg::ReplacedStoreKept, "the replaced store was kept as %1",
      "置き換える前のデータファイルを %1 として残しました"},
+    {ToolMsg::RestoreNotJournaled,
+     "the store was restored, but the change journal could not record it: %1",
+     "データファイルは復元しましたが、変更履歴に記録できませんでした: %1"},
     {ToolMsg::FolderInUse,
      "MXRView is running on the application folder %1: quit it first, then run the command "
      "again (the command changes the data store MXRView has open)",

@@ -48,6 +48,7 @@ enum class ToolMsg {
     ReceptionCancelled,  //
     RestoreFailed,       // reason
     ReplacedStoreKept,   // path
+    RestoreNotJournaled, // reason
     FolderInUse,         // the application folder
     JournalKeptAside,    // path of the damaged workspace kept aside
     // receive --register, verify

@@ -14,6 +14,7 @@
 #include "ui/common/messages.h"
 #include "ui/common/uitext.h"
 #include "ui/document/measurementdocument.h"
+#include "workspace/workspacebackup.h"
 
 SharedDbSyncDialog::SharedDbSyncDialog(shareddb::SyncTarget target, QWidget* parent)
     : QDialog(parent), m_target(std::move(target))
@@ -112,7 +113,10 @@ QString SyncSummaryText(const shareddb::SyncSummary& s)
             ? QStringLiteral("同期を中止しました。終わった測定データまでは同期されています。\n")
             : QStringLiteral("共有データベースとの同期が終わりました。\n");
     if (s.nothingToDo)
-        return text + QStringLiteral("前回の同期から変更はありません。");
+        return text + QStringLiteral("前回の同期から変更はありません。") +
+               (s.journalProblem.empty()
+                    ? QString()
+                    : QStringLiteral("\n\n") + QString::fromStdString(s.journalProblem));
     text += QStringLiteral("\n送信: %1 件\n受信: %2 件\n競合: %3 件")
                 .arg(s.sent)
                 .arg(s.received)
@@ -139,6 +143,8 @@ QString SyncSummaryText(const shareddb::SyncSummary& s)
                     .arg(k.startTime.status == OleDateTime::Valid
                              ? QString::fromStdString(k.startTime.format("%Y/%m/%d %H:%M:%S"))
                              : QStringLiteral("日時なし"));
+    if (!s.journalProblem.empty())
+        text += QStringLiteral("\n\n") + QString::fromStdString(s.journalProblem);
     if (!s.changedAsidePath.empty())
         text += QStringLiteral("\n\nデータファイルは他のプログラムにより変更されていたため、"
                                "変更前の内容を次に保存しました:\n%1")
@@ -166,7 +172,7 @@ bool RunSharedDbSync(QWidget* parent, MeasurementDocument& doc, const std::strin
     target.storePath = storePath;
     target.statePath =
         (std::filesystem::path(iniPath).parent_path() / shareddb::kStateFileName).string();
-    target.backup = ReadBackupPolicy(iniPath);
+    target.backup = ws::WithWorkspace(ReadBackupPolicy(iniPath));
 
     shareddb::SyncSummary s;
     for (;;) {

@@ -20,6 +20,8 @@ MeasurementDocument::MeasurementDocument(QObject* parent) : QObject(parent)
             m_log->Write(cp932::fromUtf8(text).value_or(text));
         ui::messages().error(m_messageParent, QString::fromStdString(text));
     });
+    // Backups carry the workspace from the start, before the settings give their counts.
+    m_session.SetBackupPolicy(ws::WithWorkspace({}));
 }
 
 // The session waits for a background load; its queued end is dropped with the document.

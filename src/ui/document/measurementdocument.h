@@ -18,6 +18,7 @@
 #include "ui/document/dataselection.h"
 #include "ui/document/documentnotifier.h"
 #include "workspace/storejournal.h"
+#include "workspace/workspacebackup.h"
 
 class CxLogFile;
 class QWidget;
@@ -116,10 +117,11 @@ public:
     // Lock waiting and flushing of the store file (tests shorten the wait).
     void SetStoreOptions(const StoreOptions& options) { m_session.SetStoreOptions(options); }
 
-    // How many backups of the data file are kept (from the settings).
+    // How many backups of the data file are kept (from the settings). Every backup carries
+    // the store's workspace.
     void SetBackupPolicy(const storebackup::BackupPolicy& policy)
     {
-        m_session.SetBackupPolicy(policy);
+        m_session.SetBackupPolicy(ws::WithWorkspace(policy));
     }
     // Backs the data file up now (before an import or a re-judging of old data, and before
     // the first save of a day). A failure is written to the log and shown once per run; it

@@ -63,7 +63,7 @@ bool MeasurementDocument::RestoreFromBackup(const std::string& backupPath)
         return false;
     WaitForLoad();
     m_loadCommand = ws::kind::Restore;
-    m_loadSummary = "バックアップから復元";
+    m_loadSummary = ws::kRestoreSummary;
     m_loadReason = std::filesystem::path(backupPath).filename().string();
     const RestoreOutcome outcome = m_session.Restore(backupPath);
     if (!outcome.ok) {
@@ -77,6 +77,17 @@ bool MeasurementDocument::RestoreFromBackup(const std::string& backupPath)
                                        .arg(restoreFailureText(outcome.result, backupPath)));
         return false;
     }
+    // The workspace follows the store: the backup's approvals and links come back (the
+    // journal, which records the restore as it looks at the store below, stays).
+    const ws::WorkspaceRestore workspace =
+        ws::RestoreWorkspaceTables(backupPath, NativeStorePath(DataFilePath()));
+    if (workspace.wholeCopy)
+        m_journal.Attach(m_session.DataFilePath());
+    if (!workspace.ok)
+        ui::messages().information(
+            m_messageParent, QStringLiteral("データファイルは復元しましたが、変更履歴のデータベースを"
+                                            "バックアップの時点に戻せませんでした。\n%1")
+                                 .arg(QString::fromStdString(workspace.error)));
     ShowLoadOutcome(outcome.load);
     // The restored store starts from its first measurement, as at start-up: the old selection
     // may name entries the backup does not hold.
