@@ -77,6 +77,8 @@ constexpr Entry kTable[] = {
      "バックアップから復元できませんでした: %1"},
     {ToolMsg::ReplacedStoreKept, "the replaced store was kept as %1",
      "置き換える前のデータファイルを %1 として残しました"},
+    {ToolMsg::ApprovedSkipped, "%1 approved set(s) kept as approved: not recalculated",
+     "承認済みの測定データ %1 件は再計算しませんでした"},
     {ToolMsg::FolderInUse,
      "MXRView is running on the application folder %1: quit it first, then run the command "
      "again (the command changes the data store MXRView has open)",

@@ -49,6 +49,7 @@ enum class ToolMsg {
     RestoreFailed,       // reason
     ReplacedStoreKept,   // path
     FolderInUse,         // the application folder
+    ApprovedSkipped,     // count
 };
 
 // True when messages are to be Japanese: the first of LC_ALL, LC_MESSAGES and LANG that is

@@ -17,8 +17,10 @@
 #include "commands/treecommands.h"
 #include "exchange/importmerge.h"
 #include "ui/dialogs/exchangeui.h"
+#include "ui/common/approvaltext.h"
 #include "ui/common/storemessagebox.h"
 #include "ui/common/messages.h"
+#include "ui/document/documentapprovals.h"
 #include "ui/document/measurementdocument.h"
 #include "ui/common/uitext.h"
 #include "widgets/checklistview.h"
@@ -183,7 +185,12 @@ bool DataImportDialog::OnImport()
     const ExchangeNode destination = exchangeui::CurrentNode(m_destTree);
     MessageQuestions questions(this);
     const cmd::Outcome outcome = cmd::Run(
-        m_document, cmd::ImportMerge{destination, &imported, m_node.level, m_titles, &questions});
+        m_document, cmd::ImportMerge{destination, &imported, m_node.level, m_titles, &questions},
+        nullptr, m_locks);
+    if (outcome.status == cmd::Status::Approved) {
+        msg.error(this, ui::ApprovedRefusal(outcome.locked));
+        return false;
+    }
     switch (outcome.importStatus) {
     case ImportStatus::NothingChecked:
         msg.error(this, QStringLiteral("取り込むデータがチェックされていません"));
@@ -242,6 +249,8 @@ void RunDataImport(QWidget* parent, MeasurementDocument& doc)
     doc.BackUpStore();
     DataImportDialog dialog(doc.Store(), parent);
     dialog.SetCommitHandler([&doc] { doc.CommitStore(); });
+    const cmd::LockedSets locks = docapprovals::Locks(doc);
+    dialog.SetLocks(&locks);
     dialog.exec();
     if (shown)
         FollowSelectedRecord(doc.Store(), doc.Selection(), *shown);

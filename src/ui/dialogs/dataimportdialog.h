@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 
+#include "commands/treecommands.h"
 #include "exchange/exchangetree.h"
 #include "model/customerdb.h"
 #include "store/store.h"
@@ -32,6 +33,8 @@ public:
     void SetSettings(CAppSettings* settings) { m_settings = settings; }
     // Called after the document's tree was replaced (the document saves its store).
     void SetCommitHandler(std::function<void()> commit) { m_commit = std::move(commit); }
+    // The approved sets, which an import may not change (not owned; may stay unset).
+    void SetLocks(const cmd::Locks* locks) { m_locks = locks; }
     // The reader's waits for a file held by another program; tests shorten them.
     void SetStoreOptions(const StoreOptions& options) { m_storeOptions = options; }
 
@@ -66,6 +69,7 @@ private:
     void fillDestination(const ExchangeNode& select);
 
     CCustomerDB& m_document;
+    const cmd::Locks* m_locks = nullptr;
     CCustomerDB m_fileTree;
     QString m_loadedPath; // the file m_fileTree was read from
     CAppSettings* m_settings = nullptr;
