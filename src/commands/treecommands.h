@@ -205,6 +205,16 @@ public:
     virtual void TreeChanged(const CCustomerDB& tree, const Change& change) = 0;
 };
 
+// Keeps every change it is told, in order: the changes of one user action (a sheet's OK).
+class ChangeList : public ChangeObserver {
+public:
+    void TreeChanged(const CCustomerDB&, const Change& change) override
+    {
+        changes.push_back(change);
+    }
+    std::vector<Change> changes;
+};
+
 enum class Status {
     Done,
     Unchanged,     // the command found nothing to change (the value was there already)

@@ -265,6 +265,10 @@ ReplaceOutcome ReplaceFile(const std::string& givenPath, const LockWait& wait, b
     const FileIdentity written = IdentityOfFd(fd.get());
     if (::close(fd.release()) != 0)
         return failed(errno);
+    if (hooks.beforeRename && !hooks.beforeRename(written)) {
+        ::unlink(tempPath.c_str());
+        return {ReplaceStatus::Refused, 0};
+    }
     if (::rename(tempPath.c_str(), path.c_str()) != 0)
         return failed(errno);
     if (syncToDisk)

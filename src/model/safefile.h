@@ -79,6 +79,11 @@ struct ReplaceHooks {
     // written; returning false stops the replacement with Refused. A writer that keeps the
     // file's content in memory compares the identity here and keeps a changed file aside.
     std::function<bool(int oldFd)> beforeReplace;
+    // Runs once the new content is complete (and flushed) in the temporary file, just before
+    // it is renamed over the old file, with the identity the file will then have; returning
+    // false removes the temporary file and stops the replacement with Refused. A record kept
+    // in step with the file (the change journal) notes the coming change here.
+    std::function<bool(const FileIdentity& next)> beforeRename;
     // Receives the identity of the new file when the replacement succeeded.
     FileIdentity* written = nullptr;
 };

@@ -129,7 +129,8 @@ StoreOutcome SaveStore(const CCustomerDB& db, const std::string& givenPath,
 }
 
 StoreOutcome SaveOwnStore(const CCustomerDB& db, const std::string& givenPath,
-                          const FileIdentity& expected, const StoreOptions& options)
+                          const FileIdentity& expected, const StoreOptions& options,
+                          const std::function<void(const FileIdentity& next)>& beforeRename)
 {
     const std::string path = NativeStorePath(givenPath);
     std::string changedAside;
@@ -141,6 +142,11 @@ StoreOutcome SaveOwnStore(const CCustomerDB& db, const std::string& givenPath,
         changedAside = CopyAsideFrom(oldFd, path, "changed", std::time(nullptr));
         return !changedAside.empty();
     };
+    if (beforeRename)
+        hooks.beforeRename = [&beforeRename](const FileIdentity& next) {
+            beforeRename(next);
+            return true;
+        };
     StoreOutcome out = saveWithHooks(db, givenPath, options, std::move(hooks));
     out.changedAsidePath = changedAside;
     return out;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <ctime>
 #include <string>
 #include <string_view>
@@ -81,8 +82,11 @@ StoreOutcome LoadOwnStore(CCustomerDB& db, const std::string& path,
 // copied to "<path>.changed-YYYYMMDD-HHMMSS" (changedAsidePath), so a change made by another
 // program is never silently replaced. The check and the copy run while the old file is locked.
 // When that copy cannot be made nothing is saved (OpenFailed-style failure with a message).
+// beforeRename (when set) runs once the new file is complete on disk, just before it replaces
+// the old one, with the identity it will have (the change journal notes the coming save there).
 StoreOutcome SaveOwnStore(const CCustomerDB& db, const std::string& path,
-                          const FileIdentity& expected, const StoreOptions& options = {});
+                          const FileIdentity& expected, const StoreOptions& options = {},
+                          const std::function<void(const FileIdentity& next)>& beforeRename = {});
 
 // The same stream in memory (tests, fuzzing, export previews). LoadStoreFromBytes gives the
 // outcomes of LoadStore after the file was opened.

@@ -155,15 +155,22 @@ SaveOutcome StoreSession::SaveToDataFile(const FileIdentity& expected)
     }
     outcome.path = m_dataFile;
     outcome.wrote = true;
-    outcome.store = SaveOwnStore(m_store, m_dataFile, expected, m_storeOptions);
+    std::function<void(const FileIdentity&)> prepare;
+    if (m_witness)
+        prepare = [this](const FileIdentity& next) { m_witness->Prepare(next); };
+    outcome.store = SaveOwnStore(m_store, m_dataFile, expected, m_storeOptions, prepare);
     if (!outcome.store.changedAsidePath.empty())
         Note("変更されていたデータファイルを退避しました: ", outcome.store.changedAsidePath);
     if (!outcome.store.ok) {
+        if (m_witness)
+            m_witness->NotSaved();
         outcome.status = SaveStatus::Failed;
         outcome.failure = SaveFailure::Write;
         return outcome;
     }
     m_identity = outcome.store.identity;
+    if (m_witness)
+        m_witness->Saved(m_identity);
     return outcome;
 }
 

@@ -81,6 +81,18 @@ struct RestoreOutcome {
     LoadOutcome load;
 };
 
+// Kept in step with every save of the data file (the change journal): Prepare runs once the
+// new file is complete on disk, just before it replaces the old one, with the identity it will
+// then have; Saved after it replaced the old one; NotSaved when the save failed after Prepare
+// or never reached it.
+class SaveWitness {
+public:
+    virtual ~SaveWitness() = default;
+    virtual void Prepare(const FileIdentity& next) = 0;
+    virtual void Saved(const FileIdentity& written) = 0;
+    virtual void NotSaved() = 0;
+};
+
 class StoreSession {
 public:
     StoreSession();
@@ -104,6 +116,8 @@ public:
     {
         m_readOnlyListener = std::move(listener);
     }
+    // Told about every save of the data file (not of another file nor of a viewed one).
+    void SetSaveWitness(SaveWitness* witness) { m_witness = witness; }
 
     // The tree in memory; empty while a background load runs.
     CCustomerDB& Store() { return m_store; }
@@ -163,6 +177,7 @@ private:
     bool m_backupFailureNoted = false;
     std::function<void(const std::string&)> m_log;
     std::function<void(bool)> m_readOnlyListener;
+    SaveWitness* m_witness = nullptr;
 
     // The worker writes m_loaded and m_loadOutcome only; the caller's thread reads them after
     // joining it.

@@ -28,8 +28,9 @@ struct FieldChange {
 struct JournalItem {
     ItemChange change = ItemChange::Changed;
     ItemLevel level = ItemLevel::Record;
-    // The names above and of the item (UTF-8), as they were before the change; the levels
-    // below the item stay empty.
+    // The names above and of the item (UTF-8); the levels below the item stay empty. A name
+    // item names the entry as it was before the change; a record item names its set as it is
+    // after the renames of the same entry (which come first in the entry's items).
     std::string customer, cable, set;
     // Records: the content key (hex) before the change (Added: the new record's key).
     std::string contentKey;

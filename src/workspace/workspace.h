@@ -67,8 +67,10 @@ public:
     sqlite::Db& Db() { return m_db; }
 
     // ---- The journal ----------------------------------------------------------------------
-    // An entry that is done at once (approvals, a note without a save). Returns its id.
-    int64_t Append(const JournalEntry& entry);
+    // An entry that is done at once (approvals, a change found at load). Its items update the
+    // known store state; with identity, the known identity is set in the same transaction.
+    // Returns its id.
+    int64_t Append(const JournalEntry& entry, const FileIdentity* identity = nullptr);
     // The entry of a save, pending until FinishSave: expected is the identity the store file
     // will have once the save replaced it (the temporary file's, which the rename keeps).
     int64_t BeginSave(const JournalEntry& entry, const FileIdentity& expected);

@@ -47,7 +47,7 @@ protected:
         m_before = m_doc;
         m_dialog = std::make_unique<DataImportDialog>(m_doc);
         m_dialog->SetSettings(&m_settings);
-        m_dialog->SetCommitHandler([this] { ++m_commits; });
+        m_dialog->SetCommitHandler([this](const CCustomerDB&, const auto&) { ++m_commits; });
         m_dialog->OnInitDialog();
     }
 

@@ -184,9 +184,14 @@ bool DataImportDialog::OnImport()
     const CCustomerDB imported = BuildExchangeTree(m_fileTree, m_node, m_list->CheckedRows());
     const ExchangeNode destination = exchangeui::CurrentNode(m_destTree);
     MessageQuestions questions(this);
+    // The store before the import, for the journal; only copied when someone keeps it.
+    std::optional<CCustomerDB> before;
+    if (m_commit)
+        before = m_document;
+    cmd::ChangeList changes;
     const cmd::Outcome outcome = cmd::Run(
         m_document, cmd::ImportMerge{destination, &imported, m_node.level, m_titles, &questions},
-        nullptr, m_locks);
+        &changes, m_locks);
     if (outcome.status == cmd::Status::Approved) {
         msg.error(this, ui::ApprovedRefusal(outcome.locked));
         return false;
@@ -206,7 +211,7 @@ bool DataImportDialog::OnImport()
     case ImportStatus::Done: break;
     }
     if (m_commit)
-        m_commit();
+        m_commit(*before, changes.changes);
     // Only entries below the destination were added: its own positions still lead to it.
     fillDestination(destination);
     msg.notice(this, QStringLiteral("正常に取り込みました"));
@@ -248,7 +253,10 @@ void RunDataImport(QWidget* parent, MeasurementDocument& doc)
     // An import can change much of the store at once: keep the state before it.
     doc.BackUpStore();
     DataImportDialog dialog(doc.Store(), parent);
-    dialog.SetCommitHandler([&doc] { doc.CommitStore(); });
+    dialog.SetCommitHandler([&doc](const CCustomerDB& before,
+                                   const std::vector<cmd::Change>& changes) {
+        doc.CommitChange(before, changes);
+    });
     const cmd::LockedSets locks = docapprovals::Locks(doc);
     dialog.SetLocks(&locks);
     dialog.exec();

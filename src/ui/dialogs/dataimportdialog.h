@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "commands/treecommands.h"
 #include "exchange/exchangetree.h"
@@ -31,8 +32,11 @@ public:
 
     // The level titles; AppSettings() unless set.
     void SetSettings(CAppSettings* settings) { m_settings = settings; }
-    // Called after the document's tree was replaced (the document saves its store).
-    void SetCommitHandler(std::function<void()> commit) { m_commit = std::move(commit); }
+    // Called after the document's tree was replaced (the document saves its store), with the
+    // store as it was before the import and the changes.
+    using CommitHandler =
+        std::function<void(const CCustomerDB& before, const std::vector<cmd::Change>& changes)>;
+    void SetCommitHandler(CommitHandler commit) { m_commit = std::move(commit); }
     // The approved sets, which an import may not change (not owned; may stay unset).
     void SetLocks(const cmd::Locks* locks) { m_locks = locks; }
     // The reader's waits for a file held by another program; tests shorten them.
@@ -73,7 +77,7 @@ private:
     CCustomerDB m_fileTree;
     QString m_loadedPath; // the file m_fileTree was read from
     CAppSettings* m_settings = nullptr;
-    std::function<void()> m_commit;
+    CommitHandler m_commit;
     StoreOptions m_storeOptions;
     LevelTitles m_titles;
     ExchangeNode m_node; // the file node the list shows

@@ -185,7 +185,7 @@ bool RunSharedDbSync(QWidget* parent, MeasurementDocument& doc, const std::strin
         target.switchDatabase = true;
     }
     if (s.storeSaved)
-        doc.ReloadStoreFile();
+        doc.ReloadStoreFile(ws::kind::Pull, "共有データベースから取り込み");
     if (!s.ok) {
         ui::messages().error(parent, SyncSummaryText(s));
         return false;

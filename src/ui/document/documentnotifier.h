@@ -49,4 +49,7 @@ signals:
     void readOnlyChanged(bool readOnly);
     // A background load of the store started (true) or finished and is in place (false).
     void loadingChanged(bool loading);
+    // A short note for the status bar (the journal found the store changed outside the
+    // program, the undo steps were cleared ...).
+    void statusNote(const QString& text);
 };

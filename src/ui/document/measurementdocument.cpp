@@ -2,6 +2,8 @@
 #include "ui/document/measurementdocument.h"
 
 #include "link/cxlogfile.h"
+#include "model/cp932text.h"
+#include "ui/common/messages.h"
 
 
 MeasurementDocument::MeasurementDocument(QObject* parent) : QObject(parent)
@@ -12,6 +14,12 @@ MeasurementDocument::MeasurementDocument(QObject* parent) : QObject(parent)
     });
     m_session.SetReadOnlyListener(
         [this](bool readOnly) { emit m_notifier.readOnlyChanged(readOnly); });
+    m_session.SetSaveWitness(&m_journal);
+    m_journal.SetWarning([this](const std::string& text) {
+        if (m_log)
+            m_log->Write(cp932::fromUtf8(text).value_or(text));
+        ui::messages().error(m_messageParent, QString::fromStdString(text));
+    });
 }
 
 // The session waits for a background load; its queued end is dropped with the document.

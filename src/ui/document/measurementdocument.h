@@ -5,8 +5,11 @@
 
 #include <QObject>
 
+#include <functional>
 #include <string>
+#include <vector>
 
+#include "commands/treecommands.h"
 #include "model/customerdb.h"
 #include "model/fileidentity.h"
 #include "store/backup.h"
@@ -14,6 +17,7 @@
 #include "store/storesession.h"
 #include "ui/document/dataselection.h"
 #include "ui/document/documentnotifier.h"
+#include "workspace/storejournal.h"
 
 class CxLogFile;
 class QWidget;
@@ -84,6 +88,21 @@ public:
     // the data file anyway (its present content is kept aside first), to another file (which
     // becomes the data file of this run), or not at all.
     bool CommitStore();
+    // Commits a change made by commands on the store: before is the tree before them, changes
+    // what they did (empty: nothing to journal). The change is journaled with the save, and
+    // the commit listeners are told. Returns whether the store was saved.
+    bool CommitChange(const CCustomerDB& before, const std::vector<cmd::Change>& changes);
+    // The same for a change no command describes (an undo, a redo): its entry is made by the
+    // caller (items, command, step name).
+    bool CommitChange(const CCustomerDB& before, ws::JournalEntry entry);
+    // Told after each committed change: the tree before it, the store now, and its entry (id
+    // 0 when the journal could not take it).
+    using CommitListener = std::function<void(const CCustomerDB& before, const CCustomerDB& after,
+                                              const ws::JournalEntry& entry)>;
+    void AddCommitListener(CommitListener listener);
+    // The change journal of the data file; Workspace() is nullptr while the store has none.
+    ws::StoreJournal& Journal() { return m_journal; }
+    ws::Workspace* Workspace() { return m_session.IsViewing() ? nullptr : m_journal.Open(); }
     // The save when the main window closes: CommitStore, where not saving is the user's
     // choice. False when the window should stay open: the user closed the question without an
     // answer, or the save failed and the user does not want to end without it.
@@ -111,7 +130,8 @@ public:
     bool RestoreFromBackup(const std::string& backupPath);
     // Reads the data file again after another part of the program changed it (the shared
     // database's sync) and shows the selection again where it still exists.
-    void ReloadStoreFile();
+    // command names the journal entry of what differs (kind::Pull after a sync).
+    void ReloadStoreFile(const char* command = ws::kind::External, std::string summary = {});
 
 private:
     enum class SaveResult { Saved, Declined, Dismissed, Failed };
@@ -125,6 +145,7 @@ private:
     SaveResult SaveToOtherFile();
     SaveResult ShowSaveOutcome(const SaveOutcome& outcome);
     void ShowBackupFailure(const storebackup::BackupResult& result);
+    void JournalLoad();
 
     // The data file and its rules (load, save, read-only state, backups); the document turns
     // what it returns into the user's questions and messages.
@@ -135,4 +156,11 @@ private:
     QWidget* m_messageParent = nullptr;
     bool m_initialised = false;
     bool m_loadInBackground = false;
+    // The journal of the data file, told of every save by the session.
+    ws::StoreJournal m_journal;
+    std::vector<CommitListener> m_commitListeners;
+    // How the next load's difference from the journal's state is journaled (a restore, a
+    // pull, or by default a change made outside the program), and what it is called.
+    const char* m_loadCommand = ws::kind::External;
+    std::string m_loadSummary, m_loadReason;
 };

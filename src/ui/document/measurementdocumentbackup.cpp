@@ -1,5 +1,7 @@
 // The document's backups of the data file: made before risky steps and the first save of a
 // day, and restored from the ファイル menu.
+#include <filesystem>
+
 #include <QDir>
 #include <QString>
 
@@ -60,7 +62,15 @@ bool MeasurementDocument::RestoreFromBackup(const std::string& backupPath)
     if (m_session.IsViewing())
         return false;
     WaitForLoad();
+    m_loadCommand = ws::kind::Restore;
+    m_loadSummary = "バックアップから復元";
+    m_loadReason = std::filesystem::path(backupPath).filename().string();
     const RestoreOutcome outcome = m_session.Restore(backupPath);
+    if (!outcome.ok) {
+        m_loadCommand = ws::kind::External;
+        m_loadSummary.clear();
+        m_loadReason.clear();
+    }
     if (!outcome.ok) {
         ui::messages().information(m_messageParent,
                                    QStringLiteral("バックアップから復元できませんでした。\n%1")
@@ -75,8 +85,10 @@ bool MeasurementDocument::RestoreFromBackup(const std::string& backupPath)
     return true;
 }
 
-void MeasurementDocument::ReloadStoreFile()
+void MeasurementDocument::ReloadStoreFile(const char* command, std::string summary)
 {
+    m_loadCommand = command;
+    m_loadSummary = std::move(summary);
     LoadStoreFile();
     LoadSelectedMeasurement();
 }

@@ -9,6 +9,10 @@
 #include "ui/document/measurementdocument.h"
 #include "ui/common/storemessagebox.h"
 #include "ui/common/uitext.h"
+#include "workspace/treediff.h"
+
+#include <ctime>
+#include <utility>
 
 namespace {
 
@@ -67,7 +71,55 @@ void MeasurementDocument::ShowLoadOutcome(const LoadOutcome& outcome)
     } else {
         ui::ShowStoreMessage(m_messageParent, outcome.store);
     }
+    JournalLoad();
     emit m_notifier.storeReplaced();
+}
+
+void MeasurementDocument::JournalLoad()
+{
+    const char* command = std::exchange(m_loadCommand, ws::kind::External);
+    std::string summary = std::exchange(m_loadSummary, {});
+    std::string reason = std::exchange(m_loadReason, {});
+    // A viewed file has no journal; a store read in part says nothing about what changed.
+    if (m_session.IsViewing() || m_session.IsReadOnly()) {
+        m_journal.Detach();
+        return;
+    }
+    if (m_journal.StorePath() != m_session.DataFilePath())
+        m_journal.Attach(m_session.DataFilePath());
+    const std::optional<ws::JournalEntry> found = m_journal.AfterLoad(
+        m_session.Store(), m_session.Identity(), command, std::move(summary), std::move(reason));
+    if (found && found->command == ws::kind::External)
+        emit m_notifier.statusNote(
+            QStringLiteral("データファイルはこのプログラムの外で変更されていました（%1 件を変更履歴に記録しました）")
+                .arg(found->items.size()));
+}
+
+bool MeasurementDocument::CommitChange(const CCustomerDB& before,
+                                       const std::vector<cmd::Change>& changes)
+{
+    if (changes.empty())
+        return CommitStore();
+    return CommitChange(before, ws::MakeEntry(before, m_session.Store(), changes,
+                                              m_journal.GetActor(), std::time(nullptr)));
+}
+
+bool MeasurementDocument::CommitChange(const CCustomerDB& before, ws::JournalEntry entry)
+{
+    if (!m_session.IsViewing() && !entry.items.empty())
+        m_journal.Stage(before, entry);
+    if (!CommitStore())
+        return false;
+    if (!m_journal.LastJournaled().empty())
+        entry.id = m_journal.LastJournaled().back().id;
+    for (const CommitListener& listener : m_commitListeners)
+        listener(before, m_session.Store(), entry);
+    return true;
+}
+
+void MeasurementDocument::AddCommitListener(CommitListener listener)
+{
+    m_commitListeners.push_back(std::move(listener));
 }
 
 void MeasurementDocument::LoadStoreFile()

@@ -117,6 +117,9 @@ MainWindow::MainWindow(MeasurementDocument* doc, QWidget* parent) : QMainWindow(
     });
     // The title tells while the data file is not written without asking.
     connect(&notifier, &DocumentNotifier::readOnlyChanged, this, &MainWindow::UpdateTitle);
+    // Notes of the document (the journal found an outside change ...) stay for a while.
+    connect(&notifier, &DocumentNotifier::statusNote, this,
+            [this](const QString& text) { statusBar()->showMessage(text, 15000); });
     // "通信設定(&C)...": edits a copy of the store's line settings; OK saves the store.
     SetCommandHandler(commandid::CommSettings, [this] { RunCommSettings(this, *m_doc); });
     // "需要家情報の編集(&C)..." and "測定データの転送(&M)..." on a copy of the store,

@@ -574,11 +574,13 @@ void FitDataPageSheet(TreePropertySheet& sheet, PageMode mode, const QRect* avai
 
 bool RunDataPageSheet(QWidget* parent, PageMode mode, CCustomerDB& tree, DataSelection& selection,
                       CAppSettings& settings, const CCommSetting* liveComm, CxLogFile* log,
-                      bool* bulkChange, const PageApprovals* approvals)
+                      bool* bulkChange, cmd::ChangeObserver* observer,
+                      const PageApprovals* approvals)
 {
     const QString title = ui::toQ(SheetTitle(settings, mode));
     TreePropertySheet sheet(title, parent);
     auto* page = new CustomerTreePage(mode, tree, settings);
+    page->Model().SetObserver(observer);
     sheet.AddPage(page, title);
     page->SetReceptionSource(liveComm ? *liveComm : tree.comm, log);
     if (approvals)
@@ -649,11 +651,12 @@ bool runOnCopy(QWidget* parent, MeasurementDocument& doc, CAppSettings& settings
     CCustomerDB copy = doc.Store(); // deep: the sheet edits only this
     DataSelection sel = doc.Selection();
     bool bulkChange = false;
+    cmd::ChangeList changes;
     if (!runner) {
         runner = [&](PageMode m, CCustomerDB& tree, DataSelection& s) {
             const SheetApprovals approvals(parent, doc, settings);
             return RunDataPageSheet(parent, m, tree, s, settings, &doc.Store().comm, doc.Log(),
-                                    &bulkChange, &approvals.page);
+                                    &bulkChange, &changes, &approvals.page);
         };
     }
     if (!runner(mode, copy, sel))
@@ -662,10 +665,12 @@ bool runOnCopy(QWidget* parent, MeasurementDocument& doc, CAppSettings& settings
     // was before committing them.
     if (bulkChange)
         doc.BackUpStore();
+    // The sheet's OK is one action: the journal keeps what its commands changed.
+    CCustomerDB before = std::move(doc.Store());
     doc.Store() = std::move(copy);
     doc.Selection() = sel;
     rememberChoice(settings, sel);
-    doc.CommitStore();
+    doc.CommitChange(before, changes.changes);
     doc.LoadSelectedMeasurement();
     return true;
 }
@@ -692,7 +697,7 @@ bool RunShowData(QWidget* parent, MeasurementDocument& doc, CAppSettings& settin
     if (!runner) {
         runner = [&](PageMode m, CCustomerDB& tree, DataSelection& s) {
             const SheetApprovals approvals(parent, doc, settings);
-            return RunDataPageSheet(parent, m, tree, s, settings, nullptr, nullptr, nullptr,
+            return RunDataPageSheet(parent, m, tree, s, settings, nullptr, nullptr, nullptr, nullptr,
                                     &approvals.page);
         };
     }

@@ -164,6 +164,7 @@ private:
 bool RunDataPageSheet(QWidget* parent, PageMode mode, CCustomerDB& tree, DataSelection& selection,
                       CAppSettings& settings, const CCommSetting* liveComm = nullptr,
                       CxLogFile* log = nullptr, bool* bulkChange = nullptr,
+                      cmd::ChangeObserver* observer = nullptr,
                       const PageApprovals* approvals = nullptr);
 
 // Sizes the data page sheet for the screen's available area (or the given one): its
