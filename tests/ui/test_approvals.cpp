@@ -289,7 +289,8 @@ TEST_F(WindowApprovalTest, PrintedApprovalOnlyWhenSwitchedOn)
     const QString on = pdf("on.pdf");
     // (The text extraction turns the ideographic space into a plain one.)
     const QRegularExpression line(QStringLiteral("承認：山田\\s+2026/12/11"));
-    EXPECT_EQ(on.count(line), on.count(QChar(u'\f'))) << "one a page: " << on.left(300).toStdString();
+    EXPECT_EQ(on.count(line), on.count(QChar(u'\f')))
+        << "one a page: " << on.left(300).toStdString();
     // The rest of the page is as it was.
     QString rest = on;
     rest.remove(line);
