@@ -21,6 +21,7 @@
 
 #include "fixtures.h"
 #include "pagefixture.h"
+#include "samplerecords.h"
 #include "settings/appsettings.h"
 #include "support/mainwindowsetup.h"
 #include "support/scriptedmessages.h"
@@ -298,4 +299,25 @@ TEST_F(WindowApprovalTest, PrintedApprovalOnlyWhenSwitchedOn)
     QDir().mkpath(guitest::grabDir()); // kept to be looked at
     QFile::remove(guitest::grabDir() + "/approval_report.pdf");
     QFile::copy(w.dir.filePath("on.pdf"), guitest::grabDir() + "/approval_report.pdf");
+}
+
+// Pictures to look at: the two dialogs, and the page's set list marking an approved set.
+TEST(Grab, ApprovalDialogsAndMarkedSet)
+{
+    ApprovalDialog approve(QStringLiteral("顧客Ａ－CV-1－2024春"), QStringLiteral("山田"));
+    EXPECT_TRUE(guitest::grabToPng(&approve, guitest::grabDir() + "/approval_dialog.png"));
+    WithdrawApprovalDialog withdraw(QStringLiteral("顧客Ａ－CV-1－2024春"),
+                                    QStringLiteral("山田 2026/12/11"));
+    withdraw.ReasonEdit()->setText(QStringLiteral("試験電圧の誤記"));
+    EXPECT_TRUE(guitest::grabToPng(&withdraw, guitest::grabDir() + "/approval_withdraw.png"));
+
+    CAppSettings settings;
+    CCustomerDB tree = approvalTree();
+    CMeasData& second = sample::setAt(tree, lit("顧客Ａ"), "CV-1", lit("2025秋"));
+    second.InsertRecord(pagetest::measured(10, 100));
+    const cmd::LockedSets locks({kSpring});
+    CustomerTreePage page(PageMode::Edit, tree, settings);
+    page.SetApprovals({&locks, {}});
+    ASSERT_TRUE(pagetest::show(page, {lit("顧客Ａ"), "CV-1", lit("2024春"), 0}));
+    EXPECT_TRUE(guitest::grabToPng(&page, guitest::grabDir() + "/approval_page.png"));
 }
