@@ -12,6 +12,10 @@ namespace {
 // Runs f on the approvals of the document's workspace; error text when it cannot be opened.
 template <class F> QString withApprovals(const MeasurementDocument& doc, bool create, F f)
 {
+    // A viewed file is only read: nothing beside it is opened for writing, not even its
+    // workspace (opening one may migrate it or leave its WAL files).
+    if (doc.IsViewing())
+        return create ? QStringLiteral("読み取り専用で表示中のファイルです。") : QString();
     try {
         ws::Workspace workspace;
         const ws::OpenOutcome opened = workspace.Open(doc.DataFilePath(), create);

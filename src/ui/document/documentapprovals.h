@@ -15,6 +15,7 @@ class MeasurementDocument;
 
 namespace docapprovals {
 
+// A viewed file's workspace is never opened: it has no approvals here and takes none.
 // The approved sets of the document's store; none when it has no workspace yet.
 cmd::LockedSets Locks(const MeasurementDocument& doc);
 // The active approval of a set, or nothing.

@@ -28,8 +28,10 @@ public:
     // The shown set, when the store holds it.
     std::optional<cmd::TreePath> ShownSet() const
     {
-        const DataSelection& sel = m_doc.Selection();
-        if (m_doc.IsLoading() || !SelectedSet(m_doc.Store(), sel))
+        // The const store: asking must never wait for a load.
+        const MeasurementDocument& doc = m_doc;
+        const DataSelection& sel = doc.Selection();
+        if (doc.IsLoading() || !SelectedSet(doc.Store(), sel))
             return std::nullopt;
         return cmd::TreePath{sel.customer, sel.cable, sel.measData};
     }
