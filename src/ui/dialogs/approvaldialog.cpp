@@ -12,7 +12,6 @@
 
 #include "model/cp932text.h"
 #include "settings/appsettings.h"
-#include "shareddb/dbsettings.h"
 #include "ui/common/approvaltext.h"
 #include "ui/common/messages.h"
 #include "ui/common/uitext.h"
@@ -44,9 +43,10 @@ QLabel* wrapped(const QString& text, QWidget* parent)
     return label;
 }
 
-ws::Actor actorOf(const CAppSettings& settings)
+// The user and workstation of every journal entry of this store, so both agree.
+ws::Actor actorOf(MeasurementDocument& doc)
 {
-    return ws::CurrentActor(shareddb::ReadDbSettings(settings.IniPath()).workstation);
+    return doc.Journal().GetActor();
 }
 
 // Tells why a change of the approvals did not happen; false then.
@@ -167,7 +167,7 @@ bool RunApprove(QWidget* parent, MeasurementDocument& doc, CAppSettings& setting
         return false;
     const std::string approver = dialog.Approver().toStdString();
     const docapprovals::Result r =
-        docapprovals::Approve(doc, set, approver, dialog.Date().toStdString(), actorOf(settings));
+        docapprovals::Approve(doc, set, approver, dialog.Date().toStdString(), actorOf(doc));
     if (!shown(parent, r))
         return false;
     // The INI holds CP932: a name without that form is used but not remembered.
@@ -176,8 +176,7 @@ bool RunApprove(QWidget* parent, MeasurementDocument& doc, CAppSettings& setting
     return true;
 }
 
-bool RunWithdraw(QWidget* parent, MeasurementDocument& doc, CAppSettings& settings,
-                 const cmd::TreePath& set)
+bool RunWithdraw(QWidget* parent, MeasurementDocument& doc, const cmd::TreePath& set)
 {
     const std::optional<ws::Approval> approval = docapprovals::Find(doc, set);
     if (!approval)
@@ -186,8 +185,8 @@ bool RunWithdraw(QWidget* parent, MeasurementDocument& doc, CAppSettings& settin
                                   QString::fromStdString(ws::ApprovalText(*approval)), parent);
     if (dialog.exec() != QDialog::Accepted)
         return false;
-    return shown(
-        parent, docapprovals::Withdraw(doc, set, dialog.Reason().toStdString(), actorOf(settings)));
+    return shown(parent,
+                 docapprovals::Withdraw(doc, set, dialog.Reason().toStdString(), actorOf(doc)));
 }
 
 QString PrintLine(const MeasurementDocument& doc, const CAppSettings& settings,

@@ -59,8 +59,7 @@ bool IsApproved(const MeasurementDocument& doc, const cmd::TreePath& set);
 bool RunApprove(QWidget* parent, MeasurementDocument& doc, CAppSettings& settings,
                 const cmd::TreePath& set);
 // "承認の取り消し...": asks the reason and withdraws the set's approval. True when withdrawn.
-bool RunWithdraw(QWidget* parent, MeasurementDocument& doc, CAppSettings& settings,
-                 const cmd::TreePath& set);
+bool RunWithdraw(QWidget* parent, MeasurementDocument& doc, const cmd::TreePath& set);
 // The printed report's approval line for a set ("承認：山田　2026/12/11"), empty when the set
 // is not approved or the settings do not ask for the line.
 QString PrintLine(const MeasurementDocument& doc, const CAppSettings& settings,

@@ -86,7 +86,7 @@ void Wire(MainWindow& frame, std::function<CAppSettings&()> settings)
     frame.SetCommandHandler(commandid::WithdrawApproval,
                             [&frame, &doc, state, settings, forgetAndUpdate] {
                                 if (const auto set = state->ShownSet())
-                                    approvalui::RunWithdraw(&frame, doc, settings(), *set);
+                                    approvalui::RunWithdraw(&frame, doc, *set);
                                 forgetAndUpdate();
                             });
     frame.SetCommandEnabler(commandid::WithdrawApproval, [state] { return state->Approved(); });

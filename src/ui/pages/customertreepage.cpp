@@ -625,7 +625,7 @@ struct SheetApprovals {
         page.locks = &locks;
         page.change = [this, &doc, &settings](QWidget* p, const cmd::TreePath& set, bool approve) {
             const bool done = approve ? approvalui::RunApprove(p, doc, settings, set)
-                                      : approvalui::RunWithdraw(p, doc, settings, set);
+                                      : approvalui::RunWithdraw(p, doc, set);
             if (done)
                 locks = docapprovals::Locks(doc);
             return done;
