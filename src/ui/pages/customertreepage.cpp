@@ -618,10 +618,9 @@ DataSheetRunner sheetRunner(QWidget* parent, CAppSettings& settings, DataSheetRu
 // The approvals of the document's store for a sheet: the approved sets, refreshed after the
 // page's context menu approved or withdrew one.
 struct SheetApprovals {
-    SheetApprovals(QWidget* parent, MeasurementDocument& doc, CAppSettings& settings)
+    SheetApprovals(MeasurementDocument& doc, CAppSettings& settings)
         : locks(docapprovals::Locks(doc))
     {
-        (void)parent;
         page.locks = &locks;
         page.change = [this, &doc, &settings](QWidget* p, const cmd::TreePath& set, bool approve) {
             const bool done = approve ? approvalui::RunApprove(p, doc, settings, set)
@@ -654,7 +653,7 @@ bool runOnCopy(QWidget* parent, MeasurementDocument& doc, CAppSettings& settings
     cmd::ChangeList changes;
     if (!runner) {
         runner = [&](PageMode m, CCustomerDB& tree, DataSelection& s) {
-            const SheetApprovals approvals(parent, doc, settings);
+            const SheetApprovals approvals(doc, settings);
             return RunDataPageSheet(parent, m, tree, s, settings, &doc.Store().comm, doc.Log(),
                                     &bulkChange, &changes, &approvals.page);
         };
@@ -696,7 +695,7 @@ bool RunShowData(QWidget* parent, MeasurementDocument& doc, CAppSettings& settin
     sel.cable = settings.SelCableName;
     if (!runner) {
         runner = [&](PageMode m, CCustomerDB& tree, DataSelection& s) {
-            const SheetApprovals approvals(parent, doc, settings);
+            const SheetApprovals approvals(doc, settings);
             return RunDataPageSheet(parent, m, tree, s, settings, nullptr, nullptr, nullptr, nullptr,
                                     &approvals.page);
         };
