@@ -26,6 +26,8 @@
 #include "model/customerdb.h"
 #include "store/store.h"
 
+#include "benchtree.h"
+
 // Live heap bytes, counted by replacing the global allocation functions of this program.
 namespace {
 std::atomic<long long> g_liveBytes{0};
@@ -55,37 +57,11 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// About 100 MB: 2,000 records of 2,500 points under 50 customers, 2 cables, 2 sets each.
-constexpr int kCustomers = 50, kCables = 2, kSets = 2, kRecords = 10, kPoints = 2500;
-
 void writeStore(const std::string& p)
 {
-    CCustomerDB db;
-    for (int c = 0; c < kCustomers; ++c) {
-        CCustomer& cu = db.customers.At(db.customers.FindOrInsert("Customer " + std::to_string(c)));
-        for (int k = 0; k < kCables; ++k) {
-            CCable& ca = cu.cables.At(cu.cables.FindOrInsert("Cable " + std::to_string(k)));
-            for (int s = 0; s < kSets; ++s) {
-                CMeasData& set = ca.sets.At(ca.sets.FindOrInsert("Set " + std::to_string(s)));
-                for (int r = 0; r < kRecords; ++r) {
-                    CMeasRecord rec;
-                    rec.TestVoltage = 1.0 + r;
-                    rec.TriggerLevel = 5.0;
-                    rec.StartTime = {38697.5 + r, 0};
-                    rec.Points.reserve(kPoints);
-                    for (int i = 0; i < kPoints; ++i)
-                        rec.Points.push_back(
-                            {CDataValue(20.0 / (1 + 0.01 * i) + 0.5), 0.2 * (i + 1)});
-                    rec.RecalcFinalAndTriggers(-1, 10);
-                    set.AppendRecord(std::move(rec));
-                }
-                RecalcRatios(set);
-            }
-        }
-    }
     StoreOptions fast;
     fast.syncToDisk = false;
-    if (!SaveStore(db, p, fast).ok)
+    if (!SaveStore(benchtree::Make100MB(), p, fast).ok)
         std::abort();
 }
 

@@ -150,6 +150,8 @@ void ReceptionArchive::addLine(std::string_view bytes)
     line += "\r\n";
     if (!safefile::WriteAll(m_fd, line))
         fail(m_path, errno);
+    else
+        ++m_lines;
 }
 
 void ReceptionArchive::addNote(const std::string& note)
@@ -158,6 +160,8 @@ void ReceptionArchive::addNote(const std::string& note)
         return;
     if (!safefile::WriteAll(m_fd, note + "\r\n"))
         fail(m_path, errno);
+    else
+        ++m_lines;
 }
 
 void ReceptionArchive::addRaw(std::string_view bytes)

@@ -48,6 +48,9 @@ public:
     void addNote(const std::string& note);
 
     void close();
+    // The lines written so far (blocks, raw pieces and notes alike), which is also the number
+    // of the last line written, counting from 1.
+    int lineCount() const { return m_lines; }
     // The file written (native path); empty while nothing was written and after a failure.
     const std::string& path() const { return m_failed ? m_none : m_path; }
     bool failed() const { return m_failed; }
@@ -66,6 +69,7 @@ private:
     std::string m_missing;
     const std::string m_none;
     int m_fd = -1;
+    int m_lines = 0;
     bool m_failed = false;
 };
 

@@ -114,6 +114,7 @@ void ReceptionWorker::Start(const ReceptionOptions& options)
     join();
     m_options = options;
     m_records.clear();
+    m_spans.clear();
     m_archivePath.clear();
     m_archiveMissing.clear();
     m_errors.store(0);
@@ -343,12 +344,13 @@ std::FILE* ReceptionWorker::openReplayFile()
 bool ReceptionWorker::decode(Pipeline& pipe)
 {
     CTransferDecoder& decoder = *pipe.decoder;
-    decoder.run(m_running);
+    runDecoder(pipe);
     // A replayed archive whose reception was cancelled or failed ends as that reception did:
     // not successful, and a cancelled one hands nothing over.
     if (decoder.recordedEnd() == ReceptionEnd::Cancelled) {
         postError(cp932::lit("記録された受信は中断されています"));
         m_records.clear();
+        m_spans.clear();
         return false;
     }
     if (decoder.recordedEnd() == ReceptionEnd::Failed) {
@@ -356,6 +358,31 @@ bool ReceptionWorker::decode(Pipeline& pipe)
         return false;
     }
     return true;
+}
+
+// The decoder's passes while the reception runs (CTransferDecoder::run), noting where in the
+// archive each record's lines begin and end: a record begins with the line of the pass that
+// started it, and ends with the last line its completing pass wrote (the end line, and the
+// note of its time when its date was replaced).
+void ReceptionWorker::runDecoder(Pipeline& pipe)
+{
+    CTransferDecoder& decoder = *pipe.decoder;
+    const ReceptionArchive* archive = pipe.archive.get();
+    int first = 0;
+    while (m_running.load()) {
+        const bool started = decoder.recordStarted();
+        const std::size_t done = m_records.size();
+        const int before = archive ? archive->lineCount() : 0;
+        const bool more = decoder.pass();
+        if (archive && !started && decoder.recordStarted())
+            first = before + 1;
+        if (archive && m_records.size() > done && first > 0) {
+            m_spans.push_back({first, archive->lineCount() - first + 1});
+            first = 0;
+        }
+        if (!more)
+            return;
+    }
 }
 
 // After an error: reports it and, on a serial line, skips to the next record's marker. True
@@ -396,6 +423,7 @@ void ReceptionWorker::endAsRecorded(const Pipeline& pipe, bool success)
     if (end == ReceptionEnd::Cancelled) {
         postError(cp932::lit("記録された受信は中断されています"));
         m_records.clear();
+        m_spans.clear();
     } else if (end == ReceptionEnd::Failed) {
         postError(cp932::lit("記録された受信は失敗しています"));
     }

@@ -40,6 +40,17 @@ public:
 
 enum class ReceptionMode { Serial, Replay, Simulation };
 
+// Where one received record lies in its reception's archive: the lines from firstLine (counting
+// from 1) on, lineCount of them: its header block, date block, data lines and end line, and
+// the note with the time it was given when its date could not be read. Decoded on their own,
+// these lines give the record again.
+struct ArchiveSpan {
+    int firstLine = 0;
+    int lineCount = 0;
+
+    bool operator==(const ArchiveSpan&) const = default;
+};
+
 // What a reception went through, for the summary at its end.
 struct ReceptionSummary {
     int received = 0; // records in the received list
@@ -108,6 +119,9 @@ public:
     // The archive file of the last reception (empty when none was written). Read after the
     // worker has ended.
     const std::string& ArchivePath() const { return m_archivePath; }
+    // For each record of TakeRecords, in its order, its lines in ArchivePath (empty when the
+    // reception wrote no archive). Read after the worker has ended.
+    const std::vector<ArchiveSpan>& RecordSpans() const { return m_spans; }
     // The archive file (or folder) that could not be written, so that the last reception has
     // no archive; empty when it has one or none was asked for. Read after the worker has ended.
     const std::string& ArchiveMissing() const { return m_archiveMissing; }
@@ -124,6 +138,7 @@ private:
     void openSource(Pipeline& pipe, bool restart);
     std::FILE* openReplayFile();
     bool decode(Pipeline& pipe);
+    void runDecoder(Pipeline& pipe);
     bool recover(Pipeline& pipe, const CxException& e);
     void endAsRecorded(const Pipeline& pipe, bool success);
     void closeSource();
@@ -150,6 +165,7 @@ private:
 
     // Written only by the worker while it runs; read after it has ended.
     std::vector<ReceivedRecord> m_records;
+    std::vector<ArchiveSpan> m_spans;
     std::string m_archivePath;
     std::string m_archiveMissing;
 };

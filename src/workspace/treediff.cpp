@@ -125,6 +125,8 @@ public:
             AllRecords(before ? ItemChange::Removed : ItemChange::Added, at, set);
             return;
         }
+        if (*before == *after)
+            return; // the common case: a set the action did not touch
         std::vector<FieldChange> setFields;
         compare(setFields, "成極比表示(データ)", std::to_string(before->ShowSeikyoku),
                 std::to_string(after->ShowSeikyoku));
@@ -168,11 +170,11 @@ public:
             RecordItem(ItemChange::Added, at, nullptr, r);
     }
 
-    template <class T, class Below>
-    void Level(ItemLevel level, const Names& parent, const CNamedList<T>* before,
-               const CNamedList<T>* after, const std::set<std::pair<std::string, std::string>>& renames,
-               Below below)
+    template <class List, class Below>
+    void Level(ItemLevel level, const Names& parent, const List* before, const List* after,
+               const std::set<std::pair<std::string, std::string>>& renames, Below below)
     {
+        using T = std::decay_t<decltype(before->At(0))>;
         auto names = [&](const Names& base, const std::string& name) {
             Names n = base;
             (level == ItemLevel::Customer ? n.customer
@@ -248,6 +250,29 @@ private:
 
 // Names are paired across a rename by their CP932 bytes (old, new), per level.
 using RenamePairs = std::set<std::pair<std::string, std::string>>;
+
+// Some entries of a named list, by pointer, with the list's Count, At and Find.
+template <class T> class SubList {
+public:
+    void Add(const CNamedList<T>& list, const std::string& name)
+    {
+        const int i = list.Find(name);
+        if (i >= 0 && Find(list.At(i).name) < 0)
+            m_items.push_back(&list.At(i));
+    }
+    int Count() const { return static_cast<int>(m_items.size()); }
+    const T& At(int i) const { return *m_items[static_cast<std::size_t>(i)]; }
+    int Find(std::string_view name) const
+    {
+        for (std::size_t i = 0; i < m_items.size(); ++i)
+            if (CompareNames(m_items[i]->name, name) == 0)
+                return static_cast<int>(i);
+        return -1;
+    }
+
+private:
+    std::vector<const T*> m_items;
+};
 
 } // namespace
 
@@ -351,13 +376,11 @@ std::vector<JournalItem> DiffTrees(const CCustomerDB& before, const CCustomerDB&
                 cables);
         return out;
     }
-    // Only the customers named: lists of just those, compared as whole trees would be.
-    CNamedList<CCustomer> b, a;
+    // Only the customers named, compared as whole trees would be (without copying them).
+    SubList<CCustomer> b, a;
     for (const std::string& name : customers) {
-        if (const int i = before.customers.Find(name); i >= 0)
-            b.FindOrInsert(name), b.At(b.Find(name)) = before.customers.At(i);
-        if (const int i = after.customers.Find(name); i >= 0)
-            a.FindOrInsert(name), a.At(a.Find(name)) = after.customers.At(i);
+        b.Add(before.customers, name);
+        a.Add(after.customers, name);
     }
     d.Level(ItemLevel::Customer, Names{}, &b, &a, renames[0], cables);
     return out;

@@ -103,29 +103,15 @@ std::vector<FieldChange> decodeFields(std::string_view text)
     return out;
 }
 
-std::string stamp(std::time_t now)
-{
-    std::tm local{};
-    localtime_r(&now, &local);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &local);
-    return text;
-}
-
-// Moves the damaged file (and its WAL and shared-memory files) aside; returns the new name.
+// Keeps the damaged file as "<path>.damaged-YYYYMMDD-HHMMSS" and removes it (with its WAL and
+// shared-memory files) so that a new one can start; returns the copy's name, "" on failure.
 std::string moveAside(const std::string& path)
 {
-    const std::string base = path + ".damaged-" + stamp(std::time(nullptr));
-    std::string aside = base;
-    for (int n = 2; IdentityOfPath(aside).exists; ++n)
-        aside = base + "-" + std::to_string(n);
-    if (std::rename(path.c_str(), aside.c_str()) != 0)
+    const std::string aside = CopyAside(path, "damaged", std::time(nullptr));
+    if (aside.empty())
         return {};
-    for (const char* suffix : {"-wal", "-shm"}) {
-        const std::string from = path + suffix;
-        if (IdentityOfPath(from).exists)
-            std::rename(from.c_str(), (aside + suffix).c_str());
-    }
+    for (const char* suffix : {"", "-wal", "-shm"})
+        std::remove((path + suffix).c_str());
     return aside;
 }
 
@@ -299,6 +285,21 @@ int64_t Workspace::BeginSave(const JournalEntry& entry, const FileIdentity& expe
 
 void Workspace::FinishSave(int64_t id, const FileIdentity& written)
 {
+    // Only the pending entry must be on disk before the store file is replaced: a finish lost
+    // to a power cut is made again at the next open from the store file's identity. So this
+    // commit need not wait for the disk.
+    m_db.Exec("PRAGMA synchronous=NORMAL");
+    struct FullAgain {
+        sqlite::Db& db;
+        ~FullAgain()
+        {
+            try {
+                db.Exec("PRAGMA synchronous=FULL");
+            } catch (const sqlite::Error&) {
+                // The connection is unusable; the next statement says so.
+            }
+        }
+    } fullAgain{m_db};
     sqlite::Transaction t(m_db);
     sqlite::Stmt s(m_db, "UPDATE journal SET state=? WHERE id=? AND state=?");
     s.Bind(1, int64_t{kDone}).Bind(2, id).Bind(3, int64_t{kPending}).Run();
@@ -382,7 +383,17 @@ std::vector<JournalEntry> Workspace::Query(const JournalFilter& filter) const
     sql += " ORDER BY id";
 
     std::vector<JournalEntry> out;
-    std::map<int64_t, std::size_t> at;
+    {
+        // Room for every entry the ids allow (the untouched part of a large block costs no
+        // memory), so a long journal is not moved again at each growth of the vector.
+        sqlite::Stmt range(m_db, "SELECT min(id), max(id) FROM journal");
+        if (range.Step() && !range.IsNull(0)) {
+            std::size_t room = static_cast<std::size_t>(range.Int(1) - range.Int(0) + 1);
+            if (filter.limit)
+                room = std::min(room, filter.limit);
+            out.reserve(room);
+        }
+    }
     {
         sqlite::Stmt s(m_db, sql);
         for (std::size_t i = 0; i < texts.size(); ++i)
@@ -396,7 +407,6 @@ std::vector<JournalEntry> Workspace::Query(const JournalFilter& filter) const
             e.command = s.Text(4);
             e.summary = s.Text(5);
             e.reason = s.Text(6);
-            at.emplace(e.id, out.size());
             out.push_back(std::move(e));
         }
     }
@@ -406,9 +416,16 @@ std::vector<JournalEntry> Workspace::Query(const JournalFilter& filter) const
                          "new_key, new_name, fields, state_hash, count FROM journal_item "
                          "WHERE entry_id BETWEEN ? AND ? ORDER BY entry_id, seq");
     s.Bind(1, out.front().id).Bind(2, out.back().id);
+    // Entries and items both come in the order of the entry ids: each item's entry is found by
+    // walking on from the previous one (items of entries the filter left out are skipped).
+    std::size_t at = 0;
     while (s.Step()) {
-        const auto found = at.find(s.Int(0));
-        if (found == at.end())
+        const int64_t id = s.Int(0);
+        while (at < out.size() && out[at].id < id)
+            ++at;
+        if (at == out.size())
+            break;
+        if (out[at].id != id)
             continue;
         JournalItem item;
         ParseItemChange(s.Text(1), item.change);
@@ -422,7 +439,7 @@ std::vector<JournalEntry> Workspace::Query(const JournalFilter& filter) const
         item.fields = decodeFields(s.Text(9));
         item.stateHash = static_cast<uint64_t>(s.Int(10));
         item.count = static_cast<std::size_t>(s.Int(11));
-        out[found->second].items.push_back(std::move(item));
+        out[at].items.push_back(std::move(item));
     }
     return out;
 }

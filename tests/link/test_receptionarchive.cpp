@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "link/emulator.h"
+#include "link/archivespan.h"
 #include "link/emulatorport.h"
 #include "link/receptionarchive.h"
 #include "link/replaynotes.h"
@@ -249,6 +250,53 @@ TEST(ReceptionArchive, UnreadableDateIsAWarningAndReplaysWithTheLiveTime)
     EXPECT_EQ(replay.worker.TakeRecords(), liveRecords);
     EXPECT_EQ(replay.listener.warnings(), live.listener.warnings());
     EXPECT_EQ(replay.worker.Summary().warnings, 1);
+}
+
+// Each received record knows its lines in the archive, and those lines alone decode to that
+// record: across a record lost to a recovery (its skipped bytes archived as raw lines) and a
+// record whose date was replaced (its time note belongs to its lines).
+TEST(ReceptionArchive, EachRecordsLinesDecodeAloneToThatRecord)
+{
+    TempDir dir("spans");
+    const TesterEmulator emu(smallDump(17, 4));
+    std::vector<EmulatorChunk> chunks = emu.serialChunks();
+    const auto line = [](int n) { return std::size_t(8 + 9 + 7 * n); };
+    chunks[0].bytes[8 + 3] = 0x13;         // month 13: the time is replaced
+    chunks[1].bytes[line(30) + 3] ^= 0xF0; // lost: the recovery skips to the next marker
+    EmulatorPtySender tester(chunks, 0);
+    ASSERT_TRUE(tester.ok()) << tester.error();
+    Reception live(tester.path(), ReceptionMode::Serial, {}, dir.path.string());
+    ASSERT_TRUE(live.listener.waitFinished(20s));
+    ASSERT_TRUE(live.listener.success());
+    const std::vector<ReceivedRecord> records = live.worker.TakeRecords();
+    const std::vector<ArchiveSpan>& spans = live.worker.RecordSpans();
+    ASSERT_EQ(records.size(), 3u);
+    ASSERT_EQ(spans.size(), records.size());
+    EXPECT_EQ(spans[0].firstLine, 1);
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        SCOPED_TRACE(i);
+        std::string text;
+        ASSERT_EQ(ReadArchiveLines(live.worker.ArchivePath(), spans[i].firstLine,
+                                   spans[i].lineCount, text),
+                  SpanRead::Ok);
+        const std::optional<ReceivedRecord> again = DecodeArchivedRecord(text, 10);
+        ASSERT_TRUE(again);
+        EXPECT_EQ(*again, records[i]);
+    }
+    // The replaced time's note is the last line of its record's lines.
+    std::string first;
+    ReadArchiveLines(live.worker.ArchivePath(), spans[0].firstLine, spans[0].lineCount, first);
+    EXPECT_NE(first.find("#MXRVIEW TIME "), std::string::npos);
+
+    // Lines that miss the record's header give no record; lines beyond the file's end are
+    // refused.
+    std::string cut;
+    ReadArchiveLines(live.worker.ArchivePath(), spans[2].firstLine + 1, spans[2].lineCount - 1,
+                     cut);
+    EXPECT_FALSE(DecodeArchivedRecord(cut, 10));
+    EXPECT_EQ(ReadArchiveLines(live.worker.ArchivePath(), spans[2].firstLine, 100000, cut),
+              SpanRead::Short);
+    EXPECT_EQ(ReadArchiveLines((dir.path / "none.txt").string(), 1, 1, cut), SpanRead::Missing);
 }
 
 // A full disk: the reception goes on and hands its records over, but no empty or cut-short

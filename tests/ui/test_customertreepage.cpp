@@ -19,6 +19,7 @@
 #include "widgets/conditiongrid.h"
 #include "widgets/reportlist.h"
 #include "widgets/treepropertysheet.h"
+#include "workspace/treediff.h"
 
 using cp932::lit;
 using namespace customertree;
@@ -301,6 +302,25 @@ TEST_F(CustomerTreePageTest, RegisterAddsBesideOldDataOrReplacesIt)
     EXPECT_FALSE(cancel.page.RegisterChecked());
     EXPECT_EQ(tree, before);
     EXPECT_EQ(cancel.page.Received().size(), 4u);
+}
+
+// The archive links of the received records follow the records the user registers, and only
+// those: the sheet hands them on for the save.
+TEST_F(CustomerTreePageTest, RegisteredRecordsTakeTheirArchiveLinksAlong)
+{
+    CCustomerDB& tree = doc.Store();
+    TransferPage t(tree, settings, "2024年定期点検");
+    std::vector<ReceivedRecord> records = t.page.Received();
+    std::vector<ws::ReceivedLink> links;
+    for (std::size_t i = 0; i < records.size(); ++i)
+        links.push_back({ws::KeyText(records[i]), "/archive.txt", int(10 * i + 1), 10, 0});
+    t.page.SetReceived(records, links);
+    t.check({1, 3});
+    messages->pushAnswer(MessageInterface::Answer::No);
+    ASSERT_TRUE(t.page.RegisterChecked());
+    ASSERT_EQ(t.page.RegisteredLinks().size(), 2u);
+    EXPECT_EQ(t.page.RegisteredLinks()[0].firstLine, 11);
+    EXPECT_EQ(t.page.RegisteredLinks()[1].firstLine, 31);
 }
 
 TEST_F(CustomerTreePageTest, NewSetTakesASiblingsOrTheDefaultConditions)

@@ -27,8 +27,11 @@
 #include "link/emulatorport.h"
 #include "link/receptionworker.h"
 #include "model/cp932text.h"
+#include "appinuse.h"
 #include "jsonout.h"
+#include "receivefiling.h"
 #include "storejson.h"
+#include "storesetup.h"
 
 namespace {
 
@@ -164,9 +167,10 @@ void writeTexts(JsonOut::Scope&& a, const std::vector<std::string>& cp932Texts)
 // written, or "archiveMissing" with the file that could not be written (there is none then)}. Exit 0 when the reception succeeded; else 1 with its error texts (or the
 // cancel) on standard error. A cancelled reception hands nothing over, as the dialog's cancel.
 int printResult(const Collector& c, const std::vector<ReceivedRecord>& records, bool cancelled,
-                const std::string& archive, const std::string& archiveMissing)
+                const std::string& archive, const std::string& archiveMissing,
+                const FilingResult* filing = nullptr)
 {
-    const bool ok = c.success && !cancelled;
+    const bool ok = c.success && !cancelled && (!filing || filing->ok);
     using Layout = JsonOut::Layout;
     JsonOut out;
     out.unicodeControlEscapes = true;
@@ -192,6 +196,13 @@ int printResult(const Collector& c, const std::vector<ReceivedRecord>& records, 
             doc.string("archive", QFile::decodeName(archive.c_str()).toStdString());
         if (!archiveMissing.empty())
             doc.string("archiveMissing", QFile::decodeName(archiveMissing.c_str()).toStdString());
+        if (filing) { // receive --register: what was filed (nothing unless ok)
+            JsonOut::Scope f = doc.object("registered", Layout::Inline);
+            f.boolean("ok", filing->ok);
+            f.integer("records", filing->records);
+            f.integer("linked", filing->linked);
+            f.boolean("setMade", filing->setMade);
+        }
     }
     out.text += '\n';
     std::fwrite(out.text.data(), 1, out.text.size(), stdout);
@@ -200,7 +211,8 @@ int printResult(const Collector& c, const std::vector<ReceivedRecord>& records, 
         return 0;
     // Every error text, so that the cause (e.g. why the port did not open) is not hidden
     // behind the read failure that follows it.
-    if (!c.errors.empty())
+    // A reception that ended but was not whole was told as incomplete before.
+    if (!c.errors.empty() && !(filing && c.success && !cancelled))
         ToolNote(ToolMsg::ReceptionFailed);
     for (const std::string& e : c.errors)
         std::fprintf(stderr, "%s\n", cp932::toUtf8(e).c_str());
@@ -210,9 +222,11 @@ int printResult(const Collector& c, const std::vector<ReceivedRecord>& records, 
 }
 
 // Runs one reception to its end; with silenceMs > 0 it is cancelled as the dialog's button
-// would after that long without a byte, and so is it by SIGINT or SIGTERM.
+// would after that long without a byte, and so is it by SIGINT or SIGTERM. With target, a
+// reception that ended complete and clean is filed into the target's set.
 int runReception(ReceptionOptions options, std::unique_ptr<ISerialPort> port, WatchedPort* watched,
-                 int64_t silenceMs)
+                 int64_t silenceMs, const ToolContext* ctx = nullptr,
+                 const FilingTarget* target = nullptr)
 {
     Collector collector;
     ReceptionWorker worker(collector, std::move(port));
@@ -238,8 +252,21 @@ int runReception(ReceptionOptions options, std::unique_ptr<ISerialPort> port, Wa
     std::vector<ReceivedRecord> records = worker.TakeRecords();
     if (cancelled)
         records.clear();
-    return printResult(collector, records, cancelled, worker.ArchivePath(),
-                       worker.ArchiveMissing());
+    if (!target)
+        return printResult(collector, records, cancelled, worker.ArchivePath(),
+                           worker.ArchiveMissing());
+    // Only a whole reception is filed: one that failed, was cancelled, lost a record to a
+    // recovery or brought a record with lost lines or an unreadable date files nothing.
+    FilingResult filing;
+    const bool whole = collector.success && !cancelled && worker.Summary().clean();
+    if (whole && !records.empty())
+        FileReceived(*ctx, *target, records, worker.RecordSpans(), worker.ArchivePath(), filing);
+    else if (whole)
+        filing.ok = true; // nothing arrived: nothing to file
+    else if (collector.success && !cancelled)
+        ToolNote(ToolMsg::IncompleteReception);
+    return printResult(collector, records, cancelled, worker.ArchivePath(), worker.ArchiveMissing(),
+                       &filing);
 }
 
 int decode(const ToolContext& ctx, const QStringList& args)
@@ -261,8 +288,14 @@ int receive(const ToolContext& ctx, const QStringList& args)
     int port = -1;
     std::string device;
     double silence = 0;
+    bool registering = false;
+    QString customer, cable, set;
     for (int i = 0; i < args.size(); ++i) {
         const QString& a = args[i];
+        if (a == "--register") {
+            registering = true;
+            continue;
+        }
         if (i + 1 >= args.size())
             return usageError(ToolMsg::NeedsValue, {a});
         bool ok = true;
@@ -272,6 +305,12 @@ int receive(const ToolContext& ctx, const QStringList& args)
             device = nativePath(args[++i]);
         else if (a == "--silence-s")
             silence = args[++i].toDouble(&ok);
+        else if (a == "--customer")
+            customer = args[++i];
+        else if (a == "--cable")
+            cable = args[++i];
+        else if (a == "--set")
+            set = args[++i];
         else
             return usageError(ToolMsg::UnknownOption, {a});
         if (!ok)
@@ -281,6 +320,23 @@ int receive(const ToolContext& ctx, const QStringList& args)
         return usageError(ToolMsg::ReceiveNeedsPort);
     if (silence < 0)
         return usageError(ToolMsg::BadValue, {QStringLiteral("--silence-s")});
+    FilingTarget target;
+    if (registering || !customer.isEmpty() || !cable.isEmpty() || !set.isEmpty()) {
+        if (!registering || customer.isEmpty() || cable.isEmpty() || set.isEmpty())
+            return usageError(ToolMsg::RegisterNeedsNames);
+        const auto c = cp932::fromUtf8(customer.toStdString());
+        const auto k = cp932::fromUtf8(cable.toStdString());
+        const auto s = cp932::fromUtf8(set.toStdString());
+        if (!c || !k || !s)
+            return usageError(ToolMsg::NameNotUsable, {!c ? customer : !k ? cable : set});
+        target = {*c, *k, *s};
+        // Checked before the tester sends anything: the filing would fail after the reception.
+        const std::optional<StoreSetup> setup = ReadStoreSetup(ctx);
+        if (!setup)
+            return ToolFailure(ToolMsg::NoAppFolder);
+        if (MxrViewHoldsFolder(setup->folder))
+            return ToolFailure(ToolMsg::FolderInUse, {QFile::decodeName(setup->folder.c_str())});
+    }
 
     installStopSignals();
     const LinkSettings settings = readSettings(ctx);
@@ -300,7 +356,8 @@ int receive(const ToolContext& ctx, const QStringList& args)
     o.pauses.endMs = 0; // nobody watches a closing dialog here
     o.archiveDir = settings.archiveDir;
     o.archiveLimits = settings.archiveLimits;
-    return runReception(o, std::move(watched), w, static_cast<int64_t>(silence * 1000));
+    return runReception(o, std::move(watched), w, static_cast<int64_t>(silence * 1000), &ctx,
+                        registering ? &target : nullptr);
 }
 
 int emulate(const QStringList& args)

@@ -21,6 +21,7 @@ int runStoreCommand(const ToolContext& ctx, const QStringList& args); // store d
 int runDecodeCommand(const ToolContext& ctx, const QStringList& args);  // decode
 int runReceiveCommand(const ToolContext& ctx, const QStringList& args); // receive
 int runEmulateCommand(const ToolContext& ctx, const QStringList& args); // emulate
+int runVerifyCommand(const ToolContext& ctx, const QStringList& args);  // verify
 
 // Writes a usage error (the text, then the usage lines) to standard error and returns 2.
 int usageError(const QString& text);
@@ -30,3 +31,4 @@ int runCsvCommand(const ToolContext& ctx, const QStringList& args);     // csv
 int runReportCommand(const ToolContext& ctx, const QStringList& args);  // report
 int runAnalyzeCommand(const ToolContext& ctx, const QStringList& args); // analyze
 int runDbCommand(const ToolContext& ctx, const QStringList& args);      // db init|push|pull|sync|status
+int runJournalCommand(const ToolContext& ctx, const QStringList& args); // journal

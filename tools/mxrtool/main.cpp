@@ -22,14 +22,18 @@ const char kUsage[] =
     "  store dump FILE | store resave IN OUT | store from-json IN.json OUT [--recalc]\n"
     "  store backups | store restore BACKUPFILE\n"
     "  decode REPLAYFILE\n"
-    "  receive (--port N | --device PATH) [--silence-s S]\n"
+    "  receive (--port N | --device PATH) [--silence-s S] [--register --customer C --cable K "
+    "--set S]\n"
+    "  verify [--customer C [--cable K [--set S]]]\n"
     "  emulate (--device PATH | --pty | --replay-out FILE) [--seed S] [--records N] [--baud B] "
     "[--repeat]\n"
     "  db (init | push | pull | sync | status)\n"
     "  csv STORE --customer C --cable K --set S --index I -o OUT.csv [--encoding cp932|utf8bom]\n"
     "  report STORE --customer C --cable K --set S --index I (--pdf OUT.pdf | --png OUT.png "
     "[--page P] | --screen-png OUT.png [--size WxH]) [options]\n"
-    "  analyze STORE --customer C --cable K [--set S]\n";
+    "  analyze STORE --customer C --cable K [--set S]\n"
+    "  journal [STORE] [--customer C] [--cable K] [--set S] [--since YYYY-MM-DD] "
+    "[--until YYYY-MM-DD] [--limit N]\n";
 
 // Each command's options, one line each, for "mxrtool COMMAND --help".
 struct CommandHelp {
@@ -47,9 +51,15 @@ const CommandHelp kCommandHelp[] = {
      "usage: mxrtool decode REPLAYFILE\n"
      "  REPLAYFILE             hex text lines of a reception, decoded as the dialog does\n"},
     {"receive", "usage: mxrtool receive (--port N | --device PATH) [--silence-s S]\n"
+                "                       [--register --customer C --cable K --set S]\n"
                 "  --port N               the port number, through the [Ports] mapping\n"
                 "  --device PATH          a serial device path\n"
-                "  --silence-s S          cancel after S seconds without a byte\n"},
+                "  --silence-s S          cancel after S seconds without a byte\n"
+                "  --register             file the records into set S of cable K of customer C\n"
+                "                         (made when missing), saved and journaled\n"},
+    {"verify", "usage: mxrtool verify [--customer C [--cable K [--set S]]]\n"
+               "  compares each stored record with the archived reception it was registered\n"
+               "  from; exit 1 when any record differs where no journaled edit explains it\n"},
     {"emulate",
      "usage: mxrtool emulate (--device PATH | --pty | --replay-out FILE) [options]\n"
      "  --device PATH          send the dump to a serial device\n"
@@ -95,6 +105,14 @@ const CommandHelp kCommandHelp[] = {
      "usage: mxrtool analyze STORE --customer C --cable K [--set S]\n"
      "  --customer C, --cable K   the cable: its history, phase balance, step tests, signs\n"
      "  --set S                only this measurement data set\n"},
+    {"journal", "usage: mxrtool journal [STORE] [options]\n"
+                "  STORE                  the data store (default: the application folder's)\n"
+                "  --customer C           only changes at or below this customer\n"
+                "  --cable K              ... this cable (with --customer)\n"
+                "  --set S                ... this measurement data set (with --cable)\n"
+                "  --since YYYY-MM-DD     changes from this day on (local time)\n"
+                "  --until YYYY-MM-DD     changes up to the end of this day\n"
+                "  --limit N              only the newest N changes\n"},
 };
 
 } // namespace
@@ -172,6 +190,8 @@ int main(int argc, char** argv)
         return runReceiveCommand(ctx, args);
     if (command == "emulate")
         return runEmulateCommand(ctx, args);
+    if (command == "verify")
+        return runVerifyCommand(ctx, args);
     if (command == "csv")
         return runCsvCommand(ctx, args);
     if (command == "analyze")
@@ -180,5 +200,7 @@ int main(int argc, char** argv)
         return runReportCommand(ctx, args);
     if (command == "db")
         return runDbCommand(ctx, args);
+    if (command == "journal")
+        return runJournalCommand(ctx, args);
     return usageError(ToolMsg::UnknownCommand, {command});
 }

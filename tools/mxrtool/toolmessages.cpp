@@ -77,6 +77,9 @@ constexpr Entry kTable[] = {
      "バックアップから復元できませんでした: %1"},
     {ToolMsg::ReplacedStoreKept, "the replaced store was kept as %1",
      "置き換える前のデータファイルを %1 として残しました"},
+    {ToolMsg::SetApproved,
+     "the set %1 is approved: withdraw its approval before registering into it",
+     "測定データ %1 は承認済みです。承認を取り消してから登録してください"},
     {ToolMsg::ApprovedSkipped, "%1 approved set(s) kept as approved: not recalculated",
      "承認済みの測定データ %1 件は再計算しませんでした"},
     {ToolMsg::FolderInUse,
@@ -84,6 +87,19 @@ constexpr Entry kTable[] = {
      "again (the command changes the data store MXRView has open)",
      "MXRView がアプリケーションフォルダー %1 を使用中です。このコマンドは MXRView が開いている"
      "データファイルを変更するため、MXRView を終了してからもう一度実行してください"},
+    {ToolMsg::JournalKeptAside,
+     "the workspace was damaged: it was kept as %1 and a new one started",
+     "ワークスペースが壊れていたため %1 として残し、新しく作り直しました"},
+    {ToolMsg::RegisterNeedsNames, "--register needs --customer C, --cable K and --set S",
+     "--register には --customer C, --cable K, --set S が必要です"},
+    {ToolMsg::NotRegistered, "nothing was registered:", "何も登録していません:"},
+    {ToolMsg::IncompleteReception,
+     "the reception was incomplete (records lost or damaged): nothing was registered",
+     "受信が不完全です (欠落または異常なデータがあります): 何も登録していません"},
+    {ToolMsg::NameNotUsable, "the name %1 cannot be used (too long, or not in CP932)",
+     "名前 %1 は使用できません (長すぎるか CP932 にない文字があります)"},
+    {ToolMsg::VerifyChanged, "%1 record(s) differ from their reception",
+     "%1 件のデータが受信時と異なります"},
 };
 
 const Entry* find(ToolMsg id)

@@ -49,7 +49,15 @@ enum class ToolMsg {
     RestoreFailed,       // reason
     ReplacedStoreKept,   // path
     FolderInUse,         // the application folder
+    JournalKeptAside,    // path of the damaged workspace kept aside
+    // receive --register, verify
+    RegisterNeedsNames,  //
+    NotRegistered,       // the reason follows
+    IncompleteReception, //
+    NameNotUsable,       // name
+    VerifyChanged,       // count
     ApprovedSkipped,     // count
+    SetApproved,         // set name
 };
 
 // True when messages are to be Japanese: the first of LC_ALL, LC_MESSAGES and LANG that is

@@ -5,8 +5,10 @@
 #include <QDockWidget>
 #include <QHelpEvent>
 #include <QMainWindow>
+#include <QPushButton>
 #include <QTextEdit>
 #include <QToolTip>
+#include <QVBoxLayout>
 
 #include "analysis/analysissettings.h"
 #include "analysis/curvesigns.h"
@@ -15,10 +17,12 @@
 #include "settings/appsettings.h"
 #include "ui/analysis/analysisviews.h"
 #include "ui/analysis/analysiswindow.h"
+#include "ui/analysis/receptionsource.h"
 #include "ui/analysis/reportoverlay.h"
 #include "ui/common/uitext.h"
 #include "ui/document/measurementdocument.h"
 #include "ui/pages/reportview.h"
+#include "workspace/workspace.h"
 
 namespace {
 
@@ -56,11 +60,22 @@ AnalysisCommands::AnalysisCommands(QMainWindow& frame, MeasurementDocument& doc,
 {
     m_panel = new QDockWidget(QStringLiteral("判定根拠"), &frame);
     m_panel->setObjectName(QStringLiteral("judgmentBasisPanel"));
-    m_panelText = new QTextEdit(m_panel);
+    auto* body = new QWidget(m_panel);
+    auto* layout = new QVBoxLayout(body);
+    layout->setContentsMargins(0, 0, 0, 0);
+    m_panelText = new QTextEdit(body);
     m_panelText->setObjectName(QStringLiteral("judgmentBasisText"));
     m_panelText->setReadOnly(true);
     m_panelText->setLineWrapMode(QTextEdit::WidgetWidth);
-    m_panel->setWidget(m_panelText);
+    layout->addWidget(m_panelText);
+    // The shown record's set against the receptions its records came from.
+    m_verifyButton = new QPushButton(QStringLiteral("検証(&V)"), body);
+    m_verifyButton->setObjectName(QStringLiteral("verifySetButton"));
+    m_verifyButton->setToolTip(
+        QStringLiteral("表示中の測定データの各データを受信時のデータと照合します"));
+    connect(m_verifyButton, &QPushButton::clicked, this, [this] { ShowVerification(); });
+    layout->addWidget(m_verifyButton);
+    m_panel->setWidget(body);
     frame.addDockWidget(Qt::RightDockWidgetArea, m_panel);
     m_panel->hide();
     m_overlay = new ReportOverlay(view);
@@ -190,11 +205,50 @@ void AnalysisCommands::Refresh()
     const CMeasRecord* r = m_view.DisplayedRecord();
     const analysis::CurveSigns signs =
         r ? analysis::FindCurveSigns(*r, Thresholds()) : analysis::CurveSigns{};
-    if (panel)
-        m_panelText->setPlainText(r ? explanation(*r, signs)
-                                    : QStringLiteral("測定データが表示されていません"));
+    if (panel) {
+        QString text =
+            r ? explanation(*r, signs) : QStringLiteral("測定データが表示されていません");
+        const DataSelection& s = m_doc.Selection();
+        // The shown record is the view's copy of the selected one.
+        if (r && SelectedRecord(m_doc.Store(), s)) {
+            ws::Workspace workspace;
+            const bool open = workspace.Open(m_doc.DataFilePath(), false).usable();
+            const ws::RecordVerdict v =
+                ws::VerifyRecord(open ? &workspace : nullptr, m_doc.DataFilePath(), m_doc.Store(),
+                                 {s.customer, s.cable, s.measData},
+                                 static_cast<std::size_t>(s.index), m_settings().TriggValidSec);
+            text += QStringLiteral("\n\n") + receptionui::SourceText(v);
+        }
+        m_panelText->setPlainText(text);
+        m_verifyButton->setEnabled(HasSet());
+    }
     if (overlay)
         m_overlay->SetSigns(signs);
+}
+
+std::vector<ws::RecordVerdict> AnalysisCommands::VerifySelectedSet() const
+{
+    if (!HasSet())
+        return {};
+    const DataSelection& s = m_doc.Selection();
+    ws::Workspace workspace;
+    const bool open = workspace.Open(m_doc.DataFilePath(), false).usable();
+    return ws::VerifyRecords(open ? &workspace : nullptr, m_doc.DataFilePath(), m_doc.Store(),
+                             {s.customer, s.cable, s.measData}, m_settings().TriggValidSec);
+}
+
+VerificationDialog* AnalysisCommands::ShowVerification()
+{
+    if (!HasSet())
+        return nullptr;
+    delete m_verification.data();
+    const DataSelection& s = m_doc.Selection();
+    m_verification = new VerificationDialog(
+        ui::toQ(s.customer + " / " + s.cable + " / " + s.measData), VerifySelectedSet(), &m_frame);
+    m_verification->setAttribute(Qt::WA_DeleteOnClose);
+    m_verification->show();
+    m_verification->raise();
+    return m_verification;
 }
 
 AnalysisThresholds AnalysisCommands::Thresholds() const

@@ -8,8 +8,10 @@
 #include <QPointer>
 
 #include <functional>
+#include <vector>
 
 #include "ui/analysis/analysisviews.h"
+#include "workspace/provenance.h"
 
 class AnalysisWindow;
 class CAppSettings;
@@ -19,7 +21,9 @@ class ReportView;
 class QDockWidget;
 class QMainWindow;
 class QPrinter;
+class QPushButton;
 class QTextEdit;
+class VerificationDialog;
 
 class AnalysisCommands : public QObject {
     Q_OBJECT
@@ -50,6 +54,12 @@ public:
     bool OverlayOn() const;
     ReportOverlay* Overlay() const { return m_overlay; }
 
+    // The panel's "検証" button: every record of the selected set against its reception, in a
+    // window of its own (nullptr without a set). VerifySelectedSet gives the verdicts alone.
+    std::vector<ws::RecordVerdict> VerifySelectedSet() const;
+    VerificationDialog* ShowVerification();
+    QPushButton* VerifyButton() const { return m_verifyButton; }
+
     // The explanation of the shown record (judgments and signs), as the panel and the tool tip
     // of the report's result table show it; empty without a record.
     QString ExplanationText() const;
@@ -75,5 +85,7 @@ private:
     QPointer<AnalysisWindow> m_step;
     QDockWidget* m_panel = nullptr;
     QTextEdit* m_panelText = nullptr;
+    QPushButton* m_verifyButton = nullptr;
+    QPointer<VerificationDialog> m_verification;
     ReportOverlay* m_overlay = nullptr;
 };

@@ -16,6 +16,7 @@
 #include <QVBoxLayout>
 
 #include <chrono>
+#include <ctime>
 #include <thread>
 
 #include "settings/appsettings.h"
@@ -169,6 +170,7 @@ void ReceptionDialog::OnInitDialog()
 
     m_lines->clear();
     m_received.clear();
+    m_links.clear();
     m_status->clear();
     {
         const QSignalBlocker block(m_showData);
@@ -282,6 +284,8 @@ void ReceptionDialog::onFinished(bool success)
     m_cancel->setEnabled(false);
     StopWorker();
     m_received = m_worker.TakeRecords();
+    m_links =
+        ws::LinksOf(m_received, m_worker.RecordSpans(), m_worker.ArchivePath(), std::time(nullptr));
     m_summary = m_worker.Summary();
     if (m_summary.clean())
         handOver();
@@ -394,6 +398,7 @@ void ReceptionDialog::OnCancel()
     setBusy(false);
     // The worker's records stay behind with it: nothing is handed over after a cancel.
     m_received.clear();
+    m_links.clear();
     m_state = State::Cancelled;
     m_cancelling = false;
     QDialog::reject();

@@ -16,6 +16,7 @@
 
 #include "link/receptionworker.h"
 #include "link/serialport.h"
+#include "workspace/provenance.h"
 
 class CAppSettings;
 class CxLogFile;
@@ -80,6 +81,9 @@ public:
 
     // After Accepted: the received records in their order, moved out.
     std::vector<ReceivedRecord> TakeRecords() { return std::move(m_received); }
+    // After Accepted: where each received record lies in the reception's archive (empty when
+    // the reception wrote none: a replay, a folder that could not be written).
+    std::vector<ws::ReceivedLink> TakeLinks() { return std::move(m_links); }
     State CurrentState() const { return m_state; }
     // Texts the worker has posted that the list has not shown yet, plus one while it runs.
     int PendingTexts() const { return m_worker.Pending(); }
@@ -139,6 +143,7 @@ private:
     ReceptionWorker m_worker;
     CxSerialPort* m_serial = nullptr; // owned by the worker
     std::vector<ReceivedRecord> m_received;
+    std::vector<ws::ReceivedLink> m_links;
     ReceptionSummary m_summary;
 
     State m_state = State::Idle;

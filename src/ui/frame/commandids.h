@@ -10,6 +10,9 @@ inline constexpr int PrintPreview = 57609; // "印刷プレビュー(&V)"
 inline constexpr int PdfOut = 32831;       // "PDF出力(&D)..."
 inline constexpr int PrintSetup = 57606;   // "プリンタの設定(&R)..."
 inline constexpr int AppExit = 57665;      // "アプリケーションの終了(&X)"
+// "編集(&E)": new in this program, with the ids the framework gives these commands
+inline constexpr int EditUndo = 57643; // "元に戻す(&U)\tCtrl+Z", the step's name after "元に戻す: "
+inline constexpr int EditRedo = 57644; // "やり直し(&R)\tCtrl+Y"
 // "測定データ(&M)"
 inline constexpr int EditCustomer = 32796; // "需要家情報の編集(&C)..."
 inline constexpr int TransferData = 32798; // "測定データの転送(&M)..."
@@ -28,6 +31,8 @@ inline constexpr int SharedDbSync = 33101;  // "共有データベースと同�
 inline constexpr int AnalysisHistory = 33110; // "経年変化(&H)..."
 inline constexpr int AnalysisPhase = 33111;   // "相間比較(&P)..."
 inline constexpr int AnalysisStep = 33112;    // "電圧特性(&V)..."
+// "測定データ(&M)": new in this program
+inline constexpr int ShowJournal = 33120; // "変更履歴(&J)..."
 // "設定(&S)"
 inline constexpr int EnvSettings = 32814;  // "環境設定(&E)..."
 inline constexpr int CommSettings = 32803; // "通信設定(&C)..."

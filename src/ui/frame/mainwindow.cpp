@@ -24,14 +24,17 @@
 
 #include "ui/analysis/analysiscommands.h"
 #include "ui/frame/approvalcommands.h"
+#include "ui/document/documentapprovals.h"
 #include "ui/frame/commandids.h"
 #include "ui/dialogs/csvexportdialog.h"
 #include "ui/dialogs/restorebackupdialog.h"
 #include "ui/dialogs/shareddbsyncdialog.h"
 #include "ui/dialogs/dataexportdialog.h"
 #include "ui/dialogs/dataimportdialog.h"
+#include "ui/dialogs/journalcommand.h"
 #include "settings/appsettings.h"
 #include "settings/backupsettings.h"
+#include "shareddb/dbsettings.h"
 #include "ui/frame/scalebar.h"
 #include "ui/frame/framestate.h"
 #include "ui/frame/lockindicators.h"
@@ -41,6 +44,7 @@
 #include "ui/dialogs/settingsdialog.h"
 #include "ui/dialogs/serialsettingsdialog.h"
 #include "ui/frame/toolicons.h"
+#include "ui/frame/undocommands.h"
 #include "ui/common/uitext.h"
 #include "ui/pages/reportview.h"
 
@@ -80,6 +84,7 @@ MainWindow::MainWindow(MeasurementDocument* doc, QWidget* parent) : QMainWindow(
         new AnalysisCommands(*this, *m_doc, *m_viewGraph, *m_printer,
                              [this]() -> CAppSettings& { return Settings(); });
 
+    m_undo = new UndoCommands(*m_doc, this);
     CreateMenus();
     CreateStatusBar();
     CreateToolBars();
@@ -154,6 +159,14 @@ MainWindow::MainWindow(MeasurementDocument* doc, QWidget* parent) : QMainWindow(
     SetCommandHandler(commandid::ExportData, [this] { RunDataExport(this, m_doc->Store()); });
     SetCommandHandler(commandid::ImportData, [this] { RunDataImport(this, *m_doc); });
     SetCommandHandler(commandid::RestoreBackup, [this] { RunRestoreBackup(this, *m_doc); });
+    // "変更履歴(&J)...": the journal of the store's workspace; it only reads.
+    SetCommandHandler(commandid::ShowJournal,
+                      [this] { ShowJournalWindow(this, *m_doc, *m_printer, Settings()); });
+    // "元に戻す" and "やり直し": a step of this run as a new change of the store; the menu
+    // names the step.
+    SetCommandHandler(commandid::EditUndo, [this] { m_undo->Undo(); });
+    SetCommandHandler(commandid::EditRedo, [this] { m_undo->Redo(); });
+    connect(m_undo, &UndoCommands::changed, this, &MainWindow::UpdateCommandStates);
     // "解析(&A)": windows for the selected cable or data set; they read the store only.
     SetCommandHandler(commandid::AnalysisHistory, [this] { m_analysis->ShowHistory(); });
     SetCommandHandler(commandid::AnalysisPhase, [this] { m_analysis->ShowPhase(); });
@@ -175,6 +188,9 @@ MainWindow::MainWindow(MeasurementDocument* doc, QWidget* parent) : QMainWindow(
     });
     // "承認(&P)...", "承認の取り消し(&W)..." and "承認を印刷する(&P)".
     approvalcommands::Wire(*this, [this]() -> CAppSettings& { return Settings(); });
+    // An undo or redo never changes an approved set.
+    m_undo->SetLockQuery(
+        [this](const cmd::TreePath& set) { return docapprovals::Locks(*m_doc).IsLocked(set); });
     UpdateCommandStates();
 }
 
@@ -222,6 +238,16 @@ void MainWindow::CreateMenus()
     AddCommand(file, commandid::AppExit, QStringLiteral("アプリケーションの終了(&X)"),
                QStringLiteral("アプリケーションを終了します"));
 
+    // The shortcuts belong to this window only: in a dialog, and in a text field of this window
+    // that takes them, Ctrl+Z and Ctrl+Y stay the field's.
+    QMenu* edit = menuBar()->addMenu(QStringLiteral("編集(&E)"));
+    AddCommand(edit, commandid::EditUndo, m_undo->UndoText(),
+               QStringLiteral("直前の変更を取り消します"))
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    AddCommand(edit, commandid::EditRedo, m_undo->RedoText(),
+               QStringLiteral("取り消した変更をやり直します"))
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Y));
+
     QMenu* data = menuBar()->addMenu(QStringLiteral("測定データ(&M)"));
     AddCommand(data, commandid::EditCustomer, QStringLiteral("需要家情報の編集(&C)..."),
                QStringLiteral("需要家、ケーブル、測定データの情報を編集します"),
@@ -238,6 +264,8 @@ void MainWindow::CreateMenus()
     AddCommand(data, commandid::ExportData, QStringLiteral("測定データをファイルへ保存する(&O)..."),
                QStringLiteral("選んだ測定データをファイルへ保存します"));
     data->addSeparator();
+    AddCommand(data, commandid::ShowJournal, QStringLiteral("変更履歴(&J)..."),
+               QStringLiteral("データファイルの変更の記録を表示します"));
     AddCommand(data, commandid::ApproveSet, QStringLiteral("承認(&P)..."),
                QStringLiteral("表示中の測定データを承認し、変更できないようにします"));
     AddCommand(data, commandid::WithdrawApproval, QStringLiteral("承認の取り消し(&W)..."),
@@ -283,7 +311,7 @@ void MainWindow::CreateMenus()
                QStringLiteral("プログラムの情報とバージョンを表示します"),
                QStringLiteral("バージョン情報"));
 
-    for (QMenu* menu : {file, data, analysis, settings, view, help})
+    for (QMenu* menu : {file, edit, data, analysis, settings, view, help})
         connect(menu, &QMenu::aboutToShow, this, &MainWindow::UpdateCommandStates);
 }
 
@@ -353,8 +381,14 @@ void MainWindow::UpdateCommandStates()
             enabled = enabled && m_analysis->HasCable();
         if (id == commandid::AnalysisPhase || id == commandid::AnalysisStep)
             enabled = enabled && m_analysis->HasSet();
+        if (id == commandid::EditUndo)
+            enabled = enabled && m_undo->CanUndo();
+        if (id == commandid::EditRedo)
+            enabled = enabled && m_undo->CanRedo();
         action->setEnabled(enabled);
     }
+    m_actions.at(commandid::EditUndo)->setText(m_undo->UndoText());
+    m_actions.at(commandid::EditRedo)->setText(m_undo->RedoText());
     m_actions.at(commandid::ViewToolBar)->setChecked(m_toolBar && m_toolBar->isVisibleTo(this));
     m_actions.at(commandid::ViewStatusBar)->setChecked(statusBar()->isVisibleTo(this));
     m_actions.at(commandid::ViewJudgmentBasis)->setChecked(m_analysis->PanelVisible());
@@ -455,8 +489,8 @@ void MainWindow::EnterViewingMode()
     // Nothing the viewer does may change the viewed file or the installation's settings.
     for (int id : {commandid::EditCustomer, commandid::TransferData, commandid::ImportData,
                    commandid::RestoreBackup, commandid::CommSettings, commandid::EnvSettings,
-                   commandid::SharedDbSync, commandid::ApproveSet, commandid::WithdrawApproval,
-                   commandid::PrintApproval})
+                   commandid::SharedDbSync, commandid::EditUndo, commandid::EditRedo,
+                   commandid::ApproveSet, commandid::WithdrawApproval, commandid::PrintApproval})
         m_handlers.erase(id);
     UpdateCommandStates();
     auto* mark = new QLabel(
@@ -477,6 +511,9 @@ MainWindow* MainWindow::CreateWithDocument(CAppSettings& settings, CxLogFile* ap
     else
         doc->SetViewFile(viewFile);
     doc->SetBackupPolicy(ReadBackupPolicy(settings.IniPath()));
+    // The journal names this workstation as the shared database does.
+    doc->Journal().SetActor(
+        ws::CurrentActor(shareddb::ReadDbSettings(settings.IniPath()).workstation));
     doc->SetLog(appLog);
     auto* frame = new MainWindow(doc);
     doc->setParent(frame);

@@ -16,6 +16,7 @@ class CxLogFile;
 class LockIndicators;
 class MeasurementDocument;
 class ReportView;
+class UndoCommands;
 class QDialog;
 class QLabel;
 class QPrinter;
@@ -44,6 +45,8 @@ public:
     QLabel* MessagePane() const { return m_messagePane; }
     // The analysis menu's windows, the judgment-basis panel and the graph's analysis marks.
     AnalysisCommands* Analysis() const { return m_analysis; }
+    // "編集(&E)": undo and redo over the changes of this run.
+    UndoCommands* Undo() const { return m_undo; }
 
     // The settings the window's placement and splitter state go to (may stay unset).
     void SetSettings(CAppSettings* settings) { m_settings = settings; }
@@ -89,6 +92,7 @@ private:
     QLabel* m_messagePane = nullptr;
     LockIndicators* m_indicators = nullptr;
     AnalysisCommands* m_analysis = nullptr;
+    UndoCommands* m_undo = nullptr;
     std::map<int, QAction*> m_actions;
     std::map<int, std::function<void()>> m_handlers;
     std::map<int, std::function<bool()>> m_enablers;

@@ -10,6 +10,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <ctime>
+
 #include "settings/appsettings.h"
 #include "model/cp932text.h"
 #include "model/number.h"
@@ -19,6 +21,7 @@
 #include "ui/document/documentapprovals.h"
 #include "ui/common/messages.h"
 #include "ui/document/measurementdocument.h"
+#include "workspace/workspace.h"
 #include "ui/dialogs/nameentrydialog.h"
 #include "ui/dialogs/judgmentparametersdialog.h"
 #include "ui/dialogs/judgmentdisplaydialog.h"
@@ -575,6 +578,7 @@ void FitDataPageSheet(TreePropertySheet& sheet, PageMode mode, const QRect* avai
 bool RunDataPageSheet(QWidget* parent, PageMode mode, CCustomerDB& tree, DataSelection& selection,
                       CAppSettings& settings, const CCommSetting* liveComm, CxLogFile* log,
                       bool* bulkChange, cmd::ChangeObserver* observer,
+                      std::vector<ws::ReceivedLink>* registeredLinks,
                       const PageApprovals* approvals)
 {
     const QString title = ui::toQ(SheetTitle(settings, mode));
@@ -601,6 +605,8 @@ bool RunDataPageSheet(QWidget* parent, PageMode mode, CCustomerDB& tree, DataSel
     selection = page->Selection();
     if (bulkChange)
         *bulkChange = page->BulkChanged();
+    if (registeredLinks)
+        *registeredLinks = page->RegisteredLinks();
     return true;
 }
 
@@ -651,11 +657,12 @@ bool runOnCopy(QWidget* parent, MeasurementDocument& doc, CAppSettings& settings
     DataSelection sel = doc.Selection();
     bool bulkChange = false;
     cmd::ChangeList changes;
+    std::vector<ws::ReceivedLink> links;
     if (!runner) {
         runner = [&](PageMode m, CCustomerDB& tree, DataSelection& s) {
             const SheetApprovals approvals(doc, settings);
             return RunDataPageSheet(parent, m, tree, s, settings, &doc.Store().comm, doc.Log(),
-                                    &bulkChange, &changes, &approvals.page);
+                                    &bulkChange, &changes, &links, &approvals.page);
         };
     }
     if (!runner(mode, copy, sel))
@@ -669,7 +676,19 @@ bool runOnCopy(QWidget* parent, MeasurementDocument& doc, CAppSettings& settings
     doc.Store() = std::move(copy);
     doc.Selection() = sel;
     rememberChoice(settings, sel);
-    doc.CommitChange(before, changes.changes);
+    // Registered records keep their link to the reception once they are saved.
+    if (doc.CommitChange(before, changes.changes) && !links.empty()) {
+        const int64_t now = std::time(nullptr);
+        if (ws::Workspace* w = doc.Workspace()) {
+            try {
+                ws::RecordProvenance(*w, doc.DataFilePath(), doc.Store(), {}, links, now);
+            } catch (const std::exception&) {
+                // Filed without their link: verification says 受信記録なし for them.
+            }
+        } else {
+            ws::RecordProvenanceFor(doc.DataFilePath(), doc.Store(), links, now);
+        }
+    }
     doc.LoadSelectedMeasurement();
     return true;
 }
@@ -696,8 +715,8 @@ bool RunShowData(QWidget* parent, MeasurementDocument& doc, CAppSettings& settin
     if (!runner) {
         runner = [&](PageMode m, CCustomerDB& tree, DataSelection& s) {
             const SheetApprovals approvals(doc, settings);
-            return RunDataPageSheet(parent, m, tree, s, settings, nullptr, nullptr, nullptr, nullptr,
-                                    &approvals.page);
+            return RunDataPageSheet(parent, m, tree, s, settings, nullptr, nullptr, nullptr,
+                                    nullptr, nullptr, &approvals.page);
         };
     }
     if (!sheetRunner(parent, settings, std::move(runner))(PageMode::Display, doc.Store(), sel))

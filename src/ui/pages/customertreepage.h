@@ -12,6 +12,7 @@
 
 #include "link/receivedrecord.h"
 #include "ui/document/dataselection.h"
+#include "workspace/provenance.h"
 #include "ui/pages/customertreemodel.h"
 
 class CAppSettings;
@@ -83,8 +84,12 @@ public:
 
     // Transfer mode: the line settings and log a reception uses, the received records.
     void SetReceptionSource(const CCommSetting& comm, CxLogFile* log);
-    void SetReceived(std::vector<ReceivedRecord> records);
+    // links: where the records lie in the reception's archive (by content key; may be empty).
+    void SetReceived(std::vector<ReceivedRecord> records, std::vector<ws::ReceivedLink> links = {});
     const std::vector<ReceivedRecord>& Received() const { return m_received; }
+    // The archive links of the records registered so far in this sheet, written beside the
+    // store once the sheet's OK has saved them.
+    const std::vector<ws::ReceivedLink>& RegisteredLinks() const { return m_registeredLinks; }
     // "データ転送開始", "データをファイルから読み込む", "← 登録".
     void StartReception();
     void ReadReceptionFromFile();
@@ -148,6 +153,8 @@ private:
 
     // Transfer mode only.
     std::vector<ReceivedRecord> m_received;
+    std::vector<ws::ReceivedLink> m_links;
+    std::vector<ws::ReceivedLink> m_registeredLinks;
     CCommSetting m_liveComm;
     CxLogFile* m_log = nullptr;
     ReportList* m_transfer = nullptr;
@@ -159,12 +166,14 @@ private:
 // Runs the sheet with the page in the mode on the tree; on OK writes the page's selection
 // back. Returns true on OK.
 // In transfer mode a reception uses liveComm (the document's settings) and log. bulkChange,
-// when given, tells whether the committed tree holds a bulk change of past records.
+// when given, tells whether the committed tree holds a bulk change of past records;
+// registeredLinks, when given, receives the archive links of the records registered.
 // approvals, when given, are honoured and offered by the page.
 bool RunDataPageSheet(QWidget* parent, PageMode mode, CCustomerDB& tree, DataSelection& selection,
                       CAppSettings& settings, const CCommSetting* liveComm = nullptr,
                       CxLogFile* log = nullptr, bool* bulkChange = nullptr,
                       cmd::ChangeObserver* observer = nullptr,
+                      std::vector<ws::ReceivedLink>* registeredLinks = nullptr,
                       const PageApprovals* approvals = nullptr);
 
 // Sizes the data page sheet for the screen's available area (or the given one): its

@@ -15,6 +15,7 @@
 #include "ui/common/messages.h"
 #include "ui/pages/customertreepage.h"
 #include "commands/transferreg.h"
+#include "workspace/treediff.h"
 #include "ui/common/uitext.h"
 #include "widgets/conditiongrid.h"
 #include "widgets/reportlist.h"
@@ -86,9 +87,11 @@ void CustomerTreePage::SetReceptionSource(const CCommSetting& comm, CxLogFile* l
     m_log = log;
 }
 
-void CustomerTreePage::SetReceived(std::vector<ReceivedRecord> records)
+void CustomerTreePage::SetReceived(std::vector<ReceivedRecord> records,
+                                   std::vector<ws::ReceivedLink> links)
 {
     m_received = std::move(records);
+    m_links = std::move(links);
     m_transfer->Refill(static_cast<int>(m_received.size()), 0);
 }
 
@@ -103,9 +106,12 @@ void CustomerTreePage::runReception(const std::string& replayFile)
     if (!replayFile.empty())
         dialog.SetReplayFile(replayFile);
     std::vector<ReceivedRecord> records;
-    if (dialog.exec() == QDialog::Accepted)
+    std::vector<ws::ReceivedLink> links;
+    if (dialog.exec() == QDialog::Accepted) {
         records = dialog.TakeRecords();
-    SetReceived(std::move(records)); // empty after a cancel or a failure
+        links = dialog.TakeLinks();
+    }
+    SetReceived(std::move(records), std::move(links)); // empty after a cancel or a failure
 }
 
 void CustomerTreePage::StartReception()
@@ -171,7 +177,18 @@ bool CustomerTreePage::RegisterChecked()
                               .cables.At(m_model.Row(customertree::LevelCable));
     const CTestCondition condition = transferreg::TemplateCondition(
         cable, m_model.Row(customertree::LevelMeasData), m_settings.DefaultConditions());
-    m_model.RegisterReceived(records, condition, replace);
+    if (!m_model.RegisterReceived(records, condition, replace))
+        return false;
+    // The registered records' links go with the sheet's OK (by content key, each link once).
+    for (const CMeasRecord& r : records) {
+        const std::string key = ws::KeyText(r);
+        for (auto it = m_links.begin(); it != m_links.end(); ++it)
+            if (it->contentKey == key) {
+                m_registeredLinks.push_back(*it);
+                m_links.erase(it);
+                break;
+            }
+    }
     transferreg::RemoveAtPositions(m_received, checked);
     markChanged();
 

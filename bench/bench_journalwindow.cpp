@@ -1,0 +1,188 @@
+// The 変更履歴 window on a journal of 100,000 entries: reading them from the workspace, the
+// table over them, the window opened and painted, and a text filter over every row.
+// links: mxr_ui mxr_workspace Qt6::Widgets
+#include <QApplication>
+#include <QTableView>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <malloc.h>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "settings/appsettings.h"
+#include "ui/common/uitext.h"
+#include "ui/dialogs/journalcommand.h"
+#include "ui/dialogs/journalmodel.h"
+#include "ui/dialogs/journalwindow.h"
+#include "workspace/journaltable.h"
+#include "workspace/workspace.h"
+
+#include <QPrinter>
+
+namespace {
+
+// An entry as a condition edit leaves it: one record, two values.
+ws::JournalEntry sampleEntry(int i)
+{
+    ws::JournalEntry e;
+    e.time = 1'780'000'000 + i * 60;
+    e.user = "tanaka";
+    e.workstation = "PC-0" + std::to_string(i % 4);
+    e.command = "edit-condition";
+    e.summary = "測定条件の変更";
+    ws::JournalItem item;
+    item.change = ws::ItemChange::Changed;
+    item.level = ws::ItemLevel::Record;
+    item.customer = "需要家" + std::to_string(i % 50);
+    item.cable = "CV-" + std::to_string(i % 7);
+    item.set = "2026年点検";
+    item.contentKey = std::string(64, "0123456789abcdef"[i % 16]);
+    item.fields = {{"気温", "20.0", std::to_string(20 + i % 10) + ".0"}, {"湿度", "50.0", "55.0"}};
+    e.items.push_back(std::move(item));
+    return e;
+}
+
+// A store path whose workspace holds n entries (made once per n and kept for the run).
+std::string workspaceWith(int n)
+{
+    static std::unique_ptr<QTemporaryDir> dir;
+    static int made = -1;
+    if (!dir)
+        dir = std::make_unique<QTemporaryDir>();
+    const std::string store = dir->path().toStdString() + "/MXR" + std::to_string(n) + ".DAT";
+    if (made != n) {
+        ws::Workspace w;
+        w.Open(store, true);
+        w.Db().Exec("PRAGMA synchronous=OFF");
+        for (int i = 0; i < n; ++i)
+            w.Append(sampleEntry(i));
+        made = n;
+    }
+    return store;
+}
+
+std::vector<ws::JournalEntry> entries(int n)
+{
+    std::vector<ws::JournalEntry> v;
+    v.reserve(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i)
+        v.push_back(sampleEntry(i));
+    return v;
+}
+
+// Opening the workspace file (its integrity check reads every page).
+void BM_JournalOpenFile(benchmark::State& state)
+{
+    const std::string store = workspaceWith(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        ws::Workspace w;
+        benchmark::DoNotOptimize(w.Open(store, false).usable());
+    }
+}
+BENCHMARK(BM_JournalOpenFile)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+// Reading every entry with its items from the open workspace (arg 1 as below).
+void BM_JournalQuery(benchmark::State& state)
+{
+    const std::string store = workspaceWith(static_cast<int>(state.range(0)));
+    ws::Workspace w;
+    w.Open(store, false);
+    for (auto _ : state) {
+        if (state.range(1)) {
+            state.PauseTiming();
+            malloc_trim(0);
+            state.ResumeTiming();
+        }
+        benchmark::DoNotOptimize(w.Query({}).size());
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_JournalQuery)->Args({100000, 0})->Args({100000, 1})->Unit(benchmark::kMillisecond);
+
+// The table over entries already read: the row index and the model reset.
+void BM_JournalModel(benchmark::State& state)
+{
+    const std::vector<ws::JournalEntry> source = entries(static_cast<int>(state.range(0)));
+    JournalModel model;
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::vector<ws::JournalEntry> copy = source;
+        state.ResumeTiming();
+        model.SetEntries(std::move(copy));
+        benchmark::DoNotOptimize(model.rowCount());
+    }
+}
+BENCHMARK(BM_JournalModel)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+// What the user waits for: the window made, the journal read from the workspace the document
+// holds open, the window shown and painted once.
+// Arg 1: the heap is handed back to the system before each opening, so every page of the
+// entries is faulted in again as at the first opening of a run; arg 0: a later opening, which
+// reuses the memory the previous one freed.
+void BM_JournalWindowOpen(benchmark::State& state)
+{
+    const std::string store = workspaceWith(static_cast<int>(state.range(0)));
+    ws::Workspace open;
+    open.Open(store, false);
+    QPrinter printer;
+    CAppSettings settings;
+    for (auto _ : state) {
+        if (state.range(1)) {
+            state.PauseTiming();
+            malloc_trim(0);
+            state.ResumeTiming();
+        }
+        JournalWindow w(nullptr, printer, settings);
+        w.resize(1280, 720);
+        w.SetQuery([&](const ws::JournalFilter& f) {
+            return JournalQueryResult{true, {}, open.Query(f)};
+        });
+        w.SetScopes({{QStringLiteral("すべての変更"), {}}});
+        w.show();
+        QApplication::processEvents();
+        w.repaint();
+        if (w.Model()->rowCount() != state.range(0))
+            state.SkipWithError("not every entry was shown");
+        w.close();
+    }
+}
+BENCHMARK(BM_JournalWindowOpen)
+    ->Args({100000, 0})
+    ->Args({100000, 1})
+    ->Unit(benchmark::kMillisecond);
+
+// A text filter over every row (the texts of each row made and searched).
+void BM_JournalTextFilter(benchmark::State& state)
+{
+    ws::JournalTable table;
+    table.SetEntries(entries(static_cast<int>(state.range(0))));
+    int i = 0;
+    for (auto _ : state) {
+        table.SetFilter({++i % 2 ? "需要家7" : "pc-03"});
+        benchmark::DoNotOptimize(table.RowCount());
+    }
+}
+BENCHMARK(BM_JournalTextFilter)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+        if (type != QtWarningMsg || !text.contains(QStringLiteral("propagateSizeHints")))
+            fprintf(stderr, "%s\n", qPrintable(text));
+    });
+    QApplication app(argc, argv);
+    ui::installFontSubstitutions();
+    ui::keepCNumericLocale();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
