@@ -99,4 +99,4 @@ void BM_BeginFinish(benchmark::State& state)
     std::filesystem::remove_all(folder);
 }
 BENCHMARK(BM_BeginFinish)->Unit(benchmark::kMillisecond)->Iterations(20);
-}
+} // namespace

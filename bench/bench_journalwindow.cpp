@@ -42,8 +42,7 @@ ws::JournalEntry sampleEntry(int i)
     item.cable = "CV-" + std::to_string(i % 7);
     item.set = "2026年点検";
     item.contentKey = std::string(64, "0123456789abcdef"[i % 16]);
-    item.fields = {{"気温", "20.0", std::to_string(20 + i % 10) + ".0"},
-                   {"湿度", "50.0", "55.0"}};
+    item.fields = {{"気温", "20.0", std::to_string(20 + i % 10) + ".0"}, {"湿度", "50.0", "55.0"}};
     e.items.push_back(std::move(item));
     return e;
 }
@@ -152,7 +151,10 @@ void BM_JournalWindowOpen(benchmark::State& state)
         w.close();
     }
 }
-BENCHMARK(BM_JournalWindowOpen)->Args({100000, 0})->Args({100000, 1})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_JournalWindowOpen)
+    ->Args({100000, 0})
+    ->Args({100000, 1})
+    ->Unit(benchmark::kMillisecond);
 
 // A text filter over every row (the texts of each row made and searched).
 void BM_JournalTextFilter(benchmark::State& state)

@@ -33,6 +33,15 @@ const char* KindName(Kind kind)
     return "unknown";
 }
 
+bool LockedSets::IsLocked(const TreePath& set) const
+{
+    for (const TreePath& p : m_sets)
+        if (CompareNames(p.customer, set.customer) == 0 && CompareNames(p.cable, set.cable) == 0 &&
+            CompareNames(p.set, set.set) == 0)
+            return true;
+    return false;
+}
+
 namespace {
 
 CCustomer* findCustomer(CCustomerDB& tree, const TreePath& p)
@@ -115,10 +124,72 @@ SetAndIndex findRecord(CCustomerDB& tree, const TreePath& path, std::size_t inde
     return {set, set && index < set->RecordCount()};
 }
 
+// The locked sets among the sets of an entry of the tree, by their names in the tree.
+class LockCheck {
+public:
+    explicit LockCheck(const Locks* locks) : m_locks(locks) {}
+
+    bool Set(const TreePath& path) const { return m_locks && m_locks->IsLocked(path); }
+    // The first locked set at or below the entry, or nothing.
+    std::optional<TreePath> In(const CMeasData& set, TreePath at) const
+    {
+        at.set = set.name;
+        return Set(at) ? std::optional<TreePath>(at) : std::nullopt;
+    }
+    std::optional<TreePath> In(const CCable& cable, TreePath at) const
+    {
+        at.cable = cable.name;
+        for (int s = 0; m_locks && s < cable.sets.Count(); ++s)
+            if (auto found = In(cable.sets.At(s), at))
+                return found;
+        return std::nullopt;
+    }
+    std::optional<TreePath> In(const CCustomer& customer, TreePath at) const
+    {
+        at.customer = customer.name;
+        for (int k = 0; m_locks && k < customer.cables.Count(); ++k)
+            if (auto found = In(customer.cables.At(k), at))
+                return found;
+        return std::nullopt;
+    }
+    // The first locked set of `before` that `after` lacks or holds changed.
+    std::optional<TreePath> Changed(const CCustomerDB& before, CCustomerDB& after) const
+    {
+        for (int c = 0; m_locks && c < before.customers.Count(); ++c) {
+            const CCustomer& customer = before.customers.At(c);
+            for (int k = 0; k < customer.cables.Count(); ++k) {
+                const CCable& cable = customer.cables.At(k);
+                for (int s = 0; s < cable.sets.Count(); ++s) {
+                    const TreePath path{customer.name, cable.name, cable.sets.At(s).name};
+                    if (!Set(path))
+                        continue;
+                    const CMeasData* now = FindSet(after, path);
+                    if (!now || !(*now == cable.sets.At(s)))
+                        return path;
+                }
+            }
+        }
+        return std::nullopt;
+    }
+
+private:
+    const Locks* m_locks;
+};
+
+Outcome refusedFor(const TreePath& set)
+{
+    Outcome out{Status::Approved};
+    out.locked = set;
+    return out;
+}
+
 // Carries out one command; fills `change` with what it touched.
 class Runner {
 public:
-    Runner(CCustomerDB& tree, Change& change) : m_tree(tree), m_change(change) {}
+    Runner(CCustomerDB& tree, Change& change, const Locks* locks)
+        : m_tree(tree), m_change(change), m_lock(locks)
+    {
+    }
 
     Outcome operator()(const AddName& c)
     {
@@ -146,6 +217,8 @@ public:
                 return Outcome{Status::NameExists};
             if (list.At(row).name == c.name)
                 return Outcome{Status::Unchanged, row};
+            if (auto locked = m_lock.In(list.At(row), c.path))
+                return refusedFor(*locked);
             return Outcome{Status::Done, renameIn(list, row, c.name)};
         });
     }
@@ -157,6 +230,8 @@ public:
             const int row = list.Find(name);
             if (row < 0)
                 return Outcome{Status::NotFound};
+            if (auto locked = m_lock.In(list.At(row), c.path))
+                return refusedFor(*locked);
             m_change.count = recordsBelow(list.At(row));
             list.RemoveAt(row);
             return Outcome{Status::Done};
@@ -169,6 +244,8 @@ public:
         const SetAndIndex found = findRecord(m_tree, c.set, c.index);
         if (!found.ok)
             return Outcome{Status::NotFound};
+        if (m_lock.Set(c.set))
+            return refusedFor(c.set);
         found.set->RemoveRecordAt(c.index);
         RecalcRatios(*found.set);
         return Outcome{Status::Done};
@@ -181,6 +258,8 @@ public:
         const SetAndIndex found = findRecord(m_tree, c.set, c.index);
         if (!found.ok)
             return Outcome{Status::NotFound};
+        if (m_lock.Set(c.set))
+            return refusedFor(c.set);
         CMeasData& set = *found.set;
         if (c.record.TestVoltage != set.RecordAt(c.index).TestVoltage) {
             // The records of a set stay sorted by test voltage.
@@ -201,6 +280,8 @@ public:
         const SetAndIndex found = findRecord(m_tree, c.set, c.index);
         if (!found.ok)
             return Outcome{Status::NotFound};
+        if (m_lock.Set(c.set))
+            return refusedFor(c.set);
         CMeasRecord& r = found.set->RecordAt(c.index);
         r.ShowSeikyoku = c.showSeikyoku;
         r.ShowJyakuten = c.showJyakuten;
@@ -217,6 +298,8 @@ public:
         CMeasData* set = FindSet(m_tree, c.set);
         if (!set || set->RecordCount() == 0)
             return Outcome{Status::NotFound};
+        if (m_lock.Set(c.set))
+            return refusedFor(c.set);
         ApplyCondition(*set, c.condition);
         return Outcome{Status::Done};
     }
@@ -227,9 +310,16 @@ public:
         CMeasData* set = FindSet(m_tree, c.set);
         if (!set)
             return Outcome{Status::NotFound};
+        // A locked set may still take the values it holds (Unchanged): the dialog's OK
+        // without an edit is no refusal.
+        CMeasData edited = *set;
         Outcome out;
-        out.criteria = ApplyJudgParams(*set, c.params);
-        out.status = out.criteria.any() ? Status::Done : Status::Unchanged;
+        out.criteria = ApplyJudgParams(edited, c.params);
+        if (!out.criteria.any())
+            return Outcome{Status::Unchanged};
+        if (m_lock.Set(c.set))
+            return refusedFor(c.set);
+        *set = std::move(edited);
         return out;
     }
 
@@ -239,9 +329,15 @@ public:
         CMeasData* set = FindSet(m_tree, c.set);
         if (!set)
             return Outcome{Status::NotFound};
+        CMeasData edited = *set;
         Outcome out;
-        out.criteria.recordFlags = ApplyDisplayFlagsToRecords(*set, c.showSeikyoku, c.showJyakuten);
-        out.status = out.criteria.recordFlags ? Status::Done : Status::Unchanged;
+        out.criteria.recordFlags =
+            ApplyDisplayFlagsToRecords(edited, c.showSeikyoku, c.showJyakuten);
+        if (!out.criteria.recordFlags)
+            return Outcome{Status::Unchanged};
+        if (m_lock.Set(c.set))
+            return refusedFor(c.set);
+        *set = std::move(edited);
         return out;
     }
 
@@ -249,6 +345,8 @@ public:
     {
         m_change = measChange(Kind::ChooseFinalValue, c.set, c.index);
         CMeasData* set = FindSet(m_tree, c.set);
+        if (set && c.index < set->RecordCount() && m_lock.Set(c.set))
+            return refusedFor(c.set);
         if (!set || !finalvalue::ApplyToSet(*set, c.index, c.points, c.finalIndex, c.triggValidSec))
             return Outcome{Status::NotFound};
         return Outcome{Status::Done};
@@ -260,6 +358,8 @@ public:
         CMeasData* set = FindSet(m_tree, c.set);
         if (!set)
             return Outcome{Status::NotFound};
+        if (m_lock.Set(c.set))
+            return refusedFor(c.set);
         transferreg::Register(*set, c.records, c.condition, c.replaceExisting);
         m_change.count = c.records.size();
         // Where the new records went: the positions of records equal to them, first match.
@@ -288,6 +388,9 @@ public:
         out.importStatus = result.status;
         switch (result.status) {
         case ImportStatus::Done:
+            // The merge ran on a copy: one that would change a locked set is dropped whole.
+            if (auto locked = m_lock.Changed(m_tree, result.merged))
+                return refusedFor(*locked);
             m_change.count = result.merged.RecordCount() - m_tree.RecordCount();
             m_tree = std::move(result.merged);
             out.status = Status::Done;
@@ -301,20 +404,26 @@ public:
     Outcome operator()(const RecalculateAll& c)
     {
         m_change = {Kind::RecalculateAll, Level::Customer};
+        Outcome out;
         for (int ci = 0; ci < m_tree.customers.Count(); ++ci) {
             CCustomer& customer = m_tree.customers.At(ci);
             for (int k = 0; k < customer.cables.Count(); ++k) {
                 CCable& cable = customer.cables.At(k);
                 for (int s = 0; s < cable.sets.Count(); ++s) {
                     CMeasData& set = cable.sets.At(s);
+                    // An approved set keeps the values it was approved with.
+                    if (m_lock.Set({customer.name, cable.name, set.name})) {
+                        ++out.skippedSets;
+                        continue;
+                    }
                     for (CMeasRecord& r : set.Records())
                         r.RecalcFinalAndTriggers(r.UsedPoints, c.triggValidSec);
                     RecalcRatios(set);
+                    m_change.count += set.RecordCount();
                 }
             }
         }
-        m_change.count = m_tree.RecordCount();
-        return Outcome{Status::Done};
+        return out;
     }
 
 private:
@@ -347,6 +456,7 @@ private:
 
     CCustomerDB& m_tree;
     Change& m_change;
+    LockCheck m_lock;
 };
 
 } // namespace
@@ -358,10 +468,11 @@ CMeasData* FindSet(CCustomerDB& tree, const TreePath& path)
     return s < 0 ? nullptr : &cable->sets.At(s);
 }
 
-Outcome Run(CCustomerDB& tree, const Command& command, ChangeObserver* observer)
+Outcome Run(CCustomerDB& tree, const Command& command, ChangeObserver* observer,
+            const Locks* locks)
 {
     Change change;
-    const Outcome out = std::visit(Runner(tree, change), command);
+    const Outcome out = std::visit(Runner(tree, change, locks), command);
     if (out.done() && observer)
         observer->TreeChanged(tree, change);
     return out;

@@ -7,12 +7,16 @@
 // Commands address entries by name (customer, cable, set) rather than by list position:
 // names are what a journal entry keeps, and a position moves when a sibling is added.
 // Commands never ask or show anything; a refusal comes back as a status value.
+//
+// A set can be locked (an approved set): Run then refuses every command that would change its
+// measurements, conditions or name, or remove it, and RecalculateAll passes it by.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -172,6 +176,28 @@ struct Change {
     std::size_t count = 0; // records added (RegisterReceived) or removed with an entry
 };
 
+// Which sets may not change: Run asks it before a command changes a set, renames or removes
+// an entry that holds one, or merges an import over one.
+class Locks {
+public:
+    virtual ~Locks() = default;
+    // Whether the set at the path (customer, cable, set) is locked.
+    virtual bool IsLocked(const TreePath& set) const = 0;
+};
+
+// A list of locked sets; names compare as the tree compares them (CompareNames).
+class LockedSets : public Locks {
+public:
+    LockedSets() = default;
+    explicit LockedSets(std::vector<TreePath> sets) : m_sets(std::move(sets)) {}
+    void Add(TreePath set) { m_sets.push_back(std::move(set)); }
+    bool IsLocked(const TreePath& set) const override;
+    const std::vector<TreePath>& Sets() const { return m_sets; }
+
+private:
+    std::vector<TreePath> m_sets;
+};
+
 class ChangeObserver {
 public:
     virtual ~ChangeObserver() = default;
@@ -197,6 +223,7 @@ enum class Status {
     NameTooLong,   // over NameLimit bytes
     Declined,      // the import's questions were answered No
     ImportRefused, // the import's checks failed: see importStatus
+    Approved,      // the command would change a locked (approved) set: see locked
 };
 
 struct Outcome {
@@ -208,13 +235,20 @@ struct Outcome {
     JudgParamChange criteria;
     // ImportMerge: MergeImport's status.
     ImportStatus importStatus = ImportStatus::Done;
+    // Approved: the locked set that refused the command.
+    TreePath locked;
+    // RecalculateAll: the locked sets it passed by.
+    std::size_t skippedSets = 0;
 
     bool done() const { return status == Status::Done; }
 };
 
 // Carries out the command on the tree; on Done tells the observer (when there is one) what
-// changed. Anything but Done leaves the tree as it was.
-Outcome Run(CCustomerDB& tree, const Command& command, ChangeObserver* observer = nullptr);
+// changed. Anything but Done leaves the tree as it was. With locks, a command that would
+// change a locked set is refused (Status::Approved), and RecalculateAll leaves locked sets as
+// they are.
+Outcome Run(CCustomerDB& tree, const Command& command, ChangeObserver* observer = nullptr,
+            const Locks* locks = nullptr);
 
 // The set at a path, or nullptr.
 CMeasData* FindSet(CCustomerDB& tree, const TreePath& path);

@@ -50,7 +50,8 @@ std::optional<ReceivedRecord> DecodeArchivedRecord(const std::string& text, int 
     source.attachText(text);
     std::vector<ReceivedRecord> records;
     const std::atomic<bool> showData{false};
-    CTransferDecoder decoder(source, records, [](const std::string&) {}, showData, triggValidSec);
+    CTransferDecoder decoder(
+        source, records, [](const std::string&) {}, showData, triggValidSec);
     decoder.setWarningHandler([](const std::string&) {});
     try {
         // A record's lines end the run once they are used up (the replay's end after a

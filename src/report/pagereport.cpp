@@ -30,12 +30,16 @@ PageReport::PageReport(const ReportSettings& settings, const ReportContent& cont
 }
 
 void PlacePageTitle(LayoutGrid& g, const QString& title, int page, int total,
-                    const PrintOptions& options)
+                    const PrintOptions& options, const QString& note)
 {
     auto block = makeTable("page title", 3, 1);
     LayoutGrid& t = block->table();
-    t.setColumnLength(0, 200);
-    t.setColumnLength(2, 200);
+    // The side columns widen (both, so the title stays in the middle) only for a note.
+    const int side = note.isEmpty() ? 200 : 600;
+    t.setColumnLength(0, side);
+    t.setColumnLength(2, side);
+    if (!note.isEmpty())
+        t.setText(0, 0, note);
     t.setBorders({}, Qt::white, AllSides);
     t.setText(1, 0, title);
     t.setAlignment({2, 0, 2, 0}, CellAlign::Right);
@@ -93,7 +97,7 @@ LayoutGrid* PageReport::buildPage(int p)
     for (int i = 0; i < 5; ++i)
         g.setRowLength(i, lengths[i]);
 
-    PlacePageTitle(g, QStringLiteral("成績表"), p, m_counts.total, m_options);
+    PlacePageTitle(g, QStringLiteral("成績表"), p, m_counts.total, m_options, m_content.approval);
 
     buildTitle1(g, 0, 1, m_settings);
     buildTableMiddle(g, 0, 3, m_settings);

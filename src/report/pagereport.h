@@ -22,9 +22,9 @@ struct PrintOptions {
 
 // The pieces every printed page shares, also with the analysis pages.
 // The page title row at the top of g: no lines, the title in the middle, the page number at
-// the right when the options ask for it.
+// the right when the options ask for it, and a note (the approval) at the left when given.
 void PlacePageTitle(LayoutGrid& g, const QString& title, int page, int total,
-                    const PrintOptions& options);
+                    const PrintOptions& options, const QString& note = {});
 // A printable area (device rectangle) less the margins, in report units.
 LRect MarginRect(const ReportMapping& mapping, const QRectF& area, const PrintOptions& options);
 // Prints pages from … to (kept inside 1 … total) on a paged device, one device page each,

@@ -26,6 +26,8 @@ struct ReportContent {
     std::string measData;
     const CMeasRecord* record = nullptr; // nothing: labels only
     bool judgments = true;               // final value and ratios with their judgment words
+    // The printed pages' approval line ("承認：山田　2026/12/11"); empty: none (the default).
+    QString approval;
 };
 
 namespace report {

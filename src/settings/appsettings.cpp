@@ -139,6 +139,7 @@ void CAppSettings::LoadSettings(bool writeBack)
         PrtBlankBottom = number(PrintParam, inikey::PrtBlankBottom, 5);
         PrtBlankRight = number(PrintParam, inikey::PrtBlankRight, 5);
         PrtJudgOut = number(PrintParam, inikey::PrtJudgOut, 1);
+        PrtApproval = f.GetInt(lit(PrintParam), lit(inikey::PrtApproval), 0, false);
 
         DefCnd.CabKind = text(inisec::DefCnd, inikey::CabKind, lit("３相一括"));
         DefCnd.Shindan = text(inisec::DefCnd, inikey::Shindan, lit("ガード接地方式"));
@@ -160,6 +161,7 @@ void CAppSettings::LoadSettings(bool writeBack)
 
         ReceivedKeepFiles = f.GetInt(lit(Received), lit(inikey::KeepFiles), 200, false);
         ReceivedKeepMB = f.GetInt(lit(Received), lit(inikey::KeepMB), 200, false);
+        ApproverName = f.GetString(lit(inisec::Approval), lit(inikey::ApproverName), "", false);
 
         RunningNum = number(Check, inikey::RunningNum, kRunningNumNormalExit);
         Version = text(Check, inikey::Version, "");
@@ -217,6 +219,12 @@ bool CAppSettings::SaveSettings()
     number(PrintParam, inikey::PrtBlankBottom, PrtBlankBottom);
     number(PrintParam, inikey::PrtBlankRight, PrtBlankRight);
     number(PrintParam, inikey::PrtJudgOut, PrtJudgOut);
+    // Written once switched on (or already there), like the other keys the older program
+    // does not know.
+    if (PrtApproval != 0 || f.Find(lit(PrintParam), lit(inikey::PrtApproval)))
+        number(PrintParam, inikey::PrtApproval, PrtApproval);
+    if (!ApproverName.empty())
+        text(inisec::Approval, inikey::ApproverName, ApproverName);
     text(inisec::DefCnd, inikey::CabKind, DefCnd.CabKind);
     text(inisec::DefCnd, inikey::Shindan, DefCnd.Shindan);
     text(inisec::DefCnd, inikey::CurrentR, DefCnd.CurrentR);

@@ -108,6 +108,7 @@ public:
     int PrtBlankBottom = 5;
     int PrtBlankRight = 5;
     int PrtJudgOut = 1;
+    int PrtApproval = 0; // 1: the printed report shows a set's approval (name, date)
     // [DefCnd]
     DefaultConditionTexts DefCnd;
     // [Debug]
@@ -116,6 +117,8 @@ public:
     // [Received]: archived serial receptions kept (the newest, within both bounds)
     int ReceivedKeepFiles = 200;
     int ReceivedKeepMB = 200;
+    // [Approval]: the approver's name this workstation last entered
+    std::string ApproverName;
     // [check]
     int RunningNum = kRunningNumNormalExit;
     std::string Version;

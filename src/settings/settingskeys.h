@@ -14,6 +14,8 @@ inline constexpr const char* Ports = "Ports"; // "COM%d" = device path, read onl
 inline constexpr const char* Title = "title"; // system.ini
 // system.ini: limits of the cable analysis
 inline constexpr const char* Analysis = "Analysis";
+// Approval of data sets: what this workstation last entered
+inline constexpr const char* Approval = "Approval";
 } // namespace inisec
 
 namespace inikey {
@@ -41,6 +43,9 @@ inline constexpr const char* PrtBlankLeft = "PrtBlankLeft";
 inline constexpr const char* PrtBlankBottom = "PrtBlankBottom";
 inline constexpr const char* PrtBlankRight = "PrtBlankRight";
 inline constexpr const char* PrtJudgOut = "PrtJudgOut";
+inline constexpr const char* PrtApproval = "PrtApproval"; // 1: the approval on the printed report
+// [Approval]
+inline constexpr const char* ApproverName = "Name"; // the approver's name last entered
 // [DefCnd]
 inline constexpr const char* CabKind = "CabKind";
 inline constexpr const char* Shindan = "Shindan";

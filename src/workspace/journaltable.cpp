@@ -131,8 +131,8 @@ std::string JournalContentText(const JournalItem& item, bool lineBreaks)
     case ItemChange::Added: return "追加" + CountText(item);
     case ItemChange::Removed: return "削除" + CountText(item);
     case ItemChange::Renamed:
-        return std::string("名前の変更 (") + LevelName(item.level) + "): " + OwnName(item) +
-               " → " + item.newName;
+        return std::string("名前の変更 (") + LevelName(item.level) + "): " + OwnName(item) + " → " +
+               item.newName;
     case ItemChange::Changed: break;
     }
     if (item.fields.empty())
@@ -166,8 +166,8 @@ void JournalTable::SetFilter(const JournalRowFilter& filter)
 {
     m_filter = filter;
     LowerAscii(m_filter.text);
-    const bool any = m_filter.text.empty() && m_filter.since == 0 && m_filter.until == 0 &&
-                     m_filter.level < 0;
+    const bool any =
+        m_filter.text.empty() && m_filter.since == 0 && m_filter.until == 0 && m_filter.level < 0;
     if (any) {
         m_visible = m_rows;
         return;
@@ -233,8 +233,8 @@ std::string JournalTable::DetailText(std::size_t row) const
     const JournalEntry& e = EntryAt(row);
     const JournalItem* item = ItemAt(row);
     std::string text = "番号: " + std::to_string(e.id) + "\n日時: " + JournalTimeText(e.time) +
-                       "\n利用者: " + e.user + "\n端末: " + e.workstation + "\n操作: " +
-                       JournalOperationText(e) + " [" + e.command + "]";
+                       "\n利用者: " + e.user + "\n端末: " + e.workstation +
+                       "\n操作: " + JournalOperationText(e) + " [" + e.command + "]";
     if (item) {
         text += std::string("\n対象 (") + LevelName(item->level) + "): " + JournalTargetText(*item);
         if (!item->contentKey.empty())

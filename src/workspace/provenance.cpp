@@ -112,7 +112,8 @@ CMeasRecord asStored(const CMeasRecord& r)
 // for per content key.
 class Evidence {
 public:
-    Evidence(Workspace* w, const CCustomerDB& tree) : m_w(w && w->IsOpen() ? w : nullptr), m_tree(tree)
+    Evidence(Workspace* w, const CCustomerDB& tree)
+        : m_w(w && w->IsOpen() ? w : nullptr), m_tree(tree)
     {
         if (!m_w)
             return;
@@ -257,8 +258,8 @@ private:
 };
 
 RecordVerdict verify(Evidence& evidence, const std::string& storePath, const CMeasRecord& record,
-                     const std::string& customer, const std::string& cable,
-                     const std::string& set, std::size_t index, int triggValidSec)
+                     const std::string& customer, const std::string& cable, const std::string& set,
+                     std::size_t index, int triggValidSec)
 {
     RecordVerdict v;
     v.customer = cp932::toUtf8(customer);
@@ -292,7 +293,8 @@ RecordVerdict verify(Evidence& evidence, const std::string& storePath, const CMe
         return v;
     }
     std::string error;
-    const std::optional<ReceivedRecord> decoded = DecodeArchivedRecord(lines, triggValidSec, &error);
+    const std::optional<ReceivedRecord> decoded =
+        DecodeArchivedRecord(lines, triggValidSec, &error);
     CMeasRecord registered;
     CMeasRecord received;
     try {
@@ -361,8 +363,8 @@ std::vector<ReceivedLink> LinksOf(const std::vector<ReceivedRecord>& records,
     if (archivePath.empty() || spans.size() != records.size())
         return links;
     for (std::size_t i = 0; i < records.size(); ++i)
-        links.push_back({KeyText(records[i]), archivePath, spans[i].firstLine, spans[i].lineCount,
-                         receivedAt});
+        links.push_back(
+            {KeyText(records[i]), archivePath, spans[i].firstLine, spans[i].lineCount, receivedAt});
     return links;
 }
 
@@ -542,8 +544,8 @@ std::vector<RecordVerdict> VerifyRecords(Workspace* workspace, const std::string
 }
 
 RecordVerdict VerifyRecord(Workspace* workspace, const std::string& storePath,
-                           const CCustomerDB& tree, const cmd::TreePath& setPath,
-                           std::size_t index, int triggValidSec)
+                           const CCustomerDB& tree, const cmd::TreePath& setPath, std::size_t index,
+                           int triggValidSec)
 {
     Evidence evidence(workspace, tree);
     const CMeasData* set = cmd::FindSet(const_cast<CCustomerDB&>(tree), setPath);

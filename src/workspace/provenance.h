@@ -71,8 +71,7 @@ std::string ArchiveOnDisk(const Provenance& p, const std::string& storePath);
 // lines do not decode again to its content key gets no link. Returns how many links were
 // written.
 int RecordProvenance(Workspace& workspace, const std::string& storePath, const CCustomerDB& tree,
-                     const cmd::TreePath& set, const std::vector<ReceivedLink>& links,
-                     int64_t now);
+                     const cmd::TreePath& set, const std::vector<ReceivedLink>& links, int64_t now);
 // The same into the workspace beside the store, when it has one (after a journaled save it
 // does); failures are swallowed: the records then have no link, which verification tells.
 int RecordProvenanceFor(const std::string& storePath, const CCustomerDB& tree,
@@ -111,7 +110,7 @@ struct RecordVerdict {
     std::string contentKey;
     VerifyState state = VerifyState::NoReception;
     NoReceptionReason reason = NoReceptionReason::NoLink;
-    std::string detail;                // UTF-8: what was damaged, the decoder's message
+    std::string detail;                 // UTF-8: what was damaged, the decoder's message
     std::vector<FieldChange> changed;   // differences nothing explains (Changed)
     std::vector<FieldChange> explained; // differences journaled commands made
     std::optional<Provenance> source;   // the link used, where one was found

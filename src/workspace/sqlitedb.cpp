@@ -145,13 +145,16 @@ bool Stmt::IsNull(int column) const
     return sqlite3_column_type(m_stmt, column) == SQLITE_NULL;
 }
 
-Transaction::Transaction(Db& db) : m_db(db) { m_db.Exec("BEGIN IMMEDIATE"); }
+Transaction::Transaction(Db& db) : m_db(db), m_nested(sqlite3_get_autocommit(db.get()) == 0)
+{
+    m_db.Exec(m_nested ? "SAVEPOINT nested" : "BEGIN IMMEDIATE");
+}
 
 Transaction::~Transaction()
 {
     if (!m_done) {
         try {
-            m_db.Exec("ROLLBACK");
+            m_db.Exec(m_nested ? "ROLLBACK TO nested; RELEASE nested" : "ROLLBACK");
         } catch (const Error&) {
             // The connection rolled back by itself (a failed COMMIT of a full disk).
         }
@@ -160,7 +163,7 @@ Transaction::~Transaction()
 
 void Transaction::Commit()
 {
-    m_db.Exec("COMMIT");
+    m_db.Exec(m_nested ? "RELEASE nested" : "COMMIT");
     m_done = true;
 }
 

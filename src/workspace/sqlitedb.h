@@ -75,6 +75,9 @@ private:
 
 // BEGIN IMMEDIATE at construction (the write lock is taken at once, so two writers wait for
 // each other rather than fail half-way); ROLLBACK at the end of the scope unless Commit ran.
+// Inside a transaction already open on the connection it is a savepoint instead, so that a
+// function writing in a transaction of its own (Workspace::Append) joins the caller's: its
+// Commit releases the savepoint, and only the caller's commit makes both lasting.
 class Transaction {
 public:
     explicit Transaction(Db& db);
@@ -85,6 +88,7 @@ public:
 
 private:
     Db& m_db;
+    bool m_nested = false;
     bool m_done = false;
 };
 

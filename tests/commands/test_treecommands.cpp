@@ -257,3 +257,110 @@ TEST(TreeCommands, DeclinedImportLeavesTheTreeAlone)
             .done());
     EXPECT_EQ(names(db.customers.At(0).cables), (std::vector<std::string>{"C1", "C2", "C7"}));
 }
+
+// An approved set refuses every command that would change its records, conditions or name,
+// or remove it, also through a cable or customer that holds it; the tree stays as it was and
+// the observer hears nothing. Names compare as the tree compares them.
+TEST(TreeCommands, LockedSetRefusesEveryChange)
+{
+    const cmd::LockedSets locks({{"ALPHA", "c1", "s1"}});
+    CTestCondition wet;
+    wet.Weather = "rain";
+    JudgParams strict;
+    strict.SeikyokuMin = 0.7;
+    CCustomerDB changedS1 = sampleTree();
+    sample::setAt(changedS1, "alpha", "C1", "S1").RemoveRecordAt(0);
+    NoQuestions yes;
+    struct Case {
+        const char* what;
+        cmd::Command command;
+    };
+    const Case cases[] = {
+        {"rename the set", cmd::RenameName{cmd::Level::Set, kS1, "S3"}},
+        {"rename its cable", cmd::RenameName{cmd::Level::Cable, {"alpha", "C1"}, "C3"}},
+        {"rename its customer", cmd::RenameName{cmd::Level::Customer, {"alpha"}, "omega"}},
+        {"remove the set", cmd::RemoveName{cmd::Level::Set, kS1}},
+        {"remove its cable", cmd::RemoveName{cmd::Level::Cable, {"alpha", "C1"}}},
+        {"remove its customer", cmd::RemoveName{cmd::Level::Customer, {"alpha"}}},
+        {"remove a measurement", cmd::RemoveMeasurement{kS1, 0}},
+        {"edit a measurement", cmd::EditMeasurement{kS1, 0, cmd::MeasField::TriggerLevel, rec(10.0)}},
+        {"judgment display", cmd::SetMeasurementDisplay{kS1, 1, 0, 0, 10}},
+        {"condition", cmd::EditCondition{kS1, 5, wet}},
+        {"criteria", cmd::SetCriteria{kS1, strict}},
+        {"display into past data", cmd::ApplyDisplayToRecords{kS1, 0, 1}},
+        {"final value", cmd::ChooseFinalValue{kS1, 0, rec(10.0).Points, 99, 10}},
+        {"registration", cmd::RegisterReceived{kS1, {rec(15.0, 5)}, wet, false}},
+        {"import over the set",
+         cmd::ImportMerge{ExchangeNode::root(), &changedS1, ExchangeNode::Root, {}, &yes}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CCustomerDB db = sampleTree();
+        Recorder seen;
+        const cmd::Outcome out = cmd::Run(db, c.command, &seen, &locks);
+        EXPECT_EQ(out.status, cmd::Status::Approved);
+        EXPECT_EQ(out.locked, kS1) << "the tree's own spelling of the locked set";
+        EXPECT_EQ(db, sampleTree());
+        EXPECT_TRUE(seen.changes.empty());
+    }
+}
+
+// Around an approved set everything else goes on: its siblings, the other cable and customer,
+// an import beside it, and an OK of the criteria dialog that changes nothing.
+TEST(TreeCommands, LockLeavesTheRestOfTheTreeFree)
+{
+    const cmd::LockedSets locks({kS1});
+    CCustomerDB imported;
+    imported.customers.At(imported.customers.FindOrInsert("alpha")).cables.FindOrInsert("C7");
+    NoQuestions yes;
+    const CMeasData& s1 = s1Of(sampleTree());
+    const CTestCondition& now = s1.RecordAt(0).Condition;
+    const JudgParams same{now.SeikyokuMin,    now.SeikyokuMax,    now.JyakutenMin,
+                          now.JyakutenMax,    now.LastCurrentMin, now.LastCurrentMax,
+                          s1.ShowSeikyoku,    s1.ShowJyakuten};
+    struct Case {
+        const char* what;
+        cmd::Command command;
+        cmd::Status status;
+    };
+    const Case cases[] = {
+        {"rename the empty sibling", cmd::RenameName{cmd::Level::Set, {"alpha", "C1", "S2"}, "S3"},
+         cmd::Status::Done},
+        {"add a set beside it", cmd::AddName{cmd::Level::Set, {"alpha", "C1"}, "S0"},
+         cmd::Status::Done},
+        {"rename the other cable", cmd::RenameName{cmd::Level::Cable, {"alpha", "C2"}, "C9"},
+         cmd::Status::Done},
+        {"remove the other customer", cmd::RemoveName{cmd::Level::Customer, {"beta"}},
+         cmd::Status::Done},
+        {"import beside it",
+         cmd::ImportMerge{ExchangeNode::root(), &imported, ExchangeNode::Root, {}, &yes},
+         cmd::Status::Done},
+        {"criteria as they are", cmd::SetCriteria{kS1, same}, cmd::Status::Unchanged},
+        {"display as it is", cmd::ApplyDisplayToRecords{kS1, 1, 1}, cmd::Status::Unchanged},
+        {"missing record stays not found", cmd::RemoveMeasurement{kS1, 7}, cmd::Status::NotFound},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CCustomerDB db = sampleTree();
+        EXPECT_EQ(cmd::Run(db, c.command, nullptr, &locks).status, c.status);
+        ASSERT_NE(cmd::FindSet(db, kS1), nullptr);
+        EXPECT_EQ(*cmd::FindSet(db, kS1), s1Of(sampleTree()));
+    }
+}
+
+// Recalculating the whole tree passes approved sets by and counts only what it recalculated.
+TEST(TreeCommands, RecalculateAllSkipsLockedSets)
+{
+    CCustomerDB db = sampleTree();
+    sample::setAt(db, "beta", "K", "T").InsertRecord(rec(10.0));
+    CCustomerDB before = db;
+    const cmd::LockedSets locks({kS1});
+    Recorder seen;
+    const cmd::Outcome out = cmd::Run(db, cmd::RecalculateAll{4}, &seen, &locks);
+    ASSERT_TRUE(out.done());
+    EXPECT_EQ(out.skippedSets, 1u);
+    EXPECT_EQ(s1Of(db), s1Of(before));
+    EXPECT_NE(sample::setAt(db, "beta", "K", "T"), sample::setAt(before, "beta", "K", "T"));
+    ASSERT_EQ(seen.changes.size(), 1u);
+    EXPECT_EQ(seen.changes[0].count, 1u);
+}

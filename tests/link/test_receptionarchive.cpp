@@ -261,8 +261,8 @@ TEST(ReceptionArchive, EachRecordsLinesDecodeAloneToThatRecord)
     const TesterEmulator emu(smallDump(17, 4));
     std::vector<EmulatorChunk> chunks = emu.serialChunks();
     const auto line = [](int n) { return std::size_t(8 + 9 + 7 * n); };
-    chunks[0].bytes[8 + 3] = 0x13;            // month 13: the time is replaced
-    chunks[1].bytes[line(30) + 3] ^= 0xF0;    // lost: the recovery skips to the next marker
+    chunks[0].bytes[8 + 3] = 0x13;         // month 13: the time is replaced
+    chunks[1].bytes[line(30) + 3] ^= 0xF0; // lost: the recovery skips to the next marker
     EmulatorPtySender tester(chunks, 0);
     ASSERT_TRUE(tester.ok()) << tester.error();
     Reception live(tester.path(), ReceptionMode::Serial, {}, dir.path.string());

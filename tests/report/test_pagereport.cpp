@@ -262,3 +262,23 @@ TEST(PageReport, ShieldCurrentsAndTheirUnitAreAllShown)
         }
     }
 }
+
+// The approval line is on every page only when the content carries one; without it the title
+// row is as it always was.
+TEST(PageReport, ApprovalLineOnlyWhenGiven)
+{
+    const CMeasRecord r = record(600, 0);
+    ReportContent plain{"a", "b", "c", &r, true};
+    PageReport without(ReportSettings{}, plain, 1.0, 10, PrintOptions{});
+    LayoutGrid* p1 = without.buildPage(1);
+    EXPECT_TRUE(text(p1, "page title", 0, 0).isEmpty());
+    EXPECT_EQ(p1->findBlock("page title")->grid()->columns()[0].length, 200);
+
+    ReportContent approved = plain;
+    approved.approval = QStringLiteral("承認：山田　2026/12/11");
+    PageReport with(ReportSettings{}, approved, 1.0, 10, PrintOptions{});
+    ASSERT_EQ(with.totalPages(), without.totalPages());
+    for (int p = 1; p <= with.totalPages(); ++p)
+        EXPECT_EQ(text(with.buildPage(p), "page title", 0, 0), approved.approval) << p;
+    EXPECT_EQ(text(with.buildPage(1), "page title", 1, 0), QStringLiteral("成績表"));
+}

@@ -133,6 +133,29 @@ TEST_F(AppSettingsTest, SaveWritesTheKeysInTheirOrder)
     EXPECT_EQ(readAll(ini()), readAll(kData / "save_only_MXRView.INI"));
 }
 
+// The approval keys the older program does not know stay out of the INI until used (the golden
+// files above hold without them), and are kept once set.
+TEST_F(AppSettingsTest, ApprovalKeysAppearOnlyOnceUsed)
+{
+    CAppSettings s = load();
+    EXPECT_EQ(s.PrtApproval, 0);
+    EXPECT_EQ(s.ApproverName, "");
+    s.PrtApproval = 1;
+    s.ApproverName = cp932::lit("山田");
+    ASSERT_TRUE(s.SaveSettings());
+    const std::string main = readAll(ini());
+    EXPECT_NE(main.find("PrtApproval=1\r\n"), std::string::npos);
+    EXPECT_NE(main.find("[Approval]\r\nName=" + cp932::lit("山田") + "\r\n"), std::string::npos);
+
+    CAppSettings again = load();
+    EXPECT_EQ(again.PrtApproval, 1);
+    EXPECT_EQ(again.ApproverName, cp932::lit("山田"));
+    // Switched off again, the key stays with its value rather than vanishing.
+    again.PrtApproval = 0;
+    ASSERT_TRUE(again.SaveSettings());
+    EXPECT_NE(readAll(ini()).find("PrtApproval=0\r\n"), std::string::npos);
+}
+
 TEST_F(AppSettingsTest, PlacementCountsOnlyWithAllTenNumbers)
 {
     struct Case {

@@ -15,6 +15,8 @@
 #include <cstdio>
 
 #include "store/backup.h"
+#include "workspace/approvals.h"
+#include "workspace/workspace.h"
 #include "storetesthelp.h"
 #include "workspace/workspace.h"
 #include "workspace/workspacebackup.h"
@@ -157,6 +159,48 @@ TEST_F(StoreCli, FromJsonRecalcUsesTriggValidSecOfTheApplicationFolder)
         EXPECT_EQ(r.Triggers.size(), customValid ? 1u : 0u) << "the kick at 5 s";
     }
     EXPECT_EQ(readFile(path("system.ini").toStdString()), "[Param]\r\nTriggValidSec=3\r\n");
+}
+
+// A set approved in OUT's workspace keeps its values through --recalc, and the tool says so.
+TEST_F(StoreCli, FromJsonRecalcLeavesApprovedSetsAlone)
+{
+    QJsonArray points;
+    for (int i = 1; i <= 350; ++i)
+        points.append(QJsonArray({0.2 * i, 10.0 - i * 0.02}));
+    const QJsonObject rec{{"TestVoltage", 1.0}, {"UsedPoints", 350}, {"Points", points}};
+    auto set = [&rec](const char* name) {
+        return QJsonObject{{"name", name}, {"records", QJsonArray{rec}}};
+    };
+    const QJsonObject doc{
+        {"customers",
+         QJsonArray{QJsonObject{
+             {"name", "C"},
+             {"cables",
+              QJsonArray{QJsonObject{{"name", "K"}, {"sets", QJsonArray{set("A"), set("B")}}}}}}}}};
+    writeFile(path("in.json").toStdString(), QJsonDocument(doc).toJson().toStdString());
+    ASSERT_EQ(mxrtool({"store", "from-json", path("in.json"), path("out.dat")}).exitCode, 0);
+    CMeasRecord asWritten;
+    {
+        CCustomerDB db;
+        ASSERT_TRUE(LoadStore(db, path("out.dat").toStdString()).ok);
+        asWritten = db.customers.At(0).cables.At(0).sets.At(0).RecordAt(0);
+        ASSERT_NE(asWritten.LastCurrent, 3.0);
+        ws::Workspace workspace;
+        ASSERT_TRUE(workspace.Open(path("out.dat").toStdString(), true).usable());
+        ASSERT_EQ(ws::Approvals(workspace).Approve(db, {"C", "K", "A"}, "y", "2026/12/11",
+                                                   {"u", "pc"}, 1),
+                  ws::ApprovalStatus::Done);
+    }
+    const ToolRun run =
+        mxrtool({"store", "from-json", path("in.json"), path("out.dat"), "--recalc"});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("1 approved set(s) kept as approved: not recalculated"))
+        << run.err.toStdString();
+    CCustomerDB db;
+    ASSERT_TRUE(LoadStore(db, path("out.dat").toStdString()).ok);
+    const CCable& cable = db.customers.At(0).cables.At(0);
+    EXPECT_EQ(cable.sets.At(0).RecordAt(0), asWritten) << "A: as the document says";
+    EXPECT_DOUBLE_EQ(cable.sets.At(1).RecordAt(0).LastCurrent, 3.0) << "B: recalculated";
 }
 
 TEST_F(StoreCli, AMissingOrUnreadableInputNeverReplacesTheOutput)

@@ -14,6 +14,7 @@
 #include "support/scriptedmessages.h"
 #include "support/widgetgrab.h"
 #include "ui/frame/commandids.h"
+#include "ui/common/approvaltext.h"
 #include "ui/dialogs/dataimportdialog.h"
 #include "ui/dialogs/exchangeui.h"
 #include "ui/frame/mainwindow.h"
@@ -217,6 +218,25 @@ TEST_F(DataImportTest, MeasurementsIntoASetAndTwiceMeansTwice)
     ASSERT_TRUE(m_dialog->OnImport());
     EXPECT_EQ(6u, m_doc.customers.At(1).cables.At(1).sets.At(0).RecordCount());
     EXPECT_EQ(2, m_commits);
+}
+
+// An import that would change an approved set is refused whole, with the reason.
+TEST_F(DataImportTest, AnApprovedSetTakesNoImport)
+{
+    const CCustomer& customer = m_doc.customers.At(1);
+    const cmd::TreePath approved{customer.name, customer.cables.At(1).name,
+                                 customer.cables.At(1).sets.At(0).name};
+    const cmd::LockedSets locks({approved});
+    m_dialog->SetLocks(&locks);
+    load();
+    selectFile(ExchangeNode::ofSet(3, 0, 0));
+    check({0});
+    selectDest(ExchangeNode::ofSet(1, 1, 0)); // the approved set
+    EXPECT_FALSE(m_dialog->OnImport());
+    EXPECT_EQ(QStringList{ui::ApprovedRefusal(approved)}, m_msg->texts());
+    EXPECT_EQ(Kind::Error, m_msg->entries()[0].kind);
+    EXPECT_EQ(m_before, m_doc);
+    EXPECT_EQ(0, m_commits);
 }
 
 TEST_F(DataImportTest, FailedReadShowsTheStoreMessageAndKeepsTheTreeRead)

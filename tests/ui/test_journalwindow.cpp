@@ -89,19 +89,29 @@ std::vector<ws::JournalEntry> sampleJournal()
     std::vector<ws::JournalEntry> j(4);
     j[0] = {1, jst(2026, 12, 1, 10), "tanaka", "PC-01", "add-name", "追加: A社", "", {}};
     j[0].items.push_back(item(ws::ItemChange::Added, ws::ItemLevel::Customer, "A社"));
-    j[1] = {2, jst(2026, 12, 5, 9, 30), "suzuki", "PC-02", "edit-measurement", "測定データの編集", "", {}};
-    ws::JournalItem edit = item(ws::ItemChange::Changed, ws::ItemLevel::Record, "A社", "CV-1", "2026点検");
+    j[1] = {
+        2, jst(2026, 12, 5, 9, 30), "suzuki", "PC-02", "edit-measurement", "測定データの編集", "",
+        {}};
+    ws::JournalItem edit =
+        item(ws::ItemChange::Changed, ws::ItemLevel::Record, "A社", "CV-1", "2026点検");
     edit.contentKey = kKey;
     edit.fields = {{"試験電圧", "1.50", "2.00"}, {"最終値", "12.3", "12.5"}};
     j[1].items.push_back(edit);
     j[2] = {3, jst(2026, 12, 10, 17), "suzuki", "PC-02", "external-change", "", "", {}};
-    ws::JournalItem gone = item(ws::ItemChange::Removed, ws::ItemLevel::Record, "A社", "CV-1", "2026点検");
+    ws::JournalItem gone =
+        item(ws::ItemChange::Removed, ws::ItemLevel::Record, "A社", "CV-1", "2026点検");
     gone.contentKey = std::string(64, 'e');
     ws::JournalItem cable = item(ws::ItemChange::Renamed, ws::ItemLevel::Cable, "A社", "CV-1");
     cable.newName = "CV-1, 北";
     j[2].items = {gone, cable};
-    j[3] = {4, jst(2026, 12, 11, 8), "tanaka", "PC-01", "withdraw-approval", "承認の取り消し",
-            "再測定のため", {}};
+    j[3] = {4,
+            jst(2026, 12, 11, 8),
+            "tanaka",
+            "PC-01",
+            "withdraw-approval",
+            "承認の取り消し",
+            "再測定のため",
+            {}};
     return j;
 }
 
@@ -185,7 +195,8 @@ TEST(JournalTable, CellTextsNameTheChangeAsTheUserReadsIt)
     for (const Case& c : cases)
         EXPECT_EQ(t.Text(c.row, c.column), c.text) << c.row << "/" << static_cast<int>(c.column);
 
-    ws::JournalItem removed = item(ws::ItemChange::Removed, ws::ItemLevel::Set, "A社", "CV-1", "2025");
+    ws::JournalItem removed =
+        item(ws::ItemChange::Removed, ws::ItemLevel::Set, "A社", "CV-1", "2025");
     removed.count = 3;
     EXPECT_EQ(ws::JournalContentText(removed), "削除 (測定 3 件)");
     EXPECT_EQ(ws::JournalContentText(t.Entries()[1].items[0], true),
@@ -290,7 +301,8 @@ TEST_F(JournalWindowTest, FiltersNarrowTheRowsAndTheStateCountsThem)
     // The chosen row's whole entry shows below the table.
     w->View()->setCurrentIndex(w->Model()->index(3, 0));
     const QString detail = w->Detail()->toPlainText();
-    EXPECT_TRUE(detail.contains(QStringLiteral("記録キー: ") + QString::fromStdString(kKey))) << detail.toStdString();
+    EXPECT_TRUE(detail.contains(QStringLiteral("記録キー: ") + QString::fromStdString(kKey)))
+        << detail.toStdString();
     EXPECT_TRUE(detail.contains(QStringLiteral("試験電圧: 1.50 → 2.00\n最終値: 12.3 → 12.5")));
 
     // Another scope reads the journal again with its names, keeping the row filter.
@@ -318,8 +330,9 @@ TEST_F(JournalWindowTest, PdfHoldsTheRowsShownAndWhatNarrowedThem)
     if (QStandardPaths::findExecutable("pdftotext").isEmpty())
         GTEST_SKIP() << "pdftotext (poppler-utils) not installed";
     const JapanTime japan;
-    JournalWindow* w =
-        Open([](const ws::JournalFilter&) { return JournalQueryResult{true, {}, sampleJournal()}; });
+    JournalWindow* w = Open([](const ws::JournalFilter&) {
+        return JournalQueryResult{true, {}, sampleJournal()};
+    });
     w->SetTextFilter(QStringLiteral("suzuki"));
     const QString path = guitest::grabDir() + "/journal.pdf"; // kept to be looked at
     {
@@ -336,7 +349,8 @@ TEST_F(JournalWindowTest, PdfHoldsTheRowsShownAndWhatNarrowedThem)
     const QString text = QString::fromUtf8(p.readAllStandardOutput());
     for (const char* expected : {"変更履歴", "範囲 0", "検索「suzuki」", "2026/12/05 09:30:00",
                                  "測定データの編集", "外部で変更", "PC-02"})
-        EXPECT_TRUE(text.contains(QString::fromUtf8(expected))) << expected << "\n" << text.toStdString();
+        EXPECT_TRUE(text.contains(QString::fromUtf8(expected))) << expected << "\n"
+                                                                << text.toStdString();
     EXPECT_FALSE(text.contains(QStringLiteral("tanaka"))) << text.toStdString();
 }
 
@@ -349,9 +363,10 @@ TEST(JournalPages, RowsContinueOnFurtherPagesAndAnEmptyTableSaysSo)
     const JapanTime japan;
     std::vector<ws::JournalEntry> many;
     for (int i = 0; i < JournalPages::kRowsPerPage + 3; ++i) {
-        ws::JournalEntry e{i + 1, jst(2026, 12, 1) + i * 60, "u", "w", "add-name",
-                           "追加 " + std::to_string(i + 1), "", {}};
-        e.items.push_back(item(ws::ItemChange::Added, ws::ItemLevel::Customer, "C" + std::to_string(i + 1)));
+        ws::JournalEntry e{i + 1,      jst(2026, 12, 1) + i * 60,       "u", "w",
+                           "add-name", "追加 " + std::to_string(i + 1), "",  {}};
+        e.items.push_back(
+            item(ws::ItemChange::Added, ws::ItemLevel::Customer, "C" + std::to_string(i + 1)));
         many.push_back(e);
     }
     ws::JournalTable t;
@@ -365,8 +380,8 @@ TEST(JournalPages, RowsContinueOnFurtherPagesAndAnEmptyTableSaysSo)
     LayoutGrid* second = pages.buildPage(2);
     ASSERT_NE(second, nullptr);
     // Newest first: the second page starts after the first page's rows.
-    EXPECT_EQ(cellText(second, 3, 1),
-              QStringLiteral("追加 %1").arg(JournalPages::kRowsPerPage + 3 - JournalPages::kRowsPerPage));
+    EXPECT_EQ(cellText(second, 3, 1), QStringLiteral("追加 %1").arg(JournalPages::kRowsPerPage + 3 -
+                                                                    JournalPages::kRowsPerPage));
     EXPECT_EQ(pages.buildPage(3), nullptr);
 
     t.SetFilter({"no such text"});
@@ -408,7 +423,8 @@ TEST(JournalFromTheMenu, ReadsTheStoresWorkspaceForTheSelection)
     sample::addPoints(record, 10, [](int i) { return 1.0 + i; });
     setup.doc.Store() = sample::treeWith({record}, "alpha", "C1", "S1");
     setup.doc.Selection() = {"alpha", "C1", "S1", 0};
-    const std::string key = ws::KeyText(setup.doc.Store().customers.At(0).cables.At(0).sets.At(0).RecordAt(0));
+    const std::string key =
+        ws::KeyText(setup.doc.Store().customers.At(0).cables.At(0).sets.At(0).RecordAt(0));
 
     // Without a workspace: an empty journal, and none made by looking.
     QAction* show = setup.frame().Action(commandid::ShowJournal);
@@ -424,10 +440,18 @@ TEST(JournalFromTheMenu, ReadsTheStoresWorkspaceForTheSelection)
     {
         ws::Workspace ws;
         ASSERT_TRUE(ws.Open(storePath, true).usable());
-        ws::JournalItem edited = item(ws::ItemChange::Changed, ws::ItemLevel::Record, "alpha", "C1", "S1");
+        ws::JournalItem edited =
+            item(ws::ItemChange::Changed, ws::ItemLevel::Record, "alpha", "C1", "S1");
         edited.contentKey = key;
-        ws.Append({0, jst(2026, 12, 1), "u", "w", "edit-measurement", "測定データの編集", "", {edited}});
-        ws.Append({0, jst(2026, 12, 2), "u", "w", "add-name", "追加: beta", "",
+        ws.Append(
+            {0, jst(2026, 12, 1), "u", "w", "edit-measurement", "測定データの編集", "", {edited}});
+        ws.Append({0,
+                   jst(2026, 12, 2),
+                   "u",
+                   "w",
+                   "add-name",
+                   "追加: beta",
+                   "",
                    {item(ws::ItemChange::Added, ws::ItemLevel::Customer, "beta")}});
     }
     // The same command again brings the one window forward and reads the journal again.

@@ -57,11 +57,12 @@ protected:
         std::vector<ws::ReceivedLink> links;
         receive(61, 2, records, links);
         set = {fx::customer(), fx::cable, "received"};
-        ASSERT_TRUE(cmd::Run(doc->Store(), cmd::AddName{cmd::Level::Set, {set.customer, set.cable},
-                                                        set.set})
+        ASSERT_TRUE(cmd::Run(doc->Store(),
+                             cmd::AddName{cmd::Level::Set, {set.customer, set.cable}, set.set})
                         .done());
-        ASSERT_TRUE(cmd::Run(doc->Store(), cmd::RegisterReceived{set, {records.begin(), records.end()},
-                                                                 CTestCondition{}, false})
+        ASSERT_TRUE(cmd::Run(doc->Store(),
+                             cmd::RegisterReceived{
+                                 set, {records.begin(), records.end()}, CTestCondition{}, false})
                         .done());
         ws::Workspace w;
         ASSERT_TRUE(w.Open(storePath, true).usable());
@@ -79,8 +80,8 @@ protected:
         ASSERT_TRUE(live.listener.waitFinished(20s));
         ASSERT_TRUE(live.listener.success());
         records = live.worker.TakeRecords();
-        links = ws::LinksOf(records, live.worker.RecordSpans(), live.worker.ArchivePath(),
-                            1765440000);
+        links =
+            ws::LinksOf(records, live.worker.RecordSpans(), live.worker.ArchivePath(), 1765440000);
         ASSERT_EQ(links.size(), records.size());
     }
     void select(const std::string& setName, int index)
@@ -109,7 +110,8 @@ TEST_F(ReceptionSourceTest, PanelNamesTheReceptionOfTheShownRecordAndVerifiesIts
     EXPECT_TRUE(text.contains(QStringLiteral("受信データ: received/"))) << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("検証: 一致"))) << text.toStdString();
     frame->show();
-    EXPECT_TRUE(guitest::grabToPng(frame.get(), guitest::grabDir() + "/reception_source_panel.png"));
+    EXPECT_TRUE(
+        guitest::grabToPng(frame.get(), guitest::grabDir() + "/reception_source_panel.png"));
 
     // A point changed without the program: 変更あり, and 検証 of the set says which record.
     cmd::FindSet(doc->Store(), set)->RecordAt(0).Points[2].value = CDataValue(77.0);

@@ -19,6 +19,7 @@
 #include "support/mainwindowsetup.h"
 #include "support/whenmodal.h"
 #include "support/widgetgrab.h"
+#include "ui/document/documentapprovals.h"
 #include "ui/frame/commandids.h"
 #include "ui/frame/undocommands.h"
 #include "ui/pages/customertreepage.h"
@@ -165,6 +166,23 @@ TEST_F(UndoUiTest, AnUndoOverAChangedSetIsRefusedAndTold)
     EXPECT_TRUE(w.messages->entries()[0].text.startsWith(
         QStringLiteral("元に戻せません: 測定データ 1 "
                        "件の登録\n需要家「顧客Ａ」のケーブル「CV-1」の測定データ「2024春」")))
+        << w.messages->entries()[0].text.toStdString();
+}
+
+// A step over a set approved since is refused and told, and leaves the store file alone.
+TEST_F(UndoUiTest, AnUndoOverAnApprovedSetIsRefused)
+{
+    registerRecords({received(10.0, 1)});
+    ASSERT_TRUE(docapprovals::Approve(w.doc, kSet, "y", "2026/12/11", {"u", "pc"}).ok());
+    const CCustomerDB now = w.doc.Store();
+    const std::string file = readBytes(storePath());
+
+    press(Qt::Key_Z);
+    EXPECT_EQ(w.doc.Store(), now);
+    EXPECT_EQ(readBytes(storePath()), file);
+    ASSERT_EQ(w.messages->entries().size(), 1u);
+    EXPECT_EQ(w.messages->entries()[0].kind, Kind::Error);
+    EXPECT_TRUE(w.messages->entries()[0].text.contains(QStringLiteral("2024春")))
         << w.messages->entries()[0].text.toStdString();
 }
 

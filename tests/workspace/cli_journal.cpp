@@ -185,10 +185,14 @@ TEST_F(JournalCliTest, AStoreWithoutWorkspaceHasAnEmptyJournalAndGetsNone)
 
 TEST_F(JournalCliTest, BadOptionsAreUsageErrors)
 {
-    const QStringList bad[] = {{"--since", "2026-13-01"}, {"--until", "2026-02-30"},
-                               {"--since", "12/01/2026"}, {"--limit", "0"},
-                               {"--limit", "x"},          {"--since"},
-                               {"--colour", "red"},        {"--cable", "CV-1"},
+    const QStringList bad[] = {{"--since", "2026-13-01"},
+                               {"--until", "2026-02-30"},
+                               {"--since", "12/01/2026"},
+                               {"--limit", "0"},
+                               {"--limit", "x"},
+                               {"--since"},
+                               {"--colour", "red"},
+                               {"--cable", "CV-1"},
                                {"--customer", "東工業", "--set", "2026春"}};
     for (const QStringList& args : bad) {
         const ToolRun r = journal(QStringList{"--home", dir.path(), "journal"} + args);

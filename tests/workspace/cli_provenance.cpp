@@ -24,6 +24,7 @@
 #include "store/backup.h"
 #include "store/store.h"
 #include "store/storesession.h"
+#include "workspace/approvals.h"
 #include "workspace/storejournal.h"
 #include "workspace/workspace.h"
 
@@ -46,8 +47,8 @@ protected:
     {
         EmulatorPtySender tester(chunks, 0);
         EXPECT_TRUE(tester.ok()) << tester.error();
-        return mxrtool(home() + QStringList{"receive", "--device",
-                                            QString::fromStdString(tester.path())} +
+        return mxrtool(home() +
+                       QStringList{"receive", "--device", QString::fromStdString(tester.path())} +
                        more);
     }
     static QStringList target()
@@ -106,7 +107,8 @@ TEST_F(ProvenanceCli, RegisteredReceptionVerifiesUntilChangedBehindTheProgramsBa
     ToolRun v = mxrtool(home() + QStringList{"verify"});
     ASSERT_EQ(v.exitCode, 0) << v.err.toStdString() << v.out.toStdString();
     EXPECT_EQ(states(json(v)), std::vector<std::string>(4, "match"));
-    EXPECT_EQ(json(v)["records"].toArray()[0].toObject()["customer"].toString(), QString::fromUtf8("需要家A"));
+    EXPECT_EQ(json(v)["records"].toArray()[0].toObject()["customer"].toString(),
+              QString::fromUtf8("需要家A"));
 
     // The registration was journaled; a condition edit through a journaled command of the
     // program is explained.
@@ -144,7 +146,9 @@ TEST_F(ProvenanceCli, RegisteredReceptionVerifiesUntilChangedBehindTheProgramsBa
     EXPECT_EQ(v.exitCode, 1);
     EXPECT_EQ(states(json(v)), (std::vector<std::string>{"match", "changed", "match", "match"}));
     const QJsonObject changed = json(v)["records"].toArray()[1].toObject();
-    EXPECT_EQ(changed["changed"].toArray()[0].toObject()["field"].toString(), QString::fromUtf8("測定点の値")) << v.out.toStdString();
+    EXPECT_EQ(changed["changed"].toArray()[0].toObject()["field"].toString(),
+              QString::fromUtf8("測定点の値"))
+        << v.out.toStdString();
 
     // The first archive gone: its records have no reception to prove anything by; the record
     // of the second reception still matches.
@@ -186,4 +190,29 @@ TEST_F(ProvenanceCli, RegisterNeedsAllThreeNames)
                                                    "--customer", "A", "--cable", "K"});
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_TRUE(QString::fromUtf8(r.err).contains("--register needs")) << r.err.toStdString();
+}
+
+// A reception is not filed into an approved set: nothing is registered and the tool says why.
+TEST_F(ProvenanceCli, AnApprovedSetTakesNoReception)
+{
+    const TesterEmulator emu(smallDump(52, 2));
+    ASSERT_EQ(receive(emu.serialChunks(), target()).exitCode, 0);
+    CCustomerDB tree;
+    ASSERT_TRUE(LoadStore(tree, storePath).ok);
+    {
+        ws::Workspace w;
+        ASSERT_TRUE(w.Open(storePath, false).usable());
+        ASSERT_EQ(ws::Approvals(w).Approve(tree,
+                                           {cp932::lit("需要家A"), "CV-1", cp932::lit("2026年")},
+                                           "y", "2026/12/11", {"u", "pc"}, 1),
+                  ws::ApprovalStatus::Done);
+    }
+    const TesterEmulator second(smallDump(54, 1));
+    const ToolRun refused = receive(second.serialChunks(), target());
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_TRUE(QString::fromUtf8(refused.err).contains("is approved"))
+        << refused.err.toStdString();
+    CCustomerDB after;
+    ASSERT_TRUE(LoadStore(after, storePath).ok);
+    EXPECT_EQ(after, tree);
 }

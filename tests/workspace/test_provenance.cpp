@@ -45,8 +45,9 @@ class Provenance : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        root = fs::temp_directory_path() / ("mxr_provenance_" + std::to_string(::getpid()) + "_" +
-                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        root = fs::temp_directory_path() /
+               ("mxr_provenance_" + std::to_string(::getpid()) + "_" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(root);
         fs::create_directories(root / "DATA");
         storePath = (root / "DATA" / "MXR.DAT").string();
@@ -54,7 +55,8 @@ protected:
         const TesterEmulator emu(smallDump(23, 3));
         EmulatorPtySender tester(emu.serialChunks(), 0);
         ASSERT_TRUE(tester.ok()) << tester.error();
-        Reception live(tester.path(), ReceptionMode::Serial, {}, (root / "DATA" / "received").string());
+        Reception live(tester.path(), ReceptionMode::Serial, {},
+                       (root / "DATA" / "received").string());
         ASSERT_TRUE(live.listener.waitFinished(20s));
         ASSERT_TRUE(live.listener.success());
         received = live.worker.TakeRecords();
@@ -63,10 +65,10 @@ protected:
         ASSERT_EQ(links.size(), 3u);
 
         // Registered as the transfer sheet registers, journaled, then linked.
-        for (const cmd::Command& c :
-             std::vector<cmd::Command>{cmd::AddName{cmd::Level::Customer, {}, kSet.customer},
-                                       cmd::AddName{cmd::Level::Cable, {kSet.customer}, kSet.cable},
-                                       cmd::AddName{cmd::Level::Set, {kSet.customer, kSet.cable}, kSet.set}})
+        for (const cmd::Command& c : std::vector<cmd::Command>{
+                 cmd::AddName{cmd::Level::Customer, {}, kSet.customer},
+                 cmd::AddName{cmd::Level::Cable, {kSet.customer}, kSet.cable},
+                 cmd::AddName{cmd::Level::Set, {kSet.customer, kSet.cable}, kSet.set}})
             ASSERT_TRUE(cmd::Run(tree, c).done());
         ASSERT_TRUE(workspace.Open(storePath, true).usable());
         CTestCondition condition;
@@ -82,7 +84,8 @@ protected:
         const CCustomerDB before = tree;
         ChangeList changes;
         ASSERT_TRUE(cmd::Run(tree, command, &changes).done());
-        ws::JournalEntry e = ws::MakeEntry(before, tree, changes.changes, {"tester", "ws1"}, 1765440200);
+        ws::JournalEntry e =
+            ws::MakeEntry(before, tree, changes.changes, {"tester", "ws1"}, 1765440200);
         if (kind)
             e.command = kind;
         workspace.Append(e);

@@ -57,13 +57,13 @@ std::optional<int64_t> dayStart(const QString& text, int days)
 std::optional<QString> parse(const QStringList& args, JournalArgs& a)
 {
     return ParseStoreArguments(
-        args,
-        {"--customer"_L1, "--cable"_L1, "--set"_L1, "--since"_L1, "--until"_L1, "--limit"_L1},
+        args, {"--customer"_L1, "--cable"_L1, "--set"_L1, "--since"_L1, "--until"_L1, "--limit"_L1},
         a.store, [&](const QString& option, const QString& value) -> std::optional<QString> {
             ws::JournalFilter& f = a.filter;
             if (option == "--customer" || option == "--cable" || option == "--set") {
-                (option == "--customer" ? f.customer : option == "--cable" ? f.cable : f.set) =
-                    value.toStdString();
+                (option == "--customer" ? f.customer
+                 : option == "--cable"  ? f.cable
+                                        : f.set) = value.toStdString();
                 return std::nullopt;
             }
             if (option == "--limit") {
@@ -105,8 +105,8 @@ std::string isoTime(int64_t time)
     const std::size_t n = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local);
     const long offset = local.tm_gmtoff / 60; // minutes east of UTC
     const long minutes = offset < 0 ? -offset : offset;
-    std::snprintf(text + n, sizeof text - n, "%c%02ld:%02ld", offset < 0 ? '-' : '+',
-                  minutes / 60, minutes % 60);
+    std::snprintf(text + n, sizeof text - n, "%c%02ld:%02ld", offset < 0 ? '-' : '+', minutes / 60,
+                  minutes % 60);
     return text;
 }
 
@@ -193,8 +193,8 @@ int runJournalCommand(const ToolContext& ctx, const QStringList& args)
         if (workspace.IsOpen())
             found = workspace.Query(a.filter);
     } catch (const sqlite::Error& e) {
-        return ToolFailure(ToolMsg::CannotOpen,
-                           {QFile::decodeName(workspace.Path().c_str()), QString::fromUtf8(e.what())});
+        return ToolFailure(ToolMsg::CannotOpen, {QFile::decodeName(workspace.Path().c_str()),
+                                                 QString::fromUtf8(e.what())});
     }
     JsonOut j;
     {

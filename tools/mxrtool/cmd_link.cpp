@@ -265,8 +265,8 @@ int runReception(ReceptionOptions options, std::unique_ptr<ISerialPort> port, Wa
         filing.ok = true; // nothing arrived: nothing to file
     else if (collector.success && !cancelled)
         ToolNote(ToolMsg::IncompleteReception);
-    return printResult(collector, records, cancelled, worker.ArchivePath(),
-                       worker.ArchiveMissing(), &filing);
+    return printResult(collector, records, cancelled, worker.ArchivePath(), worker.ArchiveMissing(),
+                       &filing);
 }
 
 int decode(const ToolContext& ctx, const QStringList& args)
@@ -335,8 +335,7 @@ int receive(const ToolContext& ctx, const QStringList& args)
         if (!setup)
             return ToolFailure(ToolMsg::NoAppFolder);
         if (MxrViewHoldsFolder(setup->folder))
-            return ToolFailure(ToolMsg::FolderInUse,
-                               {QFile::decodeName(setup->folder.c_str())});
+            return ToolFailure(ToolMsg::FolderInUse, {QFile::decodeName(setup->folder.c_str())});
     }
 
     installStopSignals();

@@ -21,6 +21,7 @@
 #include "model/measdata.h"
 #include "store/store.h"
 #include "storejson.h"
+#include "workspace/approvals.h"
 
 namespace {
 
@@ -109,8 +110,14 @@ int fromJson(const ToolContext& ctx, const QString& in, const QString& outFile, 
     std::string error;
     if (!StoreFromJson(file.readAll(), db, error))
         return ToolFailure(ToolMsg::BadDumpDocument, {in, QString::fromStdString(error)});
-    if (recalc)
-        cmd::Run(db, cmd::RecalculateAll{triggValidSec(ctx)});
+    if (recalc) {
+        // The sets approved in OUT's workspace keep the values they were approved with.
+        const cmd::LockedSets locks = ws::LocksOfStore(NativeStorePath(nativePath(outFile)));
+        const cmd::Outcome out =
+            cmd::Run(db, cmd::RecalculateAll{triggValidSec(ctx)}, nullptr, &locks);
+        if (out.skippedSets > 0)
+            ToolNote(ToolMsg::ApprovedSkipped, {QString::number(out.skippedSets)});
+    }
     const StoreOutcome saved = SaveStore(db, nativePath(outFile));
     return saved.ok ? 0 : notWritten(outFile, saved);
 }

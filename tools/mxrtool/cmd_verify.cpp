@@ -89,7 +89,8 @@ int runVerifyCommand(const ToolContext& ctx, const QStringList& args)
         return ProgramFailure(ToolMsg::StoreNotRead, {QFile::decodeName(setup->storePath.c_str())},
                               loaded.message);
     if (!scope.customer.empty() && tree.customers.Find(scope.customer) < 0)
-        return ToolFailure(ToolMsg::NoCustomer, {QString::fromStdString(cp932::toUtf8(scope.customer))});
+        return ToolFailure(ToolMsg::NoCustomer,
+                           {QString::fromStdString(cp932::toUtf8(scope.customer))});
 
     CIniFile system(setup->folder + "/" + kSystemIniName);
     const int triggValidSec = system.GetInt(inisec::Param, inikey::TriggValidSec, 10, false);

@@ -105,15 +105,14 @@ const CommandHelp kCommandHelp[] = {
      "usage: mxrtool analyze STORE --customer C --cable K [--set S]\n"
      "  --customer C, --cable K   the cable: its history, phase balance, step tests, signs\n"
      "  --set S                only this measurement data set\n"},
-    {"journal",
-     "usage: mxrtool journal [STORE] [options]\n"
-     "  STORE                  the data store (default: the application folder's)\n"
-     "  --customer C           only changes at or below this customer\n"
-     "  --cable K              ... this cable (with --customer)\n"
-     "  --set S                ... this measurement data set (with --cable)\n"
-     "  --since YYYY-MM-DD     changes from this day on (local time)\n"
-     "  --until YYYY-MM-DD     changes up to the end of this day\n"
-     "  --limit N              only the newest N changes\n"},
+    {"journal", "usage: mxrtool journal [STORE] [options]\n"
+                "  STORE                  the data store (default: the application folder's)\n"
+                "  --customer C           only changes at or below this customer\n"
+                "  --cable K              ... this cable (with --customer)\n"
+                "  --set S                ... this measurement data set (with --cable)\n"
+                "  --since YYYY-MM-DD     changes from this day on (local time)\n"
+                "  --until YYYY-MM-DD     changes up to the end of this day\n"
+                "  --limit N              only the newest N changes\n"},
 };
 
 } // namespace

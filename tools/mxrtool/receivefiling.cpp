@@ -14,6 +14,7 @@
 #include "store/storesession.h"
 #include "storesetup.h"
 #include "toolmessages.h"
+#include "workspace/approvals.h"
 #include "workspace/provenance.h"
 #include "workspace/storejournal.h"
 #include "workspace/treediff.h"
@@ -61,9 +62,8 @@ int setRowOf(const CCable& cable, const std::string& set)
 } // namespace
 
 bool FileReceived(const ToolContext& ctx, const FilingTarget& target,
-                  const std::vector<ReceivedRecord>& records,
-                  const std::vector<ArchiveSpan>& spans, const std::string& archivePath,
-                  FilingResult& result)
+                  const std::vector<ReceivedRecord>& records, const std::vector<ArchiveSpan>& spans,
+                  const std::string& archivePath, FilingResult& result)
 {
     const std::optional<StoreSetup> setup = ReadStoreSetup(ctx);
     if (!setup) {
@@ -86,7 +86,8 @@ bool FileReceived(const ToolContext& ctx, const FilingTarget& target,
     }
     ws::StoreJournal journal;
     journal.SetActor(ws::CurrentActor());
-    journal.SetWarning([](const std::string& text) { std::fprintf(stderr, "mxrtool: %s\n", text.c_str()); });
+    journal.SetWarning(
+        [](const std::string& text) { std::fprintf(stderr, "mxrtool: %s\n", text.c_str()); });
     journal.Attach(setup->storePath);
     journal.AfterLoad(session.Store(), session.Identity());
     session.SetSaveWitness(&journal);
@@ -102,24 +103,33 @@ bool FileReceived(const ToolContext& ctx, const FilingTarget& target,
                     made))
         return false;
     result.setMade = made;
-    const CCable& cable = tree.customers.At(tree.customers.Find(target.customer))
-                              .cables.At(tree.customers.At(tree.customers.Find(target.customer))
-                                             .cables.Find(target.cable));
+    const CCable& cable =
+        tree.customers.At(tree.customers.Find(target.customer))
+            .cables.At(
+                tree.customers.At(tree.customers.Find(target.customer)).cables.Find(target.cable));
     // The condition block as the transfer sheet gives it: the set's own, a sibling's, or the
     // default conditions of the settings.
     const CTestCondition condition = transferreg::TemplateCondition(
         cable, setRowOf(cable, target.set), settings.DefaultConditions());
     std::vector<CMeasRecord> filed(records.begin(), records.end());
+    // An approved set takes no new records until its approval is withdrawn.
+    cmd::LockedSets locks;
+    if (ws::Workspace* w = journal.Open())
+        locks = ws::Approvals(*w).Locks();
     const cmd::Outcome registered =
-        cmd::Run(tree, cmd::RegisterReceived{setPath, filed, condition, false}, &changes);
+        cmd::Run(tree, cmd::RegisterReceived{setPath, filed, condition, false}, &changes, &locks);
+    if (registered.status == cmd::Status::Approved) {
+        ToolFailure(ToolMsg::SetApproved, {shown(target.set)});
+        return false;
+    }
     if (!registered.done()) {
         ToolFailure(ToolMsg::NoSet, {shown(target.set)});
         return false;
     }
     // One entry of its own kind, named for the registration (the names made for it are among
     // its items), with the archive it came from as its reason.
-    ws::JournalEntry entry = ws::MakeEntry(before, tree, changes.changes, journal.GetActor(),
-                                           std::time(nullptr));
+    ws::JournalEntry entry =
+        ws::MakeEntry(before, tree, changes.changes, journal.GetActor(), std::time(nullptr));
     entry.command = ws::kind::Receive;
     entry.summary = ws::StepName({changes.changes.back()});
     entry.reason = archivePath.empty() ? std::string() : fs::path(archivePath).filename().string();
@@ -135,9 +145,9 @@ bool FileReceived(const ToolContext& ctx, const FilingTarget& target,
     if (ws::Workspace* w = journal.Open()) {
         try {
             const int64_t now = std::time(nullptr);
-            result.linked = ws::RecordProvenance(
-                *w, setup->storePath, tree, setPath,
-                ws::LinksOf(records, spans, archivePath, now), now);
+            result.linked =
+                ws::RecordProvenance(*w, setup->storePath, tree, setPath,
+                                     ws::LinksOf(records, spans, archivePath, now), now);
         } catch (const std::exception& e) {
             // The records are filed; only their link is missing (verify says so).
             std::fprintf(stderr, "mxrtool: %s\n", e.what());

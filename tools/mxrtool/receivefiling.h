@@ -27,6 +27,5 @@ struct FilingResult {
 // (no application folder, MXRView running on it, a name that cannot be used, a store that
 // cannot be read or written).
 bool FileReceived(const ToolContext& ctx, const FilingTarget& target,
-                  const std::vector<ReceivedRecord>& records,
-                  const std::vector<ArchiveSpan>& spans, const std::string& archivePath,
-                  FilingResult& result);
+                  const std::vector<ReceivedRecord>& records, const std::vector<ArchiveSpan>& spans,
+                  const std::string& archivePath, FilingResult& result);

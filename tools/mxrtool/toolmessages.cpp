@@ -80,6 +80,11 @@ constexpr Entry kTable[] = {
     {ToolMsg::RestoreNotJournaled,
      "the store was restored, but the change journal could not record it: %1",
      "データファイルは復元しましたが、変更履歴に記録できませんでした: %1"},
+    {ToolMsg::SetApproved,
+     "the set %1 is approved: withdraw its approval before registering into it",
+     "測定データ %1 は承認済みです。承認を取り消してから登録してください"},
+    {ToolMsg::ApprovedSkipped, "%1 approved set(s) kept as approved: not recalculated",
+     "承認済みの測定データ %1 件は再計算しませんでした"},
     {ToolMsg::FolderInUse,
      "MXRView is running on the application folder %1: quit it first, then run the command "
      "again (the command changes the data store MXRView has open)",

@@ -57,6 +57,8 @@ enum class ToolMsg {
     IncompleteReception, //
     NameNotUsable,       // name
     VerifyChanged,       // count
+    ApprovedSkipped,     // count
+    SetApproved,         // set name
 };
 
 // True when messages are to be Japanese: the first of LC_ALL, LC_MESSAGES and LANG that is

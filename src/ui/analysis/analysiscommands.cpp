@@ -206,16 +206,17 @@ void AnalysisCommands::Refresh()
     const analysis::CurveSigns signs =
         r ? analysis::FindCurveSigns(*r, Thresholds()) : analysis::CurveSigns{};
     if (panel) {
-        QString text = r ? explanation(*r, signs) : QStringLiteral("測定データが表示されていません");
+        QString text =
+            r ? explanation(*r, signs) : QStringLiteral("測定データが表示されていません");
         const DataSelection& s = m_doc.Selection();
         // The shown record is the view's copy of the selected one.
         if (r && SelectedRecord(m_doc.Store(), s)) {
             ws::Workspace workspace;
             const bool open = workspace.Open(m_doc.DataFilePath(), false).usable();
-            const ws::RecordVerdict v = ws::VerifyRecord(
-                open ? &workspace : nullptr, m_doc.DataFilePath(), m_doc.Store(),
-                {s.customer, s.cable, s.measData}, static_cast<std::size_t>(s.index),
-                m_settings().TriggValidSec);
+            const ws::RecordVerdict v =
+                ws::VerifyRecord(open ? &workspace : nullptr, m_doc.DataFilePath(), m_doc.Store(),
+                                 {s.customer, s.cable, s.measData},
+                                 static_cast<std::size_t>(s.index), m_settings().TriggValidSec);
             text += QStringLiteral("\n\n") + receptionui::SourceText(v);
         }
         m_panelText->setPlainText(text);

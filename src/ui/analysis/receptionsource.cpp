@@ -104,11 +104,10 @@ VerificationDialog::VerificationDialog(const QString& setTitle,
                           QStringLiteral("記録された変更: ") + parts.join(QStringLiteral(", "));
             }
         }
-        const QString source =
-            v.source ? QStringLiteral("%1 (%2 行目～)")
-                           .arg(QString::fromStdString(v.source->archive))
-                           .arg(v.source->firstLine)
-                     : QString();
+        const QString source = v.source ? QStringLiteral("%1 (%2 行目～)")
+                                              .arg(QString::fromStdString(v.source->archive))
+                                              .arg(v.source->firstLine)
+                                        : QString();
         const QStringList cells = {QString::number(v.index + 1),
                                    QString::fromUtf8(ws::StateText(v.state)), source, detail};
         for (int c = 0; c < cells.size(); ++c) {

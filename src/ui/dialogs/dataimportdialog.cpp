@@ -17,8 +17,10 @@
 #include "commands/treecommands.h"
 #include "exchange/importmerge.h"
 #include "ui/dialogs/exchangeui.h"
+#include "ui/common/approvaltext.h"
 #include "ui/common/storemessagebox.h"
 #include "ui/common/messages.h"
+#include "ui/document/documentapprovals.h"
 #include "ui/document/measurementdocument.h"
 #include "ui/common/uitext.h"
 #include "widgets/checklistview.h"
@@ -189,7 +191,11 @@ bool DataImportDialog::OnImport()
     cmd::ChangeList changes;
     const cmd::Outcome outcome = cmd::Run(
         m_document, cmd::ImportMerge{destination, &imported, m_node.level, m_titles, &questions},
-        &changes);
+        &changes, m_locks);
+    if (outcome.status == cmd::Status::Approved) {
+        msg.error(this, ui::ApprovedRefusal(outcome.locked));
+        return false;
+    }
     switch (outcome.importStatus) {
     case ImportStatus::NothingChecked:
         msg.error(this, QStringLiteral("取り込むデータがチェックされていません"));
@@ -251,6 +257,8 @@ void RunDataImport(QWidget* parent, MeasurementDocument& doc)
                                    const std::vector<cmd::Change>& changes) {
         doc.CommitChange(before, changes);
     });
+    const cmd::LockedSets locks = docapprovals::Locks(doc);
+    dialog.SetLocks(&locks);
     dialog.exec();
     if (shown)
         FollowSelectedRecord(doc.Store(), doc.Selection(), *shown);

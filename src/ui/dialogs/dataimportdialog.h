@@ -37,6 +37,8 @@ public:
     using CommitHandler =
         std::function<void(const CCustomerDB& before, const std::vector<cmd::Change>& changes)>;
     void SetCommitHandler(CommitHandler commit) { m_commit = std::move(commit); }
+    // The approved sets, which an import may not change (not owned; may stay unset).
+    void SetLocks(const cmd::Locks* locks) { m_locks = locks; }
     // The reader's waits for a file held by another program; tests shorten them.
     void SetStoreOptions(const StoreOptions& options) { m_storeOptions = options; }
 
@@ -71,6 +73,7 @@ private:
     void fillDestination(const ExchangeNode& select);
 
     CCustomerDB& m_document;
+    const cmd::Locks* m_locks = nullptr;
     CCustomerDB m_fileTree;
     QString m_loadedPath; // the file m_fileTree was read from
     CAppSettings* m_settings = nullptr;

@@ -34,8 +34,7 @@ QVariant JournalModel::data(const QModelIndex& index, int role) const
     const auto row = static_cast<std::size_t>(index.row());
     const auto column = static_cast<ws::JournalColumn>(index.column());
     switch (role) {
-    case Qt::DisplayRole:
-        return QString::fromStdString(m_table.Text(row, column));
+    case Qt::DisplayRole: return QString::fromStdString(m_table.Text(row, column));
     case Qt::ToolTipRole: {
         // The whole text of a cell too narrow for it; the values of a change one per line.
         const ws::JournalItem* item = m_table.ItemAt(row);
@@ -43,8 +42,7 @@ QVariant JournalModel::data(const QModelIndex& index, int role) const
             return item ? QString::fromStdString(ws::JournalContentText(*item, true)) : QVariant();
         return QString::fromStdString(m_table.Text(row, column));
     }
-    default:
-        return {};
+    default: return {};
     }
 }
 

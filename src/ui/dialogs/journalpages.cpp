@@ -67,7 +67,8 @@ LayoutGrid* JournalPages::buildPage(int p)
         sum += w;
     for (int c = 0; c < columns; ++c) {
         t.setColumnPercent(c, 100.0 * kColumnWeights[c] / sum);
-        t.setText(c, 0, QString::fromUtf8(ws::JournalColumnTitle(static_cast<ws::JournalColumn>(c))));
+        t.setText(c, 0,
+                  QString::fromUtf8(ws::JournalColumnTitle(static_cast<ws::JournalColumn>(c))));
     }
     t.setRowLength(0, kHeaderRowLength);
     t.setBackground({0, 0, -1, 0}, kLabelBackground);

@@ -48,7 +48,8 @@ constexpr LevelChoice kLevels[] = {{"すべての項目", -1},
 
 // Texts as wide as each column's usual content (the last column takes the rest).
 constexpr const char* kColumnSamples[] = {"2026/12/31 23:59:59", "username00", "WORKSTATION-01",
-                                          "測定データ 3 件の登録など", "需要家名 / ケーブル名 / 測定データ名 / 記録 01234567"};
+                                          "測定データ 3 件の登録など",
+                                          "需要家名 / ケーブル名 / 測定データ名 / 記録 01234567"};
 
 int64_t dayStart(const QDate& date)
 {
@@ -277,8 +278,8 @@ void JournalWindow::ShowDetail()
         m_detail->clear();
         return;
     }
-    m_detail->setPlainText(
-        QString::fromStdString(m_model->Table().DetailText(static_cast<std::size_t>(current.row()))));
+    m_detail->setPlainText(QString::fromStdString(
+        m_model->Table().DetailText(static_cast<std::size_t>(current.row()))));
 }
 
 QString JournalWindow::ScopeLabel() const
@@ -289,8 +290,9 @@ QString JournalWindow::ScopeLabel() const
         parts << QStringLiteral("検索「%1」").arg(m_text->text().trimmed());
     if (m_fromOn->isChecked() || m_toOn->isChecked())
         parts << QStringLiteral("期間 %1 ～ %2")
-                     .arg(m_fromOn->isChecked() ? m_from->date().toString(QStringLiteral("yyyy/MM/dd"))
-                                                : QString(),
+                     .arg(m_fromOn->isChecked()
+                              ? m_from->date().toString(QStringLiteral("yyyy/MM/dd"))
+                              : QString(),
                           m_toOn->isChecked() ? m_to->date().toString(QStringLiteral("yyyy/MM/dd"))
                                               : QString());
     if (m_level->currentData().toInt() >= 0)
@@ -351,8 +353,8 @@ bool JournalWindow::OnCsv()
     QString dir = ui::toQ(m_settings.TextOutDir);
     if (dir.isEmpty() || !QFileInfo(dir).isDir())
         dir = QString::fromStdString(m_settings.Paths().documentsDir);
-    const QString name =
-        QStringLiteral("変更履歴_%1.CSV").arg(QDate::currentDate().toString(QStringLiteral("yyyyMMdd")));
+    const QString name = QStringLiteral("変更履歴_%1.CSV")
+                             .arg(QDate::currentDate().toString(QStringLiteral("yyyyMMdd")));
     QString path =
         ui::messages().saveFileName(this, QStringLiteral("CSV出力"), QDir(dir).filePath(name),
                                     QStringLiteral("CSV ファイル (*.csv *.CSV)"));

@@ -30,7 +30,7 @@ class QTimer;
 
 // A part of the tree the window can show, as the scope list offers it.
 struct JournalScope {
-    QString label;          // "需要家: A社"
+    QString label;            // "需要家: A社"
     ws::JournalFilter filter; // names and record key; no dates, no limit
 };
 

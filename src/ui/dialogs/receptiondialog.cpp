@@ -284,8 +284,8 @@ void ReceptionDialog::onFinished(bool success)
     m_cancel->setEnabled(false);
     StopWorker();
     m_received = m_worker.TakeRecords();
-    m_links = ws::LinksOf(m_received, m_worker.RecordSpans(), m_worker.ArchivePath(),
-                          std::time(nullptr));
+    m_links =
+        ws::LinksOf(m_received, m_worker.RecordSpans(), m_worker.ArchivePath(), std::time(nullptr));
     m_summary = m_worker.Summary();
     if (m_summary.clean())
         handOver();

@@ -19,6 +19,11 @@ inline constexpr int TransferData = 32798; // "測定データの転送(&M)..."
 inline constexpr int ShowData = 32800;     // "測定データの表示(&S)..."
 inline constexpr int ImportData = 32819; // "測定データをファイルから取り込む(&I)..."
 inline constexpr int ExportData = 32817; // "測定データをファイルへ保存する(&O)..."
+// "測定データ(&M)": new in this program
+inline constexpr int ApproveSet = 33130;       // "承認(&P)..."
+inline constexpr int WithdrawApproval = 33131; // "承認の取り消し(&W)..."
+// "設定(&S)": new in this program
+inline constexpr int PrintApproval = 33132; // "承認を印刷する(&P)": checkable
 // "ファイル(&F)": new in this program, outside the range the older commands use
 inline constexpr int RestoreBackup = 33100; // "バックアップから復元(&B)..."
 inline constexpr int SharedDbSync = 33101;  // "共有データベースと同期(&Y)..."

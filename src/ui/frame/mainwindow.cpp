@@ -23,6 +23,8 @@
 #include <algorithm>
 
 #include "ui/analysis/analysiscommands.h"
+#include "ui/frame/approvalcommands.h"
+#include "ui/document/documentapprovals.h"
 #include "ui/frame/commandids.h"
 #include "ui/dialogs/csvexportdialog.h"
 #include "ui/dialogs/restorebackupdialog.h"
@@ -158,9 +160,8 @@ MainWindow::MainWindow(MeasurementDocument* doc, QWidget* parent) : QMainWindow(
     SetCommandHandler(commandid::ImportData, [this] { RunDataImport(this, *m_doc); });
     SetCommandHandler(commandid::RestoreBackup, [this] { RunRestoreBackup(this, *m_doc); });
     // "変更履歴(&J)...": the journal of the store's workspace; it only reads.
-    SetCommandHandler(commandid::ShowJournal, [this] {
-        ShowJournalWindow(this, *m_doc, *m_printer, Settings());
-    });
+    SetCommandHandler(commandid::ShowJournal,
+                      [this] { ShowJournalWindow(this, *m_doc, *m_printer, Settings()); });
     // "元に戻す" and "やり直し": a step of this run as a new change of the store; the menu
     // names the step.
     SetCommandHandler(commandid::EditUndo, [this] { m_undo->Undo(); });
@@ -185,6 +186,11 @@ MainWindow::MainWindow(MeasurementDocument* doc, QWidget* parent) : QMainWindow(
     SetCommandHandler(commandid::SharedDbSync, [this] {
         RunSharedDbSync(this, *m_doc, m_settings ? m_settings->IniPath() : "MXRView.INI");
     });
+    // "承認(&P)...", "承認の取り消し(&W)..." and "承認を印刷する(&P)".
+    approvalcommands::Wire(*this, [this]() -> CAppSettings& { return Settings(); });
+    // An undo or redo never changes an approved set.
+    m_undo->SetLockQuery(
+        [this](const cmd::TreePath& set) { return docapprovals::Locks(*m_doc).IsLocked(set); });
     UpdateCommandStates();
 }
 
@@ -260,6 +266,10 @@ void MainWindow::CreateMenus()
     data->addSeparator();
     AddCommand(data, commandid::ShowJournal, QStringLiteral("変更履歴(&J)..."),
                QStringLiteral("データファイルの変更の記録を表示します"));
+    AddCommand(data, commandid::ApproveSet, QStringLiteral("承認(&P)..."),
+               QStringLiteral("表示中の測定データを承認し、変更できないようにします"));
+    AddCommand(data, commandid::WithdrawApproval, QStringLiteral("承認の取り消し(&W)..."),
+               QStringLiteral("表示中の測定データの承認を取り消します"));
 
     QMenu* analysis = menuBar()->addMenu(QStringLiteral("解析(&A)"));
     AddCommand(analysis, commandid::AnalysisHistory, QStringLiteral("経年変化(&H)..."),
@@ -274,6 +284,10 @@ void MainWindow::CreateMenus()
                QStringLiteral("印刷の余白と判定の出力を設定します"), QStringLiteral("環境設定"));
     AddCommand(settings, commandid::CommSettings, QStringLiteral("通信設定(&C)..."),
                QStringLiteral("測定器と通信するポートと通信条件を設定します"));
+    settings->addSeparator();
+    AddCommand(settings, commandid::PrintApproval, QStringLiteral("承認を印刷する(&P)"),
+               QStringLiteral("印刷とPDFに測定データの承認（承認者、承認日）を入れます"))
+        ->setCheckable(true);
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("表示(&V)"));
     QAction* toolBar = AddCommand(view, commandid::ViewToolBar, QStringLiteral("ツール バー(&T)"),
@@ -348,10 +362,18 @@ void MainWindow::SetCommandHandler(int commandId, std::function<void()> handler)
     UpdateCommandStates();
 }
 
+void MainWindow::SetCommandEnabler(int commandId, std::function<bool()> enabler)
+{
+    m_enablers[commandId] = std::move(enabler);
+    UpdateCommandStates();
+}
+
 void MainWindow::UpdateCommandStates()
 {
     for (auto& [id, action] : m_actions) {
         bool enabled = builtIn(id) || (m_handlers.count(id) != 0 && !m_doc->IsLoading());
+        if (const auto e = m_enablers.find(id); enabled && e != m_enablers.end())
+            enabled = e->second();
         if (id == commandid::TextOut || id == commandid::FilePrint || id == commandid::PrintPreview ||
             id == commandid::PdfOut)
             enabled = enabled && m_viewGraph->HasRecord();
@@ -371,6 +393,7 @@ void MainWindow::UpdateCommandStates()
     m_actions.at(commandid::ViewStatusBar)->setChecked(statusBar()->isVisibleTo(this));
     m_actions.at(commandid::ViewJudgmentBasis)->setChecked(m_analysis->PanelVisible());
     m_actions.at(commandid::ViewAnalysisOverlay)->setChecked(m_analysis->OverlayOn());
+    m_actions.at(commandid::PrintApproval)->setChecked(Settings().PrtApproval != 0);
 }
 
 void MainWindow::OnCommand(int commandId)
@@ -466,7 +489,8 @@ void MainWindow::EnterViewingMode()
     // Nothing the viewer does may change the viewed file or the installation's settings.
     for (int id : {commandid::EditCustomer, commandid::TransferData, commandid::ImportData,
                    commandid::RestoreBackup, commandid::CommSettings, commandid::EnvSettings,
-                   commandid::SharedDbSync, commandid::EditUndo, commandid::EditRedo})
+                   commandid::SharedDbSync, commandid::EditUndo, commandid::EditRedo,
+                   commandid::ApproveSet, commandid::WithdrawApproval, commandid::PrintApproval})
         m_handlers.erase(id);
     UpdateCommandStates();
     auto* mark = new QLabel(

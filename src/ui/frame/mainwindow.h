@@ -33,6 +33,8 @@ public:
     // Wires a command. Commands without a handler stay visible and disabled; "テキスト出力"
     // is enabled only while the report view holds a record.
     void SetCommandHandler(int commandId, std::function<void()> handler);
+    // A further condition for a wired command to be enabled (asked by UpdateCommandStates).
+    void SetCommandEnabler(int commandId, std::function<bool()> enabler);
     void UpdateCommandStates();
 
     MeasurementDocument* Document() const { return m_doc; }
@@ -93,6 +95,7 @@ private:
     UndoCommands* m_undo = nullptr;
     std::map<int, QAction*> m_actions;
     std::map<int, std::function<void()>> m_handlers;
+    std::map<int, std::function<bool()>> m_enablers;
     CAppSettings* m_settings = nullptr;
     std::unique_ptr<QPrinter> m_printer;
 };

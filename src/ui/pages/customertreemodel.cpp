@@ -242,7 +242,52 @@ cmd::TreePath CustomerTreeModel::pathAt(int level, int row) const
 
 cmd::Outcome CustomerTreeModel::run(const cmd::Command& command)
 {
-    return cmd::Run(m_tree, command, m_observer);
+    const cmd::Outcome out = cmd::Run(m_tree, command, m_observer, m_locks);
+    if (out.status == cmd::Status::Approved && m_onLocked)
+        m_onLocked(out.locked);
+    return out;
+}
+
+std::optional<cmd::TreePath> CustomerTreeModel::LockedAt(int level, int row) const
+{
+    if (!m_locks || row < 0 || row >= RowCount(level))
+        return std::nullopt;
+    const cmd::TreePath at = pathAt(level, row);
+    auto lockedIn = [this](const CCable& cable, cmd::TreePath p) -> std::optional<cmd::TreePath> {
+        for (int s = 0; s < cable.sets.Count(); ++s) {
+            p.set = cable.sets.At(s).name;
+            if (m_locks->IsLocked(p))
+                return p;
+        }
+        return std::nullopt;
+    };
+    if (level == LevelMeasData)
+        return m_locks->IsLocked(at) ? std::optional<cmd::TreePath>(at) : std::nullopt;
+    const CCustomer* c = level == LevelCustomer ? &m_tree.customers.At(row) : customer();
+    if (!c)
+        return std::nullopt;
+    if (level == LevelCable)
+        return lockedIn(c->cables.At(row), at);
+    for (int k = 0; k < c->cables.Count(); ++k) {
+        cmd::TreePath p = at;
+        p.cable = c->cables.At(k).name;
+        if (auto found = lockedIn(c->cables.At(k), p))
+            return found;
+    }
+    return std::nullopt;
+}
+
+std::optional<cmd::TreePath> CustomerTreeModel::SelectedSetLocked() const
+{
+    return LockedAt(LevelMeasData, m_rows[2]);
+}
+
+std::string CustomerTreeModel::ListName(int level, int row) const
+{
+    std::string name = NameAt(level, row);
+    if (level == LevelMeasData && LockedAt(level, row))
+        name += lit("（承認済）");
+    return name;
 }
 
 bool CustomerTreeModel::Add(int level, const std::string& name)

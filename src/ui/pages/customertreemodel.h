@@ -4,6 +4,7 @@
 // CustomerTreeModel was MstEditModel in the Windows program's sources.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -66,6 +67,21 @@ public:
     // Every change this model makes to the tree is a tree command (commands/treecommands.h);
     // the observer, when set, hears of each one.
     void SetObserver(cmd::ChangeObserver* observer) { m_observer = observer; }
+    // The approved sets, which the commands refuse to change (not owned; may be unset). The
+    // callback hears of each command refused for one, with the approved set.
+    void SetLocks(const cmd::Locks* locks) { m_locks = locks; }
+    void SetLockedCallback(std::function<void(const cmd::TreePath&)> callback)
+    {
+        m_onLocked = std::move(callback);
+    }
+    // The first approved set at or below entry `row` of the level (below the selected
+    // parents), or nothing.
+    std::optional<cmd::TreePath> LockedAt(int level, int row) const;
+    // The approved set the selected set is, or nothing.
+    std::optional<cmd::TreePath> SelectedSetLocked() const;
+    // The names as the lists show them: an approved set's name with "（承認済）" after it.
+    // Only for display: NameAt gives the name itself.
+    std::string ListName(int level, int row) const;
 
     PageMode Mode() const { return m_mode; }
     bool Editable() const { return m_mode != PageMode::Display; }
@@ -160,4 +176,6 @@ private:
     int m_rows[3] = {-1, -1, -1};
     int m_measRow = -1;
     cmd::ChangeObserver* m_observer = nullptr;
+    const cmd::Locks* m_locks = nullptr;
+    std::function<void(const cmd::TreePath&)> m_onLocked;
 };

@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -14,7 +15,10 @@
 #include "settings/appsettings.h"
 #include "model/cp932text.h"
 #include "model/number.h"
+#include "ui/common/approvaltext.h"
+#include "ui/dialogs/approvaldialog.h"
 #include "ui/dialogs/finalvaluedialog.h"
+#include "ui/document/documentapprovals.h"
 #include "ui/common/messages.h"
 #include "ui/document/measurementdocument.h"
 #include "workspace/workspace.h"
@@ -58,6 +62,69 @@ CustomerTreePage::CustomerTreePage(PageMode mode, CCustomerDB& tree, CAppSetting
     buildLayout();
     setupLists();
     SetSelection({});
+    // A command refused for an approved set says why; nothing else tells the user.
+    m_model.SetLockedCallback(
+        [this](const cmd::TreePath& set) { refuse(ui::ApprovedRefusal(set)); });
+}
+
+void CustomerTreePage::SetApprovals(PageApprovals approvals)
+{
+    m_approvals = std::move(approvals);
+    m_model.SetLocks(m_approvals.locks);
+    ReportList* sets = m_names[LevelMeasData];
+    if (m_approvals.change) {
+        sets->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(sets, &QWidget::customContextMenuRequested, this, [this, sets](const QPoint& at) {
+            std::unique_ptr<QMenu> menu(CreateSetMenu());
+            if (menu)
+                menu->exec(sets->viewport()->mapToGlobal(at));
+        });
+    }
+    sets->Repaint();
+}
+
+QMenu* CustomerTreePage::CreateSetMenu()
+{
+    if (!m_approvals.change)
+        return nullptr;
+    auto* menu = new QMenu(this);
+    const bool chosen = m_model.Row(LevelMeasData) >= 0;
+    const bool approved = chosen && m_model.SelectedSetLocked().has_value();
+    QAction* approve =
+        menu->addAction(QStringLiteral("承認(&P)..."), this, [this] { OnApproveSet(true); });
+    approve->setObjectName(QStringLiteral("approveSet"));
+    approve->setEnabled(chosen && !approved);
+    QAction* withdraw = menu->addAction(QStringLiteral("承認の取り消し(&W)..."), this,
+                                        [this] { OnApproveSet(false); });
+    withdraw->setObjectName(QStringLiteral("withdrawApproval"));
+    withdraw->setEnabled(approved);
+    return menu;
+}
+
+void CustomerTreePage::OnApproveSet(bool approve)
+{
+    if (!m_approvals.change || m_model.Row(LevelMeasData) < 0)
+        return;
+    // The approval is of the stored set: an edit of this sheet not yet kept would be approved
+    // unseen, or lost to a sheet cancelled afterwards.
+    if (approve && m_model.Editable() && HasChanges()) {
+        ui::messages().information(this,
+                                   QStringLiteral("変更を確定（OK）してから承認してください。"));
+        return;
+    }
+    const DataSelection sel = Selection();
+    if (m_approvals.change(this, {sel.customer, sel.cable, sel.measData}, approve))
+        m_names[LevelMeasData]->Repaint();
+}
+
+bool CustomerTreePage::refusedAsApproved(int level, int row)
+{
+    const auto locked =
+        level > LevelMeasData ? m_model.SelectedSetLocked() : m_model.LockedAt(level, row);
+    if (!locked)
+        return false;
+    refuse(ui::ApprovedRefusal(*locked));
+    return true;
 }
 
 CustomerTreePage::~CustomerTreePage() = default;
@@ -150,7 +217,7 @@ void CustomerTreePage::setupLists()
     for (int level = 0; level < 3; ++level) {
         ReportList* list = m_names[level];
         list->SetColumns({{q(ColumnTitle(m_settings, level)), widths[level]}});
-        list->SetCellText([this, level](int row, int) { return q(m_model.NameAt(level, row)); });
+        list->SetCellText([this, level](int row, int) { return q(m_model.ListName(level, row)); });
         list->SetSelectionCallback([this, level](int row) {
             m_model.SelectRow(level, row);
             refreshFrom(level + 1);
@@ -159,9 +226,9 @@ void CustomerTreePage::setupLists()
             list->SetAllReadOnly();
         // The edit ends after the view closed its editor; it applies to the parents that were
         // selected when it began.
-        list->SetEditQuery([this](int, int) {
+        list->SetEditQuery([this, level](int row, int) {
             rememberQueryRows();
-            return m_model.Editable();
+            return m_model.Editable() && !refusedAsApproved(level, row);
         });
         list->SetEditEnded([this, level](int row, int, const QString& text) {
             restoreQueryRows(level);
@@ -317,7 +384,7 @@ void CustomerTreePage::OnAdd(int level)
 void CustomerTreePage::OnDelete(int level)
 {
     const int row = m_model.Row(level);
-    if (!m_model.Editable() || row < 0)
+    if (!m_model.Editable() || row < 0 || refusedAsApproved(level, row))
         return;
     QString text = QStringLiteral("選択中のデータを削除します\nよろしいですか\n【 %1 】")
                        .arg(q(m_model.NameAt(level, row)));
@@ -334,7 +401,7 @@ void CustomerTreePage::OnDelete(int level)
 
 void CustomerTreePage::OnDeleteMeas()
 {
-    if (!m_model.Editable() || m_model.MeasRow() < 0)
+    if (!m_model.Editable() || m_model.MeasRow() < 0 || refusedAsApproved(3, -1))
         return;
     // The question names the measurement, so the user sees which of many similar rows goes.
     const QString text = QStringLiteral("選択中のデータを削除します\nよろしいですか\n【 %1 】")
@@ -386,7 +453,7 @@ void CustomerTreePage::OnNameEdited(int level, int row, const QString& text)
 
 bool CustomerTreePage::OnMeasEditQuery(int row, int column)
 {
-    if (!m_model.Editable())
+    if (!m_model.Editable() || refusedAsApproved(3, -1))
         return false;
     const CMeasData* set = m_model.SelectedSet();
     if (column != MeasFinalColumn && column != MeasSeikyokuColumn && column != MeasJyakutenColumn)
@@ -454,7 +521,8 @@ void CustomerTreePage::OnConditionEdited(int rowId, const QString& text)
 void CustomerTreePage::OnConditionButton(int rowId)
 {
     const CMeasData* set = m_model.SelectedSet();
-    if (!m_model.Editable() || !set || set->RecordCount() == 0 || rowId < 13)
+    if (!m_model.Editable() || !set || set->RecordCount() == 0 || rowId < 13 ||
+        refusedAsApproved(3, -1))
         return;
     JudgParamTarget target;
     target.applyCriteria = [this](const JudgParams& p) { return m_model.ApplyCriteria(p); };
@@ -510,7 +578,8 @@ void FitDataPageSheet(TreePropertySheet& sheet, PageMode mode, const QRect* avai
 bool RunDataPageSheet(QWidget* parent, PageMode mode, CCustomerDB& tree, DataSelection& selection,
                       CAppSettings& settings, const CCommSetting* liveComm, CxLogFile* log,
                       bool* bulkChange, cmd::ChangeObserver* observer,
-                      std::vector<ws::ReceivedLink>* registeredLinks)
+                      std::vector<ws::ReceivedLink>* registeredLinks,
+                      const PageApprovals* approvals)
 {
     const QString title = ui::toQ(SheetTitle(settings, mode));
     TreePropertySheet sheet(title, parent);
@@ -518,6 +587,8 @@ bool RunDataPageSheet(QWidget* parent, PageMode mode, CCustomerDB& tree, DataSel
     page->Model().SetObserver(observer);
     sheet.AddPage(page, title);
     page->SetReceptionSource(liveComm ? *liveComm : tree.comm, log);
+    if (approvals)
+        page->SetApprovals(*approvals);
     page->SetSelection(selection);
     sheet.SetApplyHook([page] { return page->OnApply() && page->ConfirmClose(); });
     sheet.SetCloseHook([page] { return page->ConfirmDiscard() && page->ConfirmClose(); });
@@ -550,6 +621,28 @@ DataSheetRunner sheetRunner(QWidget* parent, CAppSettings& settings, DataSheetRu
     };
 }
 
+// The approvals of the document's store for a sheet: the approved sets, refreshed after the
+// page's context menu approved or withdrew one.
+struct SheetApprovals {
+    SheetApprovals(MeasurementDocument& doc, CAppSettings& settings)
+        : locks(docapprovals::Locks(doc))
+    {
+        page.locks = &locks;
+        page.change = [this, &doc, &settings](QWidget* p, const cmd::TreePath& set, bool approve) {
+            const bool done = approve ? approvalui::RunApprove(p, doc, settings, set)
+                                      : approvalui::RunWithdraw(p, doc, set);
+            if (done)
+                locks = docapprovals::Locks(doc);
+            return done;
+        };
+    }
+    SheetApprovals(const SheetApprovals&) = delete;
+    SheetApprovals& operator=(const SheetApprovals&) = delete;
+
+    cmd::LockedSets locks;
+    PageApprovals page;
+};
+
 void rememberChoice(CAppSettings& settings, const DataSelection& sel)
 {
     settings.SelCustomer = sel.customer;
@@ -567,8 +660,9 @@ bool runOnCopy(QWidget* parent, MeasurementDocument& doc, CAppSettings& settings
     std::vector<ws::ReceivedLink> links;
     if (!runner) {
         runner = [&](PageMode m, CCustomerDB& tree, DataSelection& s) {
+            const SheetApprovals approvals(doc, settings);
             return RunDataPageSheet(parent, m, tree, s, settings, &doc.Store().comm, doc.Log(),
-                                    &bulkChange, &changes, &links);
+                                    &bulkChange, &changes, &links, &approvals.page);
         };
     }
     if (!runner(mode, copy, sel))
@@ -618,6 +712,13 @@ bool RunShowData(QWidget* parent, MeasurementDocument& doc, CAppSettings& settin
     DataSelection sel = doc.Selection();
     sel.customer = settings.SelCustomer;
     sel.cable = settings.SelCableName;
+    if (!runner) {
+        runner = [&](PageMode m, CCustomerDB& tree, DataSelection& s) {
+            const SheetApprovals approvals(doc, settings);
+            return RunDataPageSheet(parent, m, tree, s, settings, nullptr, nullptr, nullptr,
+                                    nullptr, nullptr, &approvals.page);
+        };
+    }
     if (!sheetRunner(parent, settings, std::move(runner))(PageMode::Display, doc.Store(), sel))
         return false;
     doc.Selection() = sel;

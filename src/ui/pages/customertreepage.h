@@ -23,14 +23,31 @@ class ReportList;
 class TreePropertySheet;
 class QGroupBox;
 class QLabel;
+class QMenu;
 class QPushButton;
 class QRect;
+
+// The approvals a data page honours and offers: the approved sets, which the page refuses to
+// change (with the reason), and the context menu's commands of the set list. The locks are
+// not owned; after change() returned true they already tell the new state.
+struct PageApprovals {
+    const cmd::Locks* locks = nullptr;
+    // approve: "承認..." (true) or "承認の取り消し..." (false) for the set; true when done.
+    std::function<bool(QWidget* parent, const cmd::TreePath& set, bool approve)> change;
+};
 
 class CustomerTreePage : public QWidget {
     Q_OBJECT
 public:
     CustomerTreePage(PageMode mode, CCustomerDB& tree, CAppSettings& settings, QWidget* parent = nullptr);
     ~CustomerTreePage() override;
+
+    // The approvals the page honours and offers (none by default).
+    void SetApprovals(PageApprovals approvals);
+    // The set list's context menu for its selected row: "承認..." and "承認の取り消し...",
+    // enabled as they apply; nullptr without approvals. The caller owns the menu.
+    QMenu* CreateSetMenu();
+    void OnApproveSet(bool approve);
 
     // Selects by names and fills every list (the opening step).
     void SetSelection(const DataSelection& sel);
@@ -108,10 +125,14 @@ private:
     void refuse(const QString& text);
     // The entry at (level, row) is about to be renamed to an empty name: asks first.
     bool confirmEmptyName(int level);
+    // Shows the refusal and true when the entry (or the selected set, for level 3) is or holds
+    // an approved set.
+    bool refusedAsApproved(int level, int row);
     void markChanged() { m_changed = true; }
 
     CustomerTreeModel m_model;
     CAppSettings& m_settings;
+    PageApprovals m_approvals;
     // Edits refused so far (range, characters, names): OK stays open when committing the
     // last open editor added one.
     int m_refusals = 0;
@@ -147,11 +168,13 @@ private:
 // In transfer mode a reception uses liveComm (the document's settings) and log. bulkChange,
 // when given, tells whether the committed tree holds a bulk change of past records;
 // registeredLinks, when given, receives the archive links of the records registered.
+// approvals, when given, are honoured and offered by the page.
 bool RunDataPageSheet(QWidget* parent, PageMode mode, CCustomerDB& tree, DataSelection& selection,
                       CAppSettings& settings, const CCommSetting* liveComm = nullptr,
                       CxLogFile* log = nullptr, bool* bulkChange = nullptr,
                       cmd::ChangeObserver* observer = nullptr,
-                      std::vector<ws::ReceivedLink>* registeredLinks = nullptr);
+                      std::vector<ws::ReceivedLink>* registeredLinks = nullptr,
+                      const PageApprovals* approvals = nullptr);
 
 // Sizes the data page sheet for the screen's available area (or the given one): its
 // preferred size where the area has room, never larger than the area.

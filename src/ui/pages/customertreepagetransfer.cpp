@@ -138,6 +138,8 @@ bool CustomerTreePage::RegisterChecked()
                                   m_settings.MeasurementLabel(lit("測定データ")).c_str())));
         return false;
     }
+    if (refusedAsApproved(3, -1))
+        return false;
     // The checked rows are looked at before the question, so that answering Yes never empties
     // the set when there is nothing to register.
     std::vector<int> checked;

@@ -191,7 +191,8 @@ void ReportView::paintEvent(QPaintEvent* event)
     Report().paint(p, ctx, size(), devicePixelRatioF(), event->rect());
 }
 
-static ReportContent printContent(const SelectionNames& names, const CMeasRecord* r)
+static ReportContent printContent(const SelectionNames& names, const CMeasRecord* r,
+                                  const ReportView::ApprovalLineSource& approvalLine)
 {
     ReportContent c;
     c.customer = names.customer;
@@ -199,6 +200,8 @@ static ReportContent printContent(const SelectionNames& names, const CMeasRecord
     c.measData = names.measData;
     c.record = r;
     c.judgments = AppSettings().PrtJudgOut != 0;
+    if (approvalLine)
+        c.approval = approvalLine(names);
     return c;
 }
 
@@ -207,8 +210,8 @@ int ReportView::PrintPageCount() const
     const CMeasRecord* r = DisplayedRecord();
     if (!r)
         return 0;
-    return PageReport(ui::ProgramReportSettings(), printContent(m_names, r), m_width, m_axis,
-                      ui::ProgramPrintOptions())
+    return PageReport(ui::ProgramReportSettings(), printContent(m_names, r, m_approvalLine),
+                      m_width, m_axis, ui::ProgramPrintOptions())
         .totalPages();
 }
 
@@ -218,8 +221,8 @@ bool ReportView::PrintReport(QPagedPaintDevice& device, int fromPage, int toPage
     const CMeasRecord* r = DisplayedRecord();
     if (!r)
         return false;
-    PageReport pages(ui::ProgramReportSettings(), printContent(m_names, r), m_width, m_axis,
-                     ui::ProgramPrintOptions());
+    PageReport pages(ui::ProgramReportSettings(), printContent(m_names, r, m_approvalLine), m_width,
+                     m_axis, ui::ProgramPrintOptions());
     return pages.print(device, fromPage, toPage, progress);
 }
 

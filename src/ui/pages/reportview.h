@@ -57,6 +57,10 @@ public:
     bool PrintReport(QPagedPaintDevice& device, int fromPage, int toPage,
                      const std::function<bool(int, int)>& progress = {}) const override;
     void OnFilePrint(QPrinter& printer);
+    // The approval line of the printed pages for the names shown (empty: none); without a
+    // source the pages carry none.
+    using ApprovalLineSource = std::function<QString(const SelectionNames& names)>;
+    void SetApprovalLineSource(ApprovalLineSource source) { m_approvalLine = std::move(source); }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -79,4 +83,5 @@ private:
     std::unique_ptr<ScreenReport> m_report;
     QScrollBar* m_measBar = nullptr;  // scrolls the measurement list's rows
     QScrollBar* m_triggBar = nullptr; // scrolls the trigger list's columns
+    ApprovalLineSource m_approvalLine;
 };
