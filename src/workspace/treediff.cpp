@@ -1,5 +1,6 @@
 #include "workspace/treediff.h"
 
+#include <algorithm>
 #include <charconv>
 #include <map>
 #include <set>
@@ -136,27 +137,39 @@ public:
             NameItem(ItemChange::Changed, ItemLevel::Set, at, 0);
             m_out.back().fields = std::move(setFields);
         }
-        // Records by content key, in order; the same key twice pairs in order.
-        std::multimap<std::string, const CMeasRecord*> old;
-        for (const CMeasRecord& r : before->Records())
-            old.emplace(KeyText(r), &r);
+        // Records equal at the start and at the end are passed over (a registration inserts
+        // among records it leaves alone); the rest pair by content key, in order, the same key
+        // twice pairing in order. Keys are computed once per record.
+        const std::vector<CMeasRecord>& b = before->Records();
+        const std::vector<CMeasRecord>& a = after->Records();
+        std::size_t head = 0;
+        while (head < b.size() && head < a.size() && b[head] == a[head])
+            ++head;
+        std::size_t tail = 0;
+        while (tail < b.size() - head && tail < a.size() - head &&
+               b[b.size() - 1 - tail] == a[a.size() - 1 - tail])
+            ++tail;
+        std::multimap<std::string, std::size_t> old; // key -> index in b
+        for (std::size_t i = head; i < b.size() - tail; ++i)
+            old.emplace(KeyText(b[i]), i);
         std::vector<const CMeasRecord*> added;
-        for (const CMeasRecord& r : after->Records()) {
-            const auto found = old.find(KeyText(r));
+        for (std::size_t j = head; j < a.size() - tail; ++j) {
+            const auto found = old.find(KeyText(a[j]));
             if (found == old.end()) {
-                added.push_back(&r);
+                added.push_back(&a[j]);
                 continue;
             }
-            if (!(*found->second == r))
-                RecordItem(ItemChange::Changed, at, found->second, &r);
+            if (!(b[found->second] == a[j]))
+                RecordItem(ItemChange::Changed, at, &b[found->second], &a[j]);
             old.erase(found);
         }
+        std::vector<std::size_t> left;
+        for (const auto& [key, i] : old)
+            left.push_back(i);
+        std::sort(left.begin(), left.end());
         std::vector<const CMeasRecord*> removed;
-        for (const CMeasRecord& r : before->Records())
-            for (auto range = old.equal_range(KeyText(r)); range.first != range.second;
-                 ++range.first)
-                if (range.first->second == &r)
-                    removed.push_back(&r);
+        for (std::size_t i : left)
+            removed.push_back(&b[i]);
         // An edit of the date, voltage or points gave a record a new key: as many records
         // went as came, in the same order.
         if (pairChangedKeys && removed.size() == added.size()) {
