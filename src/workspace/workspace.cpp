@@ -173,6 +173,9 @@ OpenOutcome Workspace::OpenAt(const std::string& path, bool create)
             m_path = path;
             m_db.Exec("PRAGMA journal_mode=WAL");
             m_db.Exec("PRAGMA synchronous=FULL");
+            // Reading a long journal (the history window) goes through the page cache
+            // without a read call per page.
+            m_db.Exec("PRAGMA mmap_size=268435456");
             {
                 sqlite::Stmt check(m_db, "PRAGMA quick_check");
                 if (check.Step() && check.Text(0) != "ok")

@@ -73,7 +73,7 @@ int runBackupCommand(const ToolContext& ctx, const QString& sub, const QStringLi
     const StoreOutcome restored = LoadStore(after, setup->storePath);
     const ws::RestoreJournal journal = ws::RestoreWorkspace(
         backupPath, setup->storePath, after, restored.identity,
-        ws::CurrentActor());
+        JournalActor(*setup));
     if (!journal.ok)
         ToolNote(ToolMsg::RestoreNotJournaled, {QString::fromStdString(journal.error)});
     return 0;

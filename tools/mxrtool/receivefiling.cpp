@@ -85,7 +85,7 @@ bool FileReceived(const ToolContext& ctx, const FilingTarget& target,
         return false;
     }
     ws::StoreJournal journal;
-    journal.SetActor(ws::CurrentActor());
+    journal.SetActor(JournalActor(*setup));
     journal.SetWarning(
         [](const std::string& text) { std::fprintf(stderr, "mxrtool: %s\n", text.c_str()); });
     journal.Attach(setup->storePath);

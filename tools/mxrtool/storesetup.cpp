@@ -8,6 +8,7 @@
 #include "settings/appfolder.h"
 #include "settings/backupsettings.h"
 #include "settings/inifile.h"
+#include "shareddb/dbsettings.h"
 #include "settings/settingskeys.h"
 #include "store/store.h"
 #include "workspace/workspacebackup.h"
@@ -35,4 +36,9 @@ void PrintJson(const QJsonObject& o)
 {
     const QByteArray json = QJsonDocument(o).toJson(QJsonDocument::Indented);
     std::fwrite(json.data(), 1, static_cast<std::size_t>(json.size()), stdout);
+}
+
+ws::Actor JournalActor(const StoreSetup& setup)
+{
+    return ws::CurrentActor(shareddb::ReadDbSettings(setup.iniPath).workstation);
 }

@@ -8,6 +8,7 @@
 
 #include "commands.h"
 #include "store/backup.h"
+#include "workspace/journalentry.h"
 
 struct StoreSetup {
     std::string folder;    // the application folder
@@ -18,6 +19,10 @@ struct StoreSetup {
 
 // Read without writing anything to the INI; nullopt without an application folder.
 std::optional<StoreSetup> ReadStoreSetup(const ToolContext& ctx);
+
+// Who the journal names for a change this command makes: the login name and the workstation
+// setting of the shared database in that INI (else the host name), as MXRView names them.
+ws::Actor JournalActor(const StoreSetup& setup);
 
 // The document, indented, on standard output.
 void PrintJson(const QJsonObject& o);
