@@ -21,6 +21,7 @@
 #include "settings/appsettings.h"
 #include "ui/analysis/analysiscsv.h"
 #include "ui/common/messages.h"
+#include "ui/dialogs/csvsave.h"
 #include "ui/common/programreport.h"
 #include "ui/common/uitext.h"
 #include "ui/dialogs/printout.h"
@@ -269,28 +270,11 @@ std::string AnalysisWindow::CsvBytes() const
 
 bool AnalysisWindow::WriteCsvTo(const QString& path)
 {
-    const CsvWriteOutcome out = WriteCsvFile(QFile::encodeName(path).toStdString(), CsvBytes());
-    if (!out.ok) {
-        ui::messages().error(this, ui::toQ(out.message));
-        return false;
-    }
-    ui::messages().notice(this, QStringLiteral("テキストファイルへ正常に出力しました\n%1")
-                                    .arg(QDir::toNativeSeparators(path)));
-    return true;
+    return csvsave::WriteAndTell(this, path, CsvBytes());
 }
 
 bool AnalysisWindow::OnCsv()
 {
-    QString dir = ui::toQ(m_settings.TextOutDir);
-    if (dir.isEmpty() || !QFileInfo(dir).isDir())
-        dir = QString::fromStdString(m_settings.Paths().documentsDir);
     const QString name = printout::SafeFileName(m_fileStem) + QStringLiteral(".CSV");
-    QString path =
-        ui::messages().saveFileName(this, QStringLiteral("CSV出力"), QDir(dir).filePath(name),
-                                    QStringLiteral("CSV ファイル (*.csv *.CSV)"));
-    if (path.isEmpty())
-        return false;
-    if (QFileInfo(path).suffix().isEmpty())
-        path += QStringLiteral(".CSV");
-    return WriteCsvTo(path);
+    return csvsave::AskAndWrite(this, m_settings, name, [this] { return CsvBytes(); });
 }
