@@ -12,8 +12,10 @@
 #include "model/cp932text.h"
 #include "shareddb/dbmessages.h"
 #include "shareddb/sync.h"
+#include "store/store.h"
 #include "storesetup.h"
 #include "toolmessages.h"
+#include "workspace/storejournal.h"
 
 namespace {
 
@@ -34,6 +36,25 @@ std::optional<shareddb::SyncTarget> dbTarget(const std::optional<StoreSetup>& se
     t.backup = setup->policy;
     t.db = shareddb::ReadDbSettings(setup->iniPath);
     return t;
+}
+
+// Tells the store's journal (when it has one) what the file holds now, as `command`: before a
+// sync that may write the store, a change made outside the program since the journal last
+// looked; after it, the pull.
+void noteStoreInJournal(const StoreSetup& setup, const char* command, std::string summary = {})
+{
+    if (!IdentityOfPath(ws::WorkspacePathFor(setup.storePath)).exists)
+        return;
+    CCustomerDB tree;
+    const StoreOutcome read = LoadStore(tree, setup.storePath);
+    if (!read.ok)
+        return;
+    ws::StoreJournal journal;
+    journal.SetActor(JournalActor(setup));
+    journal.SetWarning(
+        [](const std::string& text) { std::fprintf(stderr, "mxrtool: %s\n", text.c_str()); });
+    journal.Attach(setup.storePath);
+    journal.AfterLoad(tree, read.identity, command, std::move(summary));
 }
 
 int fail(QJsonObject o, const std::string& message)
@@ -167,7 +188,11 @@ int runDbCommand(const ToolContext& ctx, const QStringList& args)
     hooks.cancel = &cancel;
     hooks.cancelled = [&cancel] { return cancel.requested(); };
     target->switchDatabase = switchDatabase;
+    if (mode != shareddb::SyncMode::Push)
+        noteStoreInJournal(*setup, ws::kind::External);
     const shareddb::SyncSummary s = shareddb::RunSync(*target, mode, hooks);
+    if (s.storeSaved)
+        noteStoreInJournal(*setup, ws::kind::Pull, "共有データベースから取り込み");
     QJsonObject o = summaryJson(s);
     for (auto it = where.begin(); it != where.end(); ++it)
         o[it.key()] = it.value();
