@@ -484,6 +484,10 @@ TEST_F(AnalysisWindowsTest, JudgmentBasisPanelExplainsTheShownRecord)
     EXPECT_NE(frame->Analysis()->PanelText(), text);
     item->trigger();
     EXPECT_FALSE(item->isChecked());
+    // A window destroyed while it shows the panel goes quietly.
+    item->trigger();
+    ASSERT_TRUE(frame->Analysis()->Panel()->isVisible());
+    frame.reset();
 }
 
 TEST_F(AnalysisWindowsTest, OverlayOffLeavesTheReportAsDrawnAndOnMarksTheGraph)

@@ -194,7 +194,13 @@ MainWindow::MainWindow(MeasurementDocument* doc, QWidget* parent) : QMainWindow(
     UpdateCommandStates();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    // The panel is destroyed with the window's children, after this window's members: its
+    // last visibility change must not reach them.
+    if (m_analysis)
+        disconnect(m_analysis->Panel(), nullptr, this, nullptr);
+}
 
 QAction* MainWindow::AddCommand(QMenu* menu, int commandId, const QString& text,
                                 const QString& prompt, const QString& toolTip)
