@@ -21,31 +21,11 @@
 #include "ui/dialogs/journalwindow.h"
 #include "workspace/journaltable.h"
 #include "workspace/workspace.h"
+#include "benchjournal.h"
 
 #include <QPrinter>
 
 namespace {
-
-// An entry as a condition edit leaves it: one record, two values.
-ws::JournalEntry sampleEntry(int i)
-{
-    ws::JournalEntry e;
-    e.time = 1'780'000'000 + i * 60;
-    e.user = "tanaka";
-    e.workstation = "PC-0" + std::to_string(i % 4);
-    e.command = "edit-condition";
-    e.summary = "測定条件の変更";
-    ws::JournalItem item;
-    item.change = ws::ItemChange::Changed;
-    item.level = ws::ItemLevel::Record;
-    item.customer = "需要家" + std::to_string(i % 50);
-    item.cable = "CV-" + std::to_string(i % 7);
-    item.set = "2026年点検";
-    item.contentKey = std::string(64, "0123456789abcdef"[i % 16]);
-    item.fields = {{"気温", "20.0", std::to_string(20 + i % 10) + ".0"}, {"湿度", "50.0", "55.0"}};
-    e.items.push_back(std::move(item));
-    return e;
-}
 
 // A store path whose workspace holds n entries (made once per n and kept for the run).
 std::string workspaceWith(int n)
@@ -58,9 +38,7 @@ std::string workspaceWith(int n)
     if (made != n) {
         ws::Workspace w;
         w.Open(store, true);
-        w.Db().Exec("PRAGMA synchronous=OFF");
-        for (int i = 0; i < n; ++i)
-            w.Append(sampleEntry(i));
+        benchjournal::Fill(w, n);
         made = n;
     }
     return store;
@@ -71,7 +49,7 @@ std::vector<ws::JournalEntry> entries(int n)
     std::vector<ws::JournalEntry> v;
     v.reserve(static_cast<std::size_t>(n));
     for (int i = 0; i < n; ++i)
-        v.push_back(sampleEntry(i));
+        v.push_back(benchjournal::SampleEntry(i));
     return v;
 }
 

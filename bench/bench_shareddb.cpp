@@ -20,6 +20,7 @@
 #include "shareddb/sync.h"
 #include "store/store.h"
 #include "workspace/workspace.h"
+#include "benchjournal.h"
 
 namespace fs = std::filesystem;
 using namespace shareddb;
@@ -173,23 +174,7 @@ ws::Workspace& journal(World& w)
     if (!workspace.IsOpen()) {
         fs::create_directories(w.dir / "J");
         workspace.Open((w.dir / "J" / "MXR.DAT").string(), true);
-        workspace.Db().Exec("PRAGMA synchronous=OFF"); // setting up only
-        for (int i = 0; i < kJournalEntries; ++i) {
-            ws::JournalEntry e;
-            e.time = 1765400000 + i;
-            e.user = "tanaka";
-            e.workstation = "端末1";
-            e.command = "edit-condition";
-            e.summary = "測定条件の変更";
-            ws::JournalItem item;
-            item.customer = "需要家" + std::to_string(i % 50);
-            item.cable = "K1";
-            item.set = "S" + std::to_string(i % 7);
-            item.contentKey = std::string(64, 'a');
-            item.fields = {{"試験電圧", "5.00", "6.00"}, {"診断方法", "", "直流"}};
-            e.items.push_back(item);
-            workspace.Append(e);
-        }
+        benchjournal::Fill(workspace, kJournalEntries);
     }
     return workspace;
 }

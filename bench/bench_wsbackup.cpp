@@ -13,6 +13,7 @@
 #include "store/backup.h"
 #include "workspace/workspace.h"
 #include "workspace/workspacebackup.h"
+#include "benchjournal.h"
 
 namespace fs = std::filesystem;
 
@@ -32,23 +33,7 @@ struct Folder {
         std::ofstream(store, std::ios::binary) << std::string(10u << 20, 'x');
         ws::Workspace w;
         w.Open(store, true);
-        w.Db().Exec("PRAGMA synchronous=OFF"); // setting up only
-        for (int i = 0; i < kEntries; ++i) {
-            ws::JournalEntry e;
-            e.time = 1765400000 + i;
-            e.user = "tanaka";
-            e.workstation = "端末1";
-            e.command = "edit-condition";
-            e.summary = "測定条件の変更";
-            ws::JournalItem item;
-            item.customer = "需要家" + std::to_string(i % 50);
-            item.cable = "K1";
-            item.set = "S" + std::to_string(i % 7);
-            item.contentKey = std::string(64, 'a');
-            item.fields = {{"試験電圧", "5.00", "6.00"}, {"診断方法", "", "直流"}};
-            e.items.push_back(item);
-            w.Append(e);
-        }
+        benchjournal::Fill(w, kEntries);
     }
     ~Folder() { fs::remove_all(dir); }
 };

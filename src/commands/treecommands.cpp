@@ -311,15 +311,16 @@ public:
         if (!set)
             return Outcome{Status::NotFound};
         // A locked set may still take the values it holds (Unchanged): the dialog's OK
-        // without an edit is no refusal.
-        CMeasData edited = *set;
+        // without an edit is no refusal. Only then is the set tried on a copy.
+        const bool locked = m_lock.Set(c.set);
+        CMeasData copy;
+        CMeasData& target = locked ? (copy = *set) : *set;
         Outcome out;
-        out.criteria = ApplyJudgParams(edited, c.params);
+        out.criteria = ApplyJudgParams(target, c.params);
         if (!out.criteria.any())
             return Outcome{Status::Unchanged};
-        if (m_lock.Set(c.set))
+        if (locked)
             return refusedFor(c.set);
-        *set = std::move(edited);
         return out;
     }
 
@@ -329,15 +330,16 @@ public:
         CMeasData* set = FindSet(m_tree, c.set);
         if (!set)
             return Outcome{Status::NotFound};
-        CMeasData edited = *set;
+        const bool locked = m_lock.Set(c.set);
+        CMeasData copy;
+        CMeasData& target = locked ? (copy = *set) : *set;
         Outcome out;
         out.criteria.recordFlags =
-            ApplyDisplayFlagsToRecords(edited, c.showSeikyoku, c.showJyakuten);
+            ApplyDisplayFlagsToRecords(target, c.showSeikyoku, c.showJyakuten);
         if (!out.criteria.recordFlags)
             return Outcome{Status::Unchanged};
-        if (m_lock.Set(c.set))
+        if (locked)
             return refusedFor(c.set);
-        *set = std::move(edited);
         return out;
     }
 

@@ -81,6 +81,21 @@ bool PrintPages(QPagedPaintDevice& device, int fromPage, int toPage, int total,
     return painter.end();
 }
 
+bool PrintGridPages(QPagedPaintDevice& device, int fromPage, int toPage, int total,
+                    const PrintOptions& options, const std::function<LayoutGrid*(int page)>& buildPage,
+                    const std::function<bool(int done, int count)>& progress)
+{
+    return PrintPages(
+        device, fromPage, toPage, total,
+        [&](QPainter& painter, const QRectF& area, int page) {
+            LayoutGrid* g = buildPage(page);
+            const LayoutContext ctx{ReportMapping::forDevice(device), &device};
+            g->layout(MarginRect(ctx.mapping, area, options), ctx);
+            g->draw(painter, ctx);
+        },
+        progress);
+}
+
 LRect PageReport::pageRect(const ReportMapping& mapping, const QRectF& area) const
 {
     return MarginRect(mapping, area, m_options);

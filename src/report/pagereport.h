@@ -33,6 +33,11 @@ LRect MarginRect(const ReportMapping& mapping, const QRectF& area, const PrintOp
 bool PrintPages(QPagedPaintDevice& device, int fromPage, int toPage, int total,
                 const std::function<void(QPainter&, const QRectF& area, int page)>& drawPage,
                 const std::function<bool(int done, int count)>& progress);
+// PrintPages for pages that are one layout grid each (the analysis and history printouts):
+// buildPage(page) gives the page's grid, laid out in the area less the margins and drawn.
+bool PrintGridPages(QPagedPaintDevice& device, int fromPage, int toPage, int total,
+                    const PrintOptions& options, const std::function<LayoutGrid*(int page)>& buildPage,
+                    const std::function<bool(int done, int count)>& progress);
 
 class PageReport {
 public:

@@ -139,15 +139,8 @@ LayoutGrid* AnalysisPages::buildPage(int p)
 bool AnalysisPages::print(QPagedPaintDevice& device, int fromPage, int toPage,
                           const std::function<bool(int, int)>& progress)
 {
-    return PrintPages(
-        device, fromPage, toPage, totalPages(),
-        [&](QPainter& painter, const QRectF& area, int page) {
-            LayoutGrid* g = buildPage(page);
-            const LayoutContext ctx{ReportMapping::forDevice(device), &device};
-            g->layout(MarginRect(ctx.mapping, area, m_options), ctx);
-            g->draw(painter, ctx);
-        },
-        progress);
+    return PrintGridPages(device, fromPage, toPage, totalPages(), m_options,
+                          [this](int page) { return buildPage(page); }, progress);
 }
 
 } // namespace analysisui

@@ -9,7 +9,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPrinter>
-#include <QPushButton>
 #include <QSplitter>
 #include <QTableWidget>
 #include <QToolTip>
@@ -22,6 +21,7 @@
 #include "ui/analysis/analysiscsv.h"
 #include "ui/common/messages.h"
 #include "ui/dialogs/csvsave.h"
+#include "ui/dialogs/outputbuttons.h"
 #include "ui/common/programreport.h"
 #include "ui/common/uitext.h"
 #include "ui/dialogs/printout.h"
@@ -142,20 +142,9 @@ AnalysisWindow::AnalysisWindow(QWidget* parent, QPrinter& printer, CAppSettings&
     layout->addWidget(split, 1);
 
     auto* buttons = new QHBoxLayout;
-    auto add = [&](const QString& text, const char* name, auto slot) {
-        auto* b = new QPushButton(text, this);
-        b->setObjectName(QString::fromLatin1(name));
-        b->setAutoDefault(false);
-        connect(b, &QPushButton::clicked, this, slot);
-        buttons->addWidget(b);
-        return b;
-    };
-    add(QStringLiteral("印刷(&P)..."), "printButton", &AnalysisWindow::OnPrint);
-    add(QStringLiteral("印刷プレビュー(&V)"), "previewButton", &AnalysisWindow::OnPreview);
-    add(QStringLiteral("PDF出力(&D)..."), "pdfButton", &AnalysisWindow::OnPdf);
-    add(QStringLiteral("CSV出力(&O)..."), "csvButton", [this] { OnCsv(); });
-    buttons->addStretch(1);
-    add(QStringLiteral("閉じる"), "closeButton", &QDialog::close);
+    AddOutputButtons(this, buttons,
+                     {[this] { OnPrint(); }, [this] { OnPreview(); }, [this] { OnPdf(); },
+                      [this] { OnCsv(); }});
     layout->addLayout(buttons);
 
     connect(m_table, &QTableWidget::cellDoubleClicked, this, [this](int row, int) {

@@ -16,7 +16,6 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QPlainTextEdit>
-#include <QPushButton>
 #include <QSplitter>
 #include <QTableView>
 #include <QTimer>
@@ -28,6 +27,7 @@
 #include "settings/appsettings.h"
 #include "ui/common/messages.h"
 #include "ui/dialogs/csvsave.h"
+#include "ui/dialogs/outputbuttons.h"
 #include "ui/common/programreport.h"
 #include "ui/common/uitext.h"
 #include "ui/dialogs/journalmodel.h"
@@ -143,22 +143,12 @@ JournalWindow::JournalWindow(QWidget* parent, QPrinter& printer, CAppSettings& s
     layout->addWidget(split, 1);
 
     auto* buttons = new QHBoxLayout;
-    auto add = [&](const QString& text, const char* name, auto slot) {
-        auto* b = new QPushButton(text, this);
-        b->setObjectName(QString::fromLatin1(name));
-        b->setAutoDefault(false);
-        connect(b, &QPushButton::clicked, this, slot);
-        buttons->addWidget(b);
-        return b;
-    };
-    add(QStringLiteral("最新の状態に更新(&R)"), "reloadButton", &JournalWindow::Reload);
+    AddRowButton(this, buttons, QStringLiteral("最新の状態に更新(&R)"), "reloadButton",
+                 [this] { Reload(); });
     buttons->addSpacing(12);
-    add(QStringLiteral("印刷(&P)..."), "printButton", &JournalWindow::OnPrint);
-    add(QStringLiteral("印刷プレビュー(&V)"), "previewButton", &JournalWindow::OnPreview);
-    add(QStringLiteral("PDF出力(&D)..."), "pdfButton", &JournalWindow::OnPdf);
-    add(QStringLiteral("CSV出力(&O)..."), "csvButton", [this] { OnCsv(); });
-    buttons->addStretch(1);
-    add(QStringLiteral("閉じる"), "closeButton", &QDialog::close);
+    AddOutputButtons(this, buttons,
+                     {[this] { OnPrint(); }, [this] { OnPreview(); }, [this] { OnPdf(); },
+                      [this] { OnCsv(); }});
     layout->addLayout(buttons);
 
     // Typing filters after a pause, so a long journal is not searched at every key.
