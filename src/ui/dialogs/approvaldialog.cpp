@@ -10,6 +10,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "model/cp932text.h"
 #include "settings/appsettings.h"
 #include "ui/common/approvaltext.h"
@@ -39,7 +41,11 @@ QLabel* wrapped(const QString& text, QWidget* parent)
 {
     auto* label = new QLabel(text, parent);
     label->setWordWrap(true);
-    label->setMinimumWidth(360);
+    // Wide enough for the longest line (the set's names) up to a limit; longer lines wrap.
+    int widest = 0;
+    for (const QString& line : text.split(QLatin1Char('\n')))
+        widest = std::max(widest, label->fontMetrics().horizontalAdvance(line));
+    label->setMinimumWidth(std::clamp(widest + 8, 360, 640));
     return label;
 }
 
