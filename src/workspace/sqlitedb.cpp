@@ -132,6 +132,16 @@ void Stmt::Reset()
 
 int64_t Stmt::Int(int column) const { return sqlite3_column_int64(m_stmt, column); }
 
+double Stmt::Real(int column) const { return sqlite3_column_double(m_stmt, column); }
+
+Stmt& Stmt::BindReal(int index, double value)
+{
+    const int rc = sqlite3_bind_double(m_stmt, index, value);
+    if (rc != SQLITE_OK)
+        fail(m_db, rc, "bind");
+    return *this;
+}
+
 std::string Stmt::Text(int column) const
 {
     const void* data = sqlite3_column_blob(m_stmt, column);

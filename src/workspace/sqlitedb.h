@@ -57,6 +57,7 @@ public:
     Stmt& Bind(int index, std::string_view text); // UTF-8 text
     Stmt& BindBlob(int index, std::string_view bytes);
     Stmt& BindNull(int index);
+    Stmt& BindReal(int index, double value);
     // Runs one step: true while a row is there. Throws Error.
     bool Step();
     // Runs the statement to its end (an INSERT or UPDATE).
@@ -67,6 +68,7 @@ public:
     int64_t Int(int column) const;
     std::string Text(int column) const; // also a blob's bytes
     bool IsNull(int column) const;
+    double Real(int column) const;
 
 private:
     sqlite3* m_db;

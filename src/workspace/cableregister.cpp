@@ -1,0 +1,320 @@
+// The cable register's tables and their reads and writes.
+#include "workspace/cableregister.h"
+
+#include "model/cp932text.h"
+#include "model/namedlist.h"
+#include "workspace/workspace.h"
+
+namespace ws {
+namespace {
+
+// cable_register_old has the columns of cable_register, without its key constraint, and who
+// replaced or removed the revision and when.
+constexpr const char* kTables = R"sql(
+CREATE TABLE IF NOT EXISTS cable_register (
+    customer_key BLOB NOT NULL,
+    cable_key BLOB NOT NULL,
+    customer_raw BLOB NOT NULL,
+    cable_raw BLOB NOT NULL,
+    customer TEXT NOT NULL,
+    cable TEXT NOT NULL,
+    location TEXT NOT NULL DEFAULT '',
+    voltage_kv REAL,
+    cable_type TEXT NOT NULL DEFAULT '',
+    cross_section REAL,
+    length_m REAL,
+    install_year INTEGER,
+    importance TEXT NOT NULL DEFAULT '',
+    interval_months INTEGER,
+    person TEXT NOT NULL DEFAULT '',
+    remarks TEXT NOT NULL DEFAULT '',
+    modified INTEGER NOT NULL,
+    user TEXT NOT NULL,
+    workstation TEXT NOT NULL,
+    PRIMARY KEY (customer_key, cable_key)
+);
+CREATE TABLE IF NOT EXISTS cable_register_old (
+    id INTEGER PRIMARY KEY,
+    customer_key BLOB NOT NULL,
+    cable_key BLOB NOT NULL,
+    customer_raw BLOB NOT NULL,
+    cable_raw BLOB NOT NULL,
+    customer TEXT NOT NULL,
+    cable TEXT NOT NULL,
+    location TEXT NOT NULL,
+    voltage_kv REAL,
+    cable_type TEXT NOT NULL,
+    cross_section REAL,
+    length_m REAL,
+    install_year INTEGER,
+    importance TEXT NOT NULL,
+    interval_months INTEGER,
+    person TEXT NOT NULL,
+    remarks TEXT NOT NULL,
+    modified INTEGER NOT NULL,
+    user TEXT NOT NULL,
+    workstation TEXT NOT NULL,
+    replaced_time INTEGER NOT NULL,
+    replaced_user TEXT NOT NULL,
+    replaced_workstation TEXT NOT NULL
+);
+CREATE INDEX IF NOT EXISTS cable_register_old_key
+    ON cable_register_old (customer_key, cable_key);
+CREATE TABLE IF NOT EXISTS customer_register (
+    customer_key BLOB PRIMARY KEY,
+    customer_raw BLOB NOT NULL,
+    customer TEXT NOT NULL,
+    interval_months INTEGER
+);
+)sql";
+
+constexpr const char* kColumns =
+    "customer_raw, cable_raw, location, voltage_kv, cable_type, cross_section, length_m, "
+    "install_year, importance, interval_months, person, remarks, modified, user, workstation";
+
+std::optional<double> optReal(const sqlite::Stmt& s, int c)
+{
+    return s.IsNull(c) ? std::nullopt : std::optional<double>(s.Real(c));
+}
+
+std::optional<int> optInt(const sqlite::Stmt& s, int c)
+{
+    return s.IsNull(c) ? std::nullopt : std::optional<int>(static_cast<int>(s.Int(c)));
+}
+
+CableRegisterEntry readEntry(const sqlite::Stmt& s)
+{
+    CableRegisterEntry e;
+    e.customer = s.Text(0);
+    e.cable = s.Text(1);
+    e.location = s.Text(2);
+    e.voltageKv = optReal(s, 3);
+    e.cableType = s.Text(4);
+    e.crossSection = optReal(s, 5);
+    e.lengthM = optReal(s, 6);
+    e.installYear = optInt(s, 7);
+    e.importance = s.Text(8);
+    e.intervalMonths = optInt(s, 9);
+    e.person = s.Text(10);
+    e.remarks = s.Text(11);
+    e.modified = s.Int(12);
+    e.user = s.Text(13);
+    e.workstation = s.Text(14);
+    return e;
+}
+
+void bindReal(sqlite::Stmt& s, int i, const std::optional<double>& v)
+{
+    if (v)
+        s.BindReal(i, *v);
+    else
+        s.BindNull(i);
+}
+
+void bindInt(sqlite::Stmt& s, int i, const std::optional<int>& v)
+{
+    if (v)
+        s.Bind(i, static_cast<int64_t>(*v));
+    else
+        s.BindNull(i);
+}
+
+} // namespace
+
+void CreateCableRegisterTables(sqlite::Db& db)
+{
+    db.Exec(kTables);
+}
+
+std::string RegisterNameKey(const std::string& name)
+{
+    std::string key = name;
+    for (char& c : key)
+        c = static_cast<char>(FoldNameByte(static_cast<unsigned char>(c)));
+    return key;
+}
+
+CableRegister::CableRegister(Workspace& workspace) : m_ws(workspace)
+{
+    CreateCableRegisterTables(m_ws.Db());
+}
+
+std::optional<CableRegisterEntry> CableRegister::Find(const std::string& customer,
+                                                      const std::string& cable) const
+{
+    sqlite::Stmt s(m_ws.Db(), std::string("SELECT ") + kColumns +
+                                  " FROM cable_register WHERE customer_key=? AND cable_key=?");
+    s.BindBlob(1, RegisterNameKey(customer)).BindBlob(2, RegisterNameKey(cable));
+    if (!s.Step())
+        return std::nullopt;
+    return readEntry(s);
+}
+
+std::vector<CableRegisterEntry> CableRegister::List() const
+{
+    sqlite::Stmt s(m_ws.Db(), std::string("SELECT ") + kColumns +
+                                  " FROM cable_register ORDER BY customer_key, cable_key");
+    std::vector<CableRegisterEntry> out;
+    while (s.Step())
+        out.push_back(readEntry(s));
+    return out;
+}
+
+namespace {
+
+void moveToOld(sqlite::Db& db, const std::string& customerKey, const std::string& cableKey,
+               const Actor& actor, int64_t now)
+{
+    sqlite::Stmt s(db, "INSERT INTO cable_register_old (customer_key, cable_key, customer_raw, "
+                       "cable_raw, customer, cable, location, voltage_kv, cable_type, "
+                       "cross_section, length_m, install_year, importance, interval_months, "
+                       "person, remarks, modified, user, workstation, replaced_time, "
+                       "replaced_user, replaced_workstation) "
+                       "SELECT customer_key, cable_key, customer_raw, cable_raw, customer, cable, "
+                       "location, voltage_kv, cable_type, cross_section, length_m, install_year, "
+                       "importance, interval_months, person, remarks, modified, user, "
+                       "workstation, ?, ?, ? FROM cable_register "
+                       "WHERE customer_key=? AND cable_key=?");
+    s.Bind(1, now).Bind(2, actor.user).Bind(3, actor.workstation);
+    s.BindBlob(4, customerKey).BindBlob(5, cableKey);
+    s.Run();
+    sqlite::Stmt d(db, "DELETE FROM cable_register WHERE customer_key=? AND cable_key=?");
+    d.BindBlob(1, customerKey).BindBlob(2, cableKey);
+    d.Run();
+}
+
+void insertEntry(sqlite::Db& db, const CableRegisterEntry& e)
+{
+    sqlite::Stmt s(db, "INSERT INTO cable_register (customer_key, cable_key, customer_raw, "
+                       "cable_raw, customer, cable, location, voltage_kv, cable_type, "
+                       "cross_section, length_m, install_year, importance, interval_months, "
+                       "person, remarks, modified, user, workstation) "
+                       "VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
+    s.BindBlob(1, RegisterNameKey(e.customer)).BindBlob(2, RegisterNameKey(e.cable));
+    s.BindBlob(3, e.customer).BindBlob(4, e.cable);
+    s.Bind(5, cp932::toUtf8(e.customer)).Bind(6, cp932::toUtf8(e.cable));
+    s.Bind(7, e.location);
+    bindReal(s, 8, e.voltageKv);
+    s.Bind(9, e.cableType);
+    bindReal(s, 10, e.crossSection);
+    bindReal(s, 11, e.lengthM);
+    bindInt(s, 12, e.installYear);
+    s.Bind(13, e.importance);
+    bindInt(s, 14, e.intervalMonths);
+    s.Bind(15, e.person).Bind(16, e.remarks);
+    s.Bind(17, e.modified).Bind(18, e.user).Bind(19, e.workstation);
+    s.Run();
+}
+
+} // namespace
+
+void CableRegister::Put(CableRegisterEntry entry, const Actor& actor, int64_t now)
+{
+    entry.modified = now;
+    entry.user = actor.user;
+    entry.workstation = actor.workstation;
+    sqlite::Transaction t(m_ws.Db());
+    moveToOld(m_ws.Db(), RegisterNameKey(entry.customer), RegisterNameKey(entry.cable), actor,
+              now);
+    insertEntry(m_ws.Db(), entry);
+    t.Commit();
+}
+
+bool CableRegister::Remove(const std::string& customer, const std::string& cable,
+                           const Actor& actor, int64_t now)
+{
+    sqlite::Transaction t(m_ws.Db());
+    if (!Find(customer, cable))
+        return false;
+    moveToOld(m_ws.Db(), RegisterNameKey(customer), RegisterNameKey(cable), actor, now);
+    t.Commit();
+    return true;
+}
+
+bool CableRegister::Rename(const std::string& customer, const std::string& cable,
+                           const std::string& newCustomer, const std::string& newCable,
+                           const Actor& actor, int64_t now)
+{
+    sqlite::Transaction t(m_ws.Db());
+    std::optional<CableRegisterEntry> entry = Find(customer, cable);
+    if (!entry)
+        return false;
+    const bool sameKey = RegisterNameKey(customer) == RegisterNameKey(newCustomer) &&
+                         RegisterNameKey(cable) == RegisterNameKey(newCable);
+    if (!sameKey && Find(newCustomer, newCable))
+        return false;
+    moveToOld(m_ws.Db(), RegisterNameKey(customer), RegisterNameKey(cable), actor, now);
+    entry->customer = newCustomer;
+    entry->cable = newCable;
+    entry->modified = now;
+    entry->user = actor.user;
+    entry->workstation = actor.workstation;
+    insertEntry(m_ws.Db(), *entry);
+    t.Commit();
+    return true;
+}
+
+int CableRegister::RenameCustomer(const std::string& customer, const std::string& newCustomer,
+                                  const Actor& actor, int64_t now)
+{
+    sqlite::Transaction t(m_ws.Db());
+    std::vector<std::string> cables;
+    {
+        sqlite::Stmt s(m_ws.Db(), "SELECT cable_raw FROM cable_register WHERE customer_key=?");
+        s.BindBlob(1, RegisterNameKey(customer));
+        while (s.Step())
+            cables.push_back(s.Text(0));
+    }
+    int carried = 0;
+    for (const std::string& cable : cables)
+        carried += Rename(customer, cable, newCustomer, cable, actor, now) ? 1 : 0;
+    const std::optional<int> interval = CustomerInterval(customer);
+    if (interval && !CustomerInterval(newCustomer)) {
+        SetCustomerInterval(customer, std::nullopt);
+        SetCustomerInterval(newCustomer, interval);
+    }
+    t.Commit();
+    return carried;
+}
+
+std::vector<CableRegisterEntry> CableRegister::OldRevisions(const std::string& customer,
+                                                            const std::string& cable) const
+{
+    sqlite::Stmt s(m_ws.Db(), std::string("SELECT ") + kColumns +
+                                  " FROM cable_register_old WHERE customer_key=? AND "
+                                  "cable_key=? ORDER BY id DESC");
+    s.BindBlob(1, RegisterNameKey(customer)).BindBlob(2, RegisterNameKey(cable));
+    std::vector<CableRegisterEntry> out;
+    while (s.Step())
+        out.push_back(readEntry(s));
+    return out;
+}
+
+std::optional<int> CableRegister::CustomerInterval(const std::string& customer) const
+{
+    sqlite::Stmt s(m_ws.Db(),
+                   "SELECT interval_months FROM customer_register WHERE customer_key=?");
+    s.BindBlob(1, RegisterNameKey(customer));
+    if (!s.Step())
+        return std::nullopt;
+    return optInt(s, 0);
+}
+
+void CableRegister::SetCustomerInterval(const std::string& customer, std::optional<int> months)
+{
+    sqlite::Transaction t(m_ws.Db());
+    if (!months) {
+        sqlite::Stmt d(m_ws.Db(), "DELETE FROM customer_register WHERE customer_key=?");
+        d.BindBlob(1, RegisterNameKey(customer));
+        d.Run();
+    } else {
+        sqlite::Stmt s(m_ws.Db(), "INSERT OR REPLACE INTO customer_register (customer_key, "
+                                  "customer_raw, customer, interval_months) VALUES (?,?,?,?)");
+        s.BindBlob(1, RegisterNameKey(customer)).BindBlob(2, customer);
+        s.Bind(3, cp932::toUtf8(customer)).Bind(4, static_cast<int64_t>(*months));
+        s.Run();
+    }
+    t.Commit();
+}
+
+} // namespace ws

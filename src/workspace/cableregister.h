@@ -1,0 +1,88 @@
+// The cable register: what the office knows of each cable beyond its measurements (where it
+// lies, its voltage class, type, size, length, year laid, importance, retest interval, who looks
+// after it), kept in the workspace database beside the store. The store file is not touched.
+//
+// An entry is keyed by the tree's CP932 names of customer and cable, compared as the tree
+// compares names (ASCII letters folded), and keeps the names as the tree spelt them when it
+// was last written. Every write replaces the whole entry and keeps the entry it replaced in
+// cable_register_old, so no revision is ever lost (a later sync keeps the losing side there).
+// A customer's default retest interval lives in its own small table.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "workspace/journalentry.h"
+#include "workspace/sqlitedb.h"
+
+namespace ws {
+
+class Workspace;
+
+struct CableRegisterEntry {
+    std::string customer, cable;         // CP932, as the tree spells them
+    std::string location;                // 設置場所/系統 (UTF-8)
+    std::optional<double> voltageKv;     // 電圧階級, kV
+    std::string cableType;               // ケーブル種類 (UTF-8: "CV", "CVT", …)
+    std::optional<double> crossSection;  // 導体断面, sq (mm²)
+    std::optional<double> lengthM;       // 亘長, m
+    std::optional<int> installYear;      // 布設年
+    std::string importance;              // 重要度: "A", "B", "C" or empty
+    std::optional<int> intervalMonths;   // 試験周期; empty: the customer's or the global default
+    std::string person;                  // 担当 (UTF-8)
+    std::string remarks;                 // 備考 (UTF-8)
+    // Who wrote this revision, and when (seconds since the epoch).
+    int64_t modified = 0;
+    std::string user, workstation;
+
+    bool operator==(const CableRegisterEntry&) const = default;
+};
+
+// Creates the register's tables where they are missing (idempotent).
+void CreateCableRegisterTables(sqlite::Db& db);
+
+// The key a name is compared by: its bytes with the ASCII letters folded to lower case, as the
+// tree's CompareNames folds them.
+std::string RegisterNameKey(const std::string& name);
+
+class CableRegister {
+public:
+    // The workspace must be open and stay open while this object is used.
+    explicit CableRegister(Workspace& workspace);
+
+    std::optional<CableRegisterEntry> Find(const std::string& customer,
+                                           const std::string& cable) const;
+    // Every entry, by customer and cable key.
+    std::vector<CableRegisterEntry> List() const;
+    // Writes the entry (inserted or replacing the one of the same names; a replaced entry is
+    // kept in cable_register_old). modified/user/workstation are taken from actor and now.
+    void Put(CableRegisterEntry entry, const Actor& actor, int64_t now);
+    // Removes the entry of the cable, keeping it in cable_register_old. False when none.
+    bool Remove(const std::string& customer, const std::string& cable, const Actor& actor,
+                int64_t now);
+    // Carries the entry to new names (a cable renamed or moved; a customer renamed carries
+    // all its cables with RenameCustomer). False when there was no entry, or when an entry
+    // already holds the new names (it is left as it is and nothing moves).
+    bool Rename(const std::string& customer, const std::string& cable,
+                const std::string& newCustomer, const std::string& newCable, const Actor& actor,
+                int64_t now);
+    // Carries every entry of a customer and its default interval to the new name. Returns the
+    // number of cable entries carried.
+    int RenameCustomer(const std::string& customer, const std::string& newCustomer,
+                       const Actor& actor, int64_t now);
+    // Revisions that were replaced or removed, newest first (for the register's history and a
+    // sync's losing side).
+    std::vector<CableRegisterEntry> OldRevisions(const std::string& customer,
+                                                 const std::string& cable) const;
+
+    // A customer's default retest interval (months); empty when not set.
+    std::optional<int> CustomerInterval(const std::string& customer) const;
+    void SetCustomerInterval(const std::string& customer, std::optional<int> months);
+
+private:
+    Workspace& m_ws;
+};
+
+} // namespace ws
