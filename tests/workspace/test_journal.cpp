@@ -136,6 +136,46 @@ TEST(Workspace, QueriesByPathKeyTimeAndLimit)
     EXPECT_EQ(all[0].items[0].fields, (std::vector<ws::FieldChange>{{"天候", "晴", "雨"}}));
 }
 
+// A long journal is read in two halves on two connections: the result is the one a single
+// read gives (the newest-n query reads on one), entries in order with their own items, and a
+// filter holds in both halves.
+TEST(Workspace, ALongJournalReadsTheSameInHalves)
+{
+    WsTestFolder dir;
+    ws::Workspace w;
+    ASSERT_TRUE(w.Open(dir / "MXR.DAT", true).usable());
+    w.Db().Exec("PRAGMA synchronous=OFF");
+    constexpr int kEntries = 24000;
+    {
+        sqlite::Transaction t(w.Db());
+        for (int i = 0; i < kEntries; ++i) {
+            ws::JournalEntry e;
+            e.time = 1000 + i;
+            e.command = "edit-condition";
+            ws::JournalItem item;
+            item.customer = i % 3 ? "顧客A" : "顧客B";
+            item.cable = "C";
+            item.contentKey = std::to_string(i);
+            e.items = {item};
+            if (i % 1000 == 7)
+                e.items.push_back(item); // an entry of two items
+            w.Append(e);
+        }
+        t.Commit();
+    }
+    const auto halves = w.Query();
+    const auto single = w.Query({.limit = kEntries});
+    ASSERT_EQ(halves.size(), static_cast<std::size_t>(kEntries));
+    EXPECT_TRUE(halves == single);
+    for (std::size_t i = 0; i < halves.size(); ++i) {
+        ASSERT_EQ(halves[i].items.at(0).contentKey, std::to_string(i)) << i;
+        ASSERT_EQ(halves[i].items.size(), i % 1000 == 7 ? 2u : 1u) << i;
+    }
+    const auto b = w.Query({.customer = "顧客B"});
+    EXPECT_EQ(b.size(), static_cast<std::size_t>(kEntries / 3));
+    EXPECT_TRUE(b == w.Query({.customer = "顧客B", .limit = kEntries}));
+}
+
 TEST(StoreJournal, StartsAtTheFirstChangeAndJournalsEachSave)
 {
     WsTestFolder dir;
