@@ -31,18 +31,18 @@ std::string tokenHash(const std::string& token)
 
 } // namespace
 
-std::string SessionTable::Create(const std::string& user, Clock::time_point now)
+std::string SessionTable::Create(const Owner& owner, Clock::time_point now)
 {
     unsigned char raw[32];
     randombytes_buf(raw, sizeof raw);
     const std::string token = hex(raw, sizeof raw);
     std::lock_guard lock(m_mutex);
     prune(now);
-    m_sessions[tokenHash(token)] = {user, now, now};
+    m_sessions[tokenHash(token)] = {owner, now, now};
     return token;
 }
 
-std::optional<std::string> SessionTable::Touch(const std::string& token, Clock::time_point now)
+std::optional<SessionTable::Owner> SessionTable::Touch(const std::string& token, Clock::time_point now)
 {
     if (token.size() != 64)
         return std::nullopt;
@@ -57,7 +57,7 @@ std::optional<std::string> SessionTable::Touch(const std::string& token, Clock::
         return std::nullopt;
     }
     s.lastSeen = now;
-    return s.user;
+    return s.owner;
 }
 
 void SessionTable::Remove(const std::string& token)
@@ -70,7 +70,7 @@ void SessionTable::Remove(const std::string& token)
 void SessionTable::RemoveUser(const std::string& user)
 {
     std::lock_guard lock(m_mutex);
-    std::erase_if(m_sessions, [&](const auto& e) { return e.second.user == user; });
+    std::erase_if(m_sessions, [&](const auto& e) { return e.second.owner.user == user; });
 }
 
 std::size_t SessionTable::Count()

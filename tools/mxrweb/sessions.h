@@ -24,11 +24,17 @@ class SessionTable {
 public:
     explicit SessionTable(SessionLimits limits = {}) : m_limits(limits) {}
 
+    // Who a session belongs to: the user, and a stamp of the account at the login (its
+    // password hash), so a changed password ends the sessions made with the old one.
+    struct Owner {
+        std::string user;
+        std::string stamp;
+    };
     // A new session for the user; its token for the cookie.
-    std::string Create(const std::string& user, Clock::time_point now = Clock::now());
-    // The session's user when the token is known and neither time-out has passed; the idle
+    std::string Create(const Owner& owner, Clock::time_point now = Clock::now());
+    // The session's owner when the token is known and neither time-out has passed; the idle
     // time starts again. An expired session is removed.
-    std::optional<std::string> Touch(const std::string& token, Clock::time_point now = Clock::now());
+    std::optional<Owner> Touch(const std::string& token, Clock::time_point now = Clock::now());
     void Remove(const std::string& token);
     // Ends every session of the user (password changed or user removed elsewhere).
     void RemoveUser(const std::string& user);
@@ -36,7 +42,7 @@ public:
 
 private:
     struct Session {
-        std::string user;
+        Owner owner;
         Clock::time_point created, lastSeen;
     };
     void prune(Clock::time_point now);

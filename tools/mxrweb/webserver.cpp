@@ -215,7 +215,7 @@ struct WebServer::Impl {
             return loginForm(res, 401, next, kLoginFailed);
         }
         guard.Succeeded(name, req.remote_addr);
-        res.set_header("Set-Cookie", cookie(sessions.Create(name), false));
+        res.set_header("Set-Cookie", cookie(sessions.Create({name, user->passwordHash}), false));
         log("login ok " + who);
         redirect(res, next);
     }
@@ -223,8 +223,8 @@ struct WebServer::Impl {
     void handleLogout(const httplib::Request& req, httplib::Response& res)
     {
         const std::string token = cookieToken(req);
-        if (const auto user = sessions.Touch(token)) {
-            log("logout user=\"" + logSafe(*user) + "\" addr=" + req.remote_addr);
+        if (const auto owner = sessions.Touch(token)) {
+            log("logout user=\"" + logSafe(owner->user) + "\" addr=" + req.remote_addr);
             sessions.Remove(token);
         }
         res.set_header("Set-Cookie", cookie("", true));
@@ -249,10 +249,12 @@ struct WebServer::Impl {
         }
         const bool api = path.rfind("/api/", 0) == 0 || path == "/api";
         const std::string token = cookieToken(req);
-        const std::optional<std::string> name = sessions.Touch(token);
-        const std::optional<WebUser> user = name ? cachedUser(*name) : std::nullopt;
-        if (name && !user)
-            sessions.Remove(token); // the user was removed
+        const std::optional<SessionTable::Owner> owner = sessions.Touch(token);
+        std::optional<WebUser> user = owner ? cachedUser(owner->user) : std::nullopt;
+        if (owner && (!user || user->passwordHash != owner->stamp)) {
+            sessions.Remove(token); // the user was removed or has a new password
+            user.reset();
+        }
         if (!user) {
             if (api) {
                 res.status = 401;
