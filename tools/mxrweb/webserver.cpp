@@ -365,6 +365,11 @@ bool WebServer::Run()
     return m->server && m->server->listen_after_bind();
 }
 
+bool WebServer::Running() const
+{
+    return m->server && m->server->is_running();
+}
+
 void WebServer::Stop()
 {
     if (m->server)

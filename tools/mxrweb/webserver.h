@@ -47,6 +47,8 @@ public:
     bool Tls() const;
     // Serves until Stop (from another thread or a signal watcher).
     bool Run();
+    // True while Run serves (tests wait for it before the first request).
+    bool Running() const;
     void Stop();
 
 private:
