@@ -327,7 +327,21 @@ TEST_F(WebServerTest, ReportFilesAndApi)
                                      cp932::toUtf8(mxrfmt::StartDateTimeText(r)),
                                      cp932::toUtf8(mxrfmt::TestVoltageText(r))})
         EXPECT_NE(page.find(value), std::string::npos) << value;
-    EXPECT_NE(page.find("<svg"), std::string::npos);
+    EXPECT_NE(page.find("<img src=\"report.svg?g="), std::string::npos);
+
+    // The drawing: the painter's SVG, kept by the browser until the data changes.
+    const auto svg = c.Get((m + "report.svg").c_str(), httplib::Headers{{"Cookie", anna}});
+    ASSERT_TRUE(svg);
+    EXPECT_EQ(svg->status, 200);
+    EXPECT_NE(svg->body.find("<svg"), std::string::npos);
+    EXPECT_NE(svg->body.find(kSeen), std::string::npos);
+    const std::string etag = svg->get_header_value("ETag");
+    ASSERT_FALSE(etag.empty());
+    const auto again = c.Get((m + "report.svg").c_str(),
+                             httplib::Headers{{"Cookie", anna}, {"If-None-Match", etag}});
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->status, 304);
+    EXPECT_EQ(status(c, m + "report.svg"), 303) << "no drawing without a session";
 
     const auto pdf = c.Get((m + "report.pdf").c_str(), httplib::Headers{{"Cookie", anna}});
     ASSERT_TRUE(pdf);

@@ -37,17 +37,32 @@ std::string keyOf(const RecordPlace& at, std::uint64_t generation, const std::st
 
 std::string ReportRenderer::cached(const std::string& key, const std::function<std::string()>& make)
 {
-    std::lock_guard lock(m_mutex);
-    if (const auto it = m_index.find(key); it != m_index.end()) {
+    const auto lookUp = [&](std::string& out) {
+        std::lock_guard lock(m_mutex);
+        const auto it = m_index.find(key);
+        if (it == m_index.end())
+            return false;
         m_lru.splice(m_lru.begin(), m_lru, it->second);
-        return it->second->second;
-    }
-    std::string doc = make();
+        out = it->second->second;
+        return true;
+    };
+    std::string doc;
+    if (lookUp(doc))
+        return doc;
+    // One drawing at a time; requests of drawn documents are not held up meanwhile, and a
+    // request that waited for the same document finds it drawn.
+    std::lock_guard drawing(m_drawMutex);
+    if (lookUp(doc))
+        return doc;
+    doc = make();
     if (doc.empty())
         return doc;
+    std::lock_guard lock(m_mutex);
     m_lru.emplace_front(key, doc);
     m_index[key] = m_lru.begin();
-    while (m_lru.size() > m_capacity) {
+    m_bytes += doc.size();
+    while (m_bytes > m_capacity && m_lru.size() > 1) {
+        m_bytes -= m_lru.back().second.size();
         m_index.erase(m_lru.back().first);
         m_lru.pop_back();
     }

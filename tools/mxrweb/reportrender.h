@@ -30,12 +30,12 @@ struct OutputSettings {
 };
 
 // Draws reports. Drawing runs one at a time (text layout and the painter's font engine are
-// shared), and the newest documents are kept by (tree generation, place, kind) so that
-// repeated requests of one report do not draw it again.
+// shared), and the most recently used documents are kept by (tree generation, place, kind), up
+// to cacheBytes in all, so that repeated requests of one report do not draw it again.
 class ReportRenderer {
 public:
-    explicit ReportRenderer(OutputSettings settings, std::size_t cacheEntries = 64)
-        : m_settings(std::move(settings)), m_capacity(cacheEntries)
+    explicit ReportRenderer(OutputSettings settings, std::size_t cacheBytes = 256u << 20)
+        : m_settings(std::move(settings)), m_capacity(cacheBytes)
     {
     }
 
@@ -50,8 +50,11 @@ private:
     std::string cached(const std::string& key, const std::function<std::string()>& make);
 
     const OutputSettings m_settings;
-    const std::size_t m_capacity;
-    // Protects the cache and serialises drawing.
+    const std::size_t m_capacity; // bytes
+    std::size_t m_bytes = 0;      // of the documents in m_lru
+    // Serialises drawing.
+    std::mutex m_drawMutex;
+    // Protects the cache (m_lru, m_index, m_bytes); never held while drawing.
     std::mutex m_mutex;
     std::list<std::pair<std::string, std::string>> m_lru; // newest first
     std::unordered_map<std::string, std::list<std::pair<std::string, std::string>>::iterator> m_index;

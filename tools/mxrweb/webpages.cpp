@@ -231,10 +231,11 @@ PageOut recordPage(const PageContext& ctx, const Resolved& at)
                 (value.empty() ? std::string("---") : Escape(value)) + "</dd></div>\n";
     body += "</dl>\n<p class=\"links\"><a href=\"report.pdf\">成績表 (PDF)</a> "
             "<a href=\"data.csv\">CSV</a> <a href=\"report.svg\">図 (SVG)</a></p>\n";
-    std::string svg = ctx.renderer.Svg(at.Place(), ctx.snapshot.generation);
-    if (const auto start = svg.find("<svg"); start != std::string::npos)
-        svg.erase(0, start);
-    body += "<div class=\"report\">" + svg + "</div>\n";
+    // The drawing comes as a file of its own: the page stays small, and the browser keeps the
+    // drawing until the data changes (its ETag is the tree's generation).
+    body += "<div class=\"report\"><img src=\"report.svg?g=" +
+            std::to_string(ctx.snapshot.generation) + "\" alt=\"成績表\" width=\"1280\" "
+            "height=\"960\"></div>\n";
     const std::string title = u8(at.set->name) + " No." + std::to_string(r.DataNo);
     return {200, "text/html; charset=utf-8", frame(ctx.viewer, title, crumbsTo(at), body), {}};
 }
@@ -396,7 +397,7 @@ dl.heading div { display: flex; gap: 8px; border-bottom: 1px solid var(--line); 
 dl.heading dt { color: #555; min-width: 8em; } dl.heading dd { margin: 0; font-weight: bold; }
 .links a { margin-right: 16px; }
 .report { border: 1px solid var(--line); overflow: auto; }
-.report svg { display: block; width: 100%; height: auto; }
+.report img { display: block; width: 100%; height: auto; }
 .note { color: #555; } .error { color: var(--bad); font-weight: bold; }
 body.login main { max-width: 360px; margin-top: 10vh; }
 body.login label { display: block; margin: 12px 0; }

@@ -236,6 +236,7 @@ struct WebServer::Impl {
         secureHeaders(res);
         const std::string& path = req.path;
         if (path == "/style.css") {
+            res.headers.erase("Cache-Control");
             res.set_header("Cache-Control", "max-age=3600");
             return res.set_content(StyleSheet(), "text/css; charset=utf-8");
         }
@@ -273,6 +274,19 @@ struct WebServer::Impl {
             return send(res, api ? PageOut{404, "application/json; charset=utf-8",
                                            "{\"error\": \"not found\"}\n", {}}
                                  : NotFoundPage());
+        // The drawing is the same for a tree generation: the browser may keep it, and asks
+        // again with its ETag.
+        const bool drawing = !api && at->leaf == "report.svg";
+        const std::string etag = "\"g" + std::to_string(snapshot->generation) + "\"";
+        if (drawing) {
+            res.headers.erase("Cache-Control");
+            res.set_header("Cache-Control", "private, max-age=300");
+            res.set_header("ETag", etag);
+            if (req.get_header_value("If-None-Match") == etag) {
+                res.status = 304;
+                return;
+            }
+        }
         PageOut page = api ? RenderApi(ctx, *at) : RenderPage(ctx, *at);
         if (api && page.status == 404)
             page = {404, "application/json; charset=utf-8", "{\"error\": \"not found\"}\n", {}};
