@@ -293,7 +293,7 @@ PageOut historyPage(const PageContext& ctx, const Resolved& at)
                     "</td><td>" + h(analysis::PhaseText(step.phase)) + "</td><td>" +
                     number(step.testVoltage, 2) + "</td><td>" + number(step.finalValue, 3) +
                     "</td><td>" + number(step.seikyokuRatio, 2) + "</td><td>" +
-                    number(step.jyakutenRatio, 2) + "</td>" + judgmentCell(worst) + "<td>" +
+                    number(step.jyakutenRatio, 2) + "</td>" + judgmentCell(worst) + "<td class=\"wrap\">" +
                     (signs.empty() ? "" : signs) + "</td></tr>\n";
         }
     }
@@ -319,7 +319,7 @@ PageOut phasesPage(const PageContext& ctx, const Resolved& at)
                 h(g.leakage.text) + "</td><td>" + value(g.shieldCurrent[0]) + " / " +
                 value(g.shieldCurrent[1]) + " / " + value(g.shieldCurrent[2]) + "</td><td" +
                 (g.shield.exceeds ? " class=\"j bad\"" : "") + ">" + h(g.shield.text) +
-                "</td><td>" + h(g.note) + "</td></tr>\n";
+                "</td><td class=\"wrap\">" + h(g.note) + "</td></tr>\n";
     }
     body += "</tbody></table>\n";
     if (groups.empty())
@@ -389,6 +389,8 @@ table.list { border-collapse: collapse; width: 100%; margin-bottom: 12px; }
 table.list th, table.list td { border: 1px solid var(--line); padding: 6px 8px; text-align: left;
                                vertical-align: top; }
 table.list thead th, table.list tr.group th { background: var(--head); }
+table.list td { white-space: nowrap; }
+table.list td.wrap { white-space: normal; }
 td.j { font-weight: bold; }
 td.good { color: var(--good); } td.caution { color: var(--caution); } td.bad { color: var(--bad); }
 dl.heading { display: grid; grid-template-columns: repeat(auto-fill, minmax(220px, 1fr));
