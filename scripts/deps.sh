@@ -3,7 +3,8 @@
 set -euo pipefail
 PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libgtest-dev libgmock-dev
           libbenchmark-dev fonts-ipafont-gothic locales qt6-translations-l10n poppler-utils
-          libpq-dev postgresql libsqlite3-dev sqlite3)
+          libpq-dev postgresql libsqlite3-dev sqlite3 libcpp-httplib-dev libsodium-dev qt6-svg-dev
+          chromium)
 if [ "${MXR_WITH_FUZZ:-1}" = 1 ]; then PACKAGES+=(clang libclang-rt-dev); fi
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -191,6 +191,37 @@ BEGIN
     END IF;
 END $$;
 )sql",
+    // The web viewer's users (mxrtool web user ...) and the role it reads with: mxr_web may
+    // read the tree's tables and the users, and change nothing. A login role granted mxr_web
+    // is what `mxrweb --db` connects as (docs/web.md).
+    R"sql(
+CREATE TABLE web_users (
+    name text PRIMARY KEY,
+    role text NOT NULL CHECK (role IN ('admin', 'viewer')),
+    password_hash text NOT NULL,
+    changed timestamptz NOT NULL DEFAULT now()
+);
+CREATE TABLE web_user_customers (
+    user_name text NOT NULL REFERENCES web_users (name) ON DELETE CASCADE ON UPDATE CASCADE,
+    customer text NOT NULL,
+    PRIMARY KEY (user_name, customer)
+);
+REVOKE ALL ON web_users, web_user_customers FROM PUBLIC;
+DO $$
+BEGIN
+    IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = 'mxr_web') THEN
+        BEGIN
+            CREATE ROLE mxr_web NOLOGIN;
+        EXCEPTION WHEN insufficient_privilege THEN
+            RAISE NOTICE 'mxr_web not created: no right to create roles';
+        END;
+    END IF;
+    IF EXISTS (SELECT FROM pg_roles WHERE rolname = 'mxr_web') THEN
+        GRANT SELECT ON mxr_schema, customers, cables, sets, records, web_users,
+            web_user_customers TO mxr_web;
+    END IF;
+END $$;
+)sql",
 };
 
 constexpr int kLockKey = 0x4D585256; // any constant shared by every copy of the program

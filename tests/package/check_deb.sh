@@ -36,6 +36,11 @@ done
 
 [ "$("$ROOT/usr/bin/MXRView" --version)" = "MXRView $VERSION" ] || fail "MXRView --version"
 [ "$("$ROOT/usr/bin/mxrtool" --version)" = "mxrtool $VERSION" ] || fail "mxrtool --version"
+[ "$("$ROOT/usr/bin/mxrweb" --version)" = "mxrweb $VERSION" ] || fail "mxrweb --version"
+for f in lib/systemd/system/mxrweb.service etc/mxrweb/mxrweb.conf; do
+  [ -f "$ROOT/$f" ] || fail "missing /$f"
+done
+grep -q '^User=mxrweb$' "$ROOT/lib/systemd/system/mxrweb.service" || fail "mxrweb.service user"
 dump=$("$ROOT/usr/bin/mxrtool" store dump "$FIXTURE")
 [[ $dump == *'"customers"'* ]] || fail "store dump: $dump"
 

@@ -5,11 +5,9 @@
 #include <optional>
 #include <string>
 
-#include "settings/appfolder.h"
-#include "settings/inifile.h"
-#include "settings/settingskeys.h"
 #include "commands.h"
 #include "namedrecord.h"
+#include "reportoutput.h"
 #include "exchange/csvwriter.h"
 #include "model/cp932text.h"
 #include "model/customerdb.h"
@@ -22,20 +20,6 @@ namespace {
 
 constexpr const char* kUsage =
     "csv STORE --customer C --cable K --set S --index I -o OUT.csv [--encoding cp932|utf8bom]";
-
-// The level labels of system.ini in the application folder, read without writing anything.
-CsvLabels labels(const ToolContext& ctx)
-{
-    const auto folder = ApplicationFolder(ctx.homeOption, false);
-    if (!folder)
-        return CsvLabelsFor("", "", "");
-    CIniFile ini(*folder + "/" + kSystemIniName);
-    const auto title = [&](const char* key) {
-        return ini.GetString(inisec::Title, key, "", false);
-    };
-    return CsvLabelsFor(title(inikey::TitleCustomer), title(inikey::TitleCable),
-                        title(inikey::TitleMeasurement));
-}
 
 struct CsvArgs : RecordNames {
     QString out;
@@ -91,7 +75,7 @@ int runCsvCommand(const ToolContext& ctx, const QStringList& args)
         CsvWriteOptions options;
         options.encoding = a.encoding;
         const CsvWriteOutcome out = WriteCsv(QFile::encodeName(a.out).toStdString(), names,
-                                             *found.record, labels(ctx), options);
+                                             *found.record, ReadCsvLabels(ctx.homeOption), options);
         return out.ok ? 0 : ProgramFailure(ToolMsg::CsvNotWritten, {a.out}, out.message);
     });
 }

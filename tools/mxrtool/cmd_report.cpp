@@ -9,19 +9,15 @@
 #include <cstdio>
 #include <string>
 
-#include "settings/appfolder.h"
-#include "settings/inifile.h"
-#include "settings/settingskeys.h"
 #include "commands.h"
 #include "namedrecord.h"
+#include "reportoutput.h"
 #include "model/cp932text.h"
 #include "model/customerdb.h"
 #include "model/measdata.h"
-#include "report/autoscale.h"
 #include "report/pagereport.h"
 #include "report/screenreport.h"
 #include "store/store.h"
-#include "model/dialogbarlists.h"
 
 namespace {
 
@@ -35,24 +31,6 @@ struct ReportArgs {
     QString judgments, pageNumbers, margins; // empty: the INI settings
 };
 
-// The print settings of MXRView.INI, read without writing anything back.
-void readPrintSettings(const ToolContext& ctx, bool& judgments, PrintOptions& o)
-{
-    const auto folder = ApplicationFolder(ctx.homeOption, false);
-    if (!folder)
-        return;
-    CIniFile ini(*folder + "/MXRView.INI");
-    auto number = [&](const char* sec, const char* key, int def) {
-        return ini.GetInt(cp932::lit(sec), cp932::lit(key), def, false);
-    };
-    judgments = number(inisec::PrintParam, inikey::PrtJudgOut, 1) != 0;
-    o.pageNumbers = number(inisec::Param, inikey::PrintOutPageNo, 1) != 0;
-    o.marginTop = number(inisec::PrintParam, inikey::PrtBlankTop, 5);
-    o.marginLeft = number(inisec::PrintParam, inikey::PrtBlankLeft, 5);
-    o.marginBottom = number(inisec::PrintParam, inikey::PrtBlankBottom, 5);
-    o.marginRight = number(inisec::PrintParam, inikey::PrtBlankRight, 5);
-}
-
 bool onOff(const QString& v, bool& out)
 {
     if (v == "on" || v == "off") {
@@ -60,31 +38,6 @@ bool onOff(const QString& v, bool& out)
         return true;
     }
     return v.isEmpty();
-}
-
-// The report's settings from system.ini, read without writing anything back.
-ReportSettings readSettings(const ToolContext& ctx)
-{
-    ReportSettings s;
-    const auto folder = ApplicationFolder(ctx.homeOption, false);
-    if (!folder)
-        return s;
-    CIniFile ini(*folder + "/" + kSystemIniName);
-    const std::string& sec = cp932::lit(inisec::Title);
-    auto text = [&](const char* key) { return ini.GetString(sec, cp932::lit(key), "", false); };
-    s.customerTitle = text(inikey::TitleCustomer);
-    s.cableTitle = text(inikey::TitleCable);
-    s.measurementTitle = text(inikey::TitleMeasurement);
-    const char* keys[] = {inikey::Customer1WidRate, inikey::Cable1WidRate,
-                          inikey::Measurement1WidRate};
-    const char* valueKeys[] = {inikey::Customer2WidRate, inikey::Cable2WidRate,
-                               inikey::Measurement2WidRate};
-    for (int i = 0; i < 3; ++i) {
-        s.widthRates[2 * i] = ini.GetDouble(sec, cp932::lit(keys[i]), s.widthRates[2 * i], false);
-        s.widthRates[2 * i + 1] =
-            ini.GetDouble(sec, cp932::lit(valueKeys[i]), s.widthRates[2 * i + 1], false);
-    }
-    return s;
 }
 
 bool parse(const QStringList& args, ReportArgs& a, QString& error)
@@ -186,15 +139,11 @@ int runReportCommand(const ToolContext& ctx, const QStringList& args)
     const CMeasRecord& record = *found.record;
 
     // Width and axis as the main window's auto-scaling would choose them.
-    double maxValue = 0.0, maxSeconds = 0.0;
-    record.PeakValues(true, maxValue, maxSeconds);
-    const auto axisItems = dialogbar::axisItems();
-    const auto widthItems = dialogbar::widthItems();
-    const autoscale::Choice fit = autoscale::Choose(axisItems, widthItems, maxValue, maxSeconds);
+    const ReportScale fit = AutoReportScale(record);
     if (a.axis <= 0)
-        a.axis = dialogbar::itemValue(axisItems, fit.axisIndex);
+        a.axis = fit.axis;
     if (a.widthMin <= 0)
-        a.widthMin = dialogbar::itemValue(widthItems, fit.widthIndex);
+        a.widthMin = fit.widthMin;
 
     ReportContent content;
     content.judgments = true;
@@ -206,7 +155,7 @@ int runReportCommand(const ToolContext& ctx, const QStringList& args)
     if (!a.screenPng.isEmpty()) {
         QImage image(a.width, a.height, QImage::Format_RGB32);
         image.fill(Qt::white);
-        ScreenReport report(readSettings(ctx));
+        ScreenReport report(ReadReportSettings(ctx.homeOption));
         report.fill(content, a.start, a.widthMin, a.axis);
         const LayoutContext lc{ReportMapping::forDevice(image), &image};
         report.layout(lc.mapping.toLogical(QRectF(0, 0, a.width, a.height)), lc);
@@ -220,7 +169,7 @@ int runReportCommand(const ToolContext& ctx, const QStringList& args)
     }
 
     PrintOptions options;
-    readPrintSettings(ctx, content.judgments, options);
+    ReadPrintSettings(ctx.homeOption, content.judgments, options);
     onOff(a.judgments, content.judgments);
     onOff(a.pageNumbers, options.pageNumbers);
     if (!a.margins.isEmpty()) {
@@ -234,7 +183,7 @@ int runReportCommand(const ToolContext& ctx, const QStringList& args)
                 return usageError(ToolMsg::BadValueGiven, {QStringLiteral("--margins"), a.margins});
         }
     }
-    PageReport pages(readSettings(ctx), content, a.widthMin, a.axis, options);
+    PageReport pages(ReadReportSettings(ctx.homeOption), content, a.widthMin, a.axis, options);
 
     if (!a.png.isEmpty()) {
         if (a.page < 1 || a.page > pages.totalPages())
@@ -256,11 +205,7 @@ int runReportCommand(const ToolContext& ctx, const QStringList& args)
     }
 
     QPdfWriter pdf(a.pdf);
-    pdf.setPageSize(QPageSize(QPageSize::A4));
-    pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
-    pdf.setResolution(600);
-    pdf.setTitle(QStringLiteral("成績表"));
-    if (!pages.print(pdf, 1, pages.totalPages()))
+    if (!PrintReportPdf(pdf, pages))
         return ToolFailure(ToolMsg::CannotWrite, {a.pdf});
     return 0;
 }

@@ -33,7 +33,9 @@ const char kUsage[] =
     "[--page P] | --screen-png OUT.png [--size WxH]) [options]\n"
     "  analyze STORE --customer C --cable K [--set S]\n"
     "  journal [STORE] [--customer C] [--cable K] [--set S] [--since YYYY-MM-DD] "
-    "[--until YYYY-MM-DD] [--limit N]\n";
+    "[--until YYYY-MM-DD] [--limit N]\n"
+    "  web user (add NAME --role admin|viewer [--customer C]... | passwd NAME | remove NAME | "
+    "list) (--store FILE | --db) [--password-stdin]\n";
 
 // Each command's options, one line each, for "mxrtool COMMAND --help".
 struct CommandHelp {
@@ -113,6 +115,16 @@ const CommandHelp kCommandHelp[] = {
                 "  --since YYYY-MM-DD     changes from this day on (local time)\n"
                 "  --until YYYY-MM-DD     changes up to the end of this day\n"
                 "  --limit N              only the newest N changes\n"},
+    {"web",
+     "usage: mxrtool web user SUBCOMMAND (--store FILE | --db) [options]\n"
+     "  add NAME --role admin|viewer [--customer C]... --password-stdin\n"
+     "                         a user of mxrweb: an admin sees every customer, a viewer the\n"
+     "                         customers named (names of the store)\n"
+     "  passwd NAME --password-stdin   a new password (one line of standard input)\n"
+     "  remove NAME            the user can no longer log in\n"
+     "  list                   the users, their roles and customers (no password hashes)\n"
+     "  --store FILE           the users file beside this store (FILE.webusers, mode 0600)\n"
+     "  --db                   the shared database's users (connection as for db)\n"},
 };
 
 } // namespace
@@ -202,5 +214,7 @@ int main(int argc, char** argv)
         return runDbCommand(ctx, args);
     if (command == "journal")
         return runJournalCommand(ctx, args);
+    if (command == "web")
+        return runWebCommand(ctx, args);
     return usageError(ToolMsg::UnknownCommand, {command});
 }

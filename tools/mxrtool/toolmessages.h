@@ -59,6 +59,10 @@ enum class ToolMsg {
     VerifyChanged,       // count
     ApprovedSkipped,     // count
     SetApproved,         // set name
+    // web user
+    WebUserNotChanged,   // reason
+    WebPasswordNeeded,   //
+    WebCustomerRules,    //
 };
 
 // True when messages are to be Japanese: the first of LC_ALL, LC_MESSAGES and LANG that is

@@ -1,0 +1,119 @@
+// The web viewer's data sources: a store file, the shared database, a fixed tree.
+#include "datasource.h"
+
+#include <utility>
+
+#include "model/cp932text.h"
+#include "shareddb/dbmessages.h"
+#include "shareddb/pgconnection.h"
+#include "shareddb/sync.h"
+#include "shareddb/syncplan.h"
+#include "shareddb/syncstate.h"
+#include "store/store.h"
+
+namespace web {
+
+namespace {
+
+std::shared_ptr<const Snapshot> makeSnapshot(CCustomerDB tree, std::uint64_t generation)
+{
+    auto s = std::make_shared<Snapshot>();
+    s->tree = std::move(tree);
+    s->generation = generation;
+    return s;
+}
+
+} // namespace
+
+StoreSource::StoreSource(std::string path, LogFn log, std::chrono::milliseconds interval)
+    : m_path(std::move(path)), m_log(std::move(log)), m_interval(interval)
+{
+    m_current = makeSnapshot({}, 0);
+    m_checked = std::chrono::steady_clock::now();
+    reload(IdentityOfPath(m_path));
+    m_loaded = m_current->generation > 0;
+}
+
+void StoreSource::reload(const FileIdentity& id)
+{
+    m_identity = id;
+    CCustomerDB tree;
+    StoreOptions options;
+    options.openWaitMs = 2000; // a request waits for this; the old tree serves meanwhile
+    const StoreOutcome loaded = LoadStore(tree, m_path, options);
+    if (!loaded.ok) {
+        m_log("store not read: " + m_path + ": " + cp932::toUtf8(loaded.message));
+        return;
+    }
+    // The identity of what was read, so a change during the read is seen at the next check.
+    if (loaded.identity.exists)
+        m_identity = loaded.identity;
+    m_current = makeSnapshot(std::move(tree), m_current->generation + 1);
+}
+
+std::shared_ptr<const Snapshot> StoreSource::Current()
+{
+    std::lock_guard lock(m_mutex);
+    const auto now = std::chrono::steady_clock::now();
+    if (now - m_checked >= m_interval) {
+        m_checked = now;
+        const FileIdentity id = IdentityOfPath(m_path);
+        if (!(id == m_identity)) {
+            reload(id);
+            m_log("store reloaded: " + m_path);
+        }
+    }
+    return m_current;
+}
+
+FixedSource::FixedSource(CCustomerDB tree, std::string description)
+    : m_current(makeSnapshot(std::move(tree), 1)), m_description(std::move(description))
+{
+}
+
+DbSource::DbSource(shareddb::DbSettings settings, LogFn log, std::chrono::milliseconds interval)
+    : m_settings(std::move(settings)), m_log(std::move(log)), m_interval(interval)
+{
+    m_current = makeSnapshot({}, 0);
+}
+
+bool DbSource::Refresh()
+{
+    std::lock_guard lock(m_mutex);
+    m_checked = std::chrono::steady_clock::now();
+    try {
+        shareddb::PgConnection c(m_settings.params, m_settings.timeoutSeconds);
+        const std::string digest = shareddb::ServerDigest(c);
+        if (digest == m_digest && m_current->generation > 0)
+            return true;
+        const shareddb::ServerIndex index = shareddb::ReadServerIndex(c);
+        // The pull of a sync into an empty tree with an empty state: it only reads.
+        shareddb::SyncState state;
+        shareddb::SyncHooks hooks;
+        shareddb::SyncContext ctx{c, state, {}, hooks, {}, false};
+        shareddb::SyncSummary summary;
+        CCustomerDB tree;
+        shareddb::PullRecords(ctx, tree, index, summary);
+        m_digest = index.digest;
+        m_current = makeSnapshot(std::move(tree), m_current->generation + 1);
+        m_log("database read: " + std::to_string(summary.received) + " records");
+        return true;
+    } catch (const shareddb::PgError& e) {
+        m_log("database not read: " + shareddb::FailureMessage(m_settings, e));
+        return false;
+    }
+}
+
+std::shared_ptr<const Snapshot> DbSource::Current()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        if (std::chrono::steady_clock::now() - m_checked < m_interval && m_current->generation > 0)
+            return m_current;
+    }
+    Refresh();
+    std::lock_guard lock(m_mutex);
+    return m_current;
+}
+
+} // namespace web
