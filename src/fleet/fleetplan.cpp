@@ -330,10 +330,10 @@ SummaryLookup LookUpSummaries(const CCustomerDB& tree, const AnalysisThresholds&
                               const SummaryCache& cache)
 {
     SummaryLookup out;
-    out.slots = KeyTree(tree, t);
-    out.summaries.resize(out.slots.size());
-    for (std::size_t i = 0; i < out.slots.size(); ++i) {
-        if (const RecordSummary* s = cache.Find(out.slots[i].key))
+    out.recordSlots = KeyTree(tree, t);
+    out.summaries.resize(out.recordSlots.size());
+    for (std::size_t i = 0; i < out.recordSlots.size(); ++i) {
+        if (const RecordSummary* s = cache.Find(out.recordSlots[i].key))
             out.summaries[i] = *s;
         else
             out.missing.push_back(i);
@@ -352,18 +352,18 @@ bool CollectSummaries(const CCustomerDB& tree, const AnalysisThresholds& t, Summ
         if (progress && n % 64 == 0 && !progress(n, total))
             return false;
         const std::size_t i = out.missing[n];
-        out.summaries[i] = SummarizeRecord(RecordAt(tree, out.slots[i]), t);
-        cache.Insert(out.slots[i].key, out.summaries[i]);
-        fresh.emplace_back(out.slots[i].key, out.summaries[i]);
+        out.summaries[i] = SummarizeRecord(RecordAt(tree, out.recordSlots[i]), t);
+        cache.Insert(out.recordSlots[i].key, out.summaries[i]);
+        fresh.emplace_back(out.recordSlots[i].key, out.summaries[i]);
     }
     out.missing.clear();
     if (db && db->IsOpen()) {
         if (!fresh.empty())
             SummaryCache::Store(*db, fresh);
-        if (cache.Size() > out.slots.size() || !fresh.empty()) {
+        if (cache.Size() > out.recordSlots.size() || !fresh.empty()) {
             std::vector<SummaryCache::Key> live;
-            live.reserve(out.slots.size());
-            for (const RecordSlot& s : out.slots)
+            live.reserve(out.recordSlots.size());
+            for (const RecordSlot& s : out.recordSlots)
                 live.push_back(s.key);
             SummaryCache::Prune(*db, live);
         }
@@ -382,10 +382,10 @@ std::vector<CablePlan> BuildFleet(const FleetInputs& in, const FleetSettings& se
     for (const ws::CableRegisterEntry& e : in.registerEntries)
         entries[ws::RegisterNameKey(e.customer) + '\0' + ws::RegisterNameKey(e.cable)] = &e;
 
-    // The records of each cable, from the slots in tree order.
+    // The records of each cable, from the recordSlots in tree order.
     std::map<std::pair<int, int>, std::vector<Item>> byCable;
-    for (std::size_t i = 0; i < in.slots->size(); ++i) {
-        const RecordSlot& slot = (*in.slots)[i];
+    for (std::size_t i = 0; i < in.recordSlots->size(); ++i) {
+        const RecordSlot& slot = (*in.recordSlots)[i];
         const RecordSummary& s = (*in.summaries)[i];
         byCable[{slot.customer, slot.cable}].push_back(
             {&s, slot.set, s.dated ? DayOfOle(s.start) : Day{}});

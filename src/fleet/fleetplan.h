@@ -87,7 +87,7 @@ struct CablePlan {
 struct FleetInputs {
     const CCustomerDB* tree = nullptr;
     // Every record of the tree in tree order (KeyTree) and its summary, parallel.
-    const std::vector<RecordSlot>* slots = nullptr;
+    const std::vector<RecordSlot>* recordSlots = nullptr;
     const std::vector<RecordSummary>* summaries = nullptr;
     std::vector<ws::CableRegisterEntry> registerEntries;
     // A customer's default interval (CP932 name); may be empty.
@@ -107,10 +107,10 @@ struct MonthDue {
 };
 std::vector<MonthDue> DueByMonth(const std::vector<CablePlan>& plans, Day asOf, int months = 12);
 
-// The summaries of every record of the tree as far as the cache holds them: slots and
+// The summaries of every record of the tree as far as the cache holds them: recordSlots and
 // summaries parallel, missing the positions the cache lacked (their summaries default).
 struct SummaryLookup {
-    std::vector<RecordSlot> slots;
+    std::vector<RecordSlot> recordSlots;
     std::vector<RecordSummary> summaries;
     std::vector<std::size_t> missing;
 };

@@ -85,7 +85,7 @@ struct RecordSlot {
     SummaryCache::Key key;
 };
 
-// The slots and keys of every record of the tree, in tree order.
+// The recordSlots and keys of every record of the tree, in tree order.
 std::vector<RecordSlot> KeyTree(const CCustomerDB& tree, const AnalysisThresholds& t);
 
 } // namespace fleet

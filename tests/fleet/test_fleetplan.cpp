@@ -44,7 +44,7 @@ namespace {
 // The generated fleet: one customer "K" with seven cables, each showing one rule.
 struct Fleet {
     CCustomerDB tree;
-    std::vector<RecordSlot> slots;
+    std::vector<RecordSlot> recordSlots;
     std::vector<RecordSummary> summaries;
     std::vector<ws::CableRegisterEntry> entries;
 
@@ -77,8 +77,8 @@ struct Fleet {
         e.cable = "LONG"; // register names compare as the tree compares them
         e.intervalMonths = 24;
         entries.push_back(e);
-        slots = KeyTree(tree, AnalysisThresholds{});
-        for (const RecordSlot& s : slots)
+        recordSlots = KeyTree(tree, AnalysisThresholds{});
+        for (const RecordSlot& s : recordSlots)
             summaries.push_back(SummarizeRecord(RecordAt(tree, s), AnalysisThresholds{}));
     }
 
@@ -87,7 +87,7 @@ struct Fleet {
     {
         FleetInputs in;
         in.tree = &tree;
-        in.slots = &slots;
+        in.recordSlots = &recordSlots;
         in.summaries = &summaries;
         in.registerEntries = entries;
         in.customerInterval = [=](const std::string&) { return customerInterval; };
@@ -177,9 +177,9 @@ TEST(FleetPlan, IntervalComesFromRegisterThenCustomerThenDefaultAndShortestRuleW
     // decides and both are told. The floor of a month stops a factor below it.
     Fleet g;
     add(g.tree, "K", "unbalance", "T2", record("2024/06/10", 10, 150, CabKindT));
-    g.slots = KeyTree(g.tree, {});
+    g.recordSlots = KeyTree(g.tree, {});
     g.summaries.clear();
-    for (const RecordSlot& slot : g.slots)
+    for (const RecordSlot& slot : g.recordSlots)
         g.summaries.push_back(SummarizeRecord(RecordAt(g.tree, slot), {}));
     const auto gPlans = g.build(day("2024-12-15"));
     const CablePlan& p = find(gPlans, "unbalance");

@@ -51,7 +51,7 @@ TEST(SummaryCache, BuildsOnceThenReadsBackEqualMissesEditsAndPrunes)
     cache.Load(db);
     SummaryLookup first;
     ASSERT_TRUE(CollectSummaries(tree, t, cache, &db, first));
-    ASSERT_EQ(first.slots.size(), 5u);
+    ASSERT_EQ(first.recordSlots.size(), 5u);
     EXPECT_EQ(rowCount(db), 5u);
     const RecordSummary& kicked = first.summaries[3];
     EXPECT_GT(kicked.kickCount, 0);

@@ -33,7 +33,9 @@ const char kUsage[] =
     "[--page P] | --screen-png OUT.png [--size WxH]) [options]\n"
     "  analyze STORE --customer C --cable K [--set S]\n"
     "  journal [STORE] [--customer C] [--cable K] [--set S] [--since YYYY-MM-DD] "
-    "[--until YYYY-MM-DD] [--limit N]\n";
+    "[--until YYYY-MM-DD] [--limit N]\n"
+    "  fleet STORE [--customer C] [--due-before YYYY-MM-DD] [--as-of YYYY-MM-DD] "
+    "[--format json|csv]\n";
 
 // Each command's options, one line each, for "mxrtool COMMAND --help".
 struct CommandHelp {
@@ -113,6 +115,11 @@ const CommandHelp kCommandHelp[] = {
                 "  --since YYYY-MM-DD     changes from this day on (local time)\n"
                 "  --until YYYY-MM-DD     changes up to the end of this day\n"
                 "  --limit N              only the newest N changes\n"},
+    {"fleet", "usage: mxrtool fleet STORE [options]\n"
+              "  --customer C           only this customer's cables (may be repeated)\n"
+              "  --due-before YYYY-MM-DD  only cables due before this day (and untested ones)\n"
+              "  --as-of YYYY-MM-DD     plan as on this day (default: today)\n"
+              "  --format json|csv      JSON (default) or the fleet window's CSV\n"},
 };
 
 } // namespace
@@ -202,5 +209,7 @@ int main(int argc, char** argv)
         return runDbCommand(ctx, args);
     if (command == "journal")
         return runJournalCommand(ctx, args);
+    if (command == "fleet")
+        return runFleetCommand(ctx, args);
     return usageError(ToolMsg::UnknownCommand, {command});
 }
