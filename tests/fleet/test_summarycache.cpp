@@ -2,7 +2,12 @@
 // miss the cache, rows of removed records are pruned.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <memory>
+
+#include "fleet/fleetjob.h"
 #include "fleettesthelp.h"
+#include "workspace/workspace.h"
 
 using namespace fleet;
 using fleettest::add;
@@ -103,4 +108,35 @@ TEST(SummaryCache, StoppedBuildKeepsNothingHalfWritten)
     EXPECT_FALSE(CollectSummaries(tree, {}, cache, &db, out,
                                   [](std::size_t, std::size_t) { return false; }));
     EXPECT_EQ(rowCount(db), 0u);
+}
+
+TEST(FleetJob, WorkerBuildsTheSameFleetFromCopiesAndFillsTheCache)
+{
+    fleettest::TempDir dir;
+    CCustomerDB tree = smallTree();
+    const std::string store = (dir.path / "MXR.dat").string();
+    ws::Workspace w;
+    ASSERT_TRUE(w.Open(store, true).usable());
+    const Day asOf = *ParseDay("2024-12-15");
+    FleetBuildOutcome expected = MakeFleet(tree, nullptr, {}, {}, asOf);
+
+    std::atomic<bool> ended{false};
+    auto job = std::make_unique<FleetJob>(tree, &w, AnalysisThresholds{}, FleetSettings{}, asOf);
+    EXPECT_EQ(job->Total(), 5u);
+    tree = CCustomerDB(); // the job keeps what it needs
+    job->Start([&] { ended = true; });
+    const FleetBuildOutcome got = job->Finish();
+    EXPECT_TRUE(ended);
+    ASSERT_TRUE(got.complete);
+    EXPECT_EQ(got.computed, 5u);
+    ASSERT_EQ(got.plans.size(), expected.plans.size());
+    for (std::size_t i = 0; i < got.plans.size(); ++i) {
+        EXPECT_EQ(got.plans[i].cable, expected.plans[i].cable);
+        EXPECT_EQ(got.plans[i].score, expected.plans[i].score);
+        EXPECT_EQ(got.plans[i].nextDue, expected.plans[i].nextDue);
+    }
+    EXPECT_EQ(rowCount(w.Db()), 5u);
+    // The next job finds everything cached.
+    FleetJob again(smallTree(), &w, {}, {}, asOf);
+    EXPECT_EQ(again.Total(), 0u);
 }
