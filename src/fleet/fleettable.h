@@ -10,8 +10,9 @@
 namespace fleet {
 
 enum class Column {
-    Rank, Customer, Cable, Location, VoltageClass, CableType, CrossSection, Length, InstallYear,
-    Importance, Person, LastTest, PhaseJudgment, Trend, Score, Interval, NextDue, Status, Reason,
+    // The plan first, so that a narrow window shows it; the register's fields after it.
+    Rank, Customer, Cable, Importance, Status, NextDue, Score, Trend, PhaseJudgment, LastTest,
+    Interval, Reason, Location, VoltageClass, CableType, CrossSection, Length, InstallYear, Person,
     Contributions, Count
 };
 

@@ -138,7 +138,7 @@ TEST(FleetCli, FiltersFormatsAndUsageErrors)
     const QString text = QString::fromUtf8(csv.out.mid(3));
     const QStringList lines = text.split("\r\n", Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 5);
-    EXPECT_TRUE(lines[0].startsWith("順位,需要家,ケーブル,設置場所/系統"));
+    EXPECT_TRUE(lines[0].startsWith("順位,需要家,ケーブル,重要度,状態,次回期限,健全度"));
     EXPECT_TRUE(lines[1].startsWith("1,North,line-A,")) << lines[1].toStdString();
     EXPECT_TRUE(lines[1].contains("不平衡率 225 % … −30"));
 
