@@ -78,9 +78,14 @@ RecordSummary SummarizeRecord(const CMeasRecord& r, const AnalysisThresholds& t)
     s.finalValue = r.LastCurrent;
     s.seikyokuRatio = r.SeikyokuRatio;
     s.jyakutenRatio = r.JyakutenRatio;
-    const auto judgments = analysis::ExplainJudgments(r);
-    for (std::size_t i = 0; i < judgments.size() && i < 3; ++i)
-        s.judgments[i] = judgments[i].judgment;
+    // The judgments as the explanations give them (analysis::ExplainJudgment), without their
+    // texts: none for a value that is hidden or unset.
+    if (analysis::text::isValue(r.LastCurrent))
+        s.judgments[0] = r.JudgeLastCurrent();
+    if (r.ShowSeikyoku != 0 && analysis::text::isValue(r.SeikyokuRatio))
+        s.judgments[1] = r.JudgeSeikyoku();
+    if (r.ShowJyakuten != 0 && analysis::text::isValue(r.JyakutenRatio))
+        s.judgments[2] = r.JudgeJyakuten();
     const analysis::CurveSigns signs = analysis::FindCurveSigns(r, t);
     s.kickCount = signs.kickCount;
     s.gradualRise = signs.gradualRise;
@@ -124,10 +129,9 @@ void CreateRecordSummaryTable(sqlite::Db& db)
 
 std::size_t SummaryCache::KeyHash::operator()(const Key& k) const
 {
-    uint64_t h = 0;
-    std::memcpy(&h, k.contentKey.data() + (k.contentKey.size() >= 32 ? 24 : 0),
-                std::min<std::size_t>(8, k.contentKey.size()));
-    return static_cast<std::size_t>(h ^ static_cast<uint64_t>(k.stamp));
+    // The whole key: records of equal points (or equal start times) must not share a bucket.
+    return static_cast<std::size_t>(
+        recordcodec::Hash64(k.contentKey, static_cast<uint64_t>(k.stamp)));
 }
 
 void SummaryCache::Load(sqlite::Db& db)

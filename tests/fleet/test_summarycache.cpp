@@ -5,6 +5,7 @@
 #include <atomic>
 #include <memory>
 
+#include "analysis/explain.h"
 #include "fleet/fleetjob.h"
 #include "fleettesthelp.h"
 #include "workspace/workspace.h"
@@ -139,4 +140,29 @@ TEST(FleetJob, WorkerBuildsTheSameFleetFromCopiesAndFillsTheCache)
     // The next job finds everything cached.
     FleetJob again(smallTree(), &w, {}, {}, asOf);
     EXPECT_EQ(again.Total(), 0u);
+}
+
+// The summary's judgments follow the judgment explanations: hidden and unset values have none.
+TEST(RecordSummary, JudgmentsAreThoseOfTheExplanations)
+{
+    std::vector<CMeasRecord> records;
+    for (double finalValue : {20.0, 70.0, 150.0}) {
+        CMeasRecord r = record("2024/01/31", 10, finalValue);
+        for (int show : {0, 1}) {
+            r.ShowSeikyoku = r.ShowJyakuten = show;
+            for (double ratio : {UNSET_VALUE, 0.7, 3.0, 7.0}) {
+                r.SeikyokuRatio = r.JyakutenRatio = ratio;
+                records.push_back(r);
+            }
+        }
+    }
+    CMeasRecord unset = record("2024/01/31", 10, 1);
+    unset.LastCurrent = UNSET_VALUE;
+    records.push_back(unset);
+    for (const CMeasRecord& r : records) {
+        const RecordSummary s = SummarizeRecord(r, {});
+        const auto e = analysis::ExplainJudgments(r);
+        for (std::size_t i = 0; i < 3; ++i)
+            EXPECT_EQ(s.judgments[i], e[i].judgment) << i << " " << e[i].text;
+    }
 }
