@@ -66,17 +66,21 @@ void FleetJob::Stop()
 
 void FleetJob::Run(std::function<void()> done)
 {
+    std::vector<const CMeasRecord*> records;
+    records.reserve(m_todo.size());
+    for (const CMeasRecord& r : m_todo)
+        records.push_back(&r);
+    std::vector<RecordSummary> results;
+    m_complete = SummarizeAll(records, m_thresholds, results, &m_stop, &m_done);
     std::vector<std::pair<SummaryCache::Key, RecordSummary>> fresh;
-    fresh.reserve(m_todo.size());
-    for (std::size_t n = 0; n < m_todo.size(); ++n) {
-        if (m_stop)
-            break;
-        const std::size_t i = m_lookup.missing[n];
-        m_lookup.summaries[i] = SummarizeRecord(m_todo[n], m_thresholds);
-        fresh.emplace_back(m_lookup.recordSlots[i].key, m_lookup.summaries[i]);
-        m_done = n + 1;
+    if (m_complete) {
+        fresh.reserve(m_todo.size());
+        for (std::size_t n = 0; n < m_todo.size(); ++n) {
+            const std::size_t i = m_lookup.missing[n];
+            m_lookup.summaries[i] = results[n];
+            fresh.emplace_back(m_lookup.recordSlots[i].key, results[n]);
+        }
     }
-    m_complete = fresh.size() == m_todo.size();
     if (m_complete && !m_workspacePath.empty()) {
         try {
             sqlite::Db db;

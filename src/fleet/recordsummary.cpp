@@ -1,8 +1,10 @@
 // Record summaries and their cache table.
 #include "fleet/recordsummary.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <thread>
 #include <unordered_set>
 
 #include "analysis/analysistext.h"
@@ -93,6 +95,43 @@ RecordSummary SummarizeRecord(const CMeasRecord& r, const AnalysisThresholds& t)
     s.stepUsable = r.UsedPoints > 0 && !r.Points.empty() &&
                    analysis::text::isValue(r.LastCurrent) && std::isfinite(r.TestVoltage);
     return s;
+}
+
+bool SummarizeAll(const std::vector<const CMeasRecord*>& records, const AnalysisThresholds& t,
+                  std::vector<RecordSummary>& out, const std::atomic<bool>* stop,
+                  std::atomic<std::size_t>* done, unsigned threads)
+{
+    constexpr std::size_t kBlock = 64;
+    out.assign(records.size(), RecordSummary{});
+    if (threads == 0)
+        threads = std::max(1u, std::thread::hardware_concurrency());
+    threads = static_cast<unsigned>(
+        std::min<std::size_t>(threads, (records.size() + kBlock - 1) / kBlock));
+    std::atomic<std::size_t> next{0};
+    std::atomic<bool> stopped{false};
+    auto work = [&] {
+        for (;;) {
+            if (stop && stop->load()) {
+                stopped = true;
+                return;
+            }
+            const std::size_t first = next.fetch_add(kBlock);
+            if (first >= records.size())
+                return;
+            const std::size_t last = std::min(records.size(), first + kBlock);
+            for (std::size_t i = first; i < last; ++i)
+                out[i] = SummarizeRecord(*records[i], t);
+            if (done)
+                *done += last - first;
+        }
+    };
+    std::vector<std::thread> helpers;
+    for (unsigned i = 1; i < threads; ++i)
+        helpers.emplace_back(work);
+    work();
+    for (std::thread& h : helpers)
+        h.join();
+    return !stopped;
 }
 
 int64_t SummaryStamp(const CMeasRecord& r, const AnalysisThresholds& t)

@@ -9,6 +9,7 @@
 // stale row is never used; rows of records no longer in the store are pruned after a build.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -43,6 +44,13 @@ struct RecordSummary {
 
 // The summary of one record under the limits t.
 RecordSummary SummarizeRecord(const CMeasRecord& r, const AnalysisThresholds& t);
+
+// Summarises records[i] into out[i] (resized to match) on up to `threads` threads (0: one per
+// core), taking blocks of records in turn so that done (when given) counts evenly. Stops early
+// when stop becomes true; false then.
+bool SummarizeAll(const std::vector<const CMeasRecord*>& records, const AnalysisThresholds& t,
+                  std::vector<RecordSummary>& out, const std::atomic<bool>* stop = nullptr,
+                  std::atomic<std::size_t>* done = nullptr, unsigned threads = 0);
 
 // The stamp the summary is filed under beside the content key.
 int64_t SummaryStamp(const CMeasRecord& r, const AnalysisThresholds& t);
