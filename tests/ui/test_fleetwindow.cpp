@@ -8,7 +8,9 @@
 #include <QDir>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QPdfWriter>
 #include <QTableView>
+#include <QTemporaryDir>
 
 #include "../fleet/fleettesthelp.h"
 #include "fleet/fleettable.h"
@@ -18,6 +20,7 @@
 #include "ui/analysis/analysiswindow.h"
 #include "ui/analysis/fleetchart.h"
 #include "ui/analysis/fleetmodel.h"
+#include "ui/analysis/fleetpages.h"
 #include "ui/analysis/fleetwindow.h"
 #include "ui/frame/commandids.h"
 #include "workspace/cableregister.h"
@@ -164,4 +167,30 @@ TEST(GrabFleet, WindowAt1280x720)
     w->View()->setFocus();
     w->View()->setCurrentIndex(w->Filter()->index(0, 0));
     EXPECT_TRUE(guitest::grabToPng(w, guitest::grabDir() + "/fleet_window.png"));
+}
+
+// The printout: the rows shown continue on further pages; an empty fleet prints one page that
+// says so; both go through the PDF writer as the PDF command writes them.
+TEST(FleetPages, RowsContinueOnFurtherPagesAndPrintToPdf)
+{
+    std::vector<fleet::CablePlan> plans(FleetPages::kRowsPerPage + 3);
+    std::vector<const fleet::CablePlan*> rows;
+    for (std::size_t i = 0; i < plans.size(); ++i) {
+        plans[i].customer = "K";
+        plans[i].cable = "cable-" + std::to_string(i);
+        plans[i].rank = static_cast<int>(i + 1);
+        rows.push_back(&plans[i]);
+    }
+    QTemporaryDir dir;
+    struct Case {
+        std::vector<const fleet::CablePlan*> rows;
+        int pages;
+    };
+    for (const Case& c : {Case{rows, 2}, Case{{}, 1}}) {
+        FleetPages pages(c.rows, QStringLiteral("基準日 2024/12/15"), PrintOptions{});
+        EXPECT_EQ(pages.totalPages(), c.pages);
+        EXPECT_EQ(pages.buildPage(c.pages + 1), nullptr);
+        QPdfWriter pdf(dir.filePath(QStringLiteral("fleet%1.pdf").arg(c.pages)));
+        EXPECT_TRUE(pages.print(pdf, 1, c.pages));
+    }
 }
