@@ -57,8 +57,8 @@ CCustomerDB makeFleet()
             CCable& ca = cu.cables.At(cu.cables.FindOrInsert("Cable " + std::to_string(k)));
             for (int y = 0; y < kYears; ++y)
                 for (int p = 0; p < 3; ++p) {
-                    CMeasData& set = ca.sets.At(ca.sets.FindOrInsert(
-                        std::to_string(2020 + y) + "-" + std::to_string(p)));
+                    CMeasData& set = ca.sets.At(
+                        ca.sets.FindOrInsert(std::to_string(2020 + y) + "-" + std::to_string(p)));
                     for (int s = 0; s < 3; ++s)
                         set.AppendRecord(record(cable, y, p, s));
                     RecalcRatios(set);

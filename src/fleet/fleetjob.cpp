@@ -32,7 +32,8 @@ FleetJob::FleetJob(const CCustomerDB& tree, ws::Workspace* workspace, const Anal
         m_inputs.registerEntries = reg.List();
         auto intervals = std::make_shared<std::map<std::string, std::optional<int>>>();
         for (int c = 0; c < tree.customers.Count(); ++c)
-            (*intervals)[tree.customers.At(c).name] = reg.CustomerInterval(tree.customers.At(c).name);
+            (*intervals)[tree.customers.At(c).name] =
+                reg.CustomerInterval(tree.customers.At(c).name);
         m_inputs.customerInterval = [intervals](const std::string& customer) {
             const auto it = intervals->find(customer);
             return it == intervals->end() ? std::nullopt : it->second;

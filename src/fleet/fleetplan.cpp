@@ -48,7 +48,10 @@ const char* judgmentWord(Judgment j)
     return "";
 }
 
-bool worse(Judgment a, Judgment b) { return static_cast<int>(a) > static_cast<int>(b); }
+bool worse(Judgment a, Judgment b)
+{
+    return static_cast<int>(a) > static_cast<int>(b);
+}
 
 void takeWorst(std::optional<Judgment>& into, const std::optional<Judgment>& j)
 {
@@ -66,7 +69,10 @@ int phaseColumn(analysis::Phase p)
     }
 }
 
-long long voltageKey(double kv) { return std::llround(kv * 100.0); }
+long long voltageKey(double kv)
+{
+    return std::llround(kv * 100.0);
+}
 
 // One record of a cable as the plan sees it.
 struct Item {
@@ -169,8 +175,8 @@ Findings findingsOf(const std::vector<Item>& all, const std::vector<const Item*>
             const double g = (n.second / b->second.second - 1.0) * 100.0 / years;
             if (!f.growth || g > *f.growth) {
                 f.growth = g;
-                f.growthDetail = fmt("%.2f kV, ", key.second / 100.0) +
-                                 SlashText(b->second.first) + " → " + SlashText(n.first);
+                f.growthDetail = fmt("%.2f kV, ", key.second / 100.0) + SlashText(b->second.first) +
+                                 " → " + SlashText(n.first);
             }
         }
     }
@@ -322,8 +328,10 @@ std::string CablePlan::PhaseJudgmentText() const
 
 const CMeasRecord& RecordAt(const CCustomerDB& tree, const RecordSlot& slot)
 {
-    return tree.customers.At(slot.customer).cables.At(slot.cable).sets.At(slot.set).Records()
-        [slot.record];
+    return tree.customers.At(slot.customer)
+        .cables.At(slot.cable)
+        .sets.At(slot.set)
+        .Records()[slot.record];
 }
 
 SummaryLookup LookUpSummaries(const CCustomerDB& tree, const AnalysisThresholds& t,
@@ -399,16 +407,16 @@ std::vector<CablePlan> BuildFleet(const FleetInputs& in, const FleetSettings& se
         auto ci = customerIntervals.find(cu.name);
         if (ci == customerIntervals.end())
             ci = customerIntervals
-                     .emplace(cu.name, in.customerInterval ? in.customerInterval(cu.name)
-                                                           : std::nullopt)
+                     .emplace(cu.name,
+                              in.customerInterval ? in.customerInterval(cu.name) : std::nullopt)
                      .first;
         for (int k = 0; k < cu.cables.Count(); ++k) {
             const CCable& ca = cu.cables.At(k);
             CablePlan p;
             p.customer = cu.name;
             p.cable = ca.name;
-            const auto e = entries.find(ws::RegisterNameKey(cu.name) + '\0' +
-                                        ws::RegisterNameKey(ca.name));
+            const auto e =
+                entries.find(ws::RegisterNameKey(cu.name) + '\0' + ws::RegisterNameKey(ca.name));
             if (e != entries.end())
                 p.entry = *e->second;
             if (p.entry && p.entry->intervalMonths && *p.entry->intervalMonths > 0) {
@@ -453,8 +461,8 @@ std::vector<CablePlan> BuildFleet(const FleetInputs& in, const FleetSettings& se
                 const int months = shortened(p.baseInterval, factor, ps.minIntervalMonths);
                 if (months >= p.baseInterval)
                     return;
-                p.reasons.push_back(cause + "のため周期 " + std::to_string(p.baseInterval) +
-                                    " → " + std::to_string(months) + " か月");
+                p.reasons.push_back(cause + "のため周期 " + std::to_string(p.baseInterval) + " → " +
+                                    std::to_string(months) + " か月");
                 p.interval = std::min(p.interval, months);
             };
             if (p.worst == Judgment::Bad)
@@ -466,18 +474,20 @@ std::vector<CablePlan> BuildFleet(const FleetInputs& in, const FleetSettings& se
             if (f.unbalance)
                 rule("不平衡率 " + fmt("%.0f", *f.unbalance) + " %", ps.unbalanceFactor);
             if (f.kicks > 0 || f.rise)
-                rule(f.kicks > 0 && f.rise ? "キック・漸増傾向" : f.kicks > 0 ? "キック" : "漸増傾向",
+                rule(f.kicks > 0 && f.rise ? "キック・漸増傾向"
+                     : f.kicks > 0         ? "キック"
+                                           : "漸増傾向",
                      ps.signFactor);
 
             if (f.growth) {
                 p.growthPercent = *f.growth;
-                p.trend = *f.growth > ps.growthLimitPercent     ? Trend::Worse
+                p.trend = *f.growth > ps.growthLimitPercent    ? Trend::Worse
                           : *f.growth < -ps.growthLimitPercent ? Trend::Better
-                                                                : Trend::Steady;
+                                                               : Trend::Steady;
             }
             p.nextDue = AddMonths(*p.lastTest, p.interval);
             p.daysLeft = static_cast<int>((*p.nextDue - asOf).count());
-            p.status = p.daysLeft < 0                ? DueStatus::Overdue
+            p.status = p.daysLeft < 0                 ? DueStatus::Overdue
                        : p.daysLeft <= ps.warningDays ? DueStatus::DueSoon
                                                       : DueStatus::Planned;
 
@@ -499,12 +509,13 @@ std::vector<CablePlan> BuildFleet(const FleetInputs& in, const FleetSettings& se
             if (f.rise)
                 take("rise", "漸増傾向", w.rise);
             if (f.knee)
-                take("knee", "屈曲点 " + fmt("%.2f", f.knee->first) + " kV (" +
-                                 fmt("%.1f", f.knee->second) + " 倍)",
+                take("knee",
+                     "屈曲点 " + fmt("%.2f", f.knee->first) + " kV (" +
+                         fmt("%.1f", f.knee->second) + " 倍)",
                      w.knee);
             if (f.growth && *f.growth > ps.growthLimitPercent)
-                take("growth", "最終値の増加 年 " + fmt("%.0f", *f.growth) + " % (" +
-                                   f.growthDetail + ")",
+                take("growth",
+                     "最終値の増加 年 " + fmt("%.0f", *f.growth) + " % (" + f.growthDetail + ")",
                      w.growth);
             double score = 100;
             for (const Contribution& c2 : p.contributions)
@@ -540,7 +551,8 @@ std::vector<MonthDue> DueByMonth(const std::vector<CablePlan>& plans, Day asOf, 
             continue;
         const year_month_day d{*p.nextDue};
         int index = (static_cast<int>(d.year()) - static_cast<int>(first.year())) * 12 +
-                    static_cast<int>(unsigned(d.month())) - static_cast<int>(unsigned(first.month()));
+                    static_cast<int>(unsigned(d.month())) -
+                    static_cast<int>(unsigned(first.month()));
         if (p.status == DueStatus::Overdue)
             index = 0;
         if (index < 0 || index >= months)

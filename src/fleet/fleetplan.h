@@ -69,7 +69,7 @@ struct CablePlan {
     double growthPercent = 0; // per year, the largest of the cable (when trend is not None)
     int baseInterval = 12;    // months, before shortening
     IntervalSource source = IntervalSource::Default;
-    int interval = 12; // months, after shortening
+    int interval = 12;                // months, after shortening
     std::vector<std::string> reasons; // "注意のため周期 12 → 6 か月" (UTF-8)
     std::optional<Day> nextDue;
     int daysLeft = 0; // next due − as-of, negative when overdue
@@ -123,8 +123,9 @@ const CMeasRecord& RecordAt(const CCustomerDB& tree, const RecordSlot& slot);
 // LookUpSummaries, then the missing ones computed (progress may stop the work by returning
 // false: the outcome is then incomplete and false is returned). The computed rows are written
 // to the cache's table when db is given, and the rows of records no longer in the tree pruned.
-bool CollectSummaries(const CCustomerDB& tree, const AnalysisThresholds& t, SummaryCache& cache,
-                      sqlite::Db* db, SummaryLookup& out,
-                      const std::function<bool(std::size_t done, std::size_t total)>& progress = {});
+bool CollectSummaries(
+    const CCustomerDB& tree, const AnalysisThresholds& t, SummaryCache& cache, sqlite::Db* db,
+    SummaryLookup& out,
+    const std::function<bool(std::size_t done, std::size_t total)>& progress = {});
 
 } // namespace fleet

@@ -82,8 +82,7 @@ std::string CellText(const CablePlan& p, Column c)
     case Column::CableType: return e ? e->cableType : "";
     case Column::CrossSection: return e ? number(e->crossSection) : "";
     case Column::Length: return e ? number(e->lengthM) : "";
-    case Column::InstallYear:
-        return e && e->installYear ? std::to_string(*e->installYear) : "";
+    case Column::InstallYear: return e && e->installYear ? std::to_string(*e->installYear) : "";
     case Column::Importance: return e ? e->importance : "";
     case Column::Person: return e ? e->person : "";
     case Column::LastTest: return p.lastTest ? SlashText(*p.lastTest) : "";

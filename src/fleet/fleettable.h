@@ -11,9 +11,27 @@ namespace fleet {
 
 enum class Column {
     // The plan first, so that a narrow window shows it; the register's fields after it.
-    Rank, Customer, Cable, Importance, Status, NextDue, Score, Trend, PhaseJudgment, LastTest,
-    Interval, Reason, Location, VoltageClass, CableType, CrossSection, Length, InstallYear, Person,
-    Contributions, Count
+    Rank,
+    Customer,
+    Cable,
+    Importance,
+    Status,
+    NextDue,
+    Score,
+    Trend,
+    PhaseJudgment,
+    LastTest,
+    Interval,
+    Reason,
+    Location,
+    VoltageClass,
+    CableType,
+    CrossSection,
+    Length,
+    InstallYear,
+    Person,
+    Contributions,
+    Count
 };
 
 // Header of a column (UTF-8): "順位", "需要家", ...

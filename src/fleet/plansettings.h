@@ -12,8 +12,8 @@ struct PlanSettings {
     int minIntervalMonths = 1;      // a shortened interval never goes below this
     // Each rule multiplies the interval by its factor (rounded down to whole months); when
     // several rules apply, the one that shortens most decides.
-    double cautionFactor = 0.5;      // the latest result is 注意
-    double badFactor = 0.25;         // the latest result is 不良
+    double cautionFactor = 0.5;       // the latest result is 注意
+    double badFactor = 0.25;          // the latest result is 不良
     double growthLimitPercent = 20.0; // final value growing faster than this many % per year
     double growthFactor = 0.5;
     double unbalanceFactor = 0.5; // unbalance at or above the analysis limit
@@ -24,14 +24,14 @@ struct PlanSettings {
 
 // Points taken off the health score of 100 for each finding of the latest test and the trend.
 struct ScoreWeights {
-    double bad = 40;        // worst judgment 不良
-    double caution = 15;    // worst judgment 注意
-    double unbalance = 30;  // unbalance at or above the limit
-    double combined = 15;   // final value 注意 with a low polarization ratio
-    double kick = 10;       // kicks (trigger events or spikes)
-    double rise = 15;       // gradual rise
-    double knee = 20;       // a knee in the step test
-    double growth = 20;     // yearly growth of the final value above the plan's limit
+    double bad = 40;       // worst judgment 不良
+    double caution = 15;   // worst judgment 注意
+    double unbalance = 30; // unbalance at or above the limit
+    double combined = 15;  // final value 注意 with a low polarization ratio
+    double kick = 10;      // kicks (trigger events or spikes)
+    double rise = 15;      // gradual rise
+    double knee = 20;      // a knee in the step test
+    double growth = 20;    // yearly growth of the final value above the plan's limit
 
     bool operator==(const ScoreWeights&) const = default;
 };

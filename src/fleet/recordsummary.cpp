@@ -138,9 +138,8 @@ int64_t SummaryStamp(const CMeasRecord& r, const AnalysisThresholds& t)
 {
     StampWriter w;
     w.add(int64_t{1}); // layout of the summary; raise it when the summary changes meaning
-    for (double v : {t.unbalanceLimitPercent, t.spikeFactor, t.spikeWindowSeconds,
-                     t.spikeMinDelta, t.riseWindowMinutes, t.riseSlopePercentPerMinute,
-                     t.kneeFactor})
+    for (double v : {t.unbalanceLimitPercent, t.spikeFactor, t.spikeWindowSeconds, t.spikeMinDelta,
+                     t.riseWindowMinutes, t.riseSlopePercentPerMinute, t.kneeFactor})
         w.add(v);
     w.add(int64_t{t.triggValidSec});
     for (double v : {r.LastCurrent, r.TriggerLevel, r.SeikyokuRatio, r.JyakutenRatio})
@@ -149,8 +148,8 @@ int64_t SummaryStamp(const CMeasRecord& r, const AnalysisThresholds& t)
                       int64_t{r.StatusFlag}, int64_t{r.Condition.CabKind}})
         w.add(v);
     const CTestCondition& c = r.Condition;
-    for (double v : {c.SeikyokuMin, c.SeikyokuMax, c.JyakutenMin, c.JyakutenMax,
-                     c.LastCurrentMin, c.LastCurrentMax})
+    for (double v : {c.SeikyokuMin, c.SeikyokuMax, c.JyakutenMin, c.JyakutenMax, c.LastCurrentMin,
+                     c.LastCurrentMax})
         w.add(v);
     w.add(static_cast<int64_t>(r.Triggers.size()));
     for (const CTriggerEvent& e : r.Triggers) {
@@ -264,9 +263,12 @@ std::vector<RecordSlot> KeyTree(const CCustomerDB& tree, const AnalysisThreshold
                 const CMeasData& set = ca.sets.At(p);
                 const auto& records = set.Records();
                 for (std::size_t i = 0; i < records.size(); ++i)
-                    out.push_back({c, k, p, i,
-                                   {recordcodec::ContentKey(records[i]),
-                                    SummaryStamp(records[i], t)}});
+                    out.push_back(
+                        {c,
+                         k,
+                         p,
+                         i,
+                         {recordcodec::ContentKey(records[i]), SummaryStamp(records[i], t)}});
             }
         }
     }

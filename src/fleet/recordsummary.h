@@ -25,16 +25,16 @@
 namespace fleet {
 
 struct RecordSummary {
-    bool dated = false;       // StartTime valid
-    double start = 0.0;       // OLE date of StartTime
+    bool dated = false; // StartTime valid
+    double start = 0.0; // OLE date of StartTime
     analysis::Phase phase = analysis::Phase::None;
-    double testVoltage = 0.0; // kV
+    double testVoltage = 0.0;        // kV
     double finalValue = UNSET_VALUE; // μA, the stored LastCurrent
     double seikyokuRatio = UNSET_VALUE;
     double jyakutenRatio = UNSET_VALUE;
     // Judgments of final value, 成極比, 弱点比: nothing when the value is unset or hidden.
     std::optional<Judgment> judgments[3];
-    int kickCount = 0;      // trigger kicks and spikes
+    int kickCount = 0; // trigger kicks and spikes
     bool gradualRise = false;
     bool lowPolarization = false; // the combined rule
     bool stepUsable = false;      // takes part in a step test (used points and a final value)
@@ -77,8 +77,7 @@ public:
     std::size_t Size() const { return m_rows.size(); }
 
     // Writes rows to the table in one transaction.
-    static void Store(sqlite::Db& db,
-                      const std::vector<std::pair<Key, RecordSummary>>& rows);
+    static void Store(sqlite::Db& db, const std::vector<std::pair<Key, RecordSummary>>& rows);
     // Removes the rows whose key is not in live; returns how many.
     static int Prune(sqlite::Db& db, const std::vector<Key>& live);
 

@@ -142,11 +142,11 @@ TEST(FleetCli, FiltersFormatsAndUsageErrors)
     EXPECT_TRUE(lines[1].startsWith("1,North,line-A,")) << lines[1].toStdString();
     EXPECT_TRUE(lines[1].contains("不平衡率 225 % … −30"));
 
-    for (const QStringList& bad : {QStringList{"--as-of", "2024-02-30"},
-                                   QStringList{"--due-before", "2024-1-1"},
-                                   QStringList{"--format", "xml"}})
+    for (const QStringList& bad :
+         {QStringList{"--as-of", "2024-02-30"}, QStringList{"--due-before", "2024-1-1"},
+          QStringList{"--format", "xml"}})
         EXPECT_EQ(f.run(bad).exitCode, 2) << bad.join(' ').toStdString();
     EXPECT_EQ(mxrtool({"fleet"}).exitCode, 2);
-    EXPECT_EQ(mxrtool({"fleet", QString::fromStdString((f.dir.path / "none.dat").string())}).exitCode,
-              1);
+    EXPECT_EQ(
+        mxrtool({"fleet", QString::fromStdString((f.dir.path / "none.dat").string())}).exitCode, 1);
 }

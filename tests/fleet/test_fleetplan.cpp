@@ -16,14 +16,11 @@ TEST(FleetCalendar, AddMonthsKeepsTheDayOrTakesTheMonthsLastDay)
         const char* to;
     };
     const Case cases[] = {
-        {"2024-01-31", 1, "2024-02-29"},  // leap year
-        {"2023-01-31", 1, "2023-02-28"},
-        {"2024-02-29", 12, "2025-02-28"}, // from a leap day
-        {"2023-08-31", 6, "2024-02-29"},  // across the year end into a leap February
-        {"2024-10-31", 1, "2024-11-30"},
-        {"2024-05-12", 12, "2025-05-12"},
-        {"2024-12-15", 3, "2025-03-15"},
-        {"2020-02-29", 48, "2024-02-29"},
+        {"2024-01-31", 1, "2024-02-29"},                                   // leap year
+        {"2023-01-31", 1, "2023-02-28"}, {"2024-02-29", 12, "2025-02-28"}, // from a leap day
+        {"2023-08-31", 6, "2024-02-29"}, // across the year end into a leap February
+        {"2024-10-31", 1, "2024-11-30"}, {"2024-05-12", 12, "2025-05-12"},
+        {"2024-12-15", 3, "2025-03-15"}, {"2020-02-29", 48, "2024-02-29"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(IsoText(AddMonths(day(c.from), c.months)), c.to) << c.from << " + " << c.months;
@@ -32,8 +29,8 @@ TEST(FleetCalendar, AddMonthsKeepsTheDayOrTakesTheMonthsLastDay)
 TEST(FleetCalendar, ParseDayTakesRealDatesOnly)
 {
     EXPECT_EQ(IsoText(*ParseDay("2024/2/3")), "2024-02-03");
-    for (const char* bad : {"2024-02-30", "2023-02-29", "2024-13-01", "2024-01", "2024-01-01x",
-                            "", "yesterday"})
+    for (const char* bad :
+         {"2024-02-30", "2023-02-29", "2024-13-01", "2024-01", "2024-01-01x", "", "yesterday"})
         EXPECT_FALSE(ParseDay(bad).has_value()) << bad;
     // The OLE day of 2024-02-29 10:00 is that day.
     EXPECT_EQ(IsoText(DayOfOle(OleDateTime::parse("2024/02/29 23:59:59")->date)), "2024-02-29");
@@ -119,15 +116,18 @@ TEST(FleetPlan, DueDatesStatusAndShorteningOfTheGeneratedFleet)
         const char* reasons;
     };
     const Expect expects[] = {
-        {"good", "2024-01-31", 12, 12, IntervalSource::Default, "2025-01-31", DueStatus::DueSoon, ""},
+        {"good", "2024-01-31", 12, 12, IntervalSource::Default, "2025-01-31", DueStatus::DueSoon,
+         ""},
         {"caution", "2023-08-31", 12, 6, IntervalSource::Default, "2024-02-29", DueStatus::Overdue,
          "注意のため周期 12 → 6 か月"},
-        {"long", "2024-02-29", 24, 24, IntervalSource::Register, "2026-02-28", DueStatus::Planned, ""},
+        {"long", "2024-02-29", 24, 24, IntervalSource::Register, "2026-02-28", DueStatus::Planned,
+         ""},
         {"unbalance", "2024-06-10", 12, 6, IntervalSource::Default, "2024-12-10",
          DueStatus::Overdue, "不平衡率 225 %のため周期 12 → 6 か月"},
         {"growth", "2024-05-12", 12, 6, IntervalSource::Default, "2024-11-12", DueStatus::Overdue,
          "最終値の増加 年 50 %のため周期 12 → 6 か月"},
-        {"knee", "2024-03-01", 12, 12, IntervalSource::Default, "2025-03-01", DueStatus::Planned, ""},
+        {"knee", "2024-03-01", 12, 12, IntervalSource::Default, "2025-03-01", DueStatus::Planned,
+         ""},
         {"recovered", "2024-03-01", 12, 12, IntervalSource::Default, "2025-03-01",
          DueStatus::Planned, ""},
     };

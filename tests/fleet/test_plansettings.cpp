@@ -19,12 +19,13 @@ TEST(FleetSettings, ReadsDefaultsRefusesBadValuesAndWritesOnlyChanges)
     ASSERT_TRUE(WriteFleetSettings(ini.string(), FleetSettings{}));
     EXPECT_EQ(testfile::readAll(ini), original);
 
-    testfile::writeAll(ini, "[Plan]\r\nDefaultInterval=24\r\nWarningDays=-3\r\nCautionFactor=1.5\r\n"
-                            "BadFactor=0.3\r\nMinInterval=2.5\r\n[Health]\r\nUnbalance=45\r\n"
-                            "Knee=500\r\n");
+    testfile::writeAll(ini,
+                       "[Plan]\r\nDefaultInterval=24\r\nWarningDays=-3\r\nCautionFactor=1.5\r\n"
+                       "BadFactor=0.3\r\nMinInterval=2.5\r\n[Health]\r\nUnbalance=45\r\n"
+                       "Knee=500\r\n");
     const FleetSettings s = ReadFleetSettings(ini.string());
     EXPECT_EQ(s.plan.defaultIntervalMonths, 24);
-    EXPECT_EQ(s.plan.warningDays, 60);   // negative: default
+    EXPECT_EQ(s.plan.warningDays, 60);    // negative: default
     EXPECT_EQ(s.plan.cautionFactor, 0.5); // a factor above 1 would lengthen: default
     EXPECT_EQ(s.plan.badFactor, 0.3);
     EXPECT_EQ(s.plan.minIntervalMonths, 1); // not whole months: default

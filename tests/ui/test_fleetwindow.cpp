@@ -100,11 +100,13 @@ TEST(FleetWindowFromTheMenu, BuildsRanksFiltersAndOpensTheCable)
               (QStringList{"期限切れ", "期限切れ", "期限切れ", "期限間近", "未試験"}));
     EXPECT_EQ(column(*w, fleet::Column::Location)[2], "第2変電所");
     EXPECT_EQ(column(*w, fleet::Column::Interval)[0], "6 (12)");
-    EXPECT_TRUE(w->StateLabel()->text().contains(QStringLiteral("期限切れ 3・期限間近 1・予定 0・未試験 1")))
+    EXPECT_TRUE(w->StateLabel()->text().contains(
+        QStringLiteral("期限切れ 3・期限間近 1・予定 0・未試験 1")))
         << w->StateLabel()->text().toStdString();
     // The first row is chosen and explained: its interval, reason and contributions.
     EXPECT_TRUE(w->Detail()->toPlainText().contains(QStringLiteral("不平衡率 225 % … −30")));
-    EXPECT_TRUE(w->Detail()->toPlainText().contains(QStringLiteral("不平衡率 225 %のため周期 12 → 6 か月")));
+    EXPECT_TRUE(w->Detail()->toPlainText().contains(
+        QStringLiteral("不平衡率 225 %のため周期 12 → 6 か月")));
     // Twelve months of the chart, the overdue ones in the first.
     ASSERT_EQ(w->Chart()->Months().size(), 12u);
     EXPECT_EQ(w->Chart()->Months()[0].overdue, 3);

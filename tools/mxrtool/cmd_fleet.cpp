@@ -229,8 +229,8 @@ int runFleetCommand(const ToolContext& ctx, const QStringList& args)
     const auto folder = ApplicationFolder(ctx.homeOption, false);
     const std::string ini = folder ? *folder + "/" + kSystemIniName : std::string();
     const AnalysisThresholds t = folder ? ReadAnalysisThresholds(ini) : AnalysisThresholds{};
-    const fleet::FleetSettings settings = folder ? fleet::ReadFleetSettings(ini)
-                                                 : fleet::FleetSettings{};
+    const fleet::FleetSettings settings =
+        folder ? fleet::ReadFleetSettings(ini) : fleet::FleetSettings{};
     const fleet::Day asOf = a.asOf ? *a.asOf : fleet::Today();
 
     ws::Workspace workspace;
@@ -240,8 +240,8 @@ int runFleetCommand(const ToolContext& ctx, const QStringList& args)
                                        QString::fromStdString(opened.error)});
     fleet::FleetBuildOutcome built;
     try {
-        built = fleet::MakeFleet(tree, workspace.IsOpen() ? &workspace : nullptr, t, settings,
-                                 asOf);
+        built =
+            fleet::MakeFleet(tree, workspace.IsOpen() ? &workspace : nullptr, t, settings, asOf);
     } catch (const sqlite::Error& e) {
         return ToolFailure(ToolMsg::CannotOpen, {QFile::decodeName(workspace.Path().c_str()),
                                                  QString::fromUtf8(e.what())});

@@ -58,8 +58,8 @@ void FleetDueChart::paintEvent(QPaintEvent*)
         x -= 12;
     }
 
-    const QRect plot = all.adjusted(fm.horizontalAdvance(QStringLiteral("000")) + 6, line + 6, 0,
-                                    -line - 4);
+    const QRect plot =
+        all.adjusted(fm.horizontalAdvance(QStringLiteral("000")) + 6, line + 6, 0, -line - 4);
     if (m_months.empty() || plot.width() < 20 || plot.height() < 20)
         return;
     int top = 1;
@@ -97,7 +97,8 @@ void FleetDueChart::paintEvent(QPaintEvent*)
             if (count == 0)
                 continue;
             const double h = count * perCable;
-            const QRect bar(left, static_cast<int>(y - h), barWidth, std::max(1, static_cast<int>(h)));
+            const QRect bar(left, static_cast<int>(y - h), barWidth,
+                            std::max(1, static_cast<int>(h)));
             p.fillRect(bar, StatusColour(status));
             p.setPen(palette().color(QPalette::Dark));
             p.drawRect(bar);
@@ -108,9 +109,10 @@ void FleetDueChart::paintEvent(QPaintEvent*)
         if (total > 0)
             p.drawText(QRect(left - 10, static_cast<int>(y) - line, barWidth + 20, line),
                        Qt::AlignHCenter | Qt::AlignBottom, QString::number(total));
-        const QString label = i == 0 || m.month == 1
-                                  ? QStringLiteral("%1/%2").arg(m.year % 100, 2, 10, QLatin1Char('0')).arg(m.month)
-                                  : QStringLiteral("%1月").arg(m.month);
+        const QString label =
+            i == 0 || m.month == 1
+                ? QStringLiteral("%1/%2").arg(m.year % 100, 2, 10, QLatin1Char('0')).arg(m.month)
+                : QStringLiteral("%1月").arg(m.month);
         p.drawText(QRect(plot.left() + static_cast<int>(slot * i), plot.bottom() + 2,
                          static_cast<int>(slot), line),
                    Qt::AlignHCenter | Qt::AlignTop, label);

@@ -29,8 +29,7 @@ QVariant sortValue(const fleet::CablePlan& p, Column c, const QString& text)
     case Column::Status: return static_cast<int>(p.status);
     case Column::Interval: return p.interval;
     case Column::Trend: return static_cast<int>(p.trend);
-    case Column::VoltageClass:
-        return p.entry && p.entry->voltageKv ? *p.entry->voltageKv : -1.0;
+    case Column::VoltageClass: return p.entry && p.entry->voltageKv ? *p.entry->voltageKv : -1.0;
     case Column::CrossSection:
         return p.entry && p.entry->crossSection ? *p.entry->crossSection : -1.0;
     case Column::Length: return p.entry && p.entry->lengthM ? *p.entry->lengthM : -1.0;
@@ -96,8 +95,8 @@ QVariant FleetModel::data(const QModelIndex& index, int role) const
         return {};
     const fleet::CablePlan& p = PlanAt(index.row());
     const Column c = static_cast<Column>(index.column());
-    const QString& text = m_texts[static_cast<std::size_t>(index.row())]
-                                 [static_cast<std::size_t>(index.column())];
+    const QString& text =
+        m_texts[static_cast<std::size_t>(index.row())][static_cast<std::size_t>(index.column())];
     switch (role) {
     case Qt::DisplayRole:
         // The contributions column shows them on one line; the pane below shows them whole.
@@ -119,11 +118,9 @@ QVariant FleetModel::data(const QModelIndex& index, int role) const
         case Column::VoltageClass:
         case Column::CrossSection:
         case Column::Length:
-        case Column::InstallYear:
-            return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+        case Column::InstallYear: return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
         case Column::Trend:
-        case Column::Importance:
-            return QVariant::fromValue(Qt::AlignHCenter | Qt::AlignVCenter);
+        case Column::Importance: return QVariant::fromValue(Qt::AlignHCenter | Qt::AlignVCenter);
         default: return {};
         }
     case Qt::ToolTipRole:
@@ -164,8 +161,7 @@ bool FleetFilter::filterAcceptsRow(int row, const QModelIndex& parent) const
     const fleet::CablePlan& p = model->PlanAt(row);
     if (m_status && p.status != *m_status)
         return false;
-    if (!m_customer.empty() &&
-        ws::RegisterNameKey(m_customer) != ws::RegisterNameKey(p.customer))
+    if (!m_customer.empty() && ws::RegisterNameKey(m_customer) != ws::RegisterNameKey(p.customer))
         return false;
     if (m_text.isEmpty())
         return true;

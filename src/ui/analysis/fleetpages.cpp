@@ -18,10 +18,10 @@ constexpr int kRowLength = 60;
 
 // The printed columns and their relative widths.
 constexpr std::pair<Column, double> kColumns[] = {
-    {Column::Rank, 5},       {Column::Customer, 13},      {Column::Cable, 13},
-    {Column::Importance, 5}, {Column::LastTest, 10},      {Column::PhaseJudgment, 13},
-    {Column::Trend, 4},      {Column::Score, 6},          {Column::Interval, 7},
-    {Column::NextDue, 10},   {Column::Status, 8},         {Column::Reason, 26},
+    {Column::Rank, 5},       {Column::Customer, 13}, {Column::Cable, 13},
+    {Column::Importance, 5}, {Column::LastTest, 10}, {Column::PhaseJudgment, 13},
+    {Column::Trend, 4},      {Column::Score, 6},     {Column::Interval, 7},
+    {Column::NextDue, 10},   {Column::Status, 8},    {Column::Reason, 26},
 };
 
 } // namespace
@@ -90,6 +90,7 @@ LayoutGrid* FleetPages::buildPage(int p)
 bool FleetPages::print(QPagedPaintDevice& device, int fromPage, int toPage,
                        const std::function<bool(int, int)>& progress)
 {
-    return PrintGridPages(device, fromPage, toPage, totalPages(), m_options,
-                          [this](int page) { return buildPage(page); }, progress);
+    return PrintGridPages(
+        device, fromPage, toPage, totalPages(), m_options,
+        [this](int page) { return buildPage(page); }, progress);
 }

@@ -19,7 +19,8 @@ public:
     static constexpr int kRowsPerPage = 36;
 
     // rows outlive the pages; scope names what they are.
-    FleetPages(std::vector<const fleet::CablePlan*> rows, QString scope, const PrintOptions& options);
+    FleetPages(std::vector<const fleet::CablePlan*> rows, QString scope,
+               const PrintOptions& options);
 
     static int PageCount(std::size_t rows);
     int totalPages() const { return PageCount(m_rows.size()); }

@@ -54,15 +54,24 @@ struct Width {
     const char* sample;
 };
 constexpr Width kWidths[] = {
-    {Column::Rank, "0000"},          {Column::Customer, "需要家名称 00"},
-    {Column::Cable, "ケーブル名称 00"}, {Column::Location, "第0変電所 0号線"},
-    {Column::VoltageClass, "00.0"},  {Column::CableType, "CVT"},
-    {Column::CrossSection, "000"},   {Column::Length, "0000"},
-    {Column::InstallYear, "0000"},   {Column::Importance, "重要"},
-    {Column::Person, "担当者名"},     {Column::LastTest, "2026/12/31"},
-    {Column::PhaseJudgment, "Ｒ:注意 Ｓ:注意 Ｔ:注意"}, {Column::Trend, "傾向"},
-    {Column::Score, "健全度"},        {Column::Interval, "12 (24)"},
-    {Column::NextDue, "2026/12/31"}, {Column::Status, "期限間近 00"},
+    {Column::Rank, "0000"},
+    {Column::Customer, "需要家名称 00"},
+    {Column::Cable, "ケーブル名称 00"},
+    {Column::Location, "第0変電所 0号線"},
+    {Column::VoltageClass, "00.0"},
+    {Column::CableType, "CVT"},
+    {Column::CrossSection, "000"},
+    {Column::Length, "0000"},
+    {Column::InstallYear, "0000"},
+    {Column::Importance, "重要"},
+    {Column::Person, "担当者名"},
+    {Column::LastTest, "2026/12/31"},
+    {Column::PhaseJudgment, "Ｒ:注意 Ｓ:注意 Ｔ:注意"},
+    {Column::Trend, "傾向"},
+    {Column::Score, "健全度"},
+    {Column::Interval, "12 (24)"},
+    {Column::NextDue, "2026/12/31"},
+    {Column::Status, "期限間近 00"},
     {Column::Reason, "不平衡率 225 %のため周期 12 → 6 か月"},
 };
 
@@ -149,8 +158,9 @@ FleetWindow::FleetWindow(QWidget* parent, QPrinter& printer, CAppSettings& setti
     m_view->horizontalHeader()->setStretchLastSection(true);
     for (const Width& w : kWidths) {
         const QString title = QString::fromUtf8(fleet::ColumnTitle(w.column));
-        const int width = std::max(m_view->fontMetrics().horizontalAdvance(QString::fromUtf8(w.sample)),
-                                   m_view->fontMetrics().horizontalAdvance(title) + 12);
+        const int width =
+            std::max(m_view->fontMetrics().horizontalAdvance(QString::fromUtf8(w.sample)),
+                     m_view->fontMetrics().horizontalAdvance(title) + 12);
         m_view->setColumnWidth(static_cast<int>(w.column), width + 16);
     }
     split->addWidget(m_view);
@@ -180,9 +190,9 @@ FleetWindow::FleetWindow(QWidget* parent, QPrinter& printer, CAppSettings& setti
     AddRowButton(this, buttons, QStringLiteral("最新の状態に更新(&R)"), "reloadButton",
                  [this] { Reload(); });
     buttons->addSpacing(12);
-    AddOutputButtons(this, buttons,
-                     {[this] { OnPrint(); }, [this] { OnPreview(); }, [this] { OnPdf(); },
-                      [this] { OnCsv(); }});
+    AddOutputButtons(
+        this, buttons,
+        {[this] { OnPrint(); }, [this] { OnPreview(); }, [this] { OnPdf(); }, [this] { OnCsv(); }});
     layout->addLayout(buttons);
 
     m_typing = new QTimer(this);
@@ -246,11 +256,13 @@ void FleetWindow::Reload()
         if (!m_source.storePath.empty() && workspace.Open(m_source.storePath, false).usable())
             cache = &workspace;
         m_job = std::make_unique<fleet::FleetJob>(
-            m_source.tree(), cache, m_source.thresholds ? m_source.thresholds() : AnalysisThresholds{},
+            m_source.tree(), cache,
+            m_source.thresholds ? m_source.thresholds() : AnalysisThresholds{},
             m_source.settings ? m_source.settings() : fleet::FleetSettings{}, asOf);
     } catch (const std::exception& e) {
         m_job.reset();
-        m_state->setText(QStringLiteral("設備一覧を作成できませんでした: %1").arg(QString::fromUtf8(e.what())));
+        m_state->setText(
+            QStringLiteral("設備一覧を作成できませんでした: %1").arg(QString::fromUtf8(e.what())));
         return;
     }
     const std::size_t total = m_job->Total();
@@ -262,7 +274,8 @@ void FleetWindow::Reload()
         m_poll->start();
     }
     m_job->Start([this] {
-        QMetaObject::invokeMethod(this, [this] { OnJobDone(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { OnJobDone(); }, Qt::QueuedConnection);
     });
 }
 
@@ -353,10 +366,10 @@ void FleetWindow::ApplyFilter()
 {
     m_typing->stop();
     const int status = m_status->currentData().toInt();
-    m_filter->SetFilter(m_text->text(), m_customer->currentData().toByteArray().toStdString(),
-                        status < 0 ? std::nullopt
-                                   : std::optional<fleet::DueStatus>(
-                                         static_cast<fleet::DueStatus>(status)));
+    m_filter->SetFilter(
+        m_text->text(), m_customer->currentData().toByteArray().toStdString(),
+        status < 0 ? std::nullopt
+                   : std::optional<fleet::DueStatus>(static_cast<fleet::DueStatus>(status)));
     ShowState();
     ShowDetail();
 }
@@ -369,10 +382,9 @@ void FleetWindow::ShowState()
     for (const fleet::CablePlan& p : m_model->Plans())
         ++counts[static_cast<int>(p.status)];
     const int total = m_model->rowCount();
-    QString text = total == 0 ? QStringLiteral("ケーブルがありません")
-                              : QStringLiteral("%1 本を表示 (全 %2 本)")
-                                    .arg(m_filter->rowCount())
-                                    .arg(total);
+    QString text =
+        total == 0 ? QStringLiteral("ケーブルがありません")
+                   : QStringLiteral("%1 本を表示 (全 %2 本)").arg(m_filter->rowCount()).arg(total);
     if (total > 0)
         text += QStringLiteral("　期限切れ %1・期限間近 %2・予定 %3・未試験 %4　基準日 %5")
                     .arg(counts[0])
@@ -413,9 +425,8 @@ void FleetWindow::ShowDetail()
     lines << QStringLiteral("試験周期 %1 か月 (%2)%3")
                  .arg(p->baseInterval)
                  .arg(QString::fromUtf8(fleet::SourceWord(p->source)))
-                 .arg(p->interval != p->baseInterval
-                          ? QStringLiteral(" → %1 か月").arg(p->interval)
-                          : QString());
+                 .arg(p->interval != p->baseInterval ? QStringLiteral(" → %1 か月").arg(p->interval)
+                                                     : QString());
     for (const std::string& r : p->reasons)
         lines << QStringLiteral("　") + q(r);
     if (p->nextDue)
@@ -484,13 +495,14 @@ QString FleetWindow::ScopeLabel() const
 
 printout::PagedOutput FleetWindow::Output() const
 {
-    return {[this] { return FleetPages::PageCount(static_cast<std::size_t>(m_filter->rowCount())); },
-            [this](QPagedPaintDevice& device, int from, int to,
-                   const std::function<bool(int, int)>& progress) {
-                FleetPages pages(ShownPlans(), ScopeLabel(), ui::ProgramPrintOptions());
-                return pages.print(device, from, to, progress);
-            },
-            QStringLiteral("設備一覧・試験計画")};
+    return {
+        [this] { return FleetPages::PageCount(static_cast<std::size_t>(m_filter->rowCount())); },
+        [this](QPagedPaintDevice& device, int from, int to,
+               const std::function<bool(int, int)>& progress) {
+            FleetPages pages(ShownPlans(), ScopeLabel(), ui::ProgramPrintOptions());
+            return pages.print(device, from, to, progress);
+        },
+        QStringLiteral("設備一覧・試験計画")};
 }
 
 void FleetWindow::OnPrint()
@@ -505,8 +517,8 @@ void FleetWindow::OnPreview()
 
 void FleetWindow::OnPdf()
 {
-    const QString stem = QStringLiteral("設備一覧_%1")
-                             .arg(m_asOf->date().toString(QStringLiteral("yyyyMMdd")));
+    const QString stem =
+        QStringLiteral("設備一覧_%1").arg(m_asOf->date().toString(QStringLiteral("yyyyMMdd")));
     printout::RunPdfOut(this, Output(), printout::SafeFileName(stem) + QStringLiteral(".pdf"),
                         m_printer, m_settings);
 }
@@ -526,7 +538,7 @@ bool FleetWindow::WriteCsvTo(const QString& path)
 
 bool FleetWindow::OnCsv()
 {
-    const QString name = QStringLiteral("設備一覧_%1.CSV")
-                             .arg(m_asOf->date().toString(QStringLiteral("yyyyMMdd")));
+    const QString name =
+        QStringLiteral("設備一覧_%1.CSV").arg(m_asOf->date().toString(QStringLiteral("yyyyMMdd")));
     return csvsave::AskAndWrite(this, m_settings, name, [this] { return CsvBytes(); });
 }

@@ -60,19 +60,22 @@ public:
 
     // Double-click or Enter on a row, or 経年変化: the cable's history. 最新の測定: the set
     // and record of the cable's latest test.
-    void SetHistoryHandler(std::function<void(const std::string& customer, const std::string& cable)> h)
+    void
+    SetHistoryHandler(std::function<void(const std::string& customer, const std::string& cable)> h)
     {
         m_history = std::move(h);
     }
-    void SetMeasurementHandler(
-        std::function<void(const std::string& customer, const std::string& cable, const std::string& set)> h)
+    void SetMeasurementHandler(std::function<void(const std::string& customer,
+                                                  const std::string& cable, const std::string& set)>
+                                   h)
     {
         m_measurement = std::move(h);
     }
     // ケーブル台帳...: edits the register entry of the chosen cable; returns true when it was
     // changed (the fleet is built again). The button stays disabled until a handler is set.
     void SetRegisterEditor(
-        std::function<bool(QWidget* parent, const std::string& customer, const std::string& cable)> h);
+        std::function<bool(QWidget* parent, const std::string& customer, const std::string& cable)>
+            h);
 
     void SetTextFilter(const QString& text);
     // The CP932 name of a customer, "" for all.
