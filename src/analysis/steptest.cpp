@@ -31,7 +31,9 @@ bool later(const CMeasRecord& a, const CMeasRecord& b)
     return true;
 }
 
-StepCurve analyzeCurve(Phase phase, std::vector<StepPoint> steps, double kneeFactor)
+} // namespace
+
+StepCurve AnalyzeStepCurve(Phase phase, std::vector<StepPoint> steps, double kneeFactor)
 {
     StepCurve c;
     c.phase = phase;
@@ -66,8 +68,6 @@ StepCurve analyzeCurve(Phase phase, std::vector<StepPoint> steps, double kneeFac
     return c;
 }
 
-} // namespace
-
 std::vector<StepCurve> AnalyzeSteps(const CMeasData& set, const AnalysisThresholds& t)
 {
     // Per phase, per voltage (10 V steps): the latest record with a final value.
@@ -98,7 +98,7 @@ std::vector<StepCurve> AnalyzeSteps(const CMeasData& set, const AnalysisThreshol
             p.jyakutenRatio = r.JyakutenRatio;
             points.push_back(p);
         }
-        out.push_back(analyzeCurve(static_cast<Phase>(phase), std::move(points), t.kneeFactor));
+        out.push_back(AnalyzeStepCurve(static_cast<Phase>(phase), std::move(points), t.kneeFactor));
     }
     return out;
 }

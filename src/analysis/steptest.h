@@ -46,4 +46,8 @@ struct StepCurve {
 // at the same voltage keep the latest record.
 std::vector<StepCurve> AnalyzeSteps(const CMeasData& set, const AnalysisThresholds& t);
 
+// The curve of steps already chosen (one per voltage, ascending; index, testVoltage,
+// finalValue and jyakutenRatio filled in): predictions, departures, the knee and the text.
+StepCurve AnalyzeStepCurve(Phase phase, std::vector<StepPoint> steps, double kneeFactor);
+
 } // namespace analysis

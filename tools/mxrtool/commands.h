@@ -33,3 +33,4 @@ int runAnalyzeCommand(const ToolContext& ctx, const QStringList& args); // analy
 int runDbCommand(const ToolContext& ctx, const QStringList& args);      // db init|push|pull|sync|status
 int runJournalCommand(const ToolContext& ctx, const QStringList& args); // journal
 int runWebCommand(const ToolContext& ctx, const QStringList& args);     // web user ...
+int runFleetCommand(const ToolContext& ctx, const QStringList& args);   // fleet

@@ -35,7 +35,9 @@ const char kUsage[] =
     "  journal [STORE] [--customer C] [--cable K] [--set S] [--since YYYY-MM-DD] "
     "[--until YYYY-MM-DD] [--limit N]\n"
     "  web user (add NAME --role admin|viewer [--customer C]... | passwd NAME | remove NAME | "
-    "list) (--store FILE | --db) [--password-stdin]\n";
+    "list) (--store FILE | --db) [--password-stdin]\n"
+    "  fleet STORE [--customer C] [--due-before YYYY-MM-DD] [--as-of YYYY-MM-DD] "
+    "[--format json|csv]\n";
 
 // Each command's options, one line each, for "mxrtool COMMAND --help".
 struct CommandHelp {
@@ -125,6 +127,11 @@ const CommandHelp kCommandHelp[] = {
      "  list                   the users, their roles and customers (no password hashes)\n"
      "  --store FILE           the users file beside this store (FILE.webusers, mode 0600)\n"
      "  --db                   the shared database's users (connection as for db)\n"},
+    {"fleet", "usage: mxrtool fleet STORE [options]\n"
+              "  --customer C           only this customer's cables (may be repeated)\n"
+              "  --due-before YYYY-MM-DD  only cables due before this day (and untested ones)\n"
+              "  --as-of YYYY-MM-DD     plan as on this day (default: today)\n"
+              "  --format json|csv      JSON (default) or the fleet window's CSV\n"},
 };
 
 } // namespace
@@ -216,5 +223,7 @@ int main(int argc, char** argv)
         return runJournalCommand(ctx, args);
     if (command == "web")
         return runWebCommand(ctx, args);
+    if (command == "fleet")
+        return runFleetCommand(ctx, args);
     return usageError(ToolMsg::UnknownCommand, {command});
 }

@@ -13,10 +13,12 @@
 #include "analysis/analysissettings.h"
 #include "analysis/curvesigns.h"
 #include "analysis/explain.h"
+#include "fleet/plansettings.h"
 #include "report/screenreport.h"
 #include "settings/appsettings.h"
 #include "ui/analysis/analysisviews.h"
 #include "ui/analysis/analysiswindow.h"
+#include "ui/analysis/fleetwindow.h"
 #include "ui/analysis/receptionsource.h"
 #include "ui/analysis/reportoverlay.h"
 #include "ui/common/uitext.h"
@@ -126,6 +128,51 @@ AnalysisWindow* AnalysisCommands::ShowHistory()
     const AnalysisThresholds t = Thresholds();
     analysisui::AnalysisView v = analysisui::BuildHistoryView(s.customer, s.cable, *cable, t);
     return Present(m_history, QStringLiteral("HISTORY_%1").arg(ui::toQ(s.cable)), std::move(v));
+}
+
+AnalysisWindow* AnalysisCommands::ShowCableHistory(const std::string& customer,
+                                                    const std::string& cable)
+{
+    const CCable* found = findCable(m_doc.Store(), DataSelection{customer, cable, {}, -1});
+    if (!found)
+        return nullptr;
+    analysisui::AnalysisView v =
+        analysisui::BuildHistoryView(customer, cable, *found, Thresholds());
+    return Present(m_history, QStringLiteral("HISTORY_%1").arg(ui::toQ(cable)), std::move(v));
+}
+
+FleetWindow* AnalysisCommands::ShowFleet()
+{
+    if (!m_fleet) {
+        m_fleet = new FleetWindow(&m_frame, m_printer, m_settings());
+        m_fleet->SetHistoryHandler([this](const std::string& customer, const std::string& cable) {
+            ShowCableHistory(customer, cable);
+        });
+        m_fleet->SetMeasurementHandler(
+            [this](const std::string& customer, const std::string& cable, const std::string& set) {
+                DataSelection target{customer, cable, set, 0};
+                const CMeasData* data = SelectedSet(m_doc.Store(), target);
+                if (!data || data->Records().empty())
+                    return;
+                // The set's latest dated record, as the fleet's latest test.
+                const auto& records = data->Records();
+                for (std::size_t i = 0; i < records.size(); ++i)
+                    if (records[i].StartTime.status == OleDateTime::Valid &&
+                        records[i].StartTime.date >=
+                            records[static_cast<std::size_t>(target.index)].StartTime.date)
+                        target.index = static_cast<int>(i);
+                OpenMeasurement(target);
+            });
+    }
+    FleetWindow::Source source;
+    source.tree = [this]() -> const CCustomerDB& { return m_doc.Store(); };
+    source.storePath = m_doc.DataFilePath();
+    source.thresholds = [this] { return Thresholds(); };
+    source.settings = [this] { return fleet::ReadFleetSettings(m_settings().SystemIniPath()); };
+    m_fleet->show();
+    m_fleet->raise();
+    m_fleet->SetSource(std::move(source));
+    return m_fleet;
 }
 
 AnalysisWindow* AnalysisCommands::ShowPhase()

@@ -14,6 +14,7 @@
 #include "workspace/provenance.h"
 
 class AnalysisWindow;
+class FleetWindow;
 class CAppSettings;
 class MeasurementDocument;
 class ReportOverlay;
@@ -42,6 +43,12 @@ public:
     AnalysisWindow* ShowHistory();
     AnalysisWindow* ShowPhase();
     AnalysisWindow* ShowStep();
+    // "設備一覧・試験計画(&F)...": every cable's retest plan and health score (made on first
+    // use, brought forward and built again after). Its rows open a cable's history or its
+    // latest measurement.
+    FleetWindow* ShowFleet();
+    // The history window of a cable named by the fleet (the selection stays as it is).
+    AnalysisWindow* ShowCableHistory(const std::string& customer, const std::string& cable);
 
     // "判定根拠(&J)": the panel with the explanation of each judgment and the record's signs.
     void SetPanelVisible(bool on);
@@ -81,6 +88,7 @@ private:
     QPrinter& m_printer;
     std::function<CAppSettings&()> m_settings;
     QPointer<AnalysisWindow> m_history;
+    QPointer<FleetWindow> m_fleet;
     QPointer<AnalysisWindow> m_phase;
     QPointer<AnalysisWindow> m_step;
     QDockWidget* m_panel = nullptr;

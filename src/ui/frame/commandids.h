@@ -31,6 +31,7 @@ inline constexpr int SharedDbSync = 33101;  // "共有データベースと同�
 inline constexpr int AnalysisHistory = 33110; // "経年変化(&H)..."
 inline constexpr int AnalysisPhase = 33111;   // "相間比較(&P)..."
 inline constexpr int AnalysisStep = 33112;    // "電圧特性(&V)..."
+inline constexpr int AnalysisFleet = 33115;   // "設備一覧・試験計画(&F)..."
 // "測定データ(&M)": new in this program
 inline constexpr int ShowJournal = 33120; // "変更履歴(&J)..."
 // "設定(&S)"

@@ -171,6 +171,7 @@ MainWindow::MainWindow(MeasurementDocument* doc, QWidget* parent) : QMainWindow(
     SetCommandHandler(commandid::AnalysisHistory, [this] { m_analysis->ShowHistory(); });
     SetCommandHandler(commandid::AnalysisPhase, [this] { m_analysis->ShowPhase(); });
     SetCommandHandler(commandid::AnalysisStep, [this] { m_analysis->ShowStep(); });
+    SetCommandHandler(commandid::AnalysisFleet, [this] { m_analysis->ShowFleet(); });
     SetCommandHandler(commandid::ViewJudgmentBasis, [this] {
         m_analysis->SetPanelVisible(!m_analysis->PanelVisible());
         UpdateCommandStates();
@@ -284,6 +285,9 @@ void MainWindow::CreateMenus()
                QStringLiteral("選んだ測定データのＲ相・Ｓ相・Ｔ相の最終値を比べます"));
     AddCommand(analysis, commandid::AnalysisStep, QStringLiteral("電圧特性(&V)..."),
                QStringLiteral("選んだ測定データの試験電圧と最終値の関係を表示します"));
+    analysis->addSeparator();
+    AddCommand(analysis, commandid::AnalysisFleet, QStringLiteral("設備一覧・試験計画(&F)..."),
+               QStringLiteral("すべてのケーブルの次回試験期限と健全度を一覧にします"));
 
     QMenu* settings = menuBar()->addMenu(QStringLiteral("設定(&S)"));
     AddCommand(settings, commandid::EnvSettings, QStringLiteral("環境設定(&E)..."),
