@@ -452,3 +452,35 @@ TEST_F(WebServerTest, ToolKeepsUsersFile)
     EXPECT_EQ(run({"remove", "carl"}).first, 0);
     EXPECT_EQ(run({"remove", "carl"}).first, 1);
 }
+
+// HTTPS with the given certificate and key: the session cookie is then marked Secure, and a
+// plain-HTTP request gets no page.
+TEST_F(WebServerTest, TlsServesWithSecureCookies)
+{
+    const std::string cert = (m_dir / "cert.pem").string(), key = (m_dir / "key.pem").string();
+    QProcess openssl;
+    openssl.start("openssl", {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1", "-subj",
+                              "/CN=127.0.0.1", "-keyout", QString::fromStdString(key), "-out",
+                              QString::fromStdString(cert)});
+    if (!openssl.waitForFinished(60000) || openssl.exitCode() != 0)
+        GTEST_SKIP() << "no openssl command to make a test certificate";
+    web::ServerOptions o;
+    o.certFile = cert;
+    o.keyFile = key;
+    start(o);
+    httplib::SSLClient c("127.0.0.1", m_server->port());
+    c.enable_server_certificate_verification(false); // self-signed for the test
+    const auto r = c.Post("/login", form({{"user", "anna"}, {"password", "anna-pass"}}),
+                          "application/x-www-form-urlencoded");
+    ASSERT_TRUE(r) << httplib::to_string(r.error());
+    EXPECT_EQ(r->status, 303);
+    const std::string set = r->get_header_value("Set-Cookie");
+    EXPECT_NE(set.find("; Secure"), std::string::npos) << set;
+    const auto page = c.Get("/", httplib::Headers{{"Cookie", set.substr(0, set.find(';'))}});
+    ASSERT_TRUE(page);
+    EXPECT_NE(page->body.find(kSeen), std::string::npos);
+
+    httplib::Client plain = m_server->client();
+    const auto p = plain.Get("/login");
+    EXPECT_TRUE(!p || p->status >= 400);
+}
