@@ -79,12 +79,23 @@ DbSource::DbSource(shareddb::DbSettings settings, LogFn log, std::chrono::millis
 
 bool DbSource::Refresh()
 {
-    std::lock_guard lock(m_mutex);
-    m_checked = std::chrono::steady_clock::now();
+    std::lock_guard reading(m_refreshMutex);
+    return refresh();
+}
+
+bool DbSource::refresh()
+{
+    std::string known;
+    std::uint64_t generation = 0;
+    {
+        std::lock_guard lock(m_mutex);
+        m_checked = std::chrono::steady_clock::now();
+        known = m_digest;
+        generation = m_current->generation;
+    }
     try {
         shareddb::PgConnection c(m_settings.params, m_settings.timeoutSeconds);
-        const std::string digest = shareddb::ServerDigest(c);
-        if (digest == m_digest && m_current->generation > 0)
+        if (generation > 0 && shareddb::ServerDigest(c) == known)
             return true;
         const shareddb::ServerIndex index = shareddb::ReadServerIndex(c);
         // The pull of a sync into an empty tree with an empty state: it only reads.
@@ -94,8 +105,9 @@ bool DbSource::Refresh()
         shareddb::SyncSummary summary;
         CCustomerDB tree;
         shareddb::PullRecords(ctx, tree, index, summary);
+        std::lock_guard lock(m_mutex);
         m_digest = index.digest;
-        m_current = makeSnapshot(std::move(tree), m_current->generation + 1);
+        m_current = makeSnapshot(std::move(tree), generation + 1);
         m_log("database read: " + std::to_string(summary.received) + " records");
         return true;
     } catch (const shareddb::PgError& e) {
@@ -106,12 +118,26 @@ bool DbSource::Refresh()
 
 std::shared_ptr<const Snapshot> DbSource::Current()
 {
+    const auto due = [this] {
+        return std::chrono::steady_clock::now() - m_checked >= m_interval ||
+               m_current->generation == 0;
+    };
     {
         std::lock_guard lock(m_mutex);
-        if (std::chrono::steady_clock::now() - m_checked < m_interval && m_current->generation > 0)
+        if (!due())
             return m_current;
     }
-    Refresh();
+    // One request reads the server; the others go on with the tree read before.
+    std::unique_lock reading(m_refreshMutex, std::try_to_lock);
+    if (reading.owns_lock()) {
+        bool stillDue = false;
+        {
+            std::lock_guard lock(m_mutex);
+            stillDue = due();
+        }
+        if (stillDue)
+            refresh();
+    }
     std::lock_guard lock(m_mutex);
     return m_current;
 }
