@@ -53,7 +53,9 @@ private:
     const LogFn m_log;
     const std::chrono::milliseconds m_interval;
     bool m_loaded = false;
-    // Protects everything below.
+    // Held while the file is read: one reader at a time.
+    std::mutex m_reloadMutex;
+    // Protects everything below (never held while the file is read).
     std::mutex m_mutex;
     std::shared_ptr<const Snapshot> m_current;
     FileIdentity m_identity;
