@@ -115,7 +115,8 @@ TEST(WebTree, ViewerResolvesOnlyOwnCustomers)
     const CCustomer& seen = tree.customers.At(tree.customers.Find(webtest::cp(webtest::kSeen)));
     const CCustomer& hidden = tree.customers.At(tree.customers.Find(webtest::cp(webtest::kHidden)));
     ASSERT_EQ(VisibleCustomers(tree, anna).size(), 1u);
-    EXPECT_EQ(VisibleCustomers(tree, root).size(), static_cast<std::size_t>(tree.customers.Count()));
+    EXPECT_EQ(VisibleCustomers(tree, root).size(),
+              static_cast<std::size_t>(tree.customers.Count()));
 
     for (const std::string& url : webtest::urlsOf(hidden)) {
         const std::string path = url.substr(url.rfind("/api/", 0) == 0 ? 5 : 1);

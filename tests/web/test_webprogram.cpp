@@ -37,14 +37,16 @@ TEST(WebProgram, DemoStartsInOneCommandAndStopsOnSigterm)
         [&] {
             p.waitForReadyRead(50);
             err += p.readAllStandardError();
-            const auto m = QRegularExpression("serving demo on http://127.0.0.1:(\\d+)/").match(err);
+            const auto m =
+                QRegularExpression("serving demo on http://127.0.0.1:(\\d+)/").match(err);
             port = m.hasMatch() ? m.captured(1).toInt() : 0;
             return port > 0;
         },
         std::chrono::seconds(60)))
         << err.constData();
     httplib::Client c("127.0.0.1", port);
-    const auto login = c.Post("/login", "user=demo&password=demo", "application/x-www-form-urlencoded");
+    const auto login =
+        c.Post("/login", "user=demo&password=demo", "application/x-www-form-urlencoded");
     ASSERT_TRUE(login);
     EXPECT_EQ(login->status, 303);
     const std::string cookie = login->get_header_value("Set-Cookie");
@@ -66,7 +68,9 @@ TEST(WebProgram, RefusesWhatItCannotServeSafely)
     };
     const Case cases[] = {
         {{"--demo", "--listen", "0.0.0.0:0"}, 1, "loopback"},
-        {{"--demo", "--listen", "127.0.0.1:0", "--cert", "/nonexistent.pem"}, 1, "--cert and --key"},
+        {{"--demo", "--listen", "127.0.0.1:0", "--cert", "/nonexistent.pem"},
+         1,
+         "--cert and --key"},
         {{"--store", "/nonexistent/MXR.DAT"}, 1, "no data store"},
         {{"--demo", "--db"}, 2, "one of"},
         {{}, 2, "one of"},

@@ -256,8 +256,8 @@ int main(int argc, char** argv)
     });
     watcher.detach();
     const std::string scheme = server.Tls() ? "https" : "http";
-    const std::string host = options.host.find(':') != std::string::npos ? "[" + options.host + "]"
-                                                                          : options.host;
+    const std::string host =
+        options.host.find(':') != std::string::npos ? "[" + options.host + "]" : options.host;
     logLine("serving " + data->Describe() + " on " + scheme + "://" + host + ":" +
             std::to_string(server.Port()) + "/");
     std::fflush(stderr);
