@@ -125,34 +125,6 @@ PageOut customersPage(const PageContext& ctx)
     return {200, "text/html; charset=utf-8", frame(ctx.viewer, "需要家一覧", "", body), {}};
 }
 
-// The latest record of each phase of a cable (R, S, T, 3-phase), by start time; records
-// without a valid start time count only when the phase has no dated one.
-struct LatestRecord {
-    const CMeasRecord* record = nullptr;
-    const CMeasData* set = nullptr;
-    std::size_t index = 0;
-};
-std::array<LatestRecord, 4> latestPerPhase(const CCable& cable)
-{
-    std::array<LatestRecord, 4> latest{};
-    for (int s = 0; s < cable.sets.Count(); ++s) {
-        const CMeasData& set = cable.sets.At(s);
-        for (std::size_t i = 0; i < set.RecordCount(); ++i) {
-            const CMeasRecord& r = set.RecordAt(i);
-            const analysis::Phase p = analysis::RecordPhase(r);
-            if (p == analysis::Phase::None)
-                continue;
-            LatestRecord& l = latest[static_cast<std::size_t>(p)];
-            const bool dated = r.StartTime.status == OleDateTime::Valid;
-            const bool lDated = l.record && l.record->StartTime.status == OleDateTime::Valid;
-            if (!l.record || (dated && (!lDated || r.StartTime.date >= l.record->StartTime.date)) ||
-                (!dated && !lDated))
-                l = {&r, &set, i};
-        }
-    }
-    return latest;
-}
-
 PageOut customerPage(const PageContext& ctx, const Resolved& at)
 {
     const CCustomer& c = *at.customer;
@@ -161,7 +133,7 @@ PageOut customerPage(const PageContext& ctx, const Resolved& at)
         "<th>Ｓ相</th><th>Ｔ相</th><th>３相一括</th><th>分析</th></tr></thead><tbody>\n";
     for (int k = 0; k < c.cables.Count(); ++k) {
         const CCable& cable = c.cables.At(k);
-        const auto latest = latestPerPhase(cable);
+        const auto latest = LatestPerPhase(cable);
         std::string newest;
         for (const LatestRecord& l : latest)
             if (l.record && l.record->StartTime.status == OleDateTime::Valid) {
