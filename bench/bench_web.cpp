@@ -81,7 +81,8 @@ void BM_ReportPagesUnderLoad(benchmark::State& state)
     while (!server.Running())
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     httplib::Client login("127.0.0.1", server.Port());
-    const auto r = login.Post("/login", "user=root&password=bench-pass", "application/x-www-form-urlencoded");
+    const auto r =
+        login.Post("/login", "user=root&password=bench-pass", "application/x-www-form-urlencoded");
     const std::string cookie = r ? r->get_header_value("Set-Cookie").substr(0, 64 + 15) : "";
     // Every page seen once first: the figures are those of pages whose drawing is kept. The
     // cost of a first view is BM_ReportSvgFirstView's.
@@ -135,9 +136,10 @@ void BM_ReportPagesUnderLoad(benchmark::State& state)
         const double rssEnd = residentMb();
         std::sort(latencies.begin(), latencies.end());
         const auto at = [&](double q) {
-            return latencies.empty() ? 0.0
-                                     : latencies[std::min(latencies.size() - 1,
-                                                          static_cast<std::size_t>(q * latencies.size()))];
+            return latencies.empty()
+                       ? 0.0
+                       : latencies[std::min(latencies.size() - 1,
+                                            static_cast<std::size_t>(q * latencies.size()))];
         };
         state.counters["requests"] = static_cast<double>(latencies.size());
         state.counters["errors"] = static_cast<double>(errors.load());

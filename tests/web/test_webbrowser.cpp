@@ -47,8 +47,10 @@ protected:
         // The page that posts the login form as soon as it is shown.
         const std::string page =
             "<!DOCTYPE html><html><body><form id=\"f\" method=\"post\" action=\"http://127.0.0.1:" +
-            std::to_string(m_server->port()) + "/login\"><input name=\"user\" value=\"anna\">"
-            "<input name=\"password\" value=\"anna-pass\"><input name=\"next\" value=\"" + m_target +
+            std::to_string(m_server->port()) +
+            "/login\"><input name=\"user\" value=\"anna\">"
+            "<input name=\"password\" value=\"anna-pass\"><input name=\"next\" value=\"" +
+            m_target +
             "\"></form><script>document.getElementById('f').submit();</script></body></html>";
         m_start.Get("/", [page](const httplib::Request&, httplib::Response& res) {
             res.set_content(page, "text/html");
@@ -56,7 +58,8 @@ protected:
         m_startPort = m_start.bind_to_any_port("127.0.0.1");
         ASSERT_GT(m_startPort, 0);
         m_startThread = std::thread([this] { m_start.listen_after_bind(); });
-        ASSERT_TRUE(testwait::until([this] { return m_start.is_running(); }, std::chrono::seconds(10)));
+        ASSERT_TRUE(
+            testwait::until([this] { return m_start.is_running(); }, std::chrono::seconds(10)));
     }
     void TearDown() override
     {
@@ -70,8 +73,11 @@ protected:
     QByteArray chromium(const QStringList& extra)
     {
         QTemporaryDir profile;
-        QStringList args{"--headless=new", "--disable-gpu", "--hide-scrollbars",
-                         "--no-first-run", "--user-data-dir=" + profile.path(),
+        QStringList args{"--headless=new",
+                         "--disable-gpu",
+                         "--hide-scrollbars",
+                         "--no-first-run",
+                         "--user-data-dir=" + profile.path(),
                          "--virtual-time-budget=8000"};
         if (geteuid() == 0)
             args << "--no-sandbox"; // the sandbox refuses to run as root
@@ -85,7 +91,8 @@ protected:
             return {};
         }
         if (p.exitCode() != 0 && p.readAllStandardOutput().isEmpty())
-            m_skip = "Chromium cannot run here: " + p.readAllStandardError().left(300).toStdString();
+            m_skip =
+                "Chromium cannot run here: " + p.readAllStandardError().left(300).toStdString();
         return p.readAllStandardOutput();
     }
 
@@ -113,9 +120,10 @@ TEST_F(WebBrowserTest, DomHoldsTheRecordsHeadingValues)
         GTEST_SKIP() << m_skip;
     ASSERT_NE(dom.find("<dl class=\"heading\">"), std::string::npos) << dom.substr(0, 600);
     const CMeasRecord& r = *m_record;
-    for (const std::string& value :
-         {kSeen, cp932::toUtf8(mxrfmt::StartDateTimeText(r)), cp932::toUtf8(mxrfmt::TestVoltageText(r)),
-          cp932::toUtf8(mxrfmt::LastCurrentJudgedText(r)), cp932::toUtf8(mxrfmt::MeasuringTimeText(r))}) {
+    for (const std::string& value : {kSeen, cp932::toUtf8(mxrfmt::StartDateTimeText(r)),
+                                     cp932::toUtf8(mxrfmt::TestVoltageText(r)),
+                                     cp932::toUtf8(mxrfmt::LastCurrentJudgedText(r)),
+                                     cp932::toUtf8(mxrfmt::MeasuringTimeText(r))}) {
         const auto trimmed = value.substr(value.find_first_not_of(' '));
         EXPECT_NE(dom.find("<dd>" + trimmed + "</dd>"), std::string::npos) << trimmed;
     }

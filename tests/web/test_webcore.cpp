@@ -2,6 +2,7 @@
 // brake and the resolution of URL paths through a viewer's customers.
 #include <gtest/gtest.h>
 
+#include "samplerecords.h"
 #include "sessions.h"
 #include "webfixture.h"
 #include "webtree.h"
@@ -115,7 +116,8 @@ TEST(WebTree, ViewerResolvesOnlyOwnCustomers)
     const CCustomer& seen = tree.customers.At(tree.customers.Find(webtest::cp(webtest::kSeen)));
     const CCustomer& hidden = tree.customers.At(tree.customers.Find(webtest::cp(webtest::kHidden)));
     ASSERT_EQ(VisibleCustomers(tree, anna).size(), 1u);
-    EXPECT_EQ(VisibleCustomers(tree, root).size(), static_cast<std::size_t>(tree.customers.Count()));
+    EXPECT_EQ(VisibleCustomers(tree, root).size(),
+              static_cast<std::size_t>(tree.customers.Count()));
 
     for (const std::string& url : webtest::urlsOf(hidden)) {
         const std::string path = url.substr(url.rfind("/api/", 0) == 0 ? 5 : 1);
@@ -150,4 +152,35 @@ TEST(WebTree, ViewerResolvesOnlyOwnCustomers)
     };
     for (const std::string& path : cases)
         EXPECT_FALSE(Resolve(tree, anna, path)) << path;
+}
+
+// The customer page's and the API's newest record per phase: the latest start time over all
+// sets, an undated record only for a phase without a dated one.
+TEST(WebTree, LatestRecordPerPhase)
+{
+    CCustomerDB tree;
+    const auto add = [&](const char* set, int kind, double date, bool dated, int dataNo) {
+        CMeasRecord r;
+        r.Condition.CabKind = kind;
+        r.StartTime = {date, dated ? OleDateTime::Valid : OleDateTime::Invalid};
+        r.DataNo = dataNo;
+        r.TestVoltage = dataNo; // keeps the records apart in their set
+        sample::setAt(tree, "C", "K", set).InsertRecord(r);
+    };
+    add("2025", CabKindR, 45800, true, 1);
+    add("2024", CabKindR, 45400, true, 2);
+    add("2026", CabKindR, 0, false, 3); // undated, in the newest-named set
+    add("2024", CabKindT, 0, false, 4);
+    add("2024", CabKindThreePhase, 45400, true, 5);
+    add("2025", CabKindThreePhase, 45400.5, true, 6);
+    add("2025", 0, 46000, true, 7); // no phase
+    const auto latest = LatestPerPhase(tree.customers.At(0).cables.At(0));
+    ASSERT_TRUE(latest[0].record);
+    EXPECT_EQ(latest[0].record->DataNo, 1);
+    EXPECT_FALSE(latest[1].record) << "no S-phase record";
+    ASSERT_TRUE(latest[2].record);
+    EXPECT_EQ(latest[2].record->DataNo, 4);
+    ASSERT_TRUE(latest[3].record);
+    EXPECT_EQ(latest[3].record->DataNo, 6);
+    EXPECT_EQ(latest[3].set->name, "2025");
 }

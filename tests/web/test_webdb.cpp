@@ -52,17 +52,19 @@ TEST_F(WebDbTest, ReaderRoleServesTreeAndUsersAndWritesNothing)
     web::DbUserStore admin(m_owner);
     std::string error;
     const std::string sqlName = "a'; DROP TABLE web_users; --";
-    ASSERT_TRUE(admin.Add({sqlName, web::Role::Viewer, web::HashPassword("sql-pass"),
-                           {kSeen, "x' OR '1'='1"}},
-                          error))
+    ASSERT_TRUE(admin.Add(
+        {sqlName, web::Role::Viewer, web::HashPassword("sql-pass"), {kSeen, "x' OR '1'='1"}},
+        error))
         << error;
     ASSERT_TRUE(admin.Add({"root", web::Role::Admin, web::HashPassword("admin-pass"), {}}, error));
     EXPECT_FALSE(admin.Add({"root", web::Role::Admin, "h", {}}, error)) << "exists";
     const auto back = admin.Find(sqlName, error);
     ASSERT_TRUE(back);
-    EXPECT_EQ(back->customers, (std::vector<std::string>{"x' OR '1'='1", kSeen})) << "in name order";
+    EXPECT_EQ(back->customers, (std::vector<std::string>{"x' OR '1'='1", kSeen}))
+        << "in name order";
 
-    web::DbSource source(m_reader, [](const std::string&) {}, std::chrono::milliseconds(0));
+    web::DbSource source(
+        m_reader, [](const std::string&) {}, std::chrono::milliseconds(0));
     ASSERT_TRUE(source.Refresh());
     web::DbUserStore readerUsers(m_reader);
     RunningServer server(source, readerUsers);
@@ -75,25 +77,28 @@ TEST_F(WebDbTest, ReaderRoleServesTreeAndUsersAndWritesNothing)
         EXPECT_EQ(status(c, url, viewer), 200) << url;
     for (const std::string& url : urlsOf(hidden))
         EXPECT_EQ(status(c, url, viewer), 404) << url;
-    const std::string page = body(c, web::RecordUrl(seen, seen.cables.At(0), seen.cables.At(0).sets.At(0), 0), viewer);
-    EXPECT_NE(page.find(cp932::toUtf8(mxrfmt::StartDateTimeText(seen.cables.At(0).sets.At(0).RecordAt(0)))),
+    const std::string page =
+        body(c, web::RecordUrl(seen, seen.cables.At(0), seen.cables.At(0).sets.At(0), 0), viewer);
+    EXPECT_NE(page.find(cp932::toUtf8(
+                  mxrfmt::StartDateTimeText(seen.cables.At(0).sets.At(0).RecordAt(0)))),
               std::string::npos);
 
     // What another workstation sends is served at the next request.
     const std::string root = login(c, "root", "admin-pass");
     CCustomerDB more = m_tree;
-    sample::setAt(more, cp("追加の需要家"), cp("ケーブル"), cp("2026年")).InsertRecord(
-        seen.cables.At(0).sets.At(0).RecordAt(0));
+    sample::setAt(more, cp("追加の需要家"), cp("ケーブル"), cp("2026年"))
+        .InsertRecord(seen.cables.At(0).sets.At(0).RecordAt(0));
     push(more);
-    EXPECT_TRUE(testwait::until([&] { return body(c, "/", root).find("追加の需要家") != std::string::npos; },
-                                std::chrono::seconds(10)));
+    EXPECT_TRUE(testwait::until(
+        [&] { return body(c, "/", root).find("追加の需要家") != std::string::npos; },
+        std::chrono::seconds(10)));
 
     // The reader's role may change nothing.
     shareddb::PgConnection conn(m_reader.params, 10);
     for (const char* statement :
          {"INSERT INTO web_users (name, role, password_hash) VALUES ('x', 'admin', 'h')",
-          "UPDATE web_users SET role = 'admin'", "DELETE FROM records", "UPDATE customers SET name = name",
-          "CREATE TABLE mine (i int)"})
+          "UPDATE web_users SET role = 'admin'", "DELETE FROM records",
+          "UPDATE customers SET name = name", "CREATE TABLE mine (i int)"})
         EXPECT_THROW(conn.exec(statement), shareddb::PgError) << statement;
     EXPECT_FALSE(web::DbUserStore(m_reader).Remove("root", error));
 }

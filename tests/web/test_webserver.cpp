@@ -31,8 +31,9 @@ class WebServerTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        m_dir = fs::temp_directory_path() / ("mxrweb-test-" + std::to_string(getpid()) + "-" +
-                                              ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        m_dir = fs::temp_directory_path() /
+                ("mxrweb-test-" + std::to_string(getpid()) + "-" +
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(m_dir);
         fs::create_directories(m_dir);
         m_store = (m_dir / "MXR.DAT").string();
@@ -42,8 +43,8 @@ protected:
         std::string error;
         for (const web::WebUser& u : sampleUsers())
             ASSERT_TRUE(m_users->Add(u, error)) << error;
-        m_source = std::make_unique<web::StoreSource>(m_store, [](const std::string&) {},
-                                                      std::chrono::milliseconds(0));
+        m_source = std::make_unique<web::StoreSource>(
+            m_store, [](const std::string&) {}, std::chrono::milliseconds(0));
     }
     void TearDown() override { fs::remove_all(m_dir); }
 
@@ -82,7 +83,10 @@ public:
     }
     ~RawConnection() { close(m_fd); }
     bool connected() const { return m_connected; }
-    void send(const std::string& bytes) { (void)::send(m_fd, bytes.data(), bytes.size(), MSG_NOSIGNAL); }
+    void send(const std::string& bytes)
+    {
+        (void)::send(m_fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    }
     // Everything until the server closes the connection (or 30 s pass).
     std::string readToEnd()
     {
@@ -110,7 +114,8 @@ TEST_F(WebServerTest, PagesWithoutSessionGoToLogin)
     std::vector<std::string> pages = urlsOf(customer(kSeen));
     pages.insert(pages.end(), {"/", "/api/customers", "/nowhere", "/c/0123456789abcdef/"});
     for (const std::string& path : pages) {
-        const auto r = c.Get(path.c_str(), httplib::Headers{{"Cookie", "mxrweb_session=" + std::string(64, 'a')}});
+        const auto r = c.Get(
+            path.c_str(), httplib::Headers{{"Cookie", "mxrweb_session=" + std::string(64, 'a')}});
         ASSERT_TRUE(r) << path;
         if (path.rfind("/api/", 0) == 0) {
             EXPECT_EQ(r->status, 401) << path;
@@ -128,8 +133,9 @@ TEST_F(WebServerTest, LoginSessionAndLogout)
 {
     start();
     httplib::Client c = m_server->client();
-    const auto r = c.Post("/login", form({{"user", "anna"}, {"password", "anna-pass"}, {"next", "/c/x/"}}),
-                          "application/x-www-form-urlencoded");
+    const auto r =
+        c.Post("/login", form({{"user", "anna"}, {"password", "anna-pass"}, {"next", "/c/x/"}}),
+               "application/x-www-form-urlencoded");
     ASSERT_TRUE(r);
     EXPECT_EQ(r->status, 303);
     EXPECT_EQ(r->get_header_value("Location"), "/c/x/");
@@ -142,8 +148,9 @@ TEST_F(WebServerTest, LoginSessionAndLogout)
 
     // Only this site's paths are followed after a login.
     for (const char* next : {"//evil.example/", "https://evil.example/", "/\\evil.example"}) {
-        const auto other = c.Post("/login", form({{"user", "anna"}, {"password", "anna-pass"}, {"next", next}}),
-                                  "application/x-www-form-urlencoded");
+        const auto other =
+            c.Post("/login", form({{"user", "anna"}, {"password", "anna-pass"}, {"next", next}}),
+                   "application/x-www-form-urlencoded");
         ASSERT_TRUE(other);
         EXPECT_EQ(other->get_header_value("Location"), "/") << next;
     }
@@ -178,8 +185,10 @@ TEST_F(WebServerTest, ChangedOrRemovedUserLosesSession)
     changed.passwordHash = web::HashPassword("new-anna-pass");
     ASSERT_TRUE(m_users->Update(changed, error));
     ASSERT_TRUE(m_users->Remove("root", error));
-    EXPECT_TRUE(testwait::until([&] { return status(c, "/", anna) == 303; }, std::chrono::seconds(10)));
-    EXPECT_TRUE(testwait::until([&] { return status(c, "/", root) == 303; }, std::chrono::seconds(10)));
+    EXPECT_TRUE(
+        testwait::until([&] { return status(c, "/", anna) == 303; }, std::chrono::seconds(10)));
+    EXPECT_TRUE(
+        testwait::until([&] { return status(c, "/", root) == 303; }, std::chrono::seconds(10)));
     EXPECT_FALSE(login(c, "anna", "new-anna-pass").empty());
 }
 
@@ -205,7 +214,8 @@ TEST_F(WebServerTest, ViewerGetsNotFoundForEveryUrlOfAnotherCustomer)
     EXPECT_NE(list.find(kSeen), std::string::npos);
     EXPECT_EQ(list.find(kHidden), std::string::npos);
     const std::string api = body(c, "/api/customers", anna);
-    EXPECT_EQ(QJsonDocument::fromJson(QByteArray::fromStdString(api))["customers"].toArray().size(), 1)
+    EXPECT_EQ(QJsonDocument::fromJson(QByteArray::fromStdString(api))["customers"].toArray().size(),
+              1)
         << api;
 }
 
@@ -217,14 +227,16 @@ TEST_F(WebServerTest, HostileParameters)
     httplib::Client c = m_server->client();
     const std::string anna = login(c, "anna", "anna-pass");
     const std::string seen = "/c/" + web::NameId(customer(kSeen).name) + "/";
-    const std::string hostile[] = {"' OR '1'='1", "\"; DROP TABLE web_users; --", "\x82\xa0\x82\xa2",
-                                   "\x81\x5c", "%00", "..%2f..%2fetc%2fpasswd", "%2e%2e/%2e%2e/etc/passwd"};
+    const std::string hostile[] = {
+        "' OR '1'='1", "\"; DROP TABLE web_users; --", "\x82\xa0\x82\xa2",        "\x81\x5c",
+        "%00",         "..%2f..%2fetc%2fpasswd",       "%2e%2e/%2e%2e/etc/passwd"};
     for (const std::string& h : hostile) {
         std::string encoded;
         for (unsigned char ch : h) {
             char esc[4];
             std::snprintf(esc, sizeof esc, "%%%02X", ch);
-            encoded += h.find('%') != std::string::npos ? std::string(1, static_cast<char>(ch)) : esc;
+            encoded +=
+                h.find('%') != std::string::npos ? std::string(1, static_cast<char>(ch)) : esc;
         }
         for (const std::string& path : {"/c/" + encoded + "/", seen + "k/" + encoded + "/",
                                         "/api/c/" + encoded, seen + encoded, "/" + encoded})
@@ -232,8 +244,9 @@ TEST_F(WebServerTest, HostileParameters)
         int st = 0;
         EXPECT_TRUE(login(c, h, h, &st).empty()) << h;
         EXPECT_EQ(st, 401) << h;
-        const auto next = c.Post("/login", form({{"user", "root"}, {"password", "admin-pass"}, {"next", h}}),
-                                 "application/x-www-form-urlencoded");
+        const auto next =
+            c.Post("/login", form({{"user", "root"}, {"password", "admin-pass"}, {"next", h}}),
+                   "application/x-www-form-urlencoded");
         ASSERT_TRUE(next);
         EXPECT_EQ(next->get_header_value("Location").rfind('/', 0), 0u) << h;
     }
@@ -258,11 +271,13 @@ TEST_F(WebServerTest, OversizedAndSlowRequests)
     // A header far beyond the limit, and a body beyond the login form's size.
     {
         RawConnection conn(m_server->port());
-        conn.send("GET / HTTP/1.1\r\nHost: x\r\nX-Big: " + std::string(200 * 1024, 'a') + "\r\n\r\n");
+        conn.send("GET / HTTP/1.1\r\nHost: x\r\nX-Big: " + std::string(200 * 1024, 'a') +
+                  "\r\n\r\n");
         const std::string answer = conn.readToEnd();
         EXPECT_TRUE(answer.empty() || answer.rfind("HTTP/1.1 4", 0) == 0) << answer.substr(0, 80);
     }
-    const auto big = c.Post("/login", std::string(1024 * 1024, 'a'), "application/x-www-form-urlencoded");
+    const auto big =
+        c.Post("/login", std::string(1024 * 1024, 'a'), "application/x-www-form-urlencoded");
     ASSERT_TRUE(big);
     EXPECT_EQ(big->status, 413);
 
@@ -323,9 +338,9 @@ TEST_F(WebServerTest, ReportFilesAndApi)
     const std::string m = web::RecordUrl(cu, k, s, 0);
 
     const std::string page = body(c, m, anna);
-    for (const std::string& value : {kSeen, cp932::toUtf8(k.name), cp932::toUtf8(s.name),
-                                     cp932::toUtf8(mxrfmt::StartDateTimeText(r)),
-                                     cp932::toUtf8(mxrfmt::TestVoltageText(r))})
+    for (const std::string& value :
+         {kSeen, cp932::toUtf8(k.name), cp932::toUtf8(s.name),
+          cp932::toUtf8(mxrfmt::StartDateTimeText(r)), cp932::toUtf8(mxrfmt::TestVoltageText(r))})
         EXPECT_NE(page.find(value), std::string::npos) << value;
     EXPECT_NE(page.find("<img src=\"report.svg?g="), std::string::npos);
 
@@ -359,9 +374,10 @@ TEST_F(WebServerTest, ReportFilesAndApi)
     EXPECT_EQ(rec["customer"].toString().toStdString(), kSeen);
     EXPECT_EQ(rec["record"].toObject()["DataNo"].toInt(), r.DataNo);
     EXPECT_EQ(rec["record"].toObject()["TestVoltage"].toDouble(), r.TestVoltage);
-    const QJsonObject analysis = QJsonDocument::fromJson(QByteArray::fromStdString(
-                                     body(c, "/api" + web::CableUrl(cu, k) + "analysis", anna)))
-                                     .object();
+    const QJsonObject analysis =
+        QJsonDocument::fromJson(
+            QByteArray::fromStdString(body(c, "/api" + web::CableUrl(cu, k) + "analysis", anna)))
+            .object();
     EXPECT_EQ(analysis["cable"].toString().toStdString(), cp932::toUtf8(k.name));
     EXPECT_FALSE(analysis["sets"].toArray().isEmpty());
 }
@@ -375,8 +391,9 @@ TEST_F(WebServerTest, ReloadsChangedStore)
     CCustomerDB changed = m_tree;
     changed.customers.At(changed.customers.FindOrInsert(cp("新しい需要家")));
     ASSERT_TRUE(SaveStore(changed, m_store).ok);
-    EXPECT_TRUE(testwait::until([&] { return body(c, "/", root).find("新しい需要家") != std::string::npos; },
-                                std::chrono::seconds(10)));
+    EXPECT_TRUE(testwait::until(
+        [&] { return body(c, "/", root).find("新しい需要家") != std::string::npos; },
+        std::chrono::seconds(10)));
     {
         std::ofstream damaged(m_store, std::ios::binary | std::ios::trunc);
         damaged << "not a store";
@@ -388,10 +405,9 @@ TEST(WebServerOptions, NonLoopbackNeedsTlsOrPermission)
 {
     web::FixedSource data({}, "empty");
     web::MemoryUserStore users;
-    for (const auto& [host, allow, ok] : {std::tuple{"0.0.0.0", false, false},
-                                          std::tuple{"192.0.2.1", false, false},
-                                          std::tuple{"0.0.0.0", true, true},
-                                          std::tuple{"127.0.0.2", false, true}}) {
+    for (const auto& [host, allow, ok] :
+         {std::tuple{"0.0.0.0", false, false}, std::tuple{"192.0.2.1", false, false},
+          std::tuple{"0.0.0.0", true, true}, std::tuple{"127.0.0.2", false, true}}) {
         web::ServerOptions o;
         o.host = host;
         o.port = 0;
@@ -415,7 +431,8 @@ TEST_F(WebServerTest, ToolKeepsUsersFile)
 {
     const auto run = [&](const QStringList& args, const QByteArray& input = {}) {
         QProcess p;
-        p.start(MXRTOOL_PATH, QStringList{"web", "user"} + args + QStringList{"--store", QString::fromStdString(m_store)});
+        p.start(MXRTOOL_PATH, QStringList{"web", "user"} + args +
+                                  QStringList{"--store", QString::fromStdString(m_store)});
         p.write(input);
         p.closeWriteChannel();
         p.waitForFinished(60000);
@@ -426,10 +443,17 @@ TEST_F(WebServerTest, ToolKeepsUsersFile)
                   "carl-password\n")
                   .first,
               0);
-    EXPECT_EQ(run({"add", "carl", "--role", "viewer", "--customer", "x", "--password-stdin"}, "carl-password\n").first, 1)
+    EXPECT_EQ(run({"add", "carl", "--role", "viewer", "--customer", "x", "--password-stdin"},
+                  "carl-password\n")
+                  .first,
+              1)
         << "exists";
-    EXPECT_EQ(run({"add", "dora", "--role", "admin", "--customer", "x", "--password-stdin"}, "dora-password\n").first, 2);
-    EXPECT_EQ(run({"add", "dora", "--role", "viewer", "--password-stdin"}, "dora-password\n").first, 2);
+    EXPECT_EQ(run({"add", "dora", "--role", "admin", "--customer", "x", "--password-stdin"},
+                  "dora-password\n")
+                  .first,
+              2);
+    EXPECT_EQ(run({"add", "dora", "--role", "viewer", "--password-stdin"}, "dora-password\n").first,
+              2);
     EXPECT_EQ(run({"add", "dora", "--role", "admin", "--password-stdin"}, "short\n").first, 2);
     EXPECT_EQ(run({"passwd", "carl", "--password-stdin"}, "carl-password-2\n").first, 0);
     const auto [code, listing] = run({"list"});
@@ -451,4 +475,36 @@ TEST_F(WebServerTest, ToolKeepsUsersFile)
     EXPECT_EQ(status(c, "/c/" + web::NameId(customer(kSeen).name) + "/", carl), 404);
     EXPECT_EQ(run({"remove", "carl"}).first, 0);
     EXPECT_EQ(run({"remove", "carl"}).first, 1);
+}
+
+// HTTPS with the given certificate and key: the session cookie is then marked Secure, and a
+// plain-HTTP request gets no page.
+TEST_F(WebServerTest, TlsServesWithSecureCookies)
+{
+    const std::string cert = (m_dir / "cert.pem").string(), key = (m_dir / "key.pem").string();
+    QProcess openssl;
+    openssl.start("openssl", {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1",
+                              "-subj", "/CN=127.0.0.1", "-keyout", QString::fromStdString(key),
+                              "-out", QString::fromStdString(cert)});
+    if (!openssl.waitForFinished(60000) || openssl.exitCode() != 0)
+        GTEST_SKIP() << "no openssl command to make a test certificate";
+    web::ServerOptions o;
+    o.certFile = cert;
+    o.keyFile = key;
+    start(o);
+    httplib::SSLClient c("127.0.0.1", m_server->port());
+    c.enable_server_certificate_verification(false); // self-signed for the test
+    const auto r = c.Post("/login", form({{"user", "anna"}, {"password", "anna-pass"}}),
+                          "application/x-www-form-urlencoded");
+    ASSERT_TRUE(r) << httplib::to_string(r.error());
+    EXPECT_EQ(r->status, 303);
+    const std::string set = r->get_header_value("Set-Cookie");
+    EXPECT_NE(set.find("; Secure"), std::string::npos) << set;
+    const auto page = c.Get("/", httplib::Headers{{"Cookie", set.substr(0, set.find(';'))}});
+    ASSERT_TRUE(page);
+    EXPECT_NE(page->body.find(kSeen), std::string::npos);
+
+    httplib::Client plain = m_server->client();
+    const auto p = plain.Get("/login");
+    EXPECT_TRUE(!p || p->status >= 400);
 }

@@ -59,8 +59,8 @@ public:
             return;
         }
         m_thread = std::thread([this] { m_server->Run(); });
-        EXPECT_TRUE(testwait::until([this] { return m_server->Running(); },
-                                    std::chrono::seconds(10)));
+        EXPECT_TRUE(
+            testwait::until([this] { return m_server->Running(); }, std::chrono::seconds(10)));
     }
     ~RunningServer()
     {
@@ -143,8 +143,14 @@ inline std::vector<std::string> urlsOf(const CCustomer& c)
     const std::string cu = "/c/" + web::NameId(c.name) + "/";
     const std::string ca = cu + "k/" + web::NameId(k.name) + "/";
     const std::string m = ca + "s/" + web::NameId(s.name) + "/m/0/";
-    std::vector<std::string> urls = {cu, ca, ca + "history", ca + "phases", m,
-                                     m + "report.svg", m + "report.pdf", m + "data.csv"};
+    std::vector<std::string> urls = {cu,
+                                     ca,
+                                     ca + "history",
+                                     ca + "phases",
+                                     m,
+                                     m + "report.svg",
+                                     m + "report.pdf",
+                                     m + "data.csv"};
     for (const std::string& u : {cu, ca, ca + "analysis", m})
         urls.push_back("/api" + u);
     return urls;

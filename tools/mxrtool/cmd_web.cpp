@@ -151,9 +151,9 @@ int runWebCommand(const ToolContext& ctx, const QStringList& args)
         } else {
             user = users->Find(name, error);
             if (!user)
-                return ToolFailure(ToolMsg::WebUserNotChanged,
-                                   {QString::fromStdString(error.empty() ? "no such user: " + name
-                                                                         : error)});
+                return ToolFailure(
+                    ToolMsg::WebUserNotChanged,
+                    {QString::fromStdString(error.empty() ? "no such user: " + name : error)});
         }
         user->passwordHash = web::HashPassword(*password);
         const bool ok = !user->passwordHash.empty() &&

@@ -53,7 +53,9 @@ private:
     const LogFn m_log;
     const std::chrono::milliseconds m_interval;
     bool m_loaded = false;
-    // Protects everything below.
+    // Held while the file is read: one reader at a time.
+    std::mutex m_reloadMutex;
+    // Protects everything below (never held while the file is read).
     std::mutex m_mutex;
     std::shared_ptr<const Snapshot> m_current;
     FileIdentity m_identity;
@@ -85,11 +87,15 @@ public:
     bool Refresh();
 
 private:
+    bool refresh(); // with m_refreshMutex held
+
     const shareddb::DbSettings m_settings;
     const LogFn m_log;
     const std::chrono::milliseconds m_interval;
-    // Protects everything below; held while the server is read, so one request reads it and
-    // the others wait for its tree.
+    // Held while the server is read: one reader at a time; requests that find it taken go on
+    // with the tree read before.
+    std::mutex m_refreshMutex;
+    // Protects everything below (never held while the server is read).
     std::mutex m_mutex;
     std::shared_ptr<const Snapshot> m_current;
     std::string m_digest;

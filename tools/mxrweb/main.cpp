@@ -120,6 +120,13 @@ std::vector<web::WebUser> demoUsers(const CCustomerDB& tree)
 
 int main(int argc, char** argv)
 {
+    // SIGINT and SIGTERM end the server through the watcher thread below: blocked here, before
+    // any thread starts, so that every thread inherits the mask and none is killed by them.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     setenv("QT_QPA_PLATFORM", "offscreen", 0); // the report is drawn without a display
     std::setlocale(LC_NUMERIC, "C");
     enum class Mode { None, Store, Db, Demo } mode = Mode::None;
@@ -241,12 +248,6 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "mxrweb: %s\n", error.c_str());
         return 1;
     }
-    // SIGINT and SIGTERM end the server; the other threads never see them.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     std::thread watcher([&] {
         int sig = 0;
         sigwait(&stopSignals, &sig);
@@ -255,8 +256,8 @@ int main(int argc, char** argv)
     });
     watcher.detach();
     const std::string scheme = server.Tls() ? "https" : "http";
-    const std::string host = options.host.find(':') != std::string::npos ? "[" + options.host + "]"
-                                                                          : options.host;
+    const std::string host =
+        options.host.find(':') != std::string::npos ? "[" + options.host + "]" : options.host;
     logLine("serving " + data->Describe() + " on " + scheme + "://" + host + ":" +
             std::to_string(server.Port()) + "/");
     std::fflush(stderr);

@@ -57,7 +57,8 @@ private:
     // Protects the cache (m_lru, m_index, m_bytes); never held while drawing.
     std::mutex m_mutex;
     std::list<std::pair<std::string, std::string>> m_lru; // newest first
-    std::unordered_map<std::string, std::list<std::pair<std::string, std::string>>::iterator> m_index;
+    std::unordered_map<std::string, std::list<std::pair<std::string, std::string>>::iterator>
+        m_index;
 };
 
 } // namespace web

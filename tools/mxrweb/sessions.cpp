@@ -42,7 +42,8 @@ std::string SessionTable::Create(const Owner& owner, Clock::time_point now)
     return token;
 }
 
-std::optional<SessionTable::Owner> SessionTable::Touch(const std::string& token, Clock::time_point now)
+std::optional<SessionTable::Owner> SessionTable::Touch(const std::string& token,
+                                                       Clock::time_point now)
 {
     if (token.size() != 64)
         return std::nullopt;
@@ -101,7 +102,8 @@ LoginGuard::Verdict LoginGuard::Check(const std::string& user, const std::string
         if (now < u->second.notBefore)
             return Verdict::Wait;
     }
-    if (const auto a = m_addresses.find(address); a != m_addresses.end() && now < a->second.notBefore)
+    if (const auto a = m_addresses.find(address);
+        a != m_addresses.end() && now < a->second.notBefore)
         return Verdict::Wait;
     return Verdict::Allowed;
 }

@@ -55,10 +55,10 @@ private:
 };
 
 struct LoginLimits {
-    int freeFailures = 2;                   // failures before the waits begin
+    int freeFailures = 2;                      // failures before the waits begin
     std::chrono::milliseconds firstWait{1000}; // doubled with each further failure
     std::chrono::milliseconds maxWait{30000};
-    int lockAfter = 10;                      // consecutive failures that lock the name
+    int lockAfter = 10; // consecutive failures that lock the name
     std::chrono::seconds lockFor{15 * 60};
 };
 

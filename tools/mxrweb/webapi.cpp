@@ -83,27 +83,15 @@ PageOut customer(const Resolved& at)
             o.string("url", CableUrl(c, cable));
             o.integer("sets", cable.sets.Count());
             // The newest record of each phase, as the customer page shows it.
-            std::array<std::optional<std::pair<const CMeasData*, std::size_t>>, 4> latest;
-            for (int s = 0; s < cable.sets.Count(); ++s) {
-                const CMeasData& set = cable.sets.At(s);
-                for (std::size_t i = 0; i < set.RecordCount(); ++i) {
-                    const analysis::Phase p = analysis::RecordPhase(set.RecordAt(i));
-                    if (p == analysis::Phase::None)
-                        continue;
-                    auto& l = latest[static_cast<std::size_t>(p)];
-                    if (!l || l->first->RecordAt(l->second).StartTime.date <=
-                                  set.RecordAt(i).StartTime.date)
-                        l = std::make_pair(&set, i);
-                }
-            }
+            const auto latest = LatestPerPhase(cable);
             o.wrap();
             Scope phases = o.object("latest", Layout::Lines);
             const char* keys[] = {"R", "S", "T", "ThreePhase"};
             for (std::size_t p = 0; p < 4; ++p) {
-                if (latest[p]) {
+                if (latest[p].record) {
                     Scope r = phases.object(keys[p], Layout::Inline);
-                    r.cp932("set", latest[p]->first->name);
-                    recordSummary(std::move(r), c, cable, *latest[p]->first, latest[p]->second);
+                    r.cp932("set", latest[p].set->name);
+                    recordSummary(std::move(r), c, cable, *latest[p].set, latest[p].index);
                 } else {
                     phases.null(keys[p]);
                 }

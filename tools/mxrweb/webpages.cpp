@@ -71,22 +71,28 @@ std::string judgmentCell(const std::optional<Judgment>& j)
 {
     if (!j)
         return "<td>---</td>";
-    return std::string("<td class=\"j ") + judgmentClass(*j) + "\">" + u8(JudgmentWord(*j)) + "</td>";
+    return std::string("<td class=\"j ") + judgmentClass(*j) + "\">" + u8(JudgmentWord(*j)) +
+           "</td>";
 }
 
 // The page around a body: title, breadcrumbs, the user and the logout button.
 std::string frame(const Viewer& v, const std::string& title, const std::string& crumbs,
                   const std::string& body)
 {
-    std::string out =
-        "<!DOCTYPE html>\n<html lang=\"ja\"><head><meta charset=\"utf-8\">"
-        "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">"
-        "<title>" + Escape(title) + " - MXRView</title>"
-        "<link rel=\"stylesheet\" href=\"/style.css\"></head><body>\n"
-        "<header><nav class=\"crumbs\"><a href=\"/\">需要家一覧</a>" + crumbs + "</nav>"
-        "<form class=\"user\" method=\"post\" action=\"/logout\"><span>" + Escape(v.name) +
-        "（" + RoleWord(v.role) + "）</span><button type=\"submit\">ログアウト</button></form>"
-        "</header>\n<main>\n<h1>" + Escape(title) + "</h1>\n";
+    std::string out = "<!DOCTYPE html>\n<html lang=\"ja\"><head><meta charset=\"utf-8\">"
+                      "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">"
+                      "<title>" +
+                      Escape(title) +
+                      " - MXRView</title>"
+                      "<link rel=\"stylesheet\" href=\"/style.css\"></head><body>\n"
+                      "<header><nav class=\"crumbs\"><a href=\"/\">需要家一覧</a>" +
+                      crumbs +
+                      "</nav>"
+                      "<form class=\"user\" method=\"post\" action=\"/logout\"><span>" +
+                      Escape(v.name) + "（" + RoleWord(v.role) +
+                      "）</span><button type=\"submit\">ログアウト</button></form>"
+                      "</header>\n<main>\n<h1>" +
+                      Escape(title) + "</h1>\n";
     out += body;
     out += "</main></body></html>\n";
     return out;
@@ -119,34 +125,6 @@ PageOut customersPage(const PageContext& ctx)
     return {200, "text/html; charset=utf-8", frame(ctx.viewer, "需要家一覧", "", body), {}};
 }
 
-// The latest record of each phase of a cable (R, S, T, 3-phase), by start time; records
-// without a valid start time count only when the phase has no dated one.
-struct LatestRecord {
-    const CMeasRecord* record = nullptr;
-    const CMeasData* set = nullptr;
-    std::size_t index = 0;
-};
-std::array<LatestRecord, 4> latestPerPhase(const CCable& cable)
-{
-    std::array<LatestRecord, 4> latest{};
-    for (int s = 0; s < cable.sets.Count(); ++s) {
-        const CMeasData& set = cable.sets.At(s);
-        for (std::size_t i = 0; i < set.RecordCount(); ++i) {
-            const CMeasRecord& r = set.RecordAt(i);
-            const analysis::Phase p = analysis::RecordPhase(r);
-            if (p == analysis::Phase::None)
-                continue;
-            LatestRecord& l = latest[static_cast<std::size_t>(p)];
-            const bool dated = r.StartTime.status == OleDateTime::Valid;
-            const bool lDated = l.record && l.record->StartTime.status == OleDateTime::Valid;
-            if (!l.record || (dated && (!lDated || r.StartTime.date >= l.record->StartTime.date)) ||
-                (!dated && !lDated))
-                l = {&r, &set, i};
-        }
-    }
-    return latest;
-}
-
 PageOut customerPage(const PageContext& ctx, const Resolved& at)
 {
     const CCustomer& c = *at.customer;
@@ -155,7 +133,7 @@ PageOut customerPage(const PageContext& ctx, const Resolved& at)
         "<th>Ｓ相</th><th>Ｔ相</th><th>３相一括</th><th>分析</th></tr></thead><tbody>\n";
     for (int k = 0; k < c.cables.Count(); ++k) {
         const CCable& cable = c.cables.At(k);
-        const auto latest = latestPerPhase(cable);
+        const auto latest = LatestPerPhase(cable);
         std::string newest;
         for (const LatestRecord& l : latest)
             if (l.record && l.record->StartTime.status == OleDateTime::Valid) {
@@ -171,8 +149,10 @@ PageOut customerPage(const PageContext& ctx, const Resolved& at)
                 "phases\">相間比較</a></td></tr>\n";
     }
     body += "</tbody></table>\n";
-    return {200, "text/html; charset=utf-8",
-            frame(ctx.viewer, u8(c.name), crumbsTo(at, false), body), {}};
+    return {200,
+            "text/html; charset=utf-8",
+            frame(ctx.viewer, u8(c.name), crumbsTo(at, false), body),
+            {}};
 }
 
 PageOut cablePage(const PageContext& ctx, const Resolved& at)
@@ -182,7 +162,8 @@ PageOut cablePage(const PageContext& ctx, const Resolved& at)
                        url + "phases\">相間比較</a></p>\n";
     for (int s = 0; s < at.cable->sets.Count(); ++s) {
         const CMeasData& set = at.cable->sets.At(s);
-        body += "<h2>" + h(set.name) + "</h2>\n<table class=\"list\"><thead><tr><th>No.</th>"
+        body += "<h2>" + h(set.name) +
+                "</h2>\n<table class=\"list\"><thead><tr><th>No.</th>"
                 "<th>相</th><th>測定開始</th><th>試験電圧 (kV)</th><th>最終値 (μA)</th>"
                 "<th>成極比</th><th>弱点比</th><th>判定</th></tr></thead><tbody>\n";
         for (std::size_t i = 0; i < set.RecordCount(); ++i) {
@@ -201,8 +182,10 @@ PageOut cablePage(const PageContext& ctx, const Resolved& at)
     }
     if (at.cable->sets.Count() == 0)
         body += "<p class=\"note\">測定データはありません。</p>\n";
-    return {200, "text/html; charset=utf-8",
-            frame(ctx.viewer, u8(at.cable->name), crumbsTo(at, false), body), {}};
+    return {200,
+            "text/html; charset=utf-8",
+            frame(ctx.viewer, u8(at.cable->name), crumbsTo(at, false), body),
+            {}};
 }
 
 // ---- a measurement ---------------------------------------------------------------------------
@@ -233,9 +216,10 @@ PageOut recordPage(const PageContext& ctx, const Resolved& at)
             "<a href=\"data.csv\">CSV</a> <a href=\"report.svg\">図 (SVG)</a></p>\n";
     // The drawing comes as a file of its own: the page stays small, and the browser keeps the
     // drawing until the data changes (its ETag is the tree's generation).
-    body += "<div class=\"report\"><img src=\"report.svg?g=" +
-            std::to_string(ctx.snapshot.generation) + "\" alt=\"成績表\" width=\"1280\" "
-            "height=\"960\"></div>\n";
+    body +=
+        "<div class=\"report\"><img src=\"report.svg?g=" + std::to_string(ctx.snapshot.generation) +
+        "\" alt=\"成績表\" width=\"1280\" "
+        "height=\"960\"></div>\n";
     const std::string title = u8(at.set->name) + " No." + std::to_string(r.DataNo);
     return {200, "text/html; charset=utf-8", frame(ctx.viewer, title, crumbsTo(at), body), {}};
 }
@@ -283,23 +267,26 @@ PageOut historyPage(const PageContext& ctx, const Resolved& at)
                 signs += (signs.empty() ? "" : "<br>") + h(c.text);
             const std::string link =
                 set ? RecordUrl(*at.customer, *at.cable, *set, step.index) : std::string();
-            body += "<tr><td>" +
-                    (link.empty() ? std::string()
-                                  : "<a href=\"" + link + "\">No." + std::to_string(set->RecordAt(step.index).DataNo) +
-                                        "</a>") +
-                    "</td><td>" + Escape(step.start.status == OleDateTime::Valid
-                                             ? u8(step.start.format("%Y/%m/%d"))
-                                             : std::string("---")) +
-                    "</td><td>" + h(analysis::PhaseText(step.phase)) + "</td><td>" +
-                    number(step.testVoltage, 2) + "</td><td>" + number(step.finalValue, 3) +
-                    "</td><td>" + number(step.seikyokuRatio, 2) + "</td><td>" +
-                    number(step.jyakutenRatio, 2) + "</td>" + judgmentCell(worst) + "<td class=\"wrap\">" +
-                    (signs.empty() ? "" : signs) + "</td></tr>\n";
+            body +=
+                "<tr><td>" +
+                (link.empty() ? std::string()
+                              : "<a href=\"" + link + "\">No." +
+                                    std::to_string(set->RecordAt(step.index).DataNo) + "</a>") +
+                "</td><td>" +
+                Escape(step.start.status == OleDateTime::Valid ? u8(step.start.format("%Y/%m/%d"))
+                                                               : std::string("---")) +
+                "</td><td>" + h(analysis::PhaseText(step.phase)) + "</td><td>" +
+                number(step.testVoltage, 2) + "</td><td>" + number(step.finalValue, 3) +
+                "</td><td>" + number(step.seikyokuRatio, 2) + "</td><td>" +
+                number(step.jyakutenRatio, 2) + "</td>" + judgmentCell(worst) +
+                "<td class=\"wrap\">" + (signs.empty() ? "" : signs) + "</td></tr>\n";
         }
     }
     body += "</tbody></table>\n";
-    return {200, "text/html; charset=utf-8",
-            frame(ctx.viewer, u8(at.cable->name) + " 経年変化", crumbsTo(at), body), {}};
+    return {200,
+            "text/html; charset=utf-8",
+            frame(ctx.viewer, u8(at.cable->name) + " 経年変化", crumbsTo(at), body),
+            {}};
 }
 
 PageOut phasesPage(const PageContext& ctx, const Resolved& at)
@@ -324,8 +311,10 @@ PageOut phasesPage(const PageContext& ctx, const Resolved& at)
     body += "</tbody></table>\n";
     if (groups.empty())
         body += "<p class=\"note\">Ｒ相・Ｓ相・Ｔ相の測定はありません。</p>\n";
-    return {200, "text/html; charset=utf-8",
-            frame(ctx.viewer, u8(at.cable->name) + " 相間比較", crumbsTo(at), body), {}};
+    return {200,
+            "text/html; charset=utf-8",
+            frame(ctx.viewer, u8(at.cable->name) + " 相間比較", crumbsTo(at), body),
+            {}};
 }
 
 } // namespace
@@ -355,7 +344,9 @@ std::string LoginPage(const std::string& next, const std::string& message)
            "</head><body class=\"login\"><main><h1>ログイン</h1>\n" +
            (message.empty() ? std::string() : "<p class=\"error\">" + Escape(message) + "</p>\n") +
            "<form method=\"post\" action=\"/login\">"
-           "<input type=\"hidden\" name=\"next\" value=\"" + Escape(next) + "\">"
+           "<input type=\"hidden\" name=\"next\" value=\"" +
+           Escape(next) +
+           "\">"
            "<label>ユーザー名<input name=\"user\" autocomplete=\"username\" required autofocus>"
            "</label><label>パスワード<input name=\"password\" type=\"password\" "
            "autocomplete=\"current-password\" required></label>"
@@ -364,7 +355,8 @@ std::string LoginPage(const std::string& next, const std::string& message)
 
 PageOut NotFoundPage()
 {
-    return {404, "text/html; charset=utf-8",
+    return {404,
+            "text/html; charset=utf-8",
             "<!DOCTYPE html>\n<html lang=\"ja\"><head><meta charset=\"utf-8\"><title>見つかりません"
             "</title><link rel=\"stylesheet\" href=\"/style.css\"></head><body><main><h1>"
             "見つかりません</h1><p><a href=\"/\">需要家一覧へ</a></p></main></body></html>\n",

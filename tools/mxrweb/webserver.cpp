@@ -20,7 +20,8 @@ constexpr const char* kCookie = "mxrweb_session";
 
 // Texts of the user's side of the login.
 constexpr const char* kLoginFailed = "ユーザー名またはパスワードが違います。";
-constexpr const char* kLoginWait = "ログインの失敗が続いたため、しばらく待ってからやり直してください。";
+constexpr const char* kLoginWait =
+    "ログインの失敗が続いたため、しばらく待ってからやり直してください。";
 constexpr const char* kLoginLocked =
     "ログインの失敗が続いたため、このユーザーは一時的にロックされています。";
 constexpr const char* kUsersUnavailable = "ユーザー情報を読めません。管理者に連絡してください。";
@@ -110,8 +111,8 @@ struct WebServer::Impl {
     bool usersOk = false;
 
     Impl(DataSource& d, UserStore& u, ServerOptions o, LogFn l)
-        : data(d), users(u), options(std::move(o)), log(std::move(l)),
-          renderer(options.output), sessions(options.sessions), guard(options.logins)
+        : data(d), users(u), options(std::move(o)), log(std::move(l)), renderer(options.output),
+          sessions(options.sessions), guard(options.logins)
     {
     }
 
@@ -141,9 +142,10 @@ struct WebServer::Impl {
         res.set_header("X-Content-Type-Options", "nosniff");
         res.set_header("X-Frame-Options", "DENY");
         res.set_header("Referrer-Policy", "no-referrer");
-        res.set_header("Content-Security-Policy",
-                       "default-src 'none'; style-src 'self' 'unsafe-inline'; img-src 'self' data:; "
-                       "form-action 'self'; frame-ancestors 'none'; base-uri 'none'");
+        res.set_header(
+            "Content-Security-Policy",
+            "default-src 'none'; style-src 'self' 'unsafe-inline'; img-src 'self' data:; "
+            "form-action 'self'; frame-ancestors 'none'; base-uri 'none'");
         res.set_header("Cache-Control", "no-store");
     }
 
@@ -161,8 +163,7 @@ struct WebServer::Impl {
     {
         res.status = page.status;
         if (!page.fileName.empty())
-            res.set_header("Content-Disposition",
-                           "attachment; filename=\"" + page.fileName + "\"");
+            res.set_header("Content-Disposition", "attachment; filename=\"" + page.fileName + "\"");
         res.set_content(page.body, page.contentType.c_str());
     }
 
@@ -271,8 +272,10 @@ struct WebServer::Impl {
         rest.remove_prefix(api ? std::min<std::size_t>(rest.size(), 5) : 1);
         const std::optional<Resolved> at = Resolve(snapshot->tree, viewer, rest);
         if (!at)
-            return send(res, api ? PageOut{404, "application/json; charset=utf-8",
-                                           "{\"error\": \"not found\"}\n", {}}
+            return send(res, api ? PageOut{404,
+                                           "application/json; charset=utf-8",
+                                           "{\"error\": \"not found\"}\n",
+                                           {}}
                                  : NotFoundPage());
         // The drawing is the same for a tree generation: the browser may keep it, and asks
         // again with its ETag.
@@ -339,19 +342,19 @@ bool WebServer::Bind(std::string& error)
     s.Put(".*", handler);
     s.Delete(".*", handler);
     s.Patch(".*", handler);
-    s.set_exception_handler([impl](const httplib::Request& req, httplib::Response& res,
-                                   std::exception_ptr ep) {
-        std::string what = "unknown";
-        try {
-            std::rethrow_exception(ep);
-        } catch (const std::exception& e) {
-            what = e.what();
-        } catch (...) {
-        }
-        impl->log("error on " + logSafe(req.path) + ": " + what);
-        res.status = 500;
-        res.set_content("500 Internal Server Error\n", "text/plain; charset=utf-8");
-    });
+    s.set_exception_handler(
+        [impl](const httplib::Request& req, httplib::Response& res, std::exception_ptr ep) {
+            std::string what = "unknown";
+            try {
+                std::rethrow_exception(ep);
+            } catch (const std::exception& e) {
+                what = e.what();
+            } catch (...) {
+            }
+            impl->log("error on " + logSafe(req.path) + ": " + what);
+            res.status = 500;
+            res.set_content("500 Internal Server Error\n", "text/plain; charset=utf-8");
+        });
     if (o.port == 0) {
         m->port = s.bind_to_any_port(o.host);
     } else {

@@ -16,7 +16,7 @@ namespace web {
 
 struct ServerOptions {
     std::string host = "127.0.0.1";
-    int port = 8080; // 0: any free port (tests)
+    int port = 8080;               // 0: any free port (tests)
     std::string certFile, keyFile; // both given: TLS
     bool allowRemote = false;      // listen on a non-loopback address without TLS
     bool secureCookies = false;    // Secure cookies without TLS here (behind a TLS proxy)

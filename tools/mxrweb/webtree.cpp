@@ -1,6 +1,7 @@
 // Visibility of customers and resolution of URL paths.
 #include "webtree.h"
 
+#include "analysis/phasebalance.h"
 #include "model/cp932text.h"
 #include "webids.h"
 
@@ -78,6 +79,27 @@ std::optional<Resolved> Resolve(const CCustomerDB& tree, const Viewer& v, std::s
         return std::nullopt;
     r.leaf = std::string(path);
     return r;
+}
+
+std::array<LatestRecord, 4> LatestPerPhase(const CCable& cable)
+{
+    std::array<LatestRecord, 4> latest{};
+    for (int s = 0; s < cable.sets.Count(); ++s) {
+        const CMeasData& set = cable.sets.At(s);
+        for (std::size_t i = 0; i < set.RecordCount(); ++i) {
+            const CMeasRecord& r = set.RecordAt(i);
+            const analysis::Phase p = analysis::RecordPhase(r);
+            if (p == analysis::Phase::None)
+                continue;
+            LatestRecord& l = latest[static_cast<std::size_t>(p)];
+            const bool dated = r.StartTime.status == OleDateTime::Valid;
+            const bool lDated = l.record && l.record->StartTime.status == OleDateTime::Valid;
+            if (!l.record || (dated && (!lDated || r.StartTime.date >= l.record->StartTime.date)) ||
+                (!dated && !lDated))
+                l = {&r, &set, i};
+        }
+    }
+    return latest;
 }
 
 std::string CustomerUrl(const CCustomer& c)

@@ -1,6 +1,7 @@
 // What one user may see of a tree, and the resolution of a URL's ids within it.
 #pragma once
 
+#include <array>
 #include <optional>
 #include <set>
 #include <string>
@@ -41,6 +42,16 @@ struct Resolved {
     RecordPlace Place() const { return {customer, cable, set, record, index}; }
 };
 std::optional<Resolved> Resolve(const CCustomerDB& tree, const Viewer& v, std::string_view path);
+
+// The newest record of each phase of a cable, in the order R, S, T, 3-phase: by start time,
+// and a record without a valid start time only when the phase has no dated one. A phase
+// without a record has a null record.
+struct LatestRecord {
+    const CMeasRecord* record = nullptr;
+    const CMeasData* set = nullptr;
+    std::size_t index = 0;
+};
+std::array<LatestRecord, 4> LatestPerPhase(const CCable& cable);
 
 // URLs of the entries (site-relative, ending in '/').
 std::string CustomerUrl(const CCustomer& c);

@@ -210,7 +210,8 @@ bool FileUserStore::Add(const WebUser& user, std::string& error)
     std::vector<WebUser> users;
     if (!Load(users, error))
         return false;
-    if (std::any_of(users.begin(), users.end(), [&](const WebUser& u) { return u.name == user.name; })) {
+    if (std::any_of(users.begin(), users.end(),
+                    [&](const WebUser& u) { return u.name == user.name; })) {
         error = "user exists: " + user.name;
         return false;
     }
@@ -261,7 +262,8 @@ void collect(const shareddb::PgResult& r, std::vector<WebUser>& users)
     for (int i = 0; i < r.rows(); ++i) {
         const std::string name = r.bytes(i, 0);
         if (users.empty() || users.back().name != name)
-            users.push_back({name, RoleFromKey(r.bytes(i, 1)).value_or(Role::Viewer), r.bytes(i, 2), {}});
+            users.push_back(
+                {name, RoleFromKey(r.bytes(i, 1)).value_or(Role::Viewer), r.bytes(i, 2), {}});
         if (const std::string c = r.bytes(i, 3); !c.empty())
             users.back().customers.push_back(c);
     }
@@ -317,12 +319,12 @@ bool DbUserStore::Add(const WebUser& user, std::string& error)
 {
     return withConnection(m_settings, error, [&](shareddb::PgConnection& c) {
         shareddb::PgTransaction t(c);
-        const shareddb::PgResult r = c.execParams(
-            "INSERT INTO web_users (name, role, password_hash) VALUES ($1, $2, $3) "
-            "ON CONFLICT DO NOTHING RETURNING name",
-            {PgParam::text(user.name), PgParam::text(RoleKey(user.role)),
-             PgParam::text(user.passwordHash)},
-            false);
+        const shareddb::PgResult r =
+            c.execParams("INSERT INTO web_users (name, role, password_hash) VALUES ($1, $2, $3) "
+                         "ON CONFLICT DO NOTHING RETURNING name",
+                         {PgParam::text(user.name), PgParam::text(RoleKey(user.role)),
+                          PgParam::text(user.passwordHash)},
+                         false);
         if (r.rows() == 0) {
             error = "user exists: " + user.name;
             return false;
