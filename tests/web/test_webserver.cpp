@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -21,6 +23,7 @@
 #include "store/store.h"
 #include "webfixture.h"
 #include "webtree.h"
+#include "fleet/fleetbuild.h"
 
 using namespace webtest;
 namespace fs = std::filesystem;
@@ -380,6 +383,35 @@ TEST_F(WebServerTest, ReportFilesAndApi)
             .object();
     EXPECT_EQ(analysis["cable"].toString().toStdString(), cp932::toUtf8(k.name));
     EXPECT_FALSE(analysis["sets"].toArray().isEmpty());
+}
+
+// A customer's cables show each cable's retest plan as the fleet plans it today: the next due
+// date and the status in words, on the page and in its JSON.
+TEST_F(WebServerTest, CustomerPageShowsTheRetestPlan)
+{
+    start();
+    httplib::Client c = m_server->client();
+    const std::string anna = login(c, "anna", "anna-pass");
+    const CCustomer& cu = customer(kSeen);
+    const auto plans = fleet::MakeFleet(m_tree, nullptr, {}, {}, fleet::Today()).plans;
+    const auto plan = std::find_if(plans.begin(), plans.end(), [&](const fleet::CablePlan& p) {
+        return p.customer == cu.name && p.cable == cu.cables.At(0).name;
+    });
+    ASSERT_NE(plan, plans.end());
+    ASSERT_TRUE(plan->nextDue) << "the sample cable has dated records";
+
+    const std::string page = body(c, web::CustomerUrl(cu), anna);
+    EXPECT_NE(page.find("<th>次回期限</th><th>状態</th>"), std::string::npos);
+    EXPECT_NE(page.find(fleet::SlashText(*plan->nextDue)), std::string::npos);
+    EXPECT_NE(page.find(fleet::StatusWord(plan->status)), std::string::npos);
+
+    const QJsonObject json =
+        QJsonDocument::fromJson(
+            QByteArray::fromStdString(body(c, "/api" + web::CustomerUrl(cu), anna)))
+            .object();
+    const QJsonObject first = json["cables"].toArray().at(0).toObject();
+    EXPECT_EQ(first["nextDue"].toString().toStdString(), fleet::IsoText(*plan->nextDue));
+    EXPECT_EQ(first["status"].toString().toStdString(), fleet::StatusKey(plan->status));
 }
 
 // A store changed on disk is served anew; a store that cannot be read keeps the last tree.

@@ -17,6 +17,7 @@
 
 #include "analysis/analysissettings.h"
 #include "app/demodata.h"
+#include "fleet/plansettings.h"
 #include "model/cp932text.h"
 #include "model/fileidentity.h"
 #include "reportoutput.h"
@@ -208,8 +209,10 @@ int main(int argc, char** argv)
     options.output.report = ReadReportSettings(home);
     ReadPrintSettings(home, options.output.judgments, options.output.print);
     options.output.homeOption = home;
-    if (folder)
+    if (folder) {
         options.thresholds = ReadAnalysisThresholds(*folder + "/" + kSystemIniName);
+        options.fleet = fleet::ReadFleetSettings(*folder + "/" + kSystemIniName);
+    }
 
     std::unique_ptr<web::DataSource> data;
     std::unique_ptr<web::UserStore> users;

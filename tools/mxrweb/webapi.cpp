@@ -66,7 +66,7 @@ PageOut customers(const PageContext& ctx)
     return json(std::move(j.text));
 }
 
-PageOut customer(const Resolved& at)
+PageOut customer(const PageContext& ctx, const Resolved& at)
 {
     const CCustomer& c = *at.customer;
     JsonOut j;
@@ -82,6 +82,16 @@ PageOut customer(const Resolved& at)
             o.cp932("name", cable.name);
             o.string("url", CableUrl(c, cable));
             o.integer("sets", cable.sets.Count());
+            // The retest plan, as mxrtool fleet names it.
+            const auto plan = ctx.fleet ? ctx.fleet->find({c.name, cable.name})
+                                        : FleetIndex::const_iterator{};
+            if (ctx.fleet && plan != ctx.fleet->end()) {
+                if (plan->second.nextDue)
+                    o.string("nextDue", fleet::IsoText(*plan->second.nextDue));
+                else
+                    o.null("nextDue");
+                o.string("status", fleet::StatusKey(plan->second.status));
+            }
             // The newest record of each phase, as the customer page shows it.
             const auto latest = LatestPerPhase(cable);
             o.wrap();
@@ -155,7 +165,7 @@ PageOut RenderApi(const PageContext& ctx, const Resolved& at)
         return NotFoundPage();
     }
     if (at.customer)
-        return at.leaf.empty() ? customer(at) : NotFoundPage();
+        return at.leaf.empty() ? customer(ctx, at) : NotFoundPage();
     return at.leaf.empty() || at.leaf == "customers" ? customers(ctx) : NotFoundPage();
 }
 

@@ -125,12 +125,28 @@ PageOut customersPage(const PageContext& ctx)
     return {200, "text/html; charset=utf-8", frame(ctx.viewer, "需要家一覧", "", body), {}};
 }
 
+// The next due date and the status of the cable's retest plan: the status as a word with a
+// mark, so it reads without its colour too.
+std::string planCells(const FleetIndex* plans, const CCustomer& c, const CCable& cable)
+{
+    const auto it = plans ? plans->find({c.name, cable.name}) : FleetIndex::const_iterator{};
+    if (!plans || it == plans->end())
+        return "<td>---</td><td>---</td>";
+    const fleet::CablePlan& p = it->second;
+    static const char* const kMarks[] = {"✖ ", "▲ ", "○ ", "－ "};
+    const auto status = static_cast<std::size_t>(p.status);
+    return "<td>" + (p.nextDue ? Escape(fleet::SlashText(*p.nextDue)) : std::string("---")) +
+           "</td><td class=\"due " + fleet::StatusKey(p.status) + "\">" + kMarks[status] +
+           fleet::StatusWord(p.status) + "</td>";
+}
+
 PageOut customerPage(const PageContext& ctx, const Resolved& at)
 {
     const CCustomer& c = *at.customer;
     std::string body =
         "<table class=\"list\"><thead><tr><th>ケーブル</th><th>最新の測定</th><th>Ｒ相</th>"
-        "<th>Ｓ相</th><th>Ｔ相</th><th>３相一括</th><th>分析</th></tr></thead><tbody>\n";
+        "<th>Ｓ相</th><th>Ｔ相</th><th>３相一括</th><th>次回期限</th><th>状態</th><th>分析</th></tr>"
+        "</thead><tbody>\n";
     for (int k = 0; k < c.cables.Count(); ++k) {
         const CCable& cable = c.cables.At(k);
         const auto latest = LatestPerPhase(cable);
@@ -145,6 +161,7 @@ PageOut customerPage(const PageContext& ctx, const Resolved& at)
                 (newest.empty() ? "---" : Escape(newest)) + "</td>";
         for (const LatestRecord& l : latest)
             body += l.record ? judgmentCell(overallJudgment(*l.record)) : "<td>---</td>";
+        body += planCells(ctx.fleet, c, cable);
         body += "<td><a href=\"" + url + "history\">経年変化</a> <a href=\"" + url +
                 "phases\">相間比較</a></td></tr>\n";
     }
@@ -385,6 +402,7 @@ table.list td { white-space: nowrap; }
 table.list td.wrap { white-space: normal; }
 td.j { font-weight: bold; }
 td.good { color: var(--good); } td.caution { color: var(--caution); } td.bad { color: var(--bad); }
+td.due.overdue { color: var(--bad); font-weight: bold; } td.due.due-soon { color: var(--caution); }
 dl.heading { display: grid; grid-template-columns: repeat(auto-fill, minmax(220px, 1fr));
              gap: 4px 16px; margin: 0 0 12px; }
 dl.heading div { display: flex; gap: 8px; border-bottom: 1px solid var(--line); padding: 4px 0; }

@@ -6,6 +6,7 @@
 #include "analysis/thresholds.h"
 #include "datasource.h"
 #include "reportrender.h"
+#include "webfleet.h"
 #include "webtree.h"
 
 namespace web {
@@ -22,6 +23,8 @@ struct PageContext {
     const Viewer& viewer;
     ReportRenderer& renderer;
     const AnalysisThresholds& thresholds;
+    // The retest plan of every cable, where the page shows it (a customer's cables).
+    const FleetIndex* fleet = nullptr;
 };
 
 // Text with &, <, >, " and ' escaped for HTML.

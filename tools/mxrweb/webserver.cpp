@@ -99,6 +99,7 @@ struct WebServer::Impl {
     LogFn log;
     std::unique_ptr<httplib::Server> server;
     ReportRenderer renderer;
+    FleetPlans fleetPlans;
     SessionTable sessions;
     LoginGuard guard;
     int port = 0;
@@ -112,7 +113,7 @@ struct WebServer::Impl {
 
     Impl(DataSource& d, UserStore& u, ServerOptions o, LogFn l)
         : data(d), users(u), options(std::move(o)), log(std::move(l)), renderer(options.output),
-          sessions(options.sessions), guard(options.logins)
+          fleetPlans(options.fleet, options.thresholds), sessions(options.sessions), guard(options.logins)
     {
     }
 
@@ -267,10 +268,14 @@ struct WebServer::Impl {
         }
         const Viewer viewer = Viewer::Of(*user);
         const std::shared_ptr<const Snapshot> snapshot = data.Current();
-        const PageContext ctx{*snapshot, viewer, renderer, options.thresholds};
         std::string_view rest(path);
         rest.remove_prefix(api ? std::min<std::size_t>(rest.size(), 5) : 1);
         const std::optional<Resolved> at = Resolve(snapshot->tree, viewer, rest);
+        // Only a customer's own list shows the plan: the other pages need not wait for it.
+        const std::shared_ptr<const FleetIndex> plans =
+            at && at->customer && !at->cable && at->leaf.empty() ? fleetPlans.For(*snapshot)
+                                                                  : nullptr;
+        const PageContext ctx{*snapshot, viewer, renderer, options.thresholds, plans.get()};
         if (!at)
             return send(res, api ? PageOut{404,
                                            "application/json; charset=utf-8",

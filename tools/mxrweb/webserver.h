@@ -8,6 +8,7 @@
 
 #include "analysis/thresholds.h"
 #include "datasource.h"
+#include "fleet/plansettings.h"
 #include "reportrender.h"
 #include "sessions.h"
 #include "webusers.h"
@@ -29,6 +30,7 @@ struct ServerOptions {
     LoginLimits logins;
     OutputSettings output;
     AnalysisThresholds thresholds;
+    fleet::FleetSettings fleet; // the retest plan shown beside each cable
 };
 
 // True for 127.0.0.0/8, ::1 and "localhost".
