@@ -421,21 +421,42 @@ std::vector<FieldChange> RegisterDifferences(const CableRegisterEntry& b,
 
 bool CableRegister::Edit(const CableRegisterEntry& entry, const Actor& actor, int64_t now)
 {
-    sqlite::Transaction t(m_ws.Db());
-    const std::optional<CableRegisterEntry> current = Find(entry.customer, entry.cable);
-    CableRegisterEntry empty;
-    std::vector<FieldChange> fields = RegisterDifferences(current ? *current : empty, entry);
-    if (fields.empty())
+    // A dialog left empty for a cable without an entry makes none.
+    if (RegisterDifferences({}, entry).empty() && !Find(entry.customer, entry.cable))
         return false;
-    JournalEntry journal =
-        registerEntry(actor, now, "ケーブル台帳の編集: " + entryWords(entry.customer, entry.cable));
-    journal.items.push_back(cableItem(entry.customer, entry.cable, std::move(fields)));
+    return EditMany({entry}, kind::RegisterEdit,
+                    "ケーブル台帳の編集: " + entryWords(entry.customer, entry.cable), actor,
+                    now) > 0;
+}
+
+int CableRegister::EditMany(const std::vector<CableRegisterEntry>& entries, const char* command,
+                            const std::string& summary, const Actor& actor, int64_t now)
+{
+    sqlite::Transaction t(m_ws.Db());
+    JournalEntry journal = registerEntry(actor, now, summary);
+    journal.command = command;
+    std::vector<const CableRegisterEntry*> written;
+    for (const CableRegisterEntry& entry : entries) {
+        const std::optional<CableRegisterEntry> current = Find(entry.customer, entry.cable);
+        std::vector<FieldChange> fields =
+            RegisterDifferences(current ? *current : CableRegisterEntry{}, entry);
+        if (current && fields.empty())
+            continue;
+        if (!current)
+            fields.insert(fields.begin(), {"ケーブル台帳", "", "登録"});
+        journal.items.push_back(cableItem(entry.customer, entry.cable, std::move(fields)));
+        written.push_back(&entry);
+    }
+    if (written.empty())
+        return 0;
     m_ws.Append(journal);
-    Put(entry, actor, now);
-    if (!entry.cableType.empty())
-        AddCableType(entry.cableType);
+    for (const CableRegisterEntry* entry : written) {
+        Put(*entry, actor, now);
+        if (!entry->cableType.empty())
+            AddCableType(entry->cableType);
+    }
     t.Commit();
-    return true;
+    return static_cast<int>(written.size());
 }
 
 bool CableRegister::EditRemove(const std::string& customer, const std::string& cable,
@@ -476,6 +497,17 @@ bool CableRegister::EditCustomerInterval(const std::string& customer, std::optio
     return true;
 }
 
+bool CableRegister::EditWithCustomer(const CableRegisterEntry& entry,
+                                     std::optional<int> customerMonths, const Actor& actor,
+                                     int64_t now)
+{
+    sqlite::Transaction t(m_ws.Db());
+    const bool edited = Edit(entry, actor, now);
+    const bool customer = EditCustomerInterval(entry.customer, customerMonths, actor, now);
+    t.Commit();
+    return edited || customer;
+}
+
 std::vector<CableRegisterEntry> CableRegister::Orphans(const CCustomerDB& tree) const
 {
     std::vector<CableRegisterEntry> out;
@@ -508,6 +540,33 @@ bool CableRegister::AddCableType(const std::string& type)
     s.Bind(1, type).Bind(2, key);
     s.Run();
     return m_ws.Db().Changes() > 0;
+}
+
+RegisterProposal ProposeFromConditions(const CCustomerDB& tree, const std::string& customer,
+                                       const std::string& cable)
+{
+    RegisterProposal out;
+    const int c = tree.customers.Find(customer);
+    const int k = c < 0 ? -1 : tree.customers.At(c).cables.Find(cable);
+    if (k < 0)
+        return out;
+    const CCable& found = tree.customers.At(c).cables.At(k);
+    const CMeasRecord* latest = nullptr;
+    const CMeasData* latestSet = nullptr;
+    for (int s = 0; s < found.sets.Count(); ++s)
+        for (const CMeasRecord& r : found.sets.At(s).Records())
+            if (r.StartTime.status == OleDateTime::Valid &&
+                (!latest || r.StartTime.date >= latest->StartTime.date)) {
+                latest = &r;
+                latestSet = &found.sets.At(s);
+            }
+    if (!latest)
+        return out;
+    auto positive = [](double v) { return v > 0 ? std::optional<double>(v) : std::nullopt; };
+    out.crossSection = positive(latest->Condition.CabSectionalArea);
+    out.lengthM = positive(latest->Condition.CabLength);
+    out.set = latestSet->name;
+    return out;
 }
 
 // ---- Carrying the register along the tree's changes -------------------------------------
