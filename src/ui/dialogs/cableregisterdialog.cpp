@@ -98,6 +98,9 @@ CableRegisterDialog::CableRegisterDialog(ws::CableRegister& reg, const CCustomer
                         const std::optional<double>& value, const QString& key,
                         const QString& title) {
         edit = addLine(name);
+        // Room for a number beside the proposal.
+        edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("0000000.000")) +
+                              16);
         label = new QLabel(this);
         accept = new QPushButton(QStringLiteral("候補を採用(&%1)").arg(key), this);
         accept->setObjectName(QString::fromLatin1(name) + QStringLiteral("Accept"));

@@ -17,6 +17,7 @@
 #include "model/number.h"
 #include "ui/common/approvaltext.h"
 #include "ui/dialogs/approvaldialog.h"
+#include "ui/dialogs/cableregisterdialog.h"
 #include "ui/dialogs/finalvaluedialog.h"
 #include "ui/document/documentapprovals.h"
 #include "ui/common/messages.h"
@@ -81,6 +82,34 @@ void CustomerTreePage::SetApprovals(PageApprovals approvals)
         });
     }
     sets->Repaint();
+    m_registerButton->setVisible(static_cast<bool>(m_approvals.editRegister));
+    ReportList* cables = m_names[LevelCable];
+    if (m_approvals.editRegister) {
+        cables->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(cables, &QWidget::customContextMenuRequested, this,
+                [this, cables](const QPoint& at) {
+                    QMenu menu(this);
+                    QAction* edit = menu.addAction(QStringLiteral("ケーブル台帳(&G)..."), this,
+                                                   [this] { OnEditRegister(); });
+                    edit->setEnabled(m_model.Row(LevelCable) >= 0);
+                    menu.exec(cables->viewport()->mapToGlobal(at));
+                });
+    }
+}
+
+void CustomerTreePage::OnEditRegister()
+{
+    if (!m_approvals.editRegister || m_model.Row(LevelCable) < 0)
+        return;
+    // The register keeps the stored names: a rename or a new cable of this sheet not yet
+    // kept would be registered under a name the store does not know.
+    if (m_model.Editable() && HasChanges()) {
+        ui::messages().information(
+            this, QStringLiteral("変更を確定（OK）してからケーブル台帳を編集してください。"));
+        return;
+    }
+    const DataSelection sel = Selection();
+    m_approvals.editRegister(this, {sel.customer, sel.cable, {}});
 }
 
 QMenu* CustomerTreePage::CreateSetMenu()
@@ -150,6 +179,11 @@ void CustomerTreePage::buildLayout()
     m_meas = new ReportList(this);
     m_deleteMeas = new QPushButton(QStringLiteral("削除(&X)"), this);
     m_deleteMeas->setVisible(editable);
+    m_registerButton = new QPushButton(QStringLiteral("台帳(&G)..."), this);
+    m_registerButton->setObjectName(QStringLiteral("cableRegisterButton"));
+    m_registerButton->setToolTip(QStringLiteral("選択したケーブルのケーブル台帳"));
+    m_registerButton->setVisible(false);
+    connect(m_registerButton, &QPushButton::clicked, this, &CustomerTreePage::OnEditRegister);
     connect(m_deleteMeas, &QPushButton::clicked, this, &CustomerTreePage::OnDeleteMeas);
 
     // The layouts give the anchoring of the page: the customer list and the condition table
@@ -159,6 +193,8 @@ void CustomerTreePage::buildLayout()
         auto* row = new QHBoxLayout;
         row->addWidget(m_add[level]);
         row->addWidget(m_delete[level]);
+        if (level == LevelCable)
+            row->addWidget(m_registerButton);
         row->addStretch();
         return row;
     };
@@ -634,6 +670,9 @@ struct SheetApprovals {
             if (done)
                 locks = docapprovals::Locks(doc);
             return done;
+        };
+        page.editRegister = [&doc](QWidget* p, const cmd::TreePath& cable) {
+            return cableregisterui::EditCableRegister(p, doc, cable.customer, cable.cable);
         };
     }
     SheetApprovals(const SheetApprovals&) = delete;
