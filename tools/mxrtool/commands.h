@@ -32,3 +32,4 @@ int runReportCommand(const ToolContext& ctx, const QStringList& args);  // repor
 int runAnalyzeCommand(const ToolContext& ctx, const QStringList& args); // analyze
 int runDbCommand(const ToolContext& ctx, const QStringList& args);      // db init|push|pull|sync|status
 int runJournalCommand(const ToolContext& ctx, const QStringList& args); // journal
+int runRegisterCommand(const ToolContext& ctx, const QStringList& args); // register export|import

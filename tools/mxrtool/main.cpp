@@ -33,7 +33,8 @@ const char kUsage[] =
     "[--page P] | --screen-png OUT.png [--size WxH]) [options]\n"
     "  analyze STORE --customer C --cable K [--set S]\n"
     "  journal [STORE] [--customer C] [--cable K] [--set S] [--since YYYY-MM-DD] "
-    "[--until YYYY-MM-DD] [--limit N]\n";
+    "[--until YYYY-MM-DD] [--limit N]\n"
+    "  register export STORE [--encoding sjis|utf8] FILE | register import STORE FILE\n";
 
 // Each command's options, one line each, for "mxrtool COMMAND --help".
 struct CommandHelp {
@@ -113,6 +114,12 @@ const CommandHelp kCommandHelp[] = {
                 "  --since YYYY-MM-DD     changes from this day on (local time)\n"
                 "  --until YYYY-MM-DD     changes up to the end of this day\n"
                 "  --limit N              only the newest N changes\n"},
+    {"register",
+     "usage: mxrtool register (export STORE [--encoding sjis|utf8] FILE | import STORE FILE)\n"
+     "  export                 write the store's cable register to FILE as CSV\n"
+     "  --encoding E           sjis (Shift-JIS, the default) or utf8 (UTF-8 with a BOM)\n"
+     "  import                 read the register from FILE (either encoding): every row is\n"
+     "                         checked first; one bad row and nothing is written (exit 1)\n"},
 };
 
 } // namespace
@@ -202,5 +209,7 @@ int main(int argc, char** argv)
         return runDbCommand(ctx, args);
     if (command == "journal")
         return runJournalCommand(ctx, args);
+    if (command == "register")
+        return runRegisterCommand(ctx, args);
     return usageError(ToolMsg::UnknownCommand, {command});
 }
