@@ -186,6 +186,7 @@ namespace how {
 constexpr const char* Replaced = "replaced";
 constexpr const char* Renamed = "renamed";
 constexpr const char* Removed = "removed";
+constexpr const char* Synced = "sync"; // replaced by another's newer revision
 } // namespace how
 
 namespace {
@@ -569,6 +570,55 @@ RegisterProposal ProposeFromConditions(const CCustomerDB& tree, const std::strin
     return out;
 }
 
+std::vector<CableRegister::Revision> CableRegister::Revisions() const
+{
+    std::vector<Revision> out;
+    for (CableRegisterEntry& e : List())
+        out.push_back({std::move(e), false});
+    // The newest old row of each cable without an entry, when that row was a removal.
+    sqlite::Stmt s(m_ws.Db(),
+                   std::string("SELECT ") + kColumns +
+                       ", how, replaced_time, replaced_user, replaced_workstation "
+                       "FROM cable_register_old o WHERE id = (SELECT max(id) FROM "
+                       "cable_register_old p WHERE p.customer_key = o.customer_key AND "
+                       "p.cable_key = o.cable_key) AND NOT EXISTS (SELECT 1 FROM cable_register "
+                       "r WHERE r.customer_key = o.customer_key AND r.cable_key = o.cable_key) "
+                       "ORDER BY customer_key, cable_key");
+    while (s.Step()) {
+        if (s.Text(15) != how::Removed)
+            continue;
+        Revision r{readEntry(s), true};
+        r.entry.modified = s.Int(16);
+        r.entry.user = s.Text(17);
+        r.entry.workstation = s.Text(18);
+        out.push_back(std::move(r));
+    }
+    return out;
+}
+
+void CableRegister::ApplyRevision(const Revision& r)
+{
+    sqlite::Transaction t(m_ws.Db());
+    const std::string customerKey = RegisterNameKey(r.entry.customer);
+    const std::string cableKey = RegisterNameKey(r.entry.cable);
+    const Actor by{r.entry.user, r.entry.workstation};
+    if (r.removed) {
+        if (Find(r.entry.customer, r.entry.cable)) {
+            moveToOld(m_ws.Db(), customerKey, cableKey, by, r.entry.modified, how::Removed);
+        } else {
+            // Nothing here to remove: the removal is kept as the cable's newest revision.
+            insertEntry(m_ws.Db(), r.entry);
+            moveToOld(m_ws.Db(), customerKey, cableKey, by, r.entry.modified, how::Removed);
+        }
+    } else {
+        moveToOld(m_ws.Db(), customerKey, cableKey, by, r.entry.modified, how::Synced);
+        insertEntry(m_ws.Db(), r.entry);
+        if (!r.entry.cableType.empty())
+            AddCableType(r.entry.cableType);
+    }
+    t.Commit();
+}
+
 // ---- Carrying the register along the tree's changes -------------------------------------
 
 namespace {
@@ -600,14 +650,23 @@ void CarryRegister(Workspace& workspace, const std::string& command, const Journ
     if (!customer || !cable)
         return;
     const bool cableLevel = item.level == ItemLevel::Cable;
+    // A workspace without a register has nothing to carry; making the tables here would be a
+    // change of the schema inside the caller's transaction, which a rollback of this savepoint
+    // would undo under the caller's running statement.
+    {
+        sqlite::Stmt has(workspace.Db(), "SELECT 1 FROM sqlite_master WHERE type = 'table' AND "
+                                         "name = 'cable_register'");
+        if (!has.Step())
+            return;
+    }
+    const std::optional<std::string> newName = cp932::fromUtf8(item.newName);
+    if (item.change == ItemChange::Renamed && !newName)
+        return;
     try {
         sqlite::Transaction t(workspace.Db());
         CableRegister reg(workspace);
         switch (item.change) {
         case ItemChange::Renamed: {
-            const std::optional<std::string> newName = cp932::fromUtf8(item.newName);
-            if (!newName)
-                return;
             if (cableLevel)
                 reg.Rename(*customer, *cable, *customer, *newName, actor, now);
             else

@@ -152,6 +152,21 @@ public:
     // never removed on their own.
     std::vector<CableRegisterEntry> Orphans(const CCustomerDB& tree) const;
 
+    // ---- For the shared database's sync ------------------------------------------------------
+    // A cable's newest revision: its entry, or (removed) the entry its removal took away, with
+    // who removed it and when as modified/user/workstation.
+    struct Revision {
+        CableRegisterEntry entry;
+        bool removed = false;
+    };
+    // The newest revision of every cable the register knows (entries, then removals of
+    // cables without an entry now).
+    std::vector<Revision> Revisions() const;
+    // Takes another's revision as this cable's newest: the entry there now is kept in
+    // cable_register_old (how "sync"); a removal is kept with who removed it and when, so
+    // that Revisions gives it back unchanged. The entry's modified/user/workstation are kept.
+    void ApplyRevision(const Revision& revision);
+
     // ---- Cable types -----------------------------------------------------------------------
     // The defaults, then the types the user added, in the order added.
     std::vector<std::string> CableTypes() const;

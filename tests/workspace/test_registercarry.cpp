@@ -168,6 +168,27 @@ TEST(RegisterCarry, OnlyASaveThatReplacedTheFileCarries)
     EXPECT_TRUE(reg.Find("alpha", "C9"));
 }
 
+// A workspace that never had a register journals renames and removals as before.
+TEST(RegisterCarry, AWorkspaceWithoutARegisterJournalsNamesAsBefore)
+{
+    WsTestFolder dir;
+    ws::Workspace w;
+    ASSERT_TRUE(w.Open(dir / "MXR.DAT", true).usable());
+    ws::JournalEntry e;
+    e.command = "rename-name";
+    for (ws::ItemChange change : {ws::ItemChange::Renamed, ws::ItemChange::Removed}) {
+        ws::JournalItem item;
+        item.change = change;
+        item.level = ws::ItemLevel::Cable;
+        item.customer = "alpha";
+        item.cable = "C1";
+        item.newName = "C9";
+        e.items.push_back(item);
+    }
+    EXPECT_NO_THROW(w.Append(e));
+    EXPECT_EQ(w.Query().size(), 1u);
+}
+
 TEST(CableRegister, EditsAreJournaledWithTheirFieldsAndAddNewTypes)
 {
     WsTestFolder dir;
