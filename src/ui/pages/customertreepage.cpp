@@ -82,8 +82,17 @@ void CustomerTreePage::SetApprovals(PageApprovals approvals)
         });
     }
     sets->Repaint();
-    m_registerButton->setVisible(static_cast<bool>(m_approvals.editRegister));
     ReportList* cables = m_names[LevelCable];
+    // The register's button exists only where the register is offered.
+    if (m_approvals.editRegister && !m_registerButton) {
+        m_registerButton = new QPushButton(QStringLiteral("台帳(&G)..."), this);
+        m_registerButton->setObjectName(QStringLiteral("cableRegisterButton"));
+        m_registerButton->setToolTip(QStringLiteral("選択したケーブルのケーブル台帳"));
+        connect(m_registerButton, &QPushButton::clicked, this, &CustomerTreePage::OnEditRegister);
+        m_cableButtons->insertWidget(2, m_registerButton);
+        // After the cable list's delete button in the tab order.
+        setTabOrder(m_delete[LevelCable], m_registerButton);
+    }
     if (m_approvals.editRegister) {
         cables->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(cables, &QWidget::customContextMenuRequested, this,
@@ -179,11 +188,6 @@ void CustomerTreePage::buildLayout()
     m_meas = new ReportList(this);
     m_deleteMeas = new QPushButton(QStringLiteral("削除(&X)"), this);
     m_deleteMeas->setVisible(editable);
-    m_registerButton = new QPushButton(QStringLiteral("台帳(&G)..."), this);
-    m_registerButton->setObjectName(QStringLiteral("cableRegisterButton"));
-    m_registerButton->setToolTip(QStringLiteral("選択したケーブルのケーブル台帳"));
-    m_registerButton->setVisible(false);
-    connect(m_registerButton, &QPushButton::clicked, this, &CustomerTreePage::OnEditRegister);
     connect(m_deleteMeas, &QPushButton::clicked, this, &CustomerTreePage::OnDeleteMeas);
 
     // The layouts give the anchoring of the page: the customer list and the condition table
@@ -194,7 +198,7 @@ void CustomerTreePage::buildLayout()
         row->addWidget(m_add[level]);
         row->addWidget(m_delete[level]);
         if (level == LevelCable)
-            row->addWidget(m_registerButton);
+            m_cableButtons = row;
         row->addStretch();
         return row;
     };

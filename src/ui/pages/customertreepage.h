@@ -22,6 +22,7 @@ class CxLogFile;
 class ReportList;
 class TreePropertySheet;
 class QGroupBox;
+class QHBoxLayout;
 class QLabel;
 class QMenu;
 class QPushButton;
@@ -53,6 +54,7 @@ public:
     void OnApproveSet(bool approve);
     // "台帳...": the cable register's dialog for the selected cable.
     void OnEditRegister();
+    // nullptr until SetApprovals offers the register.
     QPushButton* RegisterButton() const { return m_registerButton; }
 
     // Selects by names and fills every list (the opening step).
@@ -156,7 +158,8 @@ private:
     QLabel* m_caption = nullptr;
     ReportList* m_meas = nullptr;
     QPushButton* m_deleteMeas = nullptr;
-    QPushButton* m_registerButton = nullptr;
+    QPushButton* m_registerButton = nullptr; // made when the register is offered
+    QHBoxLayout* m_cableButtons = nullptr;
 
     // Transfer mode only.
     std::vector<ReceivedRecord> m_received;
