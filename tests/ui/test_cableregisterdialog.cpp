@@ -201,3 +201,19 @@ TEST(Grab, CableRegisterDialog)
     EXPECT_TRUE(guitest::grabToPng(&dialog, guitest::grabDir() +
                                                 QStringLiteral("/cable-register-dialog.png")));
 }
+
+TEST(Grab, DataPageWithTheRegisterButton)
+{
+    ScopedScriptedMessages messages;
+    CAppSettings settings;
+    CCustomerDB tree = registerTree();
+    CustomerTreePage page(PageMode::Edit, tree, settings);
+    cmd::LockedSets none;
+    PageApprovals approvals;
+    approvals.locks = &none;
+    approvals.editRegister = [](QWidget*, const cmd::TreePath&) { return false; };
+    page.SetApprovals(approvals);
+    ASSERT_TRUE(pagetest::show(page, {lit("顧客Ａ"), "CV-1", lit("2024春")}));
+    EXPECT_TRUE(guitest::grabToPng(&page, guitest::grabDir() +
+                                              QStringLiteral("/data-page-register-button.png")));
+}
