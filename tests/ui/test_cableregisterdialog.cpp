@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -125,6 +126,46 @@ TEST(CableRegisterDialog, ListsOrphansAndRemovesOneOnlyWhenAsked)
     EXPECT_FALSE(reg.Find(lit("顧客Ａ"), "OLD-9"));
     EXPECT_EQ(reg.OldRevisions(lit("顧客Ａ"), "OLD-9").size(), 1u) << "kept as a revision";
     EXPECT_EQ(dialog.IntervalNote(), QStringLiteral("空欄：全体の既定"));
+}
+
+// The CSV buttons: a file with a bad row is refused with the row's line and writes nothing; a
+// good one is taken and the dialog shows what it wrote; the export writes the register back.
+TEST(CableRegisterDialog, ImportsAndExportsThroughItsButtons)
+{
+    ScopedScriptedMessages messages;
+    Fixture f;
+    ws::CableRegister reg(f.workspace);
+    CableRegisterDialog dialog(reg, f.tree, lit("顧客Ａ"), "CV-1", 12);
+    dialog.SetActor(kActor);
+    const QString path = f.dir.filePath(QStringLiteral("in.csv"));
+    auto write = [&](const QByteArray& bytes) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    };
+    write("\xEF\xBB\xBF需要家,ケーブル,担当,試験周期 (月)\r\n顧客Ａ,CV-1,佐藤,6\r\n"
+          "顧客Ａ,CV-2,鈴木,six\r\n");
+    messages->pushPath(path);
+    dialog.OnImport();
+    ASSERT_EQ(messages->entries().size(), 2u);
+    EXPECT_TRUE(messages->entries()[1].text.contains(QStringLiteral("3 行目「試験周期 (月)」")));
+    EXPECT_TRUE(reg.List().empty());
+
+    write("\xEF\xBB\xBF需要家,ケーブル,担当,試験周期 (月)\r\n顧客Ａ,CV-1,佐藤,6\r\n");
+    messages->pushPath(path);
+    dialog.OnImport();
+    EXPECT_EQ(messages->entries().back().text,
+              QStringLiteral("1 件を取り込みました（変更 1 件）"));
+    EXPECT_EQ(dialog.Field("person")->text(), QStringLiteral("佐藤"));
+    EXPECT_EQ(dialog.Field("interval")->text(), QStringLiteral("6"));
+
+    const QString out = f.dir.filePath(QStringLiteral("out.csv"));
+    messages->pushChoice(1);
+    messages->pushPath(out);
+    dialog.OnExport();
+    QFile written(out);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(written.readAll().startsWith("\xEF\xBB\xBF"));
 }
 
 // Tab walks every field in reading order, so the dialog works from the keyboard alone.
