@@ -222,6 +222,44 @@ BEGIN
     END IF;
 END $$;
 )sql",
+    // The cable register of the workstations: one row per cable, the newest revision (the
+    // last writer by modified time, then workstation), and every revision it replaced. Names
+    // are the tree's CP932 bytes (keys with ASCII letters folded), with their UTF-8 form for
+    // people; a removed cable keeps its last entry with removed set.
+    R"sql(
+CREATE TABLE cable_register (
+    customer_key bytea NOT NULL,
+    cable_key bytea NOT NULL,
+    customer_raw bytea NOT NULL,
+    cable_raw bytea NOT NULL,
+    customer text NOT NULL,
+    cable text NOT NULL,
+    removed boolean NOT NULL,
+    location text NOT NULL,
+    voltage_kv double precision,
+    cable_type text NOT NULL,
+    cross_section double precision,
+    length_m double precision,
+    install_year integer,
+    importance text NOT NULL,
+    interval_months integer,
+    person text NOT NULL,
+    remarks text NOT NULL,
+    modified bigint NOT NULL,
+    os_user text NOT NULL,
+    workstation text NOT NULL,
+    PRIMARY KEY (customer_key, cable_key));
+CREATE TABLE cable_register_old (LIKE cable_register);
+ALTER TABLE cable_register_old ADD COLUMN replaced_at timestamptz NOT NULL DEFAULT now();
+REVOKE ALL ON cable_register, cable_register_old FROM PUBLIC;
+DO $$
+BEGIN
+    IF EXISTS (SELECT FROM pg_roles WHERE rolname = 'mxr_sync') THEN
+        GRANT SELECT, INSERT, UPDATE ON cable_register TO mxr_sync;
+        GRANT SELECT, INSERT ON cable_register_old TO mxr_sync;
+    END IF;
+END $$;
+)sql",
 };
 
 constexpr int kLockKey = 0x4D585256; // any constant shared by every copy of the program

@@ -10,6 +10,7 @@
 #include "model/cp932text.h"
 #include "shareddb/dbmessages.h"
 #include "shareddb/journalsync.h"
+#include "shareddb/registersync.h"
 #include "shareddb/schema.h"
 #include "store/store.h"
 
@@ -184,6 +185,20 @@ SyncSummary RunSync(const SyncTarget& target, SyncMode mode, const SyncHooks& ho
                 summary.ok = summary.cancelled = true;
                 return summary;
             }
+        }
+        // The cable register travels on its own (last writer per cable), before the quick
+        // check for the same reason.
+        try {
+            const RegisterSyncCount reg =
+                SyncStoreRegister(*conn, target.storePath, mode != SyncMode::Pull,
+                                  mode != SyncMode::Push, summary.registerProblem);
+            summary.registerSent = reg.sent;
+            summary.registerReceived = reg.received;
+        } catch (const PgError& e) {
+            if (e.kind() != PgFailure::Cancelled)
+                throw;
+            summary.ok = summary.cancelled = true;
+            return summary;
         }
         if (mode == SyncMode::Sync && nothingChanged(state, target.storePath, *conn)) {
             summary.ok = summary.nothingToDo = true;

@@ -17,6 +17,8 @@
 #include "workspace/journalentry.h"
 #include "workspace/sqlitedb.h"
 
+class CCustomerDB;
+
 namespace ws {
 
 class Workspace;
@@ -42,6 +44,45 @@ struct CableRegisterEntry {
 
 // Creates the register's tables where they are missing (idempotent).
 void CreateCableRegisterTables(sqlite::Db& db);
+
+// The values the register's number fields take (inclusive), in the dialog and in CSV.
+namespace registerlimits {
+inline constexpr double kVoltageMax = 1000;    // kV
+inline constexpr double kSectionMax = 10000;   // sq
+inline constexpr double kLengthMax = 1000000;  // m
+inline constexpr int kYearMin = 1900, kYearMax = 2100;
+inline constexpr int kIntervalMin = 1, kIntervalMax = 240; // months
+} // namespace registerlimits
+
+// The cable types offered before the user added any (in this order).
+inline constexpr const char* kDefaultCableTypes[] = {"CV", "CVT", "CE", "CET", "OF", "EV"};
+
+// The register's fields as the user reads them (UTF-8 labels, numbers in their shortest
+// form, empty for no value), each pair that differs between before and after.
+std::vector<FieldChange> RegisterDifferences(const CableRegisterEntry& before,
+                                             const CableRegisterEntry& after);
+// A number of the register as it is shown and written to CSV: up to 15 significant digits,
+// no trailing zeros ("6.6", "325", "0.55").
+std::string RegisterNumberText(double v);
+
+// Carries the register along one name item of a journal entry that became done (called by
+// the workspace in the transaction that makes the entry done, so the tree's change and the
+// register's are one): a cable or customer renamed carries its entries, one removed removes
+// them (kept in cable_register_old), and a cable that an undo or redo brings back gets back
+// the entry its removal took away. Record items and other changes are left alone. A failure
+// leaves the register as it was (the entry is then listed among the orphans).
+void CarryRegister(Workspace& workspace, const std::string& command, const JournalItem& item,
+                   const Actor& actor, int64_t now);
+
+// Cross-section and length as the cable's latest measurement data set records them in its
+// condition block (the set holding the latest start time; its latest record's conditions), for
+// the register to propose while its own fields are empty. A value of 0 or less is not one.
+struct RegisterProposal {
+    std::optional<double> crossSection, lengthM;
+    std::string set; // the set they come from (CP932)
+};
+RegisterProposal ProposeFromConditions(const CCustomerDB& tree, const std::string& customer,
+                                       const std::string& cable);
 
 // The key a name is compared by: its bytes with the ASCII letters folded to lower case, as the
 // tree's CompareNames folds them.
@@ -80,6 +121,58 @@ public:
     // A customer's default retest interval (months); empty when not set.
     std::optional<int> CustomerInterval(const std::string& customer) const;
     void SetCustomerInterval(const std::string& customer, std::optional<int> months);
+
+    // ---- Journaled edits (the user's) ------------------------------------------------------
+    // Writes the entry as Put does, with a journal entry (kind::RegisterEdit, one cable item
+    // whose fields are RegisterDifferences) in the same transaction; a cable type not yet in
+    // the list is added to it. False, and nothing written, when no field differs from the
+    // entry there (or, for a cable without one, when every field is empty). A new entry's
+    // item starts with the field "ケーブル台帳" going from "" to "登録".
+    bool Edit(const CableRegisterEntry& entry, const Actor& actor, int64_t now);
+    // Writes each entry that differs from the register's or is new (even with every field
+    // empty: the cable is then registered), all in one transaction with one
+    // journal entry of the command (one cable item per entry written). Returns the number
+    // written (none: nothing, not even the journal entry).
+    int EditMany(const std::vector<CableRegisterEntry>& entries, const char* command,
+                 const std::string& summary, const Actor& actor, int64_t now);
+    // Removes the entry with a journal entry, as Edit. False when there was none.
+    bool EditRemove(const std::string& customer, const std::string& cable, const Actor& actor,
+                    int64_t now);
+    // Sets a customer's default interval with a journal entry (a customer item, field
+    // "試験周期（既定）"). False when it was already so.
+    bool EditCustomerInterval(const std::string& customer, std::optional<int> months,
+                              const Actor& actor, int64_t now);
+
+    // Edit and EditCustomerInterval (of the entry's customer) in one transaction: both or
+    // neither. True when either wrote.
+    bool EditWithCustomer(const CableRegisterEntry& entry, std::optional<int> customerMonths,
+                          const Actor& actor, int64_t now);
+
+    // Entries whose cable the tree does not hold (under its customer): listed for the user,
+    // never removed on their own.
+    std::vector<CableRegisterEntry> Orphans(const CCustomerDB& tree) const;
+
+    // ---- For the shared database's sync ------------------------------------------------------
+    // A cable's newest revision: its entry, or (removed) the entry its removal took away, with
+    // who removed it and when as modified/user/workstation.
+    struct Revision {
+        CableRegisterEntry entry;
+        bool removed = false;
+    };
+    // The newest revision of every cable the register knows (entries, then removals of
+    // cables without an entry now).
+    std::vector<Revision> Revisions() const;
+    // Takes another's revision as this cable's newest: the entry there now is kept in
+    // cable_register_old (how "sync"); a removal is kept with who removed it and when, so
+    // that Revisions gives it back unchanged. The entry's modified/user/workstation are kept.
+    void ApplyRevision(const Revision& revision);
+
+    // ---- Cable types -----------------------------------------------------------------------
+    // The defaults, then the types the user added, in the order added.
+    std::vector<std::string> CableTypes() const;
+    // Adds a type (UTF-8, trimmed by the caller). False when empty or already listed (ASCII
+    // letters compared folded).
+    bool AddCableType(const std::string& type);
 
 private:
     Workspace& m_ws;

@@ -59,6 +59,8 @@ inline constexpr const char* Approve = "approve";
 inline constexpr const char* Withdraw = "withdraw-approval";
 inline constexpr const char* Start = "journal-start"; // the store as the journal first saw it
 inline constexpr const char* Receive = "receive-register"; // filed by mxrtool receive --register
+inline constexpr const char* RegisterEdit = "register-edit";     // a cable register entry edited
+inline constexpr const char* RegisterImport = "register-import"; // the cable register from CSV
 } // namespace kind
 
 struct JournalEntry {

@@ -28,6 +28,8 @@ constexpr KindText kKindTexts[] = {
     {kind::Withdraw, "承認の取り消し"},
     {kind::Start, "変更履歴の開始"},
     {kind::Receive, "受信データの登録"},
+    {kind::RegisterEdit, "ケーブル台帳の編集"},
+    {kind::RegisterImport, "ケーブル台帳の取り込み"},
 };
 
 const char* LevelName(ItemLevel level)

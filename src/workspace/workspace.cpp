@@ -15,6 +15,7 @@
 #include "model/cp932text.h"
 #include "model/safefile.h"
 #include "store/store.h"
+#include "workspace/cableregister.h"
 #include "workspace/treediff.h"
 
 namespace ws {
@@ -641,6 +642,19 @@ void Workspace::ApplyToState(int64_t id)
     sqlite::Stmt remove(m_db, "DELETE FROM store_record WHERE customer=? AND cable=? AND "
                               "set_name=? AND content_key=?");
     sqlite::Stmt insert(m_db, "INSERT OR REPLACE INTO store_record VALUES(?,?,?,?,?)");
+    // The cable register follows the names the entry renamed, removed or brought back.
+    std::string command;
+    Actor actor;
+    int64_t time = 0;
+    {
+        sqlite::Stmt e(m_db, "SELECT command, user, workstation, time FROM journal WHERE id=?");
+        e.Bind(1, id);
+        if (e.Step()) {
+            command = e.Text(0);
+            actor = {e.Text(1), e.Text(2)};
+            time = e.Int(3);
+        }
+    }
     while (items.Step()) {
         ItemChange change = ItemChange::Changed;
         ParseItemChange(items.Text(0), change);
@@ -648,6 +662,15 @@ void Workspace::ApplyToState(int64_t id)
         const std::string customer = items.Text(2), cable = items.Text(3), set = items.Text(4);
         const std::string key = items.Text(5), newKey = items.Text(6), newName = items.Text(7);
         const int64_t hash = items.Int(8);
+        if (level == ItemLevel::Customer || level == ItemLevel::Cable) {
+            JournalItem name;
+            name.change = change;
+            name.level = level;
+            name.customer = customer;
+            name.cable = cable;
+            name.newName = newName;
+            CarryRegister(*this, command, name, actor, time);
+        }
         if (level != ItemLevel::Record) {
             if (change != ItemChange::Renamed)
                 continue; // the records below are items of their own

@@ -41,8 +41,8 @@ TEST_F(DbCliTest, EnvironmentAloneIsEnoughAndTheIniOverridesItPerValue)
     setenv("PGPORT", std::to_string(server().port()).c_str(), 1);
     setenv("PGUSER", server().user().c_str(), 1);
     setenv("PGDATABASE", db.c_str(), 1);
-    EXPECT_EQ(run({"db", "init"})["version"].toInt(), 4);
-    EXPECT_EQ(run({"db", "init"})["versionBefore"].toInt(), 4); // a second init changes nothing
+    EXPECT_EQ(run({"db", "init"})["version"].toInt(), 5);
+    EXPECT_EQ(run({"db", "init"})["versionBefore"].toInt(), 5); // a second init changes nothing
     const QJsonObject first = run({"db", "sync"});
     EXPECT_EQ(first["sent"].toInt(), 1);
     EXPECT_EQ(first["journalSent"].toInt(), 0) << "no workspace, no journal";

@@ -100,9 +100,13 @@ QJsonObject summaryJson(const shareddb::SyncSummary& s)
                   {"setsDone", s.setsDone},
                   {"setsTotal", s.setsTotal},
                   {"storeSaved", s.storeSaved},
-                  {"journalSent", s.journalSent}};
+                  {"journalSent", s.journalSent},
+                  {"registerSent", s.registerSent},
+                  {"registerReceived", s.registerReceived}};
     if (!s.journalProblem.empty())
         o["journalProblem"] = QString::fromStdString(s.journalProblem);
+    if (!s.registerProblem.empty())
+        o["registerProblem"] = QString::fromStdString(s.registerProblem);
     if (s.failure != shareddb::PgFailure::None)
         o["failure"] = QString::fromLatin1(shareddb::FailureCode(s.failure));
     if (!s.backupPath.empty())

@@ -34,3 +34,4 @@ int runDbCommand(const ToolContext& ctx, const QStringList& args);      // db in
 int runJournalCommand(const ToolContext& ctx, const QStringList& args); // journal
 int runWebCommand(const ToolContext& ctx, const QStringList& args);     // web user ...
 int runFleetCommand(const ToolContext& ctx, const QStringList& args);   // fleet
+int runRegisterCommand(const ToolContext& ctx, const QStringList& args); // register export|import

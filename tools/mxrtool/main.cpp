@@ -37,7 +37,8 @@ const char kUsage[] =
     "  web user (add NAME --role admin|viewer [--customer C]... | passwd NAME | remove NAME | "
     "list) (--store FILE | --db) [--password-stdin]\n"
     "  fleet STORE [--customer C] [--due-before YYYY-MM-DD] [--as-of YYYY-MM-DD] "
-    "[--format json|csv]\n";
+    "[--format json|csv]\n"
+    "  register export STORE [--encoding sjis|utf8] FILE | register import STORE FILE\n";
 
 // Each command's options, one line each, for "mxrtool COMMAND --help".
 struct CommandHelp {
@@ -132,6 +133,12 @@ const CommandHelp kCommandHelp[] = {
               "  --due-before YYYY-MM-DD  only cables due before this day (and untested ones)\n"
               "  --as-of YYYY-MM-DD     plan as on this day (default: today)\n"
               "  --format json|csv      JSON (default) or the fleet window's CSV\n"},
+    {"register",
+     "usage: mxrtool register (export STORE [--encoding sjis|utf8] FILE | import STORE FILE)\n"
+     "  export                 write the store's cable register to FILE as CSV\n"
+     "  --encoding E           sjis (Shift-JIS, the default) or utf8 (UTF-8 with a BOM)\n"
+     "  import                 read the register from FILE (either encoding): every row is\n"
+     "                         checked first; one bad row and nothing is written (exit 1)\n"},
 };
 
 } // namespace
@@ -225,5 +232,7 @@ int main(int argc, char** argv)
         return runWebCommand(ctx, args);
     if (command == "fleet")
         return runFleetCommand(ctx, args);
+    if (command == "register")
+        return runRegisterCommand(ctx, args);
     return usageError(ToolMsg::UnknownCommand, {command});
 }

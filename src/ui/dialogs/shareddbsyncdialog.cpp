@@ -112,11 +112,17 @@ QString SyncSummaryText(const shareddb::SyncSummary& s)
         s.cancelled
             ? QStringLiteral("同期を中止しました。終わった測定データまでは同期されています。\n")
             : QStringLiteral("共有データベースとの同期が終わりました。\n");
-    if (s.nothingToDo)
-        return text + QStringLiteral("前回の同期から変更はありません。") +
-               (s.journalProblem.empty()
-                    ? QString()
-                    : QStringLiteral("\n\n") + QString::fromStdString(s.journalProblem));
+    if (s.nothingToDo) {
+        text += QStringLiteral("前回の同期から変更はありません。");
+        if (s.registerSent > 0 || s.registerReceived > 0)
+            text += QStringLiteral("\n\nケーブル台帳: 送信 %1 件、受信 %2 件")
+                        .arg(s.registerSent)
+                        .arg(s.registerReceived);
+        for (const std::string& problem : {s.journalProblem, s.registerProblem})
+            if (!problem.empty())
+                text += QStringLiteral("\n\n") + QString::fromStdString(problem);
+        return text;
+    }
     text += QStringLiteral("\n送信: %1 件\n受信: %2 件\n競合: %3 件")
                 .arg(s.sent)
                 .arg(s.received)
@@ -143,8 +149,14 @@ QString SyncSummaryText(const shareddb::SyncSummary& s)
                     .arg(k.startTime.status == OleDateTime::Valid
                              ? QString::fromStdString(k.startTime.format("%Y/%m/%d %H:%M:%S"))
                              : QStringLiteral("日時なし"));
+    if (s.registerSent > 0 || s.registerReceived > 0)
+        text += QStringLiteral("\n\nケーブル台帳: 送信 %1 件、受信 %2 件")
+                    .arg(s.registerSent)
+                    .arg(s.registerReceived);
     if (!s.journalProblem.empty())
         text += QStringLiteral("\n\n") + QString::fromStdString(s.journalProblem);
+    if (!s.registerProblem.empty())
+        text += QStringLiteral("\n\n") + QString::fromStdString(s.registerProblem);
     if (!s.changedAsidePath.empty())
         text += QStringLiteral("\n\nデータファイルは他のプログラムにより変更されていたため、"
                                "変更前の内容を次に保存しました:\n%1")

@@ -17,6 +17,7 @@
 #include "model/number.h"
 #include "ui/common/approvaltext.h"
 #include "ui/dialogs/approvaldialog.h"
+#include "ui/dialogs/cableregisterdialog.h"
 #include "ui/dialogs/finalvaluedialog.h"
 #include "ui/document/documentapprovals.h"
 #include "ui/common/messages.h"
@@ -81,6 +82,43 @@ void CustomerTreePage::SetApprovals(PageApprovals approvals)
         });
     }
     sets->Repaint();
+    ReportList* cables = m_names[LevelCable];
+    // The register's button exists only where the register is offered.
+    if (m_approvals.editRegister && !m_registerButton) {
+        m_registerButton = new QPushButton(QStringLiteral("台帳(&G)..."), this);
+        m_registerButton->setObjectName(QStringLiteral("cableRegisterButton"));
+        m_registerButton->setToolTip(QStringLiteral("選択したケーブルのケーブル台帳"));
+        connect(m_registerButton, &QPushButton::clicked, this, &CustomerTreePage::OnEditRegister);
+        m_cableButtons->insertWidget(2, m_registerButton);
+        // After the cable list's delete button in the tab order.
+        setTabOrder(m_delete[LevelCable], m_registerButton);
+    }
+    if (m_approvals.editRegister) {
+        cables->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(cables, &QWidget::customContextMenuRequested, this,
+                [this, cables](const QPoint& at) {
+                    QMenu menu(this);
+                    QAction* edit = menu.addAction(QStringLiteral("ケーブル台帳(&G)..."), this,
+                                                   [this] { OnEditRegister(); });
+                    edit->setEnabled(m_model.Row(LevelCable) >= 0);
+                    menu.exec(cables->viewport()->mapToGlobal(at));
+                });
+    }
+}
+
+void CustomerTreePage::OnEditRegister()
+{
+    if (!m_approvals.editRegister || m_model.Row(LevelCable) < 0)
+        return;
+    // The register keeps the stored names: a rename or a new cable of this sheet not yet
+    // kept would be registered under a name the store does not know.
+    if (m_model.Editable() && HasChanges()) {
+        ui::messages().information(
+            this, QStringLiteral("変更を確定（OK）してからケーブル台帳を編集してください。"));
+        return;
+    }
+    const DataSelection sel = Selection();
+    m_approvals.editRegister(this, {sel.customer, sel.cable, {}});
 }
 
 QMenu* CustomerTreePage::CreateSetMenu()
@@ -159,6 +197,8 @@ void CustomerTreePage::buildLayout()
         auto* row = new QHBoxLayout;
         row->addWidget(m_add[level]);
         row->addWidget(m_delete[level]);
+        if (level == LevelCable)
+            m_cableButtons = row;
         row->addStretch();
         return row;
     };
@@ -634,6 +674,9 @@ struct SheetApprovals {
             if (done)
                 locks = docapprovals::Locks(doc);
             return done;
+        };
+        page.editRegister = [&doc](QWidget* p, const cmd::TreePath& cable) {
+            return cableregisterui::EditCableRegister(p, doc, cable.customer, cable.cable);
         };
     }
     SheetApprovals(const SheetApprovals&) = delete;

@@ -22,6 +22,7 @@ class CxLogFile;
 class ReportList;
 class TreePropertySheet;
 class QGroupBox;
+class QHBoxLayout;
 class QLabel;
 class QMenu;
 class QPushButton;
@@ -34,6 +35,9 @@ struct PageApprovals {
     const cmd::Locks* locks = nullptr;
     // approve: "承認..." (true) or "承認の取り消し..." (false) for the set; true when done.
     std::function<bool(QWidget* parent, const cmd::TreePath& set, bool approve)> change;
+    // The ケーブル台帳 dialog for a cable of the store (path: customer and cable); true when it
+    // wrote. Empty: the page does not offer it.
+    std::function<bool(QWidget* parent, const cmd::TreePath& cable)> editRegister;
 };
 
 class CustomerTreePage : public QWidget {
@@ -48,6 +52,10 @@ public:
     // enabled as they apply; nullptr without approvals. The caller owns the menu.
     QMenu* CreateSetMenu();
     void OnApproveSet(bool approve);
+    // "台帳...": the cable register's dialog for the selected cable.
+    void OnEditRegister();
+    // nullptr until SetApprovals offers the register.
+    QPushButton* RegisterButton() const { return m_registerButton; }
 
     // Selects by names and fills every list (the opening step).
     void SetSelection(const DataSelection& sel);
@@ -150,6 +158,8 @@ private:
     QLabel* m_caption = nullptr;
     ReportList* m_meas = nullptr;
     QPushButton* m_deleteMeas = nullptr;
+    QPushButton* m_registerButton = nullptr; // made when the register is offered
+    QHBoxLayout* m_cableButtons = nullptr;
 
     // Transfer mode only.
     std::vector<ReceivedRecord> m_received;
