@@ -18,6 +18,7 @@
 #include "settings/appsettings.h"
 #include "ui/analysis/analysisviews.h"
 #include "ui/analysis/analysiswindow.h"
+#include "ui/dialogs/cableregisterdialog.h"
 #include "ui/analysis/fleetwindow.h"
 #include "ui/analysis/receptionsource.h"
 #include "ui/analysis/reportoverlay.h"
@@ -162,6 +163,13 @@ FleetWindow* AnalysisCommands::ShowFleet()
                             records[static_cast<std::size_t>(target.index)].StartTime.date)
                         target.index = static_cast<int>(i);
                 OpenMeasurement(target);
+            });
+        m_fleet->SetRegisterEditor(
+            [this](QWidget* parent, const std::string& customer, const std::string& cable) {
+                const fleet::FleetSettings fleetSettings =
+                    fleet::ReadFleetSettings(m_settings().SystemIniPath());
+                return cableregisterui::EditCableRegister(parent, m_doc, customer, cable,
+                                                          fleetSettings.plan.defaultIntervalMonths);
             });
     }
     FleetWindow::Source source;

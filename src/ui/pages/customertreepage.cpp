@@ -1,4 +1,5 @@
 // The customer tree page: widgets, their wiring to CustomerTreeModel, the sheet and the commands.
+#include "fleet/plansettings.h"
 #include "ui/pages/customertreepage.h"
 
 #include <QGridLayout>
@@ -675,8 +676,12 @@ struct SheetApprovals {
                 locks = docapprovals::Locks(doc);
             return done;
         };
-        page.editRegister = [&doc](QWidget* p, const cmd::TreePath& cable) {
-            return cableregisterui::EditCableRegister(p, doc, cable.customer, cable.cable);
+        page.editRegister = [&doc, &settings](QWidget* p, const cmd::TreePath& cable) {
+            // The global interval shows beside an empty 試験周期, as the fleet plans it.
+            const int globalInterval =
+                fleet::ReadFleetSettings(settings.SystemIniPath()).plan.defaultIntervalMonths;
+            return cableregisterui::EditCableRegister(p, doc, cable.customer, cable.cable,
+                                                      globalInterval);
         };
     }
     SheetApprovals(const SheetApprovals&) = delete;
