@@ -191,11 +191,11 @@ TEST_F(ReportJobCli, WritesTheSummaryAsCp932Csv)
     const QList<QByteArray> lines = bytes.split('\n');
     ASSERT_EQ(lines.size(), 1 + 3 + 2 + 1); // header, three records, totals, end
     EXPECT_TRUE(bytes.endsWith("\r\n"));
-    auto utf8 = [&](int i) { return QString::fromStdString(cp932::toUtf8(lines[i].toStdString())); };
+    auto utf8 = [&](int i) { return cp932::toUtf8(lines[i].toStdString()); };
     EXPECT_EQ(utf8(0), "No.,ケーブル,測定データ,試験日,相,試験電圧(kV),最終値(μA),判定,成極比,判定,"
                        "弱点比,判定,兆候,総合判定\r");
-    EXPECT_EQ(utf8(2), "2," + QString::fromUtf8(kLongCable) +
-                           ",2026R,2026/03/19,Ｒ相,6.60,0.644,良,1.2,良,---,,,良\r")
+    EXPECT_EQ(utf8(2), "2," + std::string(kLongCable) +
+                           ",2026R,2026/03/19,Ｒ相,10.00,0.644,良,1.2,良,---,,,良\r")
         << "no 弱点比 above the highest step: no judgment";
     EXPECT_EQ(utf8(4), "測定数,良,3,注意,0,不良,0\r");
     EXPECT_EQ(utf8(5), "ケーブル数,良,1,注意,0,不良,0\r");
