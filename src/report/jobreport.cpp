@@ -272,12 +272,13 @@ void JobReport::placeRemarks(LayoutGrid& g, int row)
     LayoutGrid& t = table->table();
     t.setText(0, 0, QStringLiteral("所見"));
     t.setBackground({0, 0, 0, 0}, kLabelBackground);
-    t.setBorders({0, 1, 0, -1}, Qt::white, SideBottom | SideTop);
-    t.setBorders({0, 1, 0, -1}, Qt::black, SideLeft | SideRight);
-    t.setBorders({0, -1, 0, -1}, Qt::black, SideBottom);
+    // One box round the lines, without lines between them.
+    t.setBorders({0, 1, 0, -1}, Qt::white, AllSides);
+    t.setBorders({}, Qt::black, AllSides, true);
+    t.setBorders({0, 0, 0, 0}, Qt::black, SideBottom);
     for (int i = 0; i < lines.size(); ++i)
         t.setText(0, 1 + i, lines[i]);
-    t.setAlignment({0, 1, 0, -1}, CellAlign::Center);
+    t.setAlignment({0, 1, 0, -1}, CellAlign::Left);
     t.addFitGroup(0, 0, {}, QStringLiteral("所見"));
     g.place(0, row, std::move(table));
 }

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "settings/appfolder.h"
+#include "settings/companysettings.h"
 #include "settings/inifile.h"
 #include "settings/settingskeys.h"
 #include "commands.h"
@@ -310,15 +311,11 @@ void readCompany(const ToolContext& ctx, JobReportInfo& info)
     const auto folder = ApplicationFolder(ctx.homeOption, false);
     if (!folder)
         return;
-    CIniFile ini(*folder + "/" + kSystemIniName);
-    const std::string& sec = cp932::lit(inisec::Company);
-    auto text = [&](const char* key) {
-        return report::fromCp932(ini.GetString(sec, cp932::lit(key), "", false));
-    };
-    info.companyName = text(inikey::CompanyName);
-    info.companyAddress = text(inikey::CompanyAddress);
-    info.companyPhone = text(inikey::CompanyPhone);
-    info.logoPath = text(inikey::CompanyLogo);
+    const CompanySettings c = ReadCompanySettings(*folder + "/" + kSystemIniName);
+    info.companyName = report::fromCp932(c.name);
+    info.companyAddress = report::fromCp932(c.address);
+    info.companyPhone = report::fromCp932(c.phone);
+    info.logoPath = report::fromCp932(c.logoPath);
 }
 
 int runReportJob(const ToolContext& ctx, const QStringList& args)
