@@ -80,7 +80,9 @@ void JobReport::AddRecord(const ReportContent& content, double width, double axi
     PageReport* r = report.get();
     m_reports.push_back(std::move(report));
     AddPart({r->totalPages(),
-             [r](QPainter& painter, const QPaintDevice& device, const QRectF& area, int page) {
+             [this, r](QPainter& painter, const QPaintDevice& device, const QRectF& area, int page) {
+                 // The job's shaper: fonts and fitted texts measured once for all records.
+                 r->shareShaper(&shaperFor(device));
                  r->drawPage(painter, device, area, page);
              }});
 }

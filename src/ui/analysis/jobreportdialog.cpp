@@ -85,6 +85,7 @@ JobReportDialog::JobReportDialog(QWidget* parent, const CCustomerDB& db,
     m_sets = new QTreeWidget(this);
     m_sets->setHeaderLabels({QStringLiteral("ケーブル / 測定データ"), QStringLiteral("試験日")});
     m_sets->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    m_sets->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
     m_sets->header()->setStretchLastSection(false);
     m_sets->setMinimumSize(360, 220);
 
