@@ -37,7 +37,7 @@ QStringList remarkLines(const QString& remarks, int most)
 // The grid's cells without lines: the pages' free space.
 void clearBorders(LayoutGrid& g)
 {
-    g.setBorders({}, Qt::white, AllSides);
+    g.setBorders({}, Qt::transparent, AllSides);
 }
 
 } // namespace
@@ -126,7 +126,7 @@ LayoutGrid* JobReport::buildCover()
     LayoutGrid& t = title->table();
     t.setColumnPercent(0, 20);
     t.setColumnPercent(2, 20);
-    t.setBorders({}, Qt::white, AllSides);
+    t.setBorders({}, Qt::transparent, AllSides);
     t.setBorders({1, 0, 1, 0}, Qt::black, SideBottom);
     t.setText(1, 0, QStringLiteral("試験成績書"));
     t.applyFont(gothicFace(), QFont::Bold);
@@ -136,7 +136,7 @@ LayoutGrid* JobReport::buildCover()
     LayoutGrid& c = customer->table();
     c.setColumnPercent(0, 10);
     c.setColumnPercent(2, 10);
-    c.setBorders({}, Qt::white, AllSides);
+    c.setBorders({}, Qt::transparent, AllSides);
     c.setBorders({1, 0, 1, 0}, Qt::black, SideBottom);
     c.setText(1, 0, m_info.customer + QStringLiteral("　御中"));
     g.place(0, 3, std::move(customer));
@@ -155,8 +155,8 @@ LayoutGrid* JobReport::buildCover()
     f.setColumnPercent(0, 15);
     f.setColumnPercent(1, 20);
     f.setColumnPercent(3, 15);
-    f.setBorders({0, 0, 0, -1}, Qt::white, AllSides);
-    f.setBorders({3, 0, 3, -1}, Qt::white, AllSides);
+    f.setBorders({0, 0, 0, -1}, Qt::transparent, AllSides);
+    f.setBorders({3, 0, 3, -1}, Qt::transparent, AllSides);
     for (int i = 0; i < 6; ++i) {
         f.setText(1, i, labels[i]);
         f.setText(2, i, values[i]);
@@ -170,15 +170,29 @@ LayoutGrid* JobReport::buildCover()
     LayoutGrid& k = company->table();
     k.setColumnPercent(0, 35);
     k.setColumnPercent(1, 20);
-    k.setBorders({}, Qt::white, AllSides);
+    k.setBorders({}, Qt::transparent, AllSides);
     k.merge({1, 0, 1, 2});
     if (!m_logo.isNull())
         k.place(1, 0, std::make_unique<ImageBlock>("job logo", m_logo));
-    k.setText(2, 0, m_info.companyName);
-    k.setText(2, 1, m_info.companyAddress);
-    k.setText(2, 2, m_info.companyPhone.isEmpty() ? QString()
-                                                   : QStringLiteral("TEL %1").arg(m_info.companyPhone));
-    k.addFitGroup(2, 1, {2, 1, 2, 2}, QStringLiteral("TEL 000-000-0000"));
+    const QString lines[] = {m_info.companyName, m_info.companyAddress,
+                             m_info.companyPhone.isEmpty()
+                                 ? QString()
+                                 : QStringLiteral("TEL %1").arg(m_info.companyPhone)};
+    // One size for the three lines: the longest of them fits its cell, with a little room.
+    // Widths counted in half-width characters: a full-width one takes two.
+    auto halfWidths = [](const QString& text) {
+        int n = 0;
+        for (const QChar ch : text)
+            n += ch.unicode() < 0x100 || (ch.unicode() >= 0xFF61 && ch.unicode() <= 0xFF9F) ? 1 : 2;
+        return n;
+    };
+    QString longest = QStringLiteral("TEL 000-0000-0000");
+    for (int i = 0; i < 3; ++i) {
+        k.setText(2, i, lines[i]);
+        if (halfWidths(lines[i]) > halfWidths(longest))
+            longest = lines[i];
+    }
+    k.addFitGroup(2, 0, {2, 0, 2, 2}, longest + QStringLiteral("　"));
     g.place(0, 7, std::move(company));
     return m_page.get();
 }
@@ -275,7 +289,7 @@ void JobReport::placeRemarks(LayoutGrid& g, int row)
     t.setText(0, 0, QStringLiteral("所見"));
     t.setBackground({0, 0, 0, 0}, kLabelBackground);
     // One box round the lines, without lines between them.
-    t.setBorders({0, 1, 0, -1}, Qt::white, AllSides);
+    t.setBorders({0, 1, 0, -1}, Qt::transparent, AllSides);
     t.setBorders({}, Qt::black, AllSides, true);
     t.setBorders({0, 0, 0, 0}, Qt::black, SideBottom);
     for (int i = 0; i < lines.size(); ++i)
@@ -341,7 +355,11 @@ void JobReport::drawGrid(QPainter& painter, const QPaintDevice& device, const QR
                          LayoutGrid& g)
 {
     const LayoutContext ctx{ReportMapping::forDevice(device), &device, &shaperFor(device)};
-    g.layout(MarginRect(ctx.mapping, area, PartOptions()), ctx);
+    // The grid's clip ends at its rectangle: the tables' right sides keep a line's width
+    // inside it, so that they are drawn whole.
+    LRect r = MarginRect(ctx.mapping, area, PartOptions());
+    r.right -= 3;
+    g.layout(r, ctx);
     g.draw(painter, ctx);
 }
 
@@ -353,7 +371,7 @@ void JobReport::drawFooter(QPainter& painter, const QPaintDevice& device, const 
     LayoutGrid& t = table->table();
     t.setColumnPercent(0, 40);
     t.setColumnPercent(2, 20);
-    t.setBorders({}, Qt::white, AllSides);
+    t.setBorders({}, Qt::transparent, AllSides);
     t.setBorders({}, Qt::black, SideTop);
     if (!m_info.reportNumber.isEmpty())
         t.setText(0, 0, QStringLiteral("試験成績書 No. %1").arg(m_info.reportNumber));
@@ -361,7 +379,7 @@ void JobReport::drawFooter(QPainter& painter, const QPaintDevice& device, const 
     t.setText(2, 0, QStringLiteral("%1 / %2").arg(p).arg(totalPages()));
     t.setAlignment({2, 0, 2, 0}, CellAlign::Right);
     t.addFitGroup(0, 0, {}, QStringLiteral("試験成績書 No. 0000"));
-    m_footer->setBorders({}, Qt::white, AllSides);
+    m_footer->setBorders({}, Qt::transparent, AllSides);
     m_footer->place(0, 0, std::move(table));
 
     const LayoutContext ctx{ReportMapping::forDevice(device), &device, &shaperFor(device)};
