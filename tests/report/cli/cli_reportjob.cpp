@@ -167,6 +167,17 @@ TEST_F(ReportJobCli, DocumentHoldsCoverSummaryAndEveryRecordsPages)
     }
 }
 
+TEST_F(ReportJobCli, JudgmentsOffLeavesEveryJudgmentOut)
+{
+    const QString pdf = dir.filePath("plain.pdf");
+    const ToolRun r = mxrtool(job() << "--judgments" << "off" << "--pdf" << pdf);
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const QString text = pdfText(pdf);
+    EXPECT_TRUE(text.contains("12.044")) << "the values stay";
+    for (const char* word : {"良", "注意", "測定数"})
+        EXPECT_FALSE(text.contains(QString::fromUtf8(word))) << word;
+}
+
 TEST_F(ReportJobCli, HistoryAndPhasePagesFollowTheirCable)
 {
     const QString plain = dir.filePath("plain.pdf"), more = dir.filePath("more.pdf");
