@@ -56,7 +56,7 @@ public:
     static constexpr int kFooterGapMm = 2;   // between a page's content and its footer
     static constexpr int kSummaryRowsPerPage = 48;
     // The last summary page also holds the totals and the remarks.
-    static constexpr int kSummaryRowsLastPage = 30;
+    static constexpr int kSummaryRowsLastPage = 36;
     static constexpr int kRemarkLines = 8;
 
     // judgments: the judgment-output setting; without it the summary shows the values alone.
