@@ -58,7 +58,12 @@ double now()
 
 ReportContent contentOf(const CCustomer& c, const analysis::JobRecord& r)
 {
-    return {c.name, r.cable->name, r.set->name, r.record, true};
+    ReportContent content;
+    content.customer = c.name;
+    content.cable = r.cable->name;
+    content.measData = r.set->name;
+    content.record = r.record;
+    return content;
 }
 
 void BM_JobPdf(benchmark::State& state)

@@ -92,7 +92,9 @@ TEST_F(JobReportDialogTest, ProposesTheSetsOfTheDatesAndBuildsTheirDocument)
     for (const analysis::JobRecord& r : job->records) {
         double width = 1, axis = 1;
         jobdoc::AutoScale(*r.record, width, axis);
-        pages += PageReport({}, {"", "", "", r.record}, width, axis, {}).totalPages();
+        ReportContent content;
+        content.record = r.record;
+        pages += PageReport({}, content, width, axis, {}).totalPages();
     }
     EXPECT_EQ(job->report->totalPages(), 1 + 1 + pages);
 
