@@ -238,7 +238,9 @@ void LayoutGrid::drawText(QPainter& p, const Cell& c, const QRectF& cellRect,
     }
     p.setPen(s.textColor);
     p.setFont(font);
-    const int hAlign = s.align == CellAlign::Right ? Qt::AlignRight : Qt::AlignHCenter;
+    const int hAlign = s.align == CellAlign::Right  ? Qt::AlignRight
+                       : s.align == CellAlign::Left ? Qt::AlignLeft
+                                                    : Qt::AlignHCenter;
     if (s.align == CellAlign::CenterMultiLine)
         p.drawText(room, Qt::AlignVCenter | Qt::AlignHCenter, c.text);
     else if (fit.lines == 1 && !fit.elided && ctx.shaper)

@@ -30,7 +30,8 @@ struct LayoutContext {
     report::TextShaper* shaper = nullptr; // made for `device`; nullptr: Qt's layout per text
 };
 
-enum class CellAlign { Center, Right, CenterMultiLine };
+// Left: free text such as remarks, read from the start of the line.
+enum class CellAlign { Center, Right, CenterMultiLine, Left };
 enum CellSide { SideLeft = 1, SideTop = 2, SideRight = 4, SideBottom = 8, AllSides = 15 };
 
 // A range of cells; -1 as a last index means the grid's last column or row.

@@ -219,9 +219,13 @@ void PageReport::drawPage(QPainter& painter, const QPaintDevice& device, const Q
         return;
     // One shaper for the pages of one device; a device of another resolution (or another
     // device at the same address) gets a new one, so no metrics outlive their device.
-    if (!m_shaper || !m_shaper->serves(&device))
-        m_shaper = std::make_unique<report::TextShaper>(&device);
-    const LayoutContext ctx{ReportMapping::forDevice(device), &device, m_shaper.get()};
+    report::TextShaper* shaper = m_sharedShaper;
+    if (!shaper || !shaper->serves(&device)) {
+        if (!m_shaper || !m_shaper->serves(&device))
+            m_shaper = std::make_unique<report::TextShaper>(&device);
+        shaper = m_shaper.get();
+    }
+    const LayoutContext ctx{ReportMapping::forDevice(device), &device, shaper};
     g->layout(pageRect(ctx.mapping, area), ctx);
     g->draw(painter, ctx);
 }

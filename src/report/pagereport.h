@@ -62,6 +62,10 @@ public:
     bool print(QPagedPaintDevice& device, int fromPage, int toPage, const PageProgress& progress);
     // The page's drawing rectangle in report units for a printable area.
     LRect pageRect(const ReportMapping& mapping, const QRectF& area) const;
+    // Draws with a shaper owned by the caller (for the device it was made for) instead of one
+    // of its own, so that a document of many reports measures its fonts and texts once;
+    // nullptr: its own again.
+    void shareShaper(report::TextShaper* shaper) { m_sharedShaper = shaper; }
 
 private:
     void fillGraphPage(LayoutGrid& g, int p);
@@ -76,4 +80,5 @@ private:
     std::unique_ptr<LayoutGrid> m_page;
     // Fonts, plain texts' glyphs and fitted heights, kept for every page of the device.
     std::unique_ptr<report::TextShaper> m_shaper;
+    report::TextShaper* m_sharedShaper = nullptr;
 };

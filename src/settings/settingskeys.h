@@ -16,6 +16,8 @@ inline constexpr const char* Title = "title"; // system.ini
 inline constexpr const char* Analysis = "Analysis";
 // Approval of data sets: what this workstation last entered
 inline constexpr const char* Approval = "Approval";
+// system.ini: the company named on the job report's cover
+inline constexpr const char* Company = "Company";
 } // namespace inisec
 
 namespace inikey {
@@ -90,6 +92,11 @@ inline constexpr const char* SpikeMinDelta = "SpikeMinDelta";       // μA
 inline constexpr const char* RiseMinutes = "RiseMinutes";           // min
 inline constexpr const char* RiseSlopePercent = "RiseSlopePercent"; // % of the median per min
 inline constexpr const char* KneeFactor = "KneeFactor";             // × the line's prediction
+// system.ini [Company]: the job report's cover (written only once the user sets them)
+inline constexpr const char* CompanyName = "Name";
+inline constexpr const char* CompanyAddress = "Address";
+inline constexpr const char* CompanyPhone = "Phone";
+inline constexpr const char* CompanyLogo = "Logo"; // image file path
 } // namespace inikey
 
 // "RunningNum" after a normal exit; any other value at start-up means the last run was killed.

@@ -68,6 +68,7 @@ TEST_F(MainWindowTest, MenusHoldEveryItemWithItsCommandId)
           {"印刷...\tCtrl+P(&P)", commandid::FilePrint},
           {"印刷プレビュー(&V)", commandid::PrintPreview},
           {"PDF出力(&D)...", commandid::PdfOut},
+          {"試験成績書の作成(&J)...", commandid::JobReport},
           {"プリンタの設定(&R)...", commandid::PrintSetup},
           {"バックアップから復元(&B)...", commandid::RestoreBackup},
           {"共有データベースと同期(&Y)...", commandid::SharedDbSync},

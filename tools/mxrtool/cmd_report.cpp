@@ -9,6 +9,10 @@
 #include <cstdio>
 #include <string>
 
+#include "settings/appfolder.h"
+#include "settings/companysettings.h"
+#include "settings/inifile.h"
+#include "settings/settingskeys.h"
 #include "commands.h"
 #include "namedrecord.h"
 #include "reportoutput.h"
@@ -18,6 +22,10 @@
 #include "report/pagereport.h"
 #include "report/screenreport.h"
 #include "store/store.h"
+#include "analysis/analysissettings.h"
+#include "analysis/jobsummary.h"
+#include "exchange/csvwriter.h"
+#include "ui/analysis/jobdocument.h"
 
 namespace {
 
@@ -123,10 +131,220 @@ bool parse(const QStringList& args, ReportArgs& a, QString& error)
     return true;
 }
 
+// The print options given on the command line over those of the INI settings; false (with
+// the usage error written) for bad margins.
+bool applyPrintArgs(const QString& judgmentsArg, const QString& pageNumbersArg,
+                    const QString& marginsArg, bool& judgments, PrintOptions& options, int& status)
+{
+    onOff(judgmentsArg, judgments);
+    onOff(pageNumbersArg, options.pageNumbers);
+    if (marginsArg.isEmpty())
+        return true;
+    const QStringList m = marginsArg.split(',');
+    int* targets[] = {&options.marginTop, &options.marginLeft, &options.marginBottom,
+                      &options.marginRight};
+    for (int i = 0; i < 4; ++i) {
+        bool ok = false;
+        *targets[i] = m[i].trimmed().toInt(&ok);
+        if (!ok || *targets[i] < 0 || *targets[i] > 100) {
+            status = usageError(ToolMsg::BadValueGiven, {QStringLiteral("--margins"), marginsArg});
+            return false;
+        }
+    }
+    return true;
+}
+
+// report --job: the report of a customer's visit.
+struct JobArgs {
+    QString store, customer;
+    std::optional<CalendarTime> from, to;
+    QStringList sets;
+    bool history = false, phase = false;
+    QString pdf, csv;
+    QString number, date, tester, witness, remarks;
+    QString judgments, pageNumbers, margins;
+};
+
+std::optional<CalendarTime> dayOf(const QString& text)
+{
+    const QStringList p = text.split('-');
+    if (p.size() != 3 || p[0].size() != 4 || p[1].size() != 2 || p[2].size() != 2)
+        return std::nullopt;
+    bool ok[3] = {};
+    const CalendarTime c{p[0].toInt(&ok[0]), p[1].toInt(&ok[1]), p[2].toInt(&ok[2])};
+    if (!ok[0] || !ok[1] || !ok[2] || !OleDateTime::fromCalendar(c))
+        return std::nullopt;
+    return c;
+}
+
+bool parseJob(const QStringList& args, JobArgs& a, QString& error)
+{
+    if (args.isEmpty() || args[0].startsWith("--")) {
+        error = ToolText(ToolMsg::ReportNeedsStore);
+        return false;
+    }
+    a.store = args[0];
+    for (int i = 1; i < args.size(); ++i) {
+        const QString& o = args[i];
+        if (o == "--job")
+            continue;
+        if (o == "--history" || o == "--phase") {
+            (o == "--history" ? a.history : a.phase) = true;
+            continue;
+        }
+        if (i + 1 >= args.size()) {
+            error = ToolText(ToolMsg::NeedsValue, {o});
+            return false;
+        }
+        const QString v = args[++i];
+        bool ok = true;
+        if (o == "--customer")
+            a.customer = v;
+        else if (o == "--from" || o == "--to") {
+            const auto day = dayOf(v);
+            ok = day.has_value();
+            (o == "--from" ? a.from : a.to) = day;
+        } else if (o == "--sets")
+            a.sets << v.split(',', Qt::SkipEmptyParts);
+        else if (o == "--pdf")
+            a.pdf = v;
+        else if (o == "--csv")
+            a.csv = v;
+        else if (o == "--number")
+            a.number = v;
+        else if (o == "--report-date")
+            a.date = v;
+        else if (o == "--tester")
+            a.tester = v;
+        else if (o == "--witness")
+            a.witness = v;
+        else if (o == "--remarks")
+            a.remarks = v;
+        else if (o == "--judgments") {
+            a.judgments = v;
+            ok = v == "on" || v == "off";
+        } else if (o == "--page-numbers") {
+            a.pageNumbers = v;
+            ok = v == "on" || v == "off";
+        } else if (o == "--margins") {
+            a.margins = v;
+            ok = v.split(',').size() == 4;
+        } else {
+            error = ToolText(ToolMsg::UnknownOption, {o});
+            return false;
+        }
+        if (!ok) {
+            error = ToolText(ToolMsg::BadValueGiven, {o, v});
+            return false;
+        }
+    }
+    if (a.customer.isEmpty() || (!a.from && !a.to && a.sets.isEmpty())) {
+        error = ToolText(ToolMsg::JobNeedsSelection);
+        return false;
+    }
+    if (a.pdf.isEmpty() && a.csv.isEmpty()) {
+        error = ToolText(ToolMsg::JobNeedsOutput);
+        return false;
+    }
+    return true;
+}
+
+// "CABLE/SET" names one set; "SET" the set of that name in every cable.
+analysis::JobSetRef setRefOf(const QString& item)
+{
+    auto stored = [](const QString& s) {
+        return cp932::fromUtf8(s.toStdString()).value_or(std::string("\x01unmatched"));
+    };
+    const int slash = item.indexOf('/');
+    if (slash < 0)
+        return {{}, stored(item)};
+    return {stored(item.left(slash)), stored(item.mid(slash + 1))};
+}
+
+// The cover's company from system.ini [Company], read without writing anything back.
+void readCompany(const ToolContext& ctx, JobReportInfo& info)
+{
+    const auto folder = ApplicationFolder(ctx.homeOption, false);
+    if (!folder)
+        return;
+    const CompanySettings c = ReadCompanySettings(*folder + "/" + kSystemIniName);
+    info.companyName = report::fromCp932(c.name);
+    info.companyAddress = report::fromCp932(c.address);
+    info.companyPhone = report::fromCp932(c.phone);
+    info.logoPath = report::fromCp932(c.logoPath);
+}
+
+int runReportJob(const ToolContext& ctx, const QStringList& args)
+{
+    JobArgs a;
+    QString error;
+    if (!parseJob(args, a, error))
+        return usageError(error);
+
+    jobdoc::JobRequest request;
+    request.judgments = true;
+    ReadPrintSettings(ctx.homeOption, request.judgments, request.options);
+    int status = 0;
+    if (!applyPrintArgs(a.judgments, a.pageNumbers, a.margins, request.judgments, request.options,
+                        status))
+        return status;
+
+    CCustomerDB db;
+    const StoreOutcome loaded = LoadStore(db, QFile::encodeName(a.store).toStdString());
+    if (!loaded.ok)
+        return ProgramFailure(ToolMsg::StoreNotRead, {a.store}, loaded.message);
+    const auto stored = cp932::fromUtf8(a.customer.toStdString());
+    const int c = stored ? db.customers.Find(*stored) : -1;
+    if (c < 0)
+        return ToolFailure(ToolMsg::NoCustomer, {a.customer});
+    const CCustomer& customer = db.customers.At(c);
+
+    request.selection.from = a.from;
+    request.selection.to = a.to;
+    for (const QString& item : a.sets)
+        request.selection.sets.push_back(setRefOf(item));
+    request.history = a.history;
+    request.phase = a.phase;
+    request.settings = ReadReportSettings(ctx.homeOption);
+    if (const auto folder = ApplicationFolder(ctx.homeOption, false))
+        request.thresholds = ReadAnalysisThresholds(*folder + "/" + kSystemIniName);
+    readCompany(ctx, request.info);
+    request.info.reportNumber = a.number;
+    request.info.reportDate =
+        a.date.isEmpty() ? QString::fromStdString(OleDateTime::now().format("%Y/%m/%d")) : a.date;
+    request.info.tester = a.tester;
+    request.info.witness = a.witness;
+    request.info.remarks = a.remarks;
+
+    const jobdoc::JobBuild job = jobdoc::BuildJob(customer, request);
+    if (job.records.empty())
+        return ToolFailure(ToolMsg::JobNoRecords, {a.customer});
+
+    if (!a.csv.isEmpty()) {
+        CsvWriteOptions options;
+        const CsvWriteOutcome written =
+            WriteCsvFile(QFile::encodeName(a.csv).toStdString(), analysis::JobSummaryCsv(job.summary), options);
+        if (!written.ok)
+            return ProgramFailure(ToolMsg::CsvNotWritten, {a.csv}, written.message);
+    }
+    if (!a.pdf.isEmpty()) {
+        QPdfWriter pdf(a.pdf);
+        pdf.setPageSize(QPageSize(QPageSize::A4));
+        pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
+        pdf.setResolution(600);
+        pdf.setTitle(QStringLiteral("試験成績書"));
+        if (!job.report->print(pdf, 1, job.report->totalPages()))
+            return ToolFailure(ToolMsg::CannotWrite, {a.pdf});
+    }
+    return 0;
+}
+
 } // namespace
 
 int runReportCommand(const ToolContext& ctx, const QStringList& args)
 {
+    if (args.contains(QStringLiteral("--job")))
+        return runReportJob(ctx, args);
     ReportArgs a;
     QString error;
     if (!parse(args, a, error))
@@ -170,19 +388,9 @@ int runReportCommand(const ToolContext& ctx, const QStringList& args)
 
     PrintOptions options;
     ReadPrintSettings(ctx.homeOption, content.judgments, options);
-    onOff(a.judgments, content.judgments);
-    onOff(a.pageNumbers, options.pageNumbers);
-    if (!a.margins.isEmpty()) {
-        const QStringList m = a.margins.split(',');
-        int* targets[] = {&options.marginTop, &options.marginLeft, &options.marginBottom,
-                          &options.marginRight};
-        for (int i = 0; i < 4; ++i) {
-            bool ok = false;
-            *targets[i] = m[i].trimmed().toInt(&ok);
-            if (!ok || *targets[i] < 0 || *targets[i] > 100)
-                return usageError(ToolMsg::BadValueGiven, {QStringLiteral("--margins"), a.margins});
-        }
-    }
+    int status = 0;
+    if (!applyPrintArgs(a.judgments, a.pageNumbers, a.margins, content.judgments, options, status))
+        return status;
     PageReport pages(ReadReportSettings(ctx.homeOption), content, a.widthMin, a.axis, options);
 
     if (!a.png.isEmpty()) {

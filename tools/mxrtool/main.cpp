@@ -31,6 +31,8 @@ const char kUsage[] =
     "  csv STORE --customer C --cable K --set S --index I -o OUT.csv [--encoding cp932|utf8bom]\n"
     "  report STORE --customer C --cable K --set S --index I (--pdf OUT.pdf | --png OUT.png "
     "[--page P] | --screen-png OUT.png [--size WxH]) [options]\n"
+    "  report STORE --job --customer C (--from YYYY-MM-DD --to YYYY-MM-DD | --sets S,...) "
+    "[--history] [--phase] (--pdf OUT.pdf | --csv OUT.csv) [options]\n"
     "  analyze STORE --customer C --cable K [--set S]\n"
     "  journal [STORE] [--customer C] [--cable K] [--set S] [--since YYYY-MM-DD] "
     "[--until YYYY-MM-DD] [--limit N]\n"
@@ -105,7 +107,18 @@ const CommandHelp kCommandHelp[] = {
      "  --start MIN            start of the graph in minutes\n"
      "  --judgments on|off     print the judgments\n"
      "  --page-numbers on|off  print page numbers\n"
-     "  --margins T,L,B,R      print margins in mm\n"},
+     "  --margins T,L,B,R      print margins in mm\n"
+     "usage: mxrtool report STORE --job --customer C SELECTION OUTPUT [options]\n"
+     "  --job                  the test report of a customer's visit: cover, summary, every\n"
+     "                         selected measurement's pages\n"
+     "  --from, --to YYYY-MM-DD  the measurements of these days (both inclusive)\n"
+     "  --sets S,...           only these sets: SET (in every cable) or CABLE/SET\n"
+     "  --history              each cable's history pages after its measurements\n"
+     "  --phase                each cable's phase comparison table\n"
+     "  --pdf OUT.pdf          the whole document into a PDF\n"
+     "  --csv OUT.csv          the summary table as CSV (CP932)\n"
+     "  --number N, --report-date D, --tester NAME, --witness NAME, --remarks TEXT\n"
+     "                         the cover's texts (the report date defaults to today)\n"},
     {"analyze",
      "usage: mxrtool analyze STORE --customer C --cable K [--set S]\n"
      "  --customer C, --cable K   the cable: its history, phase balance, step tests, signs\n"

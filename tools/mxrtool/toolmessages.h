@@ -29,6 +29,9 @@ enum class ToolMsg {
     ReportNeedsRecord,   //
     ReportNeedsOutput,   //
     ReportNumbers,       //
+    JobNeedsSelection,   //
+    JobNeedsOutput,      //
+    JobNoRecords,        // customer
     NoCustomer,          // name
     NoCable,             // name
     NoSet,               // name

@@ -6,6 +6,9 @@
 #include <QAbstractSpinBox>
 #include <QCheckBox>
 #include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QGroupBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -15,6 +18,7 @@
 
 #include <algorithm>
 
+#include "model/cp932text.h"
 #include "settings/appsettings.h"
 #include "ui/common/entryrules.h"
 #include "ui/common/messages.h"
@@ -129,6 +133,30 @@ SettingsDialog::SettingsDialog(QWidget* parent) : QDialog(parent)
     m_judgOut = new QCheckBox(QStringLiteral("成極比・弱点比・最終値の判定結果を印刷する"), this);
     m_judgOut->setObjectName(QStringLiteral("check1034"));
 
+    // The company printed on the cover of the job report.
+    auto* company = new QGroupBox(QStringLiteral("試験成績書の会社情報"), this);
+    auto* form = new QFormLayout(company);
+    static const char16_t* const kCompanyLabels[] = {u"会社名(&N):", u"住所(&A):",
+                                                     u"電話番号(&T):", u"ロゴ画像(&L):"};
+    for (int i = CompanyName; i <= CompanyLogo; ++i) {
+        auto* edit = new QLineEdit(company);
+        edit->setObjectName(QStringLiteral("company%1").arg(i));
+        edit->setMinimumWidth(320);
+        m_companyEdits[static_cast<std::size_t>(i)] = edit;
+        if (i != CompanyLogo) {
+            form->addRow(QString::fromUtf16(kCompanyLabels[i]), edit);
+            continue;
+        }
+        auto* row = new QHBoxLayout;
+        row->addWidget(edit, 1);
+        auto* browse = new QPushButton(QStringLiteral("参照(&B)..."), company);
+        connect(browse, &QPushButton::clicked, this, &SettingsDialog::chooseLogo);
+        row->addWidget(browse);
+        auto* label = new QLabel(QString::fromUtf16(kCompanyLabels[i]), company);
+        label->setBuddy(edit);
+        form->addRow(label, row);
+    }
+
     auto* buttons = new QDialogButtonBox(this);
     QPushButton* ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
     ok->setDefault(true);
@@ -148,6 +176,7 @@ SettingsDialog::SettingsDialog(QWidget* parent) : QDialog(parent)
     layout->addSpacing(4);
     layout->addWidget(m_judgOut);
     layout->addSpacing(4);
+    layout->addWidget(company);
     layout->addWidget(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
@@ -164,6 +193,20 @@ QAbstractSpinBox* SettingsDialog::MarginSpin(Side side) const
     return m_spins[static_cast<std::size_t>(side)];
 }
 
+QLineEdit* SettingsDialog::CompanyEdit(CompanyField field) const
+{
+    return m_companyEdits[static_cast<std::size_t>(field)];
+}
+
+void SettingsDialog::chooseLogo()
+{
+    const QString file = QFileDialog::getOpenFileName(
+        this, QStringLiteral("ロゴ画像"), CompanyEdit(CompanyLogo)->text(),
+        QStringLiteral("画像 (*.png *.jpg *.jpeg *.bmp);;すべてのファイル (*)"));
+    if (!file.isEmpty())
+        CompanyEdit(CompanyLogo)->setText(file);
+}
+
 void SettingsDialog::OnInitDialog()
 {
     m_initialised = true;
@@ -171,6 +214,11 @@ void SettingsDialog::OnInitDialog()
     for (int side = Top; side <= Right; ++side)
         MarginEdit(static_cast<Side>(side))->setText(QString::number(values[side]));
     m_judgOut->setChecked(m_settings.judgOut != 0);
+    const std::string* texts[] = {&m_company.name, &m_company.address, &m_company.phone,
+                                  &m_company.logoPath};
+    for (int i = CompanyName; i <= CompanyLogo; ++i)
+        CompanyEdit(static_cast<CompanyField>(i))
+            ->setText(QString::fromStdString(cp932::toUtf8(*texts[i])));
 }
 
 bool SettingsDialog::OnOK()
@@ -189,6 +237,21 @@ bool SettingsDialog::OnOK()
         }
         values[side] = *v;
     }
+    // The INI file keeps CP932: a character without a CP932 form cannot be stored.
+    CompanySettings company;
+    std::string* texts[] = {&company.name, &company.address, &company.phone, &company.logoPath};
+    for (int i = CompanyName; i <= CompanyLogo; ++i) {
+        QLineEdit* edit = CompanyEdit(static_cast<CompanyField>(i));
+        const auto stored = cp932::fromUtf8(edit->text().trimmed().toStdString());
+        if (!stored) {
+            ui::messages().error(this, QStringLiteral("使用できない文字が含まれています。"));
+            edit->setFocus();
+            edit->selectAll();
+            return false;
+        }
+        *texts[i] = *stored;
+    }
+    m_company = company;
     m_settings.top = values[Top];
     m_settings.left = values[Left];
     m_settings.bottom = values[Bottom];
@@ -216,9 +279,14 @@ bool RunEnvSettings(QWidget* parent, CAppSettings& settings)
 {
     SettingsDialog dialog(parent);
     dialog.SetSettings(PrintBlankSettings::From(settings));
+    const CompanySettings company = ReadCompanySettings(settings.SystemIniPath());
+    dialog.SetCompany(company);
     if (dialog.exec() != QDialog::Accepted)
         return false;
     dialog.Settings().StoreInto(settings);
+    if (!(dialog.Company() == company) &&
+        !WriteCompanySettings(settings.SystemIniPath(), dialog.Company()))
+        ui::ShowSettingsWriteFailure(parent, settings.SystemIniPath());
     // Written at once rather than only at a normal exit, so a crash later in the run does not
     // lose what the user just confirmed. The run mark is not part of this save.
     if (!settings.SaveSettings())

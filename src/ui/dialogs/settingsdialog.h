@@ -8,6 +8,8 @@
 
 #include <array>
 
+#include "settings/companysettings.h"
+
 class CAppSettings;
 class QAbstractSpinBox;
 class QCheckBox;
@@ -39,6 +41,9 @@ public:
     // The caller's values before the dialog opens, the accepted ones after OK.
     void SetSettings(const PrintBlankSettings& s) { m_settings = s; }
     const PrintBlankSettings& Settings() const { return m_settings; }
+    // The company of the job report's cover (system.ini [Company]), likewise.
+    void SetCompany(const CompanySettings& c) { m_company = c; }
+    const CompanySettings& Company() const { return m_company; }
 
     // Loads the five controls; exec() calls it when the caller has not.
     void OnInitDialog();
@@ -51,12 +56,19 @@ public:
     QLineEdit* MarginEdit(Side side) const;
     QAbstractSpinBox* MarginSpin(Side side) const;
     QCheckBox* JudgOutCheck() const { return m_judgOut; }
+    // 会社名, 住所, 電話番号, ロゴ画像.
+    enum CompanyField { CompanyName, CompanyAddress, CompanyPhone, CompanyLogo };
+    QLineEdit* CompanyEdit(CompanyField field) const;
 
 protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    void chooseLogo();
+
     PrintBlankSettings m_settings;
+    CompanySettings m_company;
+    std::array<QLineEdit*, 4> m_companyEdits{};
     bool m_initialised = false;
     std::array<QAbstractSpinBox*, 4> m_spins{};
     QCheckBox* m_judgOut = nullptr;
@@ -64,4 +76,5 @@ private:
 
 // "環境設定(&E)...": opens SettingsDialog on the print settings; OK takes the values over
 // (they are written to the settings file at a normal exit). True when they were taken over.
+// The company is written to system.ini at once, and only when the user changed it.
 bool RunEnvSettings(QWidget* parent, CAppSettings& settings);

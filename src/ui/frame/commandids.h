@@ -27,6 +27,7 @@ inline constexpr int PrintApproval = 33132; // "承認を印刷する(&P)": chec
 // "ファイル(&F)": new in this program, outside the range the older commands use
 inline constexpr int RestoreBackup = 33100; // "バックアップから復元(&B)..."
 inline constexpr int SharedDbSync = 33101;  // "共有データベースと同期(&Y)..."
+inline constexpr int JobReport = 33105;     // "試験成績書の作成(&J)..."
 // "解析(&A)": new in this program
 inline constexpr int AnalysisHistory = 33110; // "経年変化(&H)..."
 inline constexpr int AnalysisPhase = 33111;   // "相間比較(&P)..."

@@ -23,6 +23,7 @@
 #include <algorithm>
 
 #include "ui/analysis/analysiscommands.h"
+#include "ui/analysis/jobreportdialog.h"
 #include "ui/frame/approvalcommands.h"
 #include "ui/document/documentapprovals.h"
 #include "ui/frame/commandids.h"
@@ -147,6 +148,10 @@ MainWindow::MainWindow(MeasurementDocument* doc, QWidget* parent) : QMainWindow(
         printout::RunPdfOut(this, *m_viewGraph, *m_printer,
                             Settings());
     });
+    // "試験成績書の作成(&J)...": one document for a customer's visit; it only reads the store.
+    SetCommandHandler(commandid::JobReport, [this] {
+        RunJobReport(this, m_doc->Store(), m_doc->Selection().customer, Settings(), *m_printer);
+    });
     // "テキスト出力(&O)...": the shown record as CSV (enabled only while the view holds one).
     SetCommandHandler(commandid::TextOut, [this] {
         RunTextOut(this, *m_viewGraph, Settings(), m_doc->Log());
@@ -235,6 +240,8 @@ void MainWindow::CreateMenus()
     AddCommand(file, commandid::PdfOut, QStringLiteral("PDF出力(&D)..."),
                QStringLiteral("表示中の測定データを PDF ファイルに出力します"),
                QStringLiteral("PDF出力"));
+    AddCommand(file, commandid::JobReport, QStringLiteral("試験成績書の作成(&J)..."),
+               QStringLiteral("需要家の試験日ごとの測定データをまとめた試験成績書を作成します"));
     AddCommand(file, commandid::PrintSetup, QStringLiteral("プリンタの設定(&R)..."),
                QStringLiteral("プリンタおよび印刷オプションを変更します"));
     AddCommand(file, commandid::RestoreBackup, QStringLiteral("バックアップから復元(&B)..."),
