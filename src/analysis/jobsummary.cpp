@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <map>
 
+#include "model/csvfield.h"
 #include "analysis/explain.h"
 #include "model/cp932text.h"
 #include "model/format.h"
@@ -85,17 +86,7 @@ void addCsvField(std::string& line, const std::string& field)
 {
     if (!line.empty())
         line += ',';
-    if (field.find_first_of(",\"\r\n") == std::string::npos) {
-        line += field;
-        return;
-    }
-    line += '"';
-    for (char c : field) {
-        if (c == '"')
-            line += '"';
-        line += c;
-    }
-    line += '"';
+    csvfield::Append(line, field);
 }
 
 std::string word(const std::optional<Judgment>& j)

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "model/csvfield.h"
 #include "model/cp932text.h"
 
 namespace fleet {
@@ -15,21 +16,6 @@ std::string number(const std::optional<double>& v)
     char buf[32];
     std::snprintf(buf, sizeof buf, "%g", *v);
     return buf;
-}
-
-void appendField(std::string& out, const std::string& field)
-{
-    if (field.find_first_of(",\"\r\n") == std::string::npos) {
-        out += field;
-        return;
-    }
-    out += '"';
-    for (char c : field) {
-        if (c == '"')
-            out += '"';
-        out += c;
-    }
-    out += '"';
 }
 
 } // namespace
@@ -109,14 +95,14 @@ std::string FleetCsv(const std::vector<CablePlan>& plans)
     for (int c = 0; c < n; ++c) {
         if (c)
             out += ',';
-        appendField(out, ColumnTitle(static_cast<Column>(c)));
+        csvfield::Append(out, ColumnTitle(static_cast<Column>(c)));
     }
     out += "\r\n";
     for (const CablePlan& p : plans) {
         for (int c = 0; c < n; ++c) {
             if (c)
                 out += ',';
-            appendField(out, CellText(p, static_cast<Column>(c)));
+            csvfield::Append(out, CellText(p, static_cast<Column>(c)));
         }
         out += "\r\n";
     }

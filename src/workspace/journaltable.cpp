@@ -7,6 +7,8 @@
 #include <ctime>
 #include <string_view>
 
+#include "model/csvfield.h"
+
 namespace ws {
 namespace {
 
@@ -65,21 +67,6 @@ void LowerAscii(std::string& s)
     for (char& c : s)
         if (c >= 'A' && c <= 'Z')
             c = static_cast<char>(c - 'A' + 'a');
-}
-
-void AppendCsvField(std::string& out, std::string_view field)
-{
-    if (field.find_first_of(",\"\r\n") == std::string_view::npos) {
-        out += field;
-        return;
-    }
-    out += '"';
-    for (char c : field) {
-        if (c == '"')
-            out += '"';
-        out += c;
-    }
-    out += '"';
 }
 
 } // namespace
@@ -270,7 +257,7 @@ std::string JournalTable::Csv() const
         for (std::size_t i = 0; i < std::size(fields); ++i) {
             if (i > 0)
                 out += ',';
-            AppendCsvField(out, fields[i]);
+            csvfield::Append(out, fields[i]);
         }
         out += "\r\n";
     }

@@ -6,6 +6,7 @@
 #include <map>
 #include <optional>
 
+#include "model/csvfield.h"
 #include "model/cp932text.h"
 #include "model/customerdb.h"
 
@@ -29,26 +30,6 @@ enum Column : int {
 };
 
 constexpr int kCustomerLimit = 40, kCableLimit = 26; // CP932 bytes, as the tree's names
-
-bool needsQuotes(std::string_view field)
-{
-    return field.find_first_of(",\"\r\n") != std::string_view::npos;
-}
-
-void appendField(std::string& out, std::string_view field)
-{
-    if (!needsQuotes(field)) {
-        out += field;
-        return;
-    }
-    out += '"';
-    for (char c : field) {
-        if (c == '"')
-            out += '"';
-        out += c;
-    }
-    out += '"';
-}
 
 // UTF-8 text in CP932, a character without a CP932 form written as '?'.
 std::string toCp932Lossy(std::string_view utf8)
@@ -264,7 +245,7 @@ std::string RegisterCsvContent(const std::vector<CableRegisterEntry>& entries,
     for (std::size_t i = 0; i < RegisterCsvColumns().size(); ++i) {
         if (i)
             out += ',';
-        appendField(out, text(RegisterCsvColumns()[i]));
+        csvfield::Append(out, text(RegisterCsvColumns()[i]));
     }
     out += "\r\n";
     for (const CableRegisterEntry& e : entries) {
@@ -276,7 +257,7 @@ std::string RegisterCsvContent(const std::vector<CableRegisterEntry>& entries,
         for (int i = 0; i < ColCount; ++i) {
             if (i)
                 out += ',';
-            appendField(out, fields[i]);
+            csvfield::Append(out, fields[i]);
         }
         out += "\r\n";
     }

@@ -1,6 +1,7 @@
 // The CSV file of an analysis window.
 #include "ui/analysis/analysiscsv.h"
 
+#include "model/csvfield.h"
 #include "model/cp932text.h"
 
 namespace analysisui {
@@ -20,29 +21,12 @@ std::string toCp932(const QString& text)
     return out;
 }
 
-// One field as the file writes it (CP932 in, CP932 out).
-std::string CsvField(const std::string& cp932)
-{
-    // Trail bytes of CP932 double-byte characters never take the values of ',', '"', CR or LF
-    // (they start at 0x40), so a byte scan is safe.
-    if (cp932.find_first_of(",\"\r\n") == std::string::npos)
-        return cp932;
-    std::string out = "\"";
-    for (char c : cp932) {
-        if (c == '"')
-            out += '"';
-        out += c;
-    }
-    out += '"';
-    return out;
-}
-
 void addRow(std::string& out, const QStringList& fields)
 {
     for (int i = 0; i < fields.size(); ++i) {
         if (i > 0)
             out += ", ";
-        out += CsvField(toCp932(fields[i]));
+        out += csvfield::Quoted(toCp932(fields[i]));
     }
     out += "\r\n";
 }
@@ -55,7 +39,7 @@ std::string AnalysisCsv(const AnalysisDocument& doc, const std::string& customer
     std::string out;
     addRow(out, {doc.title});
     auto namesRow = [&](const std::string& label, const std::string& name) {
-        out += CsvField(label) + ", " + CsvField(name) + "\r\n";
+        out += csvfield::Quoted(label) + ", " + csvfield::Quoted(name) + "\r\n";
     };
     namesRow(customerLabel, doc.customer);
     namesRow(cableLabel, doc.cable);
