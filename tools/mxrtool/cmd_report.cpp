@@ -29,6 +29,27 @@
 
 namespace {
 
+// The print options both the single report and the job take; empty: the INI settings.
+struct PrintArgs {
+    QString judgments, pageNumbers, margins;
+};
+
+// Takes --judgments, --page-numbers and --margins (ok: the value is well formed); false for
+// any other option.
+bool takePrintOption(const QString& o, const QString& v, PrintArgs& p, bool& ok)
+{
+    if (o == "--judgments" || o == "--page-numbers") {
+        (o == "--judgments" ? p.judgments : p.pageNumbers) = v;
+        ok = v == "on" || v == "off";
+    } else if (o == "--margins") {
+        p.margins = v;
+        ok = v.split(',').size() == 4;
+    } else {
+        return false;
+    }
+    return true;
+}
+
 struct ReportArgs {
     QString store, customer, cable, set;
     int index = -1;
@@ -36,7 +57,7 @@ struct ReportArgs {
     int page = 1;
     int width = 1280, height = 960;
     double widthMin = -1, axis = -1, start = 0;
-    QString judgments, pageNumbers, margins; // empty: the INI settings
+    PrintArgs print;
 };
 
 bool onOff(const QString& v, bool& out)
@@ -93,16 +114,7 @@ bool parse(const QStringList& args, ReportArgs& a, QString& error)
                 a.height = wh[1].toInt(&okH);
             }
             ok = okW && okH && a.width > 0 && a.height > 0 && a.width <= 20000 && a.height <= 20000;
-        } else if (o == "--judgments") {
-            a.judgments = v;
-            ok = v == "on" || v == "off";
-        } else if (o == "--page-numbers") {
-            a.pageNumbers = v;
-            ok = v == "on" || v == "off";
-        } else if (o == "--margins") {
-            a.margins = v;
-            ok = v.split(',').size() == 4;
-        } else {
+        } else if (!takePrintOption(o, v, a.print, ok)) {
             error = ToolText(ToolMsg::UnknownOption, {o});
             return false;
         }
@@ -133,21 +145,20 @@ bool parse(const QStringList& args, ReportArgs& a, QString& error)
 
 // The print options given on the command line over those of the INI settings; false (with
 // the usage error written) for bad margins.
-bool applyPrintArgs(const QString& judgmentsArg, const QString& pageNumbersArg,
-                    const QString& marginsArg, bool& judgments, PrintOptions& options, int& status)
+bool applyPrintArgs(const PrintArgs& args, bool& judgments, PrintOptions& options, int& status)
 {
-    onOff(judgmentsArg, judgments);
-    onOff(pageNumbersArg, options.pageNumbers);
-    if (marginsArg.isEmpty())
+    onOff(args.judgments, judgments);
+    onOff(args.pageNumbers, options.pageNumbers);
+    if (args.margins.isEmpty())
         return true;
-    const QStringList m = marginsArg.split(',');
+    const QStringList m = args.margins.split(',');
     int* targets[] = {&options.marginTop, &options.marginLeft, &options.marginBottom,
                       &options.marginRight};
     for (int i = 0; i < 4; ++i) {
         bool ok = false;
         *targets[i] = m[i].trimmed().toInt(&ok);
         if (!ok || *targets[i] < 0 || *targets[i] > 100) {
-            status = usageError(ToolMsg::BadValueGiven, {QStringLiteral("--margins"), marginsArg});
+            status = usageError(ToolMsg::BadValueGiven, {QStringLiteral("--margins"), args.margins});
             return false;
         }
     }
@@ -162,7 +173,7 @@ struct JobArgs {
     bool history = false, phase = false;
     QString pdf, csv;
     QString number, date, tester, witness, remarks;
-    QString judgments, pageNumbers, margins;
+    PrintArgs print;
 };
 
 std::optional<CalendarTime> dayOf(const QString& text)
@@ -220,16 +231,7 @@ bool parseJob(const QStringList& args, JobArgs& a, QString& error)
             a.witness = v;
         else if (o == "--remarks")
             a.remarks = v;
-        else if (o == "--judgments") {
-            a.judgments = v;
-            ok = v == "on" || v == "off";
-        } else if (o == "--page-numbers") {
-            a.pageNumbers = v;
-            ok = v == "on" || v == "off";
-        } else if (o == "--margins") {
-            a.margins = v;
-            ok = v.split(',').size() == 4;
-        } else {
+        else if (!takePrintOption(o, v, a.print, ok)) {
             error = ToolText(ToolMsg::UnknownOption, {o});
             return false;
         }
@@ -285,8 +287,7 @@ int runReportJob(const ToolContext& ctx, const QStringList& args)
     request.judgments = true;
     ReadPrintSettings(ctx.homeOption, request.judgments, request.options);
     int status = 0;
-    if (!applyPrintArgs(a.judgments, a.pageNumbers, a.margins, request.judgments, request.options,
-                        status))
+    if (!applyPrintArgs(a.print, request.judgments, request.options, status))
         return status;
 
     CCustomerDB db;
@@ -389,7 +390,7 @@ int runReportCommand(const ToolContext& ctx, const QStringList& args)
     PrintOptions options;
     ReadPrintSettings(ctx.homeOption, content.judgments, options);
     int status = 0;
-    if (!applyPrintArgs(a.judgments, a.pageNumbers, a.margins, content.judgments, options, status))
+    if (!applyPrintArgs(a.print, content.judgments, options, status))
         return status;
     PageReport pages(ReadReportSettings(ctx.homeOption), content, a.widthMin, a.axis, options);
 
