@@ -48,6 +48,24 @@ void PlacePageTitle(LayoutGrid& g, const QString& title, int page, int total,
     g.place(0, 0, std::move(block));
 }
 
+std::unique_ptr<LayoutGrid> MakeListingPage(const QString& title, const QString& scope, int page,
+                                            int total, const PrintOptions& options,
+                                            int tableLength)
+{
+    auto g = std::make_unique<LayoutGrid>(1, 5);
+    g->setBorders({0, 4, 0, 4}, Qt::white, AllSides);
+    g->setRowLength(0, 80);
+    g->setRowLength(1, 45);
+    g->setRowLength(2, 20);
+    g->setRowLength(3, tableLength);
+    PlacePageTitle(*g, title, page, total, options);
+    auto line = makeTable("listing scope", 1, 1);
+    line->table().setBorders({}, Qt::white, AllSides);
+    line->table().setText(0, 0, scope);
+    g->place(0, 1, std::move(line));
+    return g;
+}
+
 LRect MarginRect(const ReportMapping& mapping, const QRectF& area, const PrintOptions& options)
 {
     LRect r = mapping.toLogical(area);

@@ -25,6 +25,12 @@ struct PrintOptions {
 // the right when the options ask for it, and a note (the approval) at the left when given.
 void PlacePageTitle(LayoutGrid& g, const QString& title, int page, int total,
                     const PrintOptions& options, const QString& note = {});
+// The frame of a listing page (the change journal, the fleet): the title row with the page
+// number, a line naming what is listed (scope), a gap, then a row of tableLength for the table
+// (placed by the caller at column 0, row 3) and the rest of the page.
+std::unique_ptr<LayoutGrid> MakeListingPage(const QString& title, const QString& scope, int page,
+                                            int total, const PrintOptions& options,
+                                            int tableLength);
 // A printable area (device rectangle) less the margins, in report units.
 LRect MarginRect(const ReportMapping& mapping, const QRectF& area, const PrintOptions& options);
 // Prints pages from … to (kept inside 1 … total) on a paged device, one device page each,

@@ -44,20 +44,9 @@ LayoutGrid* JournalPages::buildPage(int p)
     const int count =
         static_cast<int>(std::min<std::size_t>(kRowsPerPage, m_table.RowCount() - first));
 
-    // Title, the scope line, a gap, the table and the rest of the page.
-    m_page = std::make_unique<LayoutGrid>(1, 5);
+    m_page = MakeListingPage(QStringLiteral("変更履歴"), m_scope, p, total, m_options,
+                             kHeaderRowLength + kRowLength * std::max(count, 1));
     LayoutGrid& g = *m_page;
-    g.setBorders({0, 4, 0, 4}, Qt::white, AllSides);
-    g.setRowLength(0, 80);
-    g.setRowLength(1, 45);
-    g.setRowLength(2, 20);
-    g.setRowLength(3, kHeaderRowLength + kRowLength * std::max(count, 1));
-    PlacePageTitle(g, QStringLiteral("変更履歴"), p, total, m_options);
-
-    auto scope = makeTable("journal scope", 1, 1);
-    scope->table().setBorders({}, Qt::white, AllSides);
-    scope->table().setText(0, 0, m_scope);
-    g.place(0, 1, std::move(scope));
 
     constexpr int columns = static_cast<int>(ws::JournalColumn::Count);
     auto table = makeTable("journal table", columns, 1 + std::max(count, 1));
