@@ -3,6 +3,7 @@
 #include <charconv>
 #include <map>
 #include <optional>
+#include <set>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -152,6 +153,62 @@ void writeServer(PgConnection& c, const Revision& rev)
         false);
 }
 
+// ---- Customers' default intervals: the last writer wins per customer, as for cables -----------
+
+using CustomerRevision = ws::CableRegister::CustomerRevision;
+
+bool newer(const CustomerRevision& a, const CustomerRevision& b)
+{
+    return std::tie(a.modified, a.workstation) > std::tie(b.modified, b.workstation);
+}
+
+std::map<std::string, CustomerRevision> readServerCustomers(PgConnection& c)
+{
+    std::map<std::string, CustomerRevision> out;
+    PgResult r = c.execParams("SELECT encode(customer_raw, 'hex'), interval_months, modified, "
+                              "os_user, workstation FROM customer_register",
+                              {}, false);
+    for (int i = 0; i < r.rows(); ++i) {
+        CustomerRevision rev{unhex(r.raw(i, 0)), readInt(r.raw(i, 1)),
+                             std::stoll(std::string(r.raw(i, 2))), std::string(r.raw(i, 3)),
+                             std::string(r.raw(i, 4))};
+        out.emplace(ws::RegisterNameKey(rev.customer), std::move(rev));
+    }
+    return out;
+}
+
+void writeServerCustomer(PgConnection& c, const CustomerRevision& rev)
+{
+    const std::string key = hex(ws::RegisterNameKey(rev.customer));
+    c.execParams("INSERT INTO customer_register_old SELECT r.*, now() FROM customer_register r "
+                 "WHERE customer_key = decode($1, 'hex')",
+                 {PgParam::text(key)});
+    c.execParams(
+        "INSERT INTO customer_register VALUES (decode($1, 'hex'), decode($2, 'hex'), $3, "
+        "NULLIF($4, '')::integer, $5::bigint, $6, $7) "
+        "ON CONFLICT (customer_key) DO UPDATE SET customer_raw = EXCLUDED.customer_raw, "
+        "customer = EXCLUDED.customer, interval_months = EXCLUDED.interval_months, "
+        "modified = EXCLUDED.modified, os_user = EXCLUDED.os_user, "
+        "workstation = EXCLUDED.workstation",
+        {PgParam::text(key), PgParam::text(hex(rev.customer)),
+         PgParam::text(cp932::toUtf8(rev.customer)), PgParam::text(intText(rev.intervalMonths)),
+         PgParam::text(std::to_string(rev.modified)), PgParam::text(rev.user),
+         PgParam::text(rev.workstation)},
+        false);
+}
+
+// ---- Cable types: a union, never removed -------------------------------------------------------
+
+// The server's types by folded name, in the order they reached it.
+std::vector<std::pair<std::string, std::string>> readServerTypes(PgConnection& c)
+{
+    std::vector<std::pair<std::string, std::string>> out;
+    PgResult r = c.exec("SELECT name_key, name FROM cable_type ORDER BY added_at, name_key");
+    for (int i = 0; i < r.rows(); ++i)
+        out.emplace_back(std::string(r.raw(i, 0)), std::string(r.raw(i, 1)));
+    return out;
+}
+
 } // namespace
 
 RegisterSyncCount SyncRegister(PgConnection& c, ws::Workspace& workspace, bool push, bool pull)
@@ -162,11 +219,20 @@ RegisterSyncCount SyncRegister(PgConnection& c, ws::Workspace& workspace, bool p
     for (Revision& r : reg.Revisions())
         local.emplace(keyOf(r.entry), std::move(r));
 
+    std::map<std::string, CustomerRevision> localCustomers;
+    for (CustomerRevision& r : reg.CustomerRevisions())
+        localCustomers.emplace(ws::RegisterNameKey(r.customer), std::move(r));
+    const std::vector<std::string> localTypes = reg.AddedCableTypes();
+
     PgTransaction t(c);
     // Register syncs take turns, so that a cable's revision is compared with the newest one.
     c.exec("SELECT pg_advisory_xact_lock(hashtext('mxr cable_register'))");
     const std::map<Key, Revision> server = readServer(c);
+    const std::map<std::string, CustomerRevision> serverCustomers = readServerCustomers(c);
+    const std::vector<std::pair<std::string, std::string>> serverTypes = readServerTypes(c);
     std::vector<const Revision*> toTake;
+    std::vector<const CustomerRevision*> customersToTake;
+    std::vector<std::string> typesToTake;
     if (push)
         for (const auto& [key, mine] : local) {
             const auto there = server.find(key);
@@ -181,14 +247,54 @@ RegisterSyncCount SyncRegister(PgConnection& c, ws::Workspace& workspace, bool p
             if (here == local.end() ? !theirs.removed : newer(theirs, here->second))
                 toTake.push_back(&theirs);
         }
+
+    // A customer's setting travels as a cable's entry does; a cleared one only to replace one
+    // that was set.
+    if (push)
+        for (const auto& [key, mine] : localCustomers) {
+            const auto there = serverCustomers.find(key);
+            if (there == serverCustomers.end() ? mine.intervalMonths.has_value()
+                                               : newer(mine, there->second)) {
+                writeServerCustomer(c, mine);
+                ++count.sent;
+            }
+        }
+    if (pull)
+        for (const auto& [key, theirs] : serverCustomers) {
+            const auto here = localCustomers.find(key);
+            if (here == localCustomers.end() ? theirs.intervalMonths.has_value()
+                                             : newer(theirs, here->second))
+                customersToTake.push_back(&theirs);
+        }
+
+    // Cable types: each side gets the ones it lacks.
+    std::set<std::string> serverTypeKeys;
+    for (const auto& [key, name] : serverTypes)
+        serverTypeKeys.insert(key);
+    if (push)
+        for (const std::string& name : localTypes)
+            if (serverTypeKeys.insert(ws::RegisterNameKey(name)).second) {
+                c.execParams("INSERT INTO cable_type (name_key, name) VALUES ($1, $2)",
+                             {PgParam::text(ws::RegisterNameKey(name)), PgParam::text(name)});
+                ++count.sent;
+            }
+    if (pull)
+        for (const auto& [key, name] : serverTypes)
+            typesToTake.push_back(name);
     t.commit();
 
-    if (!toTake.empty()) {
+    if (!toTake.empty() || !customersToTake.empty() || !typesToTake.empty()) {
         sqlite::Transaction lt(workspace.Db());
         for (const Revision* r : toTake)
             reg.ApplyRevision(*r);
+        for (const CustomerRevision* r : customersToTake)
+            reg.ApplyCustomerRevision(*r);
+        int typesAdded = 0;
+        for (const std::string& name : typesToTake)
+            typesAdded += reg.AddCableType(name) ? 1 : 0;
         lt.Commit();
-        count.received = static_cast<int>(toTake.size());
+        count.received =
+            static_cast<int>(toTake.size() + customersToTake.size()) + typesAdded;
     }
     return count;
 }
@@ -203,7 +309,10 @@ RegisterSyncCount SyncStoreRegister(PgConnection& c, const std::string& storePat
             if (!pull)
                 return {};
             // A workstation without a workspace gets one only for entries there are.
-            PgResult any = c.exec("SELECT EXISTS (SELECT 1 FROM cable_register WHERE NOT removed)");
+            PgResult any = c.exec(
+                "SELECT EXISTS (SELECT 1 FROM cable_register WHERE NOT removed) OR EXISTS "
+                "(SELECT 1 FROM customer_register WHERE interval_months IS NOT NULL) OR EXISTS "
+                "(SELECT 1 FROM cable_type)");
             if (any.raw(0, 0) != "t")
                 return {};
             opened = workspace.Open(storePath, true);

@@ -3,7 +3,10 @@
 // own. Per cable the last writer wins (modified time, then workstation name); the revision
 // that lost is kept in cable_register_old on the side where it was replaced. A removal
 // travels as the cable's revision too, so a cable removed on one workstation loses its entry
-// on the others unless one of them wrote it later.
+// on the others unless one of them wrote it later. A customer's default retest interval
+// travels the same way (last writer per customer, the loser kept in customer_register_old);
+// the cable types the users added are a union: a type added anywhere is added everywhere and
+// a sync never removes one.
 #pragma once
 
 #include <string>
@@ -14,8 +17,8 @@
 namespace shareddb {
 
 struct RegisterSyncCount {
-    int sent = 0;     // revisions written to the server
-    int received = 0; // revisions taken into the workspace
+    int sent = 0;     // revisions (cables, customers' intervals) and cable types sent
+    int received = 0; // ... taken into the workspace
 };
 
 // push: send what is newer here; pull: take what is newer there. The server's part is one

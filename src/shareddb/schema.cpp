@@ -225,7 +225,9 @@ END $$;
     // The cable register of the workstations: one row per cable, the newest revision (the
     // last writer by modified time, then workstation), and every revision it replaced. Names
     // are the tree's CP932 bytes (keys with ASCII letters folded), with their UTF-8 form for
-    // people; a removed cable keeps its last entry with removed set.
+    // people; a removed cable keeps its last entry with removed set. Customers' default
+    // intervals the same way, one row per customer (interval NULL: cleared); the cable types
+    // the users added, one row per folded name, never removed.
     R"sql(
 CREATE TABLE cable_register (
     customer_key bytea NOT NULL,
@@ -251,12 +253,28 @@ CREATE TABLE cable_register (
     PRIMARY KEY (customer_key, cable_key));
 CREATE TABLE cable_register_old (LIKE cable_register);
 ALTER TABLE cable_register_old ADD COLUMN replaced_at timestamptz NOT NULL DEFAULT now();
-REVOKE ALL ON cable_register, cable_register_old FROM PUBLIC;
+CREATE TABLE customer_register (
+    customer_key bytea PRIMARY KEY,
+    customer_raw bytea NOT NULL,
+    customer text NOT NULL,
+    interval_months integer,
+    modified bigint NOT NULL,
+    os_user text NOT NULL,
+    workstation text NOT NULL);
+CREATE TABLE customer_register_old (LIKE customer_register);
+ALTER TABLE customer_register_old ADD COLUMN replaced_at timestamptz NOT NULL DEFAULT now();
+CREATE TABLE cable_type (
+    name_key text PRIMARY KEY,
+    name text NOT NULL,
+    added_at timestamptz NOT NULL DEFAULT clock_timestamp());
+REVOKE ALL ON cable_register, cable_register_old, customer_register, customer_register_old,
+    cable_type FROM PUBLIC;
 DO $$
 BEGIN
     IF EXISTS (SELECT FROM pg_roles WHERE rolname = 'mxr_sync') THEN
-        GRANT SELECT, INSERT, UPDATE ON cable_register TO mxr_sync;
-        GRANT SELECT, INSERT ON cable_register_old TO mxr_sync;
+        GRANT SELECT, INSERT, UPDATE ON cable_register, customer_register TO mxr_sync;
+        GRANT SELECT, INSERT ON cable_register_old, customer_register_old, cable_type
+            TO mxr_sync;
     END IF;
 END $$;
 )sql",

@@ -75,7 +75,7 @@ struct SyncSummary {
     std::string changedAsidePath; // the store had been changed by another program meanwhile
     int journalSent = 0;          // entries of the store's change journal sent
     std::string journalProblem;   // UTF-8: the journal could not be read, so none was sent
-    int registerSent = 0;         // cable register revisions sent (newer than the server's)
+    int registerSent = 0;         // register revisions and cable types sent (newer/missing there)
     int registerReceived = 0;     // ... taken from the server (newer than the workspace's)
     std::string registerProblem;  // UTF-8: the register could not be read, so none travelled
 };

@@ -71,6 +71,21 @@ CREATE TABLE IF NOT EXISTS customer_register (
     customer TEXT NOT NULL,
     interval_months INTEGER
 );
+CREATE TABLE IF NOT EXISTS customer_register_old (
+    id INTEGER PRIMARY KEY,
+    customer_key BLOB NOT NULL,
+    customer_raw BLOB NOT NULL,
+    customer TEXT NOT NULL,
+    interval_months INTEGER,
+    modified INTEGER NOT NULL,
+    user TEXT NOT NULL,
+    workstation TEXT NOT NULL,
+    replaced_time INTEGER NOT NULL,
+    replaced_user TEXT NOT NULL,
+    replaced_workstation TEXT NOT NULL,
+    how TEXT NOT NULL
+);
+CREATE INDEX IF NOT EXISTS customer_register_old_key ON customer_register_old (customer_key);
 CREATE TABLE IF NOT EXISTS cable_type (
     id INTEGER PRIMARY KEY,
     name TEXT NOT NULL,
@@ -131,16 +146,31 @@ void bindInt(sqlite::Stmt& s, int i, const std::optional<int>& v)
 
 } // namespace
 
+namespace {
+
+bool hasColumn(sqlite::Db& db, const char* table, const char* column)
+{
+    sqlite::Stmt columns(db, std::string("PRAGMA table_info(") + table + ")");
+    while (columns.Step())
+        if (columns.Text(1) == column)
+            return true;
+    return false;
+}
+
+} // namespace
+
 void CreateCableRegisterTables(sqlite::Db& db)
 {
     db.Exec(kTables);
-    // A table made before the reason of an old revision was kept gets its column.
-    bool hasHow = false;
-    sqlite::Stmt columns(db, "PRAGMA table_info(cable_register_old)");
-    while (columns.Step())
-        hasHow = hasHow || columns.Text(1) == "how";
-    if (!hasHow)
+    // Tables made before the reason of an old revision, or who set a customer's interval, was
+    // kept get their columns (a customer's interval set before then counts as written at 0,
+    // so that any later revision wins over it).
+    if (!hasColumn(db, "cable_register_old", "how"))
         db.Exec("ALTER TABLE cable_register_old ADD COLUMN how TEXT NOT NULL DEFAULT ''");
+    if (!hasColumn(db, "customer_register", "modified"))
+        db.Exec("ALTER TABLE customer_register ADD COLUMN modified INTEGER NOT NULL DEFAULT 0;"
+                "ALTER TABLE customer_register ADD COLUMN user TEXT NOT NULL DEFAULT '';"
+                "ALTER TABLE customer_register ADD COLUMN workstation TEXT NOT NULL DEFAULT ''");
 }
 
 std::string RegisterNameKey(const std::string& name)
@@ -301,8 +331,8 @@ int CableRegister::RenameCustomer(const std::string& customer, const std::string
         carried += Rename(customer, cable, newCustomer, cable, actor, now) ? 1 : 0;
     const std::optional<int> interval = CustomerInterval(customer);
     if (interval && !CustomerInterval(newCustomer)) {
-        SetCustomerInterval(customer, std::nullopt);
-        SetCustomerInterval(newCustomer, interval);
+        SetCustomerInterval(customer, std::nullopt, actor, now);
+        SetCustomerInterval(newCustomer, interval, actor, now);
     }
     t.Commit();
     return carried;
@@ -331,21 +361,89 @@ std::optional<int> CableRegister::CustomerInterval(const std::string& customer) 
     return optInt(s, 0);
 }
 
-void CableRegister::SetCustomerInterval(const std::string& customer, std::optional<int> months)
+void CableRegister::SetCustomerInterval(const std::string& customer, std::optional<int> months,
+                                        const Actor& actor, int64_t now)
+{
+    // A customer never set and cleared writes nothing; otherwise the row stays (with no
+    // interval when cleared) so that the clearing is a revision a sync can carry.
+    if (!months && !CustomerRevisionOf(customer))
+        return;
+    CustomerRevision r{customer, months, now, actor.user, actor.workstation};
+    writeCustomer(r, actor, now, "replaced");
+}
+
+void CableRegister::writeCustomer(const CustomerRevision& r, const Actor& by, int64_t now,
+                                  const char* why)
 {
     sqlite::Transaction t(m_ws.Db());
-    if (!months) {
-        sqlite::Stmt d(m_ws.Db(), "DELETE FROM customer_register WHERE customer_key=?");
-        d.BindBlob(1, RegisterNameKey(customer));
-        d.Run();
-    } else {
-        sqlite::Stmt s(m_ws.Db(), "INSERT OR REPLACE INTO customer_register (customer_key, "
-                                  "customer_raw, customer, interval_months) VALUES (?,?,?,?)");
-        s.BindBlob(1, RegisterNameKey(customer)).BindBlob(2, customer);
-        s.Bind(3, cp932::toUtf8(customer)).Bind(4, static_cast<int64_t>(*months));
-        s.Run();
-    }
+    const std::string key = RegisterNameKey(r.customer);
+    sqlite::Stmt o(m_ws.Db(),
+                   "INSERT INTO customer_register_old (customer_key, customer_raw, customer, "
+                   "interval_months, modified, user, workstation, replaced_time, replaced_user, "
+                   "replaced_workstation, how) SELECT customer_key, customer_raw, customer, "
+                   "interval_months, modified, user, workstation, ?, ?, ?, ? "
+                   "FROM customer_register WHERE customer_key=?");
+    o.Bind(1, now).Bind(2, by.user).Bind(3, by.workstation).Bind(4, why).BindBlob(5, key);
+    o.Run();
+    sqlite::Stmt s(m_ws.Db(), "INSERT OR REPLACE INTO customer_register (customer_key, "
+                              "customer_raw, customer, interval_months, modified, user, "
+                              "workstation) VALUES (?,?,?,?,?,?,?)");
+    s.BindBlob(1, key).BindBlob(2, r.customer).Bind(3, cp932::toUtf8(r.customer));
+    bindInt(s, 4, r.intervalMonths);
+    s.Bind(5, r.modified).Bind(6, r.user).Bind(7, r.workstation);
+    s.Run();
     t.Commit();
+}
+
+namespace {
+
+constexpr const char* kCustomerColumns =
+    "customer_raw, interval_months, modified, user, workstation";
+
+CableRegister::CustomerRevision readCustomer(const sqlite::Stmt& s)
+{
+    return {s.Text(0), optInt(s, 1), s.Int(2), s.Text(3), s.Text(4)};
+}
+
+} // namespace
+
+std::optional<CableRegister::CustomerRevision>
+CableRegister::CustomerRevisionOf(const std::string& customer) const
+{
+    sqlite::Stmt s(m_ws.Db(), std::string("SELECT ") + kCustomerColumns +
+                                  " FROM customer_register WHERE customer_key=?");
+    s.BindBlob(1, RegisterNameKey(customer));
+    if (!s.Step())
+        return std::nullopt;
+    return readCustomer(s);
+}
+
+std::vector<CableRegister::CustomerRevision> CableRegister::CustomerRevisions() const
+{
+    sqlite::Stmt s(m_ws.Db(), std::string("SELECT ") + kCustomerColumns +
+                                  " FROM customer_register ORDER BY customer_key");
+    std::vector<CustomerRevision> out;
+    while (s.Step())
+        out.push_back(readCustomer(s));
+    return out;
+}
+
+std::vector<CableRegister::CustomerRevision>
+CableRegister::OldCustomerRevisions(const std::string& customer) const
+{
+    sqlite::Stmt s(m_ws.Db(), std::string("SELECT ") + kCustomerColumns +
+                                  " FROM customer_register_old WHERE customer_key=? "
+                                  "ORDER BY id DESC");
+    s.BindBlob(1, RegisterNameKey(customer));
+    std::vector<CustomerRevision> out;
+    while (s.Step())
+        out.push_back(readCustomer(s));
+    return out;
+}
+
+void CableRegister::ApplyCustomerRevision(const CustomerRevision& r)
+{
+    writeCustomer(r, {r.user, r.workstation}, r.modified, "sync");
 }
 
 // ---- Field texts and journaled edits ----------------------------------------------------------
@@ -493,7 +591,7 @@ bool CableRegister::EditCustomerInterval(const std::string& customer, std::optio
     item.fields.push_back({"試験周期（既定） (月)", text(current), text(months)});
     journal.items.push_back(std::move(item));
     m_ws.Append(journal);
-    SetCustomerInterval(customer, months);
+    SetCustomerInterval(customer, months, actor, now);
     t.Commit();
     return true;
 }
@@ -523,6 +621,15 @@ std::vector<CableRegisterEntry> CableRegister::Orphans(const CCustomerDB& tree) 
 std::vector<std::string> CableRegister::CableTypes() const
 {
     std::vector<std::string> out(std::begin(kDefaultCableTypes), std::end(kDefaultCableTypes));
+    sqlite::Stmt s(m_ws.Db(), "SELECT name FROM cable_type ORDER BY id");
+    while (s.Step())
+        out.push_back(s.Text(0));
+    return out;
+}
+
+std::vector<std::string> CableRegister::AddedCableTypes() const
+{
+    std::vector<std::string> out;
     sqlite::Stmt s(m_ws.Db(), "SELECT name FROM cable_type ORDER BY id");
     while (s.Step())
         out.push_back(s.Text(0));

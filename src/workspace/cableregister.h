@@ -6,7 +6,9 @@
 // compares names (ASCII letters folded), and keeps the names as the tree spelt them when it
 // was last written. Every write replaces the whole entry and keeps the entry it replaced in
 // cable_register_old, so no revision is ever lost (a later sync keeps the losing side there).
-// A customer's default retest interval lives in its own small table.
+// A customer's default retest interval lives in its own small table, each setting stamped with
+// who wrote it and when (a cleared one stays as a row without an interval), and the setting it
+// replaced kept in customer_register_old.
 #pragma once
 
 #include <cstdint>
@@ -120,7 +122,10 @@ public:
 
     // A customer's default retest interval (months); empty when not set.
     std::optional<int> CustomerInterval(const std::string& customer) const;
-    void SetCustomerInterval(const std::string& customer, std::optional<int> months);
+    // Sets or clears it as written by actor at now; the setting replaced is kept in
+    // customer_register_old.
+    void SetCustomerInterval(const std::string& customer, std::optional<int> months,
+                             const Actor& actor = {}, int64_t now = 0);
 
     // ---- Journaled edits (the user's) ------------------------------------------------------
     // Writes the entry as Put does, with a journal entry (kind::RegisterEdit, one cable item
@@ -167,14 +172,35 @@ public:
     // that Revisions gives it back unchanged. The entry's modified/user/workstation are kept.
     void ApplyRevision(const Revision& revision);
 
+    // A customer's interval setting with who wrote it and when (intervalMonths empty: cleared).
+    struct CustomerRevision {
+        std::string customer; // CP932, as the tree spells it
+        std::optional<int> intervalMonths;
+        int64_t modified = 0;
+        std::string user, workstation;
+        bool operator==(const CustomerRevision&) const = default;
+    };
+    std::optional<CustomerRevision> CustomerRevisionOf(const std::string& customer) const;
+    // Every customer's newest setting, by customer key.
+    std::vector<CustomerRevision> CustomerRevisions() const;
+    // Settings that were replaced, newest first.
+    std::vector<CustomerRevision> OldCustomerRevisions(const std::string& customer) const;
+    // Takes another's setting as the customer's newest, its stamp kept; the one here goes to
+    // customer_register_old (how "sync").
+    void ApplyCustomerRevision(const CustomerRevision& revision);
+
     // ---- Cable types -----------------------------------------------------------------------
     // The defaults, then the types the user added, in the order added.
     std::vector<std::string> CableTypes() const;
     // Adds a type (UTF-8, trimmed by the caller). False when empty or already listed (ASCII
     // letters compared folded).
     bool AddCableType(const std::string& type);
+    // The types the user added (no defaults), in the order added.
+    std::vector<std::string> AddedCableTypes() const;
 
 private:
+    void writeCustomer(const CustomerRevision& r, const Actor& by, int64_t now, const char* why);
+
     Workspace& m_ws;
 };
 

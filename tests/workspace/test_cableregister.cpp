@@ -52,6 +52,33 @@ TEST(CableRegister, EntriesRoundTripAndNamesFoldAsTheTreeDoes)
     EXPECT_FALSE(reg.CustomerInterval(customer));
 }
 
+TEST(CableRegister, CustomerIntervalsAreStampedAndKeepWhatTheyReplaced)
+{
+    WsTestFolder dir;
+    ws::Workspace workspace;
+    ASSERT_TRUE(workspace.Open(dir / "MXR.DAT", true).usable());
+    // A table from before settings were stamped, with one setting in it.
+    workspace.Db().Exec("CREATE TABLE customer_register (customer_key BLOB PRIMARY KEY, "
+                        "customer_raw BLOB NOT NULL, customer TEXT NOT NULL, "
+                        "interval_months INTEGER);"
+                        "INSERT INTO customer_register VALUES (X'63', X'43', 'C', 24)");
+    ws::CableRegister reg(workspace);
+    using Rev = ws::CableRegister::CustomerRevision;
+    EXPECT_EQ(reg.CustomerRevisionOf("c"), (Rev{"C", 24, 0, "", ""})) << "counts as written at 0";
+
+    reg.SetCustomerInterval("C", std::nullopt, kActor, 500);
+    EXPECT_FALSE(reg.CustomerInterval("C"));
+    EXPECT_EQ(reg.CustomerRevisionOf("C"), (Rev{"C", std::nullopt, 500, "tanaka", "pc-7"}))
+        << "the clearing stays as a revision";
+    reg.SetCustomerInterval("C", 12, kActor, 600);
+    ASSERT_EQ(reg.OldCustomerRevisions("C").size(), 2u);
+    EXPECT_EQ(reg.OldCustomerRevisions("C")[0], (Rev{"C", std::nullopt, 500, "tanaka", "pc-7"}));
+    EXPECT_EQ(reg.OldCustomerRevisions("C")[1], (Rev{"C", 24, 0, "", ""}));
+
+    reg.SetCustomerInterval("never-set", std::nullopt, kActor, 700);
+    EXPECT_EQ(reg.CustomerRevisions().size(), 1u) << "clearing what was never set writes nothing";
+}
+
 TEST(CableRegister, WritesRenamesAndRemovalsKeepEveryRevision)
 {
     WsTestFolder dir;
