@@ -14,6 +14,8 @@
 #include "ui/common/uitext.h"
 
 #include "../tests/common/samplerecords.h"
+#define MXR_BENCH_WIDGETS
+#include "benchmain.h"
 
 namespace {
 
@@ -75,17 +77,5 @@ BENCHMARK(BM_ApplyToSet)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    // The offscreen platform warns on every window shown; keep the table readable.
-    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
-        if (type != QtWarningMsg || !text.contains(QStringLiteral("propagateSizeHints")))
-            fprintf(stderr, "%s\n", qPrintable(text));
-    });
-    QApplication app(argc, argv);
-    ui::installFontSubstitutions();
-    ui::keepCNumericLocale();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunQtBenchmarks(argc, argv);
 }

@@ -21,6 +21,7 @@
 #include "analysis/jobsummary.h"
 #include "model/customerdb.h"
 #include "report/jobreport.h"
+#include "benchmain.h"
 
 namespace {
 
@@ -111,10 +112,5 @@ BENCHMARK(BM_JobPdf)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 int main(int argc, char** argv)
 {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QGuiApplication app(argc, argv);
-    std::setlocale(LC_NUMERIC, "C");
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    return 0;
+    return RunQtBenchmarks(argc, argv);
 }

@@ -24,6 +24,8 @@
 #include "benchjournal.h"
 
 #include <QPrinter>
+#define MXR_BENCH_WIDGETS
+#include "benchmain.h"
 
 namespace {
 
@@ -174,16 +176,5 @@ BENCHMARK(BM_JournalTextFilter)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
-        if (type != QtWarningMsg || !text.contains(QStringLiteral("propagateSizeHints")))
-            fprintf(stderr, "%s\n", qPrintable(text));
-    });
-    QApplication app(argc, argv);
-    ui::installFontSubstitutions();
-    ui::keepCNumericLocale();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunQtBenchmarks(argc, argv);
 }

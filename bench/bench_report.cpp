@@ -24,6 +24,7 @@
 #include "report/screenreport.h"
 
 #include "../tests/common/samplerecords.h"
+#include "benchmain.h"
 
 namespace {
 
@@ -200,10 +201,5 @@ BENCHMARK(BM_Pdf)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QGuiApplication app(argc, argv);
-    std::setlocale(LC_NUMERIC, "C");
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    return 0;
+    return RunQtBenchmarks(argc, argv);
 }

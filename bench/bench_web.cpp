@@ -29,6 +29,7 @@
 #include "model/format.h"
 #include "webserver.h"
 #include "webtree.h"
+#include "benchmain.h"
 
 namespace {
 
@@ -176,10 +177,5 @@ BENCHMARK(BM_ReportSvgFirstView)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QGuiApplication app(argc, argv);
-    std::setlocale(LC_NUMERIC, "C");
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    return 0;
+    return RunQtBenchmarks(argc, argv);
 }
